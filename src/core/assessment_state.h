@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/catch_effort_series.h"
+#include "model/model_fit.h"
+#include "model/random.h"
+
+namespace tarvik {
+
+// Everything one assessment shares across its stages. The program (the window
+// or the command line) owns one instance and passes it explicitly; nothing of
+// it lives in globals. Each stage adds what it owns.
+struct AssessmentState {
+  data::CatchEffortSeries LoadedSeries;    // the table as loaded (paste or file)
+  data::CatchEffortSeries AnalysisSeries;  // the series all model work runs on
+  std::vector<model::ModelFit> ModelFits;  // kind-major: kind × VariantsPerModel + slot
+  std::vector<std::uint8_t> ActiveVariants;  // indices of enabled fits, ascending
+  model::RandomSource Random;              // RandomSeed: 0 at start, never reseeded
+  std::uint8_t MedianKeepCount = 0;        // residuals kept by the trimmed objectives
+  double PTExponent = 0.0;                 // Pella-Tomlinson exponent chosen by the check
+  std::string DataFileName;                // path of the data file last opened (UTF-8)
+};
+
+}  // namespace tarvik

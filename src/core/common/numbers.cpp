@@ -1,0 +1,132 @@
+#include "common/numbers.h"
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "common/error.h"
+
+namespace tarvik {
+namespace {
+
+// Powers of ten as the nearest doubles (the literals), from 1e-20 to 1e20.
+constexpr std::array<double, 41> kPowersOfTen = {
+    1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10,
+    1e-9,  1e-8,  1e-7,  1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,  1e0,   1e1,
+    1e2,   1e3,   1e4,   1e5,   1e6,   1e7,   1e8,   1e9,   1e10,  1e11,  1e12,
+    1e13,  1e14,  1e15,  1e16,  1e17,  1e18,  1e19,  1e20};
+
+double PowerOfTen(int exponent) {
+  if (exponent < -20 || exponent > 20) {
+    throw Error("Недопустимое число знаков округления: " + std::to_string(exponent));
+  }
+  return kPowersOfTen[static_cast<std::size_t>(exponent + 20)];
+}
+
+bool IsBlank(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+void RequireFinite(double x) {
+  if (!std::isfinite(x)) {
+    throw Error("Результат расчёта не является конечным числом");
+  }
+}
+
+}  // namespace
+
+double RoundHalfEven(double x) { return std::nearbyint(x); }
+
+double RoundDecimals(double x, int decimals) {
+  const double scale = PowerOfTen(-decimals);
+  return std::nearbyint(x / scale) * scale;
+}
+
+std::string FormatGeneral(double x, char decimalMark) {
+  RequireFinite(x);
+  if (x == 0.0) return "0";
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.15g", x);
+  std::string text(buffer);
+  if (decimalMark != '.') {
+    for (char& ch : text) {
+      if (ch == '.') ch = decimalMark;
+    }
+  }
+  return text;
+}
+
+std::string FormatFixed(double x, int decimals, char decimalMark) {
+  RequireFinite(x);
+  double rounded = RoundDecimals(x, decimals);
+  if (rounded == 0.0) rounded = 0.0;  // drops the sign of a negative zero
+  char buffer[512];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, rounded);
+  std::string text(buffer);
+  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) {
+    text.erase(0, 1);
+  }
+  if (decimalMark != '.') {
+    for (char& ch : text) {
+      if (ch == '.') ch = decimalMark;
+    }
+  }
+  return text;
+}
+
+std::string FormatField(double x, int width, int decimals) {
+  RequireFinite(x);
+  char buffer[512];
+  std::snprintf(buffer, sizeof buffer, "%*.*f", width, decimals, x);
+  return buffer;
+}
+
+std::optional<double> TryParseDouble(std::string_view text, char decimalMark) {
+  text = Trim(text);
+  if (text.empty()) return std::nullopt;
+  std::string normal;
+  normal.reserve(text.size());
+  for (char ch : text) {
+    if (ch == decimalMark) {
+      normal.push_back('.');
+    } else if (ch == '.' || ch == ',') {
+      return std::nullopt;  // the other mark is not the locale's
+    } else if ((ch >= '0' && ch <= '9') || ch == '+' || ch == '-' || ch == 'e' || ch == 'E') {
+      normal.push_back(ch);
+    } else {
+      return std::nullopt;
+    }
+  }
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(normal.c_str(), &end);
+  if (end != normal.c_str() + normal.size() || errno == ERANGE || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<long long> TryParseInteger(std::string_view text) {
+  text = Trim(text);
+  if (text.empty()) return std::nullopt;
+  std::string normal(text);
+  for (std::size_t i = 0; i < normal.size(); ++i) {
+    const char ch = normal[i];
+    const bool sign = (i == 0 && (ch == '+' || ch == '-'));
+    if (!sign && (ch < '0' || ch > '9')) return std::nullopt;
+  }
+  char* end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(normal.c_str(), &end, 10);
+  if (end != normal.c_str() + normal.size() || errno == ERANGE) return std::nullopt;
+  return value;
+}
+
+}  // namespace tarvik

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarvik {
+
+// Rounds to the nearest integer, ties to the even neighbour.
+double RoundHalfEven(double x);
+
+// Rounds x to `decimals` decimal places: x is divided by the double 10^-decimals,
+// rounded half-to-even and multiplied back; decimals may be negative (tens,
+// hundreds). The result stays a double.
+double RoundDecimals(double x, int decimals);
+
+// The classic RoundTo(x, digit): digit -2 means two decimals, 0 an integer.
+inline double RoundTo(double x, int digit) { return RoundDecimals(x, -digit); }
+
+// The shortest general format of up to 15 significant digits ("%.15g"), with
+// `decimalMark` as the decimal mark; a negative zero is written "0".
+// A non-finite value raises tarvik::Error.
+std::string FormatGeneral(double x, char decimalMark = '.');
+
+// A mask with a fixed number of decimals ("0.00" is decimals = 2): rounded as
+// RoundDecimals, then written with exactly that many decimals. A value that
+// rounds to zero is written without a sign.
+std::string FormatFixed(double x, int decimals, char decimalMark = '.');
+
+// Fixed-point with a point as decimal mark, right-aligned in a field of at
+// least `width` characters (a wider number is written in full), as the files
+// for R need them.
+std::string FormatField(double x, int width, int decimals);
+
+// Reads a real number typed with `decimalMark`; surrounding blanks are
+// allowed, nothing else. Returns nothing when the text is not a number.
+std::optional<double> TryParseDouble(std::string_view text, char decimalMark = '.');
+
+// Reads a decimal integer; surrounding blanks allowed.
+std::optional<long long> TryParseInteger(std::string_view text);
+
+}  // namespace tarvik

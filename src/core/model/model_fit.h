@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+#include "model/kinds.h"
+
+namespace tarvik::model {
+
+// One fitted model variant: a production model paired with an objective
+// function, its estimated parameters and the reference points derived from them.
+// Biomass, K, MSY and catch are in the unit of the catch column; F is a yearly
+// rate; q converts biomass to CPUE (U = q·B).
+struct ModelFit {
+  std::uint8_t Enabled = 1;     // 1 = the variant takes part in the estimation and later stages
+  double R = 0.0;               // intrinsic growth rate r, per year
+  double K = 0.0;               // carrying capacity
+  double Q = 0.0;               // catchability
+  double ObjectiveValue = 0.0;  // objective at (R, K, Q, Exponent) when the search ended
+  double FittedR = 0.0;         // r, q, K as the search ended; only the search writes them
+  double FittedQ = 0.0;
+  double FittedK = 0.0;
+  ProductionModelKind Kind = ProductionModelKind::Schaefer;
+  double Exponent = 0.0;  // Pella-Tomlinson exponent p (meaningful for that kind only)
+  ObjectiveKind Objective = ObjectiveKind::SumOfSquares;
+  std::uint8_t CutOff = 0;  // informational cut-off value of a median slot
+  double MSY = 0.0;
+  double BMSY = 0.0;
+  double FMSY = 0.0;
+  double EMSY = 0.0;
+  double BTarget = 0.0;  // Btr
+  double FTarget = 0.0;  // Ftr
+  double ETarget = 0.0;  // Etr
+  double BLimit = 0.0;   // Blim
+};
+
+}  // namespace tarvik::model

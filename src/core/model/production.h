@@ -1,0 +1,39 @@
+#pragma once
+
+#include "model/kinds.h"
+#include "model/model_fit.h"
+
+namespace tarvik::model {
+
+// base^exponent as used by every formula of the program: an exponent with an
+// integral value is computed by repeated multiplication from the left
+// (x·x·…·x; a negative one as 1 / that product), any other exponent with
+// std::pow. 0 to a positive power is 0. A negative base with a fractional
+// exponent, or 0 to a negative power, raises tarvik::Error.
+double Power(double base, double exponent);
+
+// As Power, but reports an invalid power by returning false instead of raising.
+bool TryPower(double base, double exponent, double& result);
+
+// Surplus production per year at biomass B:
+//   Schaefer        (r / K) · B · (K − B)
+//   Fox             r · B · (ln K − ln B)
+//   Pella-Tomlinson r · B · (1 − (B/K)^p)
+// p is read for Pella-Tomlinson only. Raises tarvik::Error on K = 0 and, for
+// Fox, on a non-positive K or B.
+double SurplusProduction(ProductionModelKind kind, double B, double r, double K, double p);
+
+// Surplus production per unit biomass divided by r, with x = B / K:
+// Schaefer 1 − x; Fox −ln x; Pella-Tomlinson 1 − x^p.
+double ProductionShape(ProductionModelKind kind, double B, double K, double p);
+
+// Computes BMSY, MSY, FMSY = MSY / BMSY and EMSY = MSY / (q · BMSY) of a record
+// from its Kind, R, K, Q and Exponent, and stores them in the record.
+void ReferenceMsy(ModelFit& fit);
+
+// The biomass B0.1 above BMSY at which the slope of the production curve is a
+// tenth of its slope at B = K: Schaefer 0.55·K; Fox K / e^0.9;
+// Pella-Tomlinson K · ((0.1·p + 1)/(p + 1))^(1/p).
+double BiomassB01(const ModelFit& fit);
+
+}  // namespace tarvik::model

@@ -1,0 +1,1 @@
+#include "rbridge/r_runner.h"

@@ -1,0 +1,78 @@
+#include "common/numbers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "common/cp1251.h"
+#include "common/error.h"
+
+namespace tarvik {
+namespace {
+
+TEST(Rounding, HalvesGoToTheEvenNeighbour) {
+  EXPECT_EQ(RoundHalfEven(2.5), 2.0);
+  EXPECT_EQ(RoundHalfEven(3.5), 4.0);
+  EXPECT_EQ(RoundHalfEven(-2.5), -2.0);
+  EXPECT_EQ(RoundTo(2.5, 0), 2.0);
+  EXPECT_EQ(RoundTo(1234.5678, -2), 123457 * 1e-2);
+  EXPECT_EQ(RoundDecimals(0.0001234, 6), 123 * 1e-6);
+  EXPECT_EQ(RoundTo(1250.0, 2), 1200.0);  // hundreds, 12.5 → 12
+}
+
+TEST(Formatting, GeneralFormatUsesTheLocaleMarkAndFifteenDigits) {
+  EXPECT_EQ(FormatGeneral(0.5), "0.5");
+  EXPECT_EQ(FormatGeneral(0.5, ','), "0,5");
+  EXPECT_EQ(FormatGeneral(0.0001, ','), "0,0001");
+  EXPECT_EQ(FormatGeneral(-0.0), "0");
+  EXPECT_EQ(FormatGeneral(1.0 / 3.0), "0.333333333333333");
+  EXPECT_EQ(FormatGeneral(125000.0), "125000");
+  EXPECT_EQ(FormatGeneral(0.1 + 0.2), "0.3");
+  EXPECT_THROW(FormatGeneral(std::numeric_limits<double>::infinity()), Error);
+  EXPECT_THROW(FormatGeneral(std::nan("")), Error);
+}
+
+TEST(Formatting, MasksRoundHalvesToEvenAndDropTheSignOfZero) {
+  EXPECT_EQ(FormatFixed(0.125, 2), "0.12");
+  EXPECT_EQ(FormatFixed(0.375, 2), "0.38");
+  EXPECT_EQ(FormatFixed(-0.001, 2), "0.00");
+  EXPECT_EQ(FormatFixed(2.0, 1, ','), "2,0");
+  EXPECT_EQ(FormatFixed(0.0001234567, 6), "0.000123");
+}
+
+TEST(Formatting, FieldsAreRightAlignedAndGrowWhenTooNarrow) {
+  EXPECT_EQ(FormatField(8000.0, 10, 0), "      8000");
+  EXPECT_EQ(FormatField(0.4, 10, 6), "  0.400000");
+  EXPECT_EQ(FormatField(1234567890.0, 10, 0), "1234567890");
+  EXPECT_EQ(FormatField(12345678901.0, 10, 0), "12345678901");
+}
+
+TEST(Parsing, LocaleMarkBlanksAndRejections) {
+  EXPECT_EQ(TryParseDouble(" 12,5 ", ','), 12.5);
+  EXPECT_EQ(TryParseDouble("12.5", '.'), 12.5);
+  EXPECT_FALSE(TryParseDouble("12.5", ','));
+  EXPECT_FALSE(TryParseDouble("12,x", ','));
+  EXPECT_FALSE(TryParseDouble("", '.'));
+  EXPECT_FALSE(TryParseDouble("nan", '.'));
+  EXPECT_EQ(TryParseDouble("-1e3", '.'), -1000.0);
+  EXPECT_EQ(TryParseInteger(" -3 "), -3);
+  EXPECT_FALSE(TryParseInteger("3.0"));
+  EXPECT_FALSE(TryParseInteger(""));
+}
+
+TEST(Cp1251, RoundTripOfCyrillicAndRefusalOfForeignCharacters) {
+  const std::string text = "СПРАВКА ГОД\tУЛОВ №104 ёЁ";
+  const auto bytes = Utf8ToCp1251(text);
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(static_cast<unsigned char>((*bytes)[0]), 0xD1);  // С
+  EXPECT_EQ(Cp1251ToUtf8(*bytes), text);
+  std::string bad;
+  EXPECT_FALSE(Utf8ToCp1251("треска 鱈", &bad));
+  EXPECT_EQ(bad, "鱈");
+  EXPECT_TRUE(IsValidUtf8(text));
+  EXPECT_FALSE(IsValidUtf8(*bytes));
+}
+
+}  // namespace
+}  // namespace tarvik
