@@ -65,6 +65,11 @@ std::string FileLineError(std::size_t lineNumber, const std::string& what) {
   return "Файл данных, строка " + std::to_string(lineNumber) + ": " + what;
 }
 
+std::string FileCellError(std::size_t lineNumber, int column, const std::string& what) {
+  return "Файл данных, строка " + std::to_string(lineNumber) + ", столбец \"" +
+         TableHeader()[static_cast<std::size_t>(column)] + "\": " + what;
+}
+
 // Splits one data line into at most four fields: a TAB ends a field, and the
 // blanks and control characters after it are skipped, so a run of TABs and
 // blanks counts as one separator. Returns the number of fields found (fields
@@ -167,17 +172,16 @@ DataFile ParseDataFile(std::string_view bytes, char decimalMark) {
       const std::string& year = rows[r][DataTable::kYear];
       const std::optional<long long> value = TryParseInteger(year);
       if (!value || *value < 0 || *value > 65535) {
-        throw Error(FileLineError(lineNumber, "столбец \"" + TableHeader()[DataTable::kYear] +
-                                                  "\": значение \"" + year +
-                                                  "\" не является годом (целым числом 0 … 65535)"));
+        throw Error(FileCellError(lineNumber, DataTable::kYear,
+                                  "значение \"" + year +
+                                      "\" не является годом (целым числом 0 … 65535)"));
       }
     }
     for (int column = DataTable::kCpue; column <= DataTable::kCatch; ++column) {
       const std::string& cell = rows[r][static_cast<std::size_t>(column)];
       if (!TryParseDouble(cell, decimalMark)) {
-        throw Error(FileLineError(lineNumber, "столбец \"" + TableHeader()[column] +
-                                                  "\": значение \"" + cell +
-                                                  "\" не является числом"));
+        throw Error(
+            FileCellError(lineNumber, column, "значение \"" + cell + "\" не является числом"));
       }
     }
   }
