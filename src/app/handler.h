@@ -8,7 +8,7 @@
 #include <QObject>
 #include <QString>
 
-#include "app/ui_services.h"
+#include "app/services.h"
 
 namespace tarvik::app {
 

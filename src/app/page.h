@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "app/handler.h"
-#include "app/ui_services.h"
+#include "app/services.h"
 #include "app/workflow.h"
 #include "assessment_state.h"
 

@@ -24,6 +24,23 @@ PageIndex PageOfStage(Stage stage) {
 Workflow::Workflow(PageControl& pages, const std::array<QAction*, kStageCount>& items)
     : pages_(pages), items_(items) {}
 
+void Workflow::Start() {
+  Enable(Stage::N8);
+  Check(Stage::N8);
+}
+
+void Workflow::ItemClicked(Stage stage) {
+  // A checkable menu item toggles its mark when clicked; the mark records a
+  // completed stage, so it is put back.
+  for (int i = 0; i < kStageCount; ++i) items_[i]->setChecked(done_[i]);
+  BringToFront(PageOfStage(stage));
+}
+
+void Workflow::Check(Stage stage) {
+  done_[static_cast<int>(stage)] = true;
+  Item(stage)->setChecked(true);
+}
+
 void Workflow::OpenCommandUsed() {
   Enable(Stage::N10);
   Enable(Stage::N11);

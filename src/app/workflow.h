@@ -42,6 +42,12 @@ class Workflow {
  public:
   Workflow(PageControl& pages, const std::array<QAction*, kStageCount>& items);
 
+  // The state at start: only N8 enabled, and checked.
+  void Start();
+  // A workflow item was clicked: its page comes to the front. A click does
+  // not change what is checked.
+  void ItemClicked(Stage stage);
+
   // "Открыть" was used, whether or not a file was chosen.
   void OpenCommandUsed();
   // A data file was read successfully.
@@ -67,10 +73,11 @@ class Workflow {
 
  private:
   void Enable(Stage stage) { Item(stage)->setEnabled(true); }
-  void Check(Stage stage) { Item(stage)->setChecked(true); }
+  void Check(Stage stage);
 
   PageControl& pages_;
   std::array<QAction*, kStageCount> items_;
+  std::array<bool, kStageCount> done_{};
 };
 
 }  // namespace tarvik::app

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/ui_services.h"
+#include "app/services.h"
 
 namespace tarvik::app {
 

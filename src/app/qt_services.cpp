@@ -1,4 +1,4 @@
-#include "app/qt_ui_services.h"
+#include "app/qt_services.h"
 
 #include <QApplication>
 #include <QClipboard>
