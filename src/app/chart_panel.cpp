@@ -12,6 +12,7 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QLocale>
 #include <QPainter>
 #include <QScatterSeries>
 #include <QValueAxis>
@@ -51,6 +52,11 @@ std::pair<double, double> Padded(double lo, double hi) {
 
 ChartPanel::ChartPanel(QWidget* parent) : QWidget(parent) {
   chart_ = new QChart();
+  // Axis labels in the user's decimal mark, without digit grouping (years
+  // read 1995, not 1,995).
+  QLocale labels;
+  labels.setNumberOptions(labels.numberOptions() | QLocale::OmitGroupSeparator);
+  chart_->setLocale(labels);
   chart_->setLocalizeNumbers(true);
   chart_->legend()->setVisible(false);
   chart_->setMargins(QMargins(4, 4, 4, 4));
