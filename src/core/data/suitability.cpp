@@ -87,8 +87,9 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
     sameCpue = sameCpue && U[k] == U[0];
   }
   if (sameEffort) {
-    throw Error("Усилие одинаково во все годы: зависимость улова на усилие от усилия оценить "
-                "нельзя (деление на ноль в линейной регрессии)");
+    throw Error(
+        "Усилие одинаково во все годы: зависимость улова на усилие от усилия оценить "
+        "нельзя (деление на ноль в линейной регрессии)");
   }
   if (sameCpue) {
     throw Error("Улов на усилие одинаков во все годы: коэффициент корреляции не определён");
@@ -144,7 +145,14 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
   double exponent = 0.0;
   for (int k = 1; k <= 100; ++k) {
     const double m = k / 10.0;
-    const double c = Correlation(E, PowerSeries(U, m));
+    double c = 0.0;
+    try {
+      c = Correlation(E, PowerSeries(U, m));
+    } catch (const Error& e) {
+      // U^m overflows or underflows to a constant for extreme CPUE values.
+      throw Error(std::string("Подбор показателя модели Пелла-Томлинсона, m = ") +
+                  FormatGeneral(m, decimalMark) + ": " + e.what());
+    }
     if (std::fabs(c) > std::fabs(best)) {
       best = c;
       exponent = m;
@@ -182,8 +190,8 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
   result.correlationSchaeferText = FormatGeneral(result.correlationSchaefer, decimalMark);
   result.correlationFoxText = FormatGeneral(result.correlationFox, decimalMark);
   result.correlationPTText = FormatGeneral(result.correlationPT, decimalMark);
-  result.positiveCorrelation = result.correlationSchaefer > 0.0 || result.correlationFox > 0.0 ||
-                               result.correlationPT > 0.0;
+  result.positiveCorrelation =
+      result.correlationSchaefer > 0.0 || result.correlationFox > 0.0 || result.correlationPT > 0.0;
 
   // Everything computed: hand it over to the state.
   state.AnalysisSeries = std::move(series);
