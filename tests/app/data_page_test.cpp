@@ -313,5 +313,27 @@ TEST_F(DataPageTest, TheGridMenuOffersPaste) {
   EXPECT_EQ(Grid()->contextMenuPolicy(), Qt::CustomContextMenu);
 }
 
+// The example files open, show and save back byte for byte (they are
+// written in the program's own format).
+TEST_F(DataPageTest, ExampleFilesOpenAndSaveBackUnchanged) {
+  MainWindow& window = Started();
+  for (const char* name : {"yellowfin_epo_1934_1955.txt", "schaefer_simulated_1990_2019.txt"}) {
+    const QString example = QStringLiteral(TARVIK_SOURCE_DIR "/examples/") + name;
+    ASSERT_TRUE(QFile::exists(example)) << name;
+    Open(example);
+    ASSERT_TRUE(ui_.boxes.empty()) << name << ": " << ui_.boxes[0].text.toStdString();
+    EXPECT_TRUE(window.Pages()->IsTabVisible(1));
+    EXPECT_FALSE(Find<QLineEdit>("Edit1")->text().isEmpty()) << name;
+    EXPECT_GT(Grid()->rowCount(), 10) << name;
+    EXPECT_EQ(static_cast<int>(window.State().LoadedSeries.size()), Grid()->rowCount() - 1);
+
+    const QString copy = TempPath(QStringLiteral("copy-") + name);
+    ui_.saveAnswers.push_back(copy);
+    Action("N2")->trigger();
+    ASSERT_TRUE(ui_.boxes.empty()) << name << ": " << ui_.boxes[0].text.toStdString();
+    EXPECT_EQ(ReadBytes(copy), ReadBytes(example)) << name;
+  }
+}
+
 }  // namespace
 }  // namespace tarvik::app::testing
