@@ -313,6 +313,29 @@ TEST_F(DataPageTest, TheGridMenuOffersPaste) {
   EXPECT_EQ(Grid()->contextMenuPolicy(), Qt::CustomContextMenu);
 }
 
+// The hidden moving average of effort: a window of 3 years over 5 loaded
+// years leaves 3 rows, from the third year on.
+TEST_F(DataPageTest, MovingAverageOfEffortReplacesTheTable) {
+  MainWindow& window = Started();
+  ui_.clipboard =
+      "1995\t1\t10\t10\r\n1996\t2\t20\t40\r\n1997\t3\t30\t90\r\n"
+      "1998\t4\t40\t160\r\n1999\t5\t50\t250\r\n";
+  Find<QAction>("est1")->trigger();
+  Find<QSpinBox>("UpDown2")->setValue(3);
+  ASSERT_TRUE(ui_.boxes.empty()) << ui_.boxes[0].text.toStdString();
+  EXPECT_EQ(Find<QLineEdit>("Edit6")->text(), "3");
+  ASSERT_EQ(Grid()->rowCount(), 4);
+  EXPECT_EQ(Grid()->Cell(0, 1), "1997");
+  EXPECT_EQ(Grid()->Cell(1, 1), "3");   // U of 1997, not averaged
+  EXPECT_EQ(Grid()->Cell(2, 1), "20");  // (10 + 20 + 30) / 3
+  EXPECT_EQ(Grid()->Cell(3, 3), "250");
+  EXPECT_EQ(window.State().Table.Cell(2, 3), "40");  // (30 + 40 + 50) / 3
+  // The loaded series stays as loaded: window 1 gives the loaded table back.
+  Find<QSpinBox>("UpDown2")->setValue(1);
+  EXPECT_EQ(Grid()->rowCount(), 6);
+  EXPECT_EQ(Grid()->Cell(2, 5), "50");
+}
+
 // The example files open, show and save back byte for byte (they are
 // written in the program's own format).
 TEST_F(DataPageTest, ExampleFilesOpenAndSaveBackUnchanged) {

@@ -7,9 +7,10 @@
 namespace tarvik::app::testing {
 namespace {
 
-// Not a check: with TARVIK_SCREENSHOT_DIR set, writes pictures of the
-// welcome window and of every page at the design size, for looking at the
-// layout.
+// Not a check but a helper program (tarvik_app_screenshots, not run by
+// CTest): with TARVIK_SCREENSHOT_DIR set it writes pictures of the welcome
+// window and of every page at the design size, for looking at the layout.
+//   TARVIK_SCREENSHOT_DIR=/tmp/shots QT_QPA_PLATFORM=xcb xvfb-run -a build/tests/app/tarvik_app_screenshots
 TEST_F(AppTest, Screenshots) {
   const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
   if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
