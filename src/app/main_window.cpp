@@ -1,11 +1,265 @@
 #include "app/main_window.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QHelpEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QShowEvent>
+#include <QToolTip>
+
+#include "app/data_page.h"
+#include "app/estimation_page.h"
+#include "app/handler.h"
+#include "app/locale_mark.h"
+#include "app/performance_page.h"
+#include "app/refpoints_page.h"
+#include "app/rule_page.h"
+#include "app/tac_page.h"
+#include "app/welcome_window.h"
+#include "common/numbers.h"
+#include "data/data_file.h"
+#include "rbridge/r_runner.h"
+
 namespace tarvik::app {
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+namespace {
+
+const QString kDataFileFilter = QStringLiteral("Текстовый документ (*.txt)");
+constexpr int kHintHidePauseMs = 30000;
+
+// Hints stay up for kHintHidePauseMs unless a control sets its own time.
+class HintHidePause final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::ToolTip) {
+      auto* widget = qobject_cast<QWidget*>(watched);
+      if (widget != nullptr && !widget->toolTip().isEmpty() && widget->toolTipDuration() < 0) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        QToolTip::showText(help->globalPos(), widget->toolTip(), widget, QRect(),
+                           kHintHidePauseMs);
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+#ifdef _WIN32
+const QString kRExecutable = QStringLiteral("R.exe");
+#else
+const QString kRExecutable = QStringLiteral("R");
+#endif
+
+const QString kDataAdvice = QStringLiteral(
+    "Убедитесь что Ваши данные подходят для использования продукционных моделей, а именно:\n"
+    "- уловы на усилие соответствуют индексам численности (наблюдается динамика уловов на "
+    "усилие)\n"
+    "- уловы на усилие снижаются с ростом промыслового усилия");
+
+}  // namespace
+
+QString RFoundText(const std::string& rDirectory) {
+  return kRExecutable + QStringLiteral(" найден в директории: ") + FromUtf8(rDirectory) +
+         QStringLiteral("\n\n\n") + kDataAdvice;
+}
+
+QString RNotFoundText() {
+  return QStringLiteral(
+             "R не установлен. Некоторые опции программы будут недоступны\n"
+             "Программа имеется в свободном доступе на сайте https://cran.r-project.org/\n\n") +
+         kDataAdvice;
+}
+
+MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWidget* parent)
+    : QMainWindow(parent), ui_(ui), rSearchPath_(std::move(rSearchPath)) {
   setObjectName("Form1");
-  setWindowTitle("Tarvik 4.0");
+  setWindowTitle(QStringLiteral("Tarvik 4.0"));
   resize(1025, 784);
+
+  pageControl1_ = new PageControl(this);
+  pageControl1_->setObjectName("PageControl1");
+  setCentralWidget(pageControl1_);
+  BuildMenu();
+
+  const PageContext context{state_, ui_, *workflow_};
+  dataPage_ = new DataPage(context);
+  estimationPage_ = new EstimationPage(context);
+  referencePointsPage_ = new ReferencePointsPage(context);
+  rulePage_ = new RulePage(context);
+  performancePage_ = new PerformancePage(context);
+  tacPage_ = new TacPage(context);
+  pageControl1_->AddPage(dataPage_, QStringLiteral("Данные"));
+  pageControl1_->AddPage(estimationPage_, QStringLiteral("Оценка параметров модели"));
+  pageControl1_->AddPage(referencePointsPage_, QStringLiteral("Оценка ориентиров управления"));
+  pageControl1_->AddPage(rulePage_, QStringLiteral("Правило регулирования промысла"));
+  pageControl1_->AddPage(performancePage_, QStringLiteral("Коэффициенты эффективности"));
+  pageControl1_->AddPage(tacPage_, QStringLiteral("Обоснование расчетного значения ОДУ"));
+  for (int page = 1; page < pageControl1_->Count(); ++page) pageControl1_->SetTabVisible(page, false);
+  connect(pageControl1_, &PageControl::PageShown, this, &MainWindow::PageShown);
+
+  FormCreate();
+}
+
+MainWindow::~MainWindow() {
+  if (hintPause_ != nullptr) qApp->removeEventFilter(hintPause_);
+}
+
+void MainWindow::BuildMenu() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName("MainMenu1");
+
+  QMenu* file = bar->addMenu(QStringLiteral("Файл"));
+  file->setObjectName("ntcn1");
+  n1_ = file->addAction(QStringLiteral("Сохранить"));
+  n1_->setObjectName("N1");
+  n1_->setEnabled(false);
+  n2_ = file->addAction(QStringLiteral("Сохранить как"));
+  n2_->setObjectName("N2");
+  n2_->setEnabled(false);
+  n3_ = file->addAction(QStringLiteral("Открыть"));
+  n3_->setObjectName("N3");
+  ConnectHandler(n1_, &QAction::triggered, this, ui_, [this] { N1Click(); });
+  ConnectHandler(n2_, &QAction::triggered, this, ui_, [this] { N2Click(); });
+  ConnectHandler(n3_, &QAction::triggered, this, ui_, [this] { N3Click(); });
+
+  // The spacer that pushed the workflow menu to the right edge; a menu bar
+  // keeps its items together, so it stays an invisible, disabled item.
+  QAction* n9 = bar->addAction(QString());
+  n9->setObjectName("N9");
+  n9->setEnabled(false);
+  n9->setVisible(false);
+
+  QMenu* stages = bar->addMenu(QStringLiteral("Этапы приказа №104"));
+  stages->setObjectName("N7");
+  struct Item {
+    const char* name;
+    const char* caption;
+  };
+  const Item items[kStageCount] = {
+      {"N8", "Анализ доступного информационного обеспечения"},
+      {"N10", "Обоснование выбора метода оценки запаса"},
+      {"N11", "Ретроспективный анализ состояния запаса и промысла"},
+      {"N12", "Определение биологических ориентиров"},
+      {"N13", "Обоснование правила регулирования промысла"},
+      {"N14", "Прогнозирование состояния запаса"},
+      {"N15", "Обоснование рекомендуемого объема ОДУ"},
+      {"N16", "Анализ и диагностика полученных результатов"},
+  };
+  std::array<QAction*, kStageCount> actions{};
+  for (int i = 0; i < kStageCount; ++i) {
+    QAction* action = stages->addAction(QString::fromUtf8(items[i].caption));
+    action->setObjectName(QString::fromLatin1(items[i].name));
+    action->setCheckable(true);
+    action->setEnabled(false);
+    actions[i] = action;
+  }
+  workflow_ = std::make_unique<Workflow>(*pageControl1_, actions);
+  for (int i = 0; i < kStageCount; ++i) {
+    const auto stage = static_cast<Stage>(i);
+    ConnectHandler(actions[i], &QAction::triggered, this, ui_, [this, stage] {
+      workflow_->ItemClicked(stage);
+    });
+  }
+  workflow_->Start();
+}
+
+void MainWindow::FormCreate() {
+  form2_ = new WelcomeWindow(this);
+  connect(form2_, &WelcomeWindow::StartRequested, this, [this] { Label3Click(); });
+  connect(form2_, &WelcomeWindow::Dismissed, this, [] { QCoreApplication::quit(); });
+  form2_->show();
+
+  const char mark = DecimalMark();
+  auto* editInitialR = estimationPage_->findChild<QLineEdit*>("EditInitialR");
+  auto* editInitialQ = estimationPage_->findChild<QLineEdit*>("EditInitialQ");
+  auto* editMinQ = estimationPage_->findChild<QLineEdit*>("EditMinQ");
+  editInitialR->setText(FromUtf8(FormatGeneral(0.5, mark)));
+  editInitialQ->setText(FromUtf8(FormatGeneral(0.0001, mark)));
+  editMinQ->setText(editInitialQ->text());
+
+  // The header row of the table is part of the table the state starts with.
+  dataPage_->ShowTable();
+
+  hintPause_ = new HintHidePause(this);
+  qApp->installEventFilter(hintPause_);
+
+  pageControl1_->BringToFront(static_cast<int>(PageIndex::Data));
+}
+
+void MainWindow::Label3Click() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The check runs after the window has appeared, so its box opens over it.
+  if (!rChecked_ && !event->spontaneous()) {
+    QMetaObject::invokeMethod(this, [this] { FormActivate(); }, Qt::QueuedConnection);
+  }
+}
+
+void MainWindow::FormActivate() {
+  if (rChecked_) return;
+  rChecked_ = true;
+  RunHandler(ui_, [this] {
+    std::string directory;
+    {
+      const WaitCursor wait;
+      directory = rbridge::LocateR(rSearchPath_);
+    }
+    state_.RDirectory = directory;
+    if (directory != rbridge::kRNotFound) {
+      ui_.ShowInformation(RFoundText(directory));
+    } else {
+      ui_.ShowWarning(RNotFoundText());
+    }
+  });
+}
+
+void MainWindow::PageShown(int index) {
+  dataPage_->CommitGrid();
+  RunHandler(ui_, [this, index] {
+    if (auto* page = qobject_cast<Page*>(pageControl1_->Page(index))) page->Shown();
+  });
+}
+
+void MainWindow::N3Click() {
+  estimationPage_->RebuildResultsPanel();
+  const std::optional<QString> path = ui_.AskOpenFileName(
+      FileDialogOptions{QStringLiteral("Открыть"), QDir::currentPath(), kDataFileFilter, {}});
+  workflow_->OpenCommandUsed();
+  if (!path) return;
+
+  data::DataFile file = data::ReadDataFile(ToUtf8(*path), DecimalMark());
+  state_.DataFileName = ToUtf8(*path);
+  state_.Table = std::move(file.table);
+  state_.LoadedSeries = std::move(file.series);
+  dataPage_->ShowDescription(file.description);
+  dataPage_->ShowTable();
+  n1_->setEnabled(true);
+  n2_->setEnabled(true);
+  workflow_->DataFileOpened();
+}
+
+void MainWindow::N1Click() {
+  dataPage_->CommitGrid();
+  data::WriteDataFile(state_.DataFileName, dataPage_->Description(), state_.Table);
+}
+
+void MainWindow::N2Click() {
+  dataPage_->CommitGrid();
+  const std::optional<QString> path =
+      ui_.AskSaveFileName(FileDialogOptions{QStringLiteral("Введите имя файла"),
+                                            QDir::currentPath(), kDataFileFilter,
+                                            QStringLiteral("txt")});
+  if (!path) return;
+  data::WriteDataFile(ToUtf8(*path), dataPage_->Description(), state_.Table);
 }
 
 }  // namespace tarvik::app

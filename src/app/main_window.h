@@ -1,15 +1,95 @@
 #pragma once
 
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QAction>
 #include <QMainWindow>
+#include <QMenu>
+
+#include "app/page_control.h"
+#include "app/services.h"
+#include "app/workflow.h"
+#include "assessment_state.h"
 
 namespace tarvik::app {
 
-// The main window "Tarvik 4.0".
+class DataPage;
+class EstimationPage;
+class ReferencePointsPage;
+class RulePage;
+class PerformancePage;
+class TacPage;
+class WelcomeWindow;
+
+// The main window "Tarvik 4.0" (Form1). It owns the one assessment state
+// and its six pages, the main menu with the data file commands and the
+// workflow menu. Created hidden: it shows the welcome window, and shows
+// itself when "Начать работу" is clicked; its first showing looks for R.
 class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit MainWindow(QWidget* parent = nullptr);
+  // `rSearchPath`: the folders where R is looked for.
+  MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  AssessmentState& State() { return state_; }
+  Workflow& Flow() { return *workflow_; }
+  PageControl* Pages() const { return pageControl1_; }
+  WelcomeWindow* Welcome() const { return form2_; }
+
+  DataPage* Data() const { return dataPage_; }
+  EstimationPage* Estimation() const { return estimationPage_; }
+  ReferencePointsPage* ReferencePoints() const { return referencePointsPage_; }
+  RulePage* Rule() const { return rulePage_; }
+  PerformancePage* Performance() const { return performancePage_; }
+  TacPage* Tac() const { return tacPage_; }
+
+  // Whether the R check of the first showing has run.
+  bool RChecked() const { return rChecked_; }
+
+  // The R check: looks for R (once) and tells the user what was found.
+  void FormActivate();
+
+  // The file menu.
+  void N1Click();  // "Сохранить"
+  void N2Click();  // "Сохранить как"
+  void N3Click();  // "Открыть"
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void FormCreate();
+  void BuildMenu();
+  void Label3Click();
+  void PageShown(int index);
+
+  UiServices& ui_;
+  std::vector<std::string> rSearchPath_;
+  AssessmentState state_;
+  bool rChecked_ = false;
+
+  PageControl* pageControl1_ = nullptr;
+  std::unique_ptr<Workflow> workflow_;
+  QAction* n1_ = nullptr;
+  QAction* n2_ = nullptr;
+  QAction* n3_ = nullptr;
+  WelcomeWindow* form2_ = nullptr;
+  DataPage* dataPage_ = nullptr;
+  EstimationPage* estimationPage_ = nullptr;
+  ReferencePointsPage* referencePointsPage_ = nullptr;
+  RulePage* rulePage_ = nullptr;
+  PerformancePage* performancePage_ = nullptr;
+  TacPage* tacPage_ = nullptr;
+  QObject* hintPause_ = nullptr;
 };
+
+// The texts of the R check, for the folder found (with its trailing
+// separator) or kRNotFound.
+QString RFoundText(const std::string& rDirectory);
+QString RNotFoundText();
 
 }  // namespace tarvik::app

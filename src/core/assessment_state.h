@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "data/catch_effort_series.h"
+#include "data/data_table.h"
 #include "model/model_fit.h"
 #include "model/random.h"
 
@@ -14,6 +15,7 @@ namespace tarvik {
 // or the command line) owns one instance and passes it explicitly; nothing of
 // it lives in globals. Each stage adds what it owns.
 struct AssessmentState {
+  data::DataTable Table;                   // the data table as text cells (row 0 = header)
   data::CatchEffortSeries LoadedSeries;    // the table as loaded (paste or file)
   data::CatchEffortSeries AnalysisSeries;  // the series all model work runs on
   std::vector<model::ModelFit> ModelFits;  // kind-major: kind × VariantsPerModel + slot
@@ -22,6 +24,7 @@ struct AssessmentState {
   std::uint8_t MedianKeepCount = 0;        // residuals kept by the trimmed objectives
   double PTExponent = 0.0;                 // Pella-Tomlinson exponent chosen by the check
   std::string DataFileName;                // path of the data file last opened (UTF-8)
+  std::string RDirectory;                  // R's folder with trailing separator, or "Not found"
 };
 
 }  // namespace tarvik

@@ -1,0 +1,231 @@
+#include "app/chart_panel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+#include <QChart>
+#include <QChartView>
+#include <QEvent>
+#include <QImage>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QLocale>
+#include <QPainter>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <QVBoxLayout>
+
+namespace tarvik::app {
+
+namespace {
+
+QImage SquareMarker(const QColor& color, qreal size) {
+  const int side = std::max(1, static_cast<int>(std::lround(size)));
+  QImage image(side, side, QImage::Format_ARGB32);
+  image.fill(color);
+  return image;
+}
+
+QList<QPointF> ToQt(const PointList& points) {
+  QList<QPointF> result;
+  result.reserve(static_cast<qsizetype>(points.size()));
+  for (const Point& p : points) result.append(QPointF(p.x, p.y));
+  return result;
+}
+
+// Range shown for values from lo to hi: a single value or no value still
+// gets a range of some width.
+std::pair<double, double> Padded(double lo, double hi) {
+  if (lo > hi) return {0.0, 1.0};
+  if (lo == hi) {
+    const double pad = lo == 0.0 ? 1.0 : std::abs(lo) * 0.1;
+    return {lo - pad, hi + pad};
+  }
+  const double pad = (hi - lo) * 0.05;
+  return {lo - pad, hi + pad};
+}
+
+}  // namespace
+
+ChartPanel::ChartPanel(QWidget* parent) : QWidget(parent) {
+  chart_ = new QChart();
+  // Axis labels in the user's decimal mark, without digit grouping (years
+  // read 1995, not 1,995).
+  QLocale labels;
+  labels.setNumberOptions(labels.numberOptions() | QLocale::OmitGroupSeparator);
+  chart_->setLocale(labels);
+  chart_->setLocalizeNumbers(true);
+  chart_->legend()->setVisible(false);
+  chart_->setMargins(QMargins(4, 4, 4, 4));
+  chart_->setBackgroundRoundness(0);
+
+  bottom_.axis = new QValueAxis(chart_);
+  left_.axis = new QValueAxis(chart_);
+  for (QValueAxis* axis : {bottom_.axis, left_.axis}) {
+    axis->setLabelFormat("%.7g");
+    axis->setRange(0.0, 1.0);
+  }
+  chart_->addAxis(bottom_.axis, Qt::AlignBottom);
+  chart_->addAxis(left_.axis, Qt::AlignLeft);
+
+  view_ = new QChartView(chart_, this);
+  view_->setRenderHint(QPainter::Antialiasing);
+  view_->setMinimumSize(160, 120);
+  view_->viewport()->installEventFilter(this);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(view_);
+}
+
+void ChartPanel::AddSeries(const QString& name, const SeriesStyle& style) {
+  if (HasSeries(name)) return;
+  QXYSeries* series = nullptr;
+  if (style.kind == SeriesStyle::Kind::Points) {
+    auto* scatter = new QScatterSeries();
+    scatter->setMarkerShape(style.marker == SeriesStyle::Marker::Circle
+                                ? QScatterSeries::MarkerShapeCircle
+                                : QScatterSeries::MarkerShapeRectangle);
+    scatter->setMarkerSize(style.markerSize);
+    scatter->setColor(style.color);
+    scatter->setBorderColor(style.color);
+    series = scatter;
+  } else {
+    auto* line = new QLineSeries();
+    QPen pen(style.color);
+    pen.setWidthF(style.width);
+    line->setPen(pen);
+    if (style.marker != SeriesStyle::Marker::None) {
+      line->setPointsVisible(true);
+      line->setMarkerSize(style.markerSize);
+      if (style.marker == SeriesStyle::Marker::Square) {
+        line->setLightMarker(SquareMarker(style.color, style.markerSize));
+      }
+    }
+    series = line;
+  }
+  series->setObjectName(name);
+  series->setName(style.title.isEmpty() ? name : style.title);
+  chart_->addSeries(series);
+  series->attachAxis(bottom_.axis);
+  series->attachAxis(left_.axis);
+  series_[name] = SeriesEntry{series, style};
+  for (QLegendMarker* marker : chart_->legend()->markers(series)) marker->setVisible(style.inLegend);
+}
+
+ChartPanel::SeriesEntry& ChartPanel::Entry(const QString& name) {
+  const auto it = series_.find(name);
+  if (it == series_.end()) throw std::logic_error("unknown chart series " + name.toStdString());
+  return it->second;
+}
+
+const ChartPanel::SeriesEntry& ChartPanel::Entry(const QString& name) const {
+  const auto it = series_.find(name);
+  if (it == series_.end()) throw std::logic_error("unknown chart series " + name.toStdString());
+  return it->second;
+}
+
+void ChartPanel::SetPoints(const QString& name, PointList points) {
+  SeriesEntry& entry = Entry(name);
+  if (entry.style.sortedByX) {
+    std::stable_sort(points.begin(), points.end(),
+                     [](const Point& a, const Point& b) { return a.x < b.x; });
+  }
+  entry.series->replace(ToQt(points));
+  UpdateRanges();
+}
+
+void ChartPanel::AddPoint(const QString& name, Point point) {
+  PointList points = Points(name);
+  points.push_back(point);
+  SetPoints(name, std::move(points));
+}
+
+void ChartPanel::Clear(const QString& name) {
+  Entry(name).series->clear();
+  UpdateRanges();
+}
+
+void ChartPanel::ClearAll() {
+  for (auto& [name, entry] : series_) entry.series->clear();
+  UpdateRanges();
+}
+
+PointList ChartPanel::Points(const QString& name) const {
+  PointList result;
+  for (const QPointF& p : Entry(name).series->points()) result.push_back(Point{p.x(), p.y()});
+  return result;
+}
+
+void ChartPanel::SetSeriesVisible(const QString& name, bool visible) {
+  Entry(name).series->setVisible(visible);
+  UpdateRanges();
+}
+
+void ChartPanel::SetTitle(const QString& title) { chart_->setTitle(title); }
+
+QString ChartPanel::Title() const { return chart_->title(); }
+
+void ChartPanel::SetAxisTitle(Axis axis, const QString& title) {
+  AxisOf(axis).axis->setTitleText(title);
+}
+
+QString ChartPanel::AxisTitle(Axis axis) const { return AxisOf(axis).axis->titleText(); }
+
+void ChartPanel::SetAxisLabelFormat(Axis axis, const QString& format) {
+  AxisOf(axis).axis->setLabelFormat(format);
+}
+
+void ChartPanel::SetAxisRange(Axis axis, double minimum, double maximum) {
+  AxisOf(axis).fixedRange = std::make_pair(minimum, maximum);
+  UpdateRanges();
+}
+
+void ChartPanel::SetAxisAutomatic(Axis axis) {
+  AxisOf(axis).fixedRange.reset();
+  UpdateRanges();
+}
+
+void ChartPanel::SetLegendVisible(bool visible, bool atBottom) {
+  chart_->legend()->setVisible(visible);
+  if (atBottom) chart_->legend()->setAlignment(Qt::AlignBottom);
+}
+
+void ChartPanel::SetBackground(const QColor& color) { chart_->setBackgroundBrush(color); }
+
+bool ChartPanel::SaveImage(const QString& path) const { return view_->grab().save(path); }
+
+bool ChartPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == view_->viewport() && event->type() == QEvent::MouseButtonRelease) emit Clicked();
+  return QWidget::eventFilter(watched, event);
+}
+
+void ChartPanel::UpdateRanges() {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  double xLo = kInf, xHi = -kInf, yLo = kInf, yHi = -kInf;
+  for (const auto& [name, entry] : series_) {
+    if (!entry.series->isVisible()) continue;
+    for (const QPointF& p : entry.series->points()) {
+      xLo = std::min(xLo, p.x());
+      xHi = std::max(xHi, p.x());
+      yLo = std::min(yLo, p.y());
+      yHi = std::max(yHi, p.y());
+    }
+  }
+  const auto apply = [](AxisEntry& entry, double lo, double hi) {
+    if (entry.fixedRange) {
+      entry.axis->setRange(entry.fixedRange->first, entry.fixedRange->second);
+      return;
+    }
+    const auto [from, to] = Padded(lo, hi);
+    entry.axis->setRange(from, to);
+    entry.axis->applyNiceNumbers();
+  };
+  apply(bottom_, xLo, xHi);
+  apply(left_, yLo, yHi);
+}
+
+}  // namespace tarvik::app

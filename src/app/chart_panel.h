@@ -1,0 +1,102 @@
+#pragma once
+
+#include <map>
+#include <optional>
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+#include "common/point.h"
+
+QT_BEGIN_NAMESPACE
+class QChart;
+class QChartView;
+class QValueAxis;
+class QXYSeries;
+QT_END_NAMESPACE
+
+namespace tarvik::app {
+
+// How one series is drawn.
+struct SeriesStyle {
+  enum class Kind { Line, Points };
+  enum class Marker { None, Square, Circle };
+  Kind kind = Kind::Line;
+  QColor color = Qt::red;
+  qreal width = 1.0;          // pen width of a line
+  Marker marker = Marker::None;
+  qreal markerSize = 3.0;     // pixels
+  bool sortedByX = false;     // points kept in ascending x, as a line series plots them
+  bool inLegend = true;
+  QString title;              // shown in the legend
+};
+
+enum class Axis { Bottom, Left };
+
+// The one place that knows the chart library: a chart of named series that
+// take lists of points, with titled bottom and left axes whose ranges follow
+// the points unless fixed. Pages give points and titles and never touch the
+// library's types, so the library can be swapped here alone.
+class ChartPanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ChartPanel(QWidget* parent = nullptr);
+
+  // Adds a series; its name is the series' name in the window layout.
+  void AddSeries(const QString& name, const SeriesStyle& style);
+  bool HasSeries(const QString& name) const { return series_.count(name) != 0; }
+
+  void SetPoints(const QString& name, PointList points);
+  void AddPoint(const QString& name, Point point);
+  void Clear(const QString& name);
+  void ClearAll();
+  PointList Points(const QString& name) const;
+  void SetSeriesVisible(const QString& name, bool visible);
+
+  void SetTitle(const QString& title);  // empty hides the title
+  QString Title() const;
+  void SetAxisTitle(Axis axis, const QString& title);
+  QString AxisTitle(Axis axis) const;
+  // printf-style label format of an axis ("%.7g").
+  void SetAxisLabelFormat(Axis axis, const QString& format);
+  // Fixes the range of an axis; Automatic() returns to following the points.
+  void SetAxisRange(Axis axis, double minimum, double maximum);
+  void SetAxisAutomatic(Axis axis);
+  void SetLegendVisible(bool visible, bool atBottom = true);
+  void SetBackground(const QColor& color);
+
+  // The chart as a picture of the widget's size; false when it cannot be written.
+  bool SaveImage(const QString& path) const;
+
+ signals:
+  void Clicked();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct SeriesEntry {
+    QXYSeries* series = nullptr;
+    SeriesStyle style;
+  };
+  struct AxisEntry {
+    QValueAxis* axis = nullptr;
+    std::optional<std::pair<double, double>> fixedRange;
+  };
+
+  SeriesEntry& Entry(const QString& name);
+  const SeriesEntry& Entry(const QString& name) const;
+  AxisEntry& AxisOf(Axis axis) { return axis == Axis::Bottom ? bottom_ : left_; }
+  const AxisEntry& AxisOf(Axis axis) const { return axis == Axis::Bottom ? bottom_ : left_; }
+  void UpdateRanges();
+
+  QChart* chart_ = nullptr;
+  QChartView* view_ = nullptr;
+  AxisEntry bottom_;
+  AxisEntry left_;
+  std::map<QString, SeriesEntry> series_;
+};
+
+}  // namespace tarvik::app

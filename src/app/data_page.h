@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSpinBox>
+
+#include "app/chart_panel.h"
+#include "app/page.h"
+#include "app/string_grid.h"
+#include "data/data_file.h"
+#include "data/primary_processing.h"
+
+namespace tarvik::app {
+
+// Page 1 "Данные": the catch-effort table, the description of the data, the
+// units and the exploratory plots. The grid shows State().Table; every edit
+// of a cell goes into it at once, so the table in the state is always the
+// grid's text.
+class DataPage : public Page {
+  Q_OBJECT
+
+ public:
+  explicit DataPage(PageContext context, QWidget* parent = nullptr);
+
+  // Ends an edit still open in the grid, so the state holds its text.
+  void CommitGrid();
+
+  // Shows State().Table in the grid.
+  void ShowTable();
+
+  // The description as the fields hold it, and the other way round.
+  data::DataDescription Description() const;
+  void ShowDescription(const data::DataDescription& description);
+
+  // est1 "Вставить": replaces the data rows by the clipboard's rows.
+  void PasteClipboard();
+
+  StringGrid* Grid() const { return stringGrid1_; }
+  ChartPanel* Chart() const { return chart1_; }
+  QMenu* GridMenu() const { return popupMenu1_; }
+
+ private:
+  QGroupBox* BuildDescription();
+  QGroupBox* BuildUnits();
+  QGroupBox* BuildPrimaryProcessing();
+
+  void ShowCatchUnit();
+  void UpDown2Click();
+  void ShowPlot(const data::ExploratoryPlot& plot);
+
+  StringGrid* stringGrid1_ = nullptr;
+  QMenu* popupMenu1_ = nullptr;
+  QLineEdit* edit1_ = nullptr;
+  QLineEdit* edit2_ = nullptr;
+  QLineEdit* edit3_ = nullptr;
+  QLineEdit* edit4_ = nullptr;
+  QLineEdit* edit5_ = nullptr;
+  QComboBox* comboBox1_ = nullptr;
+  QComboBox* comboBox2_ = nullptr;
+  QLabel* label8_ = nullptr;
+  QLabel* label9_ = nullptr;
+  QSpinBox* upDown1_ = nullptr;
+  QSpinBox* upDown2_ = nullptr;
+  QLineEdit* edit6_ = nullptr;
+  ChartPanel* chart1_ = nullptr;
+};
+
+}  // namespace tarvik::app

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <exception>
+#include <type_traits>
+#include <utility>
+
+#include <QApplication>
+#include <QObject>
+#include <QString>
+
+#include "app/services.h"
+
+namespace tarvik::app {
+
+// Runs one event handler. Any error it raises ends the handler and is shown
+// in the error box with its message; the program goes on. The core's
+// operations change nothing when they fail, so the state is the one before
+// the failing step.
+template <typename Body>
+void RunHandler(UiServices& ui, Body&& body) noexcept {
+  try {
+    std::forward<Body>(body)();
+  } catch (const std::exception& error) {
+    try {
+      ui.ShowError(QString::fromUtf8(error.what()));
+    } catch (...) {
+    }
+  } catch (...) {
+    try {
+      ui.ShowError(QStringLiteral("Непредвиденная ошибка"));
+    } catch (...) {
+    }
+  }
+}
+
+// Connects a signal to a handler guarded by RunHandler. The handler takes no
+// arguments or the signal's arguments.
+template <typename Sender, typename Signal, typename Handler>
+QMetaObject::Connection ConnectHandler(const Sender* sender, Signal signal, QObject* context,
+                                       UiServices& ui, Handler handler) {
+  return QObject::connect(sender, signal, context, [&ui, handler](auto&&... args) {
+    RunHandler(ui, [&] {
+      if constexpr (std::is_invocable_v<Handler, decltype(args)...>) {
+        handler(std::forward<decltype(args)>(args)...);
+      } else {
+        handler();
+      }
+    });
+  });
+}
+
+// Shows the hourglass over the whole application while it lives.
+class WaitCursor {
+ public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace tarvik::app

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QListWidget>
+#include <QScrollArea>
+
+#include "app/chart_panel.h"
+#include "app/page.h"
+
+namespace tarvik::app {
+
+// Page 4 "Правило регулирования промысла": drawing, adding and optimising
+// harvest control rules for the chosen model variant.
+class RulePage : public Page {
+  Q_OBJECT
+
+ public:
+  explicit RulePage(PageContext context, QWidget* parent = nullptr);
+
+  // TabSheet4Show.
+  void Shown() override;
+
+ private:
+  QWidget* BuildRuleButtons();
+  QWidget* BuildOptimisationPictures();
+
+  void ButtonPAClick() {}
+  void ButtonLinKusClick() {}
+  void ButtonLogistClick() {}
+  void ButtonNonZonalClick() {}
+  void btn2Click() {}
+  void btn3Click() {}
+  void Button8Click() {}
+  void Button12Click() {}
+  void Button20Click() {}
+  void Button22Click() {}
+  void CheckBox2Click() {}
+  void ComboBoxFNZChange() {}
+  void UpDownAlphaClick() {}
+  void UpDownBetaClick() {}
+
+  ChartPanel* chart4_ = nullptr;
+  QListWidget* listBox1_ = nullptr;
+  QScrollArea* scrollBox2_ = nullptr;
+};
+
+}  // namespace tarvik::app

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+
+#include <QString>
+
+namespace tarvik::app {
+
+// What a file dialog is asked for. `filter` is in Qt's form
+// ("Текстовый документ (*.txt)"); `defaultSuffix` (without the dot) is
+// appended to a typed name that has none.
+struct FileDialogOptions {
+  QString title;
+  QString directory;
+  QString filter;
+  QString defaultSuffix;
+};
+
+// Everything the windows need from the desktop beyond their own widgets:
+// modal message boxes, file dialogs and the clipboard. The program uses
+// QtUiServices; tests pass a fake so that no modal window ever opens.
+class UiServices {
+ public:
+  virtual ~UiServices() = default;
+
+  // Modal boxes with one OK button.
+  virtual void ShowInformation(const QString& text) = 0;
+  virtual void ShowWarning(const QString& text) = 0;
+  virtual void ShowError(const QString& text) = 0;
+
+  // The chosen path, or nothing when the dialog was cancelled. The open
+  // dialog only accepts existing files.
+  virtual std::optional<QString> AskOpenFileName(const FileDialogOptions& options) = 0;
+  virtual std::optional<QString> AskSaveFileName(const FileDialogOptions& options) = 0;
+
+  // The text on the system clipboard (empty when it holds no text).
+  virtual QString ClipboardText() = 0;
+};
+
+}  // namespace tarvik::app

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+
+#include "app/chart_panel.h"
+#include "app/page.h"
+#include "app/page_control.h"
+
+namespace tarvik::app {
+
+// Page 6 "Обоснование расчетного значения ОДУ": the forecast of biomass and
+// catch under the chosen rule, the sensitivity analysis, the TAC report and
+// the retrospective analysis.
+class TacPage : public Page {
+  Q_OBJECT
+
+ public:
+  explicit TacPage(PageContext context, QWidget* parent = nullptr);
+
+  // PageControl3 with TabSheet7 "Прогноз биомассы и уловов", TabSheet8
+  // "Результаты" and TabSheet9 "График" (its tab hidden).
+  PageControl* Results() const { return pageControl3_; }
+
+ private:
+  QWidget* BuildControls();
+  void BuildResults();
+
+  void Button16Click() {}
+  void Button19Click() {}
+  void RadioGroup1Click() {}
+  void se2Change() {}
+  void N6Click() {}
+
+  PageControl* pageControl3_ = nullptr;
+  ChartPanel* chart5_ = nullptr;
+  ChartPanel* chart6_ = nullptr;
+  QPlainTextEdit* memo3_ = nullptr;
+  QPlainTextEdit* memo4_ = nullptr;
+  QMenu* popupMenu3_ = nullptr;
+};
+
+}  // namespace tarvik::app

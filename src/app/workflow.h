@@ -1,0 +1,83 @@
+#pragma once
+
+#include <array>
+
+#include <QAction>
+
+#include "app/page_control.h"
+
+namespace tarvik::app {
+
+// The six pages of the main window, in tab order.
+enum class PageIndex : int {
+  Data = 0,              // "Данные"
+  Estimation = 1,        // "Оценка параметров модели"
+  ReferencePoints = 2,   // "Оценка ориентиров управления"
+  Rule = 3,              // "Правило регулирования промысла"
+  Performance = 4,       // "Коэффициенты эффективности"
+  Tac = 5,               // "Обоснование расчетного значения ОДУ"
+};
+
+// The items of the workflow menu "Этапы приказа №104".
+enum class Stage : int {
+  N8 = 0,   // "Анализ доступного информационного обеспечения"
+  N10,      // "Обоснование выбора метода оценки запаса"
+  N11,      // "Ретроспективный анализ состояния запаса и промысла"
+  N12,      // "Определение биологических ориентиров"
+  N13,      // "Обоснование правила регулирования промысла"
+  N14,      // "Прогнозирование состояния запаса"
+  N15,      // "Обоснование рекомендуемого объема ОДУ"
+  N16,      // "Анализ и диагностика полученных результатов"
+};
+inline constexpr int kStageCount = 8;
+
+// The page each workflow item brings to the front.
+PageIndex PageOfStage(Stage stage);
+
+// Unlocks the pages and the workflow menu step by step. The events below are
+// the only ones that change tab visibility or the menu; they only ever reveal
+// tabs and enable or check items (the one exception: a new estimation hides
+// the reference-point tab until a model is chosen again).
+class Workflow {
+ public:
+  Workflow(PageControl& pages, const std::array<QAction*, kStageCount>& items);
+
+  // The state at start: only N8 enabled, and checked.
+  void Start();
+  // A workflow item was clicked: its page comes to the front. A click does
+  // not change what is checked.
+  void ItemClicked(Stage stage);
+
+  // "Открыть" was used, whether or not a file was chosen.
+  void OpenCommandUsed();
+  // A data file was read successfully.
+  void DataFileOpened();
+  // "Оценка параметров" ran (again).
+  void EstimationStarted();
+  // A model variant was chosen in the model list.
+  void ModelChosen();
+  // A model's page on the reference-point page was shown, or
+  // "Построить все графики" ran.
+  void ReferencePointsShown();
+  // "Добавить ПРП" added a rule.
+  void RuleAdded();
+  // A rule was chosen on the page of performance coefficients.
+  void RuleChosen();
+  // "Построить график" drew the forecast.
+  void ForecastDrawn();
+
+  void RevealPage(PageIndex page);
+  void BringToFront(PageIndex page);
+
+  QAction* Item(Stage stage) const { return items_[static_cast<int>(stage)]; }
+
+ private:
+  void Enable(Stage stage) { Item(stage)->setEnabled(true); }
+  void Check(Stage stage);
+
+  PageControl& pages_;
+  std::array<QAction*, kStageCount> items_;
+  std::array<bool, kStageCount> done_{};
+};
+
+}  // namespace tarvik::app

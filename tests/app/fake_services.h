@@ -1,0 +1,63 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include <QString>
+
+#include "app/services.h"
+
+namespace tarvik::app::testing {
+
+// UiServices that records every box and dialog and answers dialogs from
+// queues, so the windows run without a modal window.
+class FakeServices final : public UiServices {
+ public:
+  enum class BoxKind { Information, Warning, Error };
+  struct Box {
+    BoxKind kind;
+    QString text;
+  };
+
+  std::vector<Box> boxes;
+  std::vector<FileDialogOptions> openRequests;
+  std::vector<FileDialogOptions> saveRequests;
+  // Answers of the dialogs in turn; an empty queue or a null string cancels.
+  std::deque<QString> openAnswers;
+  std::deque<QString> saveAnswers;
+  QString clipboard;
+
+  void ShowInformation(const QString& text) override {
+    boxes.push_back({BoxKind::Information, text});
+  }
+  void ShowWarning(const QString& text) override { boxes.push_back({BoxKind::Warning, text}); }
+  void ShowError(const QString& text) override { boxes.push_back({BoxKind::Error, text}); }
+
+  std::optional<QString> AskOpenFileName(const FileDialogOptions& options) override {
+    openRequests.push_back(options);
+    return Next(openAnswers);
+  }
+  std::optional<QString> AskSaveFileName(const FileDialogOptions& options) override {
+    saveRequests.push_back(options);
+    return Next(saveAnswers);
+  }
+  QString ClipboardText() override { return clipboard; }
+
+  int Count(BoxKind kind) const {
+    int n = 0;
+    for (const Box& box : boxes) n += box.kind == kind ? 1 : 0;
+    return n;
+  }
+
+ private:
+  static std::optional<QString> Next(std::deque<QString>& answers) {
+    if (answers.empty()) return std::nullopt;
+    const QString answer = answers.front();
+    answers.pop_front();
+    if (answer.isNull()) return std::nullopt;
+    return answer;
+  }
+};
+
+}  // namespace tarvik::app::testing

@@ -1,0 +1,57 @@
+#include <QPushButton>
+
+#include "app/data_page.h"
+#include "app_fixture.h"
+#include "data/data_file.h"
+
+namespace tarvik::app::testing {
+namespace {
+
+// Not a check but a helper program (tarvik_app_screenshots, not run by
+// CTest): with TARVIK_SCREENSHOT_DIR set it writes pictures of the welcome
+// window and of every page at the design size, for looking at the layout.
+//   TARVIK_SCREENSHOT_DIR=/tmp/shots QT_QPA_PLATFORM=xcb xvfb-run -a build/tests/app/tarvik_app_screenshots
+TEST_F(AppTest, Screenshots) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  Create();
+  window_->Welcome()->grab().save(folder + "/welcome.png");
+  QTest::mouseClick(window_->Welcome()->StartLabel(), Qt::LeftButton);
+  QCoreApplication::processEvents();
+
+  const QString path = TempPath("sample.txt");
+  std::vector<std::array<std::string, 4>> rows;
+  for (int i = 0; i < 30; ++i) {
+    const double effort = 100 + 12 * i;
+    const double cpue = 2.0 - 0.004 * effort + 0.05 * ((i * 7) % 5);
+    rows.push_back({std::to_string(1990 + i), std::to_string(cpue).substr(0, 5),
+                    std::to_string(static_cast<int>(effort)),
+                    std::to_string(cpue * effort).substr(0, 6)});
+  }
+  data::DataDescription description;
+  description.species = "Треска";
+  description.stock = "Северо-восточная арктическая";
+  description.effortUnit = "Судосутки промысла";
+  description.catchUnitExponent = 3;
+  data::WriteDataFile(path.toStdString(), description, data::DataTable::FromRows(rows));
+  ui_.openAnswers.push_back(path);
+  Action("N3")->trigger();
+  window_->findChild<QPushButton*>("Button1")->click();
+  window_->resize(1025, 784);
+  for (int page = 0; page < 6; ++page) {
+    window_->Pages()->BringToFront(page);
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + QStringLiteral("/page%1.png").arg(page + 1));
+  }
+  window_->resize(1400, 900);
+  window_->Pages()->BringToFront(0);
+  QCoreApplication::processEvents();
+  window_->grab().save(folder + "/page1-large.png");
+  window_->resize(900, 650);
+  QCoreApplication::processEvents();
+  window_->grab().save(folder + "/page1-small.png");
+}
+
+}  // namespace
+}  // namespace tarvik::app::testing
