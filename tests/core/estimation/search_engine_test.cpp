@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,124 @@ TEST(SearchVariant, PreparedEvaluatorGivesTheReferenceSearch) {
     ExpectSameBits(Search(s, kind, ObjectiveKind::Median, 1, 5000, 29, true),
                    Search(s, kind, ObjectiveKind::Median, 1, 5000, 29, false));
   }
+}
+
+TEST(SearchVariant, TiesAreFailures) {
+  // Bounds that pin every trial to the start point: each trial has exactly
+  // the start's objective, and none of them may count as an improvement.
+  const data::CatchEffortSeries s = testing::FishedStock(22);
+  const ObjectiveEvaluator evaluator(s.U, s.C, ObjectiveKind::SumOfSquares,
+                                     ProductionModelKind::Schaefer, 20);
+  ParameterBounds pinned;
+  pinned.MinR = pinned.MaxR = 0.45;
+  pinned.MinK = pinned.MaxK = 12000.0;
+  pinned.MinQ = pinned.MaxQ = 0.0002;
+  for (int threads : {1, 2}) {
+    model::RandomSource random(0);
+    EngineOptions options;
+    options.MaxFailures = 3000;
+    options.Threads = threads;
+    const SearchOutcome outcome =
+        SearchVariant(evaluator, {0.45, 12000.0, 0.0002, 2.0}, pinned, random, options);
+    EXPECT_EQ(outcome.Improvements, 0u);
+    EXPECT_EQ(outcome.Trials, 3000u);
+    EXPECT_EQ(outcome.Best.r, 0.45);
+    // The stream advanced by 3 normal draws per trial, as the loop draws them.
+    model::RandomSource replay(0);
+    for (int i = 0; i < 3 * 3000; ++i) replay.GaussDeviate(0.5);
+    EXPECT_EQ(random.Seed(), replay.Seed());
+  }
+}
+
+TEST(SearchVariant, StartOutsideTheBoundsIsEvaluatedUnchanged) {
+  // Start r = 0.45 lies above MaxR = 0.05: the start is not clamped, while
+  // every trial is, to r = 0.05, where the fit is far worse. The search keeps
+  // the start.
+  const data::CatchEffortSeries s = testing::FishedStock(22);
+  const ObjectiveEvaluator evaluator(s.U, s.C, ObjectiveKind::SumOfSquares,
+                                     ProductionModelKind::Schaefer, 20);
+  ParameterBounds b = WideBounds();
+  b.MaxR = 0.05;
+  model::RandomSource random(0);
+  EngineOptions options;
+  options.MaxFailures = 2000;
+  const ParameterPoint start{0.45, 12000.0, 0.0002, 2.0};
+  const SearchOutcome outcome = SearchVariant(evaluator, start, b, random, options);
+  EXPECT_EQ(outcome.Best.r, 0.45);
+  EXPECT_EQ(outcome.Objective, evaluator.Evaluate(0.45, 12000.0, 0.0002, 2.0));
+}
+
+TEST(SearchVariant, CheckpointsEveryTenThousandFailuresAndAfterEachImprovement) {
+  const data::CatchEffortSeries s = testing::FishedStock(22);
+  const SearchRun run =
+      Search(s, ProductionModelKind::Schaefer, ObjectiveKind::SumOfSquares, 1, 25000, 3);
+  // One 0 per improvement, then 10000 and 20000 after the last one.
+  ASSERT_GE(run.checkpoints.size(), 3u);
+  EXPECT_EQ(run.checkpoints[run.checkpoints.size() - 1], 20000);
+  EXPECT_EQ(run.checkpoints[run.checkpoints.size() - 2], 10000);
+  EXPECT_EQ(std::count(run.checkpoints.begin(), run.checkpoints.end(), 0),
+            static_cast<long>(run.outcome.Improvements));
+}
+
+TEST(SearchVariant, NonPositiveStartValueRaises) {
+  const data::CatchEffortSeries s = testing::FishedStock(22);
+  const ObjectiveEvaluator evaluator(s.U, s.C, ObjectiveKind::SumOfSquares,
+                                     ProductionModelKind::Schaefer, 20);
+  model::RandomSource random(0);
+  EngineOptions options;
+  options.MaxFailures = 10;
+  EXPECT_THROW(SearchVariant(evaluator, {0.0, 12000.0, 0.0002, 2.0}, WideBounds(), random, options),
+               Error);
+  EXPECT_EQ(random.Seed(), 0u);  // nothing drawn
+}
+
+TEST(SearchVariant, FaultInATrialRaisesWithTheStreamAfterThatTrial) {
+  // MaxQ = 0 turns every trial's q into 0: the first trial divides by zero.
+  const data::CatchEffortSeries s = testing::FishedStock(22);
+  const ObjectiveEvaluator evaluator(s.U, s.C, ObjectiveKind::SumOfSquares,
+                                     ProductionModelKind::Schaefer, 20);
+  ParameterBounds b = WideBounds();
+  b.MinQ = -1.0;
+  b.MaxQ = 0.0;
+  model::RandomSource replay(0);
+  for (int i = 0; i < 3; ++i) replay.GaussDeviate(0.5);
+  for (int threads : {1, 2}) {
+    model::RandomSource random(0);
+    EngineOptions options;
+    options.MaxFailures = 100000;
+    options.Threads = threads;
+    EXPECT_THROW(SearchVariant(evaluator, {0.45, 12000.0, 0.0002, 2.0}, b, random, options), Error);
+    EXPECT_EQ(random.Seed(), replay.Seed()) << threads << " threads";
+  }
+}
+
+TEST(SearchVariant, LateFaultInAParallelRoundRaisesWhereTheSequentialLoopDoes) {
+  // K starts near the largest double: some trial step eventually overflows.
+  // With this stream that happens after about 11 500 trials, well inside
+  // the rounds evaluated in parallel.
+  const data::CatchEffortSeries s = testing::FishedStock(22);
+  const ObjectiveEvaluator evaluator(s.U, s.C, ObjectiveKind::SumOfSquares,
+                                     ProductionModelKind::Schaefer, 20);
+  ParameterBounds b = WideBounds();
+  b.MinK = 1.0;
+  b.MaxK = std::numeric_limits<double>::max();
+  std::uint32_t seeds[2] = {0, 0};
+  for (int threads : {1, 2}) {
+    model::RandomSource random(2);
+    EngineOptions options;
+    options.MaxFailures = 200000;
+    options.Threads = threads;
+    EXPECT_THROW(SearchVariant(evaluator, {0.45, 5e306, 0.0002, 2.0}, b, random, options), Error);
+    seeds[threads - 1] = random.Seed();
+  }
+  EXPECT_EQ(seeds[0], seeds[1]);
+  model::RandomSource replay(2);
+  int steps = 0;
+  while (replay.Seed() != seeds[0] && steps < 1000000) {
+    replay.RandomReal();
+    ++steps;
+  }
+  EXPECT_GT(steps, 8 * 2000);  // the fault came after the first parallel rounds
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "data/catch_effort_series.h"
+#include "data/data_table.h"
 #include "model/random.h"
 
 namespace tarvik::estimation::testing {
@@ -31,6 +35,22 @@ inline data::CatchEffortSeries FishedStock(int years = 22, std::uint32_t seed = 
     B = std::max(B + r * B * (1.0 - B / K) - C, 100.0);
   }
   return s;
+}
+
+// Text of a number that reads back to the same double.
+inline std::string Exact(double x) {
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%.17g", x);
+  return buffer;
+}
+
+// The data table holding a series (years FirstYear, FirstYear + 1, …).
+inline data::DataTable TableOf(const data::CatchEffortSeries& s) {
+  std::vector<std::array<std::string, 4>> rows;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    rows.push_back({std::to_string(s.FirstYear + i), Exact(s.U[i]), Exact(s.E[i]), Exact(s.C[i])});
+  }
+  return data::DataTable::FromRows(rows);
 }
 
 }  // namespace tarvik::estimation::testing
