@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "cli/assess_command.h"
 #include "cli/estimate_command.h"
 #include "cli/retrospective_command.h"
 #include "cli/surface_command.h"
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
   CLI::App* retrospective = AddRetrospectiveCommand(app, retrospectiveOptions);
   SurfaceCommandOptions surfaceOptions;
   CLI::App* surface = AddSurfaceCommand(app, surfaceOptions);
+  AssessOptions assessOptions;
+  CLI::App* assess = AddAssessCommand(app, assessOptions);
 
   try {
     app.parse(argc, argv);
@@ -51,6 +54,8 @@ int main(int argc, char** argv) {
       output = RunRetrospectiveCommand(retrospectiveOptions);
     } else if (surface->parsed()) {
       output = RunSurfaceCommand(surfaceOptions);
+    } else if (assess->parsed()) {
+      output = RunAssessCommand(assessOptions);
     } else {
       std::cout << app.help();
       return 0;
