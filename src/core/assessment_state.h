@@ -8,6 +8,7 @@
 #include "data/data_table.h"
 #include "model/model_fit.h"
 #include "model/random.h"
+#include "rules/harvest_rule.h"
 
 namespace tarvik {
 
@@ -20,11 +21,14 @@ struct AssessmentState {
   data::CatchEffortSeries AnalysisSeries;  // the series all model work runs on
   std::vector<model::ModelFit> ModelFits;  // kind-major: kind × VariantsPerModel + slot
   std::vector<std::uint8_t> ActiveVariants;  // indices of enabled fits, ascending
+  std::vector<std::uint8_t> CutOffValues;    // cut-off list of the median slots (results panel)
   model::RandomSource Random;              // RandomSeed: 0 at start, never reseeded
   std::uint8_t MedianKeepCount = 0;        // residuals kept by the trimmed objectives
   double PTExponent = 0.0;                 // Pella-Tomlinson exponent chosen by the check
   std::string DataFileName;                // path of the data file last opened (UTF-8)
   std::string RDirectory;                  // R's folder with trailing separator, or "Not found"
+  std::vector<rules::HarvestRule> RuleList;  // the rules to evaluate, in the order added
+  std::vector<std::string> RuleNames;        // their names (the rule list box), parallel
 };
 
 }  // namespace tarvik
