@@ -1,0 +1,3 @@
+#pragma once
+
+#include "rules/optimisation_grid.h"
