@@ -7,6 +7,7 @@
 #include "data/catch_effort_series.h"
 #include "model/model_fit.h"
 #include "model/random.h"
+#include "rules/harvest_rule.h"
 
 namespace tarvik {
 
@@ -22,6 +23,8 @@ struct AssessmentState {
   std::uint8_t MedianKeepCount = 0;        // residuals kept by the trimmed objectives
   double PTExponent = 0.0;                 // Pella-Tomlinson exponent chosen by the check
   std::string DataFileName;                // path of the data file last opened (UTF-8)
+  std::vector<rules::HarvestRule> RuleList;  // the rules to evaluate, in the order added
+  std::vector<std::string> RuleNames;        // their names (the rule list box), parallel
 };
 
 }  // namespace tarvik

@@ -1,0 +1,268 @@
+#include "projection/indicators.h"
+
+#include <array>
+#include <string>
+
+#include "assessment_state.h"
+#include "common/error.h"
+#include "common/numbers.h"
+#include "data/statistics.h"
+#include "model/checked.h"
+#include "projection/projection.h"
+#include "refpoints/reference_points.h"
+#include "rules/rule_list.h"
+
+namespace tarvik::projection {
+namespace {
+
+constexpr int kMaxHorizon = 50;
+constexpr std::size_t kProgressRuns = 1000;  // progress is reported every so many runs
+
+const model::ModelFit& FitAt(const AssessmentState& state, std::uint8_t variant) {
+  if (variant >= state.ModelFits.size()) {
+    throw Error("Вариант модели " + std::to_string(variant) + " не существует");
+  }
+  return state.ModelFits[variant];
+}
+
+// Sums and counts of one pair, accumulated run by run in run order.
+struct PairTally {
+  double RecoveryYears = 0.0;  // T
+  double BiomassSum = 0.0;     // SB
+  double CatchSum = 0.0;       // SC
+  double ZeroBiomass = 0.0;    // zB
+  double ZeroCatch = 0.0;      // zC
+  double BelowLimit = 0.0;     // nB
+  double BelowMinCatch = 0.0;  // nC
+};
+
+void Emit(BootstrapResult& result, const BootstrapOptions& options, const std::string& line) {
+  result.MemoLines.push_back(line);
+  if (options.OnMemoLine) options.OnMemoLine(line);
+}
+
+}  // namespace
+
+const std::vector<std::string>& IndicatorTitles() {
+  static const std::vector<std::string> titles = {
+      "Модель и метод аппроксимации",
+      "ПРП",
+      "Время восстановления",
+      "Средняя биомасса на прогнозе",
+      "Средний улов на прогнозе",
+      "Биомасса прогнозная к ретроспективной",
+      "Улов прогнозный к ретроспективе",
+      "Вероятность B прогнозная < Blim",
+      "Вероятность C прогнозный < C min"};
+  return titles;
+}
+
+std::string RuleText(const rules::HarvestRule& rule, char mark) {
+  std::string prefix;
+  switch (rule.TargetKind) {
+    case rules::FTargetKind::FMSY:
+      prefix = "FMSY ";
+      break;
+    case rules::FTargetKind::F01:
+      prefix = "F01 ";
+      break;
+    case rules::FTargetKind::Fsq:
+      prefix = "Fsq ";
+      break;
+    case rules::FTargetKind::Fsq75:
+      prefix = "Fsq75 ";
+      break;
+    default:
+      prefix = "Fsq125 ";
+      break;
+  }
+  switch (rule.Kind) {
+    case rules::RuleKind::Precautionary:
+      return prefix + "Предосторожный подход";
+    case rules::RuleKind::PiecewiseLinear:
+      return prefix + "Линейно-Кусочное" + " " + FormatGeneral(rule.Alpha, mark);
+    case rules::RuleKind::Logistic:
+      return prefix + "Логистическое" + " " + FormatGeneral(rule.Alpha, mark) + " " +
+             FormatGeneral(rule.Beta, mark);
+    case rules::RuleKind::NonZonal:
+      return prefix + "Незональныое";
+  }
+  return prefix;
+}
+
+IndicatorTable BuildIndicatorTable(const AssessmentState& state, char mark) {
+  const std::size_t V = state.ActiveVariants.size();
+  const std::size_t R = state.RuleList.size();
+  IndicatorTable table;
+  table.Cells.assign(V * R + 1, std::vector<std::string>(kIndicatorColumns));
+  table.Cells[0] = IndicatorTitles();
+  for (std::size_t j = 0; j < V; ++j) {
+    const std::string name = refpoints::VariantName(FitAt(state, state.ActiveVariants[j]));
+    for (std::size_t s = 0; s < R; ++s) {
+      auto& row = table.Cells[IndicatorRow(j, s, R)];
+      row[0] = name;
+      row[1] = RuleText(state.RuleList[s], mark);
+    }
+  }
+  return table;
+}
+
+double RuleLimitBiomass(const rules::HarvestRule& rule, const model::ModelFit& fit) {
+  if (rule.Kind == rules::RuleKind::Logistic || rule.Alpha == 0.0) return 0.0;
+  return (1.0 - 1.0 / rule.Alpha) * fit.BTarget;
+}
+
+std::vector<std::string> IndicatorCells(const RuleIndicators& v, char mark) {
+  return {FormatGeneral(v.RecoveryTime, mark),       FormatFixed(v.MeanForecastBiomass, 1, mark),
+          FormatFixed(v.MeanForecastCatch, 1, mark), FormatFixed(v.BiomassRatio, 1, mark),
+          FormatFixed(v.CatchRatio, 1, mark),        FormatGeneral(v.ProbBelowBlim, mark),
+          FormatGeneral(v.ProbBelowCmin, mark)};
+}
+
+double RetrospectiveBiomass(const AssessmentState& state, std::uint8_t variant) {
+  const model::ModelFit& fit = FitAt(state, variant);
+  const data::CatchEffortSeries& s = state.AnalysisSeries;
+  const std::size_t n = s.size();
+  if (n < 2) throw Error("Для расчёта ретроспективной биомассы нужны данные не менее чем за 2 года");
+  model::RandomSource unused;  // no draws without noise
+  double sum = 0.0;
+  for (std::size_t t = 0; t + 1 < n; ++t) {
+    const double cpue =
+        ProjectionStep(fit, false, {}, s.U[t], s.U[t + 1], s.C[t + 1], false, 0.0, 0.0, unused);
+    sum += cpue / fit.Q;
+  }
+  return sum / static_cast<double>(n - 1);
+}
+
+std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options) {
+  const auto runs = TryParseInteger(options.RunsText);
+  if (!runs) {
+    throw Error("Количество прогонов «" + options.RunsText + "» не является целым числом");
+  }
+  if (*runs < 1 || *runs > 65535) {
+    throw Error("Количество прогонов должно быть от 1 до 65535, задано " +
+                std::to_string(*runs));
+  }
+  if (options.Horizon < 1 || options.Horizon > kMaxHorizon) {
+    throw Error("Прогнозный горизонт должен быть от 1 до " + std::to_string(kMaxHorizon) +
+                " лет, задано " + std::to_string(options.Horizon));
+  }
+  return static_cast<std::uint16_t>(*runs);
+}
+
+BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state,
+                                         const BootstrapOptions& options) {
+  const std::uint16_t N = ValidateBootstrapOptions(options);
+  const auto h = static_cast<std::uint8_t>(options.Horizon);
+  const data::CatchEffortSeries& series = state.AnalysisSeries;
+  if (series.size() < 3) throw Error("Для оценки ПРП нужны данные не менее чем за 3 года");
+  if (state.RuleList.empty()) throw Error("Список ПРП пуст: добавьте правило");
+  if (state.ActiveVariants.empty()) throw Error("Не выбран ни один вариант модели");
+  for (std::uint8_t v : state.ActiveVariants) FitAt(state, v);
+  const double Cmin = data::SeriesMin(series.C);
+  const double Cmean = data::SeriesMean(series.C);
+  if (Cmean == 0.0) {
+    throw Error("Средний наблюдённый улов равен 0: отношение прогнозного улова к "
+                "ретроспективному не определено");
+  }
+
+  const IndicatorTable table = BuildIndicatorTable(state, options.DecimalMark);
+  const std::size_t R = state.RuleList.size();
+  const rules::RuleContext context = rules::MakeRuleContext(state);
+  const double runYears = static_cast<double>(N) * static_cast<double>(h);
+  const double totalRuns = static_cast<double>(N) * static_cast<double>(R) *
+                           static_cast<double>(state.ActiveVariants.size());
+  double runsDone = 0.0;
+  std::array<double, kMaxHorizon> biomass{};
+  std::array<double, kMaxHorizon> catches{};
+
+  BootstrapResult result;
+  try {
+    for (std::size_t j = 0; j < state.ActiveVariants.size(); ++j) {
+      const std::uint8_t v = state.ActiveVariants[j];
+      Emit(result, options, table.Cells[IndicatorRow(j, 0, R)][0]);
+      for (std::size_t s = 0; s < R; ++s) {
+        const std::size_t row = IndicatorRow(j, s, R);
+        Emit(result, options, table.Cells[row][1]);
+        const rules::HarvestRule& rule = state.RuleList[s];
+        const model::ModelFit& fit = state.ModelFits[v];
+        const StockProjection projection(series, context, v, rule, h,
+                                          ProcessError{true, options.Parametric});
+        const double limit = RuleLimitBiomass(rule, fit);
+        const double bmsy = fit.BMSY;
+        PairTally tally;
+        for (std::size_t k = 0; k < N; ++k) {
+          projection.Run(state.Random, {biomass.data(), h}, {catches.data(), h}, {});
+          std::size_t recovery = 0;
+          while (recovery < h && biomass[recovery] <= bmsy) ++recovery;
+          tally.RecoveryYears += static_cast<double>(recovery);
+          for (std::size_t i = 0; i < h; ++i) {
+            double b = biomass[i];
+            double c = catches[i];
+            if (b <= 0.0) {
+              b = 0.0;
+              tally.ZeroBiomass += 1.0;
+            }
+            tally.BiomassSum += b;
+            if (c <= 0.0) {
+              c = 0.0;
+              tally.ZeroCatch += 1.0;
+            }
+            tally.CatchSum += c;
+            if (limit > b) tally.BelowLimit += 1.0;
+            if (Cmin > c) tally.BelowMinCatch += 1.0;
+          }
+          if (options.OnProgress && (k + 1) % kProgressRuns == 0) {
+            options.OnProgress((runsDone + static_cast<double>(k + 1)) / totalRuns);
+          }
+        }
+        runsDone += static_cast<double>(N);
+
+        RuleIndicators values;
+        values.RecoveryTime = RoundTo(tally.RecoveryYears / static_cast<double>(N), 0);
+        values.MeanForecastBiomass =
+            RoundTo(tally.BiomassSum / (runYears - tally.ZeroBiomass + 1.0), -1);
+        values.MeanForecastCatch =
+            RoundTo(tally.CatchSum / (runYears - tally.ZeroCatch + 1.0), -1);
+        const double bretro = RetrospectiveBiomass(state, v);
+        if (bretro == 0.0) {
+          throw Error("Средняя ретроспективная биомасса варианта «" +
+                      refpoints::VariantName(fit) +
+                      "» равна 0: отношение прогнозной биомассы к ретроспективной не определено");
+        }
+        values.BiomassRatio = RoundTo(values.MeanForecastBiomass / bretro, -1);
+        values.CatchRatio = RoundTo(values.MeanForecastCatch / Cmean, -1);
+        values.ProbBelowBlim = RoundTo(tally.BelowLimit / runYears, -2);
+        values.ProbBelowCmin = RoundTo(tally.BelowMinCatch / runYears, -2);
+
+        IndicatorRowResult done;
+        done.Row = row;
+        done.Variant = v;
+        done.Rule = s;
+        done.Values = values;
+        done.Cells = IndicatorCells(values, options.DecimalMark);
+        if (options.OnRow) options.OnRow(done.Row, done.Cells);
+        result.Rows.push_back(std::move(done));
+      }
+    }
+  } catch (const Error& error) {
+    result.ErrorMessage = error.what();
+    return result;
+  }
+  Emit(result, options, "Расчет окончен");
+  result.RuleSelectorItems = state.RuleNames;
+  result.Completed = true;
+  return result;
+}
+
+void ApplyIndicatorRows(IndicatorTable& table, const std::vector<IndicatorRowResult>& rows) {
+  for (const IndicatorRowResult& row : rows) {
+    if (row.Row >= table.Cells.size()) continue;
+    auto& cells = table.Cells[row.Row];
+    for (std::size_t c = 0; c < row.Cells.size() && c + 2 < cells.size(); ++c) {
+      cells[c + 2] = row.Cells[c];
+    }
+  }
+}
+
+}  // namespace tarvik::projection

@@ -1,0 +1,126 @@
+#pragma once
+
+// Performance indicators of harvest control rules by bootstrap: every pair of
+// an active variant and a rule of the rule list is projected many times with
+// process error and condensed into seven indicators of one table row.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/model_fit.h"
+#include "rules/harvest_rule.h"
+
+namespace tarvik {
+struct AssessmentState;
+}
+
+namespace tarvik::projection {
+
+constexpr std::size_t kIndicatorColumns = 9;
+
+// The indicator table: row 0 holds the titles, the pair of the j-th active
+// variant and the s-th rule is row R·j + s + 1 (R rules).
+struct IndicatorTable {
+  std::vector<std::vector<std::string>> Cells;  // rows × kIndicatorColumns
+};
+
+// The titles of row 0.
+const std::vector<std::string>& IndicatorTitles();
+
+// Column 1 of a pair's row: a prefix by target ("FMSY ", "F01 ", "Fsq ",
+// "Fsq75 ", otherwise "Fsq125 "), then by kind "Предосторожный подход",
+// "Линейно-Кусочное " + alpha, "Логистическое " + alpha + " " + beta,
+// "Незональныое"; numbers in the general format with `decimalMark`.
+std::string RuleText(const rules::HarvestRule& rule, char decimalMark = '.');
+
+// The row of the pair (variant position j, rule s) for R rules.
+inline std::size_t IndicatorRow(std::size_t variantPosition, std::size_t rule,
+                                std::size_t ruleCount) {
+  return ruleCount * variantPosition + rule + 1;
+}
+
+// "Построить таблицу": V·R + 1 rows of 9 columns for the active variants and
+// the rules of the state; the titles, the variant names (column 0) and the
+// rule texts (column 1); the indicator columns empty.
+IndicatorTable BuildIndicatorTable(const AssessmentState& state, char decimalMark = '.');
+
+// The limit biomass a rule implies for a variant: 0 for a logistic rule or
+// alpha 0, otherwise (1 − 1/alpha) · BTarget (negative for 0 < alpha < 1).
+double RuleLimitBiomass(const rules::HarvestRule& rule, const model::ModelFit& fit);
+
+// The seven indicators of one pair.
+struct RuleIndicators {
+  double RecoveryTime = 0.0;         // RoundTo(T / N, 0)
+  double MeanForecastBiomass = 0.0;  // RoundTo(SB / (N·h − zB + 1), −1)
+  double MeanForecastCatch = 0.0;    // RoundTo(SC / (N·h − zC + 1), −1)
+  double BiomassRatio = 0.0;         // RoundTo(MeanForecastBiomass / Bretro, −1)
+  double CatchRatio = 0.0;           // RoundTo(MeanForecastCatch / Cmean, −1)
+  double ProbBelowBlim = 0.0;        // RoundTo(nB / (N·h), −2)
+  double ProbBelowCmin = 0.0;        // RoundTo(nC / (N·h), −2)
+};
+
+// Columns 2 … 8 of a row: recovery time and the probabilities in the general
+// format, the four means and ratios with the mask "0.0".
+std::vector<std::string> IndicatorCells(const RuleIndicators& indicators,
+                                        char decimalMark = '.');
+
+struct BootstrapOptions {
+  bool Parametric = true;          // "Параметрический" (item 0) or "Непараметрический"
+  int Horizon = 5;                 // "Прогнозный горизонт", 1 … 50
+  std::string RunsText = "10000";  // "Кол-во прогонов", an integer 1 … 65535
+  char DecimalMark = '.';
+  // Called as the evaluation goes: each memo line, each finished row (its
+  // index and cells 2 … 8), and the fraction of projections done.
+  std::function<void(const std::string&)> OnMemoLine;
+  std::function<void(std::size_t row, const std::vector<std::string>& cells)> OnRow;
+  std::function<void(double fraction)> OnProgress;
+};
+
+// One evaluated pair.
+struct IndicatorRowResult {
+  std::size_t Row = 0;
+  std::uint8_t Variant = 0;  // ModelFits index
+  std::size_t Rule = 0;      // RuleList index
+  RuleIndicators Values;
+  std::vector<std::string> Cells;  // columns 2 … 8
+};
+
+struct BootstrapResult {
+  std::vector<IndicatorRowResult> Rows;   // in the order evaluated
+  std::vector<std::string> MemoLines;     // the lines appended to the memo
+  bool Completed = false;                 // false: stopped by Error
+  std::string ErrorMessage;               // why it stopped
+  std::vector<std::string> RuleSelectorItems;  // filled when completed: the rule names
+};
+
+// Retrospective biomass of a variant: for t = 0 … n−2 the noise-free model
+// CPUE ProjectionStep(U[t], U[t+1], C[t+1]) divided by q; Bretro = their mean.
+double RetrospectiveBiomass(const AssessmentState& state, std::uint8_t variant);
+
+// Checks the options as the page reads them: the number of runs must be an
+// integer 1 … 65535 and the horizon 1 … 50; Error otherwise. Returns N.
+std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options);
+
+// "Оценка коэффициентов эффективности". Invalid options, no rules, no active
+// variant or a mean observed catch of 0 raise Error before anything is
+// computed. Then for every active variant (memo: its name) and every rule
+// (memo: the rule's text) N projections with noise; indicators per pair as
+// their fields say (T counts, per run, the years from the first on while the
+// biomass is ≤ the stored BMSY; zB, zC count non-positive biomasses and
+// catches, set to 0; nB counts run-years with RuleLimitBiomass > biomass, nC
+// those with Cmin > catch). A fault in a pair (e.g. Bretro = 0, or a Fox
+// projection meeting a non-positive biomass) stops the evaluation: the rows
+// finished before stay in the result, ErrorMessage says why and Completed is
+// false. On completion the memo gets "Расчет окончен" and the rule selector
+// the rule names. Draws come from state.Random in the order of the loops.
+BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state,
+                                         const BootstrapOptions& options);
+
+// Writes the evaluated rows into the table's columns 2 … 8.
+void ApplyIndicatorRows(IndicatorTable& table, const std::vector<IndicatorRowResult>& rows);
+
+}  // namespace tarvik::projection

@@ -1,0 +1,266 @@
+#include "projection/tac_report.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+#include "common/cp1251.h"
+#include "common/error.h"
+#include "common/numbers.h"
+
+namespace tarvik::projection {
+namespace {
+
+struct ChoiceLabel {
+  const char* Label;
+  const char* Line;
+};
+
+constexpr ChoiceLabel kChoices[] = {
+    {"Шефер СК", "Продукционная модель Шефера, целевая функция: сумма квадратов"},
+    {"Шефер Лог", "Продукционная модель Шефера, целевая функция: логарифмическая"},
+    {"Шефер М", "Продукционная модель Шефера, целевая функция: медианная"},
+    {"Фокс СК", "Продукционная модель Фокса, целевая функция: сумма квадратов"},
+    {"Фокс Лог", "Продукционная модель Фокса, целевая функция: логарифмическая"},
+    {"Фокс М", "Продукционная модель Фокса, целевая функция: медианная"},
+    {"ПТ СК", "Продукционная модель Пелла-Томлинсона, целевая функция: сумма квадратов"},
+    {"ПТ Лог", "Продукционная модель Пелла-Томлинсона, целевая функция: логарифмическая"},
+    {"ПТ М", "Продукционная модель Пелла-Томлинсона, целевая функция: медианная"},
+};
+
+std::string General(double x, char mark) { return FormatGeneral(x, mark); }
+
+std::string Hyphens(std::size_t count) { return std::string(count, '-'); }
+
+}  // namespace
+
+const std::vector<std::string>& ModelChoiceLabels() {
+  static const std::vector<std::string> labels = [] {
+    std::vector<std::string> out;
+    for (const ChoiceLabel& c : kChoices) out.emplace_back(c.Label);
+    return out;
+  }();
+  return labels;
+}
+
+std::optional<std::string> ModelLine(const std::string& text) {
+  for (const ChoiceLabel& c : kChoices) {
+    if (text == c.Label) return std::string(c.Line);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::uint8_t> VariantForChoice(const std::string& text, std::size_t fitCount) {
+  const auto& labels = ModelChoiceLabels();
+  const auto it = std::find(labels.begin(), labels.end(), text);
+  if (it == labels.end() || fitCount < 3) return std::nullopt;
+  const auto position = static_cast<std::size_t>(it - labels.begin());
+  const std::size_t perModel = fitCount / 3;
+  const std::size_t slot = position % 3;
+  if (slot >= perModel) return std::nullopt;
+  const std::size_t index = (position / 3) * perModel + slot;
+  if (index >= fitCount || index > 255) return std::nullopt;
+  return static_cast<std::uint8_t>(index);
+}
+
+std::string BlimLine(const rules::HarvestRule& rule, const model::ModelFit& fit, char mark) {
+  if (rule.Kind == rules::RuleKind::Logistic || rule.Alpha == 0.0) return "Blim  0";
+  double limit = RoundTo((1.0 - 1.0 / rule.Alpha) * fit.BTarget, -2);
+  if (limit < 0.0) limit = 0.0;
+  return "Blim  " + General(limit, mark);
+}
+
+std::vector<std::string> IntervalLines(const PointList& interval, char mark) {
+  std::vector<std::string> lines;
+  if (interval.size() < 2) return lines;
+  const double m = static_cast<double>(interval.size());
+  const auto count = static_cast<std::size_t>(RoundHalfEven((m - 2.0) / 2.0) + 1.0);
+  for (std::size_t k = 0; k < count && 2 * k + 1 < interval.size(); ++k) {
+    const double year = RoundTo(interval[2 * k].x, -1);
+    const double upper = RoundTo(interval[2 * k].y, -1);
+    const double lower = RoundTo(interval[2 * k + 1].y, -1);
+    const std::string lowerText = lower > 0.0 ? General(lower, mark) : "0";
+    lines.push_back(General(year, mark) + "\t" + lowerText + " - " + General(upper, mark));
+  }
+  return lines;
+}
+
+std::vector<std::string> TableRows(const PointList& biomass, const PointList& catches,
+                                   char mark) {
+  std::vector<std::string> rows;
+  const std::size_t count = std::min(biomass.size(), catches.size());
+  rows.reserve(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    rows.push_back(General(RoundTo(biomass[k].x, -2), mark) + "\t" + "\t" +
+                   General(RoundTo(biomass[k].y, -2), mark) + "\t" + "\t" +
+                   General(RoundTo(catches[k].y, -2), mark));
+  }
+  return rows;
+}
+
+std::string FileRule() { return Hyphens(59); }
+std::string ScreenRule() { return Hyphens(91); }
+
+std::vector<std::string> ScreenReportLines(const TacReportInput& in) {
+  const char mark = in.DecimalMark;
+  const model::ModelFit& fit = in.Fit;
+  std::vector<std::string> lines;
+  lines.push_back("Вид  " + in.Species);
+  lines.push_back("Запас  " + in.Stock);
+  lines.push_back("Период наблюдения  " + in.FirstYearText + " - " + in.LastYearText);
+  lines.push_back("Файл входных данных  " + in.DataFileName);
+  lines.push_back(" ");
+  lines.push_back("ПАРАМЕТРЫ МОДЕЛИ");
+  lines.push_back(ScreenRule());
+  if (const auto line = ModelLine(in.ModelChoiceText)) lines.push_back(*line);
+  lines.push_back("r  " + in.Results.R);
+  lines.push_back("K  " + in.Results.K);
+  lines.push_back("q  " + in.Results.Q);
+  lines.push_back("Значение целевой функции  " + in.Results.L);
+  lines.push_back(" ");
+  lines.push_back("ОРИЕНТИРЫ УПРАВЛЕНИЯ");
+  lines.push_back(ScreenRule());
+  lines.push_back("Управление: " + in.RuleText);
+  lines.push_back("MSY  " + General(fit.MSY, mark));
+  lines.push_back("BMSY  " + General(fit.BMSY, mark));
+  lines.push_back("Btr  " + General(fit.BTarget, mark));
+  lines.push_back(BlimLine(in.Rule, fit, mark));
+  lines.push_back("EMSY  " + General(RoundTo(fit.EMSY, -2), mark));
+  lines.push_back("Etr  " + General(RoundTo(fit.ETarget, -2), mark));
+  lines.push_back("FMSY  " + General(RoundTo(fit.FMSY, -2), mark));
+  lines.push_back("Ftr  " + General(RoundTo(fit.FTarget, -2), mark));
+  lines.push_back(" ");
+  lines.push_back("Количество лет прогноза  " + std::to_string(in.Horizon));
+  if (in.AddNoise) {
+    lines.push_back("");
+    lines.push_back("Интервальная оценка прогнозного значения ОДУ:  ");
+    for (std::string& line : IntervalLines(in.CatchInterval, mark)) lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> ScreenTableLines(const TacReportInput& in) {
+  std::vector<std::string> lines;
+  lines.push_back("ГОД\tБИОМАССА ЗАПАСА\tУЛОВЫ");
+  lines.push_back(ScreenRule());
+  for (std::string& row : TableRows(in.Biomass, in.Catch, in.DecimalMark)) lines.push_back(row);
+  return lines;
+}
+
+std::vector<std::string> TacReportFileLines(const TacReportInput& in) {
+  const char mark = in.DecimalMark;
+  const model::ModelFit& fit = in.Fit;
+  std::vector<std::string> lines;
+  lines.push_back("Вид  " + in.Species);
+  lines.push_back("Запас  " + in.Stock);
+  lines.push_back("Период наблюдения  " + in.FirstYearText + " - " + in.LastYearText);
+  lines.push_back("Файл входных данных  " + in.DataFileName);
+  lines.push_back(" ");
+  if (const auto line = ModelLine(in.ModelChoiceText)) lines.push_back(*line);
+  lines.push_back(" ");
+  lines.push_back("ПАРАМЕТРЫ МОДЕЛИ");
+  lines.push_back(FileRule());
+  lines.push_back("r  " + in.Results.R);
+  lines.push_back("K  " + in.Results.K);
+  lines.push_back("q  " + in.Results.Q);
+  lines.push_back("Значение целевой функции  " + in.Results.L);
+  lines.push_back(" ");
+  lines.push_back("Управление: " + in.RuleText);
+  lines.push_back(" ");
+  lines.push_back("ОРИЕНТИРЫ УПРАВЛЕНИЯ");
+  lines.push_back(FileRule());
+  lines.push_back("MSY  " + General(fit.MSY, mark));
+  lines.push_back(" ");
+  lines.push_back("BMSY  " + General(fit.BMSY, mark));
+  lines.push_back("Btr  " + General(fit.BTarget, mark));
+  lines.push_back(BlimLine(in.Rule, fit, mark));
+  lines.push_back(" ");
+  lines.push_back("EMSY  " + General(RoundTo(fit.EMSY, -2), mark));
+  lines.push_back("Etr  " + General(RoundTo(fit.ETarget, -2), mark));
+  lines.push_back(" ");
+  lines.push_back("FMSY  " + General(RoundTo(fit.FMSY, -2), mark));
+  lines.push_back("Ftr  " + General(RoundTo(fit.FTarget, -2), mark));
+  lines.push_back(" ");
+  lines.push_back("Количество лет прогноза  " + std::to_string(in.Horizon));
+  if (in.AddNoise) {
+    lines.push_back("");
+    lines.push_back("Интервальная оценка прогнозного значения ОДУ:  ");
+    for (std::string& line : IntervalLines(in.CatchInterval, mark)) lines.push_back(line);
+  }
+  lines.push_back(" ");
+  lines.push_back("ГОД\tБИОМАССА ЗАПАСА\t\tУЛОВЫ");
+  lines.push_back(FileRule());
+  for (std::string& row : TableRows(in.Biomass, in.Catch, mark)) lines.push_back(row);
+  lines.push_back(" ");
+  return lines;
+}
+
+std::string EncodeReportFile(const std::vector<std::string>& lines) {
+  std::string bytes;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string bad;
+    const auto encoded = Utf8ToCp1251(lines[i], &bad);
+    if (!encoded) {
+      throw Error("Строка " + std::to_string(i + 1) + " отчёта содержит символ «" + bad +
+                  "», которого нет в кодировке Windows-1251");
+    }
+    bytes += *encoded;
+    bytes += "\r\n";
+  }
+  return bytes;
+}
+
+void WriteFileAtomically(const std::string& path, const std::string& bytes) {
+  namespace fs = std::filesystem;
+  const fs::path target(path);
+  fs::path temporary = target;
+  temporary += ".tmp~";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) throw Error("Не удаётся создать файл " + path);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ignored;
+      fs::remove(temporary, ignored);
+      throw Error("Ошибка записи в файл " + path);
+    }
+  }
+  std::error_code error;
+  fs::rename(temporary, target, error);
+  if (error) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    throw Error("Не удаётся записать файл " + path + ": " + error.message());
+  }
+}
+
+void SaveTacReport(const std::string& path, const TacReportInput& input) {
+  WriteFileAtomically(path, EncodeReportFile(TacReportFileLines(input)));
+}
+
+std::string ReportImageFileName(const std::string& reportPath) {
+  if (reportPath.size() >= 4) {
+    std::string tail = reportPath.substr(reportPath.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    if (tail == ".txt") return reportPath.substr(0, reportPath.size() - 4) + ".jpg";
+  }
+  return reportPath + ".jpg";
+}
+
+std::string ForecastImageFileName(const std::string& dataFileName) {
+  if (dataFileName.empty()) return ".bmp";
+  const std::size_t slash = dataFileName.find_last_of("/\\");
+  const std::size_t dot = dataFileName.find_last_of('.');
+  const bool hasExtension =
+      dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  if (hasExtension) return dataFileName.substr(0, dot) + ".bmp";
+  return dataFileName + ".bmp";
+}
+
+}  // namespace tarvik::projection

@@ -1,0 +1,112 @@
+#pragma once
+
+// The texts of the TAC report: the pieces shared by the on-screen report and
+// the report file, the report file itself (Windows-1251, CR LF) and the names
+// of the chart images.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/point.h"
+#include "model/model_fit.h"
+#include "rules/harvest_rule.h"
+
+namespace tarvik::projection {
+
+// The nine short labels of the model choice, in ModelFits order for three
+// variants per model: "Шефер СК", "Шефер Лог", "Шефер М", "Фокс СК", …, "ПТ М".
+const std::vector<std::string>& ModelChoiceLabels();
+
+// The model line of a model-choice text ("Продукционная модель Шефера,
+// целевая функция: сумма квадратов", …); nothing for a text that is none of
+// the nine labels.
+std::optional<std::string> ModelLine(const std::string& modelChoiceText);
+
+// The ModelFits index a model-choice label stands for: the model of the label
+// and its objective slot (0 sum of squares, 1 logarithmic, 2 the first median
+// slot), with fitCount / 3 variants per model. Nothing for an unknown label
+// or an index outside the array.
+std::optional<std::uint8_t> VariantForChoice(const std::string& modelChoiceText,
+                                             std::size_t fitCount);
+
+// "Blim  0" for a logistic rule or alpha 0, otherwise "Blim  " +
+// RoundTo((1 − 1/alpha)·BTarget, −2), written 0 when negative.
+std::string BlimLine(const rules::HarvestRule& rule, const model::ModelFit& fit,
+                     char decimalMark = '.');
+
+// One line of the interval estimate of the TAC per forecast year, from the
+// points of the chart series "Интервал" (upper end, then lower end, per
+// year): X + "\t" + lower + " - " + upper, each RoundTo(·, −1); a lower end
+// that is not positive is written "0". With m points there are
+// Round((m − 2)/2) + 1 lines (none for m < 2).
+std::vector<std::string> IntervalLines(const PointList& interval, char decimalMark = '.');
+
+// The year table rows from the points of "Биомасса" and "Улов / ОДУ":
+// X + "\t\t" + Y + "\t\t" + Yc, each RoundTo(·, −2).
+std::vector<std::string> TableRows(const PointList& biomass, const PointList& catches,
+                                   char decimalMark = '.');
+
+// 59 and 91 hyphens, the rules of the file and of the screen.
+std::string FileRule();
+std::string ScreenRule();
+
+// The texts of the result fields of the chosen variant, as the estimation
+// page shows them.
+struct ResultEditTexts {
+  std::string R, K, Q, L;
+};
+
+// What the report is written from: the page at the moment of writing.
+struct TacReportInput {
+  std::string Species;
+  std::string Stock;
+  std::string FirstYearText;  // year cells of the first and last table rows
+  std::string LastYearText;
+  std::string DataFileName;
+  std::string ModelChoiceText;
+  ResultEditTexts Results;
+  std::string RuleText;  // the rule selector's item text (the rule-list name)
+  model::ModelFit Fit;   // the chosen variant's record
+  rules::HarvestRule Rule;
+  int Horizon = 5;
+  bool AddNoise = true;     // "Добавить шум" as checked now
+  PointList CatchInterval;  // "Интервал"
+  PointList Biomass;        // "Биомасса"
+  PointList Catch;          // "Улов / ОДУ"
+  char DecimalMark = '.';
+};
+
+// The on-screen report (first memo), line by line.
+std::vector<std::string> ScreenReportLines(const TacReportInput& input);
+
+// The year table (second memo): header, 91 hyphens, table rows.
+std::vector<std::string> ScreenTableLines(const TacReportInput& input);
+
+// The lines of the report file, in its own layout (model line after the
+// header block, 59 hyphens, single-space lines, the header with two tabs
+// before "УЛОВЫ").
+std::vector<std::string> TacReportFileLines(const TacReportInput& input);
+
+// The file bytes: the lines in Windows-1251, each ended by CR LF. A character
+// with no place in the code page raises Error naming it.
+std::string EncodeReportFile(const std::vector<std::string>& lines);
+
+// Writes the report file (EncodeReportFile) to `path` through a temporary file
+// in the same folder renamed over the target, so an existing report is either
+// replaced whole or left untouched. Errors raise Error with the path.
+void SaveTacReport(const std::string& path, const TacReportInput& input);
+
+// Writes bytes to a file the same way (temporary file, then rename).
+void WriteFileAtomically(const std::string& path, const std::string& bytes);
+
+// The chart image beside a report: the report's ".txt" extension (any case)
+// replaced by ".jpg"; a name without that extension gets ".jpg" appended, so
+// the image never overwrites the report.
+std::string ReportImageFileName(const std::string& reportPath);
+
+// The chart image beside the data file: its extension replaced by ".bmp"
+// (".bmp" appended when it has none); with no data file ".bmp".
+std::string ForecastImageFileName(const std::string& dataFileName);
+
+}  // namespace tarvik::projection

@@ -1,0 +1,128 @@
+#pragma once
+
+// Management reference points of a fitted model variant: the MSY point
+// (MSY, BMSY, FMSY, EMSY), the target point (Btr, Ftr, Etr) and the limit
+// biomass Blim, stored in the variant's ModelFit record, plus everything the
+// reference-point page shows (edit texts, production curves).
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/point.h"
+#include "data/catch_effort_series.h"
+#include "model/model_fit.h"
+
+namespace tarvik {
+struct AssessmentState;
+}
+
+namespace tarvik::refpoints {
+
+// Fraction of BMSY that defines Blim for an index of the Blim selector:
+// 0 → 0.1, 1 → 0.2, 2 → 0.3, 3 → 0.5; any other index has no fraction (the
+// stored Blim is then left as it is).
+std::optional<double> LimitFraction(int index);
+
+// Root mean squared deviation of the values from `centre`, divisor n (not
+// n − 1): sqrt(Σ (x − c)² / n). A centre of exactly 0 stands for the
+// arithmetic mean of the values. Raises Error for an empty list.
+double RmsDeviation(std::span<const double> values, double centre);
+
+// sqrt(RmsDeviation(values, 0) / n): the square root of the standard
+// deviation divided by the count.
+double StandardTerm(std::span<const double> values);
+
+// MSY point and limit biomass of one record from its Kind, R, K, Q, Exponent:
+//   BMSY  Schaefer K/2, Fox K/e, Pella-Tomlinson K/(p+1)^(1/p)
+//   MSY   SurplusProduction(BMSY);  FMSY = MSY/BMSY;  EMSY = MSY/(q·BMSY)
+//   Blim  LimitFraction(blimIndex) · BMSY (unchanged for an unknown index)
+// FMSY and EMSY come from the unrounded values and are stored unrounded;
+// BMSY, Blim and MSY are then stored rounded to one decimal (ties to even).
+void ComputeReferencePoints(model::ModelFit& fit, int blimIndex);
+
+// Target biomass for a choice of the Btr/Etr selectors, written to BTarget
+// and returned: 0 the stored BMSY; 1 B0.1; 2 (or any other index)
+// BMSY + 1.7·st/q with st = StandardTerm of the model's CPUE residuals on
+// `series` (the analysis series).
+double SelectTargetBiomass(model::ModelFit& fit, int choice,
+                           const data::CatchEffortSeries& series);
+
+// FTarget = P(Btr)/Btr and ETarget = P(Btr)/(q·Btr) from the stored BTarget,
+// P being the surplus production. A zero Btr or q raises Error.
+void ComputeTargetPoints(model::ModelFit& fit);
+
+// Name of a variant on tabs, radio buttons and tables: the model name
+// followed directly by the objective name ("Шефера Сумма квадратов").
+std::string VariantName(const model::ModelFit& fit);
+
+// The ten read-only edits of a variant's tab.
+struct ReferenceEdits {
+  std::string Msy, Bmsy, Fmsy, Emsy;
+  std::string Btr, Ftr, Etr;
+  std::string Blim, Flim, Elim;
+};
+
+// One tab of the reference-point page.
+struct ReferenceTab {
+  std::uint8_t Variant = 0;  // ModelFits index (the tag of its "Построить график")
+  std::string Caption;       // VariantName of the variant
+  ReferenceEdits Edits;
+};
+
+// Indices of the three selectors of "Настройка ориентиров".
+struct ReferenceSelectors {
+  int Btg = 0;   // "BMSY", "B0.1", "BMSY+ st"
+  int Etg = 0;   // "EMSY", "E0,1", "EMSY+ st"
+  int Blim = 0;  // "0,1*BMSY", "0,2*BMSY", "0,3*BMSY", "0,5*BMSY"
+};
+
+// Items of the selectors, in index order.
+const std::vector<std::string>& TargetBiomassItems();    // ComboBoxBtg
+const std::vector<std::string>& TargetEffortItems();     // ComboBoxEtg
+const std::vector<std::string>& LimitBiomassItems();     // ComboBoxBlim
+
+// "Создание закладок": one tab per active variant, captions set, edits empty.
+std::vector<ReferenceTab> BuildReferenceTabs(const AssessmentState& state);
+
+// "Рассчет ориентиров": for every tab's variant ComputeReferencePoints, fills
+// the ten edits (MSY, BMSY, Blim as stored; FMSY, EMSY, Ftr, Etr, Flim, Elim
+// as FMSY/EMSY rounded to 2 decimals; Btr as BMSY), then runs the handlers of
+// the Btg selector and then of the Etg selector, so that the stored target
+// biomass is the Etg choice. `tabs` must come from BuildReferenceTabs for the
+// current active variants. Numbers use the general format with `decimalMark`.
+void CalculateReferencePoints(AssessmentState& state, const ReferenceSelectors& selectors,
+                              std::vector<ReferenceTab>& tabs, char decimalMark = '.');
+
+// Btg selector change: BTarget ← SelectTargetBiomass(choice); the Btr edit
+// shows it rounded to 2 decimals. FTarget and ETarget are not touched.
+void ChangeTargetBiomass(AssessmentState& state, int choice, std::vector<ReferenceTab>& tabs,
+                         char decimalMark = '.');
+
+// Etg selector change: BTarget ← SelectTargetBiomass(choice), then
+// ComputeTargetPoints; the Ftr and Etr edits show them rounded to 2 decimals
+// (the Btr edit is not refreshed).
+void ChangeTargetEffort(AssessmentState& state, int choice, std::vector<ReferenceTab>& tabs,
+                        char decimalMark = '.');
+
+// Blim selector change: BLimit ← LimitFraction(index) · stored (rounded) BMSY,
+// not rounded again; the Blim edit shows it. An unknown index changes nothing.
+void ChangeLimitBiomass(AssessmentState& state, int index, std::vector<ReferenceTab>& tabs,
+                        char decimalMark = '.');
+
+// Most points a production curve gets between its end points.
+constexpr std::size_t kMaxCurveInteriorPoints = 4000;
+
+// Equilibrium production curve of a variant: (0, 0), then (B, P(B)) for
+// B = 1, 2, …, Round(K) − 1 tonnes, then (K, 0). When K is so large that this
+// would exceed kMaxCurveInteriorPoints, the interior points are instead
+// kMaxCurveInteriorPoints biomasses evenly spaced strictly between 0 and K.
+PointList ProductionCurve(const model::ModelFit& fit);
+
+// The two markers a tab's "Построить график" draws on the curve:
+// (BMSY, P(BMSY)) and (Btr, P(Btr)) from the stored BMSY and BTarget.
+PointList CurveMarkers(const model::ModelFit& fit);
+
+}  // namespace tarvik::refpoints

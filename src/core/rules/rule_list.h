@@ -1,0 +1,105 @@
+#pragma once
+
+// The rule page: the rule editor's naming, the rule list (RuleList and the
+// parallel names of its list box) with its add and delete operations, and
+// the chart points of a rule and of the observed (B, F) pairs.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/point.h"
+#include "data/catch_effort_series.h"
+#include "rules/harvest_rule.h"
+
+namespace tarvik {
+struct AssessmentState;
+}
+
+namespace tarvik::rules {
+
+// Most rules the list holds (rule indices are 8-bit).
+constexpr std::size_t kMaxRules = 256;
+
+// Items of the target selector ComboBoxFNZ, in index order.
+const std::vector<std::string>& TargetItems();
+
+// FTargetKind of a ComboBoxFNZ index: 0 … 3 map to the value of the same
+// number, anything else (4, or −1 for no selection) to Fsq125.
+FTargetKind TargetKindForIndex(int index);
+
+// Prefix of a rule's name for a ComboBoxFNZ index: "FMSY ", "F01 ", "Fsq ",
+// "Fsq75 ", "Fsq125 "; empty outside 0 … 4.
+std::string TargetPrefixForIndex(int index);
+
+// The state of the rule editor as the page shows it.
+struct RuleEditor {
+  RuleKind Shape = RuleKind::PiecewiseLinear;  // the shape button that is down
+  std::string AlphaText = "1";                 // EditAlpha
+  std::string BetaText = "0";                  // EditBeta
+  int TargetIndex = 0;                         // ComboBoxFNZ item index (−1: none)
+};
+
+// Display name of the rule the editor describes: prefix, then
+//   PiecewiseLinear  "Линейно-кусочное ПРП -" + alpha text
+//   Logistic         "Логистическое ПРП -" + alpha text + " " + beta text
+//   other shapes     nothing more.
+std::string RuleName(const RuleEditor& editor);
+
+// The rule the editor describes, as AddRule stores it: Precautionary keeps
+// alpha, beta and the target at 0; PiecewiseLinear takes alpha and the
+// target; Logistic alpha, beta and the target; NonZonal the target. A text
+// that is not a number with `decimalMark` raises Error naming the field.
+HarvestRule RuleFromEditor(const RuleEditor& editor, char decimalMark = '.');
+
+struct AddRuleResult {
+  bool Added = false;          // false: a rule of that name is already listed
+  std::string Name;            // the name of the editor's rule
+  bool DeleteVisible = false;  // "Удалить ПРП" is shown (two or more rules)
+};
+
+// "Добавить ПРП": appends the editor's rule to state.RuleList and its name to
+// state.RuleNames, unless the name is already listed. The numbers are
+// converted before anything changes, so a bad text (Error) leaves both lists
+// as they were; a full list (kMaxRules) raises Error likewise. The caller then
+// lays out the indicator table again, also when nothing was added.
+AddRuleResult AddRule(AssessmentState& state, const RuleEditor& editor, char decimalMark = '.');
+
+struct DeleteRuleResult {
+  bool Deleted = false;
+  std::string Message;         // shown in a box when not empty
+  bool DeleteVisible = false;  // "Удалить ПРП" stays shown
+};
+
+// "Удалить ПРП": removes the selected rule (and its name). With nothing
+// selected the message "Выберите ПРП для удаления" is returned; the last
+// remaining rule is never deleted. The caller lays out the indicator table
+// again after a deletion.
+DeleteRuleResult DeleteRule(AssessmentState& state, std::optional<std::size_t> selected);
+
+// The chart of a rule: the rule curve (green line) and the dotted line at Ft.
+struct RulePlot {
+  PointList Rule;        // Series4
+  PointList TargetLine;  // Series27: (0, Ft) – (Bref, Ft)
+  double Ft = 0.0;
+};
+
+// Points of a rule for the variant: NonZonal (0, Ft); any other kind the
+// 100 points B = i/100·Bref, i = 0 … 99, with alpha and beta read from their
+// texts (Error for a text that is not a number); then (Bref, Ft) and
+// (1.5·Bref, Ft).
+RulePlot PlotRule(const RuleContext& context, RuleKind kind, std::uint8_t variant,
+                  FTargetKind target, const std::string& alphaText,
+                  const std::string& betaText, char decimalMark = '.');
+
+// Observed points of a variant with catchability q: for every year
+// F = q·E and B = C/F. A year with F = 0 raises Error naming the year.
+PointList ObservedPoints(const data::CatchEffortSeries& series, const model::ModelFit& fit);
+
+// The rule context of the state: its fits and the last effort of the
+// analysis series (0 for an empty series).
+RuleContext MakeRuleContext(const AssessmentState& state);
+
+}  // namespace tarvik::rules
