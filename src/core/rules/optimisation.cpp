@@ -60,34 +60,39 @@ CandidateIndicators Evaluate(const SweepInput& input, const Candidate& candidate
 // `accept(index, value)` for each in that order.
 //
 // Sequentially this is the plain loop. With several threads the candidates
-// are evaluated in blocks: a cheap pass over the stream finds where each
-// candidate's draws start if every projection step succeeds at its first
-// attempt (runs·h normal draws per candidate); the block is evaluated in
-// parallel from those states; then, in order, a candidate is accepted only
+// are evaluated speculatively in blocks: a cheap pass over the stream finds
+// where each candidate's draws start if every projection step succeeds at its
+// first attempt (runs·h normal draws per candidate); the block is evaluated
+// in parallel from those states; then, in order, a candidate is accepted only
 // when its predicted start equals the state the previous candidate really
 // ended in. A candidate that needed extra attempts makes the next prediction
 // wrong; evaluation resumes there from the true state. Accepted results are
 // therefore exactly those of the sequential loop.
+//
+// With noisy data (residuals of a third of the CPUE, as in many real series)
+// nearly every candidate of 1000 × h projections needs a few extra attempts,
+// and speculation only wastes work: when a block keeps less than half of its
+// candidates the rest of the sweep runs sequentially.
 template <typename Accept>
 void EvaluateInOrder(const SweepInput& input, const std::vector<Candidate>& candidates,
                      model::RandomSource& random, unsigned threads, Accept accept) {
   const std::size_t n = candidates.size();
-  if (threads <= 1 || n <= 1) {
-    for (std::size_t c = 0; c < n; ++c) accept(c, Evaluate(input, candidates[c], random));
-    return;
-  }
-
   const long long drawsPerCandidate =
       static_cast<long long>(input.Options->Runs) * input.Options->Horizon;
-  const std::size_t minBlock = threads;
   const std::size_t maxBlock = 32 * static_cast<std::size_t>(threads);
   std::size_t blockSize = 4 * static_cast<std::size_t>(threads);
+  bool speculate = threads > 1 && n > 1;
 
   std::vector<std::uint32_t> starts, ends;
   std::vector<CandidateIndicators> values;
   std::vector<std::exception_ptr> errors;
   std::size_t position = 0;
   while (position < n) {
+    if (!speculate) {
+      accept(position, Evaluate(input, candidates[position], random));
+      ++position;
+      continue;
+    }
     const std::size_t block = std::min(blockSize, n - position);
     starts.assign(block, 0);
     ends.assign(block, 0);
@@ -135,8 +140,11 @@ void EvaluateInOrder(const SweepInput& input, const std::vector<Candidate>& cand
       ++accepted;
     }
     position += accepted;
-    blockSize = accepted == block ? std::min(2 * blockSize, maxBlock)
-                                  : std::max(minBlock, blockSize / 4);
+    if (accepted == block) {
+      blockSize = std::min(2 * blockSize, maxBlock);
+    } else if (2 * accepted < block) {
+      speculate = false;
+    }
   }
 }
 
