@@ -36,6 +36,7 @@ enum class RRunStatus {
   TimedOut,         // R ran past the time limit and was stopped
   PicturesMissing,  // R ended, but at least one picture is not there
   RFailed,          // R ended with an error although every picture is there
+  NothingToDraw,    // the run has no pictures (piecewise-linear optimisation): R was not run
 };
 
 struct RScriptResult {

@@ -271,10 +271,34 @@ OptimisationResult OptimiseRule(const data::CatchEffortSeries& series,
   return result;
 }
 
-OptimisationResult OptimiseRule(AssessmentState& state, const OptimisationOptions& options,
+OptimisationResult OptimiseRule(AssessmentState& state, const OptimisePageRequest& request,
                                 char decimalMark) {
+  if (request.Shape == RuleKind::PiecewiseLinear || request.Shape == RuleKind::Logistic) {
+    state.WorkingRule.Kind = request.Shape;
+  }
+  if (const auto variant = OptimisationVariantForText(request.ModelChoiceText)) {
+    state.OptimisationVariant = *variant;
+  }
+  OptimisationOptions options;
+  options.Kind = state.WorkingRule.Kind;
+  options.TargetKind = state.WorkingRule.TargetKind;
+  options.Variant = state.OptimisationVariant;
+  options.Horizon = request.Horizon;
+  options.Threads = request.Threads;
+  options.OnProgress = request.OnProgress;
   const RuleContext context = MakeRuleContext(state);
-  return OptimiseRule(state.AnalysisSeries, context, options, state.Random, decimalMark);
+  OptimisationResult result =
+      OptimiseRule(state.AnalysisSeries, context, options, state.Random, decimalMark);
+  state.OptimisationBest = result.Best;  // start values when nothing was swept
+  if (!result.Candidates.empty()) {
+    state.WorkingRule.Alpha = result.Alphas.back();
+    if (result.Kind == RuleKind::Logistic) state.WorkingRule.Beta = result.Betas.back();
+  }
+  return result;
+}
+
+PickTexts PickValues(const AssessmentState& state, Indicator indicator, char decimalMark) {
+  return PickValues(state.OptimisationBest, indicator, decimalMark);
 }
 
 PointList IndicatorChart(const OptimisationResult& result, Indicator indicator) {

@@ -74,8 +74,8 @@ struct OptimisationResult {
   BestPoints Best;
   double MeanBiomass = 0.0;  // Bmean the risks were counted against
   // The rule editor after the run: alpha (and for the logistic sweep beta) of
-  // the best mean catch, formatted "0.00"; BetaText is empty when the beta
-  // edit stays as it was (piecewise-linear sweep).
+  // the best mean catch, formatted "0.00". An empty text leaves its edit as
+  // it was (beta after a piecewise-linear sweep, both when nothing was swept).
   std::string AlphaText;
   std::string BetaText;
   std::uint32_t RandomSeedAfter = 0;  // the random state the run left
@@ -96,9 +96,30 @@ OptimisationResult OptimiseRule(const data::CatchEffortSeries& series,
                                 const RuleContext& context, const OptimisationOptions& options,
                                 model::RandomSource& random, char decimalMark = '.');
 
-// The same on the state: its analysis series, fits and random source.
-OptimisationResult OptimiseRule(AssessmentState& state, const OptimisationOptions& options,
+// What "Оптимизация ПРП" reads from the rule page.
+struct OptimisePageRequest {
+  RuleKind Shape = RuleKind::PiecewiseLinear;  // the shape button that is down
+  std::string ModelChoiceText;                 // the chosen-model text ("Шефер СК")
+  int Horizon = 5;                             // se1
+  unsigned Threads = 0;
+  std::function<void(int done, int total)> OnProgress;
+};
+
+// "Оптимизация ПРП" on the state: the working rule takes the shape when it is
+// piecewise-linear or logistic (otherwise it keeps its kind and nothing is
+// swept); the optimisation variant follows the model-choice text when that is
+// one of the nine; then OptimiseRule with the working rule's kind and target
+// on the analysis series, the fits and the state's random source. The best
+// points are kept in state.OptimisationBest for the picks, and the working
+// rule keeps the last candidate's alpha (and beta for the logistic sweep).
+// The best points are reset to their start values by every run, also one
+// that sweeps nothing.
+OptimisationResult OptimiseRule(AssessmentState& state, const OptimisePageRequest& request,
                                 char decimalMark = '.');
+
+// A pick after a run (a click on a chart or a picture): the editor texts of
+// the indicator's best point in the state.
+PickTexts PickValues(const AssessmentState& state, Indicator indicator, char decimalMark = '.');
 
 // The chart of an indicator after a piecewise-linear sweep: the points
 // (alpha_j, indicator_j), j = 1 … 51.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment_state.h"
 #include "common/error.h"
 #include "model/objective.h"
 #include "projection/projection.h"
@@ -436,6 +437,66 @@ TEST(OptimiseRule, AFaultStopsTheSweepAtTheSameDrawWithAndWithoutThreads) {
   EXPECT_EQ(rows1, rows2);
   EXPECT_EQ(message1, message2);
   EXPECT_EQ(one.Seed(), two.Seed());
+}
+
+// ---- The page's run on the state ----------------------------------------------------
+
+AssessmentState StateWithTwoVariants() {
+  AssessmentState state;
+  state.AnalysisSeries = SchaeferSeries(0.08);
+  state.ModelFits = {SchaeferFit(), SchaeferFit(kK / 2.0, 0.1)};  // slot 1: a lower FMSY
+  return state;
+}
+
+TEST(OptimiseRuleOnState, UsesTheWorkingRuleTargetAndTheChosenVariant) {
+  AssessmentState state = StateWithTwoVariants();
+  state.WorkingRule.TargetKind = FTargetKind::Fsq75;
+  OptimisePageRequest request;
+  request.Shape = RuleKind::Logistic;
+  request.ModelChoiceText = "Шефер Лог";  // ModelFits index 1
+  request.Horizon = 3;
+  request.Threads = 1;
+
+  AssessmentState copy = state;
+  const auto result = OptimiseRule(state, request);
+
+  EXPECT_EQ(state.WorkingRule.Kind, RuleKind::Logistic);
+  EXPECT_EQ(state.OptimisationVariant, 1);
+  EXPECT_EQ(state.OptimisationBest, result.Best);
+  EXPECT_EQ(state.WorkingRule.Alpha, LogisticAlphas().back());
+  EXPECT_EQ(state.WorkingRule.Beta, LogisticBetas().back());
+  EXPECT_EQ(state.Random.Seed(), result.RandomSeedAfter);
+
+  OptimisationOptions options;
+  options.Kind = RuleKind::Logistic;
+  options.TargetKind = FTargetKind::Fsq75;
+  options.Variant = 1;
+  options.Horizon = 3;
+  options.Threads = 1;
+  const auto direct = OptimiseRule(copy.AnalysisSeries, {copy.ModelFits, copy.AnalysisSeries.E.back()},
+                                   options, copy.Random);
+  EXPECT_TRUE(direct.Candidates == result.Candidates);
+
+  const auto pick = PickValues(state, Indicator::MeanBiomass, ',');
+  EXPECT_EQ(pick.Alpha, FormatFixed(result.Best.BestBiomassAlpha, 2, ','));
+  EXPECT_EQ(pick.Beta, FormatFixed(result.Best.BestBiomassBeta, 2, ','));
+}
+
+TEST(OptimiseRuleOnState, AnUnknownChoiceKeepsTheVariantAndOtherShapesResetTheBestPoints) {
+  AssessmentState state = StateWithTwoVariants();
+  state.OptimisationVariant = 1;
+  state.OptimisationBest.BestCatch = 5.0;
+  state.WorkingRule.Kind = RuleKind::NonZonal;
+  OptimisePageRequest request;
+  request.Shape = RuleKind::Precautionary;
+  request.ModelChoiceText = "";
+  const auto result = OptimiseRule(state, request);
+  EXPECT_TRUE(result.Candidates.empty());
+  EXPECT_EQ(state.WorkingRule.Kind, RuleKind::NonZonal);
+  EXPECT_EQ(state.OptimisationVariant, 1);
+  EXPECT_EQ(state.OptimisationBest, BestPoints{});
+  EXPECT_EQ(state.Random.Seed(), 0u);
+  EXPECT_EQ(result.AlphaText, "");
 }
 
 }  // namespace
