@@ -25,17 +25,6 @@ const model::ModelFit& FitAt(const AssessmentState& state, std::uint8_t variant)
   return state.ModelFits[variant];
 }
 
-// Sums and counts of one pair, accumulated run by run in run order.
-struct PairTally {
-  double RecoveryYears = 0.0;  // T
-  double BiomassSum = 0.0;     // SB
-  double CatchSum = 0.0;       // SC
-  double ZeroBiomass = 0.0;    // zB
-  double ZeroCatch = 0.0;      // zC
-  double BelowLimit = 0.0;     // nB
-  double BelowMinCatch = 0.0;  // nC
-};
-
 void Emit(BootstrapResult& result, const BootstrapOptions& options, const std::string& line) {
   result.MemoLines.push_back(line);
   if (options.OnMemoLine) options.OnMemoLine(line);
@@ -112,6 +101,51 @@ double RuleLimitBiomass(const rules::HarvestRule& rule, const model::ModelFit& f
   return (1.0 - 1.0 / rule.Alpha) * fit.BTarget;
 }
 
+void TallyRun(BootstrapTally& tally, std::span<const double> biomass,
+              std::span<const double> catches, double bmsy, double limit, double cmin) {
+  const std::size_t h = biomass.size();
+  std::size_t recovery = 0;
+  while (recovery < h && biomass[recovery] <= bmsy) ++recovery;
+  tally.RecoveryYears += static_cast<double>(recovery);
+  for (std::size_t i = 0; i < h; ++i) {
+    double b = biomass[i];
+    double c = catches[i];
+    if (b <= 0.0) {
+      b = 0.0;
+      tally.ZeroBiomass += 1.0;
+    }
+    tally.BiomassSum += b;
+    if (c <= 0.0) {
+      c = 0.0;
+      tally.ZeroCatch += 1.0;
+    }
+    tally.CatchSum += c;
+    if (limit > b) tally.BelowLimit += 1.0;
+    if (cmin > c) tally.BelowMinCatch += 1.0;
+  }
+}
+
+RuleIndicators IndicatorsFromTally(const BootstrapTally& tally, std::size_t runs,
+                                   std::size_t horizon, double bretro, double cmean) {
+  const double N = static_cast<double>(runs);
+  const double runYears = N * static_cast<double>(horizon);
+  RuleIndicators values;
+  values.RecoveryTime = RoundTo(tally.RecoveryYears / N, 0);
+  values.MeanForecastBiomass = RoundTo(tally.BiomassSum / (runYears - tally.ZeroBiomass + 1.0), -1);
+  values.MeanForecastCatch = RoundTo(tally.CatchSum / (runYears - tally.ZeroCatch + 1.0), -1);
+  values.BiomassRatio = RoundTo(
+      model::Divide(values.MeanForecastBiomass, bretro,
+                    "расчёте отношения биомасс: средняя ретроспективная биомасса равна 0"),
+      -1);
+  values.CatchRatio = RoundTo(
+      model::Divide(values.MeanForecastCatch, cmean,
+                    "расчёте отношения уловов: средний наблюдённый улов равен 0"),
+      -1);
+  values.ProbBelowBlim = RoundTo(tally.BelowLimit / runYears, -2);
+  values.ProbBelowCmin = RoundTo(tally.BelowMinCatch / runYears, -2);
+  return values;
+}
+
 std::vector<std::string> IndicatorCells(const RuleIndicators& v, char mark) {
   return {FormatGeneral(v.RecoveryTime, mark),       FormatFixed(v.MeanForecastBiomass, 1, mark),
           FormatFixed(v.MeanForecastCatch, 1, mark), FormatFixed(v.BiomassRatio, 1, mark),
@@ -169,7 +203,6 @@ BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state,
   const IndicatorTable table = BuildIndicatorTable(state, options.DecimalMark);
   const std::size_t R = state.RuleList.size();
   const rules::RuleContext context = rules::MakeRuleContext(state);
-  const double runYears = static_cast<double>(N) * static_cast<double>(h);
   const double totalRuns = static_cast<double>(N) * static_cast<double>(R) *
                            static_cast<double>(state.ActiveVariants.size());
   double runsDone = 0.0;
@@ -190,50 +223,22 @@ BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state,
                                           ProcessError{true, options.Parametric});
         const double limit = RuleLimitBiomass(rule, fit);
         const double bmsy = fit.BMSY;
-        PairTally tally;
+        BootstrapTally tally;
         for (std::size_t k = 0; k < N; ++k) {
           projection.Run(state.Random, {biomass.data(), h}, {catches.data(), h}, {});
-          std::size_t recovery = 0;
-          while (recovery < h && biomass[recovery] <= bmsy) ++recovery;
-          tally.RecoveryYears += static_cast<double>(recovery);
-          for (std::size_t i = 0; i < h; ++i) {
-            double b = biomass[i];
-            double c = catches[i];
-            if (b <= 0.0) {
-              b = 0.0;
-              tally.ZeroBiomass += 1.0;
-            }
-            tally.BiomassSum += b;
-            if (c <= 0.0) {
-              c = 0.0;
-              tally.ZeroCatch += 1.0;
-            }
-            tally.CatchSum += c;
-            if (limit > b) tally.BelowLimit += 1.0;
-            if (Cmin > c) tally.BelowMinCatch += 1.0;
-          }
+          TallyRun(tally, {biomass.data(), h}, {catches.data(), h}, bmsy, limit, Cmin);
           if (options.OnProgress && (k + 1) % kProgressRuns == 0) {
             options.OnProgress((runsDone + static_cast<double>(k + 1)) / totalRuns);
           }
         }
         runsDone += static_cast<double>(N);
-
-        RuleIndicators values;
-        values.RecoveryTime = RoundTo(tally.RecoveryYears / static_cast<double>(N), 0);
-        values.MeanForecastBiomass =
-            RoundTo(tally.BiomassSum / (runYears - tally.ZeroBiomass + 1.0), -1);
-        values.MeanForecastCatch =
-            RoundTo(tally.CatchSum / (runYears - tally.ZeroCatch + 1.0), -1);
         const double bretro = RetrospectiveBiomass(state, v);
         if (bretro == 0.0) {
           throw Error("Средняя ретроспективная биомасса варианта «" +
                       refpoints::VariantName(fit) +
                       "» равна 0: отношение прогнозной биомассы к ретроспективной не определено");
         }
-        values.BiomassRatio = RoundTo(values.MeanForecastBiomass / bretro, -1);
-        values.CatchRatio = RoundTo(values.MeanForecastCatch / Cmean, -1);
-        values.ProbBelowBlim = RoundTo(tally.BelowLimit / runYears, -2);
-        values.ProbBelowCmin = RoundTo(tally.BelowMinCatch / runYears, -2);
+        const RuleIndicators values = IndicatorsFromTally(tally, N, h, bretro, Cmean);
 
         IndicatorRowResult done;
         done.Row = row;

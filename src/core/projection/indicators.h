@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,31 @@ struct RuleIndicators {
   double ProbBelowBlim = 0.0;        // RoundTo(nB / (N·h), −2)
   double ProbBelowCmin = 0.0;        // RoundTo(nC / (N·h), −2)
 };
+
+// Sums and counts of one pair, accumulated run by run in run order.
+struct BootstrapTally {
+  double RecoveryYears = 0.0;  // T
+  double BiomassSum = 0.0;     // SB
+  double CatchSum = 0.0;       // SC
+  double ZeroBiomass = 0.0;    // zB
+  double ZeroCatch = 0.0;      // zC
+  double BelowLimit = 0.0;     // nB
+  double BelowMinCatch = 0.0;  // nC
+};
+
+// Adds one run of h years: the recovery count (years from the first on while
+// the biomass is ≤ bmsy; h when it never exceeds it), then per year a
+// non-positive biomass or catch is counted and taken as 0, summed, and
+// compared with the limit biomass (limit > biomass) and with Cmin
+// (cmin > catch).
+void TallyRun(BootstrapTally& tally, std::span<const double> biomass,
+              std::span<const double> catches, double bmsy, double limit, double cmin);
+
+// The indicators of a pair from its tally (N runs of h years), the
+// retrospective biomass and the mean observed catch; Error when Bretro or
+// Cmean is 0.
+RuleIndicators IndicatorsFromTally(const BootstrapTally& tally, std::size_t runs,
+                                   std::size_t horizon, double bretro, double cmean);
 
 // Columns 2 … 8 of a row: recovery time and the probabilities in the general
 // format, the four means and ratios with the mask "0.0".
