@@ -53,11 +53,9 @@ bool IsWritableDirectory(const std::string& directory) {
   return probe.open();  // removed again when probe goes out of scope
 }
 
-WorkDirectoryChoice ChooseWorkDirectory(const std::string& dataFileName,
-                                        const std::vector<std::string>& fallbacks) {
-  const QString preferred = dataFileName.empty()
-                                ? QDir::currentPath()
-                                : QFileInfo(FromUtf8(dataFileName)).absolutePath();
+namespace {
+
+WorkDirectoryChoice Choose(const QString& preferred, const std::vector<std::string>& fallbacks) {
   const std::string preferredText = ToUtf8(QDir::toNativeSeparators(QDir::cleanPath(preferred)));
   if (IsWritableDirectory(preferredText)) return {preferredText, {}};
 
@@ -72,6 +70,23 @@ WorkDirectoryChoice ChooseWorkDirectory(const std::string& dataFileName,
   }
   return {preferredText, "Папка «" + preferredText +
                              "» недоступна для записи, и другой папки для файлов R не найдено."};
+}
+
+}  // namespace
+
+WorkDirectoryChoice ChooseWorkDirectory(const std::string& dataFileName,
+                                        const std::vector<std::string>& fallbacks) {
+  const QString preferred = dataFileName.empty()
+                                ? QDir::currentPath()
+                                : QFileInfo(FromUtf8(dataFileName)).absolutePath();
+  return Choose(preferred, fallbacks);
+}
+
+WorkDirectoryChoice ChooseWritableDirectory(const std::string& preferred,
+                                            const std::vector<std::string>& fallbacks) {
+  const QString folder = QDir(FromUtf8(preferred)).absolutePath();
+  QDir().mkpath(folder);
+  return Choose(folder, fallbacks);
 }
 
 }  // namespace tarvik::rbridge

@@ -27,6 +27,12 @@ WorkDirectoryChoice ChooseWorkDirectory(
     const std::string& dataFileName,
     const std::vector<std::string>& fallbacks = DefaultFallbackDirectories());
 
+// The same for a folder given directly (created when missing): the folder
+// itself when it can be written, else the first writable fallback folder.
+WorkDirectoryChoice ChooseWritableDirectory(
+    const std::string& preferred,
+    const std::vector<std::string>& fallbacks = DefaultFallbackDirectories());
+
 // Whether a file can be created in the folder (tried by creating and removing
 // a temporary file).
 bool IsWritableDirectory(const std::string& directory);

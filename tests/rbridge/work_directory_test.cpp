@@ -76,3 +76,27 @@ TEST(DefaultFallbackDirectories, PrefersTheUserCacheFolder) {
 
 }  // namespace
 }  // namespace tarvik::rbridge
+
+namespace tarvik::rbridge {
+namespace {
+
+using testing::ScratchFolder;
+
+TEST(ChooseWritableDirectory, CreatesAMissingFolder) {
+  ScratchFolder root("root");
+  const std::string wanted = (root.path() / "a" / "b c").string();
+  const auto choice = ChooseWritableDirectory(wanted, {});
+  EXPECT_EQ(choice.Directory, wanted);
+  EXPECT_TRUE(std::filesystem::is_directory(wanted));
+  EXPECT_TRUE(choice.Message.empty());
+}
+
+TEST(ChooseWritableDirectory, FallsBackFromAFolderThatCannotBeWritten) {
+  ScratchFolder fallback("fallback");
+  const auto choice = ChooseWritableDirectory("/proc/sys", {fallback.str()});
+  EXPECT_EQ(choice.Directory, fallback.str());
+  EXPECT_NE(choice.Message.find("«/proc/sys»"), std::string::npos) << choice.Message;
+}
+
+}  // namespace
+}  // namespace tarvik::rbridge
