@@ -1,10 +1,65 @@
+// tarvik-cli: the assessment workflow without windows. Each subcommand lives
+// in its own file; this dispatcher parses the arguments, runs the chosen
+// subcommand and turns every failure into a message on stderr and exit code 2
+// (nothing is printed on stdout then).
 #include <CLI/CLI.hpp>
+#include <exception>
 #include <iostream>
+#include <string>
+
+#include "cli/estimate_command.h"
+#include "cli/retrospective_command.h"
+#include "cli/surface_command.h"
+#include "common/error.h"
+
+namespace {
+
+constexpr int kFailure = 2;
+
+int Fail(const std::string& message) {
+  std::cerr << "Ошибка: " << message << std::endl;
+  return kFailure;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  using namespace tarvik::cli;
   CLI::App app{"Tarvik 4.0 — оценка запаса по продукционным моделям"};
   app.set_version_flag("--version", "tarvik-cli 4.0.0");
-  CLI11_PARSE(app, argc, argv);
-  if (argc == 1) std::cout << app.help();
-  return 0;
+  app.require_subcommand(0, 1);
+
+  EstimateOptions estimateOptions;
+  CLI::App* estimate = AddEstimateCommand(app, estimateOptions);
+  RetrospectiveCommandOptions retrospectiveOptions;
+  CLI::App* retrospective = AddRetrospectiveCommand(app, retrospectiveOptions);
+  SurfaceCommandOptions surfaceOptions;
+  CLI::App* surface = AddSurfaceCommand(app, surfaceOptions);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+    return Fail(std::string("неверные аргументы командной строки: ") + e.what());
+  }
+
+  try {
+    std::string output;
+    if (estimate->parsed()) {
+      output = RunEstimateCommand(estimateOptions);
+    } else if (retrospective->parsed()) {
+      output = RunRetrospectiveCommand(retrospectiveOptions);
+    } else if (surface->parsed()) {
+      output = RunSurfaceCommand(surfaceOptions);
+    } else {
+      std::cout << app.help();
+      return 0;
+    }
+    std::cout << output << std::flush;
+    return 0;
+  } catch (const tarvik::Error& e) {
+    return Fail(e.what());
+  } catch (const std::exception& e) {
+    return Fail(e.what());
+  }
 }

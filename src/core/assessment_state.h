@@ -20,6 +20,7 @@ struct AssessmentState {
   data::CatchEffortSeries AnalysisSeries;  // the series all model work runs on
   std::vector<model::ModelFit> ModelFits;  // kind-major: kind × VariantsPerModel + slot
   std::vector<std::uint8_t> ActiveVariants;  // indices of enabled fits, ascending
+  std::vector<std::uint8_t> CutOffValues;    // cut-off list of the median slots (results panel)
   model::RandomSource Random;              // RandomSeed: 0 at start, never reseeded
   std::uint8_t MedianKeepCount = 0;        // residuals kept by the trimmed objectives
   double PTExponent = 0.0;                 // Pella-Tomlinson exponent chosen by the check

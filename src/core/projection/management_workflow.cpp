@@ -62,11 +62,12 @@ ManagementResult RunManagementWorkflow(AssessmentState& state, const ManagementO
     report = result.Sensitivity->Forecast.Report;
   }
 
+  result.ReportFileLines = TacReportFileLines(report);
   if (!options.ReportPath.empty()) {
-    result.ReportFileLines = TacReportFileLines(report);
     SaveTacReport(options.ReportPath, report);
     result.ReportImageFile = ReportImageFileName(options.ReportPath);
   }
+  result.Report = std::move(report);
   return result;
 }
 

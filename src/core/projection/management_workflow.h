@@ -50,7 +50,8 @@ struct ManagementResult {
   BootstrapResult Bootstrap;
   ForecastResult Forecast;
   std::optional<SensitivityResult> Sensitivity;
-  std::vector<std::string> ReportFileLines;  // written when a path was given
+  TacReportInput Report;                     // the page as a report would be saved now
+  std::vector<std::string> ReportFileLines;  // the lines of that report file
   std::string ReportImageFile;               // the image name beside the report
 };
 

@@ -1,0 +1,253 @@
+#include "cli/estimate_command.h"
+
+#include <sstream>
+#include <vector>
+
+#include "cli/text_output.h"
+#include "common/error.h"
+#include "common/numbers.h"
+#include "estimation/variants.h"
+#include "model/kinds.h"
+
+namespace tarvik::cli {
+namespace {
+
+using estimation::FreshStart;
+using model::ModelFit;
+
+constexpr char kDecimalMark = '.';
+
+std::vector<std::string> SplitFields(const std::string& text) {
+  std::vector<std::string> fields;
+  std::string field;
+  for (char ch : text) {
+    if (ch == ',') {
+      fields.push_back(field);
+      field.clear();
+    } else {
+      field.push_back(ch);
+    }
+  }
+  fields.push_back(field);
+  return fields;
+}
+
+template <std::size_t Count>
+std::array<std::string, Count> Texts(const std::string& text, const char* option,
+                                     const char* expected) {
+  std::array<std::string, Count> texts;
+  if (text.empty()) return texts;
+  const std::vector<std::string> fields = SplitFields(text);
+  if (fields.size() != Count) {
+    throw Error(std::string("Параметр ") + option + ": нужно " + std::to_string(Count) +
+                " значений через запятую (" + expected + "), задано «" + text + "»");
+  }
+  for (std::size_t i = 0; i < Count; ++i) texts[i] = fields[i];
+  return texts;
+}
+
+const char* KindKey(model::ProductionModelKind kind) {
+  switch (kind) {
+    case model::ProductionModelKind::Schaefer:
+      return "Schaefer";
+    case model::ProductionModelKind::Fox:
+      return "Fox";
+    case model::ProductionModelKind::PellaTomlinson:
+      return "PellaTomlinson";
+  }
+  return "";
+}
+
+const char* ObjectiveKey(model::ObjectiveKind objective) {
+  switch (objective) {
+    case model::ObjectiveKind::SumOfSquares:
+      return "SumOfSquares";
+    case model::ObjectiveKind::LogSumOfSquares:
+      return "LogSumOfSquares";
+    case model::ObjectiveKind::Median:
+      return "Median";
+  }
+  return "";
+}
+
+}  // namespace
+
+void AddEstimateOptions(CLI::App& sub, EstimateOptions& o) {
+  sub.add_option("FILE", o.File, "Файл данных (десятичный разделитель — точка)")->required();
+  sub.add_option("--trim", o.Trim, "Доля отсекаемых остатков S (0…9, десятки процентов)")
+      ->default_val(0);
+  sub.add_option("--cutoffs", o.CutOffs, "Значения медианного окна, например 2-5,7,9")
+      ->default_val("4");
+  sub.add_option("--variants", o.Variants,
+                 "Номера отмеченных вариантов через запятую (по умолчанию все)");
+  sub.add_option("--start", o.Start, "Начальные значения r,K,q (пустое поле оставляет значение страницы)");
+  sub.add_option("--bounds", o.Bounds, "Границы rmin,rmax,Kmin,Kmax,qmin,qmax");
+  sub.add_option("--holdout", o.HoldOut, "Выбор модели по N отсечённым последним годам");
+  sub.add_option("--threads", o.Threads, "Число потоков поиска (0 — все ядра)")->default_val(0);
+  sub.add_flag("--json", o.Json, "Вывести результат в формате JSON");
+}
+
+estimation::FreshStartRequest MakeFreshStartRequest(const EstimateOptions& o) {
+  if (o.Threads < 0) throw Error("Параметр --threads: число потоков не может быть отрицательным");
+  estimation::FreshStartRequest request;
+  request.DataFile = o.File;
+  request.DecimalMark = kDecimalMark;
+  request.CutOffList = o.CutOffs;
+  request.TrimPosition = o.Trim;
+  request.HoldOutYears = o.HoldOut;
+  if (o.HoldOut < 0) throw Error("Параметр --holdout: число лет не может быть отрицательным");
+  if (o.Trim < 0 || o.Trim > 9) {
+    throw Error("Параметр --trim: положение от 0 до 9, задано " + std::to_string(o.Trim));
+  }
+  if (!o.Variants.empty()) {
+    std::vector<std::size_t> indices;
+    for (const std::string& field : SplitFields(o.Variants)) {
+      const auto value = TryParseInteger(field);
+      if (!value || *value < 0 || *value > 254) {
+        throw Error("Параметр --variants: «" + field + "» не является номером варианта");
+      }
+      indices.push_back(static_cast<std::size_t>(*value));
+    }
+    request.TickedVariants = std::move(indices);
+  }
+  request.StartTexts = Texts<3>(o.Start, "--start", "r,K,q");
+  request.BoundTexts = Texts<6>(o.Bounds, "--bounds", "rmin,rmax,Kmin,Kmax,qmin,qmax");
+  return request;
+}
+
+estimation::SearchOptions MakeSearchOptions(const EstimateOptions& o) {
+  estimation::SearchOptions search;
+  search.Threads = o.Threads;
+  return search;
+}
+
+FreshStart RunEstimateWorkflow(AssessmentState& state, const EstimateOptions& o) {
+  const estimation::FreshStartRequest request = MakeFreshStartRequest(o);
+  return estimation::RunFreshStartEstimation(state, request, MakeSearchOptions(o));
+}
+
+Json EstimateJson(const AssessmentState& state, const FreshStart& run, const EstimateOptions& o) {
+  const estimation::EstimationOutcome& e = run.Estimation;
+  Json j;
+  j["file"] = o.File;
+  j["n"] = state.AnalysisSeries.size();
+  j["table_years"] = run.File.table.DataRowCount();
+  j["trim"] = o.Trim;
+  j["keep_count"] = state.MedianKeepCount;
+  j["cutoffs"] = o.CutOffs;
+  j["pt_exponent"] = run.Check.ptExponent;
+  j["correlations"] = {{"schaefer", run.Check.correlationSchaefer},
+                       {"fox", run.Check.correlationFox},
+                       {"pt", run.Check.correlationPT}};
+  j["positive_correlation"] = run.Check.positiveCorrelation;
+  j["k_start"] = e.Settings.Start.K;
+  j["k_min"] = e.Settings.Bounds.MinK;
+  j["k_max"] = e.Settings.Bounds.MaxK;
+  j["start"] = {{"r", e.Settings.Start.r}, {"K", e.Settings.Start.K}, {"q", e.Settings.Start.q},
+                {"p", e.Settings.Start.p}};
+  j["bounds"] = {{"r", {e.Settings.Bounds.MinR, e.Settings.Bounds.MaxR}},
+                 {"K", {e.Settings.Bounds.MinK, e.Settings.Bounds.MaxK}},
+                 {"q", {e.Settings.Bounds.MinQ, e.Settings.Bounds.MaxQ}},
+                 {"p", {e.Settings.Bounds.MinP, e.Settings.Bounds.MaxP}}};
+  Json variants = Json::array();
+  for (std::size_t i = 0; i < state.ModelFits.size(); ++i) {
+    const ModelFit& fit = state.ModelFits[i];
+    const estimation::VariantRow& row = e.Display.Rows[i];
+    Json v;
+    v["index"] = i;
+    v["label"] = estimation::VariantLabel(state.ModelFits, i);
+    v["kind"] = KindKey(fit.Kind);
+    v["objective"] = ObjectiveKey(fit.Objective);
+    if (fit.Objective == model::ObjectiveKind::Median) v["cut_off"] = fit.CutOff;
+    v["enabled"] = fit.Enabled == 1;
+    v["r"] = fit.R;
+    v["K"] = fit.K;
+    v["q"] = fit.Q;
+    v["p"] = fit.Kind == model::ProductionModelKind::PellaTomlinson ? Json(fit.Exponent)
+                                                                    : Json(nullptr);
+    v["L"] = fit.ObjectiveValue;
+    v["out_of_bounds"] = {{"r", row.ROutOfBounds}, {"K", row.KOutOfBounds}, {"q", row.QOutOfBounds}};
+    v["texts"] = {{"r", row.RText}, {"K", row.KText}, {"q", row.QText}, {"L", row.LText},
+                  {"p", row.ExponentHint}};
+    variants.push_back(std::move(v));
+  }
+  j["variants"] = std::move(variants);
+  if (e.HoldOut) {
+    Json h;
+    h["years"] = e.HoldOut->HeldOutYears;
+    h["observed"] = e.HoldOut->Observed;
+    Json list = Json::array();
+    for (const estimation::HoldOutVariant& v : e.HoldOut->Variants) {
+      list.push_back({{"index", v.Index},
+                      {"label", v.Label},
+                      {"sd", v.SD},
+                      {"title", v.SeriesTitle},
+                      {"predicted", v.Predicted}});
+    }
+    h["variants"] = std::move(list);
+    j["holdout"] = std::move(h);
+  } else {
+    j["holdout"] = nullptr;
+  }
+  j["model_choice"] = e.Display.ChoiceLabels;
+  j["evaluations"] = e.Summary.Evaluations;
+  j["random_seed_after"] = state.Random.Seed();
+  return j;
+}
+
+std::string EstimateText(const AssessmentState& state, const FreshStart& run) {
+  const estimation::EstimationOutcome& e = run.Estimation;
+  std::ostringstream out;
+  out << "Лет в ряду для оценки: " << state.AnalysisSeries.size()
+      << ", учитываемых остатков: " << int(state.MedianKeepCount) << "\n";
+  out << "Коэффициенты корреляции: Шефер " << run.Check.correlationSchaeferText << ", Фокс "
+      << run.Check.correlationFoxText << ", Пелла-Томлинсон " << run.Check.correlationPTText
+      << " (показатель степени " << run.Check.ptExponentHint << ")\n";
+  if (run.Check.positiveCorrelation) {
+    out << "Положительный коэффициент корреляции! Дальнейшие расчеты будут некорректны.\n";
+  }
+  out << "K: начальное " << run.Request.Texts.InitialK << ", границы " << run.Request.Texts.MinK
+      << " … " << run.Request.Texts.MaxK << "\n\n";
+
+  const std::vector<std::string> header = {"№", "Вариант", "r", "K", "q", "p", "L"};
+  std::vector<std::vector<std::string>> rows;
+  bool anyOut = false;
+  for (std::size_t i = 0; i < state.ModelFits.size(); ++i) {
+    const ModelFit& fit = state.ModelFits[i];
+    const estimation::VariantRow& row = e.Display.Rows[i];
+    const auto mark = [&anyOut](const std::string& text, bool out) {
+      anyOut = anyOut || out;
+      return out ? text + "*" : text;
+    };
+    rows.push_back({std::to_string(i) + (fit.Enabled == 1 ? "" : " (выкл.)"),
+                    estimation::VariantLabel(state.ModelFits, i), mark(row.RText, row.ROutOfBounds),
+                    mark(row.KText, row.KOutOfBounds), mark(row.QText, row.QOutOfBounds),
+                    fit.Kind == model::ProductionModelKind::PellaTomlinson ? row.ExponentHint : "",
+                    row.LText});
+  }
+  out << FormatTable(header, rows);
+  if (anyOut) out << "* — значение на границе или за её пределами\n";
+  if (e.HoldOut) {
+    out << "\nПроверка на " << e.HoldOut->HeldOutYears << " отсечённых годах:\n";
+    for (const estimation::HoldOutVariant& v : e.HoldOut->Variants) {
+      out << "  " << v.SeriesTitle << "\n";
+    }
+  }
+  return out.str();
+}
+
+CLI::App* AddEstimateCommand(CLI::App& app, EstimateOptions& options) {
+  CLI::App* sub = app.add_subcommand(
+      "estimate", "Оценка параметров моделей по файлу данных (как «Оценка параметров»)");
+  AddEstimateOptions(*sub, options);
+  return sub;
+}
+
+std::string RunEstimateCommand(const EstimateOptions& options) {
+  AssessmentState state;
+  const FreshStart run = RunEstimateWorkflow(state, options);
+  if (options.Json) return DumpJson(EstimateJson(state, run, options)) + "\n";
+  return EstimateText(state, run);
+}
+
+}  // namespace tarvik::cli

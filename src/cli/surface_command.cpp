@@ -1,0 +1,81 @@
+#include "cli/surface_command.h"
+
+#include <filesystem>
+#include <sstream>
+
+#include "common/error.h"
+#include "common/numbers.h"
+#include "estimation/surface.h"
+#include "estimation/variants.h"
+#include "estimation/workflow.h"
+
+namespace tarvik::cli {
+namespace {
+
+// Hook for the R run: once the files are written, the script is to be run by
+// R (rbridge: LocateR / run "Graph2.R" in `files.Script`'s directory) and the
+// pictures graph5.bmp and graph6.bmp reported. Until that lands the command
+// stops after writing the files.
+void AfterSurfaceFilesWritten(const estimation::SurfaceFiles& files) { (void)files; }
+
+}  // namespace
+
+CLI::App* AddSurfaceCommand(CLI::App& app, SurfaceCommandOptions& options) {
+  CLI::App* sub = app.add_subcommand(
+      "surface", "Оценка параметров, выбор модели и файлы анализа целевой функции для R");
+  AddEstimateOptions(*sub, options.Estimate);
+  sub->add_option("--variant", options.Variant, "Выбранный вариант модели, например \"Шефер СК\"")
+      ->required();
+  sub->add_option("--dir", options.Directory, "Каталог для OutMatrix.txt и Graph2.R")
+      ->default_val(".");
+  return sub;
+}
+
+std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
+  // Arguments are checked before the long estimation runs.
+  std::error_code error;
+  if (!std::filesystem::is_directory(options.Directory, error)) {
+    throw Error("Каталог «" + options.Directory + "» не существует");
+  }
+  {
+    AssessmentState probe;
+    estimation::BuildModelFits(probe, options.Estimate.CutOffs);
+    estimation::VariantIndexByLabel(probe.ModelFits, options.Variant);
+  }
+  AssessmentState state;
+  const estimation::FreshStart run = RunEstimateWorkflow(state, options.Estimate);
+  const estimation::ModelChoiceOutcome choice = estimation::ChooseModelAndRefit(
+      state, run.File.table, options.Variant, run.Request, MakeSearchOptions(options.Estimate));
+  const estimation::SurfaceGrids grids =
+      estimation::ComputeObjectiveSurface(state, choice.Index, options.Estimate.Trim);
+  const estimation::SurfaceFiles files = estimation::WriteSurfaceFiles(options.Directory, grids);
+  AfterSurfaceFilesWritten(files);
+
+  if (options.Estimate.Json) {
+    Json j;
+    j["variant"] = choice.Index;
+    j["label"] = estimation::VariantLabel(state.ModelFits, choice.Index);
+    j["r"] = grids.R;
+    j["K"] = grids.K;
+    j["q"] = grids.Q;
+    j["p"] = grids.P;
+    j["bmsy"] = grids.BMSY;
+    j["msy"] = grids.MSY;
+    j["fmsy"] = grids.FMSY;
+    j["keep_count"] = grids.KeepCount;
+    j["matrix"] = files.Matrix.string();
+    j["script"] = files.Script.string();
+    j["random_seed_after"] = state.Random.Seed();
+    return DumpJson(j) + "\n";
+  }
+  std::ostringstream out;
+  out << "Вариант: " << estimation::VariantLabel(state.ModelFits, choice.Index) << "\n"
+      << "r = " << FormatGeneral(grids.R) << ", K = " << FormatGeneral(grids.K)
+      << ", q = " << FormatGeneral(grids.Q) << "\n"
+      << "BMSY = " << FormatGeneral(grids.BMSY) << ", MSY = " << FormatGeneral(grids.MSY)
+      << ", FMSY = " << FormatGeneral(grids.FMSY) << "\n"
+      << "Записаны файлы: " << files.Matrix.string() << ", " << files.Script.string() << "\n";
+  return out.str();
+}
+
+}  // namespace tarvik::cli

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+#include "cli/estimate_command.h"
+
+namespace tarvik::cli {
+
+// `tarvik-cli surface FILE --variant LABEL [--dir DIR] [estimate options]`:
+// the estimation of `estimate`, the model choice of LABEL and the objective
+// surface analysis («Анализ целевой функции»): "OutMatrix.txt" and "Graph2.R"
+// are written into DIR (default: the current directory).
+struct SurfaceCommandOptions {
+  EstimateOptions Estimate;
+  std::string Variant;
+  std::string Directory = ".";
+};
+
+CLI::App* AddSurfaceCommand(CLI::App& app, SurfaceCommandOptions& options);
+std::string RunSurfaceCommand(const SurfaceCommandOptions& options);
+
+}  // namespace tarvik::cli

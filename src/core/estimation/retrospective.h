@@ -1,0 +1,64 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "assessment_state.h"
+#include "common/point.h"
+#include "data/data_table.h"
+#include "estimation/parameter_search.h"
+
+namespace tarvik::estimation {
+
+// How the retrospective analysis runs.
+struct RetrospectiveOptions {
+  int MaxFailures = 1000000;  // as SearchOptions: the program keeps the default
+  int Threads = 0;            // 0 = every hardware thread, 1 = the sequential loop
+  // The progress memo: called for each line appended ("1" … "10", then
+  // "Расчёт окончен"); the memo is not cleared.
+  std::function<void(const std::string& line)> OnMemoLine;
+};
+
+struct RetrospectiveRun {
+  int Run = 0;                   // k = 1 … 10
+  std::size_t Years = 0;         // length of the shortened series
+  std::uint8_t KeepCount = 0;    // keep count its objective used
+  ParameterPoint Best;           // where its search ended
+  double Objective = 0.0;
+  double Q = 0.0;                // q_k
+  PointList Curve;               // biomass C / (q_k·E) over its years, closed by a zero point
+};
+
+struct RetrospectiveResult {
+  std::array<RetrospectiveRun, 10> Runs;
+  // True when the keep count of the last search (state.MedianKeepCount)
+  // exceeded the residuals of some shortened series; those runs keep every
+  // residual instead.
+  bool KeepCountReduced = false;
+};
+
+// Re-estimates variant `variant` (a ModelFits index) ten times on
+// state.AnalysisSeries without its first 1 … 5 years (runs 1 … 5) and without
+// its last 1 … 5 years (runs 6 … 10), with the random search of the
+// parameter search (step 0.5 on the log scale, MaxFailures failures) but with
+// p starting at 2.0 and bounded by 2 and 100. Start values and bounds of r,
+// K, q come from the texts, read once; each run starts from the point the
+// previous one ended with; the random stream continues (state.Random).
+// The objective's keep count is state.MedianKeepCount, the count of the last
+// parameter search, lowered to the residual count of a shortened series
+// where it exceeds it.
+// Curves, FirstYear = year of table row 1:
+//   runs 1 … 5: (FirstYear + k, 0), then (FirstYear + k + g, C[k+g] / (q_k·E[k+g]))
+//               for g = 0 … n − k − 1;
+//   runs 6 … 10, d = k − 5: (FirstYear + g, C[g] / (q_k·E[g])) for
+//               g = 0 … n − d − 1, then (FirstYear + n − d − 1, 0).
+// The records of ModelFits are not changed. A bad text raises tarvik::Error
+// before the first run, so does a series shorter than 8 years or an unknown
+// variant; faults during a run raise it too (no curves are returned).
+RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTable& table,
+                                     std::size_t variant, const SearchTexts& texts,
+                                     char decimalMark, const RetrospectiveOptions& options);
+
+}  // namespace tarvik::estimation

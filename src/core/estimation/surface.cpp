@@ -1,0 +1,263 @@
+#include "estimation/surface.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+#include "common/cp1251.h"
+#include "common/error.h"
+#include "common/numbers.h"
+#include "model/checked.h"
+#include "model/objective.h"
+#include "model/production.h"
+
+namespace tarvik::estimation {
+namespace {
+
+using model::ProductionModelKind;
+
+constexpr int kN = SurfaceGrids::kSize;
+constexpr const char* kCrLf = "\r\n";
+
+// start, start + step, … by repeated addition.
+std::array<double, kN> Axis(double estimate) {
+  std::array<double, kN> axis{};
+  const double step = 0.4 * estimate / 50.0;
+  double value = 0.8 * estimate;
+  for (int i = 0; i < kN; ++i) {
+    axis[static_cast<std::size_t>(i)] = value;
+    value = value + step;
+  }
+  return axis;
+}
+
+void AppendHex(std::string& out, unsigned value, int digits) {
+  static const char* const kHex = "0123456789ABCDEF";
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
+}
+
+// Decodes one UTF-8 character at text[i] (valid UTF-8 assumed) and advances i.
+unsigned NextCodePoint(std::string_view text, std::size_t& i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned lead = byte(i);
+  if (lead < 0x80) {
+    ++i;
+    return lead;
+  }
+  int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+  unsigned cp = lead & (0x3F >> extra);
+  ++i;
+  while (extra-- > 0) cp = (cp << 6) | (byte(i++) & 0x3F);
+  return cp;
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (out) out.close();
+  if (!out) throw Error("Не удалось записать файл «" + path.string() + "»");
+}
+
+}  // namespace
+
+RK SurfaceParameters(ProductionModelKind kind, double msy, double fmsy, double p) {
+  const char* where = "расчёте сетки MSY/FMSY";
+  switch (kind) {
+    case ProductionModelKind::Schaefer:
+      return {2.0 * fmsy, model::Divide(2.0 * msy, fmsy, where)};
+    case ProductionModelKind::Fox:
+      return {fmsy, model::Divide(std::exp(1.0) * msy, fmsy, where)};
+    case ProductionModelKind::PellaTomlinson:
+      return {model::Divide(fmsy * (p + 1.0), p, where),
+              model::Divide(model::Power(p + 1.0, model::Divide(1.0, p, where)) * msy, fmsy,
+                            where)};
+  }
+  return {};
+}
+
+SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant, int trimPosition,
+                                     const SurfaceOptions& options) {
+  if (variant >= state.ModelFits.size()) {
+    throw Error("Нет варианта модели с номером " + std::to_string(variant));
+  }
+  if (trimPosition < 0 || trimPosition > 9) {
+    throw Error("Доля отсекаемых остатков задаётся положением от 0 до 9");
+  }
+  model::ModelFit& fit = state.ModelFits[variant];
+  SurfaceGrids g;
+  g.Variant = variant;
+  g.Kind = fit.Kind;
+  g.Objective = fit.Objective;
+  g.R = fit.R;
+  g.K = fit.K;
+  g.Q = fit.Q;
+  g.P = fit.Kind == ProductionModelKind::PellaTomlinson ? fit.Exponent : 0.0;
+
+  const data::CatchEffortSeries& series = state.AnalysisSeries;
+  state.MedianKeepCount = model::KeepCountFor(series.size(), trimPosition);
+  g.KeepCount = state.MedianKeepCount;
+
+  // MSY point of the estimate, stored into the record.
+  double bmsy = 0.0;
+  switch (fit.Kind) {
+    case ProductionModelKind::Schaefer:
+      bmsy = g.K / 2.0;
+      break;
+    case ProductionModelKind::Fox:
+      bmsy = g.K / std::exp(1.0);
+      break;
+    case ProductionModelKind::PellaTomlinson:
+      bmsy = model::Divide(
+          g.K, model::Power(fit.Exponent + 1.0, model::Divide(1.0, fit.Exponent, "расчёте BMSY")),
+          "расчёте BMSY");
+      break;
+  }
+  const double msy = model::SurplusProduction(fit.Kind, bmsy, g.R, g.K, fit.Exponent);
+  const double fmsy = model::Divide(msy, bmsy, "расчёте FMSY");
+  fit.BMSY = bmsy;
+  fit.MSY = msy;
+  fit.FMSY = fmsy;
+  g.BMSY = bmsy;
+  g.MSY = msy;
+  g.FMSY = fmsy;
+
+  if (options.OnMemo) options.OnMemo({});
+  g.RValues = Axis(g.R);
+  g.KValues = Axis(g.K);
+  g.MsyValues = Axis(msy);
+  g.FmsyValues = Axis(fmsy);
+  const auto evaluate = [&](double r, double K) {
+    return model::EvaluateObjective(series, fit.Objective, fit.Kind, r, K, g.Q, g.P, g.KeepCount);
+  };
+  int rowsDone = 0;
+  const auto progress = [&] {
+    ++rowsDone;
+    if (options.OnProgress) options.OnProgress(2 * rowsDone, 200);
+  };
+  if (options.OnProgress) options.OnProgress(0, 200);
+  g.Block1.reserve(kN * kN);
+  for (double r : g.RValues) {
+    for (double K : g.KValues) g.Block1.push_back(evaluate(r, K));
+    progress();
+  }
+  g.Block2.reserve(kN * kN);
+  for (double m : g.MsyValues) {
+    for (double f : g.FmsyValues) {
+      const RK point = SurfaceParameters(fit.Kind, m, f, g.P);
+      g.Block2.push_back(evaluate(point.r, point.K));
+    }
+    progress();
+  }
+  if (options.OnMemo) options.OnMemo({"Расчёт окончен"});
+  return g;
+}
+
+std::string FormatOutMatrix(const SurfaceGrids& g) {
+  std::string out;
+  out.reserve(2 * 51 * 520);
+  out += "0";
+  for (double K : g.KValues) out += FormatField(K, 10, 0);
+  out += kCrLf;
+  for (int i = 0; i < kN; ++i) {
+    out += FormatField(g.RValues[static_cast<std::size_t>(i)], 10, 6);
+    for (int j = 0; j < kN; ++j) out += FormatField(g.Block1[static_cast<std::size_t>(i * kN + j)], 10, 3);
+    out += kCrLf;
+  }
+  out += kCrLf;
+  out += "0";
+  for (double F : g.FmsyValues) out += FormatField(F, 10, 6);
+  out += kCrLf;
+  for (int i = 0; i < kN; ++i) {
+    out += FormatField(g.MsyValues[static_cast<std::size_t>(i)], 10, 3);
+    for (int j = 0; j < kN; ++j) out += FormatField(g.Block2[static_cast<std::size_t>(i * kN + j)], 10, 3);
+    out += kCrLf;
+  }
+  return out;
+}
+
+std::string RStringBody(std::string_view text) {
+  const bool utf8 = IsValidUtf8(text);
+  std::string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (byte == '\\' || byte == '"') {
+      out += '\\';
+      out += static_cast<char>(byte);
+      ++i;
+    } else if (byte >= 0x20 && byte < 0x7F) {
+      out += static_cast<char>(byte);
+      ++i;
+    } else if (!utf8) {
+      out += "\\x";
+      AppendHex(out, byte, 2);
+      ++i;
+    } else {
+      const unsigned cp = NextCodePoint(text, i);
+      if (cp > 0xFFFF) {
+        out += "\\U{";
+        AppendHex(out, cp, 8);
+      } else {
+        out += "\\u{";
+        AppendHex(out, cp, 4);
+      }
+      out += '}';
+    }
+  }
+  return out;
+}
+
+std::string ScriptDirectory(const std::filesystem::path& directory) {
+  std::string d = std::filesystem::absolute(directory).lexically_normal().string();
+#ifdef _WIN32
+  for (char& ch : d) {
+    if (ch == '\\') ch = '/';
+  }
+#endif
+  while (!d.empty() && d.back() == '/') d.pop_back();
+  return d;
+}
+
+std::string FormatGraph2Script(std::string_view directory) {
+  const char* const lines[] = {
+      nullptr,  // line 1 names the matrix file
+      "alpha = as.vector(dannie[2:51,1]) ",
+      "beta= as.vector(dannie[1,2:51]) ",
+      "x= as.matrix(dannie[2:51,2:51]) ",
+      "bmp (\"graph5.bmp\", width = 460, height = 330 ) ",
+      "par(cex.axis = 1.5,font.axis = 2 ,mar = c(2.5, 4.7, 1.5, 0.0)) ",
+      "filled.contour(alpha, beta, x, nlevels = 7,col= terrain.colors(10) ) ",
+      "mtext(\"r\", side = 1, line = 1, adj = 0.8, cex = 1.5 , font = 4) ",
+      "mtext(\"K\", side = 3, line = 0, adj = -0.1, las =1, cex = 1.5, font = 4) ",
+      "mtext(\"L\", side = 1, line = 0, adj = 1.02, cex = 1.5 , font = 4) ",
+      "dev.off() ",
+      "alpha = as.vector(dannie[53:102,1]) ",
+      "beta= as.vector(dannie[52,2:51]) ",
+      "x2= as.matrix(dannie[53:102,2:51]) ",
+      "bmp (\"graph6.bmp\", width = 460, height = 330 ) ",
+      "par(cex.axis = 1.5,font.axis = 2 ,mar = c(2.5, 4.7, 1.5, 0.0)) ",
+      "filled.contour(alpha, beta, x2, nlevels = 7,col= terrain.colors(10) ) ",
+      "mtext(\"MSY\", side = 1, line = 1, adj = 0.85, cex = 1.5 , font = 4) ",
+      "mtext(\"FMSY\", side = 3, line = 0, adj = -0.1, las =1, cex = 1.5, font = 4)  ",
+      "mtext(\"L\", side = 1, line = 0, adj = 1.02, cex = 1.5 , font = 4)  ",
+      "dev.off() ",
+  };
+  std::string out = "dannie<-as.matrix(read.table(file=\"" + RStringBody(directory) +
+                    "/OutMatrix.txt\",header=FALSE)) " + kCrLf;
+  for (std::size_t i = 1; i < std::size(lines); ++i) {
+    out += lines[i];
+    out += kCrLf;
+  }
+  return out;
+}
+
+SurfaceFiles WriteSurfaceFiles(const std::filesystem::path& directory, const SurfaceGrids& grids) {
+  const std::string matrix = FormatOutMatrix(grids);
+  const std::string script = FormatGraph2Script(ScriptDirectory(directory));
+  SurfaceFiles files{directory / "OutMatrix.txt", directory / "Graph2.R"};
+  WriteFile(files.Matrix, matrix);
+  WriteFile(files.Script, script);
+  return files;
+}
+
+}  // namespace tarvik::estimation

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "assessment_state.h"
+#include "model/kinds.h"
+
+namespace tarvik::estimation {
+
+// The objective of the chosen variant over two 50 × 50 grids around its
+// estimate, as written to "OutMatrix.txt" for R.
+struct SurfaceGrids {
+  static constexpr int kSize = 50;
+
+  std::size_t Variant = 0;
+  model::ProductionModelKind Kind = model::ProductionModelKind::Schaefer;
+  model::ObjectiveKind Objective = model::ObjectiveKind::SumOfSquares;
+  std::uint8_t KeepCount = 0;
+  double R = 0.0, K = 0.0, Q = 0.0, P = 0.0;  // the estimate (P = 0 unless Pella-Tomlinson)
+  double BMSY = 0.0, MSY = 0.0, FMSY = 0.0;   // recomputed from it
+
+  // Block 1: rows r_i, columns K_j; block 2: rows MSY_i, columns FMSY_j.
+  // Each coordinate starts at 0.8 × the estimate and grows by repeated
+  // addition of 0.4 × the estimate / 50.
+  std::array<double, kSize> RValues{}, KValues{};
+  std::array<double, kSize> MsyValues{}, FmsyValues{};
+  // Objective values, row-major: Block1[i·50 + j] at (r_i, K_j); Block2[i·50 + j]
+  // at the (r, K) that give MSY_i and FMSY_j (SurfaceParameters).
+  std::vector<double> Block1, Block2;
+};
+
+// r and K for which the model `kind` (exponent p) has MSY = msy and
+// FMSY = fmsy: Schaefer r = 2F, K = 2M/F; Fox r = F, K = e·M/F;
+// Pella-Tomlinson r = F·(p + 1)/p, K = (p + 1)^(1/p)·M/F.
+struct RK {
+  double r = 0.0;
+  double K = 0.0;
+};
+RK SurfaceParameters(model::ProductionModelKind kind, double msy, double fmsy, double p);
+
+// Progress and memo of the surface analysis.
+struct SurfaceOptions {
+  // The gauge g1: (rows done × 2, 200) after each of the 100 matrix rows.
+  std::function<void(int position, int maximum)> OnProgress;
+  // Memo1's complete contents each time they change: cleared, then
+  // "Расчёт окончен".
+  std::function<void(const std::vector<std::string>& lines)> OnMemo;
+};
+
+// The analysis of variant `variant` (a ModelFits index) on
+// state.AnalysisSeries: sets state.MedianKeepCount from trimPosition (as the
+// search does), recomputes BMSY, MSY and FMSY of the record (EMSY and the
+// other fields are not touched) and evaluates both grids. Faults (an unknown
+// variant, F = 0, p = 0, objective faults) raise tarvik::Error.
+SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant, int trimPosition,
+                                     const SurfaceOptions& options = {});
+
+// The text of "OutMatrix.txt" (lines ended by CR LF):
+//   "0" and K_j as fields (10, 0); 50 rows r_i (10, 6) and L (10, 3);
+//   an empty line; "0" and FMSY_j (10, 6); 50 rows MSY_i (10, 3) and L (10, 3).
+// A field (w, d) is fixed-point with d decimals and a point, right-aligned in
+// w characters, wider when the number needs it.
+std::string FormatOutMatrix(const SurfaceGrids& grids);
+
+// The text of "Graph2.R" (21 lines ended by CR LF) reading
+// `<directory>/OutMatrix.txt` and drawing "graph5.bmp" and "graph6.bmp".
+// `directory` is written as the body of an R string literal (RStringBody).
+std::string FormatGraph2Script(std::string_view directory);
+
+// `text` (UTF-8) as the inside of a double-quoted R string literal: `\` and
+// `"` are escaped with a backslash, control characters and every non-ASCII
+// character are written as \u{XXXX} escapes (a text that is not valid UTF-8
+// has its bytes above 127 written as \xHH instead), so the script stays
+// ASCII and no directory name can end the literal or inject R code.
+std::string RStringBody(std::string_view text);
+
+// The directory as the script names it: absolute, without a trailing
+// separator, with backslashes turned into forward slashes on Windows.
+std::string ScriptDirectory(const std::filesystem::path& directory);
+
+struct SurfaceFiles {
+  std::filesystem::path Matrix;  // <directory>/OutMatrix.txt
+  std::filesystem::path Script;  // <directory>/Graph2.R
+};
+
+// Writes "OutMatrix.txt" and "Graph2.R" into `directory` (overwriting them).
+// Running R on the script is the caller's business. Unwritable files raise
+// tarvik::Error naming the path.
+SurfaceFiles WriteSurfaceFiles(const std::filesystem::path& directory, const SurfaceGrids& grids);
+
+}  // namespace tarvik::estimation

@@ -1,0 +1,178 @@
+#include "estimation/variants.h"
+
+#include <array>
+#include <limits>
+
+#include "common/error.h"
+#include "common/numbers.h"
+
+namespace tarvik::estimation {
+namespace {
+
+using model::ModelFit;
+using model::ObjectiveKind;
+using model::ProductionModelKind;
+
+constexpr std::size_t kMaxVariants = 255;
+
+// StrToInt of one token, held in 8 bits.
+std::uint8_t CutOffValue(const std::string& token) {
+  const auto value = TryParseInteger(token);
+  if (!value || *value < std::numeric_limits<std::int32_t>::min() ||
+      *value > std::numeric_limits<std::int32_t>::max()) {
+    throw Error("Значение медианного окна «" + token + "» не является целым числом");
+  }
+  return static_cast<std::uint8_t>(*value);
+}
+
+void RebuildActive(AssessmentState& state) { state.ActiveVariants = EnabledIndices(state.ModelFits); }
+
+const char* ModelPrefix(ProductionModelKind kind) {
+  switch (kind) {
+    case ProductionModelKind::Schaefer:
+      return "Шефер";
+    case ProductionModelKind::Fox:
+      return "Фокс";
+    case ProductionModelKind::PellaTomlinson:
+      return "ПТ";
+  }
+  return "";
+}
+
+const char* ObjectiveSuffix(ObjectiveKind objective) {
+  switch (objective) {
+    case ObjectiveKind::SumOfSquares:
+      return "СК";
+    case ObjectiveKind::LogSumOfSquares:
+      return "Лог";
+    case ObjectiveKind::Median:
+      return "М";
+  }
+  return "";
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ParseCutOffList(std::string_view text) {
+  // The list is scanned character by character; `cur` collects the current
+  // token, `from` holds the start of a range until its end is read.
+  std::vector<std::uint8_t> values;
+  std::string cur;
+  std::string from;
+  const auto add = [&values](const std::string& token) { values.push_back(CutOffValue(token)); };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
+    const bool last = (i + 1 == text.size());
+    if (ch != ',' && ch != '-' && !last) {
+      cur.push_back(ch);
+      continue;
+    }
+    if (ch == ',' && from.empty()) add(cur);
+    if (ch == '-') from = cur;
+    if (last && from.empty()) add(cur + ch);
+    if (last && !from.empty()) cur.push_back(ch);
+    if (!from.empty() && cur != from) {
+      const std::uint8_t a = CutOffValue(from);
+      const std::uint8_t b = CutOffValue(cur);
+      if (b >= a) {
+        for (int v = a; v <= b; ++v) values.push_back(static_cast<std::uint8_t>(v));
+      }
+      from.clear();
+    }
+    cur.clear();
+  }
+  return values;
+}
+
+std::size_t VariantsPerModel(const std::vector<ModelFit>& fits) { return fits.size() / 3; }
+
+void BuildModelFits(AssessmentState& state, std::string_view cutOffList) {
+  std::vector<std::uint8_t> cutOffs = ParseCutOffList(cutOffList);
+  const std::size_t s = VariantsPerModelFor(cutOffs);
+  if (3 * s > kMaxVariants) {
+    throw Error("Слишком много значений медианного окна: вариантов моделей было бы " +
+                std::to_string(3 * s) + ", допускается не более 255");
+  }
+  state.ModelFits.resize(3 * s);
+  for (std::size_t i = 0; i < state.ModelFits.size(); ++i) {
+    ModelFit& fit = state.ModelFits[i];
+    const std::size_t slot = i % s;
+    fit.Enabled = 1;
+    if (slot == 0) {
+      fit.Objective = ObjectiveKind::SumOfSquares;
+    } else if (slot == 1) {
+      fit.Objective = ObjectiveKind::LogSumOfSquares;
+    } else {
+      fit.Objective = ObjectiveKind::Median;
+      fit.CutOff = cutOffs[slot - 2];
+    }
+    fit.Kind = static_cast<ProductionModelKind>(i / s);
+  }
+  state.CutOffValues = std::move(cutOffs);
+  RebuildActive(state);
+}
+
+std::vector<std::uint8_t> EnabledIndices(const std::vector<ModelFit>& fits) {
+  std::vector<std::uint8_t> indices;
+  for (std::size_t i = 0; i < fits.size() && i < kMaxVariants; ++i) {
+    if (fits[i].Enabled == 1) indices.push_back(static_cast<std::uint8_t>(i));
+  }
+  return indices;
+}
+
+void SetVariantEnabled(AssessmentState& state, std::size_t index, bool enabled) {
+  if (index >= state.ModelFits.size()) {
+    throw Error("Нет варианта модели с номером " + std::to_string(index));
+  }
+  state.ModelFits[index].Enabled = enabled ? 1 : 0;
+  RebuildActive(state);
+}
+
+void SetModelEnabled(AssessmentState& state, ProductionModelKind kind, bool enabled) {
+  for (ModelFit& fit : state.ModelFits) {
+    if (fit.Kind == kind) fit.Enabled = enabled ? 1 : 0;
+  }
+  RebuildActive(state);
+}
+
+std::string VariantLabel(const std::vector<ModelFit>& fits, std::size_t index) {
+  const ModelFit& fit = fits.at(index);
+  std::string label = std::string(ModelPrefix(fit.Kind)) + " " + ObjectiveSuffix(fit.Objective);
+  const std::size_t s = VariantsPerModel(fits);
+  if (fit.Objective != ObjectiveKind::Median || s == 3) return label;
+  label += std::to_string(fit.CutOff);
+  // A cut-off value that an earlier slot of the same model already carries
+  // gets the slot number as well.
+  const std::size_t first = index - index % s;
+  for (std::size_t j = first; j < index; ++j) {
+    if (fits[j].Objective == ObjectiveKind::Median && fits[j].CutOff == fit.CutOff) {
+      return label + "#" + std::to_string(index % s);
+    }
+  }
+  return label;
+}
+
+std::vector<std::string> VariantLabels(const std::vector<ModelFit>& fits) {
+  std::vector<std::string> labels;
+  labels.reserve(fits.size());
+  for (std::size_t i = 0; i < fits.size(); ++i) labels.push_back(VariantLabel(fits, i));
+  return labels;
+}
+
+std::size_t VariantIndexByLabel(const std::vector<ModelFit>& fits, std::string_view label) {
+  for (std::size_t i = 0; i < fits.size(); ++i) {
+    if (VariantLabel(fits, i) == label) return i;
+  }
+  throw Error("Нет варианта модели «" + std::string(label) + "»");
+}
+
+std::size_t ChooseModel(AssessmentState& state, std::string_view label) {
+  const std::size_t chosen = VariantIndexByLabel(state.ModelFits, label);
+  for (std::size_t i = 0; i < state.ModelFits.size(); ++i) {
+    state.ModelFits[i].Enabled = (i == chosen) ? 1 : 0;
+  }
+  RebuildActive(state);
+  return chosen;
+}
+
+}  // namespace tarvik::estimation

@@ -1,0 +1,180 @@
+#include "estimation/surface.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/error.h"
+#include "estimation/variants.h"
+#include "model/objective.h"
+#include "model/production.h"
+#include "test_series.h"
+
+namespace tarvik::estimation {
+namespace {
+
+using model::ProductionModelKind;
+
+std::vector<std::string> CrLfLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find("\r\n", start);
+    EXPECT_NE(end, std::string::npos) << "a line without CR LF";
+    if (end == std::string::npos) break;
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// State with a fitted Schaefer record r = 0.5, K = 10000 on a series of a
+// stock with those parameters.
+AssessmentState SchaeferEstimate() {
+  AssessmentState state;
+  BuildModelFits(state, "4");
+  data::CatchEffortSeries s = testing::FishedStock(22);
+  state.AnalysisSeries = s;
+  model::ModelFit& fit = state.ModelFits[0];
+  fit.R = 0.5;
+  fit.K = 10000.0;
+  fit.Q = 0.0002;
+  fit.EMSY = 123.0;
+  return state;
+}
+
+TEST(ObjectiveSurface, FirstLinesForTheDocumentedEstimate) {
+  AssessmentState state = SchaeferEstimate();
+  const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 0);
+  const std::vector<std::string> lines = CrLfLines(FormatOutMatrix(g));
+  ASSERT_EQ(lines.size(), 103u);
+  // K from 8000 by 80 (0.4 · 10000 / 50) to 11920, ten characters each.
+  EXPECT_EQ(lines[0].substr(0, 21), "0      8000      8080");
+  EXPECT_EQ(lines[0].size(), 1u + 50 * 10);
+  EXPECT_EQ(lines[0].substr(lines[0].size() - 10), "     11920");
+  // Row 0: r = 0.4, then the objective at (0.4, K_j) with three decimals.
+  EXPECT_EQ(lines[1].substr(0, 10), "  0.400000");
+  EXPECT_EQ(lines[1].size(), 51u * 10);
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "%10.3f",
+                model::EvaluateObjective(state.AnalysisSeries, model::ObjectiveKind::SumOfSquares,
+                                         ProductionModelKind::Schaefer, g.RValues[0], g.KValues[0],
+                                         0.0002, 0.0, 20));
+  EXPECT_EQ(lines[1].substr(10, 10), expected);
+  EXPECT_EQ(lines[51], "");
+  // Block 2 header: FMSY = r/2 = 0.25 from 0.2 by 0.002.
+  EXPECT_EQ(lines[52].substr(0, 21), "0  0.200000  0.202000");
+  // Block 2 rows: MSY = rK/4 = 1250 from 1000 by 10.
+  EXPECT_EQ(lines[53].substr(0, 10), "  1000.000");
+  EXPECT_EQ(lines[102].substr(0, 10), "  1490.000");
+}
+
+TEST(ObjectiveSurface, RecomputesTheMsyPointOfTheRecordOnly) {
+  AssessmentState state = SchaeferEstimate();
+  const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 3);
+  const model::ModelFit& fit = state.ModelFits[0];
+  EXPECT_EQ(fit.BMSY, 5000.0);
+  EXPECT_EQ(fit.MSY, 1250.0);
+  EXPECT_EQ(fit.FMSY, 0.25);
+  EXPECT_EQ(fit.EMSY, 123.0);  // untouched
+  EXPECT_EQ(g.MSY, 1250.0);
+  EXPECT_EQ(state.MedianKeepCount, 14);  // trim position 3 on 20 residuals
+  EXPECT_EQ(g.KeepCount, 14);
+}
+
+TEST(ObjectiveSurface, CentreCellsAreTheObjectiveAtTheEstimate) {
+  AssessmentState state = SchaeferEstimate();
+  const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 0);
+  const double atEstimate = model::EvaluateObjective(
+      state.AnalysisSeries, model::ObjectiveKind::SumOfSquares, ProductionModelKind::Schaefer, 0.5,
+      10000.0, 0.0002, 0.0, 20);
+  // 0.8 + 25·0.008 = 1.0 up to the rounding of the repeated additions.
+  EXPECT_NEAR(g.RValues[25], 0.5, 1e-12);
+  EXPECT_NEAR(g.KValues[25], 10000.0, 1e-8);
+  EXPECT_NEAR(g.Block1[25 * 50 + 25], atEstimate, 1e-6 * atEstimate);
+  // Block 2 of a Schaefer variant at (M̂, F̂): r = 2·F̂ = r̂, K = 2·M̂/F̂ = K̂.
+  const RK back = SurfaceParameters(ProductionModelKind::Schaefer, g.MSY, g.FMSY, 0.0);
+  EXPECT_DOUBLE_EQ(back.r, 0.5);
+  EXPECT_DOUBLE_EQ(back.K, 10000.0);
+  EXPECT_NEAR(g.Block2[25 * 50 + 25], atEstimate, 1e-6 * atEstimate);
+}
+
+TEST(ObjectiveSurface, FoxAndPellaTomlinsonGridsInvertTheirMsyPoint) {
+  for (ProductionModelKind kind : {ProductionModelKind::Fox, ProductionModelKind::PellaTomlinson}) {
+    model::ModelFit fit;
+    fit.Kind = kind;
+    fit.R = 0.3;
+    fit.K = 5000.0;
+    fit.Q = 0.001;
+    fit.Exponent = 2.5;
+    model::ReferenceMsy(fit);
+    const RK back = SurfaceParameters(kind, fit.MSY, fit.FMSY, 2.5);
+    EXPECT_NEAR(back.r, 0.3, 1e-12);
+    EXPECT_NEAR(back.K, 5000.0, 1e-9);
+  }
+  EXPECT_THROW(SurfaceParameters(ProductionModelKind::Schaefer, 1.0, 0.0, 0.0), Error);
+  EXPECT_THROW(SurfaceParameters(ProductionModelKind::PellaTomlinson, 1.0, 0.1, 0.0), Error);
+}
+
+TEST(Graph2Script, LinesAsLaidOut) {
+  const std::string script = FormatGraph2Script("C:/work/data");
+  const std::vector<std::string> lines = CrLfLines(script);
+  ASSERT_EQ(lines.size(), 21u);
+  EXPECT_EQ(lines[0],
+            "dannie<-as.matrix(read.table(file=\"C:/work/data/OutMatrix.txt\",header=FALSE)) ");
+  EXPECT_EQ(lines[4], "bmp (\"graph5.bmp\", width = 460, height = 330 ) ");
+  EXPECT_EQ(lines[15], lines[5]);
+  EXPECT_EQ(lines[18],
+            "mtext(\"FMSY\", side = 3, line = 0, adj = -0.1, las =1, cex = 1.5, font = 4)  ");
+  EXPECT_EQ(lines[19], "mtext(\"L\", side = 1, line = 0, adj = 1.02, cex = 1.5 , font = 4)  ");
+  EXPECT_EQ(lines[20], "dev.off() ");
+  for (char ch : script) EXPECT_LT(static_cast<unsigned char>(ch), 128u);
+}
+
+TEST(Graph2Script, DirectoryCannotBreakTheStringLiteral) {
+  EXPECT_EQ(RStringBody("/tmp/a\"b\\c"), "/tmp/a\\\"b\\\\c");
+  EXPECT_EQ(RStringBody("/tmp/x\"); system(\"rm -rf ~"), "/tmp/x\\\"); system(\\\"rm -rf ~");
+  EXPECT_EQ(RStringBody("/tmp/line\nbreak"), "/tmp/line\\u{000A}break");
+  EXPECT_EQ(RStringBody("/home/Данные"), "/home/\\u{0414}\\u{0430}\\u{043D}\\u{043D}\\u{044B}\\u{0435}");
+  EXPECT_EQ(RStringBody("/x/\xC4\xE0"), "/x/\\xC4\\xE0");  // Windows-1251 bytes, not UTF-8
+  const std::string line = CrLfLines(FormatGraph2Script("/tmp/a\"b"))[0];
+  EXPECT_EQ(line, "dannie<-as.matrix(read.table(file=\"/tmp/a\\\"b/OutMatrix.txt\",header=FALSE)) ");
+}
+
+TEST(WriteSurfaceFiles, WritesBothFilesIntoTheDirectory) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / "tarvik_surface_test \"dir\"";
+  std::filesystem::create_directories(dir);
+  AssessmentState state = SchaeferEstimate();
+  const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 0);
+  const SurfaceFiles files = WriteSurfaceFiles(dir, g);
+  EXPECT_EQ(files.Matrix, dir / "OutMatrix.txt");
+  EXPECT_EQ(files.Script, dir / "Graph2.R");
+  const auto read = [](const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  };
+  EXPECT_EQ(read(files.Matrix), FormatOutMatrix(g));
+  const std::string script = read(files.Script);
+  EXPECT_EQ(script, FormatGraph2Script(ScriptDirectory(dir)));
+  EXPECT_NE(script.find("tarvik_surface_test \\\"dir\\\"/OutMatrix.txt"), std::string::npos);
+  std::filesystem::remove_all(dir);
+  EXPECT_THROW(WriteSurfaceFiles(dir / "missing", g), Error);
+}
+
+TEST(ScriptDirectory, AbsoluteWithoutTrailingSeparator) {
+  const std::string d = ScriptDirectory("some/dir/");
+  EXPECT_EQ(d.front(), '/');
+  EXPECT_NE(d.back(), '/');
+  EXPECT_EQ(ScriptDirectory("/"), "");  // the script then names "/OutMatrix.txt"
+}
+
+}  // namespace
+}  // namespace tarvik::estimation

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "data/catch_effort_series.h"
+#include "data/data_table.h"
+#include "model/random.h"
+
+namespace tarvik::estimation::testing {
+
+// A catch-effort series from a Schaefer stock (r = 0.45, K = 12000,
+// q = 0.0002) fished harder and harder and then eased, with CPUE observed
+// with a multiplicative error of about 8 %: the shape of a real fishery's
+// history, so that every model and objective has a clear but imperfect fit.
+inline data::CatchEffortSeries FishedStock(int years = 22, std::uint32_t seed = 11) {
+  model::RandomSource random(seed);
+  const double r = 0.45, K = 12000.0, q = 0.0002;
+  data::CatchEffortSeries s;
+  s.FirstYear = 1934;
+  double B = 0.95 * K;
+  for (int t = 0; t < years; ++t) {
+    const double rising = std::min(1.0, 0.15 + 0.06 * t);
+    const double effort = 1000.0 * (t < (2 * years) / 3 ? rising : rising * 0.7);
+    const double C = q * effort * B;
+    const double U = q * B * std::exp(random.RandomGauss(0.0, 0.08));
+    s.U.push_back(U);
+    s.E.push_back(C / U);
+    s.C.push_back(C);
+    B = std::max(B + r * B * (1.0 - B / K) - C, 100.0);
+  }
+  return s;
+}
+
+// Text of a number that reads back to the same double.
+inline std::string Exact(double x) {
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%.17g", x);
+  return buffer;
+}
+
+// The data table holding a series (years FirstYear, FirstYear + 1, …).
+inline data::DataTable TableOf(const data::CatchEffortSeries& s) {
+  std::vector<std::array<std::string, 4>> rows;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    rows.push_back({std::to_string(s.FirstYear + i), Exact(s.U[i]), Exact(s.E[i]), Exact(s.C[i])});
+  }
+  return data::DataTable::FromRows(rows);
+}
+
+}  // namespace tarvik::estimation::testing
