@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/estimate_command.h"
+#include "cli/optimise_command.h"
 #include "cli/retrospective_command.h"
 #include "cli/surface_command.h"
 #include "common/error.h"
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
   CLI::App* retrospective = AddRetrospectiveCommand(app, retrospectiveOptions);
   SurfaceCommandOptions surfaceOptions;
   CLI::App* surface = AddSurfaceCommand(app, surfaceOptions);
+  OptimiseCommandOptions optimiseOptions;
+  CLI::App* optimise = AddOptimiseCommand(app, optimiseOptions);
 
   try {
     app.parse(argc, argv);
@@ -51,6 +54,8 @@ int main(int argc, char** argv) {
       output = RunRetrospectiveCommand(retrospectiveOptions);
     } else if (surface->parsed()) {
       output = RunSurfaceCommand(surfaceOptions);
+    } else if (optimise->parsed()) {
+      output = RunOptimiseCommand(optimiseOptions);
     } else {
       std::cout << app.help();
       return 0;

@@ -178,16 +178,6 @@ double MeanObservedBiomass(const data::CatchEffortSeries& series, const model::M
   return sum / static_cast<double>(series.size());
 }
 
-std::optional<std::uint8_t> OptimisationVariantForText(const std::string& text) {
-  static const std::array<const char*, 9> kTexts = {
-      "Шефер СК", "Шефер Лог", "Шефер М", "Фокс СК", "Фокс Лог",
-      "Фокс М",   "ПТ СК",     "ПТ Лог",  "ПТ М"};
-  for (std::size_t i = 0; i < kTexts.size(); ++i) {
-    if (text == kTexts[i]) return static_cast<std::uint8_t>(i);
-  }
-  return std::nullopt;
-}
-
 CandidateIndicators EvaluateCandidate(const data::CatchEffortSeries& series,
                                       const RuleContext& context, std::uint8_t variant,
                                       const HarvestRule& rule, std::uint8_t horizon,
@@ -276,9 +266,7 @@ OptimisationResult OptimiseRule(AssessmentState& state, const OptimisePageReques
   if (request.Shape == RuleKind::PiecewiseLinear || request.Shape == RuleKind::Logistic) {
     state.WorkingRule.Kind = request.Shape;
   }
-  if (const auto variant = OptimisationVariantForText(request.ModelChoiceText)) {
-    state.OptimisationVariant = *variant;
-  }
+  if (request.ChosenVariant) state.OptimisationVariant = *request.ChosenVariant;
   OptimisationOptions options;
   options.Kind = state.WorkingRule.Kind;
   options.TargetKind = state.WorkingRule.TargetKind;

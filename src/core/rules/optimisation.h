@@ -33,11 +33,6 @@ inline constexpr int kProjectionsPerCandidate = 1000;
 // q = 0 or an empty series raise Error.
 double MeanObservedBiomass(const data::CatchEffortSeries& series, const model::ModelFit& fit);
 
-// The ModelFits index of a model-choice text ("Шефер СК" 0, "Шефер Лог" 1,
-// "Шефер М" 2, "Фокс СК" 3, …, "ПТ М" 8); nothing for any other text (the
-// variant then stays as it was).
-std::optional<std::uint8_t> OptimisationVariantForText(const std::string& text);
-
 // The four indicators of one candidate rule from `runs` projections of
 // `horizon` years with normal process error (runs k, years y, N = runs·h):
 //   MeanCatch        = (Σk Σy Catch_k[y]) / N       (one running sum, k-major)
@@ -99,7 +94,10 @@ OptimisationResult OptimiseRule(const data::CatchEffortSeries& series,
 // What "Оптимизация ПРП" reads from the rule page.
 struct OptimisePageRequest {
   RuleKind Shape = RuleKind::PiecewiseLinear;  // the shape button that is down
-  std::string ModelChoiceText;                 // the chosen-model text ("Шефер СК")
+  // ModelFits index of the variant chosen in the model-choice list (the
+  // caller maps the list's label to its record); nothing keeps the previous
+  // optimisation variant.
+  std::optional<std::uint8_t> ChosenVariant;
   int Horizon = 5;                             // se1
   unsigned Threads = 0;
   std::function<void(int done, int total)> OnProgress;
@@ -107,8 +105,8 @@ struct OptimisePageRequest {
 
 // "Оптимизация ПРП" on the state: the working rule takes the shape when it is
 // piecewise-linear or logistic (otherwise it keeps its kind and nothing is
-// swept); the optimisation variant follows the model-choice text when that is
-// one of the nine; then OptimiseRule with the working rule's kind and target
+// swept); the optimisation variant becomes the chosen variant when one is
+// given; then OptimiseRule with the working rule's kind and target
 // on the analysis series, the fits and the state's random source. The best
 // points are kept in state.OptimisationBest for the picks, and the working
 // rule keeps the last candidate's alpha (and beta for the logistic sweep).

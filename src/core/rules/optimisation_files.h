@@ -17,8 +17,10 @@ inline const std::vector<std::string> kOptimisationPictures = {"graph.bmp", "gra
 // biomass 10:0, catch variability 10:4, risk 10:4), each a header line "0"
 // followed by the betas as 10:2, then one line per alpha (alpha as 5:2, then
 // that row's values); an empty line between blocks; every line ends in CR LF.
-// Fields are fixed-point with a point, right-aligned, wider when needed and
-// not otherwise separated. `cells` is alpha-major: cells[i·betas + j].
+// Fields are fixed-point with a point, right-aligned and not otherwise
+// separated; a number that fills its field or needs more room gets one blank
+// before it, so that R still reads it as a number of its own. `cells` is
+// alpha-major: cells[i·betas + j].
 std::string FormatOptimisationMatrix(const std::vector<double>& alphas,
                                      const std::vector<double>& betas,
                                      const std::vector<CandidateIndicators>& cells);

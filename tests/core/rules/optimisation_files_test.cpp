@@ -66,11 +66,17 @@ TEST(FormatOptimisationMatrix, LaysOutTheFourBlocksOfTheLogisticSweep) {
   EXPECT_EQ(lines[210].substr(0, 25), "11.00    0.0000    0.0010");
 }
 
-TEST(FormatOptimisationMatrix, LetsAWideNumberJoinTheFieldBeforeIt) {
-  std::vector<CandidateIndicators> cells = {{1234567.0, 1.0, 0.0, 0.0}, {1.5, 2.0, 0.0, 0.0}};
+TEST(FormatOptimisationMatrix, KeepsABlankBeforeANumberThatFillsItsField) {
+  // 1234567.00 and 20016.1215 take all ten places of their fields; written
+  // bare they would join the number before them and R would read one number
+  // (or a line too short). 999999.99 and 9999.9999 still leave a blank.
+  std::vector<CandidateIndicators> cells = {{1234567.0, 1.0, 20016.1215, 0.0},
+                                            {999999.99, 2.0, 9999.9999, 0.0}};
   const auto lines = SplitCrLf(FormatOptimisationMatrix({1.0}, {0.0, 0.02}, cells));
   ASSERT_EQ(lines.size(), 11u);
-  EXPECT_EQ(lines[1], " 1.001234567.00      1.50");
+  EXPECT_EQ(lines[1], " 1.00 1234567.00 999999.99");
+  EXPECT_EQ(lines[7], " 1.00 20016.1215 9999.9999");
+  EXPECT_EQ(lines[4], " 1.00         1         2");
 }
 
 TEST(FormatOptimisationMatrix, RejectsAMatrixThatDoesNotFitTheGrid) {

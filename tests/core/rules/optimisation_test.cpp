@@ -226,13 +226,6 @@ TEST(MeanObservedBiomass, AveragesCpueOverCatchability) {
   EXPECT_THROW(MeanObservedBiomass(series, fit), Error);
 }
 
-TEST(OptimisationVariantForText, MapsTheNineModelChoices) {
-  EXPECT_EQ(OptimisationVariantForText("Шефер СК"), 0);
-  EXPECT_EQ(OptimisationVariantForText("Фокс Лог"), 4);
-  EXPECT_EQ(OptimisationVariantForText("ПТ М"), 8);
-  EXPECT_EQ(OptimisationVariantForText("Шефер"), std::nullopt);
-}
-
 OptimisationOptions Options(RuleKind kind, int runs, unsigned threads, int horizon = 5) {
   OptimisationOptions options;
   options.Kind = kind;
@@ -453,7 +446,7 @@ TEST(OptimiseRuleOnState, UsesTheWorkingRuleTargetAndTheChosenVariant) {
   state.WorkingRule.TargetKind = FTargetKind::Fsq75;
   OptimisePageRequest request;
   request.Shape = RuleKind::Logistic;
-  request.ModelChoiceText = "Шефер Лог";  // ModelFits index 1
+  request.ChosenVariant = 1;
   request.Horizon = 3;
   request.Threads = 1;
 
@@ -482,14 +475,14 @@ TEST(OptimiseRuleOnState, UsesTheWorkingRuleTargetAndTheChosenVariant) {
   EXPECT_EQ(pick.Beta, FormatFixed(result.Best.BestBiomassBeta, 2, ','));
 }
 
-TEST(OptimiseRuleOnState, AnUnknownChoiceKeepsTheVariantAndOtherShapesResetTheBestPoints) {
+TEST(OptimiseRuleOnState, NoChoiceKeepsTheVariantAndOtherShapesResetTheBestPoints) {
   AssessmentState state = StateWithTwoVariants();
   state.OptimisationVariant = 1;
   state.OptimisationBest.BestCatch = 5.0;
   state.WorkingRule.Kind = RuleKind::NonZonal;
   OptimisePageRequest request;
   request.Shape = RuleKind::Precautionary;
-  request.ModelChoiceText = "";
+  request.ChosenVariant = std::nullopt;
   const auto result = OptimiseRule(state, request);
   EXPECT_TRUE(result.Candidates.empty());
   EXPECT_EQ(state.WorkingRule.Kind, RuleKind::NonZonal);
