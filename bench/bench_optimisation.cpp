@@ -20,8 +20,8 @@ struct Case {
   std::vector<model::ModelFit> Fits;
 };
 
-// A Schaefer variant near the least-squares estimate for the example
-// (catch in thousands of pounds), with its MSY reference points.
+// The Schaefer least-squares variant as `tarvik-cli estimate` fits it to the
+// example (catch in thousands of pounds), with its MSY reference points.
 Case YellowfinCase() {
   Case c;
   c.Series = data::ReadDataFile(std::string(TARVIK_SOURCE_DIR) +
@@ -29,9 +29,9 @@ Case YellowfinCase() {
                                 '.')
                  .series;
   model::ModelFit fit;
-  fit.R = 0.74;
-  fit.K = 2.6e6;
-  fit.Q = 3.7e-3;
+  fit.R = 0.32113970979273;
+  fit.K = 1908379.49294844;
+  fit.Q = 0.00585637800797426;
   fit.Kind = model::ProductionModelKind::Schaefer;
   fit.BMSY = fit.K / 2.0;
   fit.MSY = fit.R * fit.K / 4.0;
