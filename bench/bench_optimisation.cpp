@@ -24,9 +24,8 @@ struct Case {
 // example (catch in thousands of pounds), with its MSY reference points.
 Case YellowfinCase() {
   Case c;
-  c.Series = data::ReadDataFile(std::string(TARVIK_SOURCE_DIR) +
-                                    "/examples/yellowfin_epo_1934_1955.txt",
-                                '.')
+  c.Series = data::ReadDataFile(
+                 std::string(TARVIK_SOURCE_DIR) + "/examples/yellowfin_epo_1934_1955.txt", '.')
                  .series;
   model::ModelFit fit;
   fit.R = 0.32113970979273;

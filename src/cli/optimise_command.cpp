@@ -74,13 +74,20 @@ const char* ShapeText(rules::RuleKind kind) {
 
 const char* StatusText(rbridge::RRunStatus status) {
   switch (status) {
-    case rbridge::RRunStatus::Done: return "done";
-    case rbridge::RRunStatus::RNotFound: return "r_not_found";
-    case rbridge::RRunStatus::StartFailed: return "start_failed";
-    case rbridge::RRunStatus::TimedOut: return "timed_out";
-    case rbridge::RRunStatus::PicturesMissing: return "pictures_missing";
-    case rbridge::RRunStatus::RFailed: return "r_failed";
-    case rbridge::RRunStatus::NothingToDraw: return "nothing_to_draw";
+    case rbridge::RRunStatus::Done:
+      return "done";
+    case rbridge::RRunStatus::RNotFound:
+      return "r_not_found";
+    case rbridge::RRunStatus::StartFailed:
+      return "start_failed";
+    case rbridge::RRunStatus::TimedOut:
+      return "timed_out";
+    case rbridge::RRunStatus::PicturesMissing:
+      return "pictures_missing";
+    case rbridge::RRunStatus::RFailed:
+      return "r_failed";
+    case rbridge::RRunStatus::NothingToDraw:
+      return "nothing_to_draw";
   }
   return "unknown";
 }
@@ -92,13 +99,13 @@ struct BestLine {
 };
 
 std::vector<BestLine> BestLines(const rules::BestPoints& b) {
-  return {{"Наибольший улов, т", "catch", b.BestCatch, b.BestCatchAlpha, b.BestCatchBeta},
-          {"Наибольшая биомасса, т", "biomass", b.BestBiomass, b.BestBiomassAlpha,
-           b.BestBiomassBeta},
-          {"Наименьшая вариабельность улова", "catch_variability", b.LeastVariability,
-           b.LeastVariabilityAlpha, b.LeastVariabilityBeta},
-          {"Наименьший риск B < Bср", "risk_below_mean", b.LeastRisk, b.LeastRiskAlpha,
-           b.LeastRiskBeta}};
+  return {
+      {"Наибольший улов, т", "catch", b.BestCatch, b.BestCatchAlpha, b.BestCatchBeta},
+      {"Наибольшая биомасса, т", "biomass", b.BestBiomass, b.BestBiomassAlpha, b.BestBiomassBeta},
+      {"Наименьшая вариабельность улова", "catch_variability", b.LeastVariability,
+       b.LeastVariabilityAlpha, b.LeastVariabilityBeta},
+      {"Наименьший риск B < Bср", "risk_below_mean", b.LeastRisk, b.LeastRiskAlpha,
+       b.LeastRiskBeta}};
 }
 
 Json OptimisationJson(const rules::OptimisationResult& r, const OptimiseCommandOptions& o) {
@@ -179,8 +186,7 @@ CLI::App* AddOptimiseCommand(CLI::App& app, OptimiseCommandOptions& o) {
   sub->add_option("--btr", o.Btr, "Целевая биомасса: BMSY, B0.1 или BMSY+st");
   sub->add_option("--etr", o.Etr, "Целевое усилие: EMSY, E0,1 или EMSY+st");
   sub->add_option("--blim", o.Blim, "Граничная биомасса: 0.1, 0.2, 0.3 или 0.5 BMSY");
-  sub->add_option("--r-time-limit", o.TimeLimit, "Наибольшее время работы R, с")
-      ->default_val(120);
+  sub->add_option("--r-time-limit", o.TimeLimit, "Наибольшее время работы R, с")->default_val(120);
   return sub;
 }
 
@@ -230,8 +236,8 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
   Json j;
   j["estimation"] = EstimateJson(state, run, o.Estimate);
   j["variant"] = {{"label", o.Variant}, {"index", static_cast<int>(choice.Index)}};
-  j["reference_points"] = {{"msy", fit.MSY},    {"bmsy", fit.BMSY},   {"fmsy", fit.FMSY},
-                           {"emsy", fit.EMSY},  {"btr", fit.BTarget}, {"ftr", fit.FTarget},
+  j["reference_points"] = {{"msy", fit.MSY},     {"bmsy", fit.BMSY},   {"fmsy", fit.FMSY},
+                           {"emsy", fit.EMSY},   {"btr", fit.BTarget}, {"ftr", fit.FTarget},
                            {"etr", fit.ETarget}, {"blim", fit.BLimit}};
   j["optimisation"] = OptimisationJson(result, o);
   if (pictures.FilesWritten) {

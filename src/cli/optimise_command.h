@@ -17,13 +17,13 @@ namespace tarvik::cli {
 // into DIR and, when R is installed, lets R draw "graph.bmp" … "graph4.bmp".
 struct OptimiseCommandOptions {
   EstimateOptions Estimate;
-  std::string Variant;           // --variant LABEL ("Шефер СК", …)
-  std::string Shape;             // --shape linear|logistic
-  std::string Target = "FMSY";   // --target FMSY|F01|Fsq|Fsq75|Fsq125
-  int Horizon = 5;               // --horizon H (1 … 20)
-  std::string Directory;         // --dir DIR; empty: the data file's folder (or a fallback)
-  std::string Btr, Etr, Blim;    // reference-point selectors, as in `assess`
-  int TimeLimit = 120;           // --r-time-limit S: seconds R may run
+  std::string Variant;          // --variant LABEL ("Шефер СК", …)
+  std::string Shape;            // --shape linear|logistic
+  std::string Target = "FMSY";  // --target FMSY|F01|Fsq|Fsq75|Fsq125
+  int Horizon = 5;              // --horizon H (1 … 20)
+  std::string Directory;        // --dir DIR; empty: the data file's folder (or a fallback)
+  std::string Btr, Etr, Blim;   // reference-point selectors, as in `assess`
+  int TimeLimit = 120;          // --r-time-limit S: seconds R may run
 };
 
 CLI::App* AddOptimiseCommand(CLI::App& app, OptimiseCommandOptions& options);

@@ -12,8 +12,8 @@ namespace tarvik::rbridge {
 // The R step of a run that ends in pictures: where the files went and what R
 // did.
 struct PictureRun {
-  bool FilesWritten = false;          // the matrix file and the script were written
-  std::string Directory;              // where they were written
+  bool FilesWritten = false;  // the matrix file and the script were written
+  std::string Directory;      // where they were written
   std::string ScriptPath;
   std::vector<std::string> Pictures;  // full paths of the pictures the script draws
   RScriptResult R;                    // Status RNotFound when R was not run

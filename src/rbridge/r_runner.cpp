@@ -109,7 +109,9 @@ namespace tarvik::rbridge {
 
 namespace {
 
-QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
 
 std::string ToUtf8(const QString& text) {
   const QByteArray bytes = text.toUtf8();
@@ -227,10 +229,11 @@ RScriptResult RunRScript(const RScriptRun& run) {
     std::string names;
     for (const auto& name : missing) names += (names.empty() ? "«" : ", «") + name + "»";
     result.Status = RRunStatus::PicturesMissing;
-    result.Message = WithLog(std::string("R отработал, но ") +
-                                 (missing.size() == 1 ? "не построил рисунок " : "не построил рисунки ") +
-                                 names + " в папке «" + ToUtf8(folder.absolutePath()) + "».",
-                             ToUtf8(logName), result.LogTail);
+    result.Message =
+        WithLog(std::string("R отработал, но ") +
+                    (missing.size() == 1 ? "не построил рисунок " : "не построил рисунки ") +
+                    names + " в папке «" + ToUtf8(folder.absolutePath()) + "».",
+                ToUtf8(logName), result.LogTail);
     return result;
   }
   if (result.ExitCode != 0) {

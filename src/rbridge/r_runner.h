@@ -41,10 +41,10 @@ enum class RRunStatus {
 
 struct RScriptResult {
   RRunStatus Status = RRunStatus::RNotFound;
-  bool Ok = false;       // Status == Done
-  std::string Message;   // Russian text for the user; empty when Ok
-  std::string LogTail;   // the last lines of R's log (<script name without .R>.Rout)
-  int ExitCode = -1;     // R's exit code when it ended by itself
+  bool Ok = false;      // Status == Done
+  std::string Message;  // Russian text for the user; empty when Ok
+  std::string LogTail;  // the last lines of R's log (<script name without .R>.Rout)
+  int ExitCode = -1;    // R's exit code when it ended by itself
 };
 
 // Runs `R CMD BATCH --no-restore --no-save <script name> <log name>` in the

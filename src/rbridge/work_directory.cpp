@@ -11,7 +11,9 @@ namespace tarvik::rbridge {
 
 namespace {
 
-QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
 
 std::string ToUtf8(const QString& text) {
   const QByteArray bytes = text.toUtf8();
@@ -64,8 +66,10 @@ WorkDirectoryChoice Choose(const QString& preferred, const std::vector<std::stri
     QDir().mkpath(folder);
     const std::string text = ToUtf8(QDir::toNativeSeparators(folder));
     if (IsWritableDirectory(text)) {
-      return {text, "Папка «" + preferredText + "» недоступна для записи; файлы для R и рисунки "
-                    "записаны в папку «" + text + "»."};
+      return {text, "Папка «" + preferredText +
+                        "» недоступна для записи; файлы для R и рисунки "
+                        "записаны в папку «" +
+                        text + "»."};
     }
   }
   return {preferredText, "Папка «" + preferredText +
@@ -76,9 +80,8 @@ WorkDirectoryChoice Choose(const QString& preferred, const std::vector<std::stri
 
 WorkDirectoryChoice ChooseWorkDirectory(const std::string& dataFileName,
                                         const std::vector<std::string>& fallbacks) {
-  const QString preferred = dataFileName.empty()
-                                ? QDir::currentPath()
-                                : QFileInfo(FromUtf8(dataFileName)).absolutePath();
+  const QString preferred =
+      dataFileName.empty() ? QDir::currentPath() : QFileInfo(FromUtf8(dataFileName)).absolutePath();
   return Choose(preferred, fallbacks);
 }
 

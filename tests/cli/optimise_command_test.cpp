@@ -14,7 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kExample = std::string(TARVIK_SOURCE_DIR) + "/examples/yellowfin_epo_1934_1955.txt";
+const std::string kExample =
+    std::string(TARVIK_SOURCE_DIR) + "/examples/yellowfin_epo_1934_1955.txt";
 
 struct CliRun {
   int ExitCode = -1;
@@ -24,7 +25,8 @@ struct CliRun {
 // Only the variant the tests choose is estimated, to keep them quick.
 CliRun RunCli(const QStringList& arguments) {
   QProcess process;
-  process.start(QString::fromUtf8(TARVIK_CLI), QStringList{"optimise", "--variants", "0"} + arguments);
+  process.start(QString::fromUtf8(TARVIK_CLI),
+                QStringList{"optimise", "--variants", "0"} + arguments);
   process.waitForFinished(600000);
   CliRun run;
   run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -61,8 +63,7 @@ bool RInstalled() {
 TEST(OptimiseCommand, PiecewiseLinearSweepPrintsItsCandidatesAndWritesNoFiles) {
   const fs::path folder = FreshFolder("linear");
   const CliRun run = RunCli({QString::fromStdString(kExample), "--variant", "Шефер СК", "--shape",
-                             "linear", "--dir", QString::fromStdString(folder.string()),
-                             "--json"});
+                             "linear", "--dir", QString::fromStdString(folder.string()), "--json"});
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   const auto j = nlohmann::json::parse(run.Out);
   const auto& o = j["optimisation"];
@@ -85,10 +86,16 @@ TEST(OptimiseCommand, PiecewiseLinearSweepPrintsItsCandidatesAndWritesNoFiles) {
 TEST(OptimiseCommand, LogisticSweepLeavesFourPicturesAndTheSameNumbersWithOneThread) {
   if (!RInstalled()) GTEST_SKIP() << "R is not installed";
   const fs::path folder = FreshFolder("logistic dir");
-  const QStringList common = {QString::fromStdString(kExample), "--variant", "Шефер СК",
-                              "--shape", "logistic", "--horizon", "3", "--json"};
-  const CliRun two = RunCli(common + QStringList{"--dir", QString::fromStdString(folder.string()),
-                                                 "--threads", "2"});
+  const QStringList common = {QString::fromStdString(kExample),
+                              "--variant",
+                              "Шефер СК",
+                              "--shape",
+                              "logistic",
+                              "--horizon",
+                              "3",
+                              "--json"};
+  const CliRun two = RunCli(
+      common + QStringList{"--dir", QString::fromStdString(folder.string()), "--threads", "2"});
   ASSERT_EQ(two.ExitCode, 0) << two.Err;
   const auto j = nlohmann::json::parse(two.Out);
   EXPECT_EQ(j["optimisation"]["candidates"].size(), 2601u);
@@ -99,13 +106,14 @@ TEST(OptimiseCommand, LogisticSweepLeavesFourPicturesAndTheSameNumbersWithOneThr
   EXPECT_TRUE(fs::exists(folder / "OutMatrix.txt"));
 
   const fs::path other = FreshFolder("logistic one thread");
-  const CliRun one = RunCli(common + QStringList{"--dir", QString::fromStdString(other.string()),
-                                                 "--threads", "1"});
+  const CliRun one = RunCli(
+      common + QStringList{"--dir", QString::fromStdString(other.string()), "--threads", "1"});
   ASSERT_EQ(one.ExitCode, 0) << one.Err;
   const auto k = nlohmann::json::parse(one.Out);
   EXPECT_EQ(j["optimisation"], k["optimisation"]);
   EXPECT_EQ(j["random_seed_after"], k["random_seed_after"]);
-  std::ifstream a(folder / "OutMatrix.txt", std::ios::binary), b(other / "OutMatrix.txt", std::ios::binary);
+  std::ifstream a(folder / "OutMatrix.txt", std::ios::binary),
+      b(other / "OutMatrix.txt", std::ios::binary);
   const std::string textA((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
   const std::string textB((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
   EXPECT_EQ(textA, textB);

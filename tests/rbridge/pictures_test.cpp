@@ -28,9 +28,8 @@ rules::OptimisationResult FlatResult(rules::RuleKind kind) {
 
 TEST(DrawOptimisationPictures, PiecewiseLinearRunWritesNeitherFileAndRunsNoR) {
   ScratchFolder folder("piecewise");
-  const auto run = DrawOptimisationPictures(folder.str(),
-                                            FlatResult(rules::RuleKind::PiecewiseLinear),
-                                            LocateR());
+  const auto run = DrawOptimisationPictures(
+      folder.str(), FlatResult(rules::RuleKind::PiecewiseLinear), LocateR());
   EXPECT_FALSE(run.FilesWritten);
   EXPECT_EQ(run.R.Status, RRunStatus::NothingToDraw);
   EXPECT_TRUE(fs::is_empty(folder.path()));

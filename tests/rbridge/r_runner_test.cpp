@@ -22,7 +22,9 @@ using testing::ReadFile;
 using testing::ScratchFolder;
 using testing::WriteFile;
 
-bool RInstalled() { return LocateR() != kRNotFound; }
+bool RInstalled() {
+  return LocateR() != kRNotFound;
+}
 
 // How many processes have the folder as their working folder (Linux /proc).
 int ProcessesWorkingIn(const fs::path& folder) {
@@ -116,8 +118,8 @@ std::vector<rules::CandidateIndicators> MadeUpCells() {
 TEST(RunRScript, GraphScriptDrawsFourPicturesInAFolderWithABlankAndAQuote) {
   if (!RInstalled()) GTEST_SKIP() << "R is not installed";
   ScratchFolder folder("my \"opt\" folder");
-  const std::string script = rules::WriteOptimisationFiles(
-      folder.str(), rules::LogisticAlphas(), rules::LogisticBetas(), MadeUpCells());
+  const std::string script = rules::WriteOptimisationFiles(folder.str(), rules::LogisticAlphas(),
+                                                           rules::LogisticBetas(), MadeUpCells());
 
   const auto started = std::chrono::steady_clock::now();
   const RScriptResult result =
@@ -141,8 +143,8 @@ TEST(RunRScript, WithoutRRunsNothingAndFailsNothing) {
   ScratchFolder empty("no R here");
   const std::string rDirectory = LocateR({empty.str()});
   ASSERT_EQ(rDirectory, kRNotFound);
-  const std::string script = rules::WriteOptimisationFiles(
-      empty.str(), rules::LogisticAlphas(), rules::LogisticBetas(), MadeUpCells());
+  const std::string script = rules::WriteOptimisationFiles(empty.str(), rules::LogisticAlphas(),
+                                                           rules::LogisticBetas(), MadeUpCells());
 
   RScriptResult result;
   ASSERT_NO_THROW(result = RunRScript({rDirectory, script, rules::kOptimisationPictures}));
@@ -177,8 +179,9 @@ TEST(RunRScript, MissingPictureIsReportedWithTheEndOfTheLog) {
 TEST(RunRScript, StopsRAfterTheTimeLimit) {
   if (!RInstalled()) GTEST_SKIP() << "R is not installed";
   ScratchFolder folder("slow");
-  WriteFile(folder.path() / "slow.R",
-            "Sys.sleep(30)\r\nbmp(\"late.bmp\", width = 10, height = 10)\r\nplot(1)\r\ndev.off()\r\n");
+  WriteFile(
+      folder.path() / "slow.R",
+      "Sys.sleep(30)\r\nbmp(\"late.bmp\", width = 10, height = 10)\r\nplot(1)\r\ndev.off()\r\n");
 
   const auto started = std::chrono::steady_clock::now();
   const RScriptResult result = RunRScript(

@@ -221,9 +221,9 @@ CandidateIndicators EvaluateCandidate(const data::CatchEffortSeries& series,
   return result;
 }
 
-OptimisationResult OptimiseRule(const data::CatchEffortSeries& series,
-                                const RuleContext& context, const OptimisationOptions& options,
-                                model::RandomSource& random, char decimalMark) {
+OptimisationResult OptimiseRule(const data::CatchEffortSeries& series, const RuleContext& context,
+                                const OptimisationOptions& options, model::RandomSource& random,
+                                char decimalMark) {
   OptimisationResult result;
   result.Kind = options.Kind;
   if (options.Kind != RuleKind::PiecewiseLinear && options.Kind != RuleKind::Logistic) {

@@ -49,7 +49,7 @@ CandidateIndicators EvaluateCandidate(const data::CatchEffortSeries& series,
                                       int runs = kProjectionsPerCandidate);
 
 struct OptimisationOptions {
-  RuleKind Kind = RuleKind::PiecewiseLinear;  // PiecewiseLinear or Logistic; others sweep nothing
+  RuleKind Kind = RuleKind::PiecewiseLinear;   // PiecewiseLinear or Logistic; others sweep nothing
   FTargetKind TargetKind = FTargetKind::FMSY;  // of the working rule
   std::uint8_t Variant = 0;                    // OptimisationVariant (a ModelFits index)
   int Horizon = 5;                             // "Прогнозный горизонт", 1 … 20
@@ -62,9 +62,9 @@ struct OptimisationOptions {
 };
 
 struct OptimisationResult {
-  RuleKind Kind = RuleKind::PiecewiseLinear;  // what was swept (nothing for other kinds)
-  std::vector<double> Alphas;                 // the sweep's alphas (51, or none)
-  std::vector<double> Betas;                  // logistic: the 51 betas; piecewise-linear: {0}
+  RuleKind Kind = RuleKind::PiecewiseLinear;    // what was swept (nothing for other kinds)
+  std::vector<double> Alphas;                   // the sweep's alphas (51, or none)
+  std::vector<double> Betas;                    // logistic: the 51 betas; piecewise-linear: {0}
   std::vector<CandidateIndicators> Candidates;  // alpha-major: Candidates[i·Betas + j]
   BestPoints Best;
   double MeanBiomass = 0.0;  // Bmean the risks were counted against
@@ -87,9 +87,9 @@ struct OptimisationResult {
 // are laid out in that order first, so the results are the same bits.
 // Invalid options (horizon outside 1 … 20, runs < 1, unknown variant) raise
 // Error before anything is drawn.
-OptimisationResult OptimiseRule(const data::CatchEffortSeries& series,
-                                const RuleContext& context, const OptimisationOptions& options,
-                                model::RandomSource& random, char decimalMark = '.');
+OptimisationResult OptimiseRule(const data::CatchEffortSeries& series, const RuleContext& context,
+                                const OptimisationOptions& options, model::RandomSource& random,
+                                char decimalMark = '.');
 
 // What "Оптимизация ПРП" reads from the rule page.
 struct OptimisePageRequest {
@@ -98,7 +98,7 @@ struct OptimisePageRequest {
   // caller maps the list's label to its record); nothing keeps the previous
   // optimisation variant.
   std::optional<std::uint8_t> ChosenVariant;
-  int Horizon = 5;                             // se1
+  int Horizon = 5;  // se1
   unsigned Threads = 0;
   std::function<void(int done, int total)> OnProgress;
 };

@@ -55,7 +55,8 @@ std::string FormatOptimisationMatrix(const std::vector<double>& alphas,
                                      const std::vector<double>& betas,
                                      const std::vector<CandidateIndicators>& cells) {
   if (cells.size() != alphas.size() * betas.size()) {
-    throw Error("Внутренняя ошибка: размер матрицы оптимизации не совпадает с сеткой alpha × beta.");
+    throw Error(
+        "Внутренняя ошибка: размер матрицы оптимизации не совпадает с сеткой alpha × beta.");
   }
   std::string out;
   out.reserve(4 * (alphas.size() + 1) * (10 * betas.size() + 8));
@@ -70,9 +71,11 @@ std::string FormatOptimisationMatrix(const std::vector<double>& alphas,
 }
 
 std::string FormatOptimisationScript(const std::string& directory) {
-  const std::string axes = "par(cex.axis = 1.2,font.axis = 1,cex.main = 1.2,bg = \"gray90\", "
-                           "font.main = 2, mar = c(2, 2.6, 1.5, 4.1) ) ";
-  const std::string alphaLabel = "mtext(\"alpha\", side = 1, line = 1, adj = 0.8, cex = 1 , font = 3) ";
+  const std::string axes =
+      "par(cex.axis = 1.2,font.axis = 1,cex.main = 1.2,bg = \"gray90\", "
+      "font.main = 2, mar = c(2, 2.6, 1.5, 4.1) ) ";
+  const std::string alphaLabel =
+      "mtext(\"alpha\", side = 1, line = 1, adj = 0.8, cex = 1 , font = 3) ";
   const std::string betaLabel =
       "mtext(\"beta\", side = 3, line = 0, adj = -0.3, las =1, cex = 1, font = 3) ";
   const auto title = [](const char* utf8) { return RStringContent(utf8); };
@@ -141,8 +144,7 @@ std::string JoinPath(const std::string& directory, const std::string& name) {
 #endif
 }
 
-std::string WriteOptimisationFiles(const std::string& directory,
-                                   const std::vector<double>& alphas,
+std::string WriteOptimisationFiles(const std::string& directory, const std::vector<double>& alphas,
                                    const std::vector<double>& betas,
                                    const std::vector<CandidateIndicators>& cells) {
   const std::string matrix = FormatOptimisationMatrix(alphas, betas, cells);

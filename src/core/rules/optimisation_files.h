@@ -37,8 +37,7 @@ void WriteTextFile(const std::string& path, const std::string& text);
 
 // Writes "OutMatrix.txt" and "Graph.R" of a logistic sweep into `directory`
 // and returns the path of the script.
-std::string WriteOptimisationFiles(const std::string& directory,
-                                   const std::vector<double>& alphas,
+std::string WriteOptimisationFiles(const std::string& directory, const std::vector<double>& alphas,
                                    const std::vector<double>& betas,
                                    const std::vector<CandidateIndicators>& cells);
 

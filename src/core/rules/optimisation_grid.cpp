@@ -42,16 +42,26 @@ void TrackBest(BestPoints& best, const CandidateIndicators& candidate, double al
   }
 }
 
-std::vector<double> PiecewiseLinearAlphas() { return RepeatedAddition(-1.0, 0.04, 51); }
-std::vector<double> LogisticAlphas() { return RepeatedAddition(1.0, 0.2, 51); }
-std::vector<double> LogisticBetas() { return RepeatedAddition(0.0, 0.02, 51); }
+std::vector<double> PiecewiseLinearAlphas() {
+  return RepeatedAddition(-1.0, 0.04, 51);
+}
+std::vector<double> LogisticAlphas() {
+  return RepeatedAddition(1.0, 0.2, 51);
+}
+std::vector<double> LogisticBetas() {
+  return RepeatedAddition(0.0, 0.02, 51);
+}
 
 double IndicatorValue(const CandidateIndicators& candidate, Indicator indicator) {
   switch (indicator) {
-    case Indicator::MeanCatch: return candidate.MeanCatch;
-    case Indicator::MeanBiomass: return candidate.MeanBiomass;
-    case Indicator::CatchVariability: return candidate.CatchVariability;
-    case Indicator::RiskBelowMean: return candidate.RiskBelowMean;
+    case Indicator::MeanCatch:
+      return candidate.MeanCatch;
+    case Indicator::MeanBiomass:
+      return candidate.MeanBiomass;
+    case Indicator::CatchVariability:
+      return candidate.CatchVariability;
+    case Indicator::RiskBelowMean:
+      return candidate.RiskBelowMean;
   }
   return candidate.MeanCatch;
 }
@@ -59,12 +69,17 @@ double IndicatorValue(const CandidateIndicators& candidate, Indicator indicator)
 PickTexts PickValues(const BestPoints& best, Indicator indicator, char decimalMark) {
   double alpha = best.BestCatchAlpha, beta = best.BestCatchBeta;
   switch (indicator) {
-    case Indicator::MeanCatch: break;
-    case Indicator::MeanBiomass: alpha = best.BestBiomassAlpha, beta = best.BestBiomassBeta; break;
+    case Indicator::MeanCatch:
+      break;
+    case Indicator::MeanBiomass:
+      alpha = best.BestBiomassAlpha, beta = best.BestBiomassBeta;
+      break;
     case Indicator::CatchVariability:
       alpha = best.LeastVariabilityAlpha, beta = best.LeastVariabilityBeta;
       break;
-    case Indicator::RiskBelowMean: alpha = best.LeastRiskAlpha, beta = best.LeastRiskBeta; break;
+    case Indicator::RiskBelowMean:
+      alpha = best.LeastRiskAlpha, beta = best.LeastRiskBeta;
+      break;
   }
   return {FormatFixed(alpha, 2, decimalMark), FormatFixed(beta, 2, decimalMark)};
 }

@@ -103,7 +103,8 @@ TEST(FormatOptimisationScript, WritesTheThirtyOneLinesWithEscapedTitles) {
             "filled.contour(alpha, beta, x, nlevels = 7,col= heat.colors(10), main "
             "=\"\\u0423\\u043b\\u043e\\u0432, \\u0442\") ");
   EXPECT_EQ(lines[7], "mtext(\"alpha\", side = 1, line = 1, adj = 0.8, cex = 1 , font = 3) ");
-  EXPECT_EQ(lines[8], "mtext(\"beta\", side = 3, line = 0, adj = -0.3, las =1, cex = 1, font = 3) ");
+  EXPECT_EQ(lines[8],
+            "mtext(\"beta\", side = 3, line = 0, adj = -0.3, las =1, cex = 1, font = 3) ");
   EXPECT_EQ(lines[10], "x2= as.matrix(dannie[54:104,2:52]) ");
   EXPECT_EQ(lines[11], "bmp (\"graph2.bmp\", width = 250, height = 193) ");
   for (int repeat : {12, 19, 26}) EXPECT_EQ(lines[repeat], lines[5]);

@@ -8,9 +8,9 @@
 
 #include "assessment_state.h"
 #include "common/error.h"
+#include "common/numbers.h"
 #include "model/objective.h"
 #include "projection/projection.h"
-#include "common/numbers.h"
 #include "rules/optimisation_grid.h"
 
 namespace tarvik::rules {
@@ -164,8 +164,8 @@ SweepCase MakeCase(double wobble, model::ModelFit fit = SchaeferFit()) {
 
 TEST(EvaluateCandidate, ExactSeriesGivesTheNoiseFreeTrajectoryInEveryRun) {
   const SweepCase c = MakeCase(0.0);
-  const auto residuals = model::CpueResiduals(c.Series.U, c.Series.C,
-                                              model::ProductionModelKind::Schaefer, kR, kK, kQ, 0.0);
+  const auto residuals = model::CpueResiduals(
+      c.Series.U, c.Series.C, model::ProductionModelKind::Schaefer, kR, kK, kQ, 0.0);
   for (double r : residuals) ASSERT_EQ(r, 0.0);  // so the process error is exactly 0
 
   const HarvestRule rule{RuleKind::PiecewiseLinear, 0.3, 0.0, FTargetKind::FMSY};
@@ -275,8 +275,10 @@ TEST(OptimiseRule, PiecewiseLinearSweepIsTheSequentialLoopOverAlphas) {
 TEST(OptimiseRule, ThreadsGiveTheSameBitsAsTheSequentialSweep) {
   const SweepCase c = MakeCase(0.08);
   model::RandomSource one(12345), two(12345), three(12345);
-  const auto sequential = OptimiseRule(c.Series, c.Context(), Options(RuleKind::Logistic, 20, 1), one);
-  const auto parallel = OptimiseRule(c.Series, c.Context(), Options(RuleKind::Logistic, 20, 2), two);
+  const auto sequential =
+      OptimiseRule(c.Series, c.Context(), Options(RuleKind::Logistic, 20, 1), one);
+  const auto parallel =
+      OptimiseRule(c.Series, c.Context(), Options(RuleKind::Logistic, 20, 2), two);
   const auto odd = OptimiseRule(c.Series, c.Context(), Options(RuleKind::Logistic, 20, 3), three);
   ASSERT_EQ(sequential.Candidates.size(), 2601u);
   // Small residuals: every step succeeds at its first attempt, so every
@@ -397,7 +399,8 @@ TEST(OptimiseRule, AFaultStopsTheSweepAtTheSameDrawWithAndWithoutThreads) {
   const double twoQ = 2.0 * kQ;
   const double S0 = U[L - 1] + U[L - 2];
   C[L - 1] = (U[L - 2] + kR * S0 * shape(S0 / twoQ) + 1.0) / twoQ;  // U0 = −1
-  const auto residuals = model::CpueResiduals(U, C, model::ProductionModelKind::Fox, kR, kK, kQ, 0.0);
+  const auto residuals =
+      model::CpueResiduals(U, C, model::ProductionModelKind::Fox, kR, kK, kQ, 0.0);
   double mean = 0.0, squares = 0.0;
   for (double r : residuals) mean += r / residuals.size();
   for (double r : residuals) squares += (r - mean) * (r - mean);
@@ -466,8 +469,8 @@ TEST(OptimiseRuleOnState, UsesTheWorkingRuleTargetAndTheChosenVariant) {
   options.Variant = 1;
   options.Horizon = 3;
   options.Threads = 1;
-  const auto direct = OptimiseRule(copy.AnalysisSeries, {copy.ModelFits, copy.AnalysisSeries.E.back()},
-                                   options, copy.Random);
+  const auto direct = OptimiseRule(
+      copy.AnalysisSeries, {copy.ModelFits, copy.AnalysisSeries.E.back()}, options, copy.Random);
   EXPECT_TRUE(direct.Candidates == result.Candidates);
 
   const auto pick = PickValues(state, Indicator::MeanBiomass, ',');
