@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "cli/assess_command.h"
 #include "cli/estimate_command.h"
 #include "cli/optimise_command.h"
 #include "cli/retrospective_command.h"
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
   CLI::App* retrospective = AddRetrospectiveCommand(app, retrospectiveOptions);
   SurfaceCommandOptions surfaceOptions;
   CLI::App* surface = AddSurfaceCommand(app, surfaceOptions);
+  AssessOptions assessOptions;
+  CLI::App* assess = AddAssessCommand(app, assessOptions);
   OptimiseCommandOptions optimiseOptions;
   CLI::App* optimise = AddOptimiseCommand(app, optimiseOptions);
 
@@ -54,6 +57,8 @@ int main(int argc, char** argv) {
       output = RunRetrospectiveCommand(retrospectiveOptions);
     } else if (surface->parsed()) {
       output = RunSurfaceCommand(surfaceOptions);
+    } else if (assess->parsed()) {
+      output = RunAssessCommand(assessOptions);
     } else if (optimise->parsed()) {
       output = RunOptimiseCommand(optimiseOptions);
     } else {

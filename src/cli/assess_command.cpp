@@ -1,0 +1,291 @@
+#include "cli/assess_command.h"
+
+#include <optional>
+#include <sstream>
+
+#include "cli/json_output.h"
+#include "cli/text_output.h"
+#include "common/error.h"
+#include "common/numbers.h"
+#include "estimation/workflow.h"
+#include "projection/management_workflow.h"
+
+namespace tarvik::cli {
+namespace {
+
+constexpr char kDecimalMark = '.';
+
+std::vector<std::string> SplitColons(const std::string& text) {
+  std::vector<std::string> fields;
+  std::string field;
+  for (char ch : text) {
+    if (ch == ':') {
+      fields.push_back(field);
+      field.clear();
+    } else {
+      field.push_back(ch);
+    }
+  }
+  fields.push_back(field);
+  return fields;
+}
+
+int TargetIndex(const std::string& text, const std::string& spec) {
+  static const char* const kTargets[] = {"FMSY", "F01", "Fsq", "Fsq75", "Fsq125"};
+  for (int i = 0; i < 5; ++i) {
+    if (text == kTargets[i]) return i;
+  }
+  throw Error("Параметр --rule «" + spec + "»: целевая смертность «" + text +
+              "» не из FMSY, F01, Fsq, Fsq75, Fsq125");
+}
+
+void RequireNumber(const std::string& text, const char* what, const std::string& spec) {
+  if (!TryParseDouble(text, kDecimalMark)) {
+    throw Error("Параметр --rule «" + spec + "»: " + what + " «" + text + "» не является числом");
+  }
+}
+
+// Index of `text` among `items`; nothing for an empty text.
+std::optional<int> Choice(const std::string& text, const std::vector<std::string>& items,
+                          const char* option) {
+  if (text.empty()) return std::nullopt;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (text == items[i]) return static_cast<int>(i);
+  }
+  std::string list;
+  for (const std::string& item : items) list += (list.empty() ? "" : ", ") + item;
+  throw Error(std::string("Параметр ") + option + ": «" + text + "» не из " + list);
+}
+
+struct Prepared {
+  projection::ManagementOptions Management;
+};
+
+// Checks everything that can be checked before the data file is read.
+Prepared Prepare(const AssessOptions& o) {
+  Prepared p;
+  projection::ManagementOptions& m = p.Management;
+  m.DecimalMark = kDecimalMark;
+  if (o.Variant.empty()) throw Error("Параметр --variant: не указан вариант модели");
+  m.TargetBiomassChoice = Choice(o.Btr, {"BMSY", "B0.1", "BMSY+st"}, "--btr");
+  m.TargetEffortChoice = Choice(o.Etr, {"EMSY", "E0,1", "EMSY+st"}, "--etr");
+  m.LimitBiomassChoice = Choice(o.Blim, {"0.1", "0.2", "0.3", "0.5"}, "--blim");
+  if (o.Rules.empty()) throw Error("Параметр --rule: не задано ни одного ПРП");
+  for (const std::string& spec : o.Rules) m.Rules.push_back(ParseRuleSpec(spec));
+  const std::optional<int> bootstrap =
+      Choice(o.Bootstrap, {"parametric", "nonparametric"}, "--bootstrap");
+  m.Bootstrap.Parametric = !bootstrap || *bootstrap == 0;
+  m.Bootstrap.RunsText = o.Runs;
+  m.Bootstrap.Horizon = o.Horizon;
+  projection::ValidateBootstrapOptions(m.Bootstrap);
+  if (o.SelectRule < 1) {
+    throw Error("Параметр --select-rule: номер ПРП начинается с 1, задано " +
+                std::to_string(o.SelectRule));
+  }
+  if (static_cast<std::size_t>(o.SelectRule) > o.Rules.size()) {
+    throw Error("Параметр --select-rule: задано ПРП номер " + std::to_string(o.SelectRule) +
+                ", а правил всего " + std::to_string(o.Rules.size()));
+  }
+  m.SelectedRule = static_cast<std::size_t>(o.SelectRule - 1);
+  if (o.ForecastHorizon < 1 || o.ForecastHorizon > projection::kMaxForecastHorizon) {
+    throw Error("Параметр --forecast-horizon: от 1 до " +
+                std::to_string(projection::kMaxForecastHorizon) + " лет, задано " +
+                std::to_string(o.ForecastHorizon));
+  }
+  m.Forecast.Horizon = o.ForecastHorizon;
+  m.Forecast.AddNoise = !o.NoNoise;
+  m.Forecast.ModelChoiceText = o.Variant;
+  if (const auto parameter = Choice(o.Sensitivity, {"r", "K", "q"}, "--sensitivity")) {
+    if (o.Step < 5 || o.Step > 50) {
+      throw Error("Параметр --step: приращение от 5 до 50 %, задано " + std::to_string(o.Step));
+    }
+    m.Sensitivity = projection::SensitivityRequest{
+        static_cast<projection::SensitivityParameter>(*parameter), o.Step};
+  }
+  // The report file is written by the command once its output is ready, so
+  // that a failure anywhere leaves no report behind.
+  m.ReportPath.clear();
+  return p;
+}
+
+Json PointsJson(const PointList& points) {
+  Json list = Json::array();
+  for (const Point& p : points) list.push_back({p.x, p.y});
+  return list;
+}
+
+Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
+                const AssessOptions& o, std::size_t variant,
+                const projection::ManagementResult& result) {
+  const model::ModelFit& fit = state.ModelFits[variant];
+  Json j;
+  j["estimation"] = EstimateJson(state, run, o.Estimate);
+  j["variant"] = {{"label", o.Variant}, {"index", variant}};
+  j["reference_points"] = {{"msy", fit.MSY},   {"bmsy", fit.BMSY}, {"fmsy", fit.FMSY},
+                           {"emsy", fit.EMSY}, {"btr", fit.BTarget}, {"ftr", fit.FTarget},
+                           {"etr", fit.ETarget}, {"blim", fit.BLimit}};
+  Json rules = Json::array();
+  for (const rules::AddRuleResult& added : result.AddedRules) {
+    rules.push_back({{"name", added.Name}, {"added", added.Added}});
+  }
+  j["rules"] = std::move(rules);
+  Json indicators = Json::array();
+  for (const projection::IndicatorRowResult& row : result.Bootstrap.Rows) {
+    const projection::RuleIndicators& v = row.Values;
+    indicators.push_back({{"variant", result.Indicators.Cells[row.Row][0]},
+                          {"rule", result.Indicators.Cells[row.Row][1]},
+                          {"recovery_time", v.RecoveryTime},
+                          {"mean_forecast_biomass", v.MeanForecastBiomass},
+                          {"mean_forecast_catch", v.MeanForecastCatch},
+                          {"biomass_ratio", v.BiomassRatio},
+                          {"catch_ratio", v.CatchRatio},
+                          {"prob_below_blim", v.ProbBelowBlim},
+                          {"prob_below_cmin", v.ProbBelowCmin}});
+  }
+  j["indicators"] = std::move(indicators);
+  const projection::ForecastResult& f = result.Forecast;
+  Json intervals = Json::array();
+  for (const projection::TacInterval& t : f.Intervals) {
+    intervals.push_back({t.Year, t.Lower, t.Upper});
+  }
+  j["forecast"] = {{"rule", state.RuleNames[f.Rule]},
+                   {"add_noise", f.AddNoise},
+                   {"years", f.Years},
+                   {"catch_mean", f.CatchMean},
+                   {"catch_sd", f.CatchSd},
+                   {"biomass_mean", f.BiomassMean},
+                   {"biomass_sd", f.BiomassSd},
+                   {"tac_interval", std::move(intervals)}};
+  if (result.Sensitivity) {
+    const projection::SensitivityResult& s = *result.Sensitivity;
+    j["sensitivity"] = {{"parameter", o.Sensitivity},
+                        {"step", o.Step},
+                        {"biomass_lower", PointsJson(s.BiomassLower)},
+                        {"biomass_upper", PointsJson(s.BiomassUpper)},
+                        {"catch_lower", PointsJson(s.CatchLower)},
+                        {"catch_upper", PointsJson(s.CatchUpper)}};
+  }
+  j["report_lines"] = f.ReportLines;
+  j["table_lines"] = f.TableLines;
+  if (!o.Report.empty()) {
+    j["report_file"] = o.Report;
+    j["image_file"] = projection::ReportImageFileName(o.Report);
+  }
+  j["random_seed_after"] = state.Random.Seed();
+  return j;
+}
+
+std::string AssessText(const projection::ManagementResult& result, const AssessOptions& o) {
+  std::ostringstream out;
+  for (const rules::AddRuleResult& added : result.AddedRules) {
+    if (!added.Added) out << "ПРП «" << added.Name << "» уже есть в списке и не добавлено\n";
+  }
+  out << "Коэффициенты эффективности\n";
+  const auto& cells = result.Indicators.Cells;
+  const std::vector<std::vector<std::string>> rows(cells.begin() + 1, cells.end());
+  out << FormatTable(cells[0], rows) << "\n";
+  for (const std::string& line : result.Forecast.ReportLines) out << line << "\n";
+  out << "\n";
+  for (const std::string& line : result.Forecast.TableLines) out << line << "\n";
+  if (!o.Report.empty()) {
+    out << "\nОтчёт сохранён в файл " << o.Report << "\n";
+  }
+  return out.str();
+}
+
+}  // namespace
+
+rules::RuleEditor ParseRuleSpec(const std::string& spec) {
+  const std::vector<std::string> f = SplitColons(spec);
+  rules::RuleEditor editor;
+  editor.TargetIndex = 0;
+  const std::string& kind = f[0];
+  auto wrongCount = [&]() {
+    return Error("Параметр --rule «" + spec +
+                 "»: ожидается linear:ALPHA[:TARGET], logistic:ALPHA:BETA[:TARGET], "
+                 "precautionary или nonzonal[:TARGET]");
+  };
+  if (kind == "linear") {
+    if (f.size() < 2 || f.size() > 3) throw wrongCount();
+    editor.Shape = rules::RuleKind::PiecewiseLinear;
+    RequireNumber(f[1], "alpha", spec);
+    editor.AlphaText = f[1];
+    if (f.size() == 3) editor.TargetIndex = TargetIndex(f[2], spec);
+  } else if (kind == "logistic") {
+    if (f.size() < 3 || f.size() > 4) throw wrongCount();
+    editor.Shape = rules::RuleKind::Logistic;
+    RequireNumber(f[1], "alpha", spec);
+    RequireNumber(f[2], "beta", spec);
+    editor.AlphaText = f[1];
+    editor.BetaText = f[2];
+    if (f.size() == 4) editor.TargetIndex = TargetIndex(f[3], spec);
+  } else if (kind == "precautionary") {
+    if (f.size() != 1) throw wrongCount();
+    editor.Shape = rules::RuleKind::Precautionary;
+  } else if (kind == "nonzonal") {
+    if (f.size() > 2) throw wrongCount();
+    editor.Shape = rules::RuleKind::NonZonal;
+    if (f.size() == 2) editor.TargetIndex = TargetIndex(f[1], spec);
+  } else {
+    throw wrongCount();
+  }
+  return editor;
+}
+
+CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& o) {
+  CLI::App* sub = app.add_subcommand(
+      "assess", "Оценка запаса от данных до ОДУ: ориентиры, ПРП, коэффициенты эффективности, "
+                "прогноз и отчёт");
+  AddEstimateOptions(*sub, o.Estimate);
+  sub->add_option("--variant", o.Variant, "Выбранный вариант модели, например \"Шефер СК\"")
+      ->required();
+  sub->add_option("--btr", o.Btr, "Целевая биомасса: BMSY, B0.1 или BMSY+st");
+  sub->add_option("--etr", o.Etr, "Целевое усилие: EMSY, E0,1 или EMSY+st");
+  sub->add_option("--blim", o.Blim, "Граничная биомасса: 0.1, 0.2, 0.3 или 0.5 BMSY");
+  sub->add_option("--rule", o.Rules,
+                  "ПРП: linear:ALPHA[:TARGET], logistic:ALPHA:BETA[:TARGET], precautionary, "
+                  "nonzonal[:TARGET]; TARGET — FMSY, F01, Fsq, Fsq75, Fsq125")
+      ->required();
+  sub->add_option("--bootstrap", o.Bootstrap, "Бутстреп: parametric или nonparametric")
+      ->default_val("parametric");
+  sub->add_option("--runs", o.Runs, "Количество прогонов (1…65535)")->default_val("10000");
+  sub->add_option("--horizon", o.Horizon, "Прогнозный горизонт коэффициентов (1…50)")
+      ->default_val(5);
+  sub->add_option("--select-rule", o.SelectRule, "Номер ПРП для прогноза (с 1)")->default_val(1);
+  sub->add_option("--forecast-horizon", o.ForecastHorizon, "Количество лет прогноза (1…20)")
+      ->default_val(5);
+  sub->add_flag("--no-noise", o.NoNoise, "Прогноз без шума");
+  sub->add_option("--sensitivity", o.Sensitivity, "Анализ чувствительности: r, K или q");
+  sub->add_option("--step", o.Step, "Приращение параметра, % (5…50)")->default_val(10);
+  sub->add_option("--report", o.Report, "Файл отчёта об ОДУ (.txt)");
+  return sub;
+}
+
+std::string RunAssessCommand(const AssessOptions& o) {
+  Prepared prepared = Prepare(o);
+  projection::ManagementOptions& m = prepared.Management;
+
+  AssessmentState state;
+  const estimation::FreshStart run = RunEstimateWorkflow(state, o.Estimate);
+  const estimation::ModelChoiceOutcome choice = estimation::ChooseModelAndRefit(
+      state, run.File.table, o.Variant, run.Request, MakeSearchOptions(o.Estimate));
+  const std::size_t variant = choice.Index;
+  const estimation::EstimationOutcome& last =
+      choice.FinalRun ? *choice.FinalRun : run.Estimation;
+  const estimation::VariantRow& row = last.Display.Rows.at(variant);
+  m.Forecast.Results = {row.RText, row.KText, row.QText, row.LText};
+  m.Forecast.Species = run.File.description.species;
+  m.Forecast.Stock = run.File.description.stock;
+  for (int r = 1; r <= run.File.table.DataRowCount(); ++r) {
+    m.Forecast.YearTexts.push_back(run.File.table.Cell(data::DataTable::kYear, r));
+  }
+
+  const projection::ManagementResult result = projection::RunManagementWorkflow(state, m);
+  const std::string output = o.Estimate.Json
+                                 ? DumpJson(AssessJson(state, run, o, variant, result)) + "\n"
+                                 : AssessText(result, o);
+  if (!o.Report.empty()) projection::SaveTacReport(o.Report, result.Report);
+  return output;
+}
+
+}  // namespace tarvik::cli

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/estimate_command.h"
+#include "rules/rule_list.h"
+
+namespace tarvik::cli {
+
+// The options of `tarvik-cli assess`: the estimate options plus the choices
+// of the management stages.
+struct AssessOptions {
+  EstimateOptions Estimate;
+  std::string Variant;             // --variant LABEL ("Шефер СК", …)
+  std::string Btr;                 // --btr BMSY|B0.1|BMSY+st (empty: untouched)
+  std::string Etr;                 // --etr EMSY|E0,1|EMSY+st
+  std::string Blim;                // --blim 0.1|0.2|0.3|0.5
+  std::vector<std::string> Rules;  // --rule SPEC, in order
+  std::string Bootstrap = "parametric";  // --bootstrap parametric|nonparametric
+  std::string Runs = "10000";            // --runs N (the text of "Кол-во прогонов")
+  int Horizon = 5;                       // --horizon H (indicators, 1 … 50)
+  int SelectRule = 1;                    // --select-rule K (1-based)
+  int ForecastHorizon = 5;               // --forecast-horizon H (1 … 20)
+  bool NoNoise = false;                  // --no-noise
+  std::string Sensitivity;               // --sensitivity r|K|q (empty: none)
+  int Step = 10;                         // --step P, percent
+  std::string Report;                    // --report FILE.txt (empty: none)
+};
+
+// A rule of the command line, SPEC one of
+//   linear:ALPHA[:TARGET]  logistic:ALPHA:BETA[:TARGET]  precautionary  nonzonal[:TARGET]
+// TARGET one of FMSY, F01, Fsq, Fsq75, Fsq125 (default FMSY), as the rule
+// editor would hold it (ALPHA and BETA as typed, with a point). A malformed
+// SPEC raises tarvik::Error naming it.
+rules::RuleEditor ParseRuleSpec(const std::string& spec);
+
+CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& options);
+
+// Runs the whole assessment from a fresh start and returns what is printed:
+// the indicator table and the on-screen report (or the JSON document).
+std::string RunAssessCommand(const AssessOptions& options);
+
+}  // namespace tarvik::cli

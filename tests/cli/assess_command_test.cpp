@@ -1,0 +1,145 @@
+// `tarvik-cli assess` end to end on the yellowfin example. Only the
+// Schaefer sum-of-squares variant is estimated (--variants 0) to keep the
+// runs short; the management stages are the same for every variant.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "common/cp1251.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CommandRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class AssessCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("tarvik_assess_" + std::string(
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  CommandRun Assess(const std::string& arguments) {
+    const fs::path out = folder_ / "stdout.txt";
+    const fs::path err = folder_ / "stderr.txt";
+    const std::string command = std::string("'") + TARVIK_CLI + "' assess '" + TARVIK_SOURCE_DIR +
+                                "/examples/yellowfin_epo_1934_1955.txt' --variants 0 " +
+                                arguments + " > '" + out.string() + "' 2> '" + err.string() + "'";
+    const int status = std::system(command.c_str());
+    CommandRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = ReadAll(out);
+    run.err = ReadAll(err);
+    return run;
+  }
+
+  fs::path folder_;
+};
+
+TEST_F(AssessCommand, WritesTheReportAndPrintsTheTable) {
+  const fs::path report = folder_ / "r.txt";
+  const CommandRun run = Assess("--variant 'Шефер СК' --rule linear:0.3 --rule logistic:2:0.5 --runs 300 "
+                         "--report '" + report.string() + "'");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("Коэффициенты эффективности"), std::string::npos);
+  EXPECT_NE(run.out.find("FMSY Линейно-Кусочное 0.3"), std::string::npos);
+  EXPECT_NE(run.out.find("FMSY Логистическое 2 0.5"), std::string::npos);
+  EXPECT_NE(run.out.find("Управление: FMSY Линейно-кусочное ПРП -0.3"), std::string::npos);
+  const std::string bytes = ReadAll(report);
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_FALSE(tarvik::IsValidUtf8(bytes.substr(0, 3)));  // "Вид" in Windows-1251
+  const std::string text = tarvik::Cp1251ToUtf8(bytes);
+  EXPECT_EQ(text.rfind("Вид  Желтоперый тунец\r\n", 0), 0u);
+  EXPECT_NE(text.find("\r\nИнтервальная оценка прогнозного значения ОДУ:  \r\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("\r\nГОД\tБИОМАССА ЗАПАСА\t\tУЛОВЫ\r\n"), std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 3), " \r\n");
+  // Every line ends with CR LF: no bare LF.
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\n') {
+      ASSERT_TRUE(i > 0 && bytes[i - 1] == '\r') << "byte " << i;
+    }
+  }
+}
+
+TEST_F(AssessCommand, JsonIsReproducible) {
+  const std::string arguments =
+      "--variant 'Шефер СК' --rule linear:0.3 --rule nonzonal:Fsq75 --runs 200 --btr B0.1 "
+      "--etr E0,1 --blim 0.5 --select-rule 2 --forecast-horizon 3 --json";
+  const CommandRun first = Assess(arguments);
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  const CommandRun second = Assess(arguments);
+  EXPECT_EQ(first.out, second.out);
+  const nlohmann::json j = nlohmann::json::parse(first.out);
+  for (const char* key : {"reference_points", "indicators", "forecast", "report_lines",
+                          "random_seed_after"}) {
+    EXPECT_TRUE(j.contains(key)) << key;
+  }
+  const auto& points = j["reference_points"];
+  // --etr E0,1 chose B0.1 = 0.55·K as the stored target, --blim 0.5 halves BMSY.
+  EXPECT_DOUBLE_EQ(points["btr"].get<double>(),
+                   0.55 * j["estimation"]["variants"][0]["K"].get<double>());
+  EXPECT_EQ(points["blim"].get<double>(), 0.5 * points["bmsy"].get<double>());
+  ASSERT_EQ(j["indicators"].size(), 2u);
+  EXPECT_EQ(j["indicators"][1]["rule"], "Fsq75 Незональныое");
+  EXPECT_EQ(j["forecast"]["years"].size(), 3u);
+  EXPECT_EQ(j["forecast"]["tac_interval"].size(), 3u);
+  EXPECT_EQ(j["forecast"]["catch_sd"].size(), 3u);
+  // Doubles are written with 17 significant digits ("%.17g").
+  char ftr[64];
+  std::snprintf(ftr, sizeof ftr, "\"ftr\": %.17g", points["ftr"].get<double>());
+  EXPECT_NE(first.out.find(ftr), std::string::npos) << ftr;
+}
+
+TEST_F(AssessCommand, WithoutNoiseTheReportHasNoInterval) {
+  const fs::path report = folder_ / "quiet.TXT";
+  const CommandRun run = Assess("--variant 'Шефер СК' --rule precautionary --runs 100 --no-noise "
+                         "--report '" + report.string() + "'");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string text = tarvik::Cp1251ToUtf8(ReadAll(report));
+  EXPECT_EQ(text.find("Интервальная оценка"), std::string::npos);
+  EXPECT_NE(text.find("Количество лет прогноза  5\r\n \r\nГОД"), std::string::npos);
+}
+
+TEST_F(AssessCommand, ErrorsExitWithTwoAndWriteNothing) {
+  const fs::path report = folder_ / "r.txt";
+  const std::string tail = " --report '" + report.string() + "'";
+  for (const std::string bad :
+       {"--variant 'Шефер СК' --rule linear", "--variant 'Шефер СК' --rule linear:x",
+        "--variant 'Шефер СК' --rule linear:0.3 --runs 70000",
+        "--variant 'Шефер СК' --rule linear:0.3 --horizon 0",
+        "--variant 'Шефер СК' --rule linear:0.3 --blim 0.4",
+        "--variant 'Шефер СК' --rule linear:0.3 --select-rule 2",
+        "--variant 'Шефер СК' --rule linear:0.3 --sensitivity K --step 60",
+        "--variant 'Нет такого' --rule linear:0.3",
+        "--variant 'Шефер СК' --rule linear:0.3 --forecast-horizon 21"}) {
+    const CommandRun run = Assess(bad + tail);
+    EXPECT_EQ(run.exitCode, 2) << bad;
+    EXPECT_TRUE(run.out.empty()) << bad;
+    EXPECT_NE(run.err.find("Ошибка: "), std::string::npos) << bad;
+    EXPECT_FALSE(fs::exists(report)) << bad;
+  }
+}
+
+}  // namespace
