@@ -116,6 +116,8 @@ EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings&
     current = outcome.Best;
     summary.Evaluations += outcome.Evaluations;
     summary.Trials += outcome.Trials;
+    summary.ParallelRounds += outcome.ParallelRounds;
+    summary.Discarded += outcome.Discarded;
 
     fit.R = current.r;
     fit.K = current.K;

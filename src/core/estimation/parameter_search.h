@@ -66,6 +66,8 @@ struct EstimateSummary {
   int GaugePosition = 0;
   std::uint64_t Evaluations = 0;  // objective evaluations in sequence order
   std::uint64_t Trials = 0;
+  std::uint64_t ParallelRounds = 0;  // work of the parallel evaluation (SearchOutcome)
+  std::uint64_t Discarded = 0;
   std::vector<std::string> Memo;  // the memo's final contents
 };
 

@@ -91,6 +91,7 @@ class SequentialSearch {
     out.Objective = Evaluate(evaluator_, start, options_.ReferenceEvaluator);
     out.Evaluations = 1;
     LogPoint logs = LogsOf(out.Best, pt);
+    ObjectiveEvaluator::RejectionLimit limit = evaluator_.LimitFor(out.Objective);
     int failures = 0;
     while (failures < options_.MaxFailures) {
       ++failures;
@@ -102,13 +103,31 @@ class SequentialSearch {
       ++out.Trials;
       if (!FiniteTrial(trial)) ThrowOverflow();
       ClampTrial(trial, bounds_, pt);
-      const double f = Evaluate(evaluator_, trial, options_.ReferenceEvaluator);
       ++out.Evaluations;
-      if (f < out.Objective) {
+      double f = 0.0;
+      bool better = false;
+      if (options_.ReferenceEvaluator) {
+        f = Evaluate(evaluator_, trial, true);
+        better = f < out.Objective;
+      } else {
+        switch (evaluator_.Compare(trial.r, trial.K, trial.q, trial.p, limit, f)) {
+          case ObjectiveEvaluator::Verdict::NotBetter:
+            break;
+          case ObjectiveEvaluator::Verdict::Value:
+            better = f < out.Objective;
+            break;
+          case ObjectiveEvaluator::Verdict::Fallback:
+            f = Evaluate(evaluator_, trial, true);
+            better = f < out.Objective;
+            break;
+        }
+      }
+      if (better) {
         out.Objective = f;
         out.Best = trial;
         ++out.Improvements;
         logs = LogsOf(out.Best, pt);
+        limit = evaluator_.LimitFor(out.Objective);
         failures = 0;
       }
       if (failures % kCheckpointPeriod == 0 && options_.OnCheckpoint) {
@@ -136,7 +155,7 @@ class SequentialSearch {
 // point (their deviates stay the same). Trials drawn but not judged never
 // reach the caller's random state.
 
-enum class TrialStatus : std::uint8_t { Value, Fallback, Overflow };
+enum class TrialStatus : std::uint8_t { NotBetter, Value, Fallback, Overflow };
 
 struct Trial {
   double deviate[4];  // u1 of the polar pair until `ready`, then the deviate
@@ -171,6 +190,7 @@ class ParallelSearch {
     out.Evaluations = 1;
     best_ = start;
     logs_ = LogsOf(best_, pt_);
+    limit_ = evaluator_.LimitFor(out.Objective);
     StartWorkers();
     std::uint32_t judgedSeed = random_.Seed();
     try {
@@ -192,13 +212,14 @@ class ParallelSearch {
           ++out.Trials;
           ++out.Evaluations;
           judgedSeed = trial.seedAfter;
-          const double f = Judge(trial);
-          if (f < out.Objective) {
+          double f = 0.0;
+          if (Judge(trial, out.Objective, f)) {
             out.Objective = f;
             out.Best = trial.point;
             ++out.Improvements;
             best_ = trial.point;
             logs_ = LogsOf(best_, pt_);
+            limit_ = evaluator_.LimitFor(out.Objective);
             failures = 0;
             improved = true;
           }
@@ -210,6 +231,10 @@ class ParallelSearch {
         // Every trial is evaluated in the round that judges it, so values
         // left from before an improvement are never read.
         pos_ = std::min(i + 1, end);
+        if (parallel) {
+          ++out.ParallelRounds;
+          out.Discarded += end - pos_;
+        }
         if (improved) {
           batch = std::max(kFirstBatch, batch / 4);
         } else {
@@ -286,25 +311,36 @@ class ParallelSearch {
       trial.status = TrialStatus::Fallback;
       return;
     }
-    trial.status = evaluator_.TryEvaluate(x.r, x.K, x.q, x.p, trial.value) ? TrialStatus::Value
-                                                                           : TrialStatus::Fallback;
+    switch (evaluator_.Compare(x.r, x.K, x.q, x.p, limit_, trial.value)) {
+      case ObjectiveEvaluator::Verdict::NotBetter:
+        trial.status = TrialStatus::NotBetter;
+        break;
+      case ObjectiveEvaluator::Verdict::Value:
+        trial.status = TrialStatus::Value;
+        break;
+      case ObjectiveEvaluator::Verdict::Fallback:
+        trial.status = TrialStatus::Fallback;
+        break;
+    }
   }
 
-  // The trial's value in sequence order (on the calling thread): a fault
-  // raises here, where the sequential loop would raise.
-  double Judge(const Trial& trial) const {
+  // Whether the trial improves on `best` (its value then in `value`), in
+  // sequence order on the calling thread: a fault raises here, where the
+  // sequential loop would raise.
+  bool Judge(const Trial& trial, double best, double& value) const {
     switch (trial.status) {
+      case TrialStatus::NotBetter:
+        return false;
       case TrialStatus::Value:
-        return trial.value;
+        value = trial.value;
+        return value < best;
       case TrialStatus::Overflow:
         ThrowOverflow();
       case TrialStatus::Fallback:
         break;
     }
-    return model::EvaluateObjective(evaluator_.U(), evaluator_.C(), evaluator_.objective(),
-                                    evaluator_.kind(),
-                                    trial.point.r, trial.point.K, trial.point.q, trial.point.p,
-                                    evaluator_.keepCount());
+    value = Evaluate(evaluator_, trial.point, true);
+    return value < best;
   }
 
   // Evaluates trials [first, first + count) on all threads.
@@ -369,6 +405,7 @@ class ParallelSearch {
 
   ParameterPoint best_;
   LogPoint logs_;
+  ObjectiveEvaluator::RejectionLimit limit_;
 
   std::size_t roundFirst_ = 0;
   std::size_t roundCount_ = 0;
