@@ -16,7 +16,9 @@ namespace {
 // R (rbridge: LocateR / run "Graph2.R" in `files.Script`'s directory) and the
 // pictures graph5.bmp and graph6.bmp reported. Until that lands the command
 // stops after writing the files.
-void AfterSurfaceFilesWritten(const estimation::SurfaceFiles& files) { (void)files; }
+void AfterSurfaceFilesWritten(const estimation::SurfaceFiles& files) {
+  (void)files;
+}
 
 }  // namespace
 

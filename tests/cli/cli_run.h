@@ -32,8 +32,8 @@ inline CliRun RunCli(const std::string& arguments) {
   const std::filesystem::path out = dir / "tarvik_cli_test_out.txt";
   const std::filesystem::path err = dir / "tarvik_cli_test_err.txt";
   const std::string command = std::string("cd '") + TARVIK_SOURCE_DIR + "' && '" + TARVIK_CLI +
-                              "' " + arguments + " > '" + out.string() + "' 2> '" +
-                              err.string() + "'";
+                              "' " + arguments + " > '" + out.string() + "' 2> '" + err.string() +
+                              "'";
   const int status = std::system(command.c_str());
   CliRun run;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -36,8 +36,9 @@ TEST(CliEstimate, BadArgumentsAndFilesFailWithCodeTwoAndNoOutput) {
   ExpectFailure(RunCli("estimate examples/yellowfin_epo_1934_1955.txt --no-such-option"));
   ExpectFailure(RunCli("estimate"));
   ExpectFailure(RunCli("retrospective examples/yellowfin_epo_1934_1955.txt --variant 'Шефер'"));
-  ExpectFailure(RunCli("surface examples/yellowfin_epo_1934_1955.txt --variant 'Шефер СК' "
-                       "--dir /no/such/dir"));
+  ExpectFailure(
+      RunCli("surface examples/yellowfin_epo_1934_1955.txt --variant 'Шефер СК' "
+             "--dir /no/such/dir"));
 }
 
 TEST(CliEstimate, BadStartTextNamesTheEdit) {

@@ -187,8 +187,8 @@ bool ObjectiveEvaluator::FaultFree(double r, double K, double q, double p) const
 }
 
 template <ProductionModelKind Kind, ObjectiveKind Objective>
-ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareWith(double r, double K, double q,
-                                                            double p, double limit,
+ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareWith(double r, double K, double q, double p,
+                                                            double limit,
                                                             double& value) const noexcept {
   const double twoQ = 2.0 * q;
   const std::size_t N = residualCount_;
@@ -226,8 +226,8 @@ ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareWith(double r, double K, 
 }
 
 template <ProductionModelKind Kind>
-ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareKind(double r, double K, double q,
-                                                            double p, double limit,
+ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareKind(double r, double K, double q, double p,
+                                                            double limit,
                                                             double& value) const noexcept {
   if (!FaultFree<Kind>(r, K, q, p)) {
     return TryEvaluate(r, K, q, p, value) ? Verdict::Value : Verdict::Fallback;

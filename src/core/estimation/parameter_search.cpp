@@ -38,8 +38,8 @@ void CheckTrimPosition(int trimPosition) {
 // The gauge position for `failures` of the variant at position j:
 // Round(j·100 + failures / 10000).
 int GaugeValue(std::size_t j, int failures) {
-  return static_cast<int>(RoundHalfEven(static_cast<double>(j) * 100.0 +
-                                        static_cast<double>(failures) / 10000.0));
+  return static_cast<int>(
+      RoundHalfEven(static_cast<double>(j) * 100.0 + static_cast<double>(failures) / 10000.0));
 }
 
 TrackBarSetting TrackBar(double numerator, double range, std::string hint) {
@@ -140,9 +140,9 @@ PointList TheoreticalCpue(const data::CatchEffortSeries& series, const data::Dat
   const std::size_t n = series.size();
   for (std::size_t t = 2; t < n; ++t) {
     const double S = series.U[t - 1] + series.U[t - 2];
-    const double g = model::ProductionShape(
-        ProductionModelKind::Schaefer, model::Divide(S, 2.0 * x.q, "расчёте кривой CPUE"), x.K,
-        x.p);
+    const double g =
+        model::ProductionShape(ProductionModelKind::Schaefer,
+                               model::Divide(S, 2.0 * x.q, "расчёте кривой CPUE"), x.K, x.p);
     const double predicted = series.U[t - 2] + x.r * g * S - 2.0 * x.q * series.C[t - 1];
     if (!std::isfinite(predicted)) {
       throw Error("Переполнение при расчёте теоретической кривой улова на усилие");
@@ -154,9 +154,8 @@ PointList TheoreticalCpue(const data::CatchEffortSeries& series, const data::Dat
 }
 
 EstimationDisplay MakeEstimationDisplay(const AssessmentState& state,
-                                        const SearchSettings& settings,
-                                        const ParameterPoint& x, const data::DataTable& table,
-                                        char mark) {
+                                        const SearchSettings& settings, const ParameterPoint& x,
+                                        const data::DataTable& table, char mark) {
   const ParameterBounds& b = settings.Bounds;
   EstimationDisplay d;
   d.TheoreticalCpue = TheoreticalCpue(state.AnalysisSeries, table, x);
@@ -200,8 +199,7 @@ EstimationOutcome RunEstimation(AssessmentState& state, const data::DataTable& t
                   " последних лет: повторите проверку пригодности данных");
     }
   }
-  outcome.Summary =
-      EstimateParameters(state, outcome.Settings, request.TrimPosition, options);
+  outcome.Summary = EstimateParameters(state, outcome.Settings, request.TrimPosition, options);
   if (request.HoldOutYears != 0) {
     outcome.HoldOut = HoldOutCheck(state, table, request.HoldOutYears, request.DecimalMark);
   }

@@ -60,8 +60,8 @@ struct SearchOptions {
 
 // What the search ended with.
 struct EstimateSummary {
-  ParameterPoint Final;           // the shared best point after the last variant
-  std::uint8_t KeepCount = 0;     // MedianKeepCount of the run
+  ParameterPoint Final;        // the shared best point after the last variant
+  std::uint8_t KeepCount = 0;  // MedianKeepCount of the run
   int GaugeMaximum = 0;
   int GaugePosition = 0;
   std::uint64_t Evaluations = 0;  // objective evaluations in sequence order
@@ -116,12 +116,12 @@ struct VariantRow {
 // Everything the estimation page shows after a search.
 struct EstimationDisplay {
   PointList TheoreticalCpue;
-  TrackBarSetting TrackBarR;  // Round(100·r), hint r to 3 decimals
-  TrackBarSetting TrackBarK;  // Round(100·K / (MaxK − MinK)), hint K to an integer
-  TrackBarSetting TrackBarQ;  // Round(100·q / (MaxQ − MinQ)), hint q to 6 decimals
-  std::vector<VariantRow> Rows;            // one per ModelFits record, active or not
-  std::vector<std::string> ChoiceLabels;   // items of cbb1: labels of the enabled variants
-  std::vector<std::uint8_t> ChoiceIndices; // their record indices
+  TrackBarSetting TrackBarR;                // Round(100·r), hint r to 3 decimals
+  TrackBarSetting TrackBarK;                // Round(100·K / (MaxK − MinK)), hint K to an integer
+  TrackBarSetting TrackBarQ;                // Round(100·q / (MaxQ − MinQ)), hint q to 6 decimals
+  std::vector<VariantRow> Rows;             // one per ModelFits record, active or not
+  std::vector<std::string> ChoiceLabels;    // items of cbb1: labels of the enabled variants
+  std::vector<std::uint8_t> ChoiceIndices;  // their record indices
 };
 
 // Fills the display from the state after EstimateParameters. `settings` are

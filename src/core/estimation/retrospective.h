@@ -22,13 +22,13 @@ struct RetrospectiveOptions {
 };
 
 struct RetrospectiveRun {
-  int Run = 0;                   // k = 1 … 10
-  std::size_t Years = 0;         // length of the shortened series
-  std::uint8_t KeepCount = 0;    // keep count its objective used
-  ParameterPoint Best;           // where its search ended
+  int Run = 0;                 // k = 1 … 10
+  std::size_t Years = 0;       // length of the shortened series
+  std::uint8_t KeepCount = 0;  // keep count its objective used
+  ParameterPoint Best;         // where its search ended
   double Objective = 0.0;
-  double Q = 0.0;                // q_k
-  PointList Curve;               // biomass C / (q_k·E) over its years, closed by a zero point
+  double Q = 0.0;   // q_k
+  PointList Curve;  // biomass C / (q_k·E) over its years, closed by a zero point
 };
 
 struct RetrospectiveResult {

@@ -1,8 +1,8 @@
 #include "estimation/search_engine.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cmath>
+#include <condition_variable>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -30,7 +30,8 @@ constexpr std::size_t kFirstBatch = 16;
 constexpr std::size_t kMaxBatch = 8192;
 
 [[noreturn]] void ThrowOverflow() {
-  throw Error("Переполнение при вычислении пробной точки поиска (слишком большие значения параметров)");
+  throw Error(
+      "Переполнение при вычислении пробной точки поиска (слишком большие значения параметров)");
 }
 
 // ln of the best point, cached between improvements.
@@ -442,7 +443,8 @@ class ParallelSearch {
 SearchOutcome SearchVariant(const ObjectiveEvaluator& evaluator, ParameterPoint start,
                             const ParameterBounds& bounds, RandomSource& random,
                             const EngineOptions& options) {
-  if (options.MaxFailures < 0) throw Error("Число неудачных попыток поиска не может быть отрицательным");
+  if (options.MaxFailures < 0)
+    throw Error("Число неудачных попыток поиска не может быть отрицательным");
   if (options.Threads <= 1) {
     SequentialSearch search(evaluator, bounds, random, options);
     return search.Run(start);

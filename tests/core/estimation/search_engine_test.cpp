@@ -21,7 +21,9 @@ namespace {
 using model::ObjectiveKind;
 using model::ProductionModelKind;
 
-std::uint64_t Bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+std::uint64_t Bits(double x) {
+  return std::bit_cast<std::uint64_t>(x);
+}
 
 const ProductionModelKind kKinds[] = {ProductionModelKind::Schaefer, ProductionModelKind::Fox,
                                       ProductionModelKind::PellaTomlinson};
@@ -62,8 +64,8 @@ TEST(ObjectiveEvaluator, GivesTheReferenceBitsAtRandomPoints) {
             continue;
           }
           const double reference = model::EvaluateObjective(s, objective, kind, r, K, q, p, keep);
-          ASSERT_EQ(Bits(fast), Bits(reference)) << "kind " << int(kind) << " objective "
-                                                 << int(objective) << " trim " << trim;
+          ASSERT_EQ(Bits(fast), Bits(reference))
+              << "kind " << int(kind) << " objective " << int(objective) << " trim " << trim;
         }
       }
     }
@@ -77,10 +79,9 @@ TEST(ObjectiveEvaluator, LongSeriesAndIntegralExponentAgreeWithTheReference) {
                                        model::KeepCountFor(s.size(), 2));
     for (double p : {10.0, 2.0, 1.01, 3.7}) {
       const double fast = evaluator.Evaluate(0.41, 11800.0, 0.000197, p);
-      EXPECT_EQ(Bits(fast), Bits(model::EvaluateObjective(s, objective,
-                                                          ProductionModelKind::PellaTomlinson,
-                                                          0.41, 11800.0, 0.000197, p,
-                                                          model::KeepCountFor(s.size(), 2))));
+      EXPECT_EQ(Bits(fast), Bits(model::EvaluateObjective(
+                                s, objective, ProductionModelKind::PellaTomlinson, 0.41, 11800.0,
+                                0.000197, p, model::KeepCountFor(s.size(), 2))));
     }
   }
 }
@@ -94,8 +95,8 @@ TEST(ObjectiveEvaluator, FaultsAreLeftToTheReferenceWhichRaises) {
   EXPECT_FALSE(fox.TryEvaluate(0.4, -1000.0, 0.0002, 2.0, value));  // ln of B/K < 0
   EXPECT_THROW(fox.Evaluate(0.4, -1000.0, 0.0002, 2.0), Error);
   // A keep count above the residual count cannot be evaluated.
-  const ObjectiveEvaluator tooMany(s.U, s.C, ObjectiveKind::Median,
-                                   ProductionModelKind::Schaefer, 9);
+  const ObjectiveEvaluator tooMany(s.U, s.C, ObjectiveKind::Median, ProductionModelKind::Schaefer,
+                                   9);
   EXPECT_FALSE(tooMany.TryEvaluate(0.4, 1000.0, 0.0002, 2.0, value));
   EXPECT_THROW(tooMany.Evaluate(0.4, 1000.0, 0.0002, 2.0), Error);
 }
@@ -200,8 +201,9 @@ struct SearchRun {
   std::vector<int> checkpoints;
 };
 
-SearchRun Search(const data::CatchEffortSeries& s, ProductionModelKind kind, ObjectiveKind objective,
-           int threads, int maxFailures, std::uint32_t seed, bool reference = false) {
+SearchRun Search(const data::CatchEffortSeries& s, ProductionModelKind kind,
+                 ObjectiveKind objective, int threads, int maxFailures, std::uint32_t seed,
+                 bool reference = false) {
   const ObjectiveEvaluator evaluator(s.U, s.C, objective, kind, model::KeepCountFor(s.size(), 0));
   model::RandomSource random(seed);
   SearchRun run;
@@ -210,7 +212,8 @@ SearchRun Search(const data::CatchEffortSeries& s, ProductionModelKind kind, Obj
   options.Threads = threads;
   options.ReferenceEvaluator = reference;
   options.OnCheckpoint = [&run](int failures) { run.checkpoints.push_back(failures); };
-  run.outcome = SearchVariant(evaluator, {0.5, 15000.0, 0.0001, 2.0}, WideBounds(), random, options);
+  run.outcome =
+      SearchVariant(evaluator, {0.5, 15000.0, 0.0001, 2.0}, WideBounds(), random, options);
   run.seed = random.Seed();
   return run;
 }

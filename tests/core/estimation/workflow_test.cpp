@@ -15,7 +15,9 @@
 namespace tarvik::estimation {
 namespace {
 
-std::uint64_t Bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+std::uint64_t Bits(double x) {
+  return std::bit_cast<std::uint64_t>(x);
+}
 
 std::string Example(const char* name) {
   return std::string(TARVIK_SOURCE_DIR) + "/examples/" + name;
