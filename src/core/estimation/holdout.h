@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "assessment_state.h"
@@ -9,6 +10,11 @@
 #include "data/data_table.h"
 
 namespace tarvik::estimation {
+
+// Titles of the hold-out chart (Chart2).
+inline constexpr std::string_view kHoldOutLeftAxisTitle = "Улов на усилие";
+inline constexpr std::string_view kHoldOutBottomAxisTitle = "Год";
+inline constexpr std::string_view kHoldOutOriginalTitle = "Исходные";  // Series12
 
 // The hold-out check of one variant.
 struct HoldOutVariant {

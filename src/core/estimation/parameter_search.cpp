@@ -54,6 +54,8 @@ TrackBarSetting TrackBar(double numerator, double range, std::string hint) {
 
 }  // namespace
 
+std::string TrimPositionHint(int position) { return std::to_string(position * 10); }
+
 SearchSettings ReadSearchSettings(const SearchTexts& t, char mark) {
   SearchSettings s;
   s.Start.r = ReadEdit(t.InitialR, mark, "Начальное значение r", "EditInitialR");
@@ -129,7 +131,7 @@ EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings&
     if (fit.Kind == ProductionModelKind::PellaTomlinson) fit.Exponent = current.p;
   }
   summary.Final = current;
-  summary.Memo = {"Расчёт окончен"};
+  summary.Memo = {std::string(kFinishedMemoLine)};
   if (options.OnMemo) options.OnMemo(summary.Memo);
   return summary;
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "assessment_state.h"
@@ -13,6 +14,15 @@
 #include "estimation/search_engine.h"
 
 namespace tarvik::estimation {
+
+// Text of the model-choice list cbb1 while it offers nothing yet.
+inline constexpr std::string_view kModelChoicePrompt = "Выбор модели";
+// The memo's line when a computation has ended.
+inline constexpr std::string_view kFinishedMemoLine = "Расчёт окончен";
+
+// Hint of the trimming track bar TrackBarMedWin at `position` (0 … 9): the
+// percentage of residuals cut off, position × 10 ("30" at 3).
+std::string TrimPositionHint(int position);
 
 // Texts of the nine edits of the group «Начальные условия», as typed (read
 // with the locale's decimal mark). The K texts are set by the suitability

@@ -33,6 +33,11 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
     throw Error("Для ретроспективного анализа нужно не менее " + std::to_string(kMinimumYears) +
                 " лет данных (в ряду " + std::to_string(n) + ")");
   }
+  if (state.MedianKeepCount == 0) {
+    // A series of 8 or more years never gives a keep count of 0: no search
+    // has run yet, and the objectives would have nothing to keep.
+    throw Error("Сначала выполните оценку параметров: число учитываемых остатков ещё не задано");
+  }
   const int firstYear = data::CellYear(table, 1);
   const model::ModelFit& fit = state.ModelFits[variant];
 

@@ -55,8 +55,9 @@ struct RetrospectiveResult {
 //   runs 6 … 10, d = k − 5: (FirstYear + g, C[g] / (q_k·E[g])) for
 //               g = 0 … n − d − 1, then (FirstYear + n − d − 1, 0).
 // The records of ModelFits are not changed. A bad text raises tarvik::Error
-// before the first run, so does a series shorter than 8 years or an unknown
-// variant; faults during a run raise it too (no curves are returned).
+// before the first run, so does a series shorter than 8 years, an unknown
+// variant or a keep count of 0 (no parameter search has run); faults during a
+// run raise it too (no curves are returned).
 RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTable& table,
                                      std::size_t variant, const SearchTexts& texts,
                                      char decimalMark, const RetrospectiveOptions& options);

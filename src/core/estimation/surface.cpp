@@ -253,6 +253,12 @@ std::string FormatGraph2Script(std::string_view directory) {
   return out;
 }
 
+SurfacePicture ToggleSurfacePicture(bool& showingMsyFmsy) {
+  showingMsyFmsy = !showingMsyFmsy;
+  if (showingMsyFmsy) return {"graph6.bmp", "r/K"};
+  return {"graph5.bmp", "MSY/FMSY"};
+}
+
 SurfaceFiles WriteSurfaceFiles(const std::filesystem::path& directory, const SurfaceGrids& grids) {
   const std::string matrix = FormatOutMatrix(grids);
   const std::string script = FormatGraph2Script(ScriptDirectory(directory));

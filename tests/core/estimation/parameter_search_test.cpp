@@ -347,6 +347,11 @@ TEST(EstimationDisplay, TrackBarWithEmptyRangeStaysAtZero) {
   EXPECT_EQ(d.TrackBarQ.Position, 50);
 }
 
+TEST(TrimPositionHint, IsThePercentageCutOff) {
+  EXPECT_EQ(TrimPositionHint(3), "30");
+  EXPECT_EQ(TrimPositionHint(0), "0");
+}
+
 TEST(TheoreticalCpue, SchaeferStepAtTheYearsOfItsRows) {
   data::CatchEffortSeries s;
   s.FirstYear = 2000;

@@ -151,6 +151,9 @@ TEST(RunRetrospective, RefusesBeforeSearching) {
   bad.MaxR = "один";
   EXPECT_THROW(RunRetrospective(c.state, c.table, 0, bad, '.', Short()), Error);
   EXPECT_THROW(RunRetrospective(c.state, c.table, 9, c.texts, '.', Short()), Error);
+  c.state.MedianKeepCount = 0;  // no search has run
+  EXPECT_THROW(RunRetrospective(c.state, c.table, 0, c.texts, '.', Short()), Error);
+  c.state.MedianKeepCount = 5;
   c.state.AnalysisSeries = testing::FishedStock(7);
   EXPECT_THROW(RunRetrospective(c.state, c.table, 0, c.texts, '.', Short()), Error);
   EXPECT_EQ(c.state.Random.Seed(), 0u);

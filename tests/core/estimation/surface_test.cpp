@@ -171,6 +171,16 @@ TEST(WriteSurfaceFiles, WritesBothFilesIntoTheDirectory) {
   EXPECT_THROW(WriteSurfaceFiles(dir / "missing", g), Error);
 }
 
+TEST(SurfacePicture, SwitchAlternatesBetweenTheTwoPictures) {
+  bool flag = false;
+  EXPECT_EQ(ToggleSurfacePicture(flag).Image, "graph6.bmp");
+  EXPECT_TRUE(flag);
+  const SurfacePicture second = ToggleSurfacePicture(flag);
+  EXPECT_EQ(second.Image, "graph5.bmp");
+  EXPECT_EQ(second.Caption, "MSY/FMSY");
+  EXPECT_EQ(ToggleSurfacePicture(flag).Caption, "r/K");
+}
+
 TEST(ScriptDirectory, AbsoluteWithoutTrailingSeparator) {
   const std::string d = ScriptDirectory("some/dir/");
   EXPECT_EQ(d.front(), '/');
