@@ -32,7 +32,9 @@ fs::path PathFromUtf8(const std::string& path) {
   return fs::path(std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
 }
 
-bool IsControlOrBlank(char ch) { return static_cast<unsigned char>(ch) <= 32; }
+bool IsControlOrBlank(char ch) {
+  return static_cast<unsigned char>(ch) <= 32;
+}
 
 bool IsBlankLine(std::string_view line) {
   for (char ch : line) {
@@ -125,9 +127,10 @@ DataFile ParseDataFile(std::string_view bytes, char decimalMark) {
   std::vector<std::string_view> lines = SplitLines(text);
   while (lines.size() > kHeaderLines && IsBlankLine(lines.back())) lines.pop_back();
   if (lines.size() <= kHeaderLines) {
-    throw Error("Файл данных должен содержать 23 строки описания и хотя бы одну строку данных "
-                "(с 24-й строки); строк в файле: " +
-                std::to_string(lines.size()));
+    throw Error(
+        "Файл данных должен содержать 23 строки описания и хотя бы одну строку данных "
+        "(с 24-й строки); строк в файле: " +
+        std::to_string(lines.size()));
   }
 
   DataFile file;
@@ -172,9 +175,9 @@ DataFile ParseDataFile(std::string_view bytes, char decimalMark) {
       const std::string& year = rows[r][DataTable::kYear];
       const std::optional<long long> value = TryParseInteger(year);
       if (!value || *value < 0 || *value > 65535) {
-        throw Error(FileCellError(lineNumber, DataTable::kYear,
-                                  "значение \"" + year +
-                                      "\" не является годом (целым числом 0 … 65535)"));
+        throw Error(
+            FileCellError(lineNumber, DataTable::kYear,
+                          "значение \"" + year + "\" не является годом (целым числом 0 … 65535)"));
       }
     }
     for (int column = DataTable::kCpue; column <= DataTable::kCatch; ++column) {
@@ -193,6 +196,7 @@ DataFile ParseDataFile(std::string_view bytes, char decimalMark) {
 DataFile ReadDataFile(const std::string& path, char decimalMark) {
   const fs::path p = PathFromUtf8(path);
   std::error_code ec;
+  if (fs::is_directory(p, ec)) throw Error("\"" + path + "\" — папка, а не файл данных");
   const std::uintmax_t size = fs::file_size(p, ec);
   if (!ec && size > kMaxFileBytes) {
     throw Error("Файл \"" + path + "\" слишком велик для файла данных (" + std::to_string(size) +
@@ -290,6 +294,13 @@ void WriteDataFile(const std::string& path, const DataDescription& description,
       fs::remove(temporary, ec);
       throw Error("Ошибка записи файла \"" + path + "\"; файл не сохранён");
     }
+  }
+  // The new file keeps the permissions of the one it replaces.
+  std::error_code statusError;
+  const fs::file_status old = fs::status(target, statusError);
+  if (!statusError && fs::is_regular_file(old)) {
+    std::error_code ignored;
+    fs::permissions(temporary, old.permissions(), ignored);
   }
   fs::rename(temporary, target, ec);
   if (ec) {

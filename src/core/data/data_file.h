@@ -16,8 +16,8 @@ struct DataDescription {
   std::string season;   // Edit3, «СЕЗОН»
   std::string area;     // Edit4, «РАЙОН»
   bool scientific = false;  // ComboBox1, «ДАННЫЕ»: "научные" (true) or "промысловые"
-  std::string source;       // Edit5, «ИСТОЧНИК»
-  std::string effortUnit;   // ComboBox2, unit of fishing effort (free text)
+  std::string source;         // Edit5, «ИСТОЧНИК»
+  std::string effortUnit;     // ComboBox2, unit of fishing effort (free text)
   int catchUnitExponent = 0;  // UpDown1: the catch is in 10^N tonnes, N = −6 … 5
 
   bool operator==(const DataDescription&) const = default;

@@ -15,19 +15,23 @@ std::string TooManyRowsMessage(std::size_t rows) {
          std::to_string(DataTable::kMaxDataRows) + " лет";
 }
 
-std::string ColumnName(int column) { return "\"" + TableHeader()[column] + "\""; }
+std::string ColumnName(int column) {
+  return "\"" + TableHeader()[column] + "\"";
+}
 
 }  // namespace
 
 const std::array<std::string, DataTable::kColumns>& TableHeader() {
   // С and Е of "U = С/Е" are Cyrillic (U+0421, U+0415); E and C of the other
   // two headers are Latin.
-  static const std::array<std::string, DataTable::kColumns> header = {
-      "Год", "U = \u0421/\u0415", "E (Усилие)", "C (Улов)"};
+  static const std::array<std::string, DataTable::kColumns> header = {"Год", "U = \u0421/\u0415",
+                                                                      "E (Усилие)", "C (Улов)"};
   return header;
 }
 
-DataTable::DataTable() : rows_(2) { rows_[0] = TableHeader(); }
+DataTable::DataTable() : rows_(2) {
+  rows_[0] = TableHeader();
+}
 
 DataTable DataTable::FromRows(const std::vector<std::array<std::string, kColumns>>& dataRows) {
   if (dataRows.size() > static_cast<std::size_t>(kMaxDataRows)) {

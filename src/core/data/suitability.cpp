@@ -32,10 +32,6 @@ double CurveStep(double baseStep, double eMin, double eMax) {
   return baseStep;
 }
 
-std::optional<double> ParseLabel(std::string_view text, char decimalMark) {
-  return TryParseDouble(text, decimalMark);
-}
-
 }  // namespace
 
 SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, char decimalMark,
@@ -87,8 +83,9 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
     sameCpue = sameCpue && U[k] == U[0];
   }
   if (sameEffort) {
-    throw Error("Усилие одинаково во все годы: зависимость улова на усилие от усилия оценить "
-                "нельзя (деление на ноль в линейной регрессии)");
+    throw Error(
+        "Усилие одинаково во все годы: зависимость улова на усилие от усилия оценить "
+        "нельзя (деление на ноль в линейной регрессии)");
   }
   if (sameCpue) {
     throw Error("Улов на усилие одинаков во все годы: коэффициент корреляции не определён");
@@ -144,7 +141,14 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
   double exponent = 0.0;
   for (int k = 1; k <= 100; ++k) {
     const double m = k / 10.0;
-    const double c = Correlation(E, PowerSeries(U, m));
+    double c = 0.0;
+    try {
+      c = Correlation(E, PowerSeries(U, m));
+    } catch (const Error& e) {
+      // U^m overflows or underflows to a constant for extreme CPUE values.
+      throw Error(std::string("Подбор показателя модели Пелла-Томлинсона, m = ") +
+                  FormatGeneral(m, decimalMark) + ": " + e.what());
+    }
     if (std::fabs(c) > std::fabs(best)) {
       best = c;
       exponent = m;
@@ -182,8 +186,8 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
   result.correlationSchaeferText = FormatGeneral(result.correlationSchaefer, decimalMark);
   result.correlationFoxText = FormatGeneral(result.correlationFox, decimalMark);
   result.correlationPTText = FormatGeneral(result.correlationPT, decimalMark);
-  result.positiveCorrelation = result.correlationSchaefer > 0.0 || result.correlationFox > 0.0 ||
-                               result.correlationPT > 0.0;
+  result.positiveCorrelation =
+      result.correlationSchaefer > 0.0 || result.correlationFox > 0.0 || result.correlationPT > 0.0;
 
   // Everything computed: hand it over to the state.
   state.AnalysisSeries = std::move(series);
@@ -197,7 +201,7 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
 bool HasPositiveCorrelation(std::string_view schaeferText, std::string_view foxText,
                             std::string_view ptText, char decimalMark) {
   for (std::string_view text : {schaeferText, foxText, ptText}) {
-    const std::optional<double> value = ParseLabel(text, decimalMark);
+    const std::optional<double> value = TryParseDouble(text, decimalMark);
     if (value && *value > 0.0) return true;
   }
   return false;

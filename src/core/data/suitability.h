@@ -47,8 +47,8 @@ struct SuitabilityResult {
   std::string correlationFoxText;       // LabelCorrelFox
   std::string correlationPTText;        // LabelCorrelPT
 
-  double ptExponent = 0.0;      // m of the strongest |correlation|, 0.1 … 10, 0 if all are 0
-  std::string ptExponentHint;   // hint of Label12: m in the general format
+  double ptExponent = 0.0;     // m of the strongest |correlation|, 0.1 … 10, 0 if all are 0
+  std::string ptExponentHint;  // hint of Label12: m in the general format
 
   PointList scatter;        // LineSeries1: (E, U) of every year
   PointList schaeferCurve;  // (Emax, ·) and (Emin, ·) of the line U = a·E + b
@@ -56,6 +56,8 @@ struct SuitabilityResult {
   PointList ptCurve;        // (a·E + b)^(1/m) every 0.2; empty when m = 0
 
   bool positiveCorrelation = false;  // some coefficient > 0: the message is due
+
+  std::string bottomAxisTitle = "Усилие";  // of Chart2, whose legend is hidden
 };
 
 // The model-suitability check on table rows 1 … n, n = data rows − heldOutYears:
@@ -85,10 +87,10 @@ struct TabSheet2Inputs {
   std::string correlSchaeferText{kNoCorrelationYet};
   std::string correlFoxText{kNoCorrelationYet};
   std::string correlPTText{kNoCorrelationYet};
-  bool holdOutChecked = false;   // CheckBox4 "Выбор модели"
-  int spinValue = 2;             // SpinEdit1 "Количество отсекаемых лет"
+  bool holdOutChecked = false;       // CheckBox4 "Выбор модели"
+  int spinValue = 2;                 // SpinEdit1 "Количество отсекаемых лет"
   std::string initialRText = "0.5";  // EditInitialR
-  int medianWindowPosition = 0;  // TrackBarMedWin
+  int medianWindowPosition = 0;      // TrackBarMedWin
 };
 
 // What the estimation page does when it is shown.

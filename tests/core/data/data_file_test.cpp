@@ -50,23 +50,26 @@ DataTable Table(int n) {
 }
 
 // The 23 description lines in UTF-8, LF-separated, for hand-made files.
-std::string HeaderLines(const std::string& line15 = "промысловые", const std::string& line21 = "0") {
+std::string HeaderLines(const std::string& line15 = "промысловые",
+                        const std::string& line21 = "0") {
   return "-------------СПРАВКА-------------------\nВИД\nТреска\n\nЗАПАС\nБаренцево море\n\n"
          "СЕЗОН\nГод\n\nРАЙОН\nI\n\nДАННЫЕ\n" +
-         line15 + "\n\nИСТОЧНИК\nПИНРО\n---------------РАЗМЕРНОСТЬ---------------\n"
-                  "Судосутки промысла\n" +
+         line15 +
+         "\n\nИСТОЧНИК\nПИНРО\n---------------РАЗМЕРНОСТЬ---------------\n"
+         "Судосутки промысла\n" +
          line21 + "\n----------------------------------------\nГОД\tУЛОВ НА УСИЛИЕ\tУСИЛИЕ\tУЛОВ\n";
 }
 
-std::string Cp1251(const std::string& utf8) { return *Utf8ToCp1251(utf8); }
+std::string Cp1251(const std::string& utf8) {
+  return *Utf8ToCp1251(utf8);
+}
 
 class TempDir : public ::testing::Test {
  protected:
   void SetUp() override {
     dir = fs::temp_directory_path() /
-          ("tarvik_data_file_" + std::string(::testing::UnitTest::GetInstance()
-                                                 ->current_test_info()
-                                                 ->name()));
+          ("tarvik_data_file_" +
+           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
@@ -102,8 +105,8 @@ TEST(FormatDataFile, TwentyThreePlusNLinesInWindows1251WithCrLf) {
   EXPECT_EQ(crlf, 23u + n);
   EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
   // "СПРАВКА" in Windows-1251: D1 CF D0 C0 C2 CA C0, after 13 dashes.
-  EXPECT_EQ(bytes.substr(0, 22), std::string(13, '-') + "\xD1\xCF\xD0\xC0\xC2\xCA\xC0" +
-                                     std::string(2, '-'));
+  EXPECT_EQ(bytes.substr(0, 22),
+            std::string(13, '-') + "\xD1\xCF\xD0\xC0\xC2\xCA\xC0" + std::string(2, '-'));
   // Line 23: "ГОД" C3 CE C4, "УСИЛИЕ" D3 D1 C8 CB C8 C5, "УЛОВ" D3 CB CE C2.
   EXPECT_NE(bytes.find("\r\n\xC3\xCE\xC4\t"), std::string::npos);
   EXPECT_NE(bytes.find("\t\xD3\xD1\xC8\xCB\xC8\xC5\t\xD3\xCB\xCE\xC2\r\n"), std::string::npos);
@@ -145,8 +148,9 @@ TEST(FormatDataFile, RefusesTextsTheFileCannotHold) {
             std::string::npos);
   DataTable table = Table(2);
   table.SetCell(2, 2, "1\t2");
-  EXPECT_NE(ErrorOf([&] { FormatDataFile(Description(), table); })
-                .find("Строка 2, столбец \"E (Усилие)\""),
+  EXPECT_NE(ErrorOf([&] {
+              FormatDataFile(Description(), table);
+            }).find("Строка 2, столбец \"E (Усилие)\""),
             std::string::npos);
   table = Table(1);
   table.SetRowCount(1);
@@ -195,8 +199,10 @@ TEST(ParseDataFile, DecimalMarksAreNormalisedToTheLocale) {
 }
 
 TEST(ParseDataFile, OnlyLowerCaseNauchnyeMeansScientific) {
-  EXPECT_TRUE(ParseDataFile(HeaderLines("научные") + "1995\t1\t2\t3\n", '.').description.scientific);
-  EXPECT_FALSE(ParseDataFile(HeaderLines("Научные") + "1995\t1\t2\t3\n", '.').description.scientific);
+  EXPECT_TRUE(
+      ParseDataFile(HeaderLines("научные") + "1995\t1\t2\t3\n", '.').description.scientific);
+  EXPECT_FALSE(
+      ParseDataFile(HeaderLines("Научные") + "1995\t1\t2\t3\n", '.').description.scientific);
   EXPECT_FALSE(
       ParseDataFile(HeaderLines("промысловые") + "1995\t1\t2\t3\n", '.').description.scientific);
 }
@@ -210,8 +216,9 @@ TEST(ParseDataFile, CatchUnitExponentFromLine21) {
             -2);
   EXPECT_EQ(ErrorOf([&] { ParseDataFile(HeaderLines("научные", "3.5") + "1995\t1\t2\t3\n", '.'); }),
             "Файл данных, строка 21: показатель единицы улова \"3.5\" не является целым числом");
-  EXPECT_NE(ErrorOf([&] { ParseDataFile(HeaderLines("научные", "9") + "1995\t1\t2\t3\n", '.'); })
-                .find("строка 21"),
+  EXPECT_NE(ErrorOf([&] {
+              ParseDataFile(HeaderLines("научные", "9") + "1995\t1\t2\t3\n", '.');
+            }).find("строка 21"),
             std::string::npos);
 }
 
@@ -237,10 +244,12 @@ TEST(ParseDataFile, Utf8FilesFromModernEditorsAreRecognised) {
 }
 
 TEST(ParseDataFile, EmptyLinesAtTheEndAreIgnoredInTheMiddleRefused) {
-  const DataFile file = ParseDataFile(HeaderLines() + "1995\t1\t2\t3\n1996\t1\t2\t3\n\n\r\n  \n", '.');
+  const DataFile file =
+      ParseDataFile(HeaderLines() + "1995\t1\t2\t3\n1996\t1\t2\t3\n\n\r\n  \n", '.');
   EXPECT_EQ(file.table.DataRowCount(), 2);
-  EXPECT_EQ(ErrorOf([&] { ParseDataFile(HeaderLines() + "1995\t1\t2\t3\n\n1997\t1\t2\t3\n", '.'); }),
-            "Файл данных, строка 25: пустая строка среди данных");
+  EXPECT_EQ(
+      ErrorOf([&] { ParseDataFile(HeaderLines() + "1995\t1\t2\t3\n\n1997\t1\t2\t3\n", '.'); }),
+      "Файл данных, строка 25: пустая строка среди данных");
 }
 
 TEST(ParseDataFile, ShortLinesBadCellsAndShortFilesAreRefusedNamingTheLine) {
@@ -250,8 +259,9 @@ TEST(ParseDataFile, ShortLinesBadCellsAndShortFilesAreRefusedNamingTheLine) {
             "Файл данных, строка 25, столбец \"E (Усилие)\": значение \"2x\" не является числом");
   EXPECT_EQ(ErrorOf([&] { ParseDataFile(HeaderLines() + "1995\t1\t2\t\n", '.'); }),
             "Файл данных, строка 24, столбец \"C (Улов)\": значение \"\" не является числом");
-  EXPECT_NE(ErrorOf([&] { ParseDataFile(HeaderLines() + "г1995\t1\t2\t3\n", '.'); })
-                .find("строка 24, столбец \"Год\""),
+  EXPECT_NE(ErrorOf([&] {
+              ParseDataFile(HeaderLines() + "г1995\t1\t2\t3\n", '.');
+            }).find("строка 24, столбец \"Год\""),
             std::string::npos);
   EXPECT_NE(ErrorOf([&] { ParseDataFile(HeaderLines(), '.'); }).find("строк в файле: 23"),
             std::string::npos);
@@ -318,6 +328,17 @@ TEST_F(TempDir, AFailedSaveLeavesThePreviousFileUntouched) {
 TEST_F(TempDir, ReadingAMissingFileRaisesNamingThePath) {
   const std::string path = Path("absent.txt");
   EXPECT_NE(ErrorOf([&] { ReadDataFile(path, '.'); }).find(path), std::string::npos);
+  EXPECT_THROW(ReadDataFile(dir.string(), '.'), Error);
+}
+
+TEST_F(TempDir, SavingKeepsThePermissionsOfTheReplacedFile) {
+  const std::string path = Path("data.txt");
+  WriteDataFile(path, Description(), Table(1));
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  WriteDataFile(path, Description(), Table(2));
+  EXPECT_EQ(fs::status(path).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(Slurp(path), FormatDataFile(Description(), Table(2)));
 }
 
 TEST_F(TempDir, ReadsLfOnlyUtf8Files) {

@@ -171,8 +171,9 @@ TEST_F(Paste, ALastLineWithoutLineEndIsKept) {
 }
 
 TEST_F(Paste, ALineOfTwoFieldsIsRefusedNamingTheLine) {
-  EXPECT_EQ(ErrorOf([&] { PasteClipboardRows(table, "2001\t1\t2\t3\r\n2002\t7\r\n", ',', series); }),
-            "Строка 2: полей 2, нужно 4 (год, U, E, C) через табуляцию; таблица не изменена");
+  EXPECT_EQ(
+      ErrorOf([&] { PasteClipboardRows(table, "2001\t1\t2\t3\r\n2002\t7\r\n", ',', series); }),
+      "Строка 2: полей 2, нужно 4 (год, U, E, C) через табуляцию; таблица не изменена");
   ExpectUnchanged();
 }
 
@@ -198,7 +199,9 @@ TEST_F(Paste, EmptyLinesAtTheEndAreIgnoredAnEmptyLineInTheMiddleIsRefused) {
 
   table = ThreeYears();
   series = RebuildLoadedSeries(table, ',');
-  EXPECT_EQ(ErrorOf([&] { PasteClipboardRows(table, "2001\t1\t2\t3\r\n\r\n2003\t1\t2\t3", ',', series); }),
+  EXPECT_EQ(ErrorOf([&] {
+              PasteClipboardRows(table, "2001\t1\t2\t3\r\n\r\n2003\t1\t2\t3", ',', series);
+            }),
             "Строка 2: полей 1, нужно 4 (год, U, E, C) через табуляцию; таблица не изменена");
   ExpectUnchanged();
 }

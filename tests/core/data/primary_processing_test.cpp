@@ -103,7 +103,7 @@ TEST(ExploratoryPlots, ACellThatDoesNotConvertStopsThePlot) {
   DataTable table = Unordered();
   table.SetCell(0, 3, "1996г");
   EXPECT_THROW(PlotCpueOverTime(table, ','), Error);
-  EXPECT_NO_THROW(PlotCpueOverEffort(table, ','));  // the year is not read there
+  EXPECT_NO_THROW(PlotCpueOverEffort(table, ','));            // the year is not read there
   EXPECT_THROW(PlotCpueOverEffort(Unordered(), '.'), Error);  // "1,5" in a point locale
 }
 

@@ -36,9 +36,15 @@ DataTable Table(int n, const std::function<double(double)>& cpue,
   return DataTable::FromRows(rows);
 }
 
-double Falling(double e) { return 12.0 - 0.05 * e; }
-double Rising(double e) { return 1.0 + 0.05 * e; }
-double CatchOfYear(int i) { return 100.0 + i; }
+double Falling(double e) {
+  return 12.0 - 0.05 * e;
+}
+double Rising(double e) {
+  return 1.0 + 0.05 * e;
+}
+double CatchOfYear(int i) {
+  return 100.0 + i;
+}
 
 // The state with the nine variants of the results panel: kinds in blocks of three.
 AssessmentState StateWithFits() {
@@ -128,8 +134,8 @@ TEST(SuitabilityCheck, ChartPointsOfScatterAndCurves) {
 
 TEST(SuitabilityCheck, KStartValueAndBoundsFromTheLargestCatchInTheLocaleFormat) {
   AssessmentState state;
-  const DataTable table =
-      Table(10, Falling, [](int i) { return i == 4 ? 1234.5 : 100.0; }, ',');
+  const DataTable table = Table(
+      10, Falling, [](int i) { return i == 4 ? 1234.5 : 100.0; }, ',');
   const SuitabilityResult r = SuitabilityCheck(table, 0, ',', state);
   EXPECT_EQ(r.initialKText, "1234,5");
   EXPECT_EQ(r.minKText, "1234,5");
@@ -217,6 +223,23 @@ TEST(SuitabilityCheck, AllCorrelationsZeroLeaveTheExponentAtZeroWithoutACurve) {
   EXPECT_EQ(state.ModelFits[8].Exponent, 0.0);
 }
 
+TEST(SuitabilityCheck, ThePellaTomlinsonCurveEndsAtTheSmallestCpueWhereItsLineTurnsNegative) {
+  AssessmentState state;
+  // U = 9, 1, 3, 4 over E = 1 … 4: the strongest coefficient is at m = 9.5, and
+  // the fitted line of U^9.5 (dominated by 9^9.5) falls below zero before
+  // E = 4, where (a·E + b)^(1/9.5) has no real value.
+  const DataTable table = DataTable::FromRows({{"2001", "9", "1", "1"},
+                                               {"2002", "1", "2", "1"},
+                                               {"2003", "3", "3", "1"},
+                                               {"2004", "4", "4", "1"}});
+  const SuitabilityResult r = SuitabilityCheck(table, 0, '.', state);
+  EXPECT_EQ(r.ptExponent, 9.5);
+  ASSERT_GE(r.ptCurve.size(), 2u);
+  EXPECT_LT(r.ptCurve.back().x, 3.5);
+  EXPECT_EQ(r.ptCurve.back().y, 1.0);  // the smallest U of the scatter
+  for (std::size_t k = 0; k + 1 < r.ptCurve.size(); ++k) EXPECT_GT(r.ptCurve[k].y, 0.0);
+}
+
 TEST(SuitabilityCheck, WideEffortRangesKeepTheCurvesToABoundedNumberOfPoints) {
   AssessmentState state;
   // Effort in hours: 1e5 … 1e6; one point per 0.1 would be nine million points.
@@ -271,6 +294,16 @@ TEST(SuitabilityCheck, RefusesBadInputAndLeavesTheStateUnchanged) {
             "Строка 5, столбец \"E (Усилие)\": значение \"50x\" не является числом");
   EXPECT_THROW(SuitabilityCheck(good, 0, ',', state), Error);  // "11.5" in a comma locale
   expectUnchanged();
+}
+
+TEST(SuitabilityCheck, AnOverflowInTheExponentScanIsReportedWithItsExponent) {
+  AssessmentState state;
+  // (3e40)^m overflows a double from m = 7.7 on.
+  const DataTable table = DataTable::FromRows(
+      {{"2001", "3e40", "1", "1"}, {"2002", "2e40", "2", "1"}, {"2003", "1e40", "3", "1"}});
+  const std::string message = ErrorOf([&] { SuitabilityCheck(table, 0, '.', state); });
+  EXPECT_EQ(message.find("Подбор показателя модели Пелла-Томлинсона, m = "), 0u) << message;
+  EXPECT_TRUE(state.AnalysisSeries.empty());
 }
 
 TEST(SuitabilityCheck, EqualEffortEverywhereIsReportedNotDividedBy) {
@@ -354,7 +387,8 @@ TEST(TabSheet2Show, TheCheckHoldsOutTheSpinValueWhenTheBoxIsTicked) {
   EXPECT_EQ(state.AnalysisSeries.size(), 17u);
 
   inputs.spinValue = 2;  // a smaller table keeps the spin's value
-  const TabSheet2Decision small = TabSheet2Show(Table(10, Falling, CatchOfYear), inputs, '.', state);
+  const TabSheet2Decision small =
+      TabSheet2Show(Table(10, Falling, CatchOfYear), inputs, '.', state);
   EXPECT_EQ(small.heldOutYears, 2);
   EXPECT_EQ(state.AnalysisSeries.size(), 8u);
 }
