@@ -32,10 +32,6 @@ double CurveStep(double baseStep, double eMin, double eMax) {
   return baseStep;
 }
 
-std::optional<double> ParseLabel(std::string_view text, char decimalMark) {
-  return TryParseDouble(text, decimalMark);
-}
-
 }  // namespace
 
 SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, char decimalMark,
@@ -205,7 +201,7 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
 bool HasPositiveCorrelation(std::string_view schaeferText, std::string_view foxText,
                             std::string_view ptText, char decimalMark) {
   for (std::string_view text : {schaeferText, foxText, ptText}) {
-    const std::optional<double> value = ParseLabel(text, decimalMark);
+    const std::optional<double> value = TryParseDouble(text, decimalMark);
     if (value && *value > 0.0) return true;
   }
   return false;

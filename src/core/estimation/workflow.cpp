@@ -56,8 +56,10 @@ FreshStart RunFreshStartEstimation(AssessmentState& state, const FreshStartReque
 
   if (request.HoldOutYears > 0) {
     if (!run.PageShow.enableHoldOut) {
-      throw Error("Выбор модели по отсечённым годам возможен только для рядов не короче 15 лет "
-                  "(в таблице " + std::to_string(table.DataRowCount()) + ")");
+      throw Error(
+          "Выбор модели по отсечённым годам возможен только для рядов не короче 15 лет "
+          "(в таблице " +
+          std::to_string(table.DataRowCount()) + ")");
     }
     if (request.HoldOutYears < 2 || request.HoldOutYears > run.PageShow.spinMaximum) {
       throw Error("Количество отсекаемых лет должно быть от 2 до " +

@@ -16,8 +16,8 @@ namespace tarvik::estimation {
 
 // What a user does from a fresh start up to «Оценка параметров», as settings.
 struct FreshStartRequest {
-  std::string DataFile;        // path (UTF-8)
-  char DecimalMark = '.';      // the locale's decimal mark
+  std::string DataFile;          // path (UTF-8)
+  char DecimalMark = '.';        // the locale's decimal mark
   std::string CutOffList = "4";  // Edit11
   int TrimPosition = 0;          // TrackBarMedWin, 0 … 9
   // ModelFits indices left ticked; nothing = all.
@@ -31,10 +31,10 @@ struct FreshStartRequest {
 };
 
 struct FreshStart {
-  data::DataFile File;                // what «Открыть» read
-  data::TabSheet2Decision PageShow;   // the first showing of the estimation page
-  data::SuitabilityResult Check;      // the check whose series the search ran on
-  EstimationRequest Request;          // the texts and settings of the click
+  data::DataFile File;               // what «Открыть» read
+  data::TabSheet2Decision PageShow;  // the first showing of the estimation page
+  data::SuitabilityResult Check;     // the check whose series the search ran on
+  EstimationRequest Request;         // the texts and settings of the click
   EstimationOutcome Estimation;
 };
 
