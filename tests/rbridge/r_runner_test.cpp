@@ -133,9 +133,9 @@ TEST(RunRScript, GraphScriptDrawsFourPicturesInAFolderWithABlankAndAQuote) {
   for (const auto& picture : rules::kOptimisationPictures) {
     EXPECT_EQ(BmpSize(folder.path() / picture), std::make_pair(250, 193)) << picture;
   }
-  // R's log lies beside the script; the titles reached R as Cyrillic text
-  // (the log echoes the script, whose escapes R keeps as written).
+  // R's log lies beside the script and R left no workspace file there.
   EXPECT_TRUE(fs::exists(folder.path() / "Graph.Rout"));
+  EXPECT_FALSE(fs::exists(folder.path() / ".RData"));
   EXPECT_LT(seconds.count(), 60.0);
 }
 
