@@ -179,7 +179,7 @@ struct alignas(64) Trial {
 };
 
 constexpr std::size_t kChunk = 64;                // trials a thread takes at a time
-constexpr std::size_t kCapacity = 4 * kMaxBatch;  // ring of trials drawn ahead (power of 2)
+constexpr std::size_t kCapacity = 2 * kMaxBatch;  // ring of trials drawn ahead (power of 2)
 
 class ParallelSearch {
  public:
