@@ -153,6 +153,30 @@ ObjectiveEvaluator::RejectionLimit ObjectiveEvaluator::LimitFor(double best) con
       break;
   }
   l.usable = std::isfinite(l.limit);
+  for (std::size_t i = 0; i < residualCount_; ++i) l.order[i] = static_cast<std::uint8_t>(i);
+  return l;
+}
+
+ObjectiveEvaluator::RejectionLimit ObjectiveEvaluator::LimitFor(double best, double r, double K,
+                                                                double q, double p) const noexcept {
+  RejectionLimit l = LimitFor(best);
+  if (!l.usable || !(q != 0.0 && K != 0.0)) return l;
+  alignas(64) double a[kMax];
+  bool ok = false;
+  switch (kind_) {
+    case ProductionModelKind::Schaefer:
+      ok = Residuals<ProductionModelKind::Schaefer>(r, K, q, p, a);
+      break;
+    case ProductionModelKind::Fox:
+      ok = Residuals<ProductionModelKind::Fox>(r, K, q, p, a);
+      break;
+    case ProductionModelKind::PellaTomlinson:
+      ok = Residuals<ProductionModelKind::PellaTomlinson>(r, K, q, p, a);
+      break;
+  }
+  if (!ok) return l;
+  std::stable_sort(l.order.begin(), l.order.begin() + static_cast<std::ptrdiff_t>(residualCount_),
+                   [&a](std::uint8_t x, std::uint8_t y) { return a[x] > a[y]; });
   return l;
 }
 
@@ -188,13 +212,15 @@ bool ObjectiveEvaluator::FaultFree(double r, double K, double q, double p) const
 
 template <ProductionModelKind Kind, ObjectiveKind Objective>
 ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareWith(double r, double K, double q, double p,
-                                                            double limit,
+                                                            const RejectionLimit& rejection,
                                                             double& value) const noexcept {
   const double twoQ = 2.0 * q;
   const std::size_t N = residualCount_;
+  const double limit = rejection.limit;
   alignas(64) double a[kMax];
   double running = 0.0;
-  for (std::size_t i = 0; i < N; ++i) {
+  for (std::size_t k = 0; k < N; ++k) {
+    const std::size_t i = rejection.order[k];
     const double S = sum_[i];
     const double x = (S / twoQ) / K;
     double g;
@@ -209,7 +235,7 @@ ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareWith(double r, double K, 
     }
     const double predicted = before_[i] + r * g * S - twoQ * catch_[i];
     const double e = std::fabs(observed_[i] - predicted);
-    a[i] = e;
+    a[k] = e;
     if constexpr (Objective == ObjectiveKind::SumOfSquares) {
       running += e * e;
     } else if constexpr (Objective == ObjectiveKind::Median) {
@@ -227,7 +253,7 @@ ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareWith(double r, double K, 
 
 template <ProductionModelKind Kind>
 ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareKind(double r, double K, double q, double p,
-                                                            double limit,
+                                                            const RejectionLimit& limit,
                                                             double& value) const noexcept {
   if (!FaultFree<Kind>(r, K, q, p)) {
     return TryEvaluate(r, K, q, p, value) ? Verdict::Value : Verdict::Fallback;
@@ -249,11 +275,11 @@ ObjectiveEvaluator::Verdict ObjectiveEvaluator::Compare(double r, double K, doub
   if (limit.usable) {
     switch (kind_) {
       case ProductionModelKind::Schaefer:
-        return CompareKind<ProductionModelKind::Schaefer>(r, K, q, p, limit.limit, value);
+        return CompareKind<ProductionModelKind::Schaefer>(r, K, q, p, limit, value);
       case ProductionModelKind::Fox:
-        return CompareKind<ProductionModelKind::Fox>(r, K, q, p, limit.limit, value);
+        return CompareKind<ProductionModelKind::Fox>(r, K, q, p, limit, value);
       case ProductionModelKind::PellaTomlinson:
-        return CompareKind<ProductionModelKind::PellaTomlinson>(r, K, q, p, limit.limit, value);
+        return CompareKind<ProductionModelKind::PellaTomlinson>(r, K, q, p, limit, value);
     }
   }
   return TryEvaluate(r, K, q, p, value) ? Verdict::Value : Verdict::Fallback;

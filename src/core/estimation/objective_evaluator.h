@@ -34,6 +34,9 @@ class ObjectiveEvaluator {
   struct RejectionLimit {
     bool usable = false;
     double limit = 0.0;  // on the running sum of the objective's terms
+    // Order in which the residuals are computed: largest residual of the
+    // best point first, so that a trial near it is rejected early.
+    std::array<std::uint8_t, 256> order{};
   };
 
   // U and C of equal length n (3 … 255 years; a series outside that range
@@ -56,8 +59,12 @@ class ObjectiveEvaluator {
   // tarvik::Error on a fault).
   double Evaluate(double r, double K, double q, double p) const;
 
-  // The limit for the best value so far.
+  // The limit for the best value so far, computing the residuals in year
+  // order.
   RejectionLimit LimitFor(double best) const noexcept;
+  // The same, computing first the residuals that are largest at the best
+  // point (r, K, q, p).
+  RejectionLimit LimitFor(double best, double r, double K, double q, double p) const noexcept;
 
   // Judges a trial against the best value whose limit is given. When every
   // residual is kept, the objective is a monotone function of a sum of
@@ -86,10 +93,10 @@ class ObjectiveEvaluator {
   template <model::ProductionModelKind Kind>
   bool FaultFree(double r, double K, double q, double p) const noexcept;
   template <model::ProductionModelKind Kind, model::ObjectiveKind Objective>
-  Verdict CompareWith(double r, double K, double q, double p, double limit,
+  Verdict CompareWith(double r, double K, double q, double p, const RejectionLimit& limit,
                       double& value) const noexcept;
   template <model::ProductionModelKind Kind>
-  Verdict CompareKind(double r, double K, double q, double p, double limit,
+  Verdict CompareKind(double r, double K, double q, double p, const RejectionLimit& limit,
                       double& value) const noexcept;
   double TrimmedOfSorted(double* a) const noexcept;
 

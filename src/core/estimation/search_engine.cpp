@@ -77,6 +77,11 @@ double Evaluate(const ObjectiveEvaluator& evaluator, const ParameterPoint& x, bo
   return evaluator.Evaluate(x.r, x.K, x.q, x.p);
 }
 
+ObjectiveEvaluator::RejectionLimit LimitAt(const ObjectiveEvaluator& evaluator,
+                                           const SearchOutcome& best) {
+  return evaluator.LimitFor(best.Objective, best.Best.r, best.Best.K, best.Best.q, best.Best.p);
+}
+
 // ---------------------------------------------------------------------------
 // The plain loop, exactly as the search is written.
 
@@ -93,7 +98,7 @@ class SequentialSearch {
     out.Objective = Evaluate(evaluator_, start, options_.ReferenceEvaluator);
     out.Evaluations = 1;
     LogPoint logs = LogsOf(out.Best, pt);
-    ObjectiveEvaluator::RejectionLimit limit = evaluator_.LimitFor(out.Objective);
+    ObjectiveEvaluator::RejectionLimit limit = LimitAt(evaluator_, out);
     int failures = 0;
     while (failures < options_.MaxFailures) {
       ++failures;
@@ -129,7 +134,7 @@ class SequentialSearch {
         out.Best = trial;
         ++out.Improvements;
         logs = LogsOf(out.Best, pt);
-        limit = evaluator_.LimitFor(out.Objective);
+        limit = LimitAt(evaluator_, out);
         failures = 0;
       }
       if (failures % kCheckpointPeriod == 0 && options_.OnCheckpoint) {
@@ -174,7 +179,7 @@ struct alignas(64) Trial {
 };
 
 constexpr std::size_t kChunk = 64;                // trials a thread takes at a time
-constexpr std::size_t kCapacity = 4 * kMaxBatch;  // ring of trials drawn ahead (power of 2)
+constexpr std::size_t kCapacity = 2 * kMaxBatch;  // ring of trials drawn ahead (power of 2)
 
 class ParallelSearch {
  public:
@@ -199,7 +204,7 @@ class ParallelSearch {
     out.Evaluations = 1;
     best_ = start;
     logs_ = LogsOf(best_, pt_);
-    limit_ = evaluator_.LimitFor(out.Objective);
+    limit_ = LimitAt(evaluator_, out);
     StartWorkers();
     std::uint32_t judgedSeed = random_.Seed();
     try {
@@ -234,7 +239,7 @@ class ParallelSearch {
             ++out.Improvements;
             best_ = trial.point;
             logs_ = LogsOf(best_, pt_);
-            limit_ = evaluator_.LimitFor(out.Objective);
+            limit_ = LimitAt(evaluator_, out);
             failures = 0;
             improved = true;
           }

@@ -55,6 +55,15 @@ struct FreshStart {
 FreshStart RunFreshStartEstimation(AssessmentState& state, const FreshStartRequest& request,
                                    const SearchOptions& options);
 
+// The series a click on «Оценка параметров» needs: the table without its last
+// `heldOutYears` years (0 when the hold-out box is unticked). When
+// state.AnalysisSeries does not have that length, the suitability check runs
+// again with those years held out, and its result (new K texts, correlations,
+// exponent) is returned for the page to show; otherwise nothing happens.
+std::optional<data::SuitabilityResult> MatchAnalysisSeries(AssessmentState& state,
+                                                           const data::DataTable& table,
+                                                           int heldOutYears, char decimalMark);
+
 struct ModelChoiceOutcome {
   std::size_t Index = 0;  // the chosen ModelFits index, the one active variant
   // With the hold-out box ticked: the search once more for the chosen variant

@@ -131,6 +131,19 @@ TEST(FreshStart, HoldOutNeedsALongEnoughTable) {
   std::filesystem::remove(path);
 }
 
+TEST(MatchAnalysisSeries, RerunsTheCheckOnlyWhenTheHeldOutYearsChange) {
+  AssessmentState state;
+  const data::DataFile file = data::ReadDataFile(Example(kSimulated), '.');
+  EXPECT_TRUE(MatchAnalysisSeries(state, file.table, 0, '.'));  // no series yet
+  EXPECT_EQ(state.AnalysisSeries.size(), 30u);
+  EXPECT_FALSE(MatchAnalysisSeries(state, file.table, 0, '.'));
+  const auto check = MatchAnalysisSeries(state, file.table, 3, '.');
+  ASSERT_TRUE(check);
+  EXPECT_EQ(check->years, 27);
+  EXPECT_EQ(state.AnalysisSeries.size(), 27u);
+  EXPECT_FALSE(MatchAnalysisSeries(state, file.table, 3, '.'));
+}
+
 TEST(ModelChoice, WithHoldOutRefitsTheChosenVariantOnTheWholeSeries) {
   AssessmentState state;
   FreshStartRequest request = Request(kSimulated);
