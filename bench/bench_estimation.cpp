@@ -42,9 +42,8 @@ const Example& Yellowfin() {
   static const Example example = [] {
     Example e;
     estimation::BuildModelFits(e.state, "4");
-    e.file = data::ReadDataFile(std::string(TARVIK_SOURCE_DIR) +
-                                    "/examples/yellowfin_epo_1934_1955.txt",
-                                '.');
+    e.file = data::ReadDataFile(
+        std::string(TARVIK_SOURCE_DIR) + "/examples/yellowfin_epo_1934_1955.txt", '.');
     const data::SuitabilityResult check = data::SuitabilityCheck(e.file.table, 0, '.', e.state);
     estimation::SearchTexts texts;
     texts.InitialK = check.initialKText;
@@ -104,8 +103,8 @@ std::vector<model::ModelFit> NaiveEstimate(AssessmentState& state,
   const std::uint8_t keep = model::KeepCountFor(state.AnalysisSeries.size(), 0);
   for (model::ModelFit& fit : state.ModelFits) {
     const bool pt = fit.Kind == ProductionModelKind::PellaTomlinson;
-    double best = NaiveObjective(state.AnalysisSeries, fit.Objective, fit.Kind, x.r, x.K, x.q, x.p,
-                                 keep);
+    double best =
+        NaiveObjective(state.AnalysisSeries, fit.Objective, fit.Kind, x.r, x.K, x.q, x.p, keep);
     int failures = 0;
     while (failures < 1000000) {
       ++failures;
@@ -123,8 +122,8 @@ std::vector<model::ModelFit> NaiveEstimate(AssessmentState& state,
       if (K > b.MaxK) K = b.MaxK;
       if (q < b.MinQ) q = b.MinQ;
       if (q > b.MaxQ) q = b.MaxQ;
-      const double f = NaiveObjective(state.AnalysisSeries, fit.Objective, fit.Kind, r, K, q, p,
-                                      keep);
+      const double f =
+          NaiveObjective(state.AnalysisSeries, fit.Objective, fit.Kind, r, K, q, p, keep);
       if (f < best) {
         best = f;
         x = {r, K, q, pt ? p : x.p};
@@ -140,7 +139,9 @@ std::vector<model::ModelFit> NaiveEstimate(AssessmentState& state,
   return state.ModelFits;
 }
 
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameBits(double a, double b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 // ---------------------------------------------------------------------------
 

@@ -80,7 +80,8 @@ void AddEstimateOptions(CLI::App& sub, EstimateOptions& o) {
       ->default_val("4");
   sub.add_option("--variants", o.Variants,
                  "Номера отмеченных вариантов через запятую (по умолчанию все)");
-  sub.add_option("--start", o.Start, "Начальные значения r,K,q (пустое поле оставляет значение страницы)");
+  sub.add_option("--start", o.Start,
+                 "Начальные значения r,K,q (пустое поле оставляет значение страницы)");
   sub.add_option("--bounds", o.Bounds, "Границы rmin,rmax,Kmin,Kmax,qmin,qmax");
   sub.add_option("--holdout", o.HoldOut, "Выбор модели по N отсечённым последним годам");
   sub.add_option("--threads", o.Threads, "Число потоков поиска (0 — все ядра)")->default_val(0);
@@ -143,7 +144,9 @@ Json EstimateJson(const AssessmentState& state, const FreshStart& run, const Est
   j["k_start"] = e.Settings.Start.K;
   j["k_min"] = e.Settings.Bounds.MinK;
   j["k_max"] = e.Settings.Bounds.MaxK;
-  j["start"] = {{"r", e.Settings.Start.r}, {"K", e.Settings.Start.K}, {"q", e.Settings.Start.q},
+  j["start"] = {{"r", e.Settings.Start.r},
+                {"K", e.Settings.Start.K},
+                {"q", e.Settings.Start.q},
                 {"p", e.Settings.Start.p}};
   j["bounds"] = {{"r", {e.Settings.Bounds.MinR, e.Settings.Bounds.MaxR}},
                  {"K", {e.Settings.Bounds.MinK, e.Settings.Bounds.MaxK}},
@@ -163,11 +166,15 @@ Json EstimateJson(const AssessmentState& state, const FreshStart& run, const Est
     v["r"] = fit.R;
     v["K"] = fit.K;
     v["q"] = fit.Q;
-    v["p"] = fit.Kind == model::ProductionModelKind::PellaTomlinson ? Json(fit.Exponent)
-                                                                    : Json(nullptr);
+    v["p"] =
+        fit.Kind == model::ProductionModelKind::PellaTomlinson ? Json(fit.Exponent) : Json(nullptr);
     v["L"] = fit.ObjectiveValue;
-    v["out_of_bounds"] = {{"r", row.ROutOfBounds}, {"K", row.KOutOfBounds}, {"q", row.QOutOfBounds}};
-    v["texts"] = {{"r", row.RText}, {"K", row.KText}, {"q", row.QText}, {"L", row.LText},
+    v["out_of_bounds"] = {
+        {"r", row.ROutOfBounds}, {"K", row.KOutOfBounds}, {"q", row.QOutOfBounds}};
+    v["texts"] = {{"r", row.RText},
+                  {"K", row.KText},
+                  {"q", row.QText},
+                  {"L", row.LText},
                   {"p", row.ExponentHint}};
     variants.push_back(std::move(v));
   }

@@ -12,15 +12,15 @@ namespace tarvik::cli {
 // The options of `tarvik-cli estimate`, shared by every subcommand that
 // starts by estimating the parameters (retrospective, surface, assess, …).
 struct EstimateOptions {
-  std::string File;          // data file, read with '.' as the decimal mark
-  int Trim = 0;              // --trim S: position of TrackBarMedWin, 0 … 9
-  std::string CutOffs = "4"; // --cutoffs LIST: Edit11
-  std::string Variants;      // --variants i,j,…: ModelFits indices left ticked; "" = all
-  std::string Start;         // --start r,K,q: texts of the start values ("" keeps a field)
-  std::string Bounds;        // --bounds rmin,rmax,Kmin,Kmax,qmin,qmax
-  int HoldOut = 0;           // --holdout N: CheckBox4 ticked, SpinEdit1 = N
-  int Threads = 0;           // --threads T: 0 = every core
-  bool Json = false;         // --json
+  std::string File;           // data file, read with '.' as the decimal mark
+  int Trim = 0;               // --trim S: position of TrackBarMedWin, 0 … 9
+  std::string CutOffs = "4";  // --cutoffs LIST: Edit11
+  std::string Variants;       // --variants i,j,…: ModelFits indices left ticked; "" = all
+  std::string Start;          // --start r,K,q: texts of the start values ("" keeps a field)
+  std::string Bounds;         // --bounds rmin,rmax,Kmin,Kmax,qmin,qmax
+  int HoldOut = 0;            // --holdout N: CheckBox4 ticked, SpinEdit1 = N
+  int Threads = 0;            // --threads T: 0 = every core
+  bool Json = false;          // --json
 };
 
 // Adds FILE and the options above to a subcommand.

@@ -9,6 +9,7 @@
 
 #include "cli/assess_command.h"
 #include "cli/estimate_command.h"
+#include "cli/optimise_command.h"
 #include "cli/retrospective_command.h"
 #include "cli/surface_command.h"
 #include "common/error.h"
@@ -38,6 +39,8 @@ int main(int argc, char** argv) {
   CLI::App* surface = AddSurfaceCommand(app, surfaceOptions);
   AssessOptions assessOptions;
   CLI::App* assess = AddAssessCommand(app, assessOptions);
+  OptimiseCommandOptions optimiseOptions;
+  CLI::App* optimise = AddOptimiseCommand(app, optimiseOptions);
 
   try {
     app.parse(argc, argv);
@@ -56,6 +59,8 @@ int main(int argc, char** argv) {
       output = RunSurfaceCommand(surfaceOptions);
     } else if (assess->parsed()) {
       output = RunAssessCommand(assessOptions);
+    } else if (optimise->parsed()) {
+      output = RunOptimiseCommand(optimiseOptions);
     } else {
       std::cout << app.help();
       return 0;

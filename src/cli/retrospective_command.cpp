@@ -61,14 +61,14 @@ std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) 
     return DumpJson(j) + "\n";
   }
   std::ostringstream out;
-  out << EstimateText(state, run) << "\nРетроспективный анализ: "
-      << estimation::VariantLabel(state.ModelFits, variant) << "\n";
+  out << EstimateText(state, run)
+      << "\nРетроспективный анализ: " << estimation::VariantLabel(state.ModelFits, variant) << "\n";
   std::vector<std::vector<std::string>> rows;
   for (const estimation::RetrospectiveRun& k : result.Runs) {
     const std::string cut = k.Run <= 5 ? "без первых " + std::to_string(k.Run)
                                        : "без последних " + std::to_string(k.Run - 5);
-    rows.push_back({std::to_string(k.Run), cut, std::to_string(k.Years),
-                    FormatGeneral(k.Q), std::to_string(k.Curve.size())});
+    rows.push_back({std::to_string(k.Run), cut, std::to_string(k.Years), FormatGeneral(k.Q),
+                    std::to_string(k.Curve.size())});
   }
   out << FormatTable({"Прогон", "Ряд", "Лет", "q", "Точек кривой"}, rows);
   if (result.KeepCountReduced) {

@@ -1,6 +1,7 @@
 #include "cli/surface_command.h"
 
 #include <filesystem>
+#include <iostream>
 #include <sstream>
 
 #include "common/error.h"
@@ -8,15 +9,23 @@
 #include "estimation/surface.h"
 #include "estimation/variants.h"
 #include "estimation/workflow.h"
+#include "rbridge/pictures.h"
+#include "rbridge/r_runner.h"
 
 namespace tarvik::cli {
 namespace {
 
-// Hook for the R run: once the files are written, the script is to be run by
-// R (rbridge: LocateR / run "Graph2.R" in `files.Script`'s directory) and the
-// pictures graph5.bmp and graph6.bmp reported. Until that lands the command
-// stops after writing the files.
-void AfterSurfaceFilesWritten(const estimation::SurfaceFiles& files) { (void)files; }
+// The R run once the files are written: R draws graph5.bmp and graph6.bmp
+// beside the script. Without R nothing is run; a failing R is reported on
+// stderr as a warning (the files stay written).
+rbridge::PictureRun AfterSurfaceFilesWritten(const estimation::SurfaceFiles& files) {
+  rbridge::PictureRun pictures =
+      rbridge::DrawSurfacePictures(files.Script.parent_path().string(), rbridge::LocateR());
+  if (!pictures.R.Ok && pictures.R.Status != rbridge::RRunStatus::RNotFound) {
+    std::cerr << "Предупреждение: " << pictures.R.Message << std::endl;
+  }
+  return pictures;
+}
 
 }  // namespace
 
@@ -49,7 +58,7 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   const estimation::SurfaceGrids grids =
       estimation::ComputeObjectiveSurface(state, choice.Index, options.Estimate.Trim);
   const estimation::SurfaceFiles files = estimation::WriteSurfaceFiles(options.Directory, grids);
-  AfterSurfaceFilesWritten(files);
+  const rbridge::PictureRun pictures = AfterSurfaceFilesWritten(files);
 
   if (options.Estimate.Json) {
     Json j;
@@ -65,6 +74,11 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
     j["keep_count"] = grids.KeepCount;
     j["matrix"] = files.Matrix.string();
     j["script"] = files.Script.string();
+    j["pictures"] = pictures.Pictures;
+    j["r_status"] = pictures.R.Ok ? "done"
+                    : pictures.R.Status == rbridge::RRunStatus::RNotFound ? "r_not_found"
+                                                                          : "failed";
+    j["r_message"] = pictures.R.Message;
     j["random_seed_after"] = state.Random.Seed();
     return DumpJson(j) + "\n";
   }
@@ -75,6 +89,13 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
       << "BMSY = " << FormatGeneral(grids.BMSY) << ", MSY = " << FormatGeneral(grids.MSY)
       << ", FMSY = " << FormatGeneral(grids.FMSY) << "\n"
       << "Записаны файлы: " << files.Matrix.string() << ", " << files.Script.string() << "\n";
+  if (pictures.R.Ok) {
+    out << "Рисунки:";
+    for (const auto& picture : pictures.Pictures) out << " " << picture;
+    out << "\n";
+  } else {
+    out << pictures.R.Message << "\n";
+  }
   return out.str();
 }
 

@@ -10,7 +10,8 @@ namespace tarvik::cli {
 // `tarvik-cli surface FILE --variant LABEL [--dir DIR] [estimate options]`:
 // the estimation of `estimate`, the model choice of LABEL and the objective
 // surface analysis («Анализ целевой функции»): "OutMatrix.txt" and "Graph2.R"
-// are written into DIR (default: the current directory).
+// are written into DIR (default: the current directory); R, when installed,
+// draws "graph5.bmp" and "graph6.bmp" there.
 struct SurfaceCommandOptions {
   EstimateOptions Estimate;
   std::string Variant;

@@ -9,6 +9,7 @@
 #include "model/model_fit.h"
 #include "model/random.h"
 #include "rules/harvest_rule.h"
+#include "rules/optimisation_grid.h"
 
 namespace tarvik {
 
@@ -29,6 +30,9 @@ struct AssessmentState {
   std::string RDirectory;                  // R's folder with trailing separator, or "Not found"
   std::vector<rules::HarvestRule> RuleList;  // the rules to evaluate, in the order added
   std::vector<std::string> RuleNames;        // their names (the rule list box), parallel
+  rules::HarvestRule WorkingRule;            // the rule the optimisation sweeps (target from the rule page)
+  std::uint8_t OptimisationVariant = 0;      // ModelFits index of the last optimisation
+  rules::BestPoints OptimisationBest;        // best points of the last optimisation, for the picks
 };
 
 }  // namespace tarvik

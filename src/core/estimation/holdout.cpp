@@ -40,8 +40,12 @@ HoldOutResult HoldOutCheck(AssessmentState& state, const DataTable& table, int h
                 " лет) не совпадает с таблицей без отсечённых лет (" + std::to_string(fitted) +
                 " лет)");
   }
-  const auto U = [&](int row) { return data::CellNumber(table, DataTable::kCpue, row, decimalMark); };
-  const auto C = [&](int row) { return data::CellNumber(table, DataTable::kCatch, row, decimalMark); };
+  const auto U = [&](int row) {
+    return data::CellNumber(table, DataTable::kCpue, row, decimalMark);
+  };
+  const auto C = [&](int row) {
+    return data::CellNumber(table, DataTable::kCatch, row, decimalMark);
+  };
   const auto year = [&](int row) { return static_cast<double>(data::CellYear(table, row)); };
 
   HoldOutResult result;
@@ -83,9 +87,9 @@ HoldOutResult HoldOutCheck(AssessmentState& state, const DataTable& table, int h
           h = model::Divide(p + 1.0 - std::exp(p * x), p, "проверке на отсечённых годах");
           break;
       }
-      const double catchTerm = model::Divide(2.0 * q * C(R - N + k - 1),
-                                             pairSum[static_cast<std::size_t>(k)],
-                                             "проверке на отсечённых годах");
+      const double catchTerm =
+          model::Divide(2.0 * q * C(R - N + k - 1), pairSum[static_cast<std::size_t>(k)],
+                        "проверке на отсечённых годах");
       x = Finite(x + model::Divide(h * fit.MSY, bmsy, "проверке на отсечённых годах") - catchTerm,
                  "логарифм относительной биомассы");
       const double predicted = Finite(std::exp(x) * q * bmsy, "прогноз улова на усилие");

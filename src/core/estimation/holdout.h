@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "assessment_state.h"
@@ -10,20 +11,25 @@
 
 namespace tarvik::estimation {
 
+// Titles of the hold-out chart (Chart2).
+inline constexpr std::string_view kHoldOutLeftAxisTitle = "Улов на усилие";
+inline constexpr std::string_view kHoldOutBottomAxisTitle = "Год";
+inline constexpr std::string_view kHoldOutOriginalTitle = "Исходные";  // Series12
+
 // The hold-out check of one variant.
 struct HoldOutVariant {
-  std::uint8_t Index = 0;          // ModelFits index
-  std::string Label;               // short label ("Шефер СК", …)
-  double SD = 0.0;                 // sqrt(Σ (O_k − P_k)² / (N − 1))
-  std::vector<double> Predicted;   // P_1 … P_N
-  std::string SeriesTitle;         // label + " StdDev=" + SD rounded to 1 decimal
-  PointList Points;                // (year of row R − N + k − 1, P_k), k = 1 … N
+  std::uint8_t Index = 0;         // ModelFits index
+  std::string Label;              // short label ("Шефер СК", …)
+  double SD = 0.0;                // sqrt(Σ (O_k − P_k)² / (N − 1))
+  std::vector<double> Predicted;  // P_1 … P_N
+  std::string SeriesTitle;        // label + " StdDev=" + SD rounded to 1 decimal
+  PointList Points;               // (year of row R − N + k − 1, P_k), k = 1 … N
 };
 
 struct HoldOutResult {
-  int HeldOutYears = 0;             // N
-  std::vector<double> Observed;     // O_1 … O_N
-  PointList Original;               // Series12 «Исходные»: (year of row k, mean U of rows k−1, k)
+  int HeldOutYears = 0;          // N
+  std::vector<double> Observed;  // O_1 … O_N
+  PointList Original;  // Series12 «Исходные»: (year of row k, mean U of rows k−1, k)
   std::vector<HoldOutVariant> Variants;  // one per active variant, ascending index
 };
 

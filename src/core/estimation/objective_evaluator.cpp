@@ -13,6 +13,17 @@ namespace tarvik::estimation {
 using model::ObjectiveKind;
 using model::ProductionModelKind;
 
+namespace {
+
+// Residuals are bounded by this in the shortcut of Compare: their squares,
+// summed over at most 253 of them, stay far from overflow, and so does
+// exp of the mean of ln(1 + e²).
+constexpr double kResidualBound = 1e140;
+// x^p of Pella-Tomlinson is bounded by this in the shortcut.
+constexpr double kPowerBound = 1e300;
+
+}  // namespace
+
 ObjectiveEvaluator::ObjectiveEvaluator(std::span<const double> U, std::span<const double> C,
                                        ObjectiveKind objective, ProductionModelKind kind,
                                        std::uint8_t keepCount)
@@ -27,13 +38,22 @@ ObjectiveEvaluator::ObjectiveEvaluator(std::span<const double> U, std::span<cons
     catch_[t - 2] = C[t - 1];
   }
   const std::size_t N = residualCount_;
+  minSum_ = *std::min_element(sum_.begin(), sum_.begin() + N);
+  maxSum_ = *std::max_element(sum_.begin(), sum_.begin() + N);
+  for (std::size_t i = 0; i < N; ++i) {
+    maxAbsSum_ = std::max(maxAbsSum_, std::fabs(sum_[i]));
+    maxAbsBefore_ = std::max(maxAbsBefore_, std::fabs(before_[i]));
+    maxAbsObserved_ = std::max(maxAbsObserved_, std::fabs(observed_[i]));
+    maxAbsCatch_ = std::max(maxAbsCatch_, std::fabs(catch_[i]));
+  }
   if (keepCount > N) return;
   const std::size_t c = (N - keepCount) / 2;
   const std::size_t D = N - 2 * c;
   if (D == 0) return;
   first_ = c;
   divisor_ = static_cast<double>(D);
-  valid_ = true;
+  valid_ = std::isfinite(maxAbsSum_) && std::isfinite(maxAbsBefore_) &&
+           std::isfinite(maxAbsObserved_) && std::isfinite(maxAbsCatch_);
 }
 
 template <ProductionModelKind Kind>
@@ -64,6 +84,25 @@ bool ObjectiveEvaluator::Residuals(double r, double K, double q, double p,
   return finite;
 }
 
+double ObjectiveEvaluator::TrimmedOfSorted(double* a) const noexcept {
+  SortFiniteAscending(a, residualCount_);
+  const double* e = a + first_;
+  const std::size_t m = keepCount_;
+  double sum = 0.0;
+  switch (objective_) {
+    case ObjectiveKind::SumOfSquares:
+      for (std::size_t i = 0; i < m; ++i) sum += e[i] * e[i];
+      return std::sqrt(sum / divisor_);
+    case ObjectiveKind::LogSumOfSquares:
+      for (std::size_t i = 0; i < m; ++i) sum += std::log(1.0 + e[i] * e[i]);
+      return std::sqrt(std::exp(sum / divisor_) - 1.0);
+    case ObjectiveKind::Median:
+      for (std::size_t i = 0; i < m; ++i) sum += e[i];
+      return sum / divisor_;
+  }
+  return 0.0;
+}
+
 bool ObjectiveEvaluator::TryEvaluate(double r, double K, double q, double p,
                                      double& value) const noexcept {
   if (!valid_ || q == 0.0 || K == 0.0) return false;
@@ -81,26 +120,7 @@ bool ObjectiveEvaluator::TryEvaluate(double r, double K, double q, double p,
       break;
   }
   if (!ok) return false;
-  const std::size_t N = residualCount_;
-  SortFiniteAscending(a, N);
-  const double* e = a + first_;
-  const std::size_t m = keepCount_;
-  double sum = 0.0;
-  double result = 0.0;
-  switch (objective_) {
-    case ObjectiveKind::SumOfSquares:
-      for (std::size_t i = 0; i < m; ++i) sum += e[i] * e[i];
-      result = std::sqrt(sum / divisor_);
-      break;
-    case ObjectiveKind::LogSumOfSquares:
-      for (std::size_t i = 0; i < m; ++i) sum += std::log(1.0 + e[i] * e[i]);
-      result = std::sqrt(std::exp(sum / divisor_) - 1.0);
-      break;
-    case ObjectiveKind::Median:
-      for (std::size_t i = 0; i < m; ++i) sum += e[i];
-      result = sum / divisor_;
-      break;
-  }
+  const double result = TrimmedOfSorted(a);
   if (!std::isfinite(result)) return false;
   value = result;
   return true;
@@ -110,6 +130,159 @@ double ObjectiveEvaluator::Evaluate(double r, double K, double q, double p) cons
   double value = 0.0;
   if (TryEvaluate(r, K, q, p, value)) return value;
   return model::EvaluateObjective(U_, C_, objective_, kind_, r, K, q, p, keepCount_);
+}
+
+ObjectiveEvaluator::RejectionLimit ObjectiveEvaluator::LimitFor(double best) const noexcept {
+  RejectionLimit l;
+  if (!valid_ || first_ != 0 || keepCount_ != residualCount_) return l;
+  if (!(best >= 0.0) || !std::isfinite(best)) return l;
+  const double N = static_cast<double>(residualCount_);
+  switch (objective_) {
+    case ObjectiveKind::SumOfSquares:
+      // sqrt(Σe² / N) ≥ best ⇐ Σe² ≥ best²·N, with room for rounding.
+      l.limit = best * best * N * (1.0 + 1e-9);
+      break;
+    case ObjectiveKind::Median:
+      l.limit = best * N * (1.0 + 1e-9);
+      break;
+    case ObjectiveKind::LogSumOfSquares:
+      // sqrt(exp(Σ/N) − 1) ≥ best ⇐ Σ ≥ N·ln(1 + best²). exp(s) − 1 loses
+      // relative accuracy for tiny s, so tiny best values get no shortcut.
+      if (best <= 1e-3) return l;
+      l.limit = N * std::log(1.0 + best * best) * (1.0 + 1e-6);
+      break;
+  }
+  l.usable = std::isfinite(l.limit);
+  for (std::size_t i = 0; i < residualCount_; ++i) l.order[i] = static_cast<std::uint8_t>(i);
+  return l;
+}
+
+ObjectiveEvaluator::RejectionLimit ObjectiveEvaluator::LimitFor(double best, double r, double K,
+                                                                double q, double p) const noexcept {
+  RejectionLimit l = LimitFor(best);
+  if (!l.usable || !(q != 0.0 && K != 0.0)) return l;
+  alignas(64) double a[kMax];
+  bool ok = false;
+  switch (kind_) {
+    case ProductionModelKind::Schaefer:
+      ok = Residuals<ProductionModelKind::Schaefer>(r, K, q, p, a);
+      break;
+    case ProductionModelKind::Fox:
+      ok = Residuals<ProductionModelKind::Fox>(r, K, q, p, a);
+      break;
+    case ProductionModelKind::PellaTomlinson:
+      ok = Residuals<ProductionModelKind::PellaTomlinson>(r, K, q, p, a);
+      break;
+  }
+  if (!ok) return l;
+  std::stable_sort(l.order.begin(), l.order.begin() + static_cast<std::ptrdiff_t>(residualCount_),
+                   [&a](std::uint8_t x, std::uint8_t y) { return a[x] > a[y]; });
+  return l;
+}
+
+// True when, at this trial, the full evaluation certainly meets no fault:
+// the relative biomass x = S/(2q)/K is finite (and positive for Fox, not
+// negative for Pella-Tomlinson, whose power then stays below kPowerBound), so
+// every residual is finite and bounded by kResidualBound.
+template <ProductionModelKind Kind>
+bool ObjectiveEvaluator::FaultFree(double r, double K, double q, double p) const noexcept {
+  if (!(q > 0.0 && K > 0.0)) return false;
+  const double twoQ = 2.0 * q;
+  // Division by positive numbers keeps the order: every x lies in [xLow, xHigh].
+  const double xLow = (minSum_ / twoQ) / K;
+  const double xHigh = (maxSum_ / twoQ) / K;
+  if (!std::isfinite(xLow) || !std::isfinite(xHigh)) return false;
+  double shape = 0.0;  // bound of |g|
+  if constexpr (Kind == ProductionModelKind::Schaefer) {
+    shape = std::max(std::fabs(1.0 - xLow), std::fabs(1.0 - xHigh));
+  } else if constexpr (Kind == ProductionModelKind::Fox) {
+    if (!(xLow > 0.0)) return false;
+    shape = std::max(std::fabs(std::log(xLow)), std::fabs(std::log(xHigh)));
+  } else {
+    if (!(xLow >= 0.0)) return false;
+    double power = 0.0;
+    if (!model::TryPower(xHigh, p, power) || !(power <= kPowerBound)) return false;
+    shape = 1.0 + power;
+  }
+  const double bound = (maxAbsObserved_ + maxAbsBefore_ + std::fabs(r) * shape * maxAbsSum_ +
+                        std::fabs(twoQ) * maxAbsCatch_) *
+                       (1.0 + 1e-12);
+  return bound <= kResidualBound;
+}
+
+template <ProductionModelKind Kind, ObjectiveKind Objective>
+ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareWith(double r, double K, double q, double p,
+                                                            const RejectionLimit& rejection,
+                                                            double& value) const noexcept {
+  const double twoQ = 2.0 * q;
+  const std::size_t N = residualCount_;
+  const double limit = rejection.limit;
+  alignas(64) double a[kMax];
+  double running = 0.0;
+  for (std::size_t k = 0; k < N; ++k) {
+    const std::size_t i = rejection.order[k];
+    const double S = sum_[i];
+    const double x = (S / twoQ) / K;
+    double g;
+    if constexpr (Kind == ProductionModelKind::Schaefer) {
+      g = 1.0 - x;
+    } else if constexpr (Kind == ProductionModelKind::Fox) {
+      g = -std::log(x);
+    } else {
+      double power = 0.0;
+      model::TryPower(x, p, power);  // cannot fail: FaultFree holds
+      g = 1.0 - power;
+    }
+    const double predicted = before_[i] + r * g * S - twoQ * catch_[i];
+    const double e = std::fabs(observed_[i] - predicted);
+    a[k] = e;
+    if constexpr (Objective == ObjectiveKind::SumOfSquares) {
+      running += e * e;
+    } else if constexpr (Objective == ObjectiveKind::Median) {
+      running += e;
+    } else {
+      running += std::log(1.0 + e * e);
+    }
+    if (running >= limit) return Verdict::NotBetter;
+  }
+  const double result = TrimmedOfSorted(a);
+  if (!std::isfinite(result)) return Verdict::Fallback;
+  value = result;
+  return Verdict::Value;
+}
+
+template <ProductionModelKind Kind>
+ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareKind(double r, double K, double q, double p,
+                                                            const RejectionLimit& limit,
+                                                            double& value) const noexcept {
+  if (!FaultFree<Kind>(r, K, q, p)) {
+    return TryEvaluate(r, K, q, p, value) ? Verdict::Value : Verdict::Fallback;
+  }
+  switch (objective_) {
+    case ObjectiveKind::SumOfSquares:
+      return CompareWith<Kind, ObjectiveKind::SumOfSquares>(r, K, q, p, limit, value);
+    case ObjectiveKind::LogSumOfSquares:
+      return CompareWith<Kind, ObjectiveKind::LogSumOfSquares>(r, K, q, p, limit, value);
+    case ObjectiveKind::Median:
+      return CompareWith<Kind, ObjectiveKind::Median>(r, K, q, p, limit, value);
+  }
+  return Verdict::Fallback;
+}
+
+ObjectiveEvaluator::Verdict ObjectiveEvaluator::Compare(double r, double K, double q, double p,
+                                                        const RejectionLimit& limit,
+                                                        double& value) const noexcept {
+  if (limit.usable) {
+    switch (kind_) {
+      case ProductionModelKind::Schaefer:
+        return CompareKind<ProductionModelKind::Schaefer>(r, K, q, p, limit, value);
+      case ProductionModelKind::Fox:
+        return CompareKind<ProductionModelKind::Fox>(r, K, q, p, limit, value);
+      case ProductionModelKind::PellaTomlinson:
+        return CompareKind<ProductionModelKind::PellaTomlinson>(r, K, q, p, limit, value);
+    }
+  }
+  return TryEvaluate(r, K, q, p, value) ? Verdict::Value : Verdict::Fallback;
 }
 
 }  // namespace tarvik::estimation

@@ -38,8 +38,8 @@ void CheckTrimPosition(int trimPosition) {
 // The gauge position for `failures` of the variant at position j:
 // Round(j·100 + failures / 10000).
 int GaugeValue(std::size_t j, int failures) {
-  return static_cast<int>(RoundHalfEven(static_cast<double>(j) * 100.0 +
-                                        static_cast<double>(failures) / 10000.0));
+  return static_cast<int>(
+      RoundHalfEven(static_cast<double>(j) * 100.0 + static_cast<double>(failures) / 10000.0));
 }
 
 TrackBarSetting TrackBar(double numerator, double range, std::string hint) {
@@ -53,6 +53,8 @@ TrackBarSetting TrackBar(double numerator, double range, std::string hint) {
 }
 
 }  // namespace
+
+std::string TrimPositionHint(int position) { return std::to_string(position * 10); }
 
 SearchSettings ReadSearchSettings(const SearchTexts& t, char mark) {
   SearchSettings s;
@@ -116,6 +118,8 @@ EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings&
     current = outcome.Best;
     summary.Evaluations += outcome.Evaluations;
     summary.Trials += outcome.Trials;
+    summary.ParallelRounds += outcome.ParallelRounds;
+    summary.Discarded += outcome.Discarded;
 
     fit.R = current.r;
     fit.K = current.K;
@@ -127,7 +131,7 @@ EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings&
     if (fit.Kind == ProductionModelKind::PellaTomlinson) fit.Exponent = current.p;
   }
   summary.Final = current;
-  summary.Memo = {"Расчёт окончен"};
+  summary.Memo = {std::string(kFinishedMemoLine)};
   if (options.OnMemo) options.OnMemo(summary.Memo);
   return summary;
 }
@@ -138,9 +142,9 @@ PointList TheoreticalCpue(const data::CatchEffortSeries& series, const data::Dat
   const std::size_t n = series.size();
   for (std::size_t t = 2; t < n; ++t) {
     const double S = series.U[t - 1] + series.U[t - 2];
-    const double g = model::ProductionShape(
-        ProductionModelKind::Schaefer, model::Divide(S, 2.0 * x.q, "расчёте кривой CPUE"), x.K,
-        x.p);
+    const double g =
+        model::ProductionShape(ProductionModelKind::Schaefer,
+                               model::Divide(S, 2.0 * x.q, "расчёте кривой CPUE"), x.K, x.p);
     const double predicted = series.U[t - 2] + x.r * g * S - 2.0 * x.q * series.C[t - 1];
     if (!std::isfinite(predicted)) {
       throw Error("Переполнение при расчёте теоретической кривой улова на усилие");
@@ -152,9 +156,8 @@ PointList TheoreticalCpue(const data::CatchEffortSeries& series, const data::Dat
 }
 
 EstimationDisplay MakeEstimationDisplay(const AssessmentState& state,
-                                        const SearchSettings& settings,
-                                        const ParameterPoint& x, const data::DataTable& table,
-                                        char mark) {
+                                        const SearchSettings& settings, const ParameterPoint& x,
+                                        const data::DataTable& table, char mark) {
   const ParameterBounds& b = settings.Bounds;
   EstimationDisplay d;
   d.TheoreticalCpue = TheoreticalCpue(state.AnalysisSeries, table, x);
@@ -198,8 +201,7 @@ EstimationOutcome RunEstimation(AssessmentState& state, const data::DataTable& t
                   " последних лет: повторите проверку пригодности данных");
     }
   }
-  outcome.Summary =
-      EstimateParameters(state, outcome.Settings, request.TrimPosition, options);
+  outcome.Summary = EstimateParameters(state, outcome.Settings, request.TrimPosition, options);
   if (request.HoldOutYears != 0) {
     outcome.HoldOut = HoldOutCheck(state, table, request.HoldOutYears, request.DecimalMark);
   }

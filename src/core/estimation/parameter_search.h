@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "assessment_state.h"
@@ -13,6 +14,15 @@
 #include "estimation/search_engine.h"
 
 namespace tarvik::estimation {
+
+// Text of the model-choice list cbb1 while it offers nothing yet.
+inline constexpr std::string_view kModelChoicePrompt = "Выбор модели";
+// The memo's line when a computation has ended.
+inline constexpr std::string_view kFinishedMemoLine = "Расчёт окончен";
+
+// Hint of the trimming track bar TrackBarMedWin at `position` (0 … 9): the
+// percentage of residuals cut off, position × 10 ("30" at 3).
+std::string TrimPositionHint(int position);
 
 // Texts of the nine edits of the group «Начальные условия», as typed (read
 // with the locale's decimal mark). The K texts are set by the suitability
@@ -60,12 +70,14 @@ struct SearchOptions {
 
 // What the search ended with.
 struct EstimateSummary {
-  ParameterPoint Final;           // the shared best point after the last variant
-  std::uint8_t KeepCount = 0;     // MedianKeepCount of the run
+  ParameterPoint Final;        // the shared best point after the last variant
+  std::uint8_t KeepCount = 0;  // MedianKeepCount of the run
   int GaugeMaximum = 0;
   int GaugePosition = 0;
   std::uint64_t Evaluations = 0;  // objective evaluations in sequence order
   std::uint64_t Trials = 0;
+  std::uint64_t ParallelRounds = 0;  // work of the parallel evaluation (SearchOutcome)
+  std::uint64_t Discarded = 0;
   std::vector<std::string> Memo;  // the memo's final contents
 };
 
@@ -114,12 +126,12 @@ struct VariantRow {
 // Everything the estimation page shows after a search.
 struct EstimationDisplay {
   PointList TheoreticalCpue;
-  TrackBarSetting TrackBarR;  // Round(100·r), hint r to 3 decimals
-  TrackBarSetting TrackBarK;  // Round(100·K / (MaxK − MinK)), hint K to an integer
-  TrackBarSetting TrackBarQ;  // Round(100·q / (MaxQ − MinQ)), hint q to 6 decimals
-  std::vector<VariantRow> Rows;            // one per ModelFits record, active or not
-  std::vector<std::string> ChoiceLabels;   // items of cbb1: labels of the enabled variants
-  std::vector<std::uint8_t> ChoiceIndices; // their record indices
+  TrackBarSetting TrackBarR;                // Round(100·r), hint r to 3 decimals
+  TrackBarSetting TrackBarK;                // Round(100·K / (MaxK − MinK)), hint K to an integer
+  TrackBarSetting TrackBarQ;                // Round(100·q / (MaxQ − MinQ)), hint q to 6 decimals
+  std::vector<VariantRow> Rows;             // one per ModelFits record, active or not
+  std::vector<std::string> ChoiceLabels;    // items of cbb1: labels of the enabled variants
+  std::vector<std::uint8_t> ChoiceIndices;  // their record indices
 };
 
 // Fills the display from the state after EstimateParameters. `settings` are

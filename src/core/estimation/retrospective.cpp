@@ -33,6 +33,11 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
     throw Error("Для ретроспективного анализа нужно не менее " + std::to_string(kMinimumYears) +
                 " лет данных (в ряду " + std::to_string(n) + ")");
   }
+  if (state.MedianKeepCount == 0) {
+    // A series of 8 or more years never gives a keep count of 0: no search
+    // has run yet, and the objectives would have nothing to keep.
+    throw Error("Сначала выполните оценку параметров: число учитываемых остатков ещё не задано");
+  }
   const int firstYear = data::CellYear(table, 1);
   const model::ModelFit& fit = state.ModelFits[variant];
 
@@ -46,8 +51,8 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
     if (options.OnMemoLine) options.OnMemoLine(std::to_string(k));
     // Kept years [first, first + length) of the full series.
     const std::size_t first = k <= 5 ? static_cast<std::size_t>(k) : 0;
-    const std::size_t length = k <= 5 ? n - static_cast<std::size_t>(k)
-                                      : n - static_cast<std::size_t>(k - 5);
+    const std::size_t length =
+        k <= 5 ? n - static_cast<std::size_t>(k) : n - static_cast<std::size_t>(k - 5);
     const std::span<const double> U(s.U.data() + first, length);
     const std::span<const double> C(s.C.data() + first, length);
     const std::uint8_t keep = state.MedianKeepCount > length - 2
@@ -84,8 +89,8 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
     } else {
       const std::size_t d = static_cast<std::size_t>(k - 5);
       for (std::size_t g = 0; g + d < n; ++g) {
-        run.Curve.push_back({static_cast<double>(firstYear + static_cast<int>(g)),
-                             Biomass(s.C[g], q, s.E[g])});
+        run.Curve.push_back(
+            {static_cast<double>(firstYear + static_cast<int>(g)), Biomass(s.C[g], q, s.E[g])});
       }
       run.Curve.push_back({static_cast<double>(firstYear + static_cast<int>(n - d) - 1), 0.0});
     }

@@ -22,13 +22,13 @@ struct RetrospectiveOptions {
 };
 
 struct RetrospectiveRun {
-  int Run = 0;                   // k = 1 … 10
-  std::size_t Years = 0;         // length of the shortened series
-  std::uint8_t KeepCount = 0;    // keep count its objective used
-  ParameterPoint Best;           // where its search ended
+  int Run = 0;                 // k = 1 … 10
+  std::size_t Years = 0;       // length of the shortened series
+  std::uint8_t KeepCount = 0;  // keep count its objective used
+  ParameterPoint Best;         // where its search ended
   double Objective = 0.0;
-  double Q = 0.0;                // q_k
-  PointList Curve;               // biomass C / (q_k·E) over its years, closed by a zero point
+  double Q = 0.0;   // q_k
+  PointList Curve;  // biomass C / (q_k·E) over its years, closed by a zero point
 };
 
 struct RetrospectiveResult {
@@ -55,8 +55,9 @@ struct RetrospectiveResult {
 //   runs 6 … 10, d = k − 5: (FirstYear + g, C[g] / (q_k·E[g])) for
 //               g = 0 … n − d − 1, then (FirstYear + n − d − 1, 0).
 // The records of ModelFits are not changed. A bad text raises tarvik::Error
-// before the first run, so does a series shorter than 8 years or an unknown
-// variant; faults during a run raise it too (no curves are returned).
+// before the first run, so does a series shorter than 8 years, an unknown
+// variant or a keep count of 0 (no parameter search has run); faults during a
+// run raise it too (no curves are returned).
 RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTable& table,
                                      std::size_t variant, const SearchTexts& texts,
                                      char decimalMark, const RetrospectiveOptions& options);

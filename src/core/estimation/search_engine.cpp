@@ -1,10 +1,11 @@
 #include "estimation/search_engine.h"
 
 #include <algorithm>
-#include <atomic>
-#include <barrier>
 #include <cmath>
+#include <condition_variable>
 #include <exception>
+#include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -29,7 +30,8 @@ constexpr std::size_t kFirstBatch = 16;
 constexpr std::size_t kMaxBatch = 8192;
 
 [[noreturn]] void ThrowOverflow() {
-  throw Error("Переполнение при вычислении пробной точки поиска (слишком большие значения параметров)");
+  throw Error(
+      "Переполнение при вычислении пробной точки поиска (слишком большие значения параметров)");
 }
 
 // ln of the best point, cached between improvements.
@@ -75,6 +77,11 @@ double Evaluate(const ObjectiveEvaluator& evaluator, const ParameterPoint& x, bo
   return evaluator.Evaluate(x.r, x.K, x.q, x.p);
 }
 
+ObjectiveEvaluator::RejectionLimit LimitAt(const ObjectiveEvaluator& evaluator,
+                                           const SearchOutcome& best) {
+  return evaluator.LimitFor(best.Objective, best.Best.r, best.Best.K, best.Best.q, best.Best.p);
+}
+
 // ---------------------------------------------------------------------------
 // The plain loop, exactly as the search is written.
 
@@ -91,6 +98,7 @@ class SequentialSearch {
     out.Objective = Evaluate(evaluator_, start, options_.ReferenceEvaluator);
     out.Evaluations = 1;
     LogPoint logs = LogsOf(out.Best, pt);
+    ObjectiveEvaluator::RejectionLimit limit = LimitAt(evaluator_, out);
     int failures = 0;
     while (failures < options_.MaxFailures) {
       ++failures;
@@ -102,13 +110,31 @@ class SequentialSearch {
       ++out.Trials;
       if (!FiniteTrial(trial)) ThrowOverflow();
       ClampTrial(trial, bounds_, pt);
-      const double f = Evaluate(evaluator_, trial, options_.ReferenceEvaluator);
       ++out.Evaluations;
-      if (f < out.Objective) {
+      double f = 0.0;
+      bool better = false;
+      if (options_.ReferenceEvaluator) {
+        f = Evaluate(evaluator_, trial, true);
+        better = f < out.Objective;
+      } else {
+        switch (evaluator_.Compare(trial.r, trial.K, trial.q, trial.p, limit, f)) {
+          case ObjectiveEvaluator::Verdict::NotBetter:
+            break;
+          case ObjectiveEvaluator::Verdict::Value:
+            better = f < out.Objective;
+            break;
+          case ObjectiveEvaluator::Verdict::Fallback:
+            f = Evaluate(evaluator_, trial, true);
+            better = f < out.Objective;
+            break;
+        }
+      }
+      if (better) {
         out.Objective = f;
         out.Best = trial;
         ++out.Improvements;
         logs = LogsOf(out.Best, pt);
+        limit = LimitAt(evaluator_, out);
         failures = 0;
       }
       if (failures % kCheckpointPeriod == 0 && options_.OnCheckpoint) {
@@ -130,15 +156,19 @@ class SequentialSearch {
 // stream, never on the best point: RandomGauss(ln r, 0.5) is
 // ln r + GaussDeviate(0.5). So the stream is run ahead on the calling thread,
 // keeping for each trial the accepted polar pairs (u1, s) and the state after
-// it; the trials of a round are then evaluated in parallel around the current
-// best point and judged in sequence order. The first improving trial is
-// accepted; the trials after it are evaluated again around the new best
-// point (their deviates stay the same). Trials drawn but not judged never
-// reach the caller's random state.
+// it; the trials of a round are then evaluated on all threads around the
+// current best point and judged in sequence order on the calling thread. The
+// first improving trial is accepted; the trials after it are evaluated again
+// around the new best point in later rounds (their deviates stay the same).
+// Trials drawn but not judged never reach the caller's random state.
+//
+// A round: the calling thread releases the other threads, runs the stream
+// ahead for the next round, then joins in; each thread takes chunks of the
+// round's trials until none is left.
 
-enum class TrialStatus : std::uint8_t { Value, Fallback, Overflow };
+enum class TrialStatus : std::uint8_t { NotBetter, Value, Fallback, Overflow };
 
-struct Trial {
+struct alignas(64) Trial {
   double deviate[4];  // u1 of the polar pair until `ready`, then the deviate
   double s[4];        // s of the polar pair
   ParameterPoint point;
@@ -147,6 +177,9 @@ struct Trial {
   bool ready;
   TrialStatus status;
 };
+
+constexpr std::size_t kChunk = 64;                // trials a thread takes at a time
+constexpr std::size_t kCapacity = 2 * kMaxBatch;  // ring of trials drawn ahead (power of 2)
 
 class ParallelSearch {
  public:
@@ -160,7 +193,7 @@ class ParallelSearch {
         deviatesPerTrial_(pt_ ? 4 : 3),
         threads_(std::max(1, options.Threads)),
         drawer_(random.Seed()),
-        barrier_(threads_) {}
+        ring_(new Trial[kCapacity]) {}
 
   ~ParallelSearch() { StopWorkers(); }
 
@@ -171,6 +204,7 @@ class ParallelSearch {
     out.Evaluations = 1;
     best_ = start;
     logs_ = LogsOf(best_, pt_);
+    limit_ = LimitAt(evaluator_, out);
     StartWorkers();
     std::uint32_t judgedSeed = random_.Seed();
     try {
@@ -179,26 +213,33 @@ class ParallelSearch {
       while (failures < options_.MaxFailures) {
         const std::size_t count =
             std::min<std::size_t>(batch, static_cast<std::size_t>(options_.MaxFailures - failures));
-        DrawUpTo(pos_ + count);
         const bool parallel = count >= kParallelMinimum && !workers_.empty();
-        if (parallel) EvaluateRound(pos_, count);
+        const std::uint64_t end = pos_ + count;
+        if (parallel) {
+          DrawUpTo(end);
+          // While the round runs, draw for the next one (at most a full batch).
+          EvaluateRound(pos_, end, end + std::min(2 * batch, kMaxBatch));
+        }
         bool improved = false;
-        const std::size_t end = pos_ + count;
-        std::size_t i = pos_;
+        std::uint64_t i = pos_;
         for (; i < end; ++i) {
-          Trial& trial = trials_[i];
-          if (!parallel) EvaluateTrial(trial);
+          if (!parallel) {
+            DrawUpTo(i + 1);
+            EvaluateTrial(At(i));
+          }
+          const Trial& trial = At(i);
           ++failures;
           ++out.Trials;
           ++out.Evaluations;
           judgedSeed = trial.seedAfter;
-          const double f = Judge(trial);
-          if (f < out.Objective) {
+          double f = 0.0;
+          if (Judge(trial, out.Objective, f)) {
             out.Objective = f;
             out.Best = trial.point;
             ++out.Improvements;
             best_ = trial.point;
             logs_ = LogsOf(best_, pt_);
+            limit_ = LimitAt(evaluator_, out);
             failures = 0;
             improved = true;
           }
@@ -207,15 +248,15 @@ class ParallelSearch {
           }
           if (improved || failures >= options_.MaxFailures) break;
         }
-        // Every trial is evaluated in the round that judges it, so values
-        // left from before an improvement are never read.
+        // The trials after an improvement keep their deviates; their values
+        // are stale, and every trial is evaluated again in the round that
+        // judges it.
         pos_ = std::min(i + 1, end);
-        if (improved) {
-          batch = std::max(kFirstBatch, batch / 4);
-        } else {
-          batch = std::min(kMaxBatch, batch * 2);
+        if (parallel) {
+          ++out.ParallelRounds;
+          out.Discarded += end - pos_;
         }
-        Compact();
+        batch = improved ? std::max(kFirstBatch, batch / 4) : std::min(kMaxBatch, batch * 2);
       }
     } catch (...) {
       random_.Restore(judgedSeed);
@@ -226,10 +267,13 @@ class ParallelSearch {
   }
 
  private:
-  // Runs the stream ahead until trials_ holds `count` trials.
-  void DrawUpTo(std::size_t count) {
-    while (trials_.size() < count) {
-      Trial trial;
+  Trial& At(std::uint64_t sequence) { return ring_[sequence & (kCapacity - 1)]; }
+
+  // Runs the stream ahead until trials up to (not including) `end` are drawn.
+  void DrawUpTo(std::uint64_t end) {
+    end = std::min(end, pos_ + kCapacity);
+    while (drawn_ < end) {
+      Trial& trial = At(drawn_);
       for (int k = 0; k < deviatesPerTrial_; ++k) {
         // The accepted pair of RandomSource::GaussDeviate.
         for (;;) {
@@ -247,21 +291,11 @@ class ParallelSearch {
       trial.ready = false;
       trial.status = TrialStatus::Fallback;
       trial.value = 0.0;
-      trials_.push_back(trial);
+      ++drawn_;
     }
   }
 
-  void Compact() {
-    if (pos_ == trials_.size()) {
-      trials_.clear();
-      pos_ = 0;
-    } else if (pos_ >= kMaxBatch) {
-      trials_.erase(trials_.begin(), trials_.begin() + static_cast<std::ptrdiff_t>(pos_));
-      pos_ = 0;
-    }
-  }
-
-  // The trial point around the current best point, clamped, and its value.
+  // The trial point around the current best point, clamped, and its verdict.
   // Runs on any thread; touches only `trial`.
   void EvaluateTrial(Trial& trial) const noexcept {
     if (!trial.ready) {
@@ -286,71 +320,95 @@ class ParallelSearch {
       trial.status = TrialStatus::Fallback;
       return;
     }
-    trial.status = evaluator_.TryEvaluate(x.r, x.K, x.q, x.p, trial.value) ? TrialStatus::Value
-                                                                           : TrialStatus::Fallback;
+    switch (evaluator_.Compare(x.r, x.K, x.q, x.p, limit_, trial.value)) {
+      case ObjectiveEvaluator::Verdict::NotBetter:
+        trial.status = TrialStatus::NotBetter;
+        break;
+      case ObjectiveEvaluator::Verdict::Value:
+        trial.status = TrialStatus::Value;
+        break;
+      case ObjectiveEvaluator::Verdict::Fallback:
+        trial.status = TrialStatus::Fallback;
+        break;
+    }
   }
 
-  // The trial's value in sequence order (on the calling thread): a fault
-  // raises here, where the sequential loop would raise.
-  double Judge(const Trial& trial) const {
+  // Whether the trial improves on `best` (its value then in `value`), in
+  // sequence order on the calling thread: a fault raises here, where the
+  // sequential loop would raise.
+  bool Judge(const Trial& trial, double best, double& value) const {
     switch (trial.status) {
+      case TrialStatus::NotBetter:
+        return false;
       case TrialStatus::Value:
-        return trial.value;
+        value = trial.value;
+        return value < best;
       case TrialStatus::Overflow:
         ThrowOverflow();
       case TrialStatus::Fallback:
         break;
     }
-    return model::EvaluateObjective(evaluator_.U(), evaluator_.C(), evaluator_.objective(),
-                                    evaluator_.kind(),
-                                    trial.point.r, trial.point.K, trial.point.q, trial.point.p,
-                                    evaluator_.keepCount());
+    value = Evaluate(evaluator_, trial.point, true);
+    return value < best;
   }
 
-  // Evaluates trials [first, first + count) on all threads.
-  void EvaluateRound(std::size_t first, std::size_t count) {
-    roundFirst_ = first;
-    roundCount_ = count;
-    barrier_.arrive_and_wait();  // start
-    EvaluateShare(0);
-    barrier_.arrive_and_wait();  // done
+  // Evaluates trials [first, end) on all threads; the calling thread first
+  // draws up to `drawAhead` for the next round. Returns when every trial of
+  // the round is evaluated, whether or not the other threads took part (a
+  // thread the system has not scheduled yet finds the round finished).
+  void EvaluateRound(std::uint64_t first, std::uint64_t end, std::uint64_t drawAhead) {
+    {
+      const std::lock_guard lock(mutex_);
+      claim_ = first;
+      end_ = end;
+      done_ = 0;
+      count_ = end - first;
+    }
+    roundReady_.notify_all();
+    DrawUpTo(drawAhead);
+    std::unique_lock lock(mutex_);
+    while (claim_ < end_) EvaluateChunk(lock);
+    roundDone_.wait(lock, [this] { return done_ == count_; });
   }
 
-  void EvaluateShare(int thread) {
-    const std::size_t begin = roundFirst_ + roundCount_ * static_cast<std::size_t>(thread) /
-                                                static_cast<std::size_t>(threads_);
-    const std::size_t end = roundFirst_ + roundCount_ * static_cast<std::size_t>(thread + 1) /
-                                              static_cast<std::size_t>(threads_);
-    for (std::size_t i = begin; i < end; ++i) EvaluateTrial(trials_[i]);
+  // Takes the next chunk of the round, evaluates it without the lock and
+  // counts it done. Called with the lock held.
+  void EvaluateChunk(std::unique_lock<std::mutex>& lock) {
+    const std::uint64_t first = claim_;
+    const std::uint64_t last = std::min<std::uint64_t>(first + kChunk, end_);
+    claim_ = last;
+    lock.unlock();
+    for (std::uint64_t i = first; i < last; ++i) EvaluateTrial(At(i));
+    lock.lock();
+    done_ += last - first;
+    if (done_ == count_) roundDone_.notify_one();
   }
 
-  // Starts the other threads; if the system refuses one, the search runs on
-  // the calling thread alone.
+  // Starts the other threads; if the system refuses one, the search goes on
+  // with the threads it has.
   void StartWorkers() {
     try {
       for (int t = 1; t < threads_; ++t) {
-        workers_.emplace_back([this, t] {
+        workers_.emplace_back([this] {
+          std::unique_lock lock(mutex_);
           for (;;) {
-            barrier_.arrive_and_wait();
-            if (stop_.load(std::memory_order_relaxed)) return;
-            EvaluateShare(t);
-            barrier_.arrive_and_wait();
+            roundReady_.wait(lock, [this] { return stop_ || claim_ < end_; });
+            if (stop_) return;
+            EvaluateChunk(lock);
           }
         });
       }
     } catch (const std::system_error&) {
-      StopWorkers();
+      // fewer helpers; the calling thread evaluates what they leave
     }
   }
 
-  // Releases the threads waiting for a round (arriving also for any thread
-  // that could not be started) and joins them.
   void StopWorkers() noexcept {
-    if (workers_.empty()) return;
-    stop_.store(true, std::memory_order_relaxed);
-    const auto missing = static_cast<std::ptrdiff_t>(threads_ - 1) -
-                         static_cast<std::ptrdiff_t>(workers_.size());
-    barrier_.wait(barrier_.arrive(1 + missing));
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    roundReady_.notify_all();
     for (std::thread& worker : workers_) worker.join();
     workers_.clear();
   }
@@ -364,16 +422,24 @@ class ParallelSearch {
   const int threads_;
 
   RandomSource drawer_;  // state after the last trial drawn
-  std::vector<Trial> trials_;
-  std::size_t pos_ = 0;  // first trial not yet judged
+  std::unique_ptr<Trial[]> ring_;
+  std::uint64_t pos_ = 0;    // first trial not yet judged
+  std::uint64_t drawn_ = 0;  // first trial not yet drawn
 
   ParameterPoint best_;
   LogPoint logs_;
+  ObjectiveEvaluator::RejectionLimit limit_;
 
-  std::size_t roundFirst_ = 0;
-  std::size_t roundCount_ = 0;
-  std::barrier<> barrier_;
-  std::atomic<bool> stop_{false};
+  // The round in progress, guarded by mutex_: trials [claim_, end_) are not
+  // taken yet; done_ of count_ are evaluated.
+  std::mutex mutex_;
+  std::condition_variable roundReady_;
+  std::condition_variable roundDone_;
+  std::uint64_t claim_ = 0;
+  std::uint64_t end_ = 0;
+  std::uint64_t done_ = 0;
+  std::uint64_t count_ = 0;
+  bool stop_ = false;
   std::vector<std::thread> workers_;
 };
 
@@ -382,7 +448,8 @@ class ParallelSearch {
 SearchOutcome SearchVariant(const ObjectiveEvaluator& evaluator, ParameterPoint start,
                             const ParameterBounds& bounds, RandomSource& random,
                             const EngineOptions& options) {
-  if (options.MaxFailures < 0) throw Error("Число неудачных попыток поиска не может быть отрицательным");
+  if (options.MaxFailures < 0)
+    throw Error("Число неудачных попыток поиска не может быть отрицательным");
   if (options.Threads <= 1) {
     SequentialSearch search(evaluator, bounds, random, options);
     return search.Run(start);

@@ -54,6 +54,11 @@ struct SearchOutcome {
   std::uint64_t Trials = 0;       // trial points drawn and judged
   std::uint64_t Evaluations = 0;  // objective evaluations in sequential order (trials + 1)
   std::uint64_t Improvements = 0;
+  // Work of the parallel evaluation: rounds evaluated on several threads and
+  // evaluations made there and discarded because an earlier trial of the
+  // round improved (0 for the sequential loop).
+  std::uint64_t ParallelRounds = 0;
+  std::uint64_t Discarded = 0;
 };
 
 // The random search of one variant from `start`:

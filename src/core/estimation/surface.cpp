@@ -68,9 +68,9 @@ RK SurfaceParameters(ProductionModelKind kind, double msy, double fmsy, double p
     case ProductionModelKind::Fox:
       return {fmsy, model::Divide(std::exp(1.0) * msy, fmsy, where)};
     case ProductionModelKind::PellaTomlinson:
-      return {model::Divide(fmsy * (p + 1.0), p, where),
-              model::Divide(model::Power(p + 1.0, model::Divide(1.0, p, where)) * msy, fmsy,
-                            where)};
+      return {
+          model::Divide(fmsy * (p + 1.0), p, where),
+          model::Divide(model::Power(p + 1.0, model::Divide(1.0, p, where)) * msy, fmsy, where)};
   }
   return {};
 }
@@ -160,7 +160,8 @@ std::string FormatOutMatrix(const SurfaceGrids& g) {
   out += kCrLf;
   for (int i = 0; i < kN; ++i) {
     out += FormatField(g.RValues[static_cast<std::size_t>(i)], 10, 6);
-    for (int j = 0; j < kN; ++j) out += FormatField(g.Block1[static_cast<std::size_t>(i * kN + j)], 10, 3);
+    for (int j = 0; j < kN; ++j)
+      out += FormatField(g.Block1[static_cast<std::size_t>(i * kN + j)], 10, 3);
     out += kCrLf;
   }
   out += kCrLf;
@@ -169,7 +170,8 @@ std::string FormatOutMatrix(const SurfaceGrids& g) {
   out += kCrLf;
   for (int i = 0; i < kN; ++i) {
     out += FormatField(g.MsyValues[static_cast<std::size_t>(i)], 10, 3);
-    for (int j = 0; j < kN; ++j) out += FormatField(g.Block2[static_cast<std::size_t>(i * kN + j)], 10, 3);
+    for (int j = 0; j < kN; ++j)
+      out += FormatField(g.Block2[static_cast<std::size_t>(i * kN + j)], 10, 3);
     out += kCrLf;
   }
   return out;
@@ -249,6 +251,12 @@ std::string FormatGraph2Script(std::string_view directory) {
     out += kCrLf;
   }
   return out;
+}
+
+SurfacePicture ToggleSurfacePicture(bool& showingMsyFmsy) {
+  showingMsyFmsy = !showingMsyFmsy;
+  if (showingMsyFmsy) return {"graph6.bmp", "r/K"};
+  return {"graph5.bmp", "MSY/FMSY"};
 }
 
 SurfaceFiles WriteSurfaceFiles(const std::filesystem::path& directory, const SurfaceGrids& grids) {

@@ -84,6 +84,17 @@ std::string RStringBody(std::string_view text);
 // separator, with backslashes turned into forward slashes on Windows.
 std::string ScriptDirectory(const std::filesystem::path& directory);
 
+// The switch btn1 between the two surface pictures: each click inverts
+// `showingMsyFmsy` (false at program start); the picture to load and the new
+// caption follow: true → "graph6.bmp", caption "r/K"; false → "graph5.bmp",
+// caption "MSY/FMSY". The analysis itself always shows "graph5.bmp" with the
+// caption "MSY/FMSY" and leaves the flag as it is.
+struct SurfacePicture {
+  std::string Image;
+  std::string Caption;
+};
+SurfacePicture ToggleSurfacePicture(bool& showingMsyFmsy);
+
 struct SurfaceFiles {
   std::filesystem::path Matrix;  // <directory>/OutMatrix.txt
   std::filesystem::path Script;  // <directory>/Graph2.R

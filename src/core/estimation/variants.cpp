@@ -25,7 +25,9 @@ std::uint8_t CutOffValue(const std::string& token) {
   return static_cast<std::uint8_t>(*value);
 }
 
-void RebuildActive(AssessmentState& state) { state.ActiveVariants = EnabledIndices(state.ModelFits); }
+void RebuildActive(AssessmentState& state) {
+  state.ActiveVariants = EnabledIndices(state.ModelFits);
+}
 
 const char* ModelPrefix(ProductionModelKind kind) {
   switch (kind) {
@@ -84,7 +86,9 @@ std::vector<std::uint8_t> ParseCutOffList(std::string_view text) {
   return values;
 }
 
-std::size_t VariantsPerModel(const std::vector<ModelFit>& fits) { return fits.size() / 3; }
+std::size_t VariantsPerModel(const std::vector<ModelFit>& fits) {
+  return fits.size() / 3;
+}
 
 void BuildModelFits(AssessmentState& state, std::string_view cutOffList) {
   std::vector<std::uint8_t> cutOffs = ParseCutOffList(cutOffList);

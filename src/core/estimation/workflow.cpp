@@ -56,15 +56,19 @@ FreshStart RunFreshStartEstimation(AssessmentState& state, const FreshStartReque
 
   if (request.HoldOutYears > 0) {
     if (!run.PageShow.enableHoldOut) {
-      throw Error("Выбор модели по отсечённым годам возможен только для рядов не короче 15 лет "
-                  "(в таблице " + std::to_string(table.DataRowCount()) + ")");
+      throw Error(
+          "Выбор модели по отсечённым годам возможен только для рядов не короче 15 лет "
+          "(в таблице " +
+          std::to_string(table.DataRowCount()) + ")");
     }
     if (request.HoldOutYears < 2 || request.HoldOutYears > run.PageShow.spinMaximum) {
       throw Error("Количество отсекаемых лет должно быть от 2 до " +
                   std::to_string(run.PageShow.spinMaximum) + " (задано " +
                   std::to_string(request.HoldOutYears) + ")");
     }
-    run.Check = data::SuitabilityCheck(table, request.HoldOutYears, request.DecimalMark, state);
+    if (auto check = MatchAnalysisSeries(state, table, request.HoldOutYears, request.DecimalMark)) {
+      run.Check = std::move(*check);
+    }
   }
 
   if (request.TickedVariants) {
@@ -96,6 +100,14 @@ FreshStart RunFreshStartEstimation(AssessmentState& state, const FreshStartReque
 
   run.Estimation = RunEstimation(state, table, click, options);
   return run;
+}
+
+std::optional<data::SuitabilityResult> MatchAnalysisSeries(AssessmentState& state,
+                                                           const data::DataTable& table,
+                                                           int heldOutYears, char decimalMark) {
+  const int wanted = table.DataRowCount() - heldOutYears;
+  if (static_cast<int>(state.AnalysisSeries.size()) == wanted) return std::nullopt;
+  return data::SuitabilityCheck(table, heldOutYears, decimalMark, state);
 }
 
 ModelChoiceOutcome ChooseModelAndRefit(AssessmentState& state, const data::DataTable& table,

@@ -16,8 +16,8 @@ namespace tarvik::estimation {
 
 // What a user does from a fresh start up to «Оценка параметров», as settings.
 struct FreshStartRequest {
-  std::string DataFile;        // path (UTF-8)
-  char DecimalMark = '.';      // the locale's decimal mark
+  std::string DataFile;          // path (UTF-8)
+  char DecimalMark = '.';        // the locale's decimal mark
   std::string CutOffList = "4";  // Edit11
   int TrimPosition = 0;          // TrackBarMedWin, 0 … 9
   // ModelFits indices left ticked; nothing = all.
@@ -31,10 +31,10 @@ struct FreshStartRequest {
 };
 
 struct FreshStart {
-  data::DataFile File;                // what «Открыть» read
-  data::TabSheet2Decision PageShow;   // the first showing of the estimation page
-  data::SuitabilityResult Check;      // the check whose series the search ran on
-  EstimationRequest Request;          // the texts and settings of the click
+  data::DataFile File;               // what «Открыть» read
+  data::TabSheet2Decision PageShow;  // the first showing of the estimation page
+  data::SuitabilityResult Check;     // the check whose series the search ran on
+  EstimationRequest Request;         // the texts and settings of the click
   EstimationOutcome Estimation;
 };
 
@@ -54,6 +54,15 @@ struct FreshStart {
 // Errors raise tarvik::Error (a bad argument before the file is read).
 FreshStart RunFreshStartEstimation(AssessmentState& state, const FreshStartRequest& request,
                                    const SearchOptions& options);
+
+// The series a click on «Оценка параметров» needs: the table without its last
+// `heldOutYears` years (0 when the hold-out box is unticked). When
+// state.AnalysisSeries does not have that length, the suitability check runs
+// again with those years held out, and its result (new K texts, correlations,
+// exponent) is returned for the page to show; otherwise nothing happens.
+std::optional<data::SuitabilityResult> MatchAnalysisSeries(AssessmentState& state,
+                                                           const data::DataTable& table,
+                                                           int heldOutYears, char decimalMark);
 
 struct ModelChoiceOutcome {
   std::size_t Index = 0;  // the chosen ModelFits index, the one active variant

@@ -106,7 +106,8 @@ TEST(HoldOutCheck, DeviationUsesNMinusOneAndChartYears) {
   const HoldOutResult result = HoldOutCheck(c.state, c.table, 5, '.');
   const HoldOutVariant& v = result.Variants[0];
   double ss = 0.0;
-  for (int k = 0; k < 5; ++k) ss += (result.Observed[k] - v.Predicted[k]) * (result.Observed[k] - v.Predicted[k]);
+  for (int k = 0; k < 5; ++k)
+    ss += (result.Observed[k] - v.Predicted[k]) * (result.Observed[k] - v.Predicted[k]);
   EXPECT_GT(v.SD, 0.01);
   EXPECT_DOUBLE_EQ(v.SD, std::sqrt(ss / 4.0));
   // P_k is drawn at the year of the pair's later row: 2005 … 2009 (15 fitted years).

@@ -19,7 +19,9 @@ namespace {
 using model::ObjectiveKind;
 using model::ProductionModelKind;
 
-std::uint64_t Bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+std::uint64_t Bits(double x) {
+  return std::bit_cast<std::uint64_t>(x);
+}
 
 SearchTexts Texts() {
   SearchTexts t;
@@ -216,10 +218,10 @@ TEST(EstimateParameters, TrimZeroKeepsEveryResidual) {
   EstimateParameters(state, ReadSearchSettings(Texts(), '.'), 0, Short(2000));
   EXPECT_EQ(state.MedianKeepCount, 20);
   for (const model::ModelFit& fit : state.ModelFits) {
-    EXPECT_EQ(Bits(fit.ObjectiveValue),
-              Bits(model::EvaluateObjective(state.AnalysisSeries, fit.Objective, fit.Kind, fit.R,
-                                            fit.K, fit.Q, fit.Exponent == 0.0 ? 2.0 : fit.Exponent,
-                                            20)));
+    EXPECT_EQ(
+        Bits(fit.ObjectiveValue),
+        Bits(model::EvaluateObjective(state.AnalysisSeries, fit.Objective, fit.Kind, fit.R, fit.K,
+                                      fit.Q, fit.Exponent == 0.0 ? 2.0 : fit.Exponent, 20)));
   }
   EstimateParameters(state, ReadSearchSettings(Texts(), '.'), 3, Short(2000));
   EXPECT_EQ(state.MedianKeepCount, 14);  // Round(20 · 0.7)
@@ -300,7 +302,7 @@ TEST(EstimationDisplay, ResultTextsBoundsAndTrackBars) {
   SetVariantEnabled(state, 5, false);
   model::ModelFit& fit = state.ModelFits[6];
   fit.R = 0.3456;
-  fit.K = 12345.5;    // halves go to the even neighbour
+  fit.K = 12345.5;  // halves go to the even neighbour
   fit.Q = 0.00012345;
   fit.ObjectiveValue = 1.23456;
   fit.Exponent = 2.26;
@@ -325,26 +327,29 @@ TEST(EstimationDisplay, ResultTextsBoundsAndTrackBars) {
   EXPECT_EQ(d.TrackBarR, (TrackBarSetting{46, "0.456"}));
   EXPECT_EQ(d.TrackBarK, (TrackBarSetting{51, "101000"}));
   EXPECT_EQ(d.TrackBarQ, (TrackBarSetting{25, "0.25"}));
-  EXPECT_EQ(d.ChoiceLabels, (std::vector<std::string>{"Шефер СК", "Шефер Лог", "Шефер М",
-                                                      "Фокс СК", "Фокс Лог", "ПТ СК", "ПТ Лог",
-                                                      "ПТ М"}));
+  EXPECT_EQ(d.ChoiceLabels, (std::vector<std::string>{"Шефер СК", "Шефер Лог", "Шефер М", "Фокс СК",
+                                                      "Фокс Лог", "ПТ СК", "ПТ Лог", "ПТ М"}));
   EXPECT_EQ(d.ChoiceIndices, (std::vector<std::uint8_t>{0, 1, 2, 3, 4, 6, 7, 8}));
   // The locale's mark.
-  EXPECT_EQ(MakeEstimationDisplay(state, settings, {0.456, 1.0, 0.25, 2.0}, table, ',')
-                .Rows[6]
-                .RText,
-            "0,35");
+  EXPECT_EQ(
+      MakeEstimationDisplay(state, settings, {0.456, 1.0, 0.25, 2.0}, table, ',').Rows[6].RText,
+      "0,35");
 }
 
 TEST(EstimationDisplay, TrackBarWithEmptyRangeStaysAtZero) {
   AssessmentState state = Prepared();
   SearchSettings settings = ReadSearchSettings(Texts(), '.');
   settings.Bounds.MinK = settings.Bounds.MaxK = 5000.0;
-  const EstimationDisplay d = MakeEstimationDisplay(
-      state, settings, {2.0, 5000.0, 0.5, 2.0}, testing::TableOf(state.AnalysisSeries), '.');
+  const EstimationDisplay d = MakeEstimationDisplay(state, settings, {2.0, 5000.0, 0.5, 2.0},
+                                                    testing::TableOf(state.AnalysisSeries), '.');
   EXPECT_EQ(d.TrackBarK.Position, 0);
   EXPECT_EQ(d.TrackBarR.Position, 100);  // 200 is beyond the bar's end
   EXPECT_EQ(d.TrackBarQ.Position, 50);
+}
+
+TEST(TrimPositionHint, IsThePercentageCutOff) {
+  EXPECT_EQ(TrimPositionHint(3), "30");
+  EXPECT_EQ(TrimPositionHint(0), "0");
 }
 
 TEST(TheoreticalCpue, SchaeferStepAtTheYearsOfItsRows) {

@@ -15,7 +15,9 @@
 namespace tarvik::estimation {
 namespace {
 
-std::uint64_t Bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+std::uint64_t Bits(double x) {
+  return std::bit_cast<std::uint64_t>(x);
+}
 
 struct Case {
   AssessmentState state;
@@ -44,8 +46,7 @@ RetrospectiveOptions Short(int threads = 1) {
 
 TEST(RunRetrospective, CurvesCoverTheYearsOfEachShortenedSeries) {
   Case c = Prepared(20);
-  const RetrospectiveResult result =
-      RunRetrospective(c.state, c.table, 0, c.texts, '.', Short());
+  const RetrospectiveResult result = RunRetrospective(c.state, c.table, 0, c.texts, '.', Short());
   const data::CatchEffortSeries& s = c.state.AnalysisSeries;
   for (int k = 1; k <= 10; ++k) {
     const RetrospectiveRun& run = result.Runs[k - 1];
@@ -74,8 +75,7 @@ TEST(RunRetrospective, CurvesCoverTheYearsOfEachShortenedSeries) {
 TEST(RunRetrospective, RunsContinueFromEachOtherAndTheStream) {
   Case c = Prepared(12);
   c.state.Random.Restore(777);
-  const RetrospectiveResult result =
-      RunRetrospective(c.state, c.table, 7, c.texts, '.', Short());
+  const RetrospectiveResult result = RunRetrospective(c.state, c.table, 7, c.texts, '.', Short());
 
   // The same ten searches by hand: Pella-Tomlinson, log sum of squares, p in [2, 100].
   SearchSettings settings = ReadSearchSettings(c.texts, '.');
@@ -89,10 +89,9 @@ TEST(RunRetrospective, RunsContinueFromEachOtherAndTheStream) {
   for (int k = 1; k <= 10; ++k) {
     const std::size_t first = k <= 5 ? k : 0;
     const std::size_t length = 22 - (k <= 5 ? k : k - 5);
-    const ObjectiveEvaluator evaluator(std::span(s.U).subspan(first, length),
-                                       std::span(s.C).subspan(first, length),
-                                       model::ObjectiveKind::LogSumOfSquares,
-                                       model::ProductionModelKind::PellaTomlinson, 12);
+    const ObjectiveEvaluator evaluator(
+        std::span(s.U).subspan(first, length), std::span(s.C).subspan(first, length),
+        model::ObjectiveKind::LogSumOfSquares, model::ProductionModelKind::PellaTomlinson, 12);
     const SearchOutcome outcome = SearchVariant(evaluator, x, settings.Bounds, random, engine);
     x = outcome.Best;
     const RetrospectiveRun& run = result.Runs[k - 1];
@@ -111,8 +110,7 @@ TEST(RunRetrospective, RunsContinueFromEachOtherAndTheStream) {
 
 TEST(RunRetrospective, KeepCountAboveTheResidualsOfAShortSeriesKeepsThemAll) {
   Case c = Prepared(20);  // 22 years at trim 0
-  const RetrospectiveResult result =
-      RunRetrospective(c.state, c.table, 2, c.texts, '.', Short());
+  const RetrospectiveResult result = RunRetrospective(c.state, c.table, 2, c.texts, '.', Short());
   EXPECT_TRUE(result.KeepCountReduced);
   EXPECT_EQ(result.Runs[0].KeepCount, 19);  // 21 years, 19 residuals
   EXPECT_EQ(result.Runs[4].KeepCount, 15);
@@ -153,6 +151,9 @@ TEST(RunRetrospective, RefusesBeforeSearching) {
   bad.MaxR = "один";
   EXPECT_THROW(RunRetrospective(c.state, c.table, 0, bad, '.', Short()), Error);
   EXPECT_THROW(RunRetrospective(c.state, c.table, 9, c.texts, '.', Short()), Error);
+  c.state.MedianKeepCount = 0;  // no search has run
+  EXPECT_THROW(RunRetrospective(c.state, c.table, 0, c.texts, '.', Short()), Error);
+  c.state.MedianKeepCount = 5;
   c.state.AnalysisSeries = testing::FishedStock(7);
   EXPECT_THROW(RunRetrospective(c.state, c.table, 0, c.texts, '.', Short()), Error);
   EXPECT_EQ(c.state.Random.Seed(), 0u);

@@ -21,7 +21,9 @@ namespace {
 using model::ObjectiveKind;
 using model::ProductionModelKind;
 
-std::uint64_t Bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+std::uint64_t Bits(double x) {
+  return std::bit_cast<std::uint64_t>(x);
+}
 
 const ProductionModelKind kKinds[] = {ProductionModelKind::Schaefer, ProductionModelKind::Fox,
                                       ProductionModelKind::PellaTomlinson};
@@ -62,8 +64,8 @@ TEST(ObjectiveEvaluator, GivesTheReferenceBitsAtRandomPoints) {
             continue;
           }
           const double reference = model::EvaluateObjective(s, objective, kind, r, K, q, p, keep);
-          ASSERT_EQ(Bits(fast), Bits(reference)) << "kind " << int(kind) << " objective "
-                                                 << int(objective) << " trim " << trim;
+          ASSERT_EQ(Bits(fast), Bits(reference))
+              << "kind " << int(kind) << " objective " << int(objective) << " trim " << trim;
         }
       }
     }
@@ -77,10 +79,9 @@ TEST(ObjectiveEvaluator, LongSeriesAndIntegralExponentAgreeWithTheReference) {
                                        model::KeepCountFor(s.size(), 2));
     for (double p : {10.0, 2.0, 1.01, 3.7}) {
       const double fast = evaluator.Evaluate(0.41, 11800.0, 0.000197, p);
-      EXPECT_EQ(Bits(fast), Bits(model::EvaluateObjective(s, objective,
-                                                          ProductionModelKind::PellaTomlinson,
-                                                          0.41, 11800.0, 0.000197, p,
-                                                          model::KeepCountFor(s.size(), 2))));
+      EXPECT_EQ(Bits(fast), Bits(model::EvaluateObjective(
+                                s, objective, ProductionModelKind::PellaTomlinson, 0.41, 11800.0,
+                                0.000197, p, model::KeepCountFor(s.size(), 2))));
     }
   }
 }
@@ -94,10 +95,94 @@ TEST(ObjectiveEvaluator, FaultsAreLeftToTheReferenceWhichRaises) {
   EXPECT_FALSE(fox.TryEvaluate(0.4, -1000.0, 0.0002, 2.0, value));  // ln of B/K < 0
   EXPECT_THROW(fox.Evaluate(0.4, -1000.0, 0.0002, 2.0), Error);
   // A keep count above the residual count cannot be evaluated.
-  const ObjectiveEvaluator tooMany(s.U, s.C, ObjectiveKind::Median,
-                                   ProductionModelKind::Schaefer, 9);
+  const ObjectiveEvaluator tooMany(s.U, s.C, ObjectiveKind::Median, ProductionModelKind::Schaefer,
+                                   9);
   EXPECT_FALSE(tooMany.TryEvaluate(0.4, 1000.0, 0.0002, 2.0, value));
   EXPECT_THROW(tooMany.Evaluate(0.4, 1000.0, 0.0002, 2.0), Error);
+}
+
+// Compare may reject a trial without finishing its evaluation; it must
+// reject exactly the trials whose full objective is not below the best value
+// and never pass over a fault the full evaluation raises.
+void CheckCompare(const data::CatchEffortSeries& s, ProductionModelKind kind,
+                  ObjectiveKind objective, std::uint8_t keep, double logSpread, int points,
+                  std::uint32_t seed, int* rejected, int* raised = nullptr) {
+  const ObjectiveEvaluator evaluator(s.U, s.C, objective, kind, keep);
+  model::RandomSource random(seed);
+  for (int i = 0; i < points; ++i) {
+    const double r = std::exp(std::log(0.4) + random.GaussDeviate(logSpread / 4.0));
+    const double K = std::exp(std::log(12000.0) + random.GaussDeviate(logSpread));
+    const double q = std::exp(std::log(0.0002) + random.GaussDeviate(logSpread));
+    const double p = 1.01 + 9.0 * random.RandomReal();
+    double reference = 0.0;
+    bool raises = false;
+    try {
+      reference = model::EvaluateObjective(s, objective, kind, r, K, q, p, keep);
+    } catch (const Error&) {
+      raises = true;
+      if (raised) ++*raised;
+    }
+    // Best values below, at and above the point's own value.
+    for (double factor : {0.3, 0.999999, 1.0, 1.0000001, 3.0}) {
+      const double best = raises ? 1.0 : reference * factor;
+      double value = 0.0;
+      // Residuals in year order, or largest first at a nearby best point.
+      const ObjectiveEvaluator::RejectionLimit limit =
+          i % 2 == 0 ? evaluator.LimitFor(best)
+                     : evaluator.LimitFor(best, r * 1.05, K * 0.97, q * 1.02, p);
+      switch (evaluator.Compare(r, K, q, p, limit, value)) {
+        case ObjectiveEvaluator::Verdict::NotBetter:
+          ASSERT_FALSE(raises) << "a fault passed over at r " << r << " K " << K << " q " << q;
+          ASSERT_GE(reference, best);
+          ++*rejected;
+          break;
+        case ObjectiveEvaluator::Verdict::Value:
+          ASSERT_FALSE(raises);
+          ASSERT_EQ(Bits(value), Bits(reference));
+          break;
+        case ObjectiveEvaluator::Verdict::Fallback:
+          break;
+      }
+    }
+  }
+}
+
+TEST(ObjectiveEvaluator, CompareRejectsOnlyTrialsThatAreNotBetter) {
+  const data::CatchEffortSeries s = testing::FishedStock(22);
+  int rejected = 0;
+  for (ProductionModelKind kind : kKinds) {
+    for (ObjectiveKind objective : kObjectives) {
+      CheckCompare(s, kind, objective, 20, 1.0, 400, 9, &rejected);
+      CheckCompare(s, kind, objective, 14, 1.0, 100, 9, &rejected);  // trimmed: no shortcut
+    }
+  }
+  EXPECT_GT(rejected, 2000);
+}
+
+TEST(ObjectiveEvaluator, CompareNeverPassesOverAFault) {
+  // Points spread over hundreds of orders of magnitude reach overflowing
+  // biomass, powers and residuals.
+  const data::CatchEffortSeries s = testing::FishedStock(22);
+  int rejected = 0;
+  int raised = 0;
+  for (ProductionModelKind kind : kKinds) {
+    for (ObjectiveKind objective : kObjectives) {
+      CheckCompare(s, kind, objective, 20, 150.0, 400, 13, &rejected, &raised);
+    }
+  }
+  EXPECT_GT(rejected, 100);
+  EXPECT_GT(raised, 100);
+}
+
+TEST(ObjectiveEvaluator, NoShortcutWhenResidualsAreTrimmed) {
+  const data::CatchEffortSeries s = testing::FishedStock(22);
+  const ObjectiveEvaluator trimmed(s.U, s.C, ObjectiveKind::SumOfSquares,
+                                   ProductionModelKind::Schaefer, 14);
+  EXPECT_FALSE(trimmed.LimitFor(1.0).usable);
+  const ObjectiveEvaluator all(s.U, s.C, ObjectiveKind::LogSumOfSquares,
+                               ProductionModelKind::Schaefer, 20);
+  EXPECT_TRUE(all.LimitFor(1.0).usable);
+  EXPECT_FALSE(all.LimitFor(1e-4).usable);  // exp(s) − 1 is too inexact for tiny values
 }
 
 // ---------------------------------------------------------------------------
@@ -120,8 +205,9 @@ struct SearchRun {
   std::vector<int> checkpoints;
 };
 
-SearchRun Search(const data::CatchEffortSeries& s, ProductionModelKind kind, ObjectiveKind objective,
-           int threads, int maxFailures, std::uint32_t seed, bool reference = false) {
+SearchRun Search(const data::CatchEffortSeries& s, ProductionModelKind kind,
+                 ObjectiveKind objective, int threads, int maxFailures, std::uint32_t seed,
+                 bool reference = false) {
   const ObjectiveEvaluator evaluator(s.U, s.C, objective, kind, model::KeepCountFor(s.size(), 0));
   model::RandomSource random(seed);
   SearchRun run;
@@ -130,7 +216,8 @@ SearchRun Search(const data::CatchEffortSeries& s, ProductionModelKind kind, Obj
   options.Threads = threads;
   options.ReferenceEvaluator = reference;
   options.OnCheckpoint = [&run](int failures) { run.checkpoints.push_back(failures); };
-  run.outcome = SearchVariant(evaluator, {0.5, 15000.0, 0.0001, 2.0}, WideBounds(), random, options);
+  run.outcome =
+      SearchVariant(evaluator, {0.5, 15000.0, 0.0001, 2.0}, WideBounds(), random, options);
   run.seed = random.Seed();
   return run;
 }

@@ -90,9 +90,9 @@ TEST(ObjectiveSurface, RecomputesTheMsyPointOfTheRecordOnly) {
 TEST(ObjectiveSurface, CentreCellsAreTheObjectiveAtTheEstimate) {
   AssessmentState state = SchaeferEstimate();
   const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 0);
-  const double atEstimate = model::EvaluateObjective(
-      state.AnalysisSeries, model::ObjectiveKind::SumOfSquares, ProductionModelKind::Schaefer, 0.5,
-      10000.0, 0.0002, 0.0, 20);
+  const double atEstimate =
+      model::EvaluateObjective(state.AnalysisSeries, model::ObjectiveKind::SumOfSquares,
+                               ProductionModelKind::Schaefer, 0.5, 10000.0, 0.0002, 0.0, 20);
   // 0.8 + 25·0.008 = 1.0 up to the rounding of the repeated additions.
   EXPECT_NEAR(g.RValues[25], 0.5, 1e-12);
   EXPECT_NEAR(g.KValues[25], 10000.0, 1e-8);
@@ -140,10 +140,12 @@ TEST(Graph2Script, DirectoryCannotBreakTheStringLiteral) {
   EXPECT_EQ(RStringBody("/tmp/a\"b\\c"), "/tmp/a\\\"b\\\\c");
   EXPECT_EQ(RStringBody("/tmp/x\"); system(\"rm -rf ~"), "/tmp/x\\\"); system(\\\"rm -rf ~");
   EXPECT_EQ(RStringBody("/tmp/line\nbreak"), "/tmp/line\\u{000A}break");
-  EXPECT_EQ(RStringBody("/home/Данные"), "/home/\\u{0414}\\u{0430}\\u{043D}\\u{043D}\\u{044B}\\u{0435}");
+  EXPECT_EQ(RStringBody("/home/Данные"),
+            "/home/\\u{0414}\\u{0430}\\u{043D}\\u{043D}\\u{044B}\\u{0435}");
   EXPECT_EQ(RStringBody("/x/\xC4\xE0"), "/x/\\xC4\\xE0");  // Windows-1251 bytes, not UTF-8
   const std::string line = CrLfLines(FormatGraph2Script("/tmp/a\"b"))[0];
-  EXPECT_EQ(line, "dannie<-as.matrix(read.table(file=\"/tmp/a\\\"b/OutMatrix.txt\",header=FALSE)) ");
+  EXPECT_EQ(line,
+            "dannie<-as.matrix(read.table(file=\"/tmp/a\\\"b/OutMatrix.txt\",header=FALSE)) ");
 }
 
 TEST(WriteSurfaceFiles, WritesBothFilesIntoTheDirectory) {
@@ -167,6 +169,16 @@ TEST(WriteSurfaceFiles, WritesBothFilesIntoTheDirectory) {
   EXPECT_NE(script.find("tarvik_surface_test \\\"dir\\\"/OutMatrix.txt"), std::string::npos);
   std::filesystem::remove_all(dir);
   EXPECT_THROW(WriteSurfaceFiles(dir / "missing", g), Error);
+}
+
+TEST(SurfacePicture, SwitchAlternatesBetweenTheTwoPictures) {
+  bool flag = false;
+  EXPECT_EQ(ToggleSurfacePicture(flag).Image, "graph6.bmp");
+  EXPECT_TRUE(flag);
+  const SurfacePicture second = ToggleSurfacePicture(flag);
+  EXPECT_EQ(second.Image, "graph5.bmp");
+  EXPECT_EQ(second.Caption, "MSY/FMSY");
+  EXPECT_EQ(ToggleSurfacePicture(flag).Caption, "r/K");
 }
 
 TEST(ScriptDirectory, AbsoluteWithoutTrailingSeparator) {

@@ -62,8 +62,8 @@ TEST(BuildModelFits, DefaultListGivesNineVariants) {
   BuildModelFits(state, "4");
   ASSERT_EQ(state.ModelFits.size(), 9u);
   EXPECT_EQ(VariantsPerModel(state.ModelFits), 3u);
-  const ObjectiveKind objectives[] = {ObjectiveKind::SumOfSquares,
-                                      ObjectiveKind::LogSumOfSquares, ObjectiveKind::Median};
+  const ObjectiveKind objectives[] = {ObjectiveKind::SumOfSquares, ObjectiveKind::LogSumOfSquares,
+                                      ObjectiveKind::Median};
   for (std::size_t i = 0; i < 9; ++i) {
     EXPECT_EQ(state.ModelFits[i].Kind, static_cast<ProductionModelKind>(i / 3));
     EXPECT_EQ(state.ModelFits[i].Objective, objectives[i % 3]);

@@ -1,0 +1,256 @@
+#include "cli/optimise_command.h"
+
+#include <chrono>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "cli/json_output.h"
+#include "common/error.h"
+#include "common/numbers.h"
+#include "estimation/variants.h"
+#include "estimation/workflow.h"
+#include "rbridge/pictures.h"
+#include "rbridge/r_runner.h"
+#include "rbridge/work_directory.h"
+#include "refpoints/reference_points.h"
+#include "rules/optimisation.h"
+#include "rules/optimisation_files.h"
+#include "rules/rule_list.h"
+
+namespace tarvik::cli {
+namespace {
+
+constexpr char kDecimalMark = '.';
+
+// Index of `text` among `items`; nothing for an empty text.
+std::optional<int> Choice(const std::string& text, const std::vector<std::string>& items,
+                          const char* option) {
+  if (text.empty()) return std::nullopt;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (text == items[i]) return static_cast<int>(i);
+  }
+  std::string list;
+  for (const std::string& item : items) list += (list.empty() ? "" : ", ") + item;
+  throw Error(std::string("Параметр ") + option + ": «" + text + "» не из " + list);
+}
+
+// What can be checked before the data file is read.
+struct Prepared {
+  rules::RuleKind Shape = rules::RuleKind::PiecewiseLinear;
+  int TargetIndex = 0;  // ComboBoxFNZ item
+  refpoints::ReferenceSelectors Selectors;
+  std::optional<int> Btr, Etr, Blim;
+};
+
+Prepared Prepare(const OptimiseCommandOptions& o) {
+  Prepared p;
+  if (o.Variant.empty()) throw Error("Параметр --variant: не указан вариант модели");
+  {
+    AssessmentState probe;  // the label must name a variant of the cut-off list
+    estimation::BuildModelFits(probe, o.Estimate.CutOffs);
+    estimation::VariantIndexByLabel(probe.ModelFits, o.Variant);
+  }
+  const std::optional<int> shape = Choice(o.Shape, {"linear", "logistic"}, "--shape");
+  if (!shape) throw Error("Параметр --shape: укажите linear или logistic");
+  p.Shape = *shape == 0 ? rules::RuleKind::PiecewiseLinear : rules::RuleKind::Logistic;
+  p.TargetIndex = *Choice(o.Target.empty() ? "FMSY" : o.Target,
+                          {"FMSY", "F01", "Fsq", "Fsq75", "Fsq125"}, "--target");
+  if (o.Horizon < 1 || o.Horizon > 20) {
+    throw Error("Параметр --horizon: прогнозный горизонт от 1 до 20 лет, задано " +
+                std::to_string(o.Horizon));
+  }
+  if (o.TimeLimit < 1) throw Error("Параметр --r-time-limit: время должно быть положительным");
+  p.Btr = Choice(o.Btr, {"BMSY", "B0.1", "BMSY+st"}, "--btr");
+  p.Etr = Choice(o.Etr, {"EMSY", "E0,1", "EMSY+st"}, "--etr");
+  p.Blim = Choice(o.Blim, {"0.1", "0.2", "0.3", "0.5"}, "--blim");
+  return p;
+}
+
+const char* ShapeText(rules::RuleKind kind) {
+  return kind == rules::RuleKind::Logistic ? "логистическое ПРП" : "линейно-кусочное ПРП";
+}
+
+const char* StatusText(rbridge::RRunStatus status) {
+  switch (status) {
+    case rbridge::RRunStatus::Done:
+      return "done";
+    case rbridge::RRunStatus::RNotFound:
+      return "r_not_found";
+    case rbridge::RRunStatus::StartFailed:
+      return "start_failed";
+    case rbridge::RRunStatus::TimedOut:
+      return "timed_out";
+    case rbridge::RRunStatus::PicturesMissing:
+      return "pictures_missing";
+    case rbridge::RRunStatus::RFailed:
+      return "r_failed";
+    case rbridge::RRunStatus::NothingToDraw:
+      return "nothing_to_draw";
+  }
+  return "unknown";
+}
+
+struct BestLine {
+  const char* Title;
+  const char* Key;
+  double Value, Alpha, Beta;
+};
+
+std::vector<BestLine> BestLines(const rules::BestPoints& b) {
+  return {
+      {"Наибольший улов, т", "catch", b.BestCatch, b.BestCatchAlpha, b.BestCatchBeta},
+      {"Наибольшая биомасса, т", "biomass", b.BestBiomass, b.BestBiomassAlpha, b.BestBiomassBeta},
+      {"Наименьшая вариабельность улова", "catch_variability", b.LeastVariability,
+       b.LeastVariabilityAlpha, b.LeastVariabilityBeta},
+      {"Наименьший риск B < Bср", "risk_below_mean", b.LeastRisk, b.LeastRiskAlpha,
+       b.LeastRiskBeta}};
+}
+
+Json OptimisationJson(const rules::OptimisationResult& r, const OptimiseCommandOptions& o) {
+  Json j;
+  j["shape"] = o.Shape;
+  j["target"] = o.Target;
+  j["horizon"] = o.Horizon;
+  j["mean_observed_biomass"] = r.MeanBiomass;
+  j["alphas"] = r.Alphas;
+  j["betas"] = r.Betas;
+  Json candidates = Json::array();
+  const std::size_t columns = r.Betas.size();
+  for (std::size_t c = 0; c < r.Candidates.size(); ++c) {
+    const auto& v = r.Candidates[c];
+    candidates.push_back({{"alpha", r.Alphas[c / columns]},
+                          {"beta", r.Betas[c % columns]},
+                          {"mean_catch", v.MeanCatch},
+                          {"mean_biomass", v.MeanBiomass},
+                          {"catch_variability", v.CatchVariability},
+                          {"risk_below_mean", v.RiskBelowMean}});
+  }
+  j["candidates"] = std::move(candidates);
+  Json best;
+  for (const BestLine& line : BestLines(r.Best)) {
+    best[line.Key] = {{"value", line.Value}, {"alpha", line.Alpha}, {"beta", line.Beta}};
+  }
+  j["best"] = std::move(best);
+  j["edit_alpha"] = r.AlphaText;
+  if (!r.BetaText.empty()) j["edit_beta"] = r.BetaText;
+  return j;
+}
+
+std::string OptimiseText(const rules::OptimisationResult& r, const OptimiseCommandOptions& o,
+                         const rbridge::PictureRun& pictures, const std::string& directoryNote) {
+  std::ostringstream out;
+  out << "Оптимизация ПРП: " << ShapeText(r.Kind) << ", вариант «" << o.Variant
+      << "», целевая смертность " << o.Target << ", прогнозный горизонт " << o.Horizon
+      << ", кандидатов " << r.Candidates.size() << "\n";
+  out << "Средняя наблюдённая биомасса: " << FormatGeneral(r.MeanBiomass) << "\n";
+  for (const BestLine& line : BestLines(r.Best)) {
+    out << line.Title << ": " << FormatGeneral(line.Value)
+        << "; alpha = " << FormatFixed(line.Alpha, 2);
+    if (r.Kind == rules::RuleKind::Logistic) out << ", beta = " << FormatFixed(line.Beta, 2);
+    out << "\n";
+  }
+  out << "ПРП после оптимизации: alpha = " << r.AlphaText;
+  if (!r.BetaText.empty()) out << ", beta = " << r.BetaText;
+  out << "\n";
+  if (!directoryNote.empty()) out << directoryNote << "\n";
+  if (pictures.FilesWritten) {
+    out << "Файлы для R: " << rules::JoinPath(pictures.Directory, rules::kOptimisationMatrixFile)
+        << ", " << pictures.ScriptPath << "\n";
+    if (pictures.R.Ok) {
+      out << "Рисунки:";
+      for (const auto& picture : pictures.Pictures) out << " " << picture;
+      out << "\n";
+    } else {
+      out << pictures.R.Message << "\n";
+    }
+  }
+  return out.str();
+}
+
+}  // namespace
+
+CLI::App* AddOptimiseCommand(CLI::App& app, OptimiseCommandOptions& o) {
+  CLI::App* sub = app.add_subcommand(
+      "optimise", "Оптимизация параметров ПРП (alpha, beta) по прогнозам с шумом");
+  AddEstimateOptions(*sub, o.Estimate);
+  sub->add_option("--variant", o.Variant, "Выбранный вариант модели, например \"Шефер СК\"")
+      ->required();
+  sub->add_option("--shape", o.Shape, "Форма ПРП: linear или logistic")->required();
+  sub->add_option("--target", o.Target, "Целевая смертность: FMSY, F01, Fsq, Fsq75, Fsq125")
+      ->default_val("FMSY");
+  sub->add_option("--horizon", o.Horizon, "Прогнозный горизонт, лет (1…20)")->default_val(5);
+  sub->add_option("--dir", o.Directory,
+                  "Папка для OutMatrix.txt, Graph.R и рисунков (по умолчанию папка файла данных)");
+  sub->add_option("--btr", o.Btr, "Целевая биомасса: BMSY, B0.1 или BMSY+st");
+  sub->add_option("--etr", o.Etr, "Целевое усилие: EMSY, E0,1 или EMSY+st");
+  sub->add_option("--blim", o.Blim, "Граничная биомасса: 0.1, 0.2, 0.3 или 0.5 BMSY");
+  sub->add_option("--r-time-limit", o.TimeLimit, "Наибольшее время работы R, с")->default_val(120);
+  return sub;
+}
+
+std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
+  const Prepared p = Prepare(o);
+  AssessmentState state;
+  const estimation::FreshStart run = RunEstimateWorkflow(state, o.Estimate);
+  const estimation::ModelChoiceOutcome choice = estimation::ChooseModelAndRefit(
+      state, run.File.table, o.Variant, run.Request, MakeSearchOptions(o.Estimate));
+
+  // The reference-point page, then its selectors in the order Btr, Etr, Blim.
+  std::vector<refpoints::ReferenceTab> tabs = refpoints::BuildReferenceTabs(state);
+  refpoints::CalculateReferencePoints(state, {}, tabs, kDecimalMark);
+  if (p.Btr) refpoints::ChangeTargetBiomass(state, *p.Btr, tabs, kDecimalMark);
+  if (p.Etr) refpoints::ChangeTargetEffort(state, *p.Etr, tabs, kDecimalMark);
+  if (p.Blim) refpoints::ChangeLimitBiomass(state, *p.Blim, tabs, kDecimalMark);
+
+  // The rule page: showing it sets the working rule's target to FMSY; the
+  // target selector then sets the chosen one.
+  state.WorkingRule.TargetKind = rules::FTargetKind::FMSY;
+  state.WorkingRule.TargetKind = rules::TargetKindForIndex(p.TargetIndex);
+
+  rules::OptimisePageRequest request;
+  request.Shape = p.Shape;
+  request.ChosenVariant = static_cast<std::uint8_t>(choice.Index);
+  request.Horizon = o.Horizon;
+  request.Threads = static_cast<unsigned>(o.Estimate.Threads);
+  const rules::OptimisationResult result = rules::OptimiseRule(state, request, kDecimalMark);
+
+  rbridge::PictureRun pictures;
+  std::string directoryNote;
+  if (result.Kind == rules::RuleKind::Logistic) {
+    const rbridge::WorkDirectoryChoice where =
+        o.Directory.empty() ? rbridge::ChooseWorkDirectory(state.DataFileName)
+                            : rbridge::ChooseWritableDirectory(o.Directory);
+    directoryNote = where.Message;
+    pictures = rbridge::DrawOptimisationPictures(where.Directory, result, rbridge::LocateR(),
+                                                 std::chrono::seconds(o.TimeLimit));
+    if (!pictures.R.Ok && pictures.R.Status != rbridge::RRunStatus::RNotFound) {
+      std::cerr << "Предупреждение: " << pictures.R.Message << std::endl;
+    }
+  }
+
+  if (!o.Estimate.Json) return OptimiseText(result, o, pictures, directoryNote);
+
+  const model::ModelFit& fit = state.ModelFits[choice.Index];
+  Json j;
+  j["estimation"] = EstimateJson(state, run, o.Estimate);
+  j["variant"] = {{"label", o.Variant}, {"index", static_cast<int>(choice.Index)}};
+  j["reference_points"] = {{"msy", fit.MSY},     {"bmsy", fit.BMSY},   {"fmsy", fit.FMSY},
+                           {"emsy", fit.EMSY},   {"btr", fit.BTarget}, {"ftr", fit.FTarget},
+                           {"etr", fit.ETarget}, {"blim", fit.BLimit}};
+  j["optimisation"] = OptimisationJson(result, o);
+  if (pictures.FilesWritten) {
+    j["files"] = {{"directory", pictures.Directory},
+                  {"directory_note", directoryNote},
+                  {"matrix", rules::JoinPath(pictures.Directory, rules::kOptimisationMatrixFile)},
+                  {"script", pictures.ScriptPath},
+                  {"pictures", pictures.Pictures},
+                  {"r_status", StatusText(pictures.R.Status)},
+                  {"r_message", pictures.R.Message}};
+  }
+  j["random_seed_after"] = state.Random.Seed();
+  return DumpJson(j) + "\n";
+}
+
+}  // namespace tarvik::cli

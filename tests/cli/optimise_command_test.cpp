@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kExample =
+    std::string(TARVIK_SOURCE_DIR) + "/examples/yellowfin_epo_1934_1955.txt";
+
+struct CliRun {
+  int ExitCode = -1;
+  std::string Out, Err;
+};
+
+// Only the variant the tests choose is estimated, to keep them quick.
+CliRun RunCli(const QStringList& arguments) {
+  QProcess process;
+  process.start(QString::fromUtf8(TARVIK_CLI),
+                QStringList{"optimise", "--variants", "0"} + arguments);
+  process.waitForFinished(600000);
+  CliRun run;
+  run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  run.Out = process.readAllStandardOutput().toStdString();
+  run.Err = process.readAllStandardError().toStdString();
+  return run;
+}
+
+fs::path FreshFolder(const std::string& name) {
+  const fs::path folder = fs::temp_directory_path() / ("tarvik_cli_optimise_" + name);
+  fs::remove_all(folder);
+  return folder;
+}
+
+std::pair<std::int32_t, std::int32_t> BmpSize(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  unsigned char h[26] = {};
+  in.read(reinterpret_cast<char*>(h), sizeof h);
+  if (!in || h[0] != 'B' || h[1] != 'M') return {-1, -1};
+  const auto at = [&](int o) {
+    return static_cast<std::int32_t>(h[o] | h[o + 1] << 8 | h[o + 2] << 16 |
+                                     static_cast<std::uint32_t>(h[o + 3]) << 24);
+  };
+  const std::int32_t height = at(22);
+  return {at(18), height < 0 ? -height : height};
+}
+
+bool RInstalled() {
+  QProcess probe;
+  probe.start("R", {"--version"});
+  return probe.waitForFinished(30000) && probe.exitCode() == 0;
+}
+
+TEST(OptimiseCommand, PiecewiseLinearSweepPrintsItsCandidatesAndWritesNoFiles) {
+  const fs::path folder = FreshFolder("linear");
+  const CliRun run = RunCli({QString::fromStdString(kExample), "--variant", "Шефер СК", "--shape",
+                             "linear", "--dir", QString::fromStdString(folder.string()), "--json"});
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  const auto j = nlohmann::json::parse(run.Out);
+  const auto& o = j["optimisation"];
+  ASSERT_EQ(o["candidates"].size(), 51u);
+  EXPECT_EQ(o["alphas"][0].get<double>(), -1.0);
+  EXPECT_EQ(o["betas"].size(), 1u);
+  EXPECT_FALSE(o.contains("edit_beta"));
+  EXPECT_TRUE(j.contains("random_seed_after"));
+  EXPECT_FALSE(j.contains("files"));
+  EXPECT_FALSE(fs::exists(folder / "OutMatrix.txt"));
+  EXPECT_FALSE(fs::exists(folder / "Graph.R"));
+  // The best catch point is one of the candidates.
+  const double bestAlpha = o["best"]["catch"]["alpha"].get<double>();
+  double largest = 0.0;
+  for (const auto& c : o["candidates"]) largest = std::max(largest, c["mean_catch"].get<double>());
+  EXPECT_EQ(o["best"]["catch"]["value"].get<double>(), largest);
+  EXPECT_GE(bestAlpha, -1.0);
+}
+
+TEST(OptimiseCommand, LogisticSweepLeavesFourPicturesAndTheSameNumbersWithOneThread) {
+  if (!RInstalled()) GTEST_SKIP() << "R is not installed";
+  const fs::path folder = FreshFolder("logistic dir");
+  const QStringList common = {QString::fromStdString(kExample),
+                              "--variant",
+                              "Шефер СК",
+                              "--shape",
+                              "logistic",
+                              "--horizon",
+                              "3",
+                              "--json"};
+  const CliRun two = RunCli(
+      common + QStringList{"--dir", QString::fromStdString(folder.string()), "--threads", "2"});
+  ASSERT_EQ(two.ExitCode, 0) << two.Err;
+  const auto j = nlohmann::json::parse(two.Out);
+  EXPECT_EQ(j["optimisation"]["candidates"].size(), 2601u);
+  EXPECT_EQ(j["files"]["r_status"], "done") << j["files"]["r_message"];
+  for (const char* name : {"graph.bmp", "graph2.bmp", "graph3.bmp", "graph4.bmp"}) {
+    EXPECT_EQ(BmpSize(folder / name), std::make_pair(250, 193)) << name;
+  }
+  EXPECT_TRUE(fs::exists(folder / "OutMatrix.txt"));
+
+  const fs::path other = FreshFolder("logistic one thread");
+  const CliRun one = RunCli(
+      common + QStringList{"--dir", QString::fromStdString(other.string()), "--threads", "1"});
+  ASSERT_EQ(one.ExitCode, 0) << one.Err;
+  const auto k = nlohmann::json::parse(one.Out);
+  EXPECT_EQ(j["optimisation"], k["optimisation"]);
+  EXPECT_EQ(j["random_seed_after"], k["random_seed_after"]);
+  std::ifstream a(folder / "OutMatrix.txt", std::ios::binary),
+      b(other / "OutMatrix.txt", std::ios::binary);
+  const std::string textA((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
+  const std::string textB((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(textA, textB);
+  EXPECT_EQ(textA.size(), textB.size());
+  fs::remove_all(folder);
+  fs::remove_all(other);
+}
+
+TEST(OptimiseCommand, BadShapeFailsWithARussianMessageAndWritesNothing) {
+  const fs::path folder = FreshFolder("bad");
+  const CliRun run = RunCli({QString::fromStdString(kExample), "--variant", "Шефер СК", "--shape",
+                             "square", "--dir", QString::fromStdString(folder.string())});
+  EXPECT_EQ(run.ExitCode, 2);
+  EXPECT_TRUE(run.Out.empty());
+  EXPECT_NE(run.Err.find("--shape"), std::string::npos) << run.Err;
+  EXPECT_FALSE(fs::exists(folder));
+}
+
+}  // namespace

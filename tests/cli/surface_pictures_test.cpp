@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "cli_run.h"
+
+namespace tarvik::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::pair<std::int32_t, std::int32_t> BmpSize(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  unsigned char h[26] = {};
+  in.read(reinterpret_cast<char*>(h), sizeof h);
+  if (!in || h[0] != 'B' || h[1] != 'M') return {-1, -1};
+  const auto at = [&](int o) {
+    return static_cast<std::int32_t>(h[o] | h[o + 1] << 8 | h[o + 2] << 16 |
+                                     static_cast<std::uint32_t>(h[o + 3]) << 24);
+  };
+  const std::int32_t height = at(22);
+  return {at(18), height < 0 ? -height : height};
+}
+
+TEST(CliSurface, RDrawsBothSurfacePictures) {
+  if (std::system("R --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "R is not installed";
+  const fs::path folder = fs::temp_directory_path() / "tarvik_cli_surface_pictures";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const testing::CliRun run =
+      testing::RunCli("surface examples/yellowfin_epo_1934_1955.txt --variant 'Шефер СК' "
+                      "--variants 0 --json --dir '" +
+                      folder.string() + "'");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  EXPECT_EQ(j["r_status"], "done") << j["r_message"];
+  ASSERT_EQ(j["pictures"].size(), 2u);
+  EXPECT_EQ(BmpSize(folder / "graph5.bmp"), std::make_pair(460, 330));
+  EXPECT_EQ(BmpSize(folder / "graph6.bmp"), std::make_pair(460, 330));
+  fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace tarvik::cli
