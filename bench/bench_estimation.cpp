@@ -191,6 +191,28 @@ void BM_FullEstimationStraightforward(benchmark::State& st) {
 }
 BENCHMARK(BM_FullEstimationStraightforward)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
+// One variant's search (1 000 000 failures) on one thread from the start
+// values: evaluations per second as the search makes them (most trials are
+// rejected before every residual is computed).
+void BM_SearchOneVariant(benchmark::State& st) {
+  const auto kind = static_cast<ProductionModelKind>(st.range(0));
+  const auto objective = static_cast<ObjectiveKind>(st.range(1));
+  const data::CatchEffortSeries& s = Yellowfin().state.AnalysisSeries;
+  const estimation::ObjectiveEvaluator evaluator(s.U, s.C, objective, kind,
+                                                 model::KeepCountFor(s.size(), 0));
+  std::uint64_t evaluations = 0;
+  for (auto _ : st) {
+    model::RandomSource random(0);
+    estimation::EngineOptions options;
+    const estimation::SearchOutcome outcome = estimation::SearchVariant(
+        evaluator, Yellowfin().settings.Start, Yellowfin().settings.Bounds, random, options);
+    evaluations = outcome.Evaluations;
+  }
+  st.counters["evaluations"] = static_cast<double>(evaluations);
+  st.counters["evals_per_s"] =
+      benchmark::Counter(static_cast<double>(evaluations), benchmark::Counter::kIsRate);
+}
+
 // Evaluations per second of one objective at points spread as the search's
 // trials are (log-normal steps of 0.5 around the estimate).
 template <bool Prepared>
@@ -225,6 +247,11 @@ void KindsAndObjectives(benchmark::internal::Benchmark* b) {
   for (int kind = 0; kind < 3; ++kind)
     for (int objective = 0; objective < 3; ++objective) b->Args({kind, objective});
 }
+BENCHMARK(BM_SearchOneVariant)
+    ->Apply(KindsAndObjectives)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_Evaluate<true>)->Name("BM_EvaluatePrepared")->Apply(KindsAndObjectives);
 BENCHMARK(BM_Evaluate<false>)->Name("BM_EvaluateStraightforward")->Apply(KindsAndObjectives);
 

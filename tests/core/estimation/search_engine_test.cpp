@@ -249,6 +249,22 @@ TEST(SearchVariant, ParallelGivesTheSequentialBitsForEveryKindAndObjective) {
   }
 }
 
+TEST(SearchVariant, ParallelMatchesAtTinyFailureLimits) {
+  const data::CatchEffortSeries s = testing::FishedStock(22);
+  for (int maxFailures : {0, 1, 2, 255, 256, 257, 700}) {
+    SCOPED_TRACE(maxFailures);
+    const SearchRun sequential = Search(s, ProductionModelKind::PellaTomlinson,
+                                        ObjectiveKind::SumOfSquares, 1, maxFailures, 41);
+    ExpectSameBits(sequential, Search(s, ProductionModelKind::PellaTomlinson,
+                                      ObjectiveKind::SumOfSquares, 2, maxFailures, 41));
+  }
+  const SearchRun none =
+      Search(s, ProductionModelKind::Schaefer, ObjectiveKind::SumOfSquares, 2, 0, 41);
+  EXPECT_EQ(none.outcome.Trials, 0u);
+  EXPECT_EQ(none.seed, 41u);
+  EXPECT_EQ(none.outcome.Best.r, 0.5);
+}
+
 TEST(SearchVariant, PreparedEvaluatorGivesTheReferenceSearch) {
   const data::CatchEffortSeries s = testing::FishedStock(22);
   for (ProductionModelKind kind : kKinds) {
