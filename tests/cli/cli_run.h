@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/scratch_path.h"
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -28,7 +29,8 @@ inline std::string ReadAll(const std::filesystem::path& path) {
 // Runs `tarvik-cli <arguments>` (arguments as the shell takes them) in the
 // source directory, with stdout and stderr captured.
 inline CliRun RunCli(const std::string& arguments) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path();
+  const std::filesystem::path dir = tarvik::testing_support::ScratchPath("tarvik_cli_run");
+  std::filesystem::create_directories(dir);
   const std::filesystem::path out = dir / "tarvik_cli_test_out.txt";
   const std::filesystem::path err = dir / "tarvik_cli_test_err.txt";
   const std::string command = std::string("cd '") + TARVIK_SOURCE_DIR + "' && '" + TARVIK_CLI +
@@ -39,8 +41,7 @@ inline CliRun RunCli(const std::string& arguments) {
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.out = ReadAll(out);
   run.err = ReadAll(err);
-  std::filesystem::remove(out);
-  std::filesystem::remove(err);
+  std::filesystem::remove_all(dir);
   return run;
 }
 

@@ -1,3 +1,4 @@
+#include "support/scratch_path.h"
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -28,7 +29,7 @@ std::pair<std::int32_t, std::int32_t> BmpSize(const fs::path& file) {
 
 TEST(CliSurface, RDrawsBothSurfacePictures) {
   if (std::system("R --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "R is not installed";
-  const fs::path folder = fs::temp_directory_path() / "tarvik_cli_surface_pictures";
+  const fs::path folder = tarvik::testing_support::ScratchPath("tarvik_cli_surface_pictures");
   fs::remove_all(folder);
   fs::create_directories(folder);
   const testing::CliRun run =

@@ -1,3 +1,4 @@
+#include "support/scratch_path.h"
 #include "estimation/surface.h"
 
 #include <gtest/gtest.h>
@@ -150,7 +151,7 @@ TEST(Graph2Script, DirectoryCannotBreakTheStringLiteral) {
 
 TEST(WriteSurfaceFiles, WritesBothFilesIntoTheDirectory) {
   const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / "tarvik_surface_test \"dir\"";
+      tarvik::testing_support::ScratchPath("tarvik_surface_test") / "with \"quote\" dir";
   std::filesystem::create_directories(dir);
   AssessmentState state = SchaeferEstimate();
   const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 0);
@@ -166,8 +167,8 @@ TEST(WriteSurfaceFiles, WritesBothFilesIntoTheDirectory) {
   EXPECT_EQ(read(files.Matrix), FormatOutMatrix(g));
   const std::string script = read(files.Script);
   EXPECT_EQ(script, FormatGraph2Script(ScriptDirectory(dir)));
-  EXPECT_NE(script.find("tarvik_surface_test \\\"dir\\\"/OutMatrix.txt"), std::string::npos);
-  std::filesystem::remove_all(dir);
+  EXPECT_NE(script.find("with \\\"quote\\\" dir/OutMatrix.txt"), std::string::npos);
+  std::filesystem::remove_all(dir.parent_path());
   EXPECT_THROW(WriteSurfaceFiles(dir / "missing", g), Error);
 }
 

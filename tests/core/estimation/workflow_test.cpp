@@ -1,3 +1,4 @@
+#include "support/scratch_path.h"
 #include "estimation/workflow.h"
 
 #include <gtest/gtest.h>
@@ -121,14 +122,15 @@ TEST(FreshStart, HoldOutNeedsALongEnoughTable) {
   // A table of 10 years does not offer the option at all.
   const data::CatchEffortSeries s = testing::FishedStock(10);
   const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / "tarvik_workflow_short.txt";
+      tarvik::testing_support::ScratchPath("tarvik_workflow_short") / "short.txt";
+  std::filesystem::create_directories(path.parent_path());
   data::WriteDataFile(path.string(), data::DataDescription{}, testing::TableOf(s));
   AssessmentState shortState;
   FreshStartRequest shortRequest;
   shortRequest.DataFile = path.string();
   shortRequest.HoldOutYears = 2;
   EXPECT_THROW(RunFreshStartEstimation(shortState, shortRequest, Short(10)), Error);
-  std::filesystem::remove(path);
+  std::filesystem::remove_all(path.parent_path());
 }
 
 TEST(MatchAnalysisSeries, RerunsTheCheckOnlyWhenTheHeldOutYearsChange) {

@@ -1,3 +1,4 @@
+#include "support/scratch_path.h"
 #include "projection/management_workflow.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ ManagementOptions Options(const fs::path& report) {
 
 struct WorkflowFixture : ::testing::Test {
   void SetUp() override {
-    folder = fs::temp_directory_path() / "tarvik_management_workflow_test";
+    folder = tarvik::testing_support::ScratchPath("tarvik_management_workflow_test");
     fs::remove_all(folder);
     fs::create_directories(folder);
   }

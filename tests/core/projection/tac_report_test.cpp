@@ -1,3 +1,4 @@
+#include "support/scratch_path.h"
 #include "projection/tac_report.h"
 
 #include <gtest/gtest.h>
@@ -117,7 +118,7 @@ TEST(TacReportFile, EncodedInWindows1251WithCrLf) {
 
 TEST(TacReportFile, SavedThroughATemporaryFile) {
   namespace fs = std::filesystem;
-  const fs::path folder = fs::temp_directory_path() / "tarvik_tac_report_test";
+  const fs::path folder = tarvik::testing_support::ScratchPath("tarvik_tac_report_test");
   fs::create_directories(folder);
   const fs::path path = folder / "report.txt";
   {

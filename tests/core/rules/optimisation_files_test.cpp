@@ -1,3 +1,4 @@
+#include "support/scratch_path.h"
 #include "rules/optimisation_files.h"
 
 #include <gtest/gtest.h>
@@ -129,7 +130,7 @@ TEST(FormatOptimisationScript, EscapesTheFolderName) {
 }
 
 TEST(WriteOptimisationFiles, WritesBothFilesAndRaisesAReadableErrorOnFailure) {
-  const auto dir = std::filesystem::temp_directory_path() / "tarvik_optimisation_files_test";
+  const auto dir = tarvik::testing_support::ScratchPath("tarvik_optimisation_files_test");
   std::filesystem::create_directories(dir);
   const std::string script =
       WriteOptimisationFiles(dir.string(), {1.0}, {0.0}, {{1.0, 2.0, 3.0, 0.5}});
