@@ -1,12 +1,11 @@
 #include "estimation/surface.h"
 
 #include <cmath>
-#include <cstdio>
 #include <fstream>
 
-#include "common/cp1251.h"
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/r_text.h"
 #include "model/checked.h"
 #include "model/objective.h"
 #include "model/production.h"
@@ -29,26 +28,6 @@ std::array<double, kN> Axis(double estimate) {
     value = value + step;
   }
   return axis;
-}
-
-void AppendHex(std::string& out, unsigned value, int digits) {
-  static const char* const kHex = "0123456789ABCDEF";
-  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
-}
-
-// Decodes one UTF-8 character at text[i] (valid UTF-8 assumed) and advances i.
-unsigned NextCodePoint(std::string_view text, std::size_t& i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned lead = byte(i);
-  if (lead < 0x80) {
-    ++i;
-    return lead;
-  }
-  int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-  unsigned cp = lead & (0x3F >> extra);
-  ++i;
-  while (extra-- > 0) cp = (cp << 6) | (byte(i++) & 0x3F);
-  return cp;
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
@@ -177,38 +156,6 @@ std::string FormatOutMatrix(const SurfaceGrids& g) {
   return out;
 }
 
-std::string RStringBody(std::string_view text) {
-  const bool utf8 = IsValidUtf8(text);
-  std::string out;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char byte = static_cast<unsigned char>(text[i]);
-    if (byte == '\\' || byte == '"') {
-      out += '\\';
-      out += static_cast<char>(byte);
-      ++i;
-    } else if (byte >= 0x20 && byte < 0x7F) {
-      out += static_cast<char>(byte);
-      ++i;
-    } else if (!utf8) {
-      out += "\\x";
-      AppendHex(out, byte, 2);
-      ++i;
-    } else {
-      const unsigned cp = NextCodePoint(text, i);
-      if (cp > 0xFFFF) {
-        out += "\\U{";
-        AppendHex(out, cp, 8);
-      } else {
-        out += "\\u{";
-        AppendHex(out, cp, 4);
-      }
-      out += '}';
-    }
-  }
-  return out;
-}
-
 std::string ScriptDirectory(const std::filesystem::path& directory) {
   std::string d = std::filesystem::absolute(directory).lexically_normal().string();
 #ifdef _WIN32
@@ -244,7 +191,7 @@ std::string FormatGraph2Script(std::string_view directory) {
       "mtext(\"L\", side = 1, line = 0, adj = 1.02, cex = 1.5 , font = 4)  ",
       "dev.off() ",
   };
-  std::string out = "dannie<-as.matrix(read.table(file=\"" + RStringBody(directory) +
+  std::string out = "dannie<-as.matrix(read.table(file=\"" + RStringContent(directory) +
                     "/OutMatrix.txt\",header=FALSE)) " + kCrLf;
   for (std::size_t i = 1; i < std::size(lines); ++i) {
     out += lines[i];

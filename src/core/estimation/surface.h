@@ -70,15 +70,9 @@ std::string FormatOutMatrix(const SurfaceGrids& grids);
 
 // The text of "Graph2.R" (21 lines ended by CR LF) reading
 // `<directory>/OutMatrix.txt` and drawing "graph5.bmp" and "graph6.bmp".
-// `directory` is written as the body of an R string literal (RStringBody).
+// `directory` is written as the inside of an R string literal (RStringContent),
+// so the script stays ASCII and no folder name can end the literal.
 std::string FormatGraph2Script(std::string_view directory);
-
-// `text` (UTF-8) as the inside of a double-quoted R string literal: `\` and
-// `"` are escaped with a backslash, control characters and every non-ASCII
-// character are written as \u{XXXX} escapes (a text that is not valid UTF-8
-// has its bytes above 127 written as \xHH instead), so the script stays
-// ASCII and no directory name can end the literal or inject R code.
-std::string RStringBody(std::string_view text);
 
 // The directory as the script names it: absolute, without a trailing
 // separator, with backslashes turned into forward slashes on Windows.

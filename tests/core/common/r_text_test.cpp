@@ -31,6 +31,15 @@ TEST(RStringContent, WritesControlCharactersAndBrokenUtf8AsByteEscapes) {
   EXPECT_EQ(RStringContent("\xD0"), "\\xd0");           // cut-off sequence
 }
 
+TEST(RStringContent, TextCannotEndTheLiteralOrInjectCode) {
+  EXPECT_EQ(RStringContent("/tmp/a\"b\\c"), "/tmp/a\\\"b\\\\c");
+  EXPECT_EQ(RStringContent("/tmp/x\"); system(\"rm -rf ~"), "/tmp/x\\\"); system(\\\"rm -rf ~");
+  EXPECT_EQ(RStringContent("/tmp/line\nbreak"), "/tmp/line\\x0abreak");
+  // Д = U+0414, а = U+0430, н = U+043D, ы = U+044B, е = U+0435.
+  EXPECT_EQ(RStringContent("/home/Данные"), "/home/\\u0414\\u0430\\u043d\\u043d\\u044b\\u0435");
+  EXPECT_EQ(RStringContent("/x/\xC4\xE0"), "/x/\\xc4\\xe0");  // Windows-1251 bytes, not UTF-8
+}
+
 TEST(RPathContent, EscapesAFolderForAnRString) {
 #ifdef _WIN32
   EXPECT_EQ(RPathContent("C:\\Данные\\a"), "C:/\\u0414\\u0430\\u043d\\u043d\\u044b\\u0435/a");

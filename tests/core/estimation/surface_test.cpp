@@ -138,15 +138,17 @@ TEST(Graph2Script, LinesAsLaidOut) {
 }
 
 TEST(Graph2Script, DirectoryCannotBreakTheStringLiteral) {
-  EXPECT_EQ(RStringBody("/tmp/a\"b\\c"), "/tmp/a\\\"b\\\\c");
-  EXPECT_EQ(RStringBody("/tmp/x\"); system(\"rm -rf ~"), "/tmp/x\\\"); system(\\\"rm -rf ~");
-  EXPECT_EQ(RStringBody("/tmp/line\nbreak"), "/tmp/line\\u{000A}break");
-  EXPECT_EQ(RStringBody("/home/Данные"),
-            "/home/\\u{0414}\\u{0430}\\u{043D}\\u{043D}\\u{044B}\\u{0435}");
-  EXPECT_EQ(RStringBody("/x/\xC4\xE0"), "/x/\\xC4\\xE0");  // Windows-1251 bytes, not UTF-8
   const std::string line = CrLfLines(FormatGraph2Script("/tmp/a\"b"))[0];
   EXPECT_EQ(line,
             "dannie<-as.matrix(read.table(file=\"/tmp/a\\\"b/OutMatrix.txt\",header=FALSE)) ");
+  // A folder that would close the literal and run a command stays inside it.
+  EXPECT_EQ(CrLfLines(FormatGraph2Script("/tmp/x\"); system(\"rm -rf ~"))[0],
+            "dannie<-as.matrix(read.table(file=\"/tmp/x\\\"); system(\\\"rm -rf "
+            "~/OutMatrix.txt\",header=FALSE)) ");
+  // A Cyrillic folder keeps the script ASCII (Д = U+0414, а = U+0430).
+  EXPECT_EQ(CrLfLines(FormatGraph2Script("/home/Да"))[0],
+            "dannie<-as.matrix(read.table(file=\"/home/\\u0414\\u0430/OutMatrix.txt\","
+            "header=FALSE)) ");
 }
 
 TEST(WriteSurfaceFiles, WritesBothFilesIntoTheDirectory) {
