@@ -88,6 +88,12 @@ std::string FormatField(double x, int width, int decimals) {
   return buffer;
 }
 
+std::string FormatMatrixField(double x, int width, int decimals) {
+  std::string text = FormatField(x, width, decimals);
+  if (text.empty() || text.front() != ' ') text.insert(text.begin(), ' ');
+  return text;
+}
+
 std::optional<double> TryParseDouble(std::string_view text, char decimalMark) {
   text = Trim(text);
   if (text.empty()) return std::nullopt;

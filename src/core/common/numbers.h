@@ -32,6 +32,12 @@ std::string FormatFixed(double x, int decimals, char decimalMark = '.');
 // for R need them.
 std::string FormatField(double x, int width, int decimals);
 
+// A field of a number matrix for R's table reader that follows another field
+// on its line: FormatField, with one blank put before a number that fills
+// its field or is wider, so that it can never join the number before it
+// (the reader splits at blanks). A narrower number is exactly FormatField.
+std::string FormatMatrixField(double x, int width, int decimals);
+
 // Reads a real number typed with `decimalMark`; surrounding blanks are
 // allowed, nothing else. Returns nothing when the text is not a number.
 std::optional<double> TryParseDouble(std::string_view text, char decimalMark = '.');

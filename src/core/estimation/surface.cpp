@@ -135,22 +135,22 @@ std::string FormatOutMatrix(const SurfaceGrids& g) {
   std::string out;
   out.reserve(2 * 51 * 520);
   out += "0";
-  for (double K : g.KValues) out += FormatField(K, 10, 0);
+  for (double K : g.KValues) out += FormatMatrixField(K, 10, 0);
   out += kCrLf;
   for (int i = 0; i < kN; ++i) {
     out += FormatField(g.RValues[static_cast<std::size_t>(i)], 10, 6);
     for (int j = 0; j < kN; ++j)
-      out += FormatField(g.Block1[static_cast<std::size_t>(i * kN + j)], 10, 3);
+      out += FormatMatrixField(g.Block1[static_cast<std::size_t>(i * kN + j)], 10, 3);
     out += kCrLf;
   }
   out += kCrLf;
   out += "0";
-  for (double F : g.FmsyValues) out += FormatField(F, 10, 6);
+  for (double F : g.FmsyValues) out += FormatMatrixField(F, 10, 6);
   out += kCrLf;
   for (int i = 0; i < kN; ++i) {
     out += FormatField(g.MsyValues[static_cast<std::size_t>(i)], 10, 3);
     for (int j = 0; j < kN; ++j)
-      out += FormatField(g.Block2[static_cast<std::size_t>(i * kN + j)], 10, 3);
+      out += FormatMatrixField(g.Block2[static_cast<std::size_t>(i * kN + j)], 10, 3);
     out += kCrLf;
   }
   return out;

@@ -65,7 +65,9 @@ SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant
 //   "0" and K_j as fields (10, 0); 50 rows r_i (10, 6) and L (10, 3);
 //   an empty line; "0" and FMSY_j (10, 6); 50 rows MSY_i (10, 3) and L (10, 3).
 // A field (w, d) is fixed-point with d decimals and a point, right-aligned in
-// w characters, wider when the number needs it.
+// w characters, wider when the number needs it; a field after the first of
+// its line gets a blank before it when it fills its width (FormatMatrixField),
+// so that R never reads two numbers joined.
 std::string FormatOutMatrix(const SurfaceGrids& grids);
 
 // The text of "Graph2.R" (21 lines ended by CR LF) reading

@@ -19,19 +19,9 @@ std::filesystem::path PathFromUtf8(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-// A field that follows another one on its line. A number as wide as its
-// field or wider gets one blank before it, so that it cannot join the number
-// before it (R's table reader splits at blanks); every narrower number is
-// right-aligned in the field exactly.
-void AppendField(std::string& out, double value, int width, int decimals) {
-  const std::string text = FormatField(value, width, decimals);
-  if (text.empty() || text.front() != ' ') out += ' ';
-  out += text;
-}
-
 void AppendHeader(std::string& out, const std::vector<double>& betas) {
   out += '0';
-  for (double beta : betas) AppendField(out, beta, 10, 2);
+  for (double beta : betas) out += FormatMatrixField(beta, 10, 2);
   out += kEol;
 }
 
@@ -43,7 +33,7 @@ void AppendBlock(std::string& out, const std::vector<double>& alphas,
   for (std::size_t i = 0; i < alphas.size(); ++i) {
     out += FormatField(alphas[i], 5, 2);
     for (std::size_t j = 0; j < betas.size(); ++j) {
-      AppendField(out, value(cells[i * betas.size() + j]), 10, decimals);
+      out += FormatMatrixField(value(cells[i * betas.size() + j]), 10, decimals);
     }
     out += kEol;
   }

@@ -48,6 +48,16 @@ TEST(Formatting, FieldsAreRightAlignedAndGrowWhenTooNarrow) {
   EXPECT_EQ(FormatField(12345678901.0, 10, 0), "12345678901");
 }
 
+TEST(Formatting, MatrixFieldsNeverJoinTheFieldBefore) {
+  EXPECT_EQ(FormatMatrixField(8000.0, 10, 0), "      8000");  // narrower: as FormatField
+  EXPECT_EQ(FormatMatrixField(-12.5, 10, 4), "  -12.5000");
+  // Filling the field or wider: one blank first.
+  EXPECT_EQ(FormatMatrixField(1234567890.0, 10, 0), " 1234567890");
+  EXPECT_EQ(FormatMatrixField(123456.789, 10, 3), " 123456.789");
+  EXPECT_EQ(FormatMatrixField(12345678901.0, 10, 0), " 12345678901");
+  EXPECT_THROW(FormatMatrixField(std::nan(""), 10, 0), Error);
+}
+
 TEST(Parsing, LocaleMarkBlanksAndRejections) {
   EXPECT_EQ(TryParseDouble(" 12,5 ", ','), 12.5);
   EXPECT_EQ(TryParseDouble("12.5", '.'), 12.5);

@@ -75,6 +75,26 @@ TEST(ObjectiveSurface, FirstLinesForTheDocumentedEstimate) {
   EXPECT_EQ(lines[102].substr(0, 10), "  1490.000");
 }
 
+TEST(ObjectiveSurface, ValuesThatFillTheirFieldStaySeparatedByABlank) {
+  SurfaceGrids g;
+  g.RValues.fill(0.4);
+  g.KValues.fill(1234567890.0);  // ten digits: fills a (10, 0) field
+  g.MsyValues.fill(1000.0);
+  g.FmsyValues.fill(0.2);
+  g.Block1.assign(50 * 50, 123456.789);  // ten characters at (10, 3)
+  g.Block2.assign(50 * 50, 42.0);
+  const std::vector<std::string> lines = CrLfLines(FormatOutMatrix(g));
+  ASSERT_EQ(lines.size(), 103u);
+  EXPECT_EQ(lines[0].substr(0, 23), "0 1234567890 1234567890");
+  EXPECT_EQ(lines[0].size(), 1u + 50 * 11);
+  // The row's own first field starts the line and stays as it is.
+  EXPECT_EQ(lines[1].substr(0, 32), "  0.400000 123456.789 123456.789");
+  EXPECT_EQ(lines[1].size(), 10u + 50 * 11);
+  // Narrower values keep the plain ten-character layout.
+  EXPECT_EQ(lines[53].substr(0, 30), "  1000.000    42.000    42.000");
+  EXPECT_EQ(lines[53].size(), 51u * 10);
+}
+
 TEST(ObjectiveSurface, RecomputesTheMsyPointOfTheRecordOnly) {
   AssessmentState state = SchaeferEstimate();
   const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 3);
