@@ -3,6 +3,7 @@
 #include <optional>
 #include <sstream>
 
+#include "cli/common_options.h"
 #include "cli/json_output.h"
 #include "cli/text_output.h"
 #include "common/error.h"
@@ -13,48 +14,20 @@
 namespace tarvik::cli {
 namespace {
 
-constexpr char kDecimalMark = '.';
-
-std::vector<std::string> SplitColons(const std::string& text) {
-  std::vector<std::string> fields;
-  std::string field;
-  for (char ch : text) {
-    if (ch == ':') {
-      fields.push_back(field);
-      field.clear();
-    } else {
-      field.push_back(ch);
-    }
-  }
-  fields.push_back(field);
-  return fields;
-}
-
-int TargetIndex(const std::string& text, const std::string& spec) {
+int TargetIndex(const std::string& text, const std::string& ruleText) {
   static const char* const kTargets[] = {"FMSY", "F01", "Fsq", "Fsq75", "Fsq125"};
   for (int i = 0; i < 5; ++i) {
     if (text == kTargets[i]) return i;
   }
-  throw Error("Параметр --rule «" + spec + "»: целевая смертность «" + text +
+  throw Error("Параметр --rule «" + ruleText + "»: целевая смертность «" + text +
               "» не из FMSY, F01, Fsq, Fsq75, Fsq125");
 }
 
-void RequireNumber(const std::string& text, const char* what, const std::string& spec) {
+void RequireNumber(const std::string& text, const char* what, const std::string& ruleText) {
   if (!TryParseDouble(text, kDecimalMark)) {
-    throw Error("Параметр --rule «" + spec + "»: " + what + " «" + text + "» не является числом");
+    throw Error("Параметр --rule «" + ruleText + "»: " + what + " «" + text +
+                "» не является числом");
   }
-}
-
-// Index of `text` among `items`; nothing for an empty text.
-std::optional<int> Choice(const std::string& text, const std::vector<std::string>& items,
-                          const char* option) {
-  if (text.empty()) return std::nullopt;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (text == items[i]) return static_cast<int>(i);
-  }
-  std::string list;
-  for (const std::string& item : items) list += (list.empty() ? "" : ", ") + item;
-  throw Error(std::string("Параметр ") + option + ": «" + text + "» не из " + list);
 }
 
 struct Prepared {
@@ -67,11 +40,12 @@ Prepared Prepare(const AssessOptions& o) {
   projection::ManagementOptions& m = p.Management;
   m.DecimalMark = kDecimalMark;
   if (o.Variant.empty()) throw Error("Параметр --variant: не указан вариант модели");
-  m.TargetBiomassChoice = Choice(o.Btr, {"BMSY", "B0.1", "BMSY+st"}, "--btr");
-  m.TargetEffortChoice = Choice(o.Etr, {"EMSY", "E0,1", "EMSY+st"}, "--etr");
-  m.LimitBiomassChoice = Choice(o.Blim, {"0.1", "0.2", "0.3", "0.5"}, "--blim");
+  const ReferenceSelectorChoices selectors = ParseReferenceSelectors(o.Selectors);
+  m.TargetBiomassChoice = selectors.Btr;
+  m.TargetEffortChoice = selectors.Etr;
+  m.LimitBiomassChoice = selectors.Blim;
   if (o.Rules.empty()) throw Error("Параметр --rule: не задано ни одного ПРП");
-  for (const std::string& spec : o.Rules) m.Rules.push_back(ParseRuleSpec(spec));
+  for (const std::string& ruleText : o.Rules) m.Rules.push_back(ParseRuleText(ruleText));
   const std::optional<int> bootstrap =
       Choice(o.Bootstrap, {"parametric", "nonparametric"}, "--bootstrap");
   m.Bootstrap.Parametric = !bootstrap || *bootstrap == 0;
@@ -121,9 +95,7 @@ Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
   Json j;
   j["estimation"] = EstimateJson(state, run, o.Estimate);
   j["variant"] = {{"label", o.Variant}, {"index", variant}};
-  j["reference_points"] = {{"msy", fit.MSY},   {"bmsy", fit.BMSY}, {"fmsy", fit.FMSY},
-                           {"emsy", fit.EMSY}, {"btr", fit.BTarget}, {"ftr", fit.FTarget},
-                           {"etr", fit.ETarget}, {"blim", fit.BLimit}};
+  j["reference_points"] = ReferencePointsJson(fit);
   Json rules = Json::array();
   for (const rules::AddRuleResult& added : result.AddedRules) {
     rules.push_back({{"name", added.Name}, {"added", added.Added}});
@@ -195,37 +167,37 @@ std::string AssessText(const projection::ManagementResult& result, const AssessO
 
 }  // namespace
 
-rules::RuleEditor ParseRuleSpec(const std::string& spec) {
-  const std::vector<std::string> f = SplitColons(spec);
+rules::RuleEditor ParseRuleText(const std::string& ruleText) {
+  const std::vector<std::string> f = SplitAt(ruleText, ':');
   rules::RuleEditor editor;
   editor.TargetIndex = 0;
   const std::string& kind = f[0];
   auto wrongCount = [&]() {
-    return Error("Параметр --rule «" + spec +
+    return Error("Параметр --rule «" + ruleText +
                  "»: ожидается linear:ALPHA[:TARGET], logistic:ALPHA:BETA[:TARGET], "
                  "precautionary или nonzonal[:TARGET]");
   };
   if (kind == "linear") {
     if (f.size() < 2 || f.size() > 3) throw wrongCount();
     editor.Shape = rules::RuleKind::PiecewiseLinear;
-    RequireNumber(f[1], "alpha", spec);
+    RequireNumber(f[1], "alpha", ruleText);
     editor.AlphaText = f[1];
-    if (f.size() == 3) editor.TargetIndex = TargetIndex(f[2], spec);
+    if (f.size() == 3) editor.TargetIndex = TargetIndex(f[2], ruleText);
   } else if (kind == "logistic") {
     if (f.size() < 3 || f.size() > 4) throw wrongCount();
     editor.Shape = rules::RuleKind::Logistic;
-    RequireNumber(f[1], "alpha", spec);
-    RequireNumber(f[2], "beta", spec);
+    RequireNumber(f[1], "alpha", ruleText);
+    RequireNumber(f[2], "beta", ruleText);
     editor.AlphaText = f[1];
     editor.BetaText = f[2];
-    if (f.size() == 4) editor.TargetIndex = TargetIndex(f[3], spec);
+    if (f.size() == 4) editor.TargetIndex = TargetIndex(f[3], ruleText);
   } else if (kind == "precautionary") {
     if (f.size() != 1) throw wrongCount();
     editor.Shape = rules::RuleKind::Precautionary;
   } else if (kind == "nonzonal") {
     if (f.size() > 2) throw wrongCount();
     editor.Shape = rules::RuleKind::NonZonal;
-    if (f.size() == 2) editor.TargetIndex = TargetIndex(f[1], spec);
+    if (f.size() == 2) editor.TargetIndex = TargetIndex(f[1], ruleText);
   } else {
     throw wrongCount();
   }
@@ -239,9 +211,7 @@ CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& o) {
   AddEstimateOptions(*sub, o.Estimate);
   sub->add_option("--variant", o.Variant, "Выбранный вариант модели, например \"Шефер СК\"")
       ->required();
-  sub->add_option("--btr", o.Btr, "Целевая биомасса: BMSY, B0.1 или BMSY+st");
-  sub->add_option("--etr", o.Etr, "Целевое усилие: EMSY, E0,1 или EMSY+st");
-  sub->add_option("--blim", o.Blim, "Граничная биомасса: 0.1, 0.2, 0.3 или 0.5 BMSY");
+  AddReferenceSelectorOptions(*sub, o.Selectors);
   sub->add_option("--rule", o.Rules,
                   "ПРП: linear:ALPHA[:TARGET], logistic:ALPHA:BETA[:TARGET], precautionary, "
                   "nonzonal[:TARGET]; TARGET — FMSY, F01, Fsq, Fsq75, Fsq125")

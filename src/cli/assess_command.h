@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/common_options.h"
 #include "cli/estimate_command.h"
 #include "rules/rule_list.h"
 
@@ -14,10 +15,10 @@ namespace tarvik::cli {
 struct AssessOptions {
   EstimateOptions Estimate;
   std::string Variant;             // --variant LABEL ("Шефер СК", …)
-  std::string Btr;                 // --btr BMSY|B0.1|BMSY+st (empty: untouched)
-  std::string Etr;                 // --etr EMSY|E0,1|EMSY+st
-  std::string Blim;                // --blim 0.1|0.2|0.3|0.5
-  std::vector<std::string> Rules;  // --rule SPEC, in order
+  // --btr BMSY|B0.1|BMSY+st, --etr EMSY|E0,1|EMSY+st, --blim 0.1|0.2|0.3|0.5
+  // (empty: untouched)
+  ReferenceSelectorTexts Selectors;
+  std::vector<std::string> Rules;  // --rule RULE, in order
   std::string Bootstrap = "parametric";  // --bootstrap parametric|nonparametric
   std::string Runs = "10000";            // --runs N (the text of "Кол-во прогонов")
   int Horizon = 5;                       // --horizon H (indicators, 1 … 50)
@@ -29,12 +30,12 @@ struct AssessOptions {
   std::string Report;                    // --report FILE.txt (empty: none)
 };
 
-// A rule of the command line, SPEC one of
+// A rule of the command line, `ruleText` one of
 //   linear:ALPHA[:TARGET]  logistic:ALPHA:BETA[:TARGET]  precautionary  nonzonal[:TARGET]
 // TARGET one of FMSY, F01, Fsq, Fsq75, Fsq125 (default FMSY), as the rule
 // editor would hold it (ALPHA and BETA as typed, with a point). A malformed
-// SPEC raises tarvik::Error naming it.
-rules::RuleEditor ParseRuleSpec(const std::string& spec);
+// rule text raises tarvik::Error naming it.
+rules::RuleEditor ParseRuleText(const std::string& ruleText);
 
 CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& options);
 

@@ -3,6 +3,7 @@
 #include <sstream>
 #include <vector>
 
+#include "cli/common_options.h"
 #include "cli/text_output.h"
 #include "common/error.h"
 #include "common/numbers.h"
@@ -15,29 +16,12 @@ namespace {
 using estimation::FreshStart;
 using model::ModelFit;
 
-constexpr char kDecimalMark = '.';
-
-std::vector<std::string> SplitFields(const std::string& text) {
-  std::vector<std::string> fields;
-  std::string field;
-  for (char ch : text) {
-    if (ch == ',') {
-      fields.push_back(field);
-      field.clear();
-    } else {
-      field.push_back(ch);
-    }
-  }
-  fields.push_back(field);
-  return fields;
-}
-
 template <std::size_t Count>
 std::array<std::string, Count> Texts(const std::string& text, const char* option,
                                      const char* expected) {
   std::array<std::string, Count> texts;
   if (text.empty()) return texts;
-  const std::vector<std::string> fields = SplitFields(text);
+  const std::vector<std::string> fields = SplitAt(text, ',');
   if (fields.size() != Count) {
     throw Error(std::string("Параметр ") + option + ": нужно " + std::to_string(Count) +
                 " значений через запятую (" + expected + "), задано «" + text + "»");
@@ -102,7 +86,7 @@ estimation::FreshStartRequest MakeFreshStartRequest(const EstimateOptions& o) {
   }
   if (!o.Variants.empty()) {
     std::vector<std::size_t> indices;
-    for (const std::string& field : SplitFields(o.Variants)) {
+    for (const std::string& field : SplitAt(o.Variants, ',')) {
       const auto value = TryParseInteger(field);
       if (!value || *value < 0 || *value > 254) {
         throw Error("Параметр --variants: «" + field + "» не является номером варианта");

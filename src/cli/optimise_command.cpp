@@ -1,11 +1,11 @@
 #include "cli/optimise_command.h"
 
 #include <chrono>
-#include <iostream>
 #include <optional>
 #include <sstream>
 #include <vector>
 
+#include "cli/common_options.h"
 #include "cli/json_output.h"
 #include "common/error.h"
 #include "common/numbers.h"
@@ -22,36 +22,18 @@
 namespace tarvik::cli {
 namespace {
 
-constexpr char kDecimalMark = '.';
-
-// Index of `text` among `items`; nothing for an empty text.
-std::optional<int> Choice(const std::string& text, const std::vector<std::string>& items,
-                          const char* option) {
-  if (text.empty()) return std::nullopt;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (text == items[i]) return static_cast<int>(i);
-  }
-  std::string list;
-  for (const std::string& item : items) list += (list.empty() ? "" : ", ") + item;
-  throw Error(std::string("Параметр ") + option + ": «" + text + "» не из " + list);
-}
-
 // What can be checked before the data file is read.
 struct Prepared {
   rules::RuleKind Shape = rules::RuleKind::PiecewiseLinear;
   int TargetIndex = 0;  // ComboBoxFNZ item
   refpoints::ReferenceSelectors Selectors;
-  std::optional<int> Btr, Etr, Blim;
+  ReferenceSelectorChoices Selected;
 };
 
 Prepared Prepare(const OptimiseCommandOptions& o) {
   Prepared p;
   if (o.Variant.empty()) throw Error("Параметр --variant: не указан вариант модели");
-  {
-    AssessmentState probe;  // the label must name a variant of the cut-off list
-    estimation::BuildModelFits(probe, o.Estimate.CutOffs);
-    estimation::VariantIndexByLabel(probe.ModelFits, o.Variant);
-  }
+  RequireVariantLabel(o.Estimate.CutOffs, o.Variant);
   const std::optional<int> shape = Choice(o.Shape, {"linear", "logistic"}, "--shape");
   if (!shape) throw Error("Параметр --shape: укажите linear или logistic");
   p.Shape = *shape == 0 ? rules::RuleKind::PiecewiseLinear : rules::RuleKind::Logistic;
@@ -62,9 +44,7 @@ Prepared Prepare(const OptimiseCommandOptions& o) {
                 std::to_string(o.Horizon));
   }
   if (o.TimeLimit < 1) throw Error("Параметр --r-time-limit: время должно быть положительным");
-  p.Btr = Choice(o.Btr, {"BMSY", "B0.1", "BMSY+st"}, "--btr");
-  p.Etr = Choice(o.Etr, {"EMSY", "E0,1", "EMSY+st"}, "--etr");
-  p.Blim = Choice(o.Blim, {"0.1", "0.2", "0.3", "0.5"}, "--blim");
+  p.Selected = ParseReferenceSelectors(o.Selectors);
   return p;
 }
 
@@ -158,13 +138,7 @@ std::string OptimiseText(const rules::OptimisationResult& r, const OptimiseComma
   if (pictures.FilesWritten) {
     out << "Файлы для R: " << rules::JoinPath(pictures.Directory, rules::kOptimisationMatrixFile)
         << ", " << pictures.ScriptPath << "\n";
-    if (pictures.R.Ok) {
-      out << "Рисунки:";
-      for (const auto& picture : pictures.Pictures) out << " " << picture;
-      out << "\n";
-    } else {
-      out << pictures.R.Message << "\n";
-    }
+    WritePictureLines(out, pictures);
   }
   return out.str();
 }
@@ -183,9 +157,7 @@ CLI::App* AddOptimiseCommand(CLI::App& app, OptimiseCommandOptions& o) {
   sub->add_option("--horizon", o.Horizon, "Прогнозный горизонт, лет (1…20)")->default_val(5);
   sub->add_option("--dir", o.Directory,
                   "Папка для OutMatrix.txt, Graph.R и рисунков (по умолчанию папка файла данных)");
-  sub->add_option("--btr", o.Btr, "Целевая биомасса: BMSY, B0.1 или BMSY+st");
-  sub->add_option("--etr", o.Etr, "Целевое усилие: EMSY, E0,1 или EMSY+st");
-  sub->add_option("--blim", o.Blim, "Граничная биомасса: 0.1, 0.2, 0.3 или 0.5 BMSY");
+  AddReferenceSelectorOptions(*sub, o.Selectors);
   sub->add_option("--r-time-limit", o.TimeLimit, "Наибольшее время работы R, с")->default_val(120);
   return sub;
 }
@@ -200,9 +172,10 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
   // The reference-point page, then its selectors in the order Btr, Etr, Blim.
   std::vector<refpoints::ReferenceTab> tabs = refpoints::BuildReferenceTabs(state);
   refpoints::CalculateReferencePoints(state, {}, tabs, kDecimalMark);
-  if (p.Btr) refpoints::ChangeTargetBiomass(state, *p.Btr, tabs, kDecimalMark);
-  if (p.Etr) refpoints::ChangeTargetEffort(state, *p.Etr, tabs, kDecimalMark);
-  if (p.Blim) refpoints::ChangeLimitBiomass(state, *p.Blim, tabs, kDecimalMark);
+  const ReferenceSelectorChoices& selected = p.Selected;
+  if (selected.Btr) refpoints::ChangeTargetBiomass(state, *selected.Btr, tabs, kDecimalMark);
+  if (selected.Etr) refpoints::ChangeTargetEffort(state, *selected.Etr, tabs, kDecimalMark);
+  if (selected.Blim) refpoints::ChangeLimitBiomass(state, *selected.Blim, tabs, kDecimalMark);
 
   // The rule page: showing it sets the working rule's target to FMSY; the
   // target selector then sets the chosen one.
@@ -225,9 +198,7 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
     directoryNote = where.Message;
     pictures = rbridge::DrawOptimisationPictures(where.Directory, result, rbridge::LocateR(),
                                                  std::chrono::seconds(o.TimeLimit));
-    if (!pictures.R.Ok && pictures.R.Status != rbridge::RRunStatus::RNotFound) {
-      std::cerr << "Предупреждение: " << pictures.R.Message << std::endl;
-    }
+    WarnWhenRFailed(pictures);
   }
 
   if (!o.Estimate.Json) return OptimiseText(result, o, pictures, directoryNote);
@@ -236,9 +207,7 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
   Json j;
   j["estimation"] = EstimateJson(state, run, o.Estimate);
   j["variant"] = {{"label", o.Variant}, {"index", static_cast<int>(choice.Index)}};
-  j["reference_points"] = {{"msy", fit.MSY},     {"bmsy", fit.BMSY},   {"fmsy", fit.FMSY},
-                           {"emsy", fit.EMSY},   {"btr", fit.BTarget}, {"ftr", fit.FTarget},
-                           {"etr", fit.ETarget}, {"blim", fit.BLimit}};
+  j["reference_points"] = ReferencePointsJson(fit);
   j["optimisation"] = OptimisationJson(result, o);
   if (pictures.FilesWritten) {
     j["files"] = {{"directory", pictures.Directory},

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
+#include "cli/common_options.h"
 #include "cli/estimate_command.h"
 
 namespace tarvik::cli {
@@ -22,7 +23,7 @@ struct OptimiseCommandOptions {
   std::string Target = "FMSY";  // --target FMSY|F01|Fsq|Fsq75|Fsq125
   int Horizon = 5;              // --horizon H (1 … 20)
   std::string Directory;        // --dir DIR; empty: the data file's folder (or a fallback)
-  std::string Btr, Etr, Blim;   // reference-point selectors, as in `assess`
+  ReferenceSelectorTexts Selectors;  // --btr, --etr, --blim as in `assess`
   int TimeLimit = 120;          // --r-time-limit S: seconds R may run
 };
 

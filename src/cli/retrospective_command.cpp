@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "cli/common_options.h"
 #include "cli/text_output.h"
 #include "common/numbers.h"
 #include "estimation/retrospective.h"
@@ -22,11 +23,7 @@ std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) 
   AssessmentState state;
   // The label is checked against the variants the cut-off list gives before
   // the long estimation runs.
-  {
-    AssessmentState probe;
-    estimation::BuildModelFits(probe, options.Estimate.CutOffs);
-    estimation::VariantIndexByLabel(probe.ModelFits, options.Variant);
-  }
+  RequireVariantLabel(options.Estimate.CutOffs, options.Variant);
   const estimation::FreshStart run = RunEstimateWorkflow(state, options.Estimate);
   const std::size_t variant = estimation::VariantIndexByLabel(state.ModelFits, options.Variant);
   estimation::RetrospectiveOptions retro;

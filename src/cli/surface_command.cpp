@@ -1,9 +1,9 @@
 #include "cli/surface_command.h"
 
 #include <filesystem>
-#include <iostream>
 #include <sstream>
 
+#include "cli/common_options.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "estimation/surface.h"
@@ -13,21 +13,6 @@
 #include "rbridge/r_runner.h"
 
 namespace tarvik::cli {
-namespace {
-
-// The R run once the files are written: R draws graph5.bmp and graph6.bmp
-// beside the script. Without R nothing is run; a failing R is reported on
-// stderr as a warning (the files stay written).
-rbridge::PictureRun AfterSurfaceFilesWritten(const estimation::SurfaceFiles& files) {
-  rbridge::PictureRun pictures =
-      rbridge::DrawSurfacePictures(files.Script.parent_path().string(), rbridge::LocateR());
-  if (!pictures.R.Ok && pictures.R.Status != rbridge::RRunStatus::RNotFound) {
-    std::cerr << "Предупреждение: " << pictures.R.Message << std::endl;
-  }
-  return pictures;
-}
-
-}  // namespace
 
 CLI::App* AddSurfaceCommand(CLI::App& app, SurfaceCommandOptions& options) {
   CLI::App* sub = app.add_subcommand(
@@ -46,11 +31,7 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   if (!std::filesystem::is_directory(options.Directory, error)) {
     throw Error("Каталог «" + options.Directory + "» не существует");
   }
-  {
-    AssessmentState probe;
-    estimation::BuildModelFits(probe, options.Estimate.CutOffs);
-    estimation::VariantIndexByLabel(probe.ModelFits, options.Variant);
-  }
+  RequireVariantLabel(options.Estimate.CutOffs, options.Variant);
   AssessmentState state;
   const estimation::FreshStart run = RunEstimateWorkflow(state, options.Estimate);
   const estimation::ModelChoiceOutcome choice = estimation::ChooseModelAndRefit(
@@ -58,7 +39,10 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   const estimation::SurfaceGrids grids =
       estimation::ComputeObjectiveSurface(state, choice.Index, options.Estimate.Trim);
   const estimation::SurfaceFiles files = estimation::WriteSurfaceFiles(options.Directory, grids);
-  const rbridge::PictureRun pictures = AfterSurfaceFilesWritten(files);
+  // R draws graph5.bmp and graph6.bmp beside the script.
+  const rbridge::PictureRun pictures =
+      rbridge::DrawSurfacePictures(files.Script.parent_path().string(), rbridge::LocateR());
+  WarnWhenRFailed(pictures);
 
   if (options.Estimate.Json) {
     Json j;
@@ -89,13 +73,7 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
       << "BMSY = " << FormatGeneral(grids.BMSY) << ", MSY = " << FormatGeneral(grids.MSY)
       << ", FMSY = " << FormatGeneral(grids.FMSY) << "\n"
       << "Записаны файлы: " << files.Matrix.string() << ", " << files.Script.string() << "\n";
-  if (pictures.R.Ok) {
-    out << "Рисунки:";
-    for (const auto& picture : pictures.Pictures) out << " " << picture;
-    out << "\n";
-  } else {
-    out << pictures.R.Message << "\n";
-  }
+  WritePictureLines(out, pictures);
   return out.str();
 }
 
