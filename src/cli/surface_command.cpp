@@ -11,6 +11,7 @@
 #include "estimation/workflow.h"
 #include "rbridge/pictures.h"
 #include "rbridge/r_runner.h"
+#include "rbridge/work_directory.h"
 
 namespace tarvik::cli {
 
@@ -20,16 +21,19 @@ CLI::App* AddSurfaceCommand(CLI::App& app, SurfaceCommandOptions& options) {
   AddEstimateOptions(*sub, options.Estimate);
   sub->add_option("--variant", options.Variant, "Выбранный вариант модели, например \"Шефер СК\"")
       ->required();
-  sub->add_option("--dir", options.Directory, "Каталог для OutMatrix.txt и Graph2.R")
-      ->default_val(".");
+  sub->add_option("--dir", options.Directory,
+                  "Папка для OutMatrix.txt, Graph2.R и рисунков (по умолчанию папка файла "
+                  "данных)");
   return sub;
 }
 
 std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   // Arguments are checked before the long estimation runs.
-  std::error_code error;
-  if (!std::filesystem::is_directory(options.Directory, error)) {
-    throw Error("Каталог «" + options.Directory + "» не существует");
+  if (!options.Directory.empty()) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(options.Directory, error)) {
+      throw Error("Каталог «" + options.Directory + "» не существует");
+    }
   }
   RequireVariantLabel(options.Estimate.CutOffs, options.Variant);
   AssessmentState state;
@@ -38,7 +42,17 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
       state, run.File.table, options.Variant, run.Request, MakeSearchOptions(options.Estimate));
   const estimation::SurfaceGrids grids =
       estimation::ComputeObjectiveSurface(state, choice.Index, options.Estimate.Trim);
-  const estimation::SurfaceFiles files = estimation::WriteSurfaceFiles(options.Directory, grids);
+  // Without --dir the files go beside the data file, or into a per-user
+  // folder when that one cannot be written (the note then says where).
+  std::filesystem::path directory = options.Directory;
+  std::string directoryNote;
+  if (options.Directory.empty()) {
+    const rbridge::WorkDirectoryChoice where = rbridge::ChooseWorkDirectory(state.DataFileName);
+    directory =
+        std::filesystem::path(std::u8string(where.Directory.begin(), where.Directory.end()));
+    directoryNote = where.Message;
+  }
+  const estimation::SurfaceFiles files = estimation::WriteSurfaceFiles(directory, grids);
   // R draws graph5.bmp and graph6.bmp beside the script.
   const rbridge::PictureRun pictures =
       rbridge::DrawSurfacePictures(files.Script.parent_path().string(), rbridge::LocateR());
@@ -56,6 +70,8 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
     j["msy"] = grids.MSY;
     j["fmsy"] = grids.FMSY;
     j["keep_count"] = grids.KeepCount;
+    j["directory"] = files.Matrix.parent_path().string();
+    j["directory_note"] = directoryNote;
     j["matrix"] = files.Matrix.string();
     j["script"] = files.Script.string();
     j["pictures"] = pictures.Pictures;
@@ -72,6 +88,7 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
       << ", q = " << FormatGeneral(grids.Q) << "\n"
       << "BMSY = " << FormatGeneral(grids.BMSY) << ", MSY = " << FormatGeneral(grids.MSY)
       << ", FMSY = " << FormatGeneral(grids.FMSY) << "\n"
+      << (directoryNote.empty() ? "" : directoryNote + "\n")
       << "Записаны файлы: " << files.Matrix.string() << ", " << files.Script.string() << "\n";
   WritePictureLines(out, pictures);
   return out.str();
