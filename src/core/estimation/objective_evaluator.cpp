@@ -103,23 +103,24 @@ double ObjectiveEvaluator::TrimmedOfSorted(double* a) const noexcept {
   return 0.0;
 }
 
+bool ObjectiveEvaluator::ResidualsOfKind(double r, double K, double q, double p,
+                                         double* out) const noexcept {
+  switch (kind_) {
+    case ProductionModelKind::Schaefer:
+      return Residuals<ProductionModelKind::Schaefer>(r, K, q, p, out);
+    case ProductionModelKind::Fox:
+      return Residuals<ProductionModelKind::Fox>(r, K, q, p, out);
+    case ProductionModelKind::PellaTomlinson:
+      return Residuals<ProductionModelKind::PellaTomlinson>(r, K, q, p, out);
+  }
+  return false;
+}
+
 bool ObjectiveEvaluator::TryEvaluate(double r, double K, double q, double p,
                                      double& value) const noexcept {
   if (!valid_ || q == 0.0 || K == 0.0) return false;
   alignas(64) double a[kMax];
-  bool ok = false;
-  switch (kind_) {
-    case ProductionModelKind::Schaefer:
-      ok = Residuals<ProductionModelKind::Schaefer>(r, K, q, p, a);
-      break;
-    case ProductionModelKind::Fox:
-      ok = Residuals<ProductionModelKind::Fox>(r, K, q, p, a);
-      break;
-    case ProductionModelKind::PellaTomlinson:
-      ok = Residuals<ProductionModelKind::PellaTomlinson>(r, K, q, p, a);
-      break;
-  }
-  if (!ok) return false;
+  if (!ResidualsOfKind(r, K, q, p, a)) return false;
   const double result = TrimmedOfSorted(a);
   if (!std::isfinite(result)) return false;
   value = result;
@@ -162,19 +163,7 @@ ObjectiveEvaluator::RejectionLimit ObjectiveEvaluator::LimitFor(double best, dou
   RejectionLimit l = LimitFor(best);
   if (!l.usable || !(q != 0.0 && K != 0.0)) return l;
   alignas(64) double a[kMax];
-  bool ok = false;
-  switch (kind_) {
-    case ProductionModelKind::Schaefer:
-      ok = Residuals<ProductionModelKind::Schaefer>(r, K, q, p, a);
-      break;
-    case ProductionModelKind::Fox:
-      ok = Residuals<ProductionModelKind::Fox>(r, K, q, p, a);
-      break;
-    case ProductionModelKind::PellaTomlinson:
-      ok = Residuals<ProductionModelKind::PellaTomlinson>(r, K, q, p, a);
-      break;
-  }
-  if (!ok) return l;
+  if (!ResidualsOfKind(r, K, q, p, a)) return l;
   std::stable_sort(l.order.begin(), l.order.begin() + static_cast<std::ptrdiff_t>(residualCount_),
                    [&a](std::uint8_t x, std::uint8_t y) { return a[x] > a[y]; });
   return l;

@@ -90,6 +90,8 @@ class ObjectiveEvaluator {
  private:
   template <model::ProductionModelKind Kind>
   bool Residuals(double r, double K, double q, double p, double* out) const noexcept;
+  // Residuals for the model kind of the series (the switch over the kinds).
+  bool ResidualsOfKind(double r, double K, double q, double p, double* out) const noexcept;
   template <model::ProductionModelKind Kind>
   bool FaultFree(double r, double K, double q, double p) const noexcept;
   template <model::ProductionModelKind Kind, model::ObjectiveKind Objective>

@@ -104,22 +104,48 @@ std::vector<std::string> TableRows(const PointList& biomass, const PointList& ca
 std::string FileRule() { return Hyphens(59); }
 std::string ScreenRule() { return Hyphens(91); }
 
-std::vector<std::string> ScreenReportLines(const TacReportInput& in) {
-  const char mark = in.DecimalMark;
-  const model::ModelFit& fit = in.Fit;
-  std::vector<std::string> lines;
+namespace {
+
+// The lines both reports open with: species, stock, period, data file and a
+// blank line.
+void AppendHeadLines(const TacReportInput& in, std::vector<std::string>& lines) {
   lines.push_back("Вид  " + in.Species);
   lines.push_back("Запас  " + in.Stock);
   lines.push_back("Период наблюдения  " + in.FirstYearText + " - " + in.LastYearText);
   lines.push_back("Файл входных данных  " + in.DataFileName);
   lines.push_back(" ");
-  lines.push_back("ПАРАМЕТРЫ МОДЕЛИ");
-  lines.push_back(ScreenRule());
-  if (const auto line = ModelLine(in.ModelChoiceText)) lines.push_back(*line);
+}
+
+// The estimated parameters and the objective, as the result edits show them.
+void AppendParameterLines(const TacReportInput& in, std::vector<std::string>& lines) {
   lines.push_back("r  " + in.Results.R);
   lines.push_back("K  " + in.Results.K);
   lines.push_back("q  " + in.Results.Q);
   lines.push_back("Значение целевой функции  " + in.Results.L);
+}
+
+// The forecast horizon and, with noise, the interval estimate of the TAC.
+void AppendForecastLines(const TacReportInput& in, std::vector<std::string>& lines) {
+  const char mark = in.DecimalMark;
+  lines.push_back("Количество лет прогноза  " + std::to_string(in.Horizon));
+  if (in.AddNoise) {
+    lines.push_back("");
+    lines.push_back("Интервальная оценка прогнозного значения ОДУ:  ");
+    for (std::string& line : IntervalLines(in.CatchInterval, mark)) lines.push_back(line);
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> ScreenReportLines(const TacReportInput& in) {
+  const char mark = in.DecimalMark;
+  const model::ModelFit& fit = in.Fit;
+  std::vector<std::string> lines;
+  AppendHeadLines(in, lines);
+  lines.push_back("ПАРАМЕТРЫ МОДЕЛИ");
+  lines.push_back(ScreenRule());
+  if (const auto line = ModelLine(in.ModelChoiceText)) lines.push_back(*line);
+  AppendParameterLines(in, lines);
   lines.push_back(" ");
   lines.push_back("ОРИЕНТИРЫ УПРАВЛЕНИЯ");
   lines.push_back(ScreenRule());
@@ -133,12 +159,7 @@ std::vector<std::string> ScreenReportLines(const TacReportInput& in) {
   lines.push_back("FMSY  " + General(RoundTo(fit.FMSY, -2), mark));
   lines.push_back("Ftr  " + General(RoundTo(fit.FTarget, -2), mark));
   lines.push_back(" ");
-  lines.push_back("Количество лет прогноза  " + std::to_string(in.Horizon));
-  if (in.AddNoise) {
-    lines.push_back("");
-    lines.push_back("Интервальная оценка прогнозного значения ОДУ:  ");
-    for (std::string& line : IntervalLines(in.CatchInterval, mark)) lines.push_back(line);
-  }
+  AppendForecastLines(in, lines);
   return lines;
 }
 
@@ -154,19 +175,12 @@ std::vector<std::string> TacReportFileLines(const TacReportInput& in) {
   const char mark = in.DecimalMark;
   const model::ModelFit& fit = in.Fit;
   std::vector<std::string> lines;
-  lines.push_back("Вид  " + in.Species);
-  lines.push_back("Запас  " + in.Stock);
-  lines.push_back("Период наблюдения  " + in.FirstYearText + " - " + in.LastYearText);
-  lines.push_back("Файл входных данных  " + in.DataFileName);
-  lines.push_back(" ");
+  AppendHeadLines(in, lines);
   if (const auto line = ModelLine(in.ModelChoiceText)) lines.push_back(*line);
   lines.push_back(" ");
   lines.push_back("ПАРАМЕТРЫ МОДЕЛИ");
   lines.push_back(FileRule());
-  lines.push_back("r  " + in.Results.R);
-  lines.push_back("K  " + in.Results.K);
-  lines.push_back("q  " + in.Results.Q);
-  lines.push_back("Значение целевой функции  " + in.Results.L);
+  AppendParameterLines(in, lines);
   lines.push_back(" ");
   lines.push_back("Управление: " + in.RuleText);
   lines.push_back(" ");
@@ -184,12 +198,7 @@ std::vector<std::string> TacReportFileLines(const TacReportInput& in) {
   lines.push_back("FMSY  " + General(RoundTo(fit.FMSY, -2), mark));
   lines.push_back("Ftr  " + General(RoundTo(fit.FTarget, -2), mark));
   lines.push_back(" ");
-  lines.push_back("Количество лет прогноза  " + std::to_string(in.Horizon));
-  if (in.AddNoise) {
-    lines.push_back("");
-    lines.push_back("Интервальная оценка прогнозного значения ОДУ:  ");
-    for (std::string& line : IntervalLines(in.CatchInterval, mark)) lines.push_back(line);
-  }
+  AppendForecastLines(in, lines);
   lines.push_back(" ");
   lines.push_back("ГОД\tБИОМАССА ЗАПАСА\t\tУЛОВЫ");
   lines.push_back(FileRule());
