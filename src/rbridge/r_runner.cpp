@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "rbridge/qt_text.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -108,15 +110,6 @@ std::string LocateR(const std::vector<std::string>& searchPath) {
 namespace tarvik::rbridge {
 
 namespace {
-
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
-std::string ToUtf8(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return std::string(bytes.constData(), std::size_t(bytes.size()));
-}
 
 std::string Seconds(std::chrono::milliseconds limit) {
   const long long whole = limit.count() / 1000;

@@ -7,18 +7,11 @@
 
 #include <cstdlib>
 
+#include "rbridge/qt_text.h"
+
 namespace tarvik::rbridge {
 
 namespace {
-
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
-std::string ToUtf8(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return std::string(bytes.constData(), std::size_t(bytes.size()));
-}
 
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
