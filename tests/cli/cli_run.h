@@ -3,12 +3,14 @@
 #include "support/scratch_path.h"
 #include <sys/wait.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 namespace tarvik::cli::testing {
 
@@ -24,6 +26,22 @@ inline std::string ReadAll(const std::filesystem::path& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// Width and height from a BMP file's header (offsets 18 and 22,
+// little-endian; a negative height means top-down rows); {-1, -1} when the
+// file is not a BMP.
+inline std::pair<std::int32_t, std::int32_t> BmpSize(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  unsigned char h[26] = {};
+  in.read(reinterpret_cast<char*>(h), sizeof h);
+  if (!in || h[0] != 'B' || h[1] != 'M') return {-1, -1};
+  const auto at = [&](int o) {
+    return static_cast<std::int32_t>(h[o] | h[o + 1] << 8 | h[o + 2] << 16 |
+                                     static_cast<std::uint32_t>(h[o + 3]) << 24);
+  };
+  const std::int32_t height = at(22);
+  return {at(18), height < 0 ? -height : height};
 }
 
 // Runs `tarvik-cli <arguments>` (arguments as the shell takes them) in the

@@ -14,18 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::pair<std::int32_t, std::int32_t> BmpSize(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  unsigned char h[26] = {};
-  in.read(reinterpret_cast<char*>(h), sizeof h);
-  if (!in || h[0] != 'B' || h[1] != 'M') return {-1, -1};
-  const auto at = [&](int o) {
-    return static_cast<std::int32_t>(h[o] | h[o + 1] << 8 | h[o + 2] << 16 |
-                                     static_cast<std::uint32_t>(h[o + 3]) << 24);
-  };
-  const std::int32_t height = at(22);
-  return {at(18), height < 0 ? -height : height};
-}
+using testing::BmpSize;
 
 TEST(CliSurface, RDrawsBothSurfacePictures) {
   if (std::system("R --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "R is not installed";
