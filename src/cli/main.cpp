@@ -10,7 +10,7 @@
 #include "cli/assess_command.h"
 #include "cli/estimate_command.h"
 #include "cli/optimise_command.h"
-#include "cli/retrospective_command.h"
+#include "cli/retro_command.h"
 #include "cli/surface_command.h"
 #include "common/error.h"
 

@@ -1,4 +1,4 @@
-#include "estimation/retrospective.h"
+#include "estimation/retro_analysis.h"
 
 #include <gtest/gtest.h>
 

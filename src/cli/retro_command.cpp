@@ -1,11 +1,11 @@
-#include "cli/retrospective_command.h"
+#include "cli/retro_command.h"
 
 #include <sstream>
 
 #include "cli/common_options.h"
 #include "cli/text_output.h"
 #include "common/numbers.h"
-#include "estimation/retrospective.h"
+#include "estimation/retro_analysis.h"
 #include "estimation/variants.h"
 
 namespace tarvik::cli {
