@@ -20,13 +20,15 @@ namespace {
 
 using model::ProductionModelKind;
 
-std::uint64_t Bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+std::uint64_t Bits(double x) {
+  return std::bit_cast<std::uint64_t>(x);
+}
 
 // The literal search over every enabled variant in index order, one shared
 // best point, draws r, K, q (and p for Pella-Tomlinson), clamping p first
 // and then r, K, q, strict improvement, `maxFailures` consecutive failures.
-void LiteralSearch(AssessmentState& state, double r, double K, double q,
-                   const ParameterBounds& b, int trimPosition, int maxFailures) {
+void LiteralSearch(AssessmentState& state, double r, double K, double q, const ParameterBounds& b,
+                   int trimPosition, int maxFailures) {
   double p = 2.0;
   const auto& s = state.AnalysisSeries;
   for (std::size_t v = 0; v < state.ModelFits.size(); ++v) {
@@ -77,9 +79,8 @@ void LiteralSearch(AssessmentState& state, double r, double K, double q,
 AssessmentState YellowfinState(SearchSettings& settings) {
   AssessmentState state;
   BuildModelFits(state, "4");
-  const data::DataFile file =
-      data::ReadDataFile(std::string(TARVIK_SOURCE_DIR) + "/examples/yellowfin_epo_1934_1955.txt",
-                         '.');
+  const data::DataFile file = data::ReadDataFile(
+      std::string(TARVIK_SOURCE_DIR) + "/examples/yellowfin_epo_1934_1955.txt", '.');
   const data::SuitabilityResult check = data::SuitabilityCheck(file.table, 0, '.', state);
   SearchTexts texts;
   texts.InitialK = check.initialKText;
