@@ -12,6 +12,7 @@ PACKAGES=(
   qt6-charts-dev
   libgl-dev
   r-base-core
+  fonts-dejavu-core
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
