@@ -10,6 +10,7 @@
 
 #include "common/cp1251.h"
 #include "common/error.h"
+#include "support/error_of.h"
 #include "data/data_table.h"
 
 namespace tarvik::data {
@@ -17,15 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-template <typename F>
-std::string ErrorOf(F&& statement) {
-  try {
-    statement();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "";
-}
+using testing_support::ErrorOf;
 
 DataDescription Description() {
   DataDescription d;

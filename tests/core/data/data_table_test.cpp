@@ -5,20 +5,12 @@
 #include <string>
 
 #include "common/error.h"
+#include "support/error_of.h"
 
 namespace tarvik::data {
 namespace {
 
-// The message of the error `statement` raises ("" when it raises none).
-template <typename F>
-std::string ErrorOf(F&& statement) {
-  try {
-    statement();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "";
-}
+using testing_support::ErrorOf;
 
 DataTable ThreeYears() {
   return DataTable::FromRows({{"1995", "2,5", "10", "25"},

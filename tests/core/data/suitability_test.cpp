@@ -9,20 +9,13 @@
 #include <vector>
 
 #include "common/error.h"
+#include "support/error_of.h"
 #include "common/numbers.h"
 
 namespace tarvik::data {
 namespace {
 
-template <typename F>
-std::string ErrorOf(F&& statement) {
-  try {
-    statement();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "";
-}
+using testing_support::ErrorOf;
 
 // A table of n years from 1991 with E = 10, 20, …, U = cpue(E), C = catchOf(year index).
 DataTable Table(int n, const std::function<double(double)>& cpue,
