@@ -10,6 +10,7 @@
 #include "cli/assess_command.h"
 #include "cli/estimate_command.h"
 #include "cli/optimise_command.h"
+#include "cli/parse_errors.h"
 #include "cli/retro_command.h"
 #include "cli/surface_command.h"
 #include "common/error.h"
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
-    return Fail(std::string("неверные аргументы командной строки: ") + e.what());
+    return Fail(RussianParseError(e, app));
   }
 
   try {
@@ -67,9 +68,11 @@ int main(int argc, char** argv) {
     }
     std::cout << output << std::flush;
     return 0;
-  } catch (const tarvik::Error& e) {
-    return Fail(e.what());
   } catch (const std::exception& e) {
-    return Fail(e.what());
+    // The core's errors as they stand; the system's (lack of memory, file
+    // system) in Russian words.
+    return Fail(tarvik::UserMessage(e));
+  } catch (...) {
+    return Fail("непредвиденная ошибка");
   }
 }

@@ -122,6 +122,13 @@ std::string WithLog(std::string message, const std::string& logName, const std::
   return message + " Последние строки журнала R (" + logName + "):\n" + tail;
 }
 
+// How R ended, as the start of a message about what it failed to draw.
+std::string EndText(int exitCode) {
+  if (exitCode == 0) return "R отработал, но ";
+  if (exitCode < 0) return "R завершился аварийно и ";
+  return "R завершился с ошибкой (код " + std::to_string(exitCode) + ") и ";
+}
+
 #ifndef _WIN32
 // Stops R and every process it started (R CMD BATCH runs a shell that starts
 // R itself): the child was made the leader of its own process group.
@@ -137,7 +144,10 @@ void StopProcessGroup(QProcess& process) {
 std::string LastLines(const std::string& path, int lines) {
   QFile file(FromUtf8(path));
   if (lines <= 0 || !file.open(QIODevice::ReadOnly)) return {};
-  QByteArray all = file.readAll();
+  // Only the end of the log is read, however much R wrote.
+  constexpr qint64 kTailBytes = 64 * 1024;
+  if (!file.isSequential() && file.size() > kTailBytes) file.seek(file.size() - kTailBytes);
+  QByteArray all = file.read(kTailBytes);
   all.replace("\r\n", "\n");
   QList<QByteArray> rows = all.split('\n');
   while (!rows.isEmpty() && rows.back().trimmed().isEmpty()) rows.removeLast();
@@ -223,7 +233,7 @@ RScriptResult RunRScript(const RScriptRun& run) {
     for (const auto& name : missing) names += (names.empty() ? "«" : ", «") + name + "»";
     result.Status = RRunStatus::PicturesMissing;
     result.Message =
-        WithLog(std::string("R отработал, но ") +
+        WithLog(EndText(result.ExitCode) +
                     (missing.size() == 1 ? "не построил рисунок " : "не построил рисунки ") +
                     names + " в папке «" + ToUtf8(folder.absolutePath()) + "».",
                 ToUtf8(logName), result.LogTail);

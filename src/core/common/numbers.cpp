@@ -45,8 +45,15 @@ void RequireFinite(double x) {
 double RoundHalfEven(double x) { return std::nearbyint(x); }
 
 double RoundDecimals(double x, int decimals) {
+  RequireFinite(x);
   const double scale = PowerOfTen(-decimals);
-  return std::nearbyint(x / scale) * scale;
+  const double rounded = std::nearbyint(x / scale) * scale;
+  if (!std::isfinite(rounded)) {
+    // x / 10^-d overflows for a huge x: the rounding as written has no value.
+    throw Error("Число " + FormatGeneral(x) + " слишком велико для округления до " +
+                std::to_string(decimals) + " знаков после запятой");
+  }
+  return rounded;
 }
 
 std::string FormatGeneral(double x, char decimalMark) {

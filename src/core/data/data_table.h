@@ -57,11 +57,14 @@ const std::array<std::string, DataTable::kColumns>& TableHeader();
 
 // Reads table rows 1 … n into a new series: U, E, C from columns 1 … 3 (real
 // numbers with `decimalMark`, surrounding blanks allowed) and FirstYear from
-// the "Год" cell of row 1 (an integer 0 … 65535). A table without data rows
-// gives an empty series with FirstYear 0. A cell that does not convert raises
-// tarvik::Error naming row, column and text, e.g.
+// the "Год" cell of row 1 (an integer 0 … 65535). The years must be
+// consecutive (CheckYearSequence): every output labels element i with
+// FirstYear + i. A table without data rows gives an empty series with
+// FirstYear 0. A cell that does not convert raises tarvik::Error naming row,
+// column and text, e.g.
 //   Строка 5, столбец "E (Усилие)": значение "12,x" не является числом
 // Nothing is built half-way: the caller assigns the returned series.
+// A quoted cell text is shortened as MessageExcerpt does.
 CatchEffortSeries RebuildLoadedSeries(const DataTable& table, char decimalMark);
 
 // Replaces the data rows of `table` by the TAB-separated lines of a
@@ -99,6 +102,15 @@ double CellNumber(const DataTable& table, int column, int row, char decimalMark)
 // The year in the "Год" cell of a row (a decimal integer 0 … 65535); anything
 // else raises tarvik::Error naming the row and the text.
 int CellYear(const DataTable& table, int row);
+
+// Raises tarvik::Error unless the "Год" cells of rows 1 … n are integers
+// 0 … 65535 (CellYear), each one more than the row above. The message names
+// the row and both years, e.g.
+//   Строка 5: год 1937 не следует за годом 1935 строки 4 (ожидался 1936): …
+void CheckYearSequence(const DataTable& table);
+
+// The words of that message after "Строка N: " (also used for file lines).
+std::string YearSequenceProblem(long long year, long long previousYear, std::size_t previousRow);
 
 // Lines of a text: a line ends at CR LF, LF or a bare CR; a final line
 // without a line end is kept; a text ending with a line end has no empty last

@@ -51,7 +51,10 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
     throw Error(message);
   }
 
-  // Step 1: the analysis series from table rows 1 … n.
+  // Step 1: the analysis series from table rows 1 … n. The models step from
+  // one year to the next, and every output labels the years from the first
+  // one on: the years of the whole table must be consecutive.
+  CheckYearSequence(table);
   CatchEffortSeries series;
   series.U.resize(static_cast<std::size_t>(n));
   series.E.resize(static_cast<std::size_t>(n));
@@ -62,15 +65,15 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
     series.E[k] = CellNumber(table, DataTable::kEffort, i, decimalMark);
     series.C[k] = CellNumber(table, DataTable::kCatch, i, decimalMark);
     if (!(series.U[k] > 0.0)) {
-      throw Error(YearLabel(table, i) + ": улов на усилие U = " + table.Cell(DataTable::kCpue, i) +
+      throw Error(YearLabel(table, i) + ": улов на усилие U = " + MessageExcerpt(table.Cell(DataTable::kCpue, i)) +
                   " должен быть больше нуля");
     }
     if (!(series.E[k] > 0.0)) {
-      throw Error(YearLabel(table, i) + ": усилие E = " + table.Cell(DataTable::kEffort, i) +
+      throw Error(YearLabel(table, i) + ": усилие E = " + MessageExcerpt(table.Cell(DataTable::kEffort, i)) +
                   " должно быть больше нуля");
     }
     if (!(series.C[k] >= 0.0)) {
-      throw Error(YearLabel(table, i) + ": улов C = " + table.Cell(DataTable::kCatch, i) +
+      throw Error(YearLabel(table, i) + ": улов C = " + MessageExcerpt(table.Cell(DataTable::kCatch, i)) +
                   " не может быть отрицательным");
     }
   }

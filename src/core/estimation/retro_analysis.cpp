@@ -4,6 +4,7 @@
 #include <span>
 
 #include "common/error.h"
+#include "common/threads.h"
 #include "estimation/objective_evaluator.h"
 #include "model/checked.h"
 
@@ -43,7 +44,7 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
 
   EngineOptions engine;
   engine.MaxFailures = options.MaxFailures;
-  engine.Threads = options.Threads == 0 ? HardwareThreads() : options.Threads;
+  engine.Threads = ThreadsFor(options.Threads);
 
   RetrospectiveResult result;
   ParameterPoint current = settings.Start;

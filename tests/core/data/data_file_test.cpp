@@ -263,9 +263,9 @@ TEST(ParseDataFile, ShortLinesBadCellsAndShortFilesAreRefusedNamingTheLine) {
 
 TEST(ParseDataFile, MoreThan255DataLinesAreRefused) {
   std::string text = HeaderLines();
-  for (int i = 0; i < 255; ++i) text += "1995\t1\t2\t3\n";
+  for (int i = 0; i < 255; ++i) text += std::to_string(1700 + i) + "\t1\t2\t3\n";
   EXPECT_EQ(ParseDataFile(text, '.').table.DataRowCount(), 255);
-  text += "1995\t1\t2\t3\n";
+  text += "1955\t1\t2\t3\n";
   EXPECT_EQ(ErrorOf([&] { ParseDataFile(text, '.'); }),
             "Слишком много строк данных в файле: 256; таблица вмещает не более 255 лет");
 }

@@ -206,13 +206,13 @@ TEST_F(Paste, AnEmptyClipboardLeavesTheTableAlone) {
 
 TEST_F(Paste, MoreThan255LinesAreRefused) {
   std::string text;
-  for (int k = 0; k < 255; ++k) text += "2000\t1\t2\t3\r\n";
+  for (int k = 0; k < 255; ++k) text += std::to_string(1700 + k) + "\t1\t2\t3\r\n";
   PasteClipboardRows(table, text, ',', series);
   EXPECT_EQ(table.DataRowCount(), 255);
 
   table = ThreeYears();
   series = RebuildLoadedSeries(table, ',');
-  text += "2000\t1\t2\t3";
+  text += "1955\t1\t2\t3";
   EXPECT_EQ(ErrorOf([&] { PasteClipboardRows(table, text, ',', series); }),
             "Слишком много строк данных: 256; таблица вмещает не более 255 лет; таблица не "
             "изменена");
