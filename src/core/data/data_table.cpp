@@ -101,20 +101,23 @@ std::string YearSequenceProblem(long long year, long long previousYear, std::siz
          "): годы должны идти подряд, без пропусков и повторов";
 }
 
-void CheckYearSequence(const DataTable& table) {
-  int previous = 0;
-  for (int row = 1; row <= table.DataRowCount(); ++row) {
-    const int year = CellYear(table, row);
-    if (row > 1 && year != previous + 1) {
+int SequenceYear(const DataTable& table, int row) {
+  const int year = CellYear(table, row);
+  if (row > 1) {
+    const int previous = CellYear(table, row - 1);
+    if (year != previous + 1) {
       throw Error("Строка " + std::to_string(row) + ": " +
                   YearSequenceProblem(year, previous, static_cast<std::size_t>(row - 1)));
     }
-    previous = year;
   }
+  return year;
+}
+
+void CheckYearSequence(const DataTable& table) {
+  for (int row = 1; row <= table.DataRowCount(); ++row) SequenceYear(table, row);
 }
 
 CatchEffortSeries RebuildLoadedSeries(const DataTable& table, char decimalMark) {
-  CheckYearSequence(table);
   CatchEffortSeries series;
   const int n = table.DataRowCount();
   series.U.resize(static_cast<std::size_t>(n));
@@ -122,6 +125,7 @@ CatchEffortSeries RebuildLoadedSeries(const DataTable& table, char decimalMark) 
   series.C.resize(static_cast<std::size_t>(n));
   for (int i = 1; i <= n; ++i) {
     const auto k = static_cast<std::size_t>(i - 1);
+    SequenceYear(table, i);
     series.U[k] = CellNumber(table, DataTable::kCpue, i, decimalMark);
     series.E[k] = CellNumber(table, DataTable::kEffort, i, decimalMark);
     series.C[k] = CellNumber(table, DataTable::kCatch, i, decimalMark);

@@ -103,10 +103,13 @@ double CellNumber(const DataTable& table, int column, int row, char decimalMark)
 // else raises tarvik::Error naming the row and the text.
 int CellYear(const DataTable& table, int row);
 
-// Raises tarvik::Error unless the "Год" cells of rows 1 … n are integers
-// 0 … 65535 (CellYear), each one more than the row above. The message names
-// the row and both years, e.g.
+// The year of a row (CellYear) that must be one more than the year of the
+// row above (from row 2 on); otherwise tarvik::Error naming the row and both
+// years, e.g.
 //   Строка 5: год 1937 не следует за годом 1935 строки 4 (ожидался 1936): …
+int SequenceYear(const DataTable& table, int row);
+
+// SequenceYear for rows 1 … n: the years of the table are consecutive.
 void CheckYearSequence(const DataTable& table);
 
 // The words of that message after "Строка N: " (also used for file lines).

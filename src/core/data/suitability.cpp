@@ -53,14 +53,15 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
 
   // Step 1: the analysis series from table rows 1 … n. The models step from
   // one year to the next, and every output labels the years from the first
-  // one on: the years of the whole table must be consecutive.
-  CheckYearSequence(table);
+  // one on: the years of the whole table must be consecutive (the held-out
+  // rows are checked after the fitted ones).
   CatchEffortSeries series;
   series.U.resize(static_cast<std::size_t>(n));
   series.E.resize(static_cast<std::size_t>(n));
   series.C.resize(static_cast<std::size_t>(n));
   for (int i = 1; i <= n; ++i) {
     const auto k = static_cast<std::size_t>(i - 1);
+    SequenceYear(table, i);
     series.U[k] = CellNumber(table, DataTable::kCpue, i, decimalMark);
     series.E[k] = CellNumber(table, DataTable::kEffort, i, decimalMark);
     series.C[k] = CellNumber(table, DataTable::kCatch, i, decimalMark);
@@ -77,6 +78,7 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
                   " не может быть отрицательным");
     }
   }
+  for (int i = n + 1; i <= table.DataRowCount(); ++i) SequenceYear(table, i);
   const std::vector<double>& U = series.U;
   const std::vector<double>& E = series.E;
 

@@ -20,7 +20,7 @@ std::uint8_t CutOffValue(const std::string& token) {
   const auto value = TryParseInteger(token);
   if (!value || *value < std::numeric_limits<std::int32_t>::min() ||
       *value > std::numeric_limits<std::int32_t>::max()) {
-    throw Error("Значение медианного окна «" + token + "» не является целым числом");
+    throw Error("Значение медианного окна «" + MessageExcerpt(token) + "» не является целым числом");
   }
   return static_cast<std::uint8_t>(*value);
 }
@@ -167,7 +167,7 @@ std::size_t VariantIndexByLabel(const std::vector<ModelFit>& fits, std::string_v
   for (std::size_t i = 0; i < fits.size(); ++i) {
     if (VariantLabel(fits, i) == label) return i;
   }
-  throw Error("Нет варианта модели «" + std::string(label) + "»");
+  throw Error("Нет варианта модели «" + MessageExcerpt(label) + "»");
 }
 
 std::size_t ChooseModel(AssessmentState& state, std::string_view label) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "common/cp1251.h"
 #include "common/error.h"
@@ -39,6 +40,20 @@ TEST(Formatting, MasksRoundHalvesToEvenAndDropTheSignOfZero) {
   EXPECT_EQ(FormatFixed(-0.001, 2), "0.00");
   EXPECT_EQ(FormatFixed(2.0, 1, ','), "2,0");
   EXPECT_EQ(FormatFixed(0.0001234567, 6), "0.000123");
+}
+
+TEST(Formatting, AHugeValueRaisesInsteadOfBecomingInf) {
+  // 1e307 / 0.01 overflows: the rounding as written has no finite value.
+  EXPECT_THROW(FormatFixed(1e307, 2), Error);
+  EXPECT_THROW(RoundDecimals(-1e307, 2), Error);
+  EXPECT_THROW(RoundTo(std::numeric_limits<double>::max(), -1), Error);
+  EXPECT_THROW(RoundDecimals(std::numeric_limits<double>::quiet_NaN(), 0), Error);
+  // Still finite after scaling: written in full.
+  const std::string text = FormatFixed(1e305, 2);
+  EXPECT_GT(text.size(), 300u);
+  EXPECT_EQ(text.find("inf"), std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 3), ".00");
+  EXPECT_EQ(RoundDecimals(1e307, 0), 1e307);
 }
 
 TEST(Formatting, FieldsAreRightAlignedAndGrowWhenTooNarrow) {

@@ -11,9 +11,12 @@
 
 #include "common/error.h"
 #include "fixture.h"
+#include "support/error_of.h"
 
 namespace tarvik::projection {
 namespace {
+
+using testing_support::ErrorOf;
 
 TacReportInput Input(bool noise) {
   TacReportInput in;
@@ -160,6 +163,78 @@ TEST(ModelChoice, LabelsMapToVariantsAndModelLines) {
   EXPECT_EQ(*ModelLine("ПТ М"),
             "Продукционная модель Пелла-Томлинсона, целевая функция: медианная");
   EXPECT_FALSE(ModelLine("").has_value());
+}
+
+// ------------------------------------------------- never over the data file
+
+class ReportBesideData : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = tarvik::testing_support::ScratchPath(
+        std::string("tarvik_report_") +
+        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+  static std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  static void Spit(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  std::size_t Entries() const {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder_),
+                                                  std::filesystem::directory_iterator()));
+  }
+
+  std::filesystem::path folder_;
+};
+
+TEST_F(ReportBesideData, TheReportNeverReplacesTheDataFileHoweverItIsSpelt) {
+  namespace fs = std::filesystem;
+  const std::string data = Path("y.txt");
+  const std::string bytes = "data that must survive\r\n";
+  Spit(data, bytes);
+  fs::create_symlink(data, folder_ / "link.txt");
+  TacReportInput input = Input(true);
+  input.DataFileName = data;
+  const std::string relative = fs::relative(data).string();
+  for (const std::string& spelling :
+       {data, (folder_ / "." / "y.txt").string(), "./" + relative, Path("link.txt")}) {
+    const std::string message = ErrorOf([&] { SaveTacReport(spelling, input); });
+    EXPECT_NE(message.find("Отчёт об ОДУ нельзя записать в «" + spelling +
+                           "»: это файл входных данных"),
+              std::string::npos)
+        << spelling << ": " << message;
+    EXPECT_EQ(Slurp(data), bytes) << spelling;
+  }
+  EXPECT_EQ(Entries(), 2u);  // the data file and the link, nothing else
+}
+
+TEST_F(ReportBesideData, NorDoesTheChartImageBesideIt) {
+  // A data file named like the report's image: the report is not written either.
+  const std::string data = Path("stock.jpg");
+  Spit(data, "data");
+  TacReportInput input = Input(false);
+  input.DataFileName = data;
+  EXPECT_THROW(SaveTacReport(Path("stock.txt"), input), Error);
+  EXPECT_EQ(Slurp(data), "data");
+  EXPECT_EQ(Entries(), 1u);
+  // The image beside a data file that is itself a ".bmp".
+  Spit(Path("stock.bmp"), "data");
+  EXPECT_THROW(ForecastImageFileName(Path("stock.bmp")), Error);
+}
+
+TEST_F(ReportBesideData, AFolderOrAMissingFolderIsRefusedBeforeAnyWork) {
+  EXPECT_NE(ErrorOf([&] { CheckReportPath(folder_.string(), ""); }).find("это папка"),
+            std::string::npos);
+  EXPECT_NE(ErrorOf([&] { CheckReportPath(Path("no/r.txt"), ""); }).find("папки"),
+            std::string::npos);
+  EXPECT_NO_THROW(CheckReportPath(Path("r.txt"), Path("y.txt")));
 }
 
 }  // namespace
