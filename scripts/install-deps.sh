@@ -20,6 +20,8 @@ PACKAGES=(
   nlohmann-json3-dev
   libcli11-dev
   clang-format
+  clang
+  libclang-rt-dev
 )
 
 missing=()

@@ -3,6 +3,7 @@
 // subcommand and turns every failure into a message on stderr and exit code 2
 // (nothing is printed on stdout then).
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -66,7 +67,13 @@ int main(int argc, char** argv) {
       std::cout << app.help();
       return 0;
     }
+    errno = 0;
     std::cout << output << std::flush;
+    if (!std::cout) {
+      // A full disk or a closed pipe: the result did not arrive.
+      return Fail("не удалось вывести результат" +
+                  (errno != 0 ? ": " + tarvik::SystemErrorText(errno) : std::string()));
+    }
     return 0;
   } catch (const std::exception& e) {
     // The core's errors as they stand; the system's (lack of memory, file

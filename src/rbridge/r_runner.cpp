@@ -202,8 +202,11 @@ RScriptResult RunRScript(const RScriptRun& run) {
   process.start();
   if (!process.waitForStarted(30000)) {
     result.Status = RRunStatus::StartFailed;
-    result.Message = "Не удалось запустить R (" + run.RDirectory + kExecutable +
-                     "): " + ToUtf8(process.errorString()) + ".";
+    // Qt's own text of the failure is English: the reason is told here.
+    result.Message = "Не удалось запустить R (" + run.RDirectory + kExecutable + "): " +
+                     (process.error() == QProcess::Timedout
+                          ? std::string("программа не запустилась за 30 с.")
+                          : std::string("программа не найдена или её нельзя запустить."));
     return result;
   }
   const auto limit = run.TimeLimit.count() > INT_MAX ? INT_MAX : int(run.TimeLimit.count());

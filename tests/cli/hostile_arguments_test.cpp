@@ -3,7 +3,9 @@
 // replaces the data file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -80,6 +82,19 @@ TEST_F(HostilePaths, ADeviceOrAPipeIsRefusedAtOnce) {
   ASSERT_EQ(::mkfifo((folder_ / "pipe.txt").c_str(), 0600), 0);
   // The time limit only keeps a faulty build from hanging the test run.
   ExpectRussianFailure(RunCliIn(folder_.string(), "estimate pipe.txt"), "именованный канал");
+}
+
+TEST_F(HostilePaths, AResultThatCannotBeWrittenIsAFailure) {
+  // stdout on a full disk: the result is lost, so the run did not succeed.
+  const fs::path err = folder_ / "err.txt";
+  const std::string command = "cd '" + folder_.string() + "' && '" + TARVIK_CLI +
+                              "' estimate y.txt --variants 0 > /dev/full 2> '" + err.string() + "'";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_NE(ReadAll(err).find("не удалось вывести результат: на диске нет свободного места"),
+            std::string::npos)
+      << ReadAll(err);
 }
 
 TEST(CliArguments, ThreadCountIsBounded) {

@@ -120,9 +120,11 @@ std::optional<double> TryParseDouble(std::string_view text, char decimalMark) {
   char* end = nullptr;
   errno = 0;
   const double value = std::strtod(normal.c_str(), &end);
-  if (end != normal.c_str() + normal.size() || errno == ERANGE || !std::isfinite(value)) {
-    return std::nullopt;
-  }
+  if (end != normal.c_str() + normal.size() || !std::isfinite(value)) return std::nullopt;
+  // Out of range: a number too large, or one so small that it would become
+  // 0. A very small number that is still held (with fewer digits, as the
+  // general format writes it) is read.
+  if (errno == ERANGE && value == 0.0) return std::nullopt;
   return value;
 }
 

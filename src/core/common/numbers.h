@@ -41,7 +41,9 @@ std::string FormatField(double x, int width, int decimals);
 std::string FormatMatrixField(double x, int width, int decimals);
 
 // Reads a real number typed with `decimalMark`; surrounding blanks are
-// allowed, nothing else. Returns nothing when the text is not a number.
+// allowed, nothing else. Returns nothing when the text is not a number or
+// lies outside the range of doubles (above about 1.8e308, or so small that it
+// would become 0); what FormatGeneral writes is read back.
 std::optional<double> TryParseDouble(std::string_view text, char decimalMark = '.');
 
 // Reads a decimal integer; surrounding blanks allowed.

@@ -18,7 +18,6 @@ namespace {
 using model::ModelFit;
 using model::ProductionModelKind;
 
-constexpr int kCheckpointPeriod = 10000;
 constexpr double kStartExponent = 2.0;
 
 double ReadEdit(const std::string& text, char decimalMark, const char* what, const char* edit) {

@@ -86,6 +86,18 @@ TEST(Parsing, LocaleMarkBlanksAndRejections) {
   EXPECT_FALSE(TryParseInteger(""));
 }
 
+TEST(Parsing, WhatTheGeneralFormatWritesIsReadBack) {
+  // A very small number keeps fewer digits but is still a number (found by
+  // fuzzing: "1,06099789548264e-314" was refused).
+  const double tiny = 1.06099789548264e-314;
+  EXPECT_EQ(TryParseDouble(FormatGeneral(tiny, ','), ','), *TryParseDouble("1,06099789548264e-314", ','));
+  EXPECT_GT(*TryParseDouble("4.94065645841247e-324", '.'), 0.0);
+  // Beyond the range either way: refused, never turned into 0 or infinity.
+  EXPECT_FALSE(TryParseDouble("1e-400", '.'));
+  EXPECT_FALSE(TryParseDouble("1e309", '.'));
+  EXPECT_EQ(TryParseDouble("0e-500", '.'), 0.0);
+}
+
 TEST(Cp1251, RoundTripOfCyrillicAndRefusalOfForeignCharacters) {
   const std::string text = "СПРАВКА ГОД\tУЛОВ №104 ёЁ";
   const auto bytes = Utf8ToCp1251(text);
