@@ -152,8 +152,8 @@ void CheckDataFileWithMark(std::string_view bytes, char mark) {
   if (d.catchUnitExponent < -6 || d.catchUnitExponent > 5) {
     Violated(kDataFile, "catch unit exponent out of range");
   }
-  for (const std::string* text : {&d.species, &d.stock, &d.season, &d.area, &d.source,
-                                  &d.effortUnit}) {
+  for (const std::string* text :
+       {&d.species, &d.stock, &d.season, &d.area, &d.source, &d.effortUnit}) {
     if (text->find_first_of("\r\n") != std::string::npos) {
       Violated(kDataFile, "a description text holds a line end");
     }
@@ -200,7 +200,9 @@ std::string AsClipboard(const DataTable& table) {
 constexpr std::string_view kNumbers = "numbers";
 
 // 10^-decimals as the literal the program uses.
-double Scale(int decimals) { return std::strtod(("1e" + std::to_string(-decimals)).c_str(), nullptr); }
+double Scale(int decimals) {
+  return std::strtod(("1e" + std::to_string(-decimals)).c_str(), nullptr);
+}
 
 // Whether the rounding of x to `decimals` as written has a finite value.
 bool Roundable(double x, int decimals) {
@@ -231,7 +233,8 @@ void CheckGeneral(double x, char mark) {
   if (std::fabs(x) > 1.79769313486231e308) return;
   const std::optional<double> back = TryParseDouble(text, mark);
   if (!back) Violated(kNumbers, "FormatGeneral wrote «" + text + "», which does not read back");
-  if (FormatGeneral(*back, mark) != text) Violated(kNumbers, "FormatGeneral is not stable: " + text);
+  if (FormatGeneral(*back, mark) != text)
+    Violated(kNumbers, "FormatGeneral is not stable: " + text);
   if (std::fabs(x) >= std::numeric_limits<double>::min()) {
     if (!(std::fabs(*back - x) <= 1e-14 * std::fabs(x))) {
       Violated(kNumbers, "FormatGeneral lost more than 15 digits: " + text);
@@ -249,15 +252,14 @@ void CheckFixed(double x, int decimals, char mark) {
   RequireNoNonFiniteText(kNumbers, text);
   std::size_t i = text[0] == '-' ? 1 : 0;
   const std::size_t digits = text.find_first_not_of("0123456789", i);
-  const bool shaped = digits != i && (decimals == 0 ? digits == std::string::npos
-                                                    : digits != std::string::npos &&
-                                                          text[digits] == mark &&
-                                                          text.size() - digits - 1 ==
-                                                              static_cast<std::size_t>(decimals) &&
-                                                          text.find_first_not_of(
-                                                              "0123456789", digits + 1) ==
-                                                              std::string::npos);
-  if (!shaped) Violated(kNumbers, "FormatFixed wrote «" + text + "» for " + std::to_string(decimals));
+  const bool shaped =
+      digits != i &&
+      (decimals == 0 ? digits == std::string::npos
+                     : digits != std::string::npos && text[digits] == mark &&
+                           text.size() - digits - 1 == static_cast<std::size_t>(decimals) &&
+                           text.find_first_not_of("0123456789", digits + 1) == std::string::npos);
+  if (!shaped)
+    Violated(kNumbers, "FormatFixed wrote «" + text + "» for " + std::to_string(decimals));
   const std::optional<double> back = TryParseDouble(text, mark);
   if (!back) Violated(kNumbers, "FormatFixed wrote «" + text + "», which does not read back");
   RequireClose("FormatFixed", x, *back, decimals);
@@ -267,7 +269,8 @@ void CheckRounding(double x, int decimals) {
   double rounded = 0.0;
   const auto error = ErrorFrom(kNumbers, [&] { rounded = RoundDecimals(x, decimals); });
   if (error.has_value() == Roundable(x, decimals)) {
-    Violated(kNumbers, "RoundDecimals: raised for a roundable value, or returned an unroundable one");
+    Violated(kNumbers,
+             "RoundDecimals: raised for a roundable value, or returned an unroundable one");
   }
   if (error) return;
   if (!std::isfinite(rounded)) Violated(kNumbers, "RoundDecimals returned a non-finite number");
@@ -282,7 +285,8 @@ void CheckField(double x, int width, int decimals) {
   }
   if (error) return;
   RequireNoNonFiniteText(kNumbers, text);
-  if (text.size() < static_cast<std::size_t>(width)) Violated(kNumbers, "a field narrower than its width");
+  if (text.size() < static_cast<std::size_t>(width))
+    Violated(kNumbers, "a field narrower than its width");
   const std::optional<double> back = TryParseDouble(text, '.');
   if (!back) Violated(kNumbers, "FormatField wrote «" + text + "», which does not read back");
   // The field is written from x itself (no rounding step of its own).
@@ -328,7 +332,9 @@ FitsView View(const AssessmentState& state) {
 
 }  // namespace
 
-void SetInputName(std::string name) { InputName() = std::move(name); }
+void SetInputName(std::string name) {
+  InputName() = std::move(name);
+}
 
 void CheckDataFileReader(std::string_view bytes) {
   CheckDataFileWithMark(bytes, '.');
@@ -371,9 +377,9 @@ void CheckNumbers(std::string_view bytes) {
   std::memcpy(&x, bytes.data(), sizeof x);
   const auto code = static_cast<unsigned char>(bytes[8]);
   const char mark = (code & 1) ? ',' : '.';
-  const int decimals = (code >> 1) % 21;                              // masks: 0 … 20
-  const int digit = static_cast<int>(code % 41) - 20;                  // rounding: −20 … 20
-  const int width = static_cast<unsigned char>(bytes[9]) % 32;        // fields for R
+  const int decimals = (code >> 1) % 21;                        // masks: 0 … 20
+  const int digit = static_cast<int>(code % 41) - 20;           // rounding: −20 … 20
+  const int width = static_cast<unsigned char>(bytes[9]) % 32;  // fields for R
   CheckGeneral(x, mark);
   CheckFixed(x, decimals, mark);
   CheckRounding(x, digit);
@@ -386,8 +392,7 @@ void CheckCutOffList(std::string_view bytes) {
   estimation::BuildModelFits(state, "4");
   const FitsView before = View(state);
   std::vector<std::uint8_t> parsed;
-  const auto parseError =
-      ErrorFrom(kCutOffs, [&] { parsed = estimation::ParseCutOffList(bytes); });
+  const auto parseError = ErrorFrom(kCutOffs, [&] { parsed = estimation::ParseCutOffList(bytes); });
   const auto buildError = ErrorFrom(kCutOffs, [&] { estimation::BuildModelFits(state, bytes); });
   if (buildError) {
     if (!(View(state) == before)) Violated(kCutOffs, "a refused list changed the variants");

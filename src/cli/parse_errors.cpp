@@ -24,8 +24,12 @@ bool SplitAtFirst(std::string_view message, std::string_view separator, std::str
   return true;
 }
 
-std::string Option(std::string_view name) { return MessageExcerpt(name); }
-std::string Value(std::string_view value) { return "«" + MessageExcerpt(value) + "»"; }
+std::string Option(std::string_view name) {
+  return MessageExcerpt(name);
+}
+std::string Value(std::string_view value) {
+  return "«" + MessageExcerpt(value) + "»";
+}
 
 std::string Conversion(std::string_view message) {
   std::string_view rest, name, value;
@@ -34,8 +38,8 @@ std::string Conversion(std::string_view message) {
     return "параметр " + Option(name) + ": значение " + Value(value) +
            " не является целым числом допустимой величины";
   }
-  if (After(message, "The value ", rest) && SplitAtFirst(rest, " is not an allowed value for ",
-                                                         value, name)) {
+  if (After(message, "The value ", rest) &&
+      SplitAtFirst(rest, " is not an allowed value for ", value, name)) {
     return "параметр " + Option(name) + ": недопустимое значение " + Value(value);
   }
   if (SplitAtFirst(message, ": too many inputs for a flag", name, rest) ||

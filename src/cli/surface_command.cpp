@@ -56,9 +56,8 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   }
   const estimation::SurfaceFiles files = estimation::WriteSurfaceFiles(directory, grids);
   // R draws graph5.bmp and graph6.bmp beside the script.
-  const rbridge::PictureRun pictures =
-      rbridge::DrawSurfacePictures(files.Script.parent_path().string(), rbridge::LocateR(),
-                                   timeLimit);
+  const rbridge::PictureRun pictures = rbridge::DrawSurfacePictures(
+      files.Script.parent_path().string(), rbridge::LocateR(), timeLimit);
   WarnWhenRFailed(pictures);
 
   if (options.Estimate.Json) {

@@ -26,8 +26,7 @@ PictureRun DrawOptimisationPictures(const std::string& directory,
     run.R.Status = RRunStatus::NothingToDraw;
     return run;
   }
-  RefuseDataFileAmong(PathFromUtf8(directory), rules::OptimisationWorkFiles(),
-                      result.DataFileName);
+  RefuseDataFileAmong(PathFromUtf8(directory), rules::OptimisationWorkFiles(), result.DataFileName);
   run.ScriptPath =
       rules::WriteOptimisationFiles(directory, result.Alphas, result.Betas, result.Candidates);
   run.FilesWritten = true;

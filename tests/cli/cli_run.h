@@ -51,8 +51,8 @@ inline CliRun RunCliIn(const std::string& folder, const std::string& arguments) 
   std::filesystem::create_directories(dir);
   const std::filesystem::path out = dir / "tarvik_cli_test_out.txt";
   const std::filesystem::path err = dir / "tarvik_cli_test_err.txt";
-  const std::string command = "cd '" + folder + "' && '" + TARVIK_CLI + "' " + arguments +
-                              " > '" + out.string() + "' 2> '" + err.string() + "'";
+  const std::string command = "cd '" + folder + "' && '" + TARVIK_CLI + "' " + arguments + " > '" +
+                              out.string() + "' 2> '" + err.string() + "'";
   const int status = std::system(command.c_str());
   CliRun run;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

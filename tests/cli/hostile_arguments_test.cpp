@@ -10,7 +10,7 @@
 #include <string>
 
 #include "cli_run.h"
-#include "support/scratch_path.h"
+#include "support/scratch_files.h"
 
 namespace tarvik::cli {
 namespace {
@@ -34,34 +34,30 @@ void ExpectRussianFailure(const CliRun& run, const std::string& expected) {
   }
 }
 
-class HostilePaths : public ::testing::Test {
+class HostilePaths : public tarvik::testing_support::ScratchFiles {
  protected:
   void SetUp() override {
-    folder_ = tarvik::testing_support::ScratchPath(
-        std::string("tarvik_cli_hostile_") +
-        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    ScratchFiles::SetUp();
     fs::copy_file(fs::path(TARVIK_SOURCE_DIR) / kExample, folder_ / "y.txt");
     data_ = ReadAll(folder_ / "y.txt");
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
   CliRun Assess(const std::string& report) {
-    return RunCliIn(folder_.string(), "assess y.txt --variants 0 --variant 'Шефер СК' "
-                                      "--rule linear:0.3 --runs 10 --report '" + report + "'");
+    return RunCliIn(folder_.string(),
+                    "assess y.txt --variants 0 --variant 'Шефер СК' "
+                    "--rule linear:0.3 --runs 10 --report '" +
+                        report + "'");
   }
 
-  fs::path folder_;
   std::string data_;
 };
 
 TEST_F(HostilePaths, TheReportNeverReplacesTheDataFile) {
-  for (const std::string& spelling : {std::string("y.txt"), std::string("./y.txt"),
-                                      (folder_ / "y.txt").string()}) {
+  for (const std::string& spelling :
+       {std::string("y.txt"), std::string("./y.txt"), (folder_ / "y.txt").string()}) {
     const CliRun run = Assess(spelling);
-    ExpectRussianFailure(run, "Отчёт об ОДУ нельзя записать в «" + spelling +
-                                  "»: это файл входных данных");
+    ExpectRussianFailure(
+        run, "Отчёт об ОДУ нельзя записать в «" + spelling + "»: это файл входных данных");
     EXPECT_EQ(ReadAll(folder_ / "y.txt"), data_) << spelling;
   }
   // Nor does the chart image that goes beside the report.
@@ -108,7 +104,8 @@ TEST(CliArguments, ParseErrorsAreRussian) {
                        "параметр --trim: значение «abc» не является целым числом");
   ExpectRussianFailure(RunCli("estimate " + kExample + " extra words"),
                        "лишние или неизвестные аргументы: extra words");
-  ExpectRussianFailure(RunCli("estimate " + kExample + " --trim"), "параметру --trim нужно значение");
+  ExpectRussianFailure(RunCli("estimate " + kExample + " --trim"),
+                       "параметру --trim нужно значение");
   ExpectRussianFailure(RunCli("estimate"), "не задан обязательный параметр FILE");
 }
 
@@ -121,13 +118,13 @@ TEST(CliArguments, EveryOptionIsCheckedBeforeTheDataFileIsRead) {
   // The variant is named, not the missing file: nothing was read yet.
   ExpectRussianFailure(RunCli("assess no_such_file.txt --variant 'Нет такого' --rule linear:0.3"),
                        "Нет варианта модели «Нет такого»");
-  ExpectRussianFailure(
-      RunCli("surface no_such_file.txt --variant 'Шефер СК' --r-time-limit 0"),
-      "Параметр --r-time-limit");
+  ExpectRussianFailure(RunCli("surface no_such_file.txt --variant 'Шефер СК' --r-time-limit 0"),
+                       "Параметр --r-time-limit");
 }
 
 TEST(CliArguments, AMegabyteArgumentGivesAShortMessage) {
-  const CliRun run = RunCli("estimate " + kExample + " --cutoffs " + std::string(100000, '7') + "x");
+  const CliRun run =
+      RunCli("estimate " + kExample + " --cutoffs " + std::string(100000, '7') + "x");
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_LT(run.err.size(), 300u) << run.err.substr(0, 300);
 }

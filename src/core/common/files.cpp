@@ -20,7 +20,9 @@ namespace {
 
 constexpr int kMaxLinkDepth = 40;
 
-std::string Quoted(const std::string& path) { return "«" + path + "»"; }
+std::string Quoted(const std::string& path) {
+  return "«" + path + "»";
+}
 
 std::string KindText(fs::file_type type) {
   switch (type) {
@@ -39,8 +41,7 @@ std::string KindText(fs::file_type type) {
 }
 
 [[noreturn]] void ThrowNotRegular(const std::string& path, fs::file_type type) {
-  throw Error("Нельзя открыть " + Quoted(path) + ": это " + KindText(type) +
-              ", а не обычный файл");
+  throw Error("Нельзя открыть " + Quoted(path) + ": это " + KindText(type) + ", а не обычный файл");
 }
 
 [[noreturn]] void ThrowTooLarge(std::string_view what, const std::string& path,
@@ -69,8 +70,8 @@ fs::path ResolveLinks(const std::string& path) {
 }
 
 bool MayBeWritten(const fs::path& target, fs::perms perms) {
-  constexpr fs::perms kWrite = fs::perms::owner_write | fs::perms::group_write |
-                               fs::perms::others_write;
+  constexpr fs::perms kWrite =
+      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
   if ((perms & kWrite) == fs::perms::none) return false;  // read-only, even for the superuser
 #ifndef _WIN32
   return ::access(target.c_str(), W_OK) == 0 || errno != EACCES;
@@ -201,7 +202,8 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     if (!MayBeWritten(target, status.permissions())) {
       throw Error("Файл " + Quoted(path) +
                   " защищён от записи (только для чтения); снимите защиту или выберите другое "
-                  "имя" + notSaved);
+                  "имя" +
+                  notSaved);
     }
   }
 
@@ -212,8 +214,8 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   fs::path temporary;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {
-    temporary = folder / (".tarvik-" + std::to_string(::getpid()) + "-" +
-                          std::to_string(attempt) + ".tmp");
+    temporary =
+        folder / (".tarvik-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp");
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0 && (errno != EEXIST || attempt == 1000)) {
       throw Error("Не удалось создать файл рядом с " + Quoted(path) + ": " +

@@ -59,8 +59,8 @@ void RefuseWideText(std::string_view bytes) {
   }
   const std::size_t nul = bytes.find('\0');
   if (nul != std::string_view::npos) {
-    std::size_t line = 1;
-    for (std::size_t i = 0; i < nul; ++i) line += bytes[i] == '\n' ? 1 : 0;
+    const std::size_t line = SplitLines(bytes.substr(0, nul)).size() +
+                             (nul == 0 || bytes[nul - 1] == '\n' || bytes[nul - 1] == '\r' ? 1 : 0);
     throw Error("Файл данных, строка " + std::to_string(line) +
                 ": нулевой байт; это не текст в кодировке Windows-1251 или UTF-8 (возможно, "
                 "файл в кодировке UTF-16 без метки порядка байтов или вовсе не текстовый)");
@@ -193,9 +193,9 @@ DataFile ParseDataFile(std::string_view bytes, char decimalMark) {
     const std::string& year = rows[r][DataTable::kYear];
     const std::optional<long long> value = TryParseInteger(year);
     if (!value || *value < 0 || *value > 65535) {
-      throw Error(FileCellError(lineNumber, DataTable::kYear,
-                                "значение \"" + MessageExcerpt(year) +
-                                    "\" не является годом (целым числом 0 … 65535)"));
+      throw Error(FileCellError(
+          lineNumber, DataTable::kYear,
+          "значение \"" + MessageExcerpt(year) + "\" не является годом (целым числом 0 … 65535)"));
     }
     if (r > 0) {
       const long long previous = *TryParseInteger(rows[r - 1][DataTable::kYear]);

@@ -97,8 +97,7 @@ int CellYear(const DataTable& table, int row) {
 std::string YearSequenceProblem(long long year, long long previousYear, std::size_t previousRow) {
   return "год " + std::to_string(year) + " не следует за годом " + std::to_string(previousYear) +
          " строки " + std::to_string(previousRow) + " (ожидался " +
-         std::to_string(previousYear + 1) +
-         "): годы должны идти подряд, без пропусков и повторов";
+         std::to_string(previousYear + 1) + "): годы должны идти подряд, без пропусков и повторов";
 }
 
 int SequenceYear(const DataTable& table, int row) {

@@ -66,15 +66,16 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
     series.E[k] = CellNumber(table, DataTable::kEffort, i, decimalMark);
     series.C[k] = CellNumber(table, DataTable::kCatch, i, decimalMark);
     if (!(series.U[k] > 0.0)) {
-      throw Error(YearLabel(table, i) + ": улов на усилие U = " + MessageExcerpt(table.Cell(DataTable::kCpue, i)) +
-                  " должен быть больше нуля");
+      throw Error(YearLabel(table, i) + ": улов на усилие U = " +
+                  MessageExcerpt(table.Cell(DataTable::kCpue, i)) + " должен быть больше нуля");
     }
     if (!(series.E[k] > 0.0)) {
-      throw Error(YearLabel(table, i) + ": усилие E = " + MessageExcerpt(table.Cell(DataTable::kEffort, i)) +
-                  " должно быть больше нуля");
+      throw Error(YearLabel(table, i) + ": усилие E = " +
+                  MessageExcerpt(table.Cell(DataTable::kEffort, i)) + " должно быть больше нуля");
     }
     if (!(series.C[k] >= 0.0)) {
-      throw Error(YearLabel(table, i) + ": улов C = " + MessageExcerpt(table.Cell(DataTable::kCatch, i)) +
+      throw Error(YearLabel(table, i) +
+                  ": улов C = " + MessageExcerpt(table.Cell(DataTable::kCatch, i)) +
                   " не может быть отрицательным");
     }
   }

@@ -20,7 +20,8 @@ std::uint8_t CutOffValue(const std::string& token) {
   const auto value = TryParseInteger(token);
   if (!value || *value < std::numeric_limits<std::int32_t>::min() ||
       *value > std::numeric_limits<std::int32_t>::max()) {
-    throw Error("Значение медианного окна «" + MessageExcerpt(token) + "» не является целым числом");
+    throw Error("Значение медианного окна «" + MessageExcerpt(token) +
+                "» не является целым числом");
   }
   return static_cast<std::uint8_t>(*value);
 }

@@ -149,7 +149,9 @@ void EvaluateInOrder(const SweepInput& input, const std::vector<Candidate>& cand
   }
 }
 
-unsigned ThreadCount(unsigned requested) { return static_cast<unsigned>(ThreadsFor(requested)); }
+unsigned ThreadCount(unsigned requested) {
+  return static_cast<unsigned>(ThreadsFor(requested));
+}
 
 void Validate(const RuleContext& context, const OptimisationOptions& options) {
   if (options.Horizon < 1 || options.Horizon > kMaxHorizon) {

@@ -25,8 +25,14 @@ TEST(MessageExcerpt, ShortensLongTextsAndShowsControlCharacters) {
   std::string cyrillic;
   for (int i = 0; i < 45; ++i) cyrillic += "ж";
   EXPECT_EQ(MessageExcerpt(cyrillic), cyrillic.substr(0, 80) + "…");
-  EXPECT_EQ(MessageExcerpt(std::string("1\0" "2\t3", 5)), "1\\x002\\x093");
-  EXPECT_EQ(MessageExcerpt("a\xFF" "b"), "a\uFFFD" "b");  // a stray byte
+  EXPECT_EQ(MessageExcerpt(std::string("1\0"
+                                       "2\t3",
+                                       5)),
+            "1\\x002\\x093");
+  EXPECT_EQ(MessageExcerpt("a\xFF"
+                           "b"),
+            "a\uFFFD"
+            "b");  // a stray byte
 }
 
 TEST(SystemErrorText, CommonReasonsAreRussian) {
@@ -42,7 +48,8 @@ TEST(UserMessage, TheSystemsErrorsReachTheUserInRussian) {
   EXPECT_EQ(UserMessage(std::bad_alloc()), "Недостаточно памяти для выполнения операции");
   const std::filesystem::filesystem_error fsError(
       "rename", "/d/y.txt", std::make_error_code(std::errc::no_space_on_device));
-  EXPECT_EQ(UserMessage(fsError), "Ошибка файловой системы («/d/y.txt»): на диске нет свободного места");
+  EXPECT_EQ(UserMessage(fsError),
+            "Ошибка файловой системы («/d/y.txt»): на диске нет свободного места");
   EXPECT_EQ(UserMessage(std::system_error(std::make_error_code(std::errc::is_a_directory))),
             "Системная ошибка: это папка, а не файл");
   EXPECT_EQ(UserMessage(std::out_of_range("vector")), "Внутренняя ошибка программы (vector)");

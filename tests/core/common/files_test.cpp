@@ -4,17 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fcntl.h>
+#include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <iterator>
 #include <string>
 
 #include "common/error.h"
 #include "support/error_of.h"
-#include "support/scratch_path.h"
+#include "support/scratch_files.h"
 
 namespace tarvik {
 namespace {
@@ -22,33 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::ErrorOf;
 
-class Files : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = testing_support::ScratchPath(
-        std::string("tarvik_files_") +
-        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  static void Spit(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  // Names in the folder: no temporary file may be left behind.
-  std::size_t Entries() const {
-    return static_cast<std::size_t>(
-        std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
-  }
-
-  fs::path dir_;
-};
+class Files : public testing_support::ScratchFiles {};
 
 // ------------------------------------------------------------------ reading
 
@@ -73,12 +45,11 @@ TEST_F(Files, ReadingRefusesANamedPipeWithoutWaitingForAWriter) {
     FAIL() << "reading the pipe blocked";
   }
   const std::string message = reading.get();
-  EXPECT_NE(message.find("это именованный канал, а не обычный файл"), std::string::npos)
-      << message;
+  EXPECT_NE(message.find("это именованный канал, а не обычный файл"), std::string::npos) << message;
 }
 
 TEST_F(Files, ReadingRefusesAFolderAndAFileAboveTheLimit) {
-  EXPECT_NE(ErrorOf([&] { ReadRegularFile(dir_.string(), 1024); }).find("это папка"),
+  EXPECT_NE(ErrorOf([&] { ReadRegularFile(folder_.string(), 1024); }).find("это папка"),
             std::string::npos);
   const std::string big = Path("big.txt");
   Spit(big, std::string(1025, 'x'));
@@ -86,28 +57,29 @@ TEST_F(Files, ReadingRefusesAFolderAndAFileAboveTheLimit) {
   const std::string message = ErrorOf([&] { ReadRegularFile(big, 1024, "Файл данных"); });
   EXPECT_NE(message.find("Файл данных «" + big + "» слишком велик"), std::string::npos) << message;
   // The reason of a missing file is given in Russian.
-  EXPECT_NE(ErrorOf([&] { ReadRegularFile(Path("absent.txt"), 1024); })
-                .find("файл или папка не существует"),
+  EXPECT_NE(ErrorOf([&] {
+              ReadRegularFile(Path("absent.txt"), 1024);
+            }).find("файл или папка не существует"),
             std::string::npos);
 }
 
 // ------------------------------------------------------------------ writing
 
 TEST_F(Files, WritingThroughALinkReplacesItsTargetAndKeepsTheLink) {
-  fs::create_directories(dir_ / "store");
+  fs::create_directories(folder_ / "store");
   const std::string target = Path("store/data.txt");
   Spit(target, "old");
-  fs::create_symlink("store/data.txt", dir_ / "link.txt");  // relative to the link's folder
+  fs::create_symlink("store/data.txt", folder_ / "link.txt");  // relative to the link's folder
 
   WriteFileAtomically(Path("link.txt"), "new");
-  EXPECT_TRUE(fs::is_symlink(dir_ / "link.txt"));
+  EXPECT_TRUE(fs::is_symlink(folder_ / "link.txt"));
   EXPECT_EQ(Slurp(target), "new");
   EXPECT_EQ(Entries(), 2u);  // the folder and the link, no temporary file
 
   // A link to a file that does not exist yet creates that file.
-  fs::create_symlink("store/fresh.txt", dir_ / "dangling.txt");
+  fs::create_symlink("store/fresh.txt", folder_ / "dangling.txt");
   WriteFileAtomically(Path("dangling.txt"), "fresh");
-  EXPECT_TRUE(fs::is_symlink(dir_ / "dangling.txt"));
+  EXPECT_TRUE(fs::is_symlink(folder_ / "dangling.txt"));
   EXPECT_EQ(Slurp(Path("store/fresh.txt")), "fresh");
 }
 
@@ -128,7 +100,7 @@ TEST_F(Files, WritingKeepsTheModeAndRefusesAReadOnlyFile) {
 }
 
 TEST_F(Files, WritingRefusesAFolderAndReportsAMissingOneInRussian) {
-  fs::create_directories(dir_ / "folder.txt");
+  fs::create_directories(folder_ / "folder.txt");
   EXPECT_NE(ErrorOf([&] { WriteFileAtomically(Path("folder.txt"), "x"); }).find("это папка"),
             std::string::npos);
   const std::string message = ErrorOf([&] { WriteFileAtomically(Path("no/such.txt"), "x"); });
@@ -141,8 +113,8 @@ TEST_F(Files, AFileWithTheTemporaryNameIsNeitherFollowedNorOverwritten) {
   const std::string victim = Path("victim.txt");
   Spit(victim, "keep");
   for (int attempt = 0; attempt < 3; ++attempt) {
-    fs::create_symlink(victim, dir_ / (".tarvik-" + std::to_string(::getpid()) + "-" +
-                                       std::to_string(attempt) + ".tmp"));
+    fs::create_symlink(victim, folder_ / (".tarvik-" + std::to_string(::getpid()) + "-" +
+                                          std::to_string(attempt) + ".tmp"));
   }
   WriteFileAtomically(Path("out.txt"), "written");
   EXPECT_EQ(Slurp(victim), "keep");
@@ -154,9 +126,9 @@ TEST_F(Files, AFileWithTheTemporaryNameIsNeitherFollowedNorOverwritten) {
 TEST_F(Files, SameFileComparesTheFilesNotTheirSpelling) {
   const std::string data = Path("y.txt");
   Spit(data, "data");
-  fs::create_symlink(data, dir_ / "link.txt");
-  fs::create_hard_link(data, dir_ / "hard.txt");
-  EXPECT_TRUE(IsSameFile(data, (dir_ / "." / "y.txt").string()));
+  fs::create_symlink(data, folder_ / "link.txt");
+  fs::create_hard_link(data, folder_ / "hard.txt");
+  EXPECT_TRUE(IsSameFile(data, (folder_ / "." / "y.txt").string()));
   EXPECT_TRUE(IsSameFile(data, Path("link.txt")));
   EXPECT_TRUE(IsSameFile(data, Path("hard.txt")));
   EXPECT_FALSE(IsSameFile(data, Path("other.txt")));  // does not exist

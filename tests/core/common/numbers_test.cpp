@@ -90,7 +90,8 @@ TEST(Parsing, WhatTheGeneralFormatWritesIsReadBack) {
   // A very small number keeps fewer digits but is still a number (found by
   // fuzzing: "1,06099789548264e-314" was refused).
   const double tiny = 1.06099789548264e-314;
-  EXPECT_EQ(TryParseDouble(FormatGeneral(tiny, ','), ','), *TryParseDouble("1,06099789548264e-314", ','));
+  EXPECT_EQ(TryParseDouble(FormatGeneral(tiny, ','), ','),
+            *TryParseDouble("1,06099789548264e-314", ','));
   EXPECT_GT(*TryParseDouble("4.94065645841247e-324", '.'), 0.0);
   // Beyond the range either way: refused, never turned into 0 or infinity.
   EXPECT_FALSE(TryParseDouble("1e-400", '.'));

@@ -356,12 +356,14 @@ TEST(ParseDataFile, YearsMustFollowOneAnotherNamingTheLineAndBothYears) {
   EXPECT_EQ(ErrorOf([&] { ParseDataFile(good + "1937\t1\t2\t3\n", '.'); }),
             "Файл данных, строка 26: год 1937 не следует за годом 1935 строки 25 (ожидался 1936): "
             "годы должны идти подряд, без пропусков и повторов");
-  EXPECT_NE(ErrorOf([&] { ParseDataFile(good + "1933\t1\t2\t3\n", '.'); })
-                .find("год 1933 не следует за годом 1935"),
+  EXPECT_NE(ErrorOf([&] {
+              ParseDataFile(good + "1933\t1\t2\t3\n", '.');
+            }).find("год 1933 не следует за годом 1935"),
             std::string::npos);
   // A later year cell that is no year at all is refused too.
-  EXPECT_NE(ErrorOf([&] { ParseDataFile(good + "x\t1\t2\t3\n", '.'); })
-                .find("строка 26, столбец \"Год\": значение \"x\" не является годом"),
+  EXPECT_NE(ErrorOf([&] {
+              ParseDataFile(good + "x\t1\t2\t3\n", '.');
+            }).find("строка 26, столбец \"Год\": значение \"x\" не является годом"),
             std::string::npos);
 }
 
@@ -380,8 +382,12 @@ TEST(ParseDataFile, AUtf16FileIsNamedAsSuch) {
               "UTF-8) и откройте снова");
   }
   // Without a byte-order mark the NUL bytes are named with their line.
-  const std::string message =
-      ErrorOf([&] { ParseDataFile(HeaderLines() + std::string("19\0" "34\t1\t2\t3\n", 11), '.'); });
+  const std::string message = ErrorOf([&] {
+    ParseDataFile(HeaderLines() + std::string("19\0"
+                                              "34\t1\t2\t3\n",
+                                              11),
+                  '.');
+  });
   EXPECT_NE(message.find("Файл данных, строка 24: нулевой байт"), std::string::npos) << message;
   EXPECT_NE(message.find("UTF-16"), std::string::npos) << message;
 }
@@ -415,9 +421,9 @@ TEST_F(TempDir, SavingThroughALinkKeepsTheLinkAndARefusedSaveKeepsTheFile) {
   EXPECT_EQ(Slurp(target), FormatDataFile(Description(), Table(4)));
 
   fs::permissions(target, fs::perms::owner_read);
-  EXPECT_NE(ErrorOf([&] { WriteDataFile(target, Description(), Table(5)); })
-                .find("защищён от записи"),
-            std::string::npos);
+  EXPECT_NE(
+      ErrorOf([&] { WriteDataFile(target, Description(), Table(5)); }).find("защищён от записи"),
+      std::string::npos);
   EXPECT_EQ(Slurp(target), FormatDataFile(Description(), Table(4)));
 }
 

@@ -279,15 +279,19 @@ TEST_F(Paste, ADuplicateOrASkippedYearIsRefusedNamingTheRowAndBothYears) {
 
 TEST_F(Paste, AMegabyteCellOrANulByteGivesAWholeShortMessage) {
   const std::string cell(1 << 20, '5');
-  const std::string message = ErrorOf(
-      [&] { PasteClipboardRows(table, "2001\t" + cell + "x\t2\t3\r\n", ',', series); });
+  const std::string message =
+      ErrorOf([&] { PasteClipboardRows(table, "2001\t" + cell + "x\t2\t3\r\n", ',', series); });
   EXPECT_LT(message.size(), 300u) << message.substr(0, 300);
   EXPECT_NE(message.find(std::string(40, '5') + "…\" не является числом"), std::string::npos)
       << message;
   ExpectUnchanged();
 
   const std::string nul = ErrorOf([&] {
-    PasteClipboardRows(table, std::string("2001\t1\0" "5\t2\t3\r\n", 13), ',', series);
+    PasteClipboardRows(table,
+                       std::string("2001\t1\0"
+                                   "5\t2\t3\r\n",
+                                   13),
+                       ',', series);
   });
   EXPECT_NE(nul.find("значение \"1\\x005\" не является числом"), std::string::npos) << nul;
   ExpectUnchanged();

@@ -116,7 +116,9 @@ TEST(ReadSearchSettings, AMinimumAboveItsMaximumIsRefusedNamingTheEdits) {
             "Нижняя граница r (EditMinR) «1» больше верхней (EditMaxR) «0.1»; исправьте границы");
   t = Texts();
   t.MinK = "300000";
-  EXPECT_NE(ErrorOf([&] { ReadSearchSettings(t, '.'); }).find("(EditMinK) «300000» больше верхней (EditMaxK) «200000»"),
+  EXPECT_NE(ErrorOf([&] {
+              ReadSearchSettings(t, '.');
+            }).find("(EditMinK) «300000» больше верхней (EditMaxK) «200000»"),
             std::string::npos);
   t = Texts();
   t.MinQ = "2";
@@ -267,13 +269,13 @@ TEST(EstimateParameters, NoActiveVariantSearchesNothing) {
 TEST(EstimateParameters, AThreadCountOutOfRangeStartsNothing) {
   AssessmentState state = Prepared();
   state.ModelFits[0].Enabled = 0;
-  const std::string message = ErrorOf([&] {
-    EstimateParameters(state, ReadSearchSettings(Texts(), '.'), 0, Short(1000, 100000));
-  });
+  const std::string message = ErrorOf(
+      [&] { EstimateParameters(state, ReadSearchSettings(Texts(), '.'), 0, Short(1000, 100000)); });
   EXPECT_EQ(message, "Число потоков должно быть от 0 (все ядра) до 64, задано 100000");
   EXPECT_EQ(state.ActiveVariants.size(), 9u);  // not rebuilt
   EXPECT_EQ(state.Random.Seed(), 0u);
-  EXPECT_THROW(EstimateParameters(state, ReadSearchSettings(Texts(), '.'), 0, Short(10, -1)), Error);
+  EXPECT_THROW(EstimateParameters(state, ReadSearchSettings(Texts(), '.'), 0, Short(10, -1)),
+               Error);
 }
 
 TEST(EstimateParameters, WithoutVariantsRaises) {

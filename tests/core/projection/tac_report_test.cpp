@@ -12,6 +12,7 @@
 #include "common/error.h"
 #include "fixture.h"
 #include "support/error_of.h"
+#include "support/scratch_files.h"
 
 namespace tarvik::projection {
 namespace {
@@ -167,32 +168,7 @@ TEST(ModelChoice, LabelsMapToVariantsAndModelLines) {
 
 // ------------------------------------------------- never over the data file
 
-class ReportBesideData : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = tarvik::testing_support::ScratchPath(
-        std::string("tarvik_report_") +
-        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  static void Spit(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  std::size_t Entries() const {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder_),
-                                                  std::filesystem::directory_iterator()));
-  }
-
-  std::filesystem::path folder_;
-};
+class ReportBesideData : public testing_support::ScratchFiles {};
 
 TEST_F(ReportBesideData, TheReportNeverReplacesTheDataFileHoweverItIsSpelt) {
   namespace fs = std::filesystem;
@@ -206,9 +182,9 @@ TEST_F(ReportBesideData, TheReportNeverReplacesTheDataFileHoweverItIsSpelt) {
   for (const std::string& spelling :
        {data, (folder_ / "." / "y.txt").string(), "./" + relative, Path("link.txt")}) {
     const std::string message = ErrorOf([&] { SaveTacReport(spelling, input); });
-    EXPECT_NE(message.find("Отчёт об ОДУ нельзя записать в «" + spelling +
-                           "»: это файл входных данных"),
-              std::string::npos)
+    EXPECT_NE(
+        message.find("Отчёт об ОДУ нельзя записать в «" + spelling + "»: это файл входных данных"),
+        std::string::npos)
         << spelling << ": " << message;
     EXPECT_EQ(Slurp(data), bytes) << spelling;
   }
