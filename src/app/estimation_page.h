@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,6 +39,11 @@ class EstimationPage : public Page {
 
   // PopupMenu2, the context menu of the per-variant result controls.
   QMenu* ResultsMenu() const { return popupMenu2_; }
+
+ signals:
+  // The retrospective analysis ended with its ten curves (for Chart6 of the
+  // TAC page).
+  void RetrospectiveFinished(const std::vector<tarvik::PointList>& curves);
 
  private:
   QGroupBox* BuildStartValues();

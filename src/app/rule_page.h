@@ -19,6 +19,11 @@ class RulePage : public Page {
   // TabSheet4Show.
   void Shown() override;
 
+ signals:
+  // A rule was added to or deleted from the rule list; the page of
+  // performance coefficients lays out its table again.
+  void RuleListChanged();
+
  private:
   QWidget* BuildRuleButtons();
   QWidget* BuildOptimisationPictures();

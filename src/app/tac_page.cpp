@@ -108,4 +108,6 @@ void TacPage::BuildResults() {
   pageControl3_->SetTabVisible(2, false);
 }
 
+void TacPage::AddRetrospectiveCurves(const std::vector<PointList>& curves) { (void)curves; }
+
 }  // namespace tarvik::app
