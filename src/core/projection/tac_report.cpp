@@ -160,6 +160,7 @@ std::vector<std::string> ScreenReportLines(const TacReportInput& in) {
   lines.push_back("Ftr  " + General(RoundTo(fit.FTarget, -2), mark));
   lines.push_back(" ");
   AppendForecastLines(in, lines);
+  if (in.ParametersRefined) lines.emplace_back(kRefinedParametersLine);
   return lines;
 }
 
@@ -204,6 +205,9 @@ std::vector<std::string> TacReportFileLines(const TacReportInput& in) {
   lines.push_back(FileRule());
   for (std::string& row : TableRows(in.Biomass, in.Catch, mark)) lines.push_back(row);
   lines.push_back(" ");
+  // After the closing line, so that a reader that stops there, and every
+  // line before it, stays as it was.
+  if (in.ParametersRefined) lines.emplace_back(kRefinedParametersLine);
   return lines;
 }
 

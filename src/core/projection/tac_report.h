@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/point.h"
@@ -51,6 +52,12 @@ std::vector<std::string> TableRows(const PointList& biomass, const PointList& ca
 std::string FileRule();
 std::string ScreenRule();
 
+// The last line of both reports when the chosen variant's values were
+// adopted from the refinement of the search; without it the reports are
+// exactly as before.
+inline constexpr std::string_view kRefinedParametersLine =
+    "Параметры уточнены локальной оптимизацией";
+
 // The texts of the result fields of the chosen variant, as the estimation
 // page shows them.
 struct ResultEditTexts {
@@ -75,6 +82,9 @@ struct TacReportInput {
   PointList Biomass;        // "Биомасса"
   PointList Catch;          // "Улов / ОДУ"
   char DecimalMark = '.';
+  // The variant's values were adopted from the refinement: both reports end
+  // with kRefinedParametersLine.
+  bool ParametersRefined = false;
 };
 
 // The on-screen report (first memo), line by line.
