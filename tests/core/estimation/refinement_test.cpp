@@ -183,16 +183,7 @@ TEST(Refinement, ResultsDoNotDependOnTheThreads) {
 // at the parameters the series was made with.
 TEST(Refinement, FindsTheParametersOfAnExactSeries) {
   const double r = 0.4, K = 50000.0, q = 0.0003;
-  data::CatchEffortSeries s;
-  s.U = {0.9 * q * K, 0.88 * q * K};
-  for (int t = 0; t < 25; ++t) s.E.push_back(t < 15 ? 200.0 + 40.0 * t : 500.0);
-  s.C = {s.E[0] * s.U[0], s.E[1] * s.U[1]};
-  for (std::size_t t = 2; t < s.E.size(); ++t) {
-    const double S = s.U[t - 1] + s.U[t - 2];
-    const double g = 1.0 - S / (2.0 * q) / K;
-    s.U.push_back(s.U[t - 2] + r * g * S - 2.0 * q * s.C[t - 1]);
-    s.C.push_back(s.E[t] * s.U[t]);
-  }
+  const data::CatchEffortSeries s = testing::ExactSchaeferSeries(r, K, q);
   std::vector<ModelFit> fits(1);
   fits[0].Kind = ProductionModelKind::Schaefer;
   fits[0].Objective = model::ObjectiveKind::SumOfSquares;

@@ -37,6 +37,26 @@ inline data::CatchEffortSeries FishedStock(int years = 22, std::uint32_t seed = 
   return s;
 }
 
+// A series that the Schaefer model reproduces exactly: effort rising for 15
+// years and then held, the CPUE made by the model's own two-year step
+//   U[t] = U[t−2] + (r·g)·S − (2q)·C[t−1],  S = U[t−1] + U[t−2],  g = 1 − S/(2q)/K,
+// and the catch C = E·U; every residual at (r, K, q) is 0 to rounding.
+inline data::CatchEffortSeries ExactSchaeferSeries(double r = 0.4, double K = 50000.0,
+                                                   double q = 0.0003, int years = 25) {
+  data::CatchEffortSeries s;
+  s.FirstYear = 1980;
+  s.U = {0.9 * q * K, 0.88 * q * K};
+  for (int t = 0; t < years; ++t) s.E.push_back(t < 15 ? 200.0 + 40.0 * t : 500.0);
+  s.C = {s.E[0] * s.U[0], s.E[1] * s.U[1]};
+  for (std::size_t t = 2; t < s.E.size(); ++t) {
+    const double S = s.U[t - 1] + s.U[t - 2];
+    const double g = 1.0 - S / (2.0 * q) / K;
+    s.U.push_back(s.U[t - 2] + r * g * S - 2.0 * q * s.C[t - 1]);
+    s.C.push_back(s.E[t] * s.U[t]);
+  }
+  return s;
+}
+
 // Text of a number that reads back to the same double.
 inline std::string Exact(double x) {
   char buffer[40];
