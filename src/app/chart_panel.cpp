@@ -97,6 +97,7 @@ void ChartPanel::AddSeries(const QString& name, const SeriesStyle& style) {
     auto* line = new QLineSeries();
     QPen pen(style.color);
     pen.setWidthF(style.width);
+    pen.setStyle(style.lineStyle);
     line->setPen(pen);
     if (style.marker != SeriesStyle::Marker::None) {
       line->setPointsVisible(true);
@@ -165,6 +166,14 @@ void ChartPanel::SetSeriesVisible(const QString& name, bool visible) {
   UpdateRanges();
 }
 
+void ChartPanel::RemoveSeries(const QString& name) {
+  QXYSeries* series = Entry(name).series;
+  series_.erase(name);
+  chart_->removeSeries(series);
+  delete series;
+  UpdateRanges();
+}
+
 void ChartPanel::SetTitle(const QString& title) { chart_->setTitle(title); }
 
 QString ChartPanel::Title() const { return chart_->title(); }
@@ -187,6 +196,19 @@ void ChartPanel::SetAxisRange(Axis axis, double minimum, double maximum) {
 void ChartPanel::SetAxisAutomatic(Axis axis) {
   AxisOf(axis).fixedRange.reset();
   UpdateRanges();
+}
+
+void ChartPanel::SetAxisMinimum(Axis axis, double minimum) {
+  AxisOf(axis).fixedMinimum = minimum;
+  UpdateRanges();
+}
+
+void ChartPanel::SetAxisStep(Axis axis, double step, int minorTicks) {
+  QValueAxis* valueAxis = AxisOf(axis).axis;
+  valueAxis->setTickType(QValueAxis::TicksDynamic);
+  valueAxis->setTickAnchor(0.0);
+  valueAxis->setTickInterval(step);
+  valueAxis->setMinorTickCount(minorTicks);
 }
 
 void ChartPanel::SetLegendVisible(bool visible, bool atBottom) {
@@ -218,6 +240,14 @@ void ChartPanel::UpdateRanges() {
   const auto apply = [](AxisEntry& entry, double lo, double hi) {
     if (entry.fixedRange) {
       entry.axis->setRange(entry.fixedRange->first, entry.fixedRange->second);
+      return;
+    }
+    if (entry.fixedMinimum) {
+      // From the fixed minimum up to a little above the largest value.
+      const double from = *entry.fixedMinimum;
+      entry.axis->setRange(from, hi > from ? hi + (hi - from) * 0.05 : from + 1.0);
+      entry.axis->applyNiceNumbers();
+      entry.axis->setMin(from);
       return;
     }
     const auto [from, to] = Padded(lo, hi);
