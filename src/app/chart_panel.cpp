@@ -179,10 +179,15 @@ void ChartPanel::SetTitle(const QString& title) { chart_->setTitle(title); }
 QString ChartPanel::Title() const { return chart_->title(); }
 
 void ChartPanel::SetAxisTitle(Axis axis, const QString& title) {
-  AxisOf(axis).axis->setTitleText(title);
+  AxisOf(axis).title = title;
+  AxisOf(axis).axis->setTitleText(title.toHtmlEscaped());
 }
 
-QString ChartPanel::AxisTitle(Axis axis) const { return AxisOf(axis).axis->titleText(); }
+QString ChartPanel::AxisTitle(Axis axis) const { return AxisOf(axis).title; }
+
+void ChartPanel::SetAxisTitleFont(Axis axis, const QFont& font) {
+  AxisOf(axis).axis->setTitleFont(font);
+}
 
 void ChartPanel::SetAxisLabelFormat(Axis axis, const QString& format) {
   AxisOf(axis).axis->setLabelFormat(format);

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QColor>
+#include <QFont>
 #include <QString>
 #include <QWidget>
 
@@ -60,8 +61,9 @@ class ChartPanel : public QWidget {
 
   void SetTitle(const QString& title);  // empty hides the title
   QString Title() const;
-  void SetAxisTitle(Axis axis, const QString& title);
+  void SetAxisTitle(Axis axis, const QString& title);  // plain text ("Риск B < B ср.")
   QString AxisTitle(Axis axis) const;
+  void SetAxisTitleFont(Axis axis, const QFont& font);
   // printf-style label format of an axis ("%.7g").
   void SetAxisLabelFormat(Axis axis, const QString& format);
   // Fixes the range of an axis; Automatic() returns to following the points.
@@ -93,6 +95,7 @@ class ChartPanel : public QWidget {
     QValueAxis* axis = nullptr;
     std::optional<std::pair<double, double>> fixedRange;
     std::optional<double> fixedMinimum;
+    QString title;  // as given; the axis shows it escaped (its titles are rich text)
   };
 
   SeriesEntry& Entry(const QString& name);

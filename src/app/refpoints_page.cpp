@@ -86,6 +86,9 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
   chart3_->SetTitle(QStringLiteral("Кривая устойчивого улова"));
   chart3_->SetAxisTitle(Axis::Bottom, QStringLiteral("Биомасса, т"));
   chart3_->SetAxisTitle(Axis::Left, QStringLiteral("Продукция, т"));
+  // Biomass from 0 to K, production from 0 to MSY.
+  chart3_->SetAxisMinimum(Axis::Bottom, 0.0);
+  chart3_->SetAxisMinimum(Axis::Left, 0.0);
   using Kind = SeriesStyle::Kind;
   using Marker = SeriesStyle::Marker;
   chart3_->AddSeries("Series2", {Kind::Line, QColor(0, 160, 0), 2, Marker::None, 3, false, false, {}});

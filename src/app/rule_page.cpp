@@ -74,6 +74,7 @@ RulePage::RulePage(PageContext context, QWidget* parent) : Page(context, parent)
   chart4_->SetAxisTitle(Axis::Bottom, QStringLiteral("Биомасса, т"));
   chart4_->SetAxisTitle(Axis::Left, QStringLiteral("Пром. смертность"));
   chart4_->SetAxisMinimum(Axis::Left, 0.0);
+  chart4_->SetAxisMinimum(Axis::Bottom, 0.0);
   chart4_->AddSeries("PointSeries1", {Kind::Points, Qt::red, 1, Marker::Square, 7, false, false, {}});
   chart4_->AddSeries("Series22", {Kind::Points, Qt::red, 1, Marker::Square, 6, false, false, {}});
   chart4_->AddSeries("Series4", {Kind::Line, QColor(0, 160, 0), 2, Marker::None, 3, false, false, {}});
@@ -140,11 +141,15 @@ QWidget* RulePage::BuildOptimisationViews() {
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setSpacing(4);
   const auto& titles = rules::IndicatorChartTitles();
+  // Small charts: titles in a smaller font, so that "Вариабельность улова"
+  // fits beside 193 pixels.
+  QFont smallTitles = font();
+  smallTitles.setPointSizeF(smallTitles.pointSizeF() * 0.85);
   for (std::size_t i = 0; i < 4; ++i) {
     const int row = static_cast<int>(i / 2), column = static_cast<int>(i % 2);
     auto* chart = Hidden(Named<ChartPanel>(kIndicatorCharts[i]));
     chart->SetAxisTitle(Axis::Left, FromUtf8(titles[i]));
-    chart->SetAxisTitle(Axis::Bottom, QStringLiteral("alpha"));
+    chart->SetAxisTitleFont(Axis::Left, smallTitles);
     chart->SetAxisStep(Axis::Bottom, 0.5, 4);  // grid lines every 0.1, labels every 0.5
     chart->AddSeries(QString::fromLatin1(kIndicatorSeries[i]),
                      {SeriesStyle::Kind::Line, kIndicatorColours[i], 2, SeriesStyle::Marker::None,
@@ -235,28 +240,32 @@ QWidget* RulePage::BuildRuleList() {
   auto* variantsLayout = new QVBoxLayout(variants);
   scrollBox2_ = Named<QScrollArea>("ScrollBox2");
   scrollBox2_->setWidgetResizable(true);
+  // Wide enough for the longest variant name with its radio button.
+  scrollBox2_->setMinimumWidth(
+      scrollBox2_->fontMetrics().horizontalAdvance(QStringLiteral("Пелла-Томлинсона Лог. сумма кв.")) + 60);
   auto* rulePanel = new QWidget();
   rulePanel->setObjectName("ScrollBox2Content");
   auto* radios = new QVBoxLayout(rulePanel);
   radios->addStretch(1);
   scrollBox2_->setWidget(rulePanel);
   variantsLayout->addWidget(scrollBox2_);
-  layout->addWidget(variants, 1);
+  layout->addWidget(variants);
 
   auto* list = new QGroupBox(QStringLiteral("Список ПРП"));
-  auto* listLayout = new QGridLayout(list);
+  auto* listLayout = new QVBoxLayout(list);
   listBox1_ = Named<QListWidget>("ListBox1");
   listBox1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   button12_ = MakeButton("Button12", QStringLiteral("Добавить ПРП"));
   button22_ = Hidden(MakeButton("Button22", QStringLiteral("Удалить ПРП")));
   auto* button8 = Hidden(MakeButton("Button8", QStringLiteral("Нажми сначала сюда")));
-  listLayout->addWidget(listBox1_, 0, 0, 4, 1);
-  listLayout->addWidget(button12_, 0, 1);
-  listLayout->addWidget(button22_, 1, 1);
-  listLayout->addWidget(button8, 2, 1);
-  listLayout->setRowStretch(3, 1);
-  listLayout->setColumnStretch(0, 1);
-  layout->addWidget(list, 2);
+  listLayout->addWidget(listBox1_, 1);
+  auto* listButtons = new QHBoxLayout();
+  listButtons->addWidget(button12_);
+  listButtons->addWidget(button22_);
+  listButtons->addWidget(button8);
+  listButtons->addStretch(1);
+  listLayout->addLayout(listButtons);
+  layout->addWidget(list, 1);
   box->setMaximumHeight(170);
 
   On(button8, &QPushButton::clicked, [this] { Button8Click(); });

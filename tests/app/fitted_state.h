@@ -9,6 +9,7 @@
 #include "data/data_table.h"
 #include "data/suitability.h"
 #include "estimation/variants.h"
+#include "estimation/workflow.h"
 
 namespace tarvik::app::testing {
 
@@ -68,6 +69,27 @@ inline void AddFittedVariant(AssessmentState& state, const std::string& label, d
   fit.K = K;
   fit.Q = q;
   estimation::SetVariantEnabled(state, index, true);
+}
+
+// The example data file of the repository and its Schaefer sum-of-squares
+// variant.
+inline std::string ExampleFile() {
+  return std::string(TARVIK_SOURCE_DIR) + "/examples/yellowfin_epo_1934_1955.txt";
+}
+
+// The state `tarvik-cli … --variants <variant> --variant <label>` works on:
+// the fresh start on `file` with only that variant ticked, «Оценка
+// параметров», then the model choice of `label`; with the model-choice text
+// and the result texts the estimation page would leave.
+inline void EstimateAndChooseLikeCli(AssessmentState& state, const std::string& file,
+                                     std::size_t variant, const std::string& label) {
+  estimation::FreshStartRequest fresh;
+  fresh.DataFile = file;
+  fresh.TickedVariants = std::vector<std::size_t>{variant};
+  const estimation::FreshStart run = estimation::RunFreshStartEstimation(state, fresh, {});
+  estimation::ChooseModelAndRefit(state, run.File.table, label, run.Request, {});
+  state.ModelChoiceText = label;
+  state.ResultTexts.assign(state.ModelFits.size(), {});
 }
 
 }  // namespace tarvik::app::testing

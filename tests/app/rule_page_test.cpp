@@ -21,7 +21,6 @@
 #include "app/rule_page.h"
 #include "app_fixture.h"
 #include "common/numbers.h"
-#include "estimation/workflow.h"
 #include "fitted_state.h"
 #include "rbridge/r_runner.h"
 #include "rules/optimisation.h"
@@ -260,6 +259,7 @@ TEST_F(RulePageTest, PiecewiseLinearOptimisationShowsFourChartsAndPicksTheirBest
   request.ChosenVariant = static_cast<std::uint8_t>(variant_);
   request.Horizon = 5;
   const rules::OptimisationResult expected = rules::OptimiseRule(expectedState, request);
+  window_->State().DataFileName = TempPath("data.txt").toStdString();
 
   Click("Button20");
   EXPECT_TRUE(Shown("g2"));
@@ -284,6 +284,8 @@ TEST_F(RulePageTest, PiecewiseLinearOptimisationShowsFourChartsAndPicksTheirBest
   EXPECT_EQ(Chart("Chart8")->AxisTitle(Axis::Left), "Улов, т");
   EXPECT_EQ(Chart("Chart11")->AxisTitle(Axis::Left), "Риск B < B ср.");
   EXPECT_FALSE(Shown("img1"));
+  EXPECT_FALSE(fs::exists(TempPath("OutMatrix.txt").toStdString()));  // no files for R
+  EXPECT_FALSE(fs::exists(TempPath("Graph.R").toStdString()));
   const double alpha = *TryParseDouble(Text("EditAlpha").toStdString());
   EXPECT_EQ(RuleOnChart(), ExpectedRule(RuleKind::PiecewiseLinear, alpha, 0.0, FTargetKind::FMSY));
 
@@ -336,12 +338,43 @@ TEST_F(RulePageTest, AnRFailureShowsTheEndOfItsLogAndKeepsTheNumbers) {
   EXPECT_FALSE(Shown("g2"));
 }
 
+TEST_F(RulePageTest, AFileThatCannotBeWrittenEndsInTheErrorBoxAndKeepsTheNumbers) {
+  Prepare(/*fakeR=*/true);
+  window_->State().DataFileName = TempPath("data.txt").toStdString();
+  QDir().mkpath(TempPath("OutMatrix.txt"));  // a folder where the matrix file must go
+  Click("ButtonLogist");
+  On<QSpinBox>("se1")->setValue(1);
+  Click("Button20");
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].kind, FakeServices::BoxKind::Error);
+  EXPECT_TRUE(ui_.boxes[0].text.startsWith("Не удалось записать файл")) << ui_.boxes[0].text.toStdString();
+  EXPECT_TRUE(ui_.boxes[0].text.contains("OutMatrix.txt"));
+  const rules::BestPoints& best = window_->State().OptimisationBest;
+  EXPECT_EQ(Text("EditAlpha").toStdString(), FormatFixed(best.BestCatchAlpha, 2));
+  EXPECT_EQ(Text("EditBeta").toStdString(), FormatFixed(best.BestCatchBeta, 2));
+  EXPECT_FALSE(Shown("g2"));
+}
+
+TEST_F(RulePageTest, AFailedSweepEndsInTheErrorBoxAndLeavesTheEditor) {
+  Prepare();
+  window_->State().ModelFits[variant_].Q = 0.0;  // no mean observed biomass
+  Click("Button20");
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_EQ(ui_.Count(FakeServices::BoxKind::Error), 1);
+  EXPECT_TRUE(ui_.boxes[0].text.contains("q равно 0")) << ui_.boxes[0].text.toStdString();
+  EXPECT_FALSE(Shown("g2"));
+  EXPECT_FALSE(Shown("Chart8"));
+  EXPECT_EQ(Text("EditAlpha"), "0");
+  EXPECT_TRUE(On<QPushButton>("Button20")->isEnabled());
+}
+
 // The window's logistic optimisation of the example data equals what
 // `tarvik-cli optimise --json` computes from the same file and choices.
 TEST_F(RulePageTest, WithRTheLogisticOptimisationShowsFourPicturesAndTheCliNumbers) {
   const std::string r = rbridge::LocateR();
   if (r == rbridge::kRNotFound) GTEST_SKIP() << "R is not installed";
-  const std::string example = std::string(TARVIK_SOURCE_DIR) + "/examples/yellowfin_epo_1934_1955.txt";
+  const std::string example = ExampleFile();
   const QString cliFolder = TempPath("cli");
 
   QProcess cli;
@@ -357,13 +390,7 @@ TEST_F(RulePageTest, WithRTheLogisticOptimisationShowsFourPicturesAndTheCliNumbe
   Started();
   AssessmentState& state = window_->State();
   state.RDirectory = r;
-  estimation::FreshStartRequest fresh;
-  fresh.DataFile = example;
-  fresh.TickedVariants = std::vector<std::size_t>{0};
-  const estimation::FreshStart run = estimation::RunFreshStartEstimation(state, fresh, {});
-  estimation::ChooseModelAndRefit(state, run.File.table, "Шефер СК", run.Request, {});
-  state.ModelChoiceText = "Шефер СК";
-  state.ResultTexts.assign(state.ModelFits.size(), {});
+  EstimateAndChooseLikeCli(state, example, 0, "Шефер СК");
   state.DataFileName = TempPath("yellowfin.txt").toStdString();  // the pictures go beside it
   ShowPages();
   Click("ButtonLogist");
