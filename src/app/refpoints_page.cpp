@@ -89,6 +89,7 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
   // Biomass from 0 to K, production from 0 to MSY.
   chart3_->SetAxisMinimum(Axis::Bottom, 0.0);
   chart3_->SetAxisMinimum(Axis::Left, 0.0);
+  chart3_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.10g"));  // biomass without exponents
   using Kind = SeriesStyle::Kind;
   using Marker = SeriesStyle::Marker;
   chart3_->AddSeries("Series2", {Kind::Line, QColor(0, 160, 0), 2, Marker::None, 3, false, false, {}});

@@ -75,6 +75,7 @@ RulePage::RulePage(PageContext context, QWidget* parent) : Page(context, parent)
   chart4_->SetAxisTitle(Axis::Left, QStringLiteral("Пром. смертность"));
   chart4_->SetAxisMinimum(Axis::Left, 0.0);
   chart4_->SetAxisMinimum(Axis::Bottom, 0.0);
+  chart4_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.10g"));  // biomass without exponents
   chart4_->AddSeries("PointSeries1", {Kind::Points, Qt::red, 1, Marker::Square, 7, false, false, {}});
   chart4_->AddSeries("Series22", {Kind::Points, Qt::red, 1, Marker::Square, 6, false, false, {}});
   chart4_->AddSeries("Series4", {Kind::Line, QColor(0, 160, 0), 2, Marker::None, 3, false, false, {}});
