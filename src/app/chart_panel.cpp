@@ -165,6 +165,16 @@ void ChartPanel::SetSeriesVisible(const QString& name, bool visible) {
   UpdateRanges();
 }
 
+void ChartPanel::SetSeriesTitle(const QString& name, const QString& title, bool inLegend) {
+  SeriesEntry& entry = Entry(name);
+  entry.style.title = title;
+  entry.style.inLegend = inLegend;
+  entry.series->setName(title.isEmpty() ? name : title);
+  for (QLegendMarker* marker : chart_->legend()->markers(entry.series)) marker->setVisible(inLegend);
+}
+
+QString ChartPanel::SeriesTitle(const QString& name) const { return Entry(name).series->name(); }
+
 void ChartPanel::SetTitle(const QString& title) { chart_->setTitle(title); }
 
 QString ChartPanel::Title() const { return chart_->title(); }

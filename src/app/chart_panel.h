@@ -54,6 +54,10 @@ class ChartPanel : public QWidget {
   void ClearAll();
   PointList Points(const QString& name) const;
   void SetSeriesVisible(const QString& name, bool visible);
+  // The title a series has in the legend, and whether the legend lists it.
+  void SetSeriesTitle(const QString& name, const QString& title, bool inLegend);
+  QString SeriesTitle(const QString& name) const;
+  bool SeriesInLegend(const QString& name) const { return Entry(name).style.inLegend; }
 
   void SetTitle(const QString& title);  // empty hides the title
   QString Title() const;
