@@ -9,6 +9,7 @@
 #include <QChartView>
 #include <QEvent>
 #include <QImage>
+#include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -202,6 +203,26 @@ void ChartPanel::SetAxisAutomatic(Axis axis) {
 void ChartPanel::SetLegendVisible(bool visible, bool atBottom) {
   chart_->legend()->setVisible(visible);
   if (atBottom) chart_->legend()->setAlignment(Qt::AlignBottom);
+}
+
+void ChartPanel::SetWrappedLegendVisible(bool visible) {
+  if (wrappedLegend_ == nullptr) {
+    wrappedLegend_ = new QLabel(this);
+    wrappedLegend_->setObjectName("WrappedLegend");
+    wrappedLegend_->setWordWrap(true);
+    wrappedLegend_->setTextFormat(Qt::RichText);
+    layout()->addWidget(wrappedLegend_);
+  }
+  QStringList entries;
+  for (QAbstractSeries* series : chart_->series()) {
+    const auto it = series_.find(series->objectName());
+    if (it == series_.end() || !it->second.style.inLegend || !series->isVisible()) continue;
+    entries << QStringLiteral("<span style=\"white-space:nowrap\"><span style=\"color:%1\">"
+                              "&#9632;</span>&nbsp;%2</span>")
+                   .arg(it->second.style.color.name(), series->name().toHtmlEscaped());
+  }
+  wrappedLegend_->setText(entries.join(QStringLiteral(" &nbsp; ")));
+  wrappedLegend_->setVisible(visible);
 }
 
 void ChartPanel::SetBackground(const QColor& color) { chart_->setBackgroundBrush(color); }

@@ -10,6 +10,7 @@
 #include "common/point.h"
 
 QT_BEGIN_NAMESPACE
+class QLabel;
 class QChart;
 class QChartView;
 class QValueAxis;
@@ -69,6 +70,11 @@ class ChartPanel : public QWidget {
   void SetAxisRange(Axis axis, double minimum, double maximum);
   void SetAxisAutomatic(Axis axis);
   void SetLegendVisible(bool visible, bool atBottom = true);
+  // A legend under the chart whose entries wrap onto further lines, for
+  // many or long titles that the chart's own legend would cut short. It
+  // lists the series that are in the legend, in the order they were added,
+  // as they are when it is shown; the chart's own legend is not affected.
+  void SetWrappedLegendVisible(bool visible);
   void SetBackground(const QColor& color);
 
   // The chart as a picture of the widget's size; false when it cannot be written.
@@ -98,6 +104,7 @@ class ChartPanel : public QWidget {
 
   QChart* chart_ = nullptr;
   QChartView* view_ = nullptr;
+  QLabel* wrappedLegend_ = nullptr;
   AxisEntry bottom_;
   AxisEntry left_;
   std::map<QString, SeriesEntry> series_;

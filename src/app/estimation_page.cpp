@@ -11,7 +11,9 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "app/locale_mark.h"
@@ -63,9 +65,37 @@ QString Lines(const std::vector<std::string>& lines) {
 // text colour.
 void SetRed(QLineEdit* edit, bool red) {
   QPalette palette = edit->palette();
-  palette.setColor(QPalette::Text, red ? QColor(Qt::red) : QColor(Qt::black));
+  const QColor colour = red ? QColor(Qt::red) : QColor(Qt::black);
+  // A disabled field keeps the grey text of disabled fields.
+  palette.setColor(QPalette::Active, QPalette::Text, colour);
+  palette.setColor(QPalette::Inactive, QPalette::Text, colour);
   edit->setPalette(palette);
 }
+
+// The contour picture: drawn as large as the control allows with its own
+// proportions (R draws it 460 × 330), centred.
+class ProportionalImage : public QLabel {
+ public:
+  ProportionalImage() {
+    setFrameShape(QFrame::StyledPanel);
+    setMinimumSize(160, 115);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    drawFrame(&painter);
+    const QPixmap& picture = pixmap();
+    if (picture.isNull()) return;
+    const QRect area = contentsRect();
+    const QSize size = picture.size().scaled(area.size(), Qt::KeepAspectRatio);
+    const QRect target(area.x() + (area.width() - size.width()) / 2,
+                       area.y() + (area.height() - size.height()) / 2, size.width(), size.height());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(target, picture);
+  }
+};
 
 void SetTrackBar(QSlider* bar, const estimation::TrackBarSetting& setting) {
   bar->setValue(setting.Position);
@@ -159,8 +189,9 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   left->addLayout(choiceRow);
 
   memo1_ = MakeMemo("Memo1");
-  memo1_->setMinimumHeight(90);
-  left->addWidget(memo1_, 1);
+  memo1_->setMinimumHeight(60);
+  memo1_->setMaximumHeight(130);
+  left->addWidget(memo1_);
   g1_ = Hidden(MakeGauge("g1"));
   left->addWidget(g1_);
 
@@ -192,20 +223,16 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   correlationRow->addLayout(hiddenButtons);
   right->addLayout(correlationRow);
 
-  img5_ = Hidden(MakeImage("img5"));
+  img5_ = Hidden(Named<ProportionalImage>("img5"));
   right->addWidget(img5_, 2);
 
   chart7_ = Hidden(Named<ChartPanel>("Chart7"));
+  chart7_->SetAxisTitle(Axis::Bottom, QStringLiteral("Год"));
+  chart7_->SetAxisTitle(Axis::Left, QStringLiteral("Улов на усилие"));
   chart7_->AddSeries("CpueFact", {Kind::Points, Qt::black, 1, Marker::Square, 5, false, true, {}});
   chart7_->AddSeries("CpueTheor", {Kind::Points, Qt::red, 1, Marker::Circle, 5, false, true, {}});
   right->addWidget(chart7_, 2);
 
-  auto* hiddenLabels = new QHBoxLayout();
-  tuningLabels_ = {Hidden(MakeLabel("Label25", QStringLiteral("r"))),
-                   Hidden(MakeLabel("Label26", QStringLiteral("K"))),
-                   Hidden(MakeLabel("Label27", QStringLiteral("q")))};
-  for (QLabel* label : tuningLabels_) hiddenLabels->addWidget(label);
-  right->addLayout(hiddenLabels);
 
   auto* layout = new QHBoxLayout(this);
   layout->addLayout(left, 6);
@@ -257,12 +284,20 @@ QGroupBox* EstimationPage::BuildStartValues() {
   grid->addWidget(editMaxK_, 3, 2);
   grid->addWidget(editMaxQ_, 3, 3);
 
+  // The tuning panel: a track bar with its label under each column.
   trackBarR_ = Hidden(MakeTrackBar("TrackBarR", 0, 100, 50, 5));
   trackBarK_ = Hidden(MakeTrackBar("TrackBarK", 0, 100, 0, 5));
   trackBarQ_ = Hidden(MakeTrackBar("TrackBarQ", 0, 100, 0, 5));
-  grid->addWidget(trackBarR_, 4, 1);
-  grid->addWidget(trackBarK_, 4, 2);
-  grid->addWidget(trackBarQ_, 4, 3);
+  tuningLabels_ = {Hidden(MakeLabel("Label25", QStringLiteral("r"))),
+                   Hidden(MakeLabel("Label26", QStringLiteral("K"))),
+                   Hidden(MakeLabel("Label27", QStringLiteral("q")))};
+  const std::array<QSlider*, 3> bars = {trackBarR_, trackBarK_, trackBarQ_};
+  for (int column = 0; column < 3; ++column) {
+    auto* cell = new QHBoxLayout();
+    cell->addWidget(tuningLabels_[column]);
+    cell->addWidget(bars[column], 1);
+    grid->addLayout(cell, 4, column + 1);
+  }
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(2, 1);
   grid->setColumnStretch(3, 1);
@@ -273,15 +308,15 @@ QGroupBox* EstimationPage::BuildResults() {
   auto* group = MakeGroupBox("GroupBox6", QStringLiteral("Результат"));
   const QFontMetrics metrics(group->font());
   // Wide enough for "Вид целевой функции" above the boxes and for the
-  // longest objective name beside a check mark; the fields for a K of ten
-  // digits or an L such as 123456.789.
+  // longest objective name beside a check mark; the fields for ten digits
+  // (a K of 10 digits, an L such as 123456.789).
   checkColumnWidth_ = metrics.horizontalAdvance(QStringLiteral("Вид целевой функции")) + 12;
   for (auto objective : {model::ObjectiveKind::SumOfSquares, model::ObjectiveKind::LogSumOfSquares,
                          model::ObjectiveKind::Median}) {
     checkColumnWidth_ = std::max(
         checkColumnWidth_, metrics.horizontalAdvance(FromUtf8(model::ObjectiveName(objective))) + 32);
   }
-  fieldWidth_ = metrics.horizontalAdvance(QStringLiteral("0000000000.0")) + 14;
+  fieldWidth_ = metrics.horizontalAdvance(QStringLiteral("0000000000")) + 10;
 
   auto* layout = new QVBoxLayout(group);
   layout->addWidget(BuildResultsHeader());
@@ -367,7 +402,13 @@ void EstimationPage::RebuildResultsPanelWidgets() {
     for (std::size_t slot = 0; slot < perModel; ++slot) {
       const std::size_t index = static_cast<std::size_t>(kind) * perModel + slot;
       VariantRow variant;
-      variant.check = new QCheckBox(FromUtf8(model::ObjectiveName(fits[index].Objective)));
+      // With more than one cut-off value the median variants differ only
+      // in it, so their boxes name it.
+      QString caption = FromUtf8(model::ObjectiveName(fits[index].Objective));
+      if (fits[index].Objective == model::ObjectiveKind::Median && perModel > 3) {
+        caption += QStringLiteral(" (%1)").arg(fits[index].CutOff);
+      }
+      variant.check = new QCheckBox(caption);
       variant.check->setObjectName(QStringLiteral("VariantChecks%1").arg(index));
       variant.check->setProperty("variantIndex", static_cast<qulonglong>(index));
       variant.check->setChecked(fits[index].Enabled == 1);
@@ -397,6 +438,13 @@ void EstimationPage::RebuildResultsPanelWidgets() {
   grid->setColumnStretch(5, 1);
   // The previous panel goes with the scroll box's previous widget.
   scrollBox1_->setWidget(content);
+  // The rows scroll up and down; their width always fits.
+  scrollBox1_->setMinimumWidth(content->minimumSizeHint().width() +
+                               scrollBox1_->verticalScrollBar()->sizeHint().width() +
+                               2 * scrollBox1_->frameWidth());
+  scrollBox1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // At least a model heading and four rows stay in view.
+  scrollBox1_->setMinimumHeight(5 * (QLineEdit().sizeHint().height() + 3) + 2 * kPanelMargin);
 }
 
 void EstimationPage::ShowResultsMenu(std::size_t index, const QPoint& position) {
@@ -506,12 +554,14 @@ void EstimationPage::Button4Click() {
 void EstimationPage::ShowSuitability(const data::SuitabilityResult& check, bool keepTypedK) {
   ClearHoldOutSeries();
   chart2_->Clear("Series12");
+  chart2_->SetSeriesTitle("Series12", FromUtf8(std::string(estimation::kHoldOutOriginalTitle)), false);
   chart2_->SetPoints("LineSeries1", check.scatter);
   chart2_->SetPoints("SeriesCorrSchaefer", check.schaeferCurve);
   chart2_->SetPoints("SeriesCorrFox", check.foxCurve);
   chart2_->SetPoints("SeriesCorrPT", check.ptCurve);
   chart2_->SetAxisTitle(Axis::Bottom, FromUtf8(check.bottomAxisTitle));
   chart2_->SetLegendVisible(false);
+  chart2_->SetWrappedLegendVisible(false);
 
   labelCorrelSchaefer_->setText(FromUtf8(check.correlationSchaeferText));
   labelCorrelFox_->setText(FromUtf8(check.correlationFoxText));
@@ -680,7 +730,9 @@ void EstimationPage::ShowHoldOut(const estimation::HoldOutResult& holdOut) {
     chart2_->SetSeriesTitle(name, FromUtf8(variant.SeriesTitle), true);
     chart2_->SetPoints(name, variant.Points);
   }
-  chart2_->SetLegendVisible(true);
+  chart2_->SetSeriesTitle("Series12", FromUtf8(std::string(estimation::kHoldOutOriginalTitle)), true);
+  // Ten titles such as "Шефер Лог StdDev=260.1" need the legend that wraps.
+  chart2_->SetWrappedLegendVisible(true);
 }
 
 // ---------------------------------------------------------------------------

@@ -206,6 +206,8 @@ TEST_F(EstimationPageTest, ModelBoxesAndTheCutOffListDriveTheVariants) {
   ASSERT_NE(VariantBox(23), nullptr);
   EXPECT_EQ(VariantBox(24), nullptr);
   EXPECT_TRUE(VariantBox(7)->isChecked());  // every variant is on again
+  EXPECT_EQ(VariantBox(2)->text(), " Медианная (2)");
+  EXPECT_EQ(VariantBox(7)->text(), " Медианная (9)");
   EXPECT_EQ(window.State().ResultTexts.size(), 24u);
   // The rows do not fit: the scroll box scrolls.
   window.resize(1025, 784);
@@ -341,6 +343,13 @@ TEST_F(EstimationPageTest, TheHoldOutCheckComparesTheVariantsAndTheChoiceRefitsO
   EXPECT_TRUE(chart2->SeriesTitle("Series13").startsWith("Шефер СК StdDev="));
   EXPECT_TRUE(chart2->SeriesTitle("Series21").startsWith("ПТ М StdDev="));
   EXPECT_TRUE(chart2->SeriesInLegend("Series17"));
+  // The legend under the chart names every variant with its StdDev.
+  auto* legend = chart2->findChild<QLabel*>("WrappedLegend");
+  ASSERT_NE(legend, nullptr);
+  EXPECT_TRUE(legend->isVisible());
+  for (const char* title : {"Исходные", "Шефер СК StdDev=", "Фокс М StdDev=", "ПТ М StdDev="}) {
+    EXPECT_NE(legend->text().indexOf(QString::fromUtf8(title)), -1) << title;
+  }
   EXPECT_EQ(chart2->Points("Series13").size(), 3u);
   EXPECT_EQ(chart2->Points("Series12").size(), 21u);
   EXPECT_TRUE(chart2->Points("LineSeries1").empty());
@@ -362,6 +371,7 @@ TEST_F(EstimationPageTest, TheHoldOutCheckComparesTheVariantsAndTheChoiceRefitsO
   EXPECT_FALSE(Find<QCheckBox>("CheckBox4")->isChecked());
   EXPECT_EQ(window.State().AnalysisSeries.size(), 22u);
   EXPECT_EQ(Text("EditInitialK"), "224810");
+  EXPECT_FALSE(legend->isVisible());  // the check on every year redrew the chart
   EXPECT_EQ(window.State().ActiveVariants, (std::vector<std::uint8_t>{1}));
   EXPECT_EQ(ChoiceItems(), QStringList{"Шефер Лог"});
   EXPECT_EQ(Find<QComboBox>("cbb1")->currentText(), "Шефер Лог");
