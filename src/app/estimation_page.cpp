@@ -628,20 +628,20 @@ estimation::SearchOptions EstimationPage::SearchOptionsFor(BackgroundTask::Progr
   options.OnProgress = [this, &progress](int position, int maximum) {
     Post(progress, position, maximum);
   };
-  QPlainTextEdit* memo = memo1_;
-  options.OnMemo = [memo, &progress](const std::vector<std::string>& lines) {
-    progress.Post([memo, text = Lines(lines)] { memo->setPlainText(text); });
-  };
+  options.OnMemo = MemoWriter(progress);
   return options;
 }
 
-void EstimationPage::Button5Click() {
+std::function<void(const std::vector<std::string>&)> EstimationPage::MemoWriter(
+    BackgroundTask::Progress& progress) const {
+  QPlainTextEdit* memo = memo1_;
+  return [memo, &progress](const std::vector<std::string>& lines) {
+    progress.Post([memo, text = Lines(lines)] { memo->setPlainText(text); });
+  };
+}
+
+estimation::EstimationRequest EstimationPage::PrepareSearch() {
   const char mark = DecimalMark();
-  if (State().ModelFits.empty()) {
-    throw Error("Варианты моделей ещё не созданы: откройте файл данных («Файл» → «Открыть»)");
-  }
-  const std::size_t active = estimation::EnabledIndices(State().ModelFits).size();
-  if (active == 0) throw Error("Отметьте хотя бы один вариант модели в группе «Результат»");
   // A text that is not a number names its edit; nothing has changed yet.
   estimation::ReadSearchSettings(ReadTexts(), mark);
   // The series must lack exactly the held-out years (or none): when it does
@@ -649,8 +649,16 @@ void EstimationPage::Button5Click() {
   if (auto check = estimation::MatchAnalysisSeries(State(), State().Table, HeldOutYears(), mark)) {
     ShowSuitability(*check, true);
   }
-  const estimation::EstimationRequest request = ReadRequest();
+  return ReadRequest();
+}
 
+void EstimationPage::Button5Click() {
+  if (State().ModelFits.empty()) {
+    throw Error("Варианты моделей ещё не созданы: откройте файл данных («Файл» → «Открыть»)");
+  }
+  const std::size_t active = estimation::EnabledIndices(State().ModelFits).size();
+  if (active == 0) throw Error("Отметьте хотя бы один вариант модели в группе «Результат»");
+  const estimation::EstimationRequest request = PrepareSearch();
   Flow().EstimationStarted();
   ClearModelChoice();
   ResetValueColours();
@@ -761,7 +769,6 @@ void EstimationPage::cbb1Change(int index) {
     Flow().ModelChosen();
   };
 
-  const char mark = DecimalMark();
   if (HeldOutYears() == 0) {
     estimation::ChooseModel(State(), label);
     showChoice();
@@ -770,11 +777,7 @@ void EstimationPage::cbb1Change(int index) {
   }
   // With the hold-out option the chosen variant is fitted again: once on the
   // shortened series with the hold-out check, then on every year.
-  estimation::ReadSearchSettings(ReadTexts(), mark);
-  if (auto check = estimation::MatchAnalysisSeries(State(), State().Table, HeldOutYears(), mark)) {
-    ShowSuitability(*check, true);
-  }
-  const estimation::EstimationRequest request = ReadRequest();
+  const estimation::EstimationRequest request = PrepareSearch();
   Flow().EstimationStarted();
   ResetValueColours();
   StartGauge(100);
@@ -827,10 +830,7 @@ void EstimationPage::Button21Click() {
         options.OnProgress = [this, &progress](int position, int maximum) {
           Post(progress, position, maximum);
         };
-        QPlainTextEdit* memo = memo1_;
-        options.OnMemo = [memo, &progress](const std::vector<std::string>& lines) {
-          progress.Post([memo, text = Lines(lines)] { memo->setPlainText(text); });
-        };
+        options.OnMemo = MemoWriter(progress);
         const estimation::SurfaceGrids grids =
             estimation::ComputeObjectiveSurface(State(), variant, trim, options);
         const std::filesystem::path directory(

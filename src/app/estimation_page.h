@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,7 +93,13 @@ class EstimationPage : public Page {
   estimation::SearchTexts ReadTexts() const;
   estimation::EstimationRequest ReadRequest() const;
   int HeldOutYears() const;
+  // Checks the texts (a bad one names its edit) and matches the analysis
+  // series to the hold-out option before a search; the request to run.
+  estimation::EstimationRequest PrepareSearch();
   estimation::SearchOptions SearchOptionsFor(BackgroundTask::Progress& progress) const;
+  // Memo1's new contents from the worker.
+  std::function<void(const std::vector<std::string>&)> MemoWriter(
+      BackgroundTask::Progress& progress) const;
 
   void ShowSuitability(const data::SuitabilityResult& check, bool keepTypedK);
   void ShowEstimation(const estimation::EstimationOutcome& outcome);
