@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include "app/data_page.h"
@@ -79,6 +80,11 @@ TEST_F(AppTest, EstimationScreenshots) {
     window_->grab().save(folder + "/" + name + ".png");
   };
   shot("estimation-shown");
+  window_->Estimation()->SetMaxFailuresForTesting(300000);
+  Find<QPushButton>("Button5")->click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Find<QProgressBar>("g1")->value() >= 150; }, 60000));
+  shot("estimation-running");
+  WaitIdle();
   window_->Estimation()->SetMaxFailuresForTesting(20000);
   Find<QPushButton>("Button5")->click();
   WaitIdle();
