@@ -9,6 +9,7 @@
 #include <QChartView>
 #include <QEvent>
 #include <QImage>
+#include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -174,6 +175,16 @@ void ChartPanel::RemoveSeries(const QString& name) {
   UpdateRanges();
 }
 
+void ChartPanel::SetSeriesTitle(const QString& name, const QString& title, bool inLegend) {
+  SeriesEntry& entry = Entry(name);
+  entry.style.title = title;
+  entry.style.inLegend = inLegend;
+  entry.series->setName(title.isEmpty() ? name : title);
+  for (QLegendMarker* marker : chart_->legend()->markers(entry.series)) marker->setVisible(inLegend);
+}
+
+QString ChartPanel::SeriesTitle(const QString& name) const { return Entry(name).series->name(); }
+
 void ChartPanel::SetTitle(const QString& title) { chart_->setTitle(title); }
 
 QString ChartPanel::Title() const { return chart_->title(); }
@@ -219,6 +230,26 @@ void ChartPanel::SetAxisStep(Axis axis, double step, int minorTicks) {
 void ChartPanel::SetLegendVisible(bool visible, bool atBottom) {
   chart_->legend()->setVisible(visible);
   if (atBottom) chart_->legend()->setAlignment(Qt::AlignBottom);
+}
+
+void ChartPanel::SetWrappedLegendVisible(bool visible) {
+  if (wrappedLegend_ == nullptr) {
+    wrappedLegend_ = new QLabel(this);
+    wrappedLegend_->setObjectName("WrappedLegend");
+    wrappedLegend_->setWordWrap(true);
+    wrappedLegend_->setTextFormat(Qt::RichText);
+    layout()->addWidget(wrappedLegend_);
+  }
+  QStringList entries;
+  for (QAbstractSeries* series : chart_->series()) {
+    const auto it = series_.find(series->objectName());
+    if (it == series_.end() || !it->second.style.inLegend || !series->isVisible()) continue;
+    entries << QStringLiteral("<span style=\"white-space:nowrap\"><span style=\"color:%1\">"
+                              "&#9632;</span>&nbsp;%2</span>")
+                   .arg(it->second.style.color.name(), series->name().toHtmlEscaped());
+  }
+  wrappedLegend_->setText(entries.join(QStringLiteral(" &nbsp; ")));
+  wrappedLegend_->setVisible(visible);
 }
 
 void ChartPanel::SetBackground(const QColor& color) { chart_->setBackgroundBrush(color); }

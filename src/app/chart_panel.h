@@ -11,6 +11,7 @@
 #include "common/point.h"
 
 QT_BEGIN_NAMESPACE
+class QLabel;
 class QChart;
 class QChartView;
 class QValueAxis;
@@ -58,6 +59,10 @@ class ChartPanel : public QWidget {
   void SetSeriesVisible(const QString& name, bool visible);
   // Takes a series off the chart (series created and destroyed at run time).
   void RemoveSeries(const QString& name);
+  // The title a series has in the legend, and whether the legend lists it.
+  void SetSeriesTitle(const QString& name, const QString& title, bool inLegend);
+  QString SeriesTitle(const QString& name) const;
+  bool SeriesInLegend(const QString& name) const { return Entry(name).style.inLegend; }
 
   void SetTitle(const QString& title);  // empty hides the title
   QString Title() const;
@@ -75,6 +80,11 @@ class ChartPanel : public QWidget {
   // ticks between two labels.
   void SetAxisStep(Axis axis, double step, int minorTicks = 0);
   void SetLegendVisible(bool visible, bool atBottom = true);
+  // A legend under the chart whose entries wrap onto further lines, for
+  // many or long titles that the chart's own legend would cut short. It
+  // lists the series that are in the legend, in the order they were added,
+  // as they are when it is shown; the chart's own legend is not affected.
+  void SetWrappedLegendVisible(bool visible);
   void SetBackground(const QColor& color);
 
   // The chart as a picture of the widget's size; false when it cannot be written.
@@ -106,6 +116,7 @@ class ChartPanel : public QWidget {
 
   QChart* chart_ = nullptr;
   QChartView* view_ = nullptr;
+  QLabel* wrappedLegend_ = nullptr;
   AxisEntry bottom_;
   AxisEntry left_;
   std::map<QString, SeriesEntry> series_;
