@@ -262,6 +262,8 @@ void MainWindow::N3Click() {
   n1_->setEnabled(true);
   n2_->setEnabled(true);
   workflow_->DataFileOpened();
+  // The new data set gets its own suitability check.
+  estimationPage_->DataSetChanged();
 }
 
 void MainWindow::N1Click() {
