@@ -352,12 +352,17 @@ TEST(TrimPositionHint, IsThePercentageCutOff) {
   EXPECT_EQ(TrimPositionHint(0), "0");
 }
 
-TEST(TheoreticalCpue, SchaeferStepAtTheYearsOfItsRows) {
+data::CatchEffortSeries FourYears() {
   data::CatchEffortSeries s;
   s.FirstYear = 2000;
   s.U = {1.0, 2.0, 3.0, 4.0};
   s.E = {1.0, 1.0, 1.0, 1.0};
   s.C = {10.0, 20.0, 30.0, 40.0};
+  return s;
+}
+
+TEST(TheoreticalCpue, SchaeferStepAtTheYearsOfItsRows) {
+  const data::CatchEffortSeries s = FourYears();
   // t = 2: S = 3, B̄ = 3/0.02 = 150, g = 1 − 1.5 = −0.5, Û = 1 + (0.5·−0.5)·3 − 0.02·20 = −0.15
   // t = 3: S = 5, B̄ = 250, g = −1.5, Û = 2 + (0.5·−1.5)·5 − 0.02·30 = −2.35
   const PointList points = TheoreticalCpue(s, testing::TableOf(s), {0.5, 100.0, 0.01, 7.0});
@@ -371,11 +376,7 @@ TEST(TheoreticalCpue, SchaeferStepAtTheYearsOfItsRows) {
 // The residuals of the chosen record against the years of their rows:
 // residual t − 2 at the year of row t + 1, with a zero line over them.
 TEST(ResidualsByYear, TheRecordsResidualsAtTheYearsOfTheirRows) {
-  data::CatchEffortSeries s;
-  s.FirstYear = 2000;
-  s.U = {1.0, 2.0, 3.0, 4.0};
-  s.E = {1.0, 1.0, 1.0, 1.0};
-  s.C = {10.0, 20.0, 30.0, 40.0};
+  const data::CatchEffortSeries s = FourYears();
   AssessmentState state;
   BuildModelFits(state, "4");
   model::ModelFit& fit = state.ModelFits[0];

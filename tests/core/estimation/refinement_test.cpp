@@ -53,20 +53,7 @@ struct Yellowfin {
 };
 
 Yellowfin YellowfinAfterTheDefaultSearch() {
-  struct Searched {
-    double r, K, q, L, p;
-  };
-  const Searched searched[9] = {
-      {0.3211397097927302, 1908379.492948435, 0.005856378007974262, 2002.740481284859, 0.0},
-      {0.18756487647887124, 2057359.7774398935, 0.005981029007347222, 250.266408095967, 0.0},
-      {0.15172729536807406, 2338739.0488588633, 0.005150931054758603, 1361.2813848368546, 0.0},
-      {0.31379455161472825, 1638688.9455805807, 0.00697332946437937, 1953.3932901480437, 0.0},
-      {0.11191720485109136, 2415896.981807907, 0.005068053809418879, 286.3169205134921, 0.0},
-      {0.11507571804897142, 2388089.8229111987, 0.005181083949544943, 1353.4581023736814, 0.0},
-      {0.32463460181908815, 1867724.043525732, 0.005996124363488553, 2003.1889756344742, 1.01},
-      {0.15082578386278528, 2295816.100848721, 0.005289998728537369, 280.58636870589515, 1.01},
-      {0.14928180128013988, 2340731.313663609, 0.005144253741439259, 1361.9085186881596, 1.01},
-  };
+  const testing::RecordedFit* searched = testing::kYellowfinDefaultSearch;
   Yellowfin y;
   FreshStartRequest request;
   request.DataFile = std::string(TARVIK_SOURCE_DIR) + "/examples/yellowfin_epo_1934_1955.txt";
@@ -148,19 +135,31 @@ TEST(Refinement, FindsTheMinimaOfTheYellowfinExample) {
   EXPECT_NE(report.Variants[0].MemoLine.find("поиск сошёлся"), std::string::npos);
 }
 
+// The nine variants of a simulated stock after a short search.
+struct Short {
+  AssessmentState state;
+  SearchSettings settings;
+  SearchOptions options;
+};
+
+Short ShortSearch(int trimPosition, int maxFailures) {
+  Short s;
+  BuildModelFits(s.state, "4");
+  s.state.AnalysisSeries = testing::FishedStock(22);
+  s.settings.Start = {0.5, 15000.0, 0.0001, 2.0};
+  s.settings.Bounds = {0.0, 1.0, 2000.0, 200000.0, 0.0001, 1.0, 1.01, 10.0};
+  s.options.MaxFailures = maxFailures;
+  s.options.Threads = 1;
+  EstimateParameters(s.state, s.settings, trimPosition, s.options);
+  return s;
+}
+
 // A short search on a simulated stock: the refinement gives the same bits
 // on one thread and on two, and again on a second call.
 TEST(Refinement, ResultsDoNotDependOnTheThreads) {
-  AssessmentState state;
-  BuildModelFits(state, "4");
-  state.AnalysisSeries = testing::FishedStock(22);
-  SearchSettings settings;
-  settings.Start = {0.5, 15000.0, 0.0001, 2.0};
-  settings.Bounds = {0.0, 1.0, 2000.0, 200000.0, 0.0001, 1.0, 1.01, 10.0};
-  SearchOptions options;
-  options.MaxFailures = 3000;
-  options.Threads = 1;
-  EstimateParameters(state, settings, 2, options);  // trimmed: keep 16 of 20
+  Short s = ShortSearch(2, 3000);  // trimmed: keep 16 of 20
+  AssessmentState& state = s.state;
+  const SearchSettings& settings = s.settings;
   state.ActiveVariants = {1, 5, 6};                  // one of each model
   const RefinementReport one = RefineActiveVariants(state, settings.Bounds, '.', 1);
   const RefinementReport two = RefineActiveVariants(state, settings.Bounds, '.', 2);
@@ -242,16 +241,10 @@ TEST(Refinement, BoundsThatFixAValueAndUnusableObjectives) {
 // report says so in one line at its end; a second adoption, or one after a
 // new search, is refused; the search clears the mark.
 TEST(Refinement, AdoptingChangesOnlyTheChosenVariant) {
-  AssessmentState state;
-  BuildModelFits(state, "4");
-  state.AnalysisSeries = testing::FishedStock(22);
-  SearchSettings settings;
-  settings.Start = {0.5, 15000.0, 0.0001, 2.0};
-  settings.Bounds = {0.0, 1.0, 2000.0, 200000.0, 0.0001, 1.0, 1.01, 10.0};
-  SearchOptions options;
-  options.MaxFailures = 2000;
-  options.Threads = 1;
-  EstimateParameters(state, settings, 0, options);
+  Short s = ShortSearch(0, 2000);
+  AssessmentState& state = s.state;
+  const SearchSettings& settings = s.settings;
+  const SearchOptions& options = s.options;
   state.ResultTexts.resize(state.ModelFits.size());
   const std::vector<ModelFit> before = state.ModelFits;
   const std::uint32_t seed = state.Random.Seed();
