@@ -101,8 +101,7 @@ KobeOutcome MakeKobe(const AssessmentState& state, std::size_t variant,
   KobeOutcome k;
   try {
     k.Chart = projection::BuildKobeChart(state.AnalysisSeries, state.ModelFits[variant],
-                                         result.Forecast.FirstYear, &result.Forecast,
-                                         kDecimalMark);
+                                         result.Forecast.FirstYear, &result.Forecast, kDecimalMark);
   } catch (const Error& e) {
     k.Error = e.what();
   }

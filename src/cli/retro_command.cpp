@@ -37,9 +37,9 @@ Json MohnJson(const estimation::MohnRho& m) {
   if (!m.Available) j["message"] = m.Message;
   j["value"] = m.Available ? Json(m.Rho) : Json(nullptr);
   j["peels"] = m.Available ? std::move(peels) : Json::array();
-  j["ranges"] = {{"long_lived", {estimation::kMohnLongLived.Low, estimation::kMohnLongLived.High}},
-                 {"short_lived",
-                  {estimation::kMohnShortLived.Low, estimation::kMohnShortLived.High}}};
+  j["ranges"] = {
+      {"long_lived", {estimation::kMohnLongLived.Low, estimation::kMohnLongLived.High}},
+      {"short_lived", {estimation::kMohnShortLived.Low, estimation::kMohnShortLived.High}}};
   j["within_long_lived"] = m.WithinLongLived;
   j["within_short_lived"] = m.WithinShortLived;
   j["text"] = m.Text;

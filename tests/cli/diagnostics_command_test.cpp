@@ -21,7 +21,8 @@ const char* const kExample = "examples/yellowfin_epo_1934_1955.txt";
 const char* const kRefinedLine = "Параметры уточнены локальной оптимизацией";
 
 TEST(CliDiagnostics, EstimateReportsTheRefinedMinimumOfEachVariant) {
-  const testing::CliRun run = RunCli(std::string("estimate ") + kExample + " --variants 1,3 --json");
+  const testing::CliRun run =
+      RunCli(std::string("estimate ") + kExample + " --variants 1,3 --json");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const nlohmann::json j = nlohmann::json::parse(run.out);
   ASSERT_EQ(j["refined"].size(), 2u);  // the searched variants only
@@ -69,8 +70,7 @@ TEST(CliDiagnostics, AssessAdoptsWithRefineAndPrintsTheKobePoints) {
   // The record now holds the refined values (the estimation block shows the
   // records as the command ends); the search's value is kept beside them.
   EXPECT_EQ(j["estimation"]["variants"][1]["L"].get<double>(), L);
-  EXPECT_EQ(j["estimation"]["variants"][1]["r"].get<double>(),
-            j["refinement"]["r"].get<double>());
+  EXPECT_EQ(j["estimation"]["variants"][1]["r"].get<double>(), j["refinement"]["r"].get<double>());
   EXPECT_GT(j["refinement"]["search_L"].get<double>(), L);
   EXPECT_EQ(j["report_lines"].back(), kRefinedLine);
   // The report's objective line shows the refined value.
@@ -104,8 +104,8 @@ TEST(CliDiagnostics, AssessAdoptsWithRefineAndPrintsTheKobePoints) {
     const double b = p["b"].get<double>(), f = p["f"].get<double>();
     EXPECT_DOUBLE_EQ(p["b_bmsy"].get<double>(), b / bmsy);
     EXPECT_DOUBLE_EQ(p["f_fmsy"].get<double>(), f / fmsy);
-    const std::string expected = b >= bmsy ? (f <= fmsy ? "green" : "orange")
-                                           : (f <= fmsy ? "yellow" : "red");
+    const std::string expected =
+        b >= bmsy ? (f <= fmsy ? "green" : "orange") : (f <= fmsy ? "yellow" : "red");
     EXPECT_EQ(p["quadrant"], expected) << p["year"];
   }
 
@@ -135,8 +135,7 @@ TEST(CliDiagnostics, RetrospectiveReportsMohnsRho) {
     // With the run's q and with the variant's q: the same year's C / (q·E).
     const double q = j["retrospective"]["runs"][5 + k]["q"].get<double>();
     const double fullQ = j["estimate"]["variants"][0]["q"].get<double>();
-    EXPECT_NEAR(peel["peel_biomass"].get<double>() * q,
-                peel["full_biomass"].get<double>() * fullQ,
+    EXPECT_NEAR(peel["peel_biomass"].get<double>() * q, peel["full_biomass"].get<double>() * fullQ,
                 1e-9 * peel["full_biomass"].get<double>() * fullQ);
     sum += peel["relative_difference"].get<double>();
   }

@@ -167,7 +167,8 @@ ResidualChart ResidualsByYear(const data::CatchEffortSeries& series, const data:
       model::CpueResiduals(series.U, series.C, fit.Kind, fit.R, fit.K, fit.Q, fit.Exponent);
   for (std::size_t k = 0; k < residuals.size(); ++k) {
     if (!std::isfinite(residuals[k])) {
-      throw Error("Остаток модели за " + table.Cell(data::DataTable::kYear, static_cast<int>(k) + 3) +
+      throw Error("Остаток модели за " +
+                  table.Cell(data::DataTable::kYear, static_cast<int>(k) + 3) +
                   " год не является конечным числом");
     }
     const double year = static_cast<double>(data::CellYear(table, static_cast<int>(k) + 3));

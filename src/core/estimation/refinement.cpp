@@ -273,8 +273,7 @@ class Problem {
     if (!pt_) x.p = exponent_;
     if (std::isnan(x.r) || std::isnan(x.K) || std::isnan(x.q) || std::isnan(x.p)) return kInf;
     ClampToBounds(x, bounds_, pt_);
-    if (!std::isfinite(x.r) || !std::isfinite(x.K) || !std::isfinite(x.q) ||
-        !std::isfinite(x.p)) {
+    if (!std::isfinite(x.r) || !std::isfinite(x.K) || !std::isfinite(x.q) || !std::isfinite(x.p)) {
       return kInf;
     }
     ++evaluations_;
@@ -393,7 +392,8 @@ class RowSampler {
 
 double Combinations(std::size_t n, int k) {
   double c = 1.0;
-  for (int j = 0; j < k; ++j) c = c * static_cast<double>(n - static_cast<std::size_t>(j)) / (j + 1);
+  for (int j = 0; j < k; ++j)
+    c = c * static_cast<double>(n - static_cast<std::size_t>(j)) / (j + 1);
   return c;
 }
 
@@ -451,10 +451,8 @@ void LinearStarts(Problem& problem, StartList& starts, const Design& d, double r
 
   // Faces on which one component of θ is fixed: r (θ0, for Fox θ1) and q (θ2).
   const int rComponent = problem.Kind() == ProductionModelKind::Fox ? 1 : 0;
-  const std::array<std::pair<int, double>, 4> faces = {{{rComponent, b.MinR},
-                                                        {rComponent, b.MaxR},
-                                                        {2, 2.0 * b.MinQ},
-                                                        {2, 2.0 * b.MaxQ}}};
+  const std::array<std::pair<int, double>, 4> faces = {
+      {{rComponent, b.MinR}, {rComponent, b.MaxR}, {2, 2.0 * b.MinQ}, {2, 2.0 * b.MaxQ}}};
   for (const auto& [fixed, value] : faces) {
     if (!std::isfinite(value)) continue;
     const double fixedScaled = value * d.Scale[fixed];
@@ -751,7 +749,9 @@ void LocalSearch(Problem& problem, Candidate start) {
 
 // ---------------------------------------------------------------------------
 
-std::string Percent(double fraction, char mark) { return FormatFixed(100.0 * fraction, 2, mark) + " %"; }
+std::string Percent(double fraction, char mark) {
+  return FormatFixed(100.0 * fraction, 2, mark) + " %";
+}
 
 void FillTexts(VariantRefinement& v, const model::ModelFit& fit, const ParameterBounds& bounds,
                char mark) {
@@ -774,10 +774,9 @@ void FillTexts(VariantRefinement& v, const model::ModelFit& fit, const Parameter
   if (v.Kind == ProductionModelKind::PellaTomlinson) {
     point += ", p = " + FormatGeneral(RoundDecimals(v.Point.p, 3), mark);
   }
-  const std::string verdict =
-      v.NotConverged ? "поиск не сошёлся"
-                     : "поиск сошёлся (не выше минимума более чем на " +
-                           Percent(kConvergenceTolerance, mark) + ")";
+  const std::string verdict = v.NotConverged ? "поиск не сошёлся"
+                                             : "поиск сошёлся (не выше минимума более чем на " +
+                                                   Percent(kConvergenceTolerance, mark) + ")";
   v.Tooltip = "Минимум целевой функции в тех же границах: " + v.Row.LText + "\n" + point +
               "\nПоиск остановился выше минимума на " + v.GapText + ": " + verdict;
   v.MemoLine = v.Label + ": L = " + FormatFixed(v.SearchObjective, 3, mark) + ", минимум " +
@@ -890,8 +889,8 @@ RefinementReport RefineActiveVariants(const AssessmentState& state, const Parame
       }
     }
   };
-  const int count = std::min<int>(threads <= 0 ? HardwareThreads() : threads,
-                                  static_cast<int>(indices.size()));
+  const int count =
+      std::min<int>(threads <= 0 ? HardwareThreads() : threads, static_cast<int>(indices.size()));
   std::vector<std::thread> helpers;
   try {
     for (int t = 1; t < count; ++t) helpers.emplace_back(work);

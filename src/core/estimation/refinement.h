@@ -59,10 +59,10 @@ struct VariantRefinement {
   std::uint64_t Evaluations = 0;  // objective evaluations spent
 
   // Display texts (decimal mark of the request):
-  VariantRow Row;          // the refined values as the results panel writes them
-  std::string GapText;     // "17.076 (7.32 %)" or "0.000 (0.00 %)"
-  std::string Tooltip;     // for the variant's L field: minimum, its point, the gap
-  std::string MemoLine;    // one line for the memo
+  VariantRow Row;        // the refined values as the results panel writes them
+  std::string GapText;   // "17.076 (7.32 %)" or "0.000 (0.00 %)"
+  std::string Tooltip;   // for the variant's L field: minimum, its point, the gap
+  std::string MemoLine;  // one line for the memo
 };
 
 struct RefinementReport {
@@ -88,9 +88,8 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
 // state.AnalysisSeries with state.MedianKeepCount (what the last search ran
 // with), the variants spread over `threads` threads (0 = every hardware
 // thread; the results are the same for any count). Reads the state only.
-RefinementReport RefineActiveVariants(const AssessmentState& state,
-                                      const ParameterBounds& bounds, char decimalMark = '.',
-                                      int threads = 0);
+RefinementReport RefineActiveVariants(const AssessmentState& state, const ParameterBounds& bounds,
+                                      char decimalMark = '.', int threads = 0);
 
 // «Принять уточнённые значения»: writes the refined r, K, q, (p for
 // Pella-Tomlinson) and objective value into the record refinement.Index, and

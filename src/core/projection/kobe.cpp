@@ -15,7 +15,9 @@ double AxisEnd(double largest) {
   return std::max(2.0, std::ceil(1.1 * largest * 2.0) / 2.0);
 }
 
-std::string YearText(double year) { return FormatGeneral(year); }
+std::string YearText(double year) {
+  return FormatGeneral(year);
+}
 
 std::string SummaryLine(const std::string& what, const KobePoint& p, char mark) {
   return what + " (" + YearText(p.Year) + "): B/BMSY = " + FormatFixed(p.BRatio, 2, mark) +
@@ -62,8 +64,9 @@ std::string QuadrantText(KobeQuadrant quadrant) {
 KobeChart BuildKobeChart(const data::CatchEffortSeries& series, const model::ModelFit& fit,
                          int firstYear, const ForecastResult* forecast, char mark) {
   if (!(fit.BMSY > 0.0) || !(fit.FMSY > 0.0)) {
-    throw Error("Для диаграммы Кобе нужны ориентиры BMSY и FMSY: сначала рассчитайте ориентиры "
-                "управления");
+    throw Error(
+        "Для диаграммы Кобе нужны ориентиры BMSY и FMSY: сначала рассчитайте ориентиры "
+        "управления");
   }
   if (!(fit.Q > 0.0)) throw Error("Для диаграммы Кобе нужен положительный коэффициент q");
   if (series.empty()) throw Error("Для диаграммы Кобе нет данных");
@@ -78,7 +81,8 @@ KobeChart BuildKobeChart(const data::CatchEffortSeries& series, const model::Mod
     p.FRatio = p.FishingMortality / fit.FMSY;
     if (!std::isfinite(p.FishingMortality) || !std::isfinite(p.BRatio) ||
         !std::isfinite(p.FRatio)) {
-      throw Error("Диаграмма Кобе: значение " + YearText(year) + " года не является конечным "
+      throw Error("Диаграмма Кобе: значение " + YearText(year) +
+                  " года не является конечным "
                   "числом");
     }
     p.Quadrant = QuadrantOf(biomass, p.FishingMortality, fit.BMSY, fit.FMSY);
@@ -96,8 +100,8 @@ KobeChart BuildKobeChart(const data::CatchEffortSeries& series, const model::Mod
   }
   const std::size_t observed = chart.Points.size();
   if (forecast != nullptr) {
-    const std::size_t h = std::min({forecast->Years.size(), forecast->BiomassMean.size(),
-                                    forecast->CatchMean.size()});
+    const std::size_t h = std::min(
+        {forecast->Years.size(), forecast->BiomassMean.size(), forecast->CatchMean.size()});
     for (std::size_t i = 0; i < h; ++i) {
       if (forecast->BiomassMean[i] == 0.0) {
         chart.ForecastTruncated = true;
@@ -130,13 +134,13 @@ KobeChart BuildKobeChart(const data::CatchEffortSeries& series, const model::Mod
   chart.BmsyLine = {{1.0, 0.0}, {1.0, chart.YMax}};
   chart.FmsyLine = {{0.0, 1.0}, {chart.XMax, 1.0}};
 
-  chart.Summary.push_back(SummaryLine("Последний год наблюдений", chart.Points[observed - 1], mark));
+  chart.Summary.push_back(
+      SummaryLine("Последний год наблюдений", chart.Points[observed - 1], mark));
   if (chart.Points.size() > observed) {
     chart.Summary.push_back(SummaryLine("Конец прогноза", chart.Points.back(), mark));
   }
   if (chart.ForecastTruncated) {
-    chart.Summary.push_back(
-        "Дальше прогноз не показан: средняя прогнозная биомасса равна нулю");
+    chart.Summary.push_back("Дальше прогноз не показан: средняя прогнозная биомасса равна нулю");
   }
   return chart;
 }

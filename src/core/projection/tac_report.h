@@ -115,6 +115,11 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes);
 // the image never overwrites the report.
 std::string ReportImageFileName(const std::string& reportPath);
 
+// The Kobe plot's image beside a report: the report's ".txt" extension (any
+// case) replaced by "_kobe.png"; a name without that extension gets
+// "_kobe.png" appended ("/tmp/r.txt" → "/tmp/r_kobe.png").
+std::string KobeImageFileName(const std::string& reportPath);
+
 // The chart image beside the data file: its extension replaced by ".bmp"
 // (".bmp" appended when it has none); with no data file ".bmp".
 std::string ForecastImageFileName(const std::string& dataFileName);

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "common/numbers.h"
 #include "estimation/variants.h"
 #include "estimation/workflow.h"
-#include "common/numbers.h"
 #include "model/objective.h"
 #include "projection/tac_report.h"
 #include "support/error_of.h"
@@ -23,7 +23,9 @@ using model::ModelFit;
 using model::ProductionModelKind;
 using testing_support::ErrorOf;
 
-std::uint64_t Bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+std::uint64_t Bits(double x) {
+  return std::bit_cast<std::uint64_t>(x);
+}
 
 // Every field of two records, bit for bit.
 bool SameRecord(const ModelFit& a, const ModelFit& b) {
@@ -94,8 +96,8 @@ TEST(Refinement, FindsTheMinimaOfTheYellowfinExample) {
     EXPECT_EQ(v.Gap, fit.ObjectiveValue - v.Objective);
     // The refined value is the objective at the refined point, bit for bit,
     // and the point lies within the bounds.
-    EXPECT_EQ(Bits(v.Objective), Bits(Objective(y.state.AnalysisSeries, fit, v.Point,
-                                                y.state.MedianKeepCount)));
+    EXPECT_EQ(Bits(v.Objective),
+              Bits(Objective(y.state.AnalysisSeries, fit, v.Point, y.state.MedianKeepCount)));
     EXPECT_GE(v.Point.r, bounds.MinR);
     EXPECT_LE(v.Point.r, bounds.MaxR);
     EXPECT_GE(v.Point.K, bounds.MinK);
@@ -126,8 +128,7 @@ TEST(Refinement, FindsTheMinimaOfTheYellowfinExample) {
   // The texts the page shows.
   const VariantRefinement& schaefer = report.Variants[1];
   EXPECT_EQ(schaefer.Row.LText, FormatFixed(schaefer.Objective, 3));
-  EXPECT_EQ(schaefer.MemoLine.rfind("Шефер Лог: L = 250.266, минимум " + schaefer.Row.LText, 0),
-            0u)
+  EXPECT_EQ(schaefer.MemoLine.rfind("Шефер Лог: L = 250.266, минимум " + schaefer.Row.LText, 0), 0u)
       << schaefer.MemoLine;
   EXPECT_NE(schaefer.MemoLine.find("поиск не сошёлся"), std::string::npos);
   EXPECT_NE(schaefer.Tooltip.find("r = " + schaefer.Row.RText), std::string::npos);
@@ -160,7 +161,7 @@ TEST(Refinement, ResultsDoNotDependOnTheThreads) {
   Short s = ShortSearch(2, 3000);  // trimmed: keep 16 of 20
   AssessmentState& state = s.state;
   const SearchSettings& settings = s.settings;
-  state.ActiveVariants = {1, 5, 6};                  // one of each model
+  state.ActiveVariants = {1, 5, 6};  // one of each model
   const RefinementReport one = RefineActiveVariants(state, settings.Bounds, '.', 1);
   const RefinementReport two = RefineActiveVariants(state, settings.Bounds, '.', 2);
   ASSERT_EQ(one.Variants.size(), two.Variants.size());
@@ -189,8 +190,8 @@ TEST(Refinement, FindsTheParametersOfAnExactSeries) {
   fits[0].R = 0.2;
   fits[0].K = 80000.0;
   fits[0].Q = 0.0002;
-  fits[0].ObjectiveValue = model::EvaluateObjective(s, fits[0].Objective, fits[0].Kind, 0.2,
-                                                    80000.0, 0.0002, 0.0, 23);
+  fits[0].ObjectiveValue =
+      model::EvaluateObjective(s, fits[0].Objective, fits[0].Kind, 0.2, 80000.0, 0.0002, 0.0, 23);
   const ParameterBounds bounds{0.0, 1.0, 5000.0, 500000.0, 0.0001, 1.0, 1.01, 10.0};
   const VariantRefinement v = RefineVariant(s, fits, 0, bounds, 23);
   ASSERT_TRUE(v.Available);
@@ -209,14 +210,14 @@ TEST(Refinement, BoundsThatFixAValueAndUnusableObjectives) {
   fit.R = 0.3;
   fit.K = 15000.0;
   fit.Q = 0.0002;
-  fit.ObjectiveValue =
-      model::EvaluateObjective(state.AnalysisSeries, fit.Objective, fit.Kind, 0.3, 15000.0,
-                               0.0002, fit.Exponent, 20);
+  fit.ObjectiveValue = model::EvaluateObjective(state.AnalysisSeries, fit.Objective, fit.Kind, 0.3,
+                                                15000.0, 0.0002, fit.Exponent, 20);
 
   // r fixed: a minimum whose bound is not below its maximum fixes the value
   // at the maximum, as the search's clamping does.
   const ParameterBounds fixedR{0.3, 0.3, 2000.0, 200000.0, 0.0001, 1.0, 1.01, 10.0};
-  const VariantRefinement fixed = RefineVariant(state.AnalysisSeries, state.ModelFits, 1, fixedR, 20);
+  const VariantRefinement fixed =
+      RefineVariant(state.AnalysisSeries, state.ModelFits, 1, fixedR, 20);
   ASSERT_TRUE(fixed.Available);
   EXPECT_EQ(fixed.Point.r, 0.3);
   EXPECT_LE(fixed.Objective, fit.ObjectiveValue);
@@ -224,7 +225,8 @@ TEST(Refinement, BoundsThatFixAValueAndUnusableObjectives) {
   // A keep count above the number of residuals: no point can be evaluated;
   // the refinement says why and reports the search's figures, no NaN.
   const ParameterBounds bounds{0.0, 1.0, 2000.0, 200000.0, 0.0001, 1.0, 1.01, 10.0};
-  const VariantRefinement none = RefineVariant(state.AnalysisSeries, state.ModelFits, 1, bounds, 25);
+  const VariantRefinement none =
+      RefineVariant(state.AnalysisSeries, state.ModelFits, 1, bounds, 25);
   EXPECT_FALSE(none.Available);
   EXPECT_NE(none.Message.find("больше числа остатков"), std::string::npos) << none.Message;
   EXPECT_EQ(none.Objective, fit.ObjectiveValue);
@@ -249,8 +251,8 @@ TEST(Refinement, AdoptingChangesOnlyTheChosenVariant) {
   const std::vector<ModelFit> before = state.ModelFits;
   const std::uint32_t seed = state.Random.Seed();
 
-  const VariantRefinement v =
-      RefineVariant(state.AnalysisSeries, state.ModelFits, 7, settings.Bounds, state.MedianKeepCount);
+  const VariantRefinement v = RefineVariant(state.AnalysisSeries, state.ModelFits, 7,
+                                            settings.Bounds, state.MedianKeepCount);
   ASSERT_TRUE(v.Available);
   ASSERT_LT(v.Objective, v.SearchObjective);
   AdoptRefinement(state, v);
@@ -296,8 +298,8 @@ TEST(Refinement, AdoptingChangesOnlyTheChosenVariant) {
   EXPECT_FALSE(IsRefined(state, 7));
   EXPECT_NE(ErrorOf([&] { AdoptRefinement(state, v); }).find("прежней оценке"), std::string::npos);
   // Rebuilding the variants clears every mark.
-  const VariantRefinement again =
-      RefineVariant(state.AnalysisSeries, state.ModelFits, 7, settings.Bounds, state.MedianKeepCount);
+  const VariantRefinement again = RefineVariant(state.AnalysisSeries, state.ModelFits, 7,
+                                                settings.Bounds, state.MedianKeepCount);
   AdoptRefinement(state, again);
   BuildModelFits(state, "4");
   EXPECT_FALSE(IsRefined(state, 7));

@@ -114,12 +114,10 @@ TEST(Kobe, AxesGrowWithTheRatiosAndFaultsAreReported) {
 
   model::ModelFit noReferencePoints = testing::SchaeferFit();
   noReferencePoints.BMSY = 0.0;
-  EXPECT_NE(ErrorOf([&] { BuildKobeChart(s, noReferencePoints, 2000, nullptr); })
-                .find("ориентиры"),
+  EXPECT_NE(ErrorOf([&] { BuildKobeChart(s, noReferencePoints, 2000, nullptr); }).find("ориентиры"),
             std::string::npos);
   s.U[2] = 0.0;
-  EXPECT_NE(ErrorOf([&] { BuildKobeChart(s, testing::SchaeferFit(), 2000, nullptr); })
-                .find("2002"),
+  EXPECT_NE(ErrorOf([&] { BuildKobeChart(s, testing::SchaeferFit(), 2000, nullptr); }).find("2002"),
             std::string::npos);
 }
 
