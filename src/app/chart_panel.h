@@ -4,6 +4,8 @@
 #include <optional>
 
 #include <QColor>
+#include <QImage>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -64,11 +66,18 @@ class ChartPanel : public QWidget {
   // Fixes the range of an axis; Automatic() returns to following the points.
   void SetAxisRange(Axis axis, double minimum, double maximum);
   void SetAxisAutomatic(Axis axis);
+  // Ticks of a fixed range at round values (1, 2 or 5 times a power of ten,
+  // about five of them, no closer than `minimumStep`) instead of dividing
+  // the range evenly.
+  void SetAxisRoundTicks(Axis axis, double minimumStep = 0.0);
   void SetLegendVisible(bool visible, bool atBottom = true);
   void SetBackground(const QColor& color);
 
   // The chart as a picture of the widget's size; false when it cannot be written.
   bool SaveImage(const QString& path) const;
+  // The chart as shown, drawn at least `minimum` large: a smaller chart is
+  // laid out at the larger size for the picture (texts keep their size).
+  QImage Picture(const QSize& minimum) const;
 
  signals:
   void Clicked();
@@ -84,6 +93,7 @@ class ChartPanel : public QWidget {
   struct AxisEntry {
     QValueAxis* axis = nullptr;
     std::optional<std::pair<double, double>> fixedRange;
+    std::optional<double> roundTicksMinimum;  // SetAxisRoundTicks
   };
 
   SeriesEntry& Entry(const QString& name);
