@@ -29,13 +29,12 @@ PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(co
   comboBootStrap_ = MakeComboBox("ComboBoxBootStrap", {QStringLiteral("Параметрический"),
                                                        QStringLiteral("Непараметрический")});
   editRuns_ = MakeEdit("EditKolvoProgon", QStringLiteral("10000"));
-  editRuns_->setMaximumWidth(90);
+  // Wide enough for the largest number of runs.
+  editRuns_->setMinimumWidth(editRuns_->fontMetrics().horizontalAdvance(QStringLiteral("6553500")));
+  editRuns_->setMaximumWidth(editRuns_->minimumWidth() + 20);
   spinEdit3_ = MakeSpinEdit("SpinEdit3", 1, 50, 5);
   auto* button14 = MakeButton("Button14", QStringLiteral("Оценка коэффициентов эффективности"));
   auto* button15 = Hidden(MakeButton("Button15", QStringLiteral("Построить таблицу")));
-  cbb2_ = Hidden(MakeComboBox("cbb2", {}));
-  cbb2_->setPlaceholderText(QStringLiteral("Выбор ПРП"));
-  cbb2_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   settings->addWidget(MakeLabel("Label34", QStringLiteral("Бутстреп")));
   settings->addWidget(comboBootStrap_);
   settings->addSpacing(12);
@@ -47,8 +46,20 @@ PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(co
   settings->addSpacing(12);
   settings->addWidget(button14);
   settings->addWidget(button15);
-  settings->addWidget(cbb2_);
   settings->addStretch(1);
+
+  // The rule selector, shown after the first evaluation, and the progress of
+  // an evaluation while it runs.
+  auto* choice = new QHBoxLayout();
+  cbb2_ = Hidden(MakeComboBox("cbb2", {}));
+  cbb2_->setPlaceholderText(QStringLiteral("Выбор ПРП"));
+  cbb2_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  cbb2_->setMinimumContentsLength(24);
+  gauge_ = Hidden(MakeGauge("GaugeBootStrap"));
+  gauge_->setRange(0, kGaugeSteps);
+  choice->addWidget(cbb2_);
+  choice->addWidget(gauge_, 1);
+  choice->addStretch(0);
 
   // Display only: the table stays readable (and scrollable) while an
   // evaluation runs.
@@ -62,17 +73,12 @@ PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(co
   stringGrid2_->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
   stringGrid2_->verticalHeader()->setDefaultSectionSize(kRowHeight);
   memo2_ = MakeMemo("Memo2");
-  gauge_ = Hidden(MakeGauge("GaugeBootStrap"));
-  gauge_->setRange(0, kGaugeSteps);
-
-  auto* results = new QHBoxLayout();
-  results->addWidget(stringGrid2_, 3);
-  results->addWidget(memo2_, 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(settings);
-  layout->addWidget(gauge_);
-  layout->addLayout(results, 1);
+  layout->addLayout(choice);
+  layout->addWidget(stringGrid2_, 3);
+  layout->addWidget(memo2_, 1);
 
   On(button14, &QPushButton::clicked, [this] { Button14Click(); });
   On(button15, &QPushButton::clicked, [this] { Button15Click(); });
@@ -160,7 +166,7 @@ void PerformancePage::ShowRow(std::size_t row, const std::vector<std::string>& c
 // high as its wrapped text needs.
 void PerformancePage::FitTable() {
   const QFontMetrics metrics(stringGrid2_->font());
-  const int padding = 2 * metrics.averageCharWidth() + 8;
+  const int padding = 10;  // the text margins of a cell and a little air
   for (int column = 0; column < stringGrid2_->columnCount(); ++column) {
     int width = kColumnWidth;
     for (int row = 0; row < stringGrid2_->rowCount(); ++row) {

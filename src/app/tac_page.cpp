@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 #include "app/locale_mark.h"
@@ -155,12 +156,17 @@ void TacPage::BuildResults() {
   auto* forecast = new QVBoxLayout(tabSheet7);
   forecast->addWidget(chart5_);
 
+  // The report above the year table: each gets the whole width, so their
+  // 91-character rules and the catch column are read without scrolling.
   auto* tabSheet8 = Named<QWidget>("TabSheet8");
-  auto* report = new QHBoxLayout(tabSheet8);
+  auto* report = new QVBoxLayout(tabSheet8);
+  auto* memos = new QSplitter(Qt::Vertical);
   memo3_ = MakeMemo("Memo3");
   memo4_ = MakeMemo("Memo4");
-  report->addWidget(memo3_, 1);
-  report->addWidget(memo4_, 1);
+  memos->addWidget(memo3_);
+  memos->addWidget(memo4_);
+  memos->setChildrenCollapsible(false);
+  report->addWidget(memos);
 
   auto* tabSheet9 = Named<QWidget>("TabSheet9");
   auto* retrospective = new QVBoxLayout(tabSheet9);

@@ -19,31 +19,20 @@
 #include "app/tac_page.h"
 #include "app_fixture.h"
 #include "common/cp1251.h"
-#include "estimation/variants.h"
-#include "estimation/workflow.h"
+#include "fitted_schaefer.h"
 #include "projection/forecast.h"
 #include "projection/indicators.h"
 #include "projection/tac_report.h"
-#include "refpoints/reference_points.h"
-#include "rules/rule_list.h"
 
 namespace tarvik::app::testing {
 namespace {
 
 rules::RuleEditor Linear(const std::string& alpha, int target = 0) {
-  rules::RuleEditor editor;
-  editor.Shape = rules::RuleKind::PiecewiseLinear;
-  editor.AlphaText = alpha;
-  editor.TargetIndex = target;
-  return editor;
+  return LinearRule(alpha, target);
 }
 
 rules::RuleEditor Logistic(const std::string& alpha, const std::string& beta) {
-  rules::RuleEditor editor;
-  editor.Shape = rules::RuleKind::Logistic;
-  editor.AlphaText = alpha;
-  editor.BetaText = beta;
-  return editor;
+  return LogisticRule(alpha, beta);
 }
 
 QStringList Lines(const QPlainTextEdit* memo) {
@@ -61,32 +50,7 @@ class ManagementPages : public AppTest {
     dataFile_ = TempPath("yellowfin.txt");
     ASSERT_TRUE(QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"),
                             dataFile_));
-    AssessmentState& state = window_->State();
-    const char mark = DecimalMark();
-    estimation::FreshStartRequest request;
-    request.DataFile = ToUtf8(dataFile_);
-    request.DecimalMark = mark;
-    request.TickedVariants = std::vector<std::size_t>{0};
-    estimation::SearchOptions search;
-    search.MaxFailures = 3000;
-    search.Threads = 1;
-    const estimation::FreshStart run = estimation::RunFreshStartEstimation(state, request, search);
-    state.Table = run.File.table;
-    window_->Data()->ShowDescription(run.File.description);
-    window_->Data()->ShowTable();
-    estimation::ChooseModel(state, "Шефер СК");
-    state.ModelChoiceText = "Шефер СК";
-    state.ResultTexts.clear();
-    for (const estimation::VariantRow& row : run.Estimation.Display.Rows) {
-      state.ResultTexts.push_back({row.RText, row.KText, row.QText, row.LText});
-    }
-    std::vector<refpoints::ReferenceTab> tabs = refpoints::BuildReferenceTabs(state);
-    refpoints::CalculateReferencePoints(state, {}, tabs, mark);
-    for (const rules::RuleEditor& editor : ruleEditors) {
-      rules::AddRule(state, editor, mark);
-      window_->Performance()->RebuildIndicatorTable();
-      window_->Flow().RuleAdded();
-    }
+    SetUpFittedSchaefer(*window_, dataFile_, ruleEditors);
   }
 
   void Evaluate(const QString& runs = QStringLiteral("200")) {
@@ -199,6 +163,33 @@ TEST_F(ManagementPages, OneRuleFillsItsRowAsTheCoreComputesItAndOffersTheRule) {
   // A second evaluation appends to the memo.
   Evaluate();
   EXPECT_EQ(Lines(Find<QPlainTextEdit>("Memo2")).size(), 6);
+}
+
+TEST_F(ManagementPages, RowsAppearAsTheyAreComputedWhileTheInputsAreDisabled) {
+  SetUpFitted({Linear("0.3"), Logistic("2", "0.5"), Linear("-1", 3)});
+  auto* memo = Find<QPlainTextEdit>("Memo2");
+  bool seen = false, firstRowFilled = false, secondRowFilled = true, running = false;
+  bool buttonEnabled = true, gaugeShown = false;
+  QObject::connect(memo, &QPlainTextEdit::textChanged, memo, [&] {
+    // The memo line of the second rule comes after the first rule's row.
+    if (seen || Lines(memo).size() != 3) return;
+    seen = true;
+    firstRowFilled = !Grid()->Cell(2, 1).isEmpty();
+    secondRowFilled = !Grid()->Cell(2, 2).isEmpty();
+    running = window_->Background().Running();
+    buttonEnabled = Find<QPushButton>("Button14")->isEnabled();
+    gaugeShown = !Find<QProgressBar>("GaugeBootStrap")->isHidden();
+  });
+  Evaluate(QStringLiteral("3000"));
+  ASSERT_TRUE(seen);
+  EXPECT_TRUE(firstRowFilled);
+  EXPECT_FALSE(secondRowFilled);
+  EXPECT_TRUE(running);
+  EXPECT_FALSE(buttonEnabled);
+  EXPECT_TRUE(gaugeShown);
+  EXPECT_TRUE(Find<QPushButton>("Button14")->isEnabled());
+  EXPECT_FALSE(Grid()->Cell(2, 3).isEmpty());
+  EXPECT_TRUE(Find<QProgressBar>("GaugeBootStrap")->isHidden());
 }
 
 TEST_F(ManagementPages, ABadNumberOfRunsIsReportedAndChangesNothing) {
