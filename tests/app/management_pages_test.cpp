@@ -316,6 +316,28 @@ TEST_F(ManagementPages, AForecastWithNoiseDrawsTheIntervalUpperEndFirst) {
   EXPECT_TRUE(negativeLowerEnd) << "the case of a negative lower end was not met";
 }
 
+TEST_F(ManagementPages, AFailedForecastKeepsTheForecastShownBefore) {
+  SetUpChosen();
+  Forecast(false);
+  const QString report = Find<QPlainTextEdit>("Memo3")->toPlainText();
+  const PointList biomass = Chart()->Points(TacPage::kBiomass);
+  AssessmentState& state = window_->State();
+  state.Table.SetCell(data::DataTable::kYear, state.Table.DataRowCount(), "19x5");
+  Find<QSpinBox>("SpinEdit2")->setValue(7);
+  Forecast(true);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("19x5"))) << ui_.boxes[0].text.toStdString();
+  EXPECT_EQ(Find<QPlainTextEdit>("Memo3")->toPlainText(), report);
+  EXPECT_EQ(Chart()->Points(TacPage::kBiomass), biomass);
+
+  // Without a chosen model nothing is computed either.
+  ui_.boxes.clear();
+  state.ModelChoiceText.clear();
+  Forecast(false);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("Модель не выбрана")));
+}
+
 TEST_F(ManagementPages, TheSensitivityRunLeavesTheParameterAndAddsFourCurves) {
   SetUpChosen();
   Forecast(true);
