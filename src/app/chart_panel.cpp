@@ -108,6 +108,7 @@ void ChartPanel::AddSeries(const QString& name, const SeriesStyle& style) {
     auto* line = new QLineSeries();
     QPen pen(style.color);
     pen.setWidthF(style.width);
+    pen.setStyle(style.lineStyle);
     line->setPen(pen);
     if (style.marker != SeriesStyle::Marker::None) {
       line->setPointsVisible(true);
@@ -176,15 +177,28 @@ void ChartPanel::SetSeriesVisible(const QString& name, bool visible) {
   UpdateRanges();
 }
 
+void ChartPanel::RemoveSeries(const QString& name) {
+  QXYSeries* series = Entry(name).series;
+  series_.erase(name);
+  chart_->removeSeries(series);
+  delete series;
+  UpdateRanges();
+}
+
 void ChartPanel::SetTitle(const QString& title) { chart_->setTitle(title); }
 
 QString ChartPanel::Title() const { return chart_->title(); }
 
 void ChartPanel::SetAxisTitle(Axis axis, const QString& title) {
-  AxisOf(axis).axis->setTitleText(title);
+  AxisOf(axis).title = title;
+  AxisOf(axis).axis->setTitleText(title.toHtmlEscaped());
 }
 
-QString ChartPanel::AxisTitle(Axis axis) const { return AxisOf(axis).axis->titleText(); }
+QString ChartPanel::AxisTitle(Axis axis) const { return AxisOf(axis).title; }
+
+void ChartPanel::SetAxisTitleFont(Axis axis, const QFont& font) {
+  AxisOf(axis).axis->setTitleFont(font);
+}
 
 void ChartPanel::SetAxisLabelFormat(Axis axis, const QString& format) {
   AxisOf(axis).axis->setLabelFormat(format);
@@ -198,6 +212,19 @@ void ChartPanel::SetAxisRange(Axis axis, double minimum, double maximum) {
 void ChartPanel::SetAxisAutomatic(Axis axis) {
   AxisOf(axis).fixedRange.reset();
   UpdateRanges();
+}
+
+void ChartPanel::SetAxisMinimum(Axis axis, double minimum) {
+  AxisOf(axis).fixedMinimum = minimum;
+  UpdateRanges();
+}
+
+void ChartPanel::SetAxisStep(Axis axis, double step, int minorTicks) {
+  QValueAxis* valueAxis = AxisOf(axis).axis;
+  valueAxis->setTickType(QValueAxis::TicksDynamic);
+  valueAxis->setTickAnchor(0.0);
+  valueAxis->setTickInterval(step);
+  valueAxis->setMinorTickCount(minorTicks);
 }
 
 void ChartPanel::SetAxisRoundTicks(Axis axis, double minimumStep) {
@@ -252,18 +279,24 @@ void ChartPanel::UpdateRanges() {
       yHi = std::max(yHi, p.y());
     }
   }
-  const auto apply = [](AxisEntry& entry, double lo, double hi) {
+  const auto apply = [this](AxisEntry& entry, double lo, double hi) {
     if (entry.fixedRange) {
       const auto [from, to] = *entry.fixedRange;
       entry.axis->setRange(from, to);
       if (entry.roundTicksMinimum) {
-        entry.axis->setTickType(QValueAxis::TicksDynamic);
-        entry.axis->setTickAnchor(0.0);
-        entry.axis->setTickInterval(std::max(*entry.roundTicksMinimum, RoundStep((to - from) / 5.0)));
+        SetAxisStep(entry.axis == bottom_.axis ? Axis::Bottom : Axis::Left,
+                    std::max(*entry.roundTicksMinimum, RoundStep((to - from) / 5.0)));
       }
       return;
     }
-    entry.axis->setTickType(QValueAxis::TicksFixed);
+    if (entry.fixedMinimum) {
+      // From the fixed minimum up to a little above the largest value.
+      const double from = *entry.fixedMinimum;
+      entry.axis->setRange(from, hi > from ? hi + (hi - from) * 0.05 : from + 1.0);
+      entry.axis->applyNiceNumbers();
+      entry.axis->setMin(from);
+      return;
+    }
     const auto [from, to] = Padded(lo, hi);
     entry.axis->setRange(from, to);
     entry.axis->applyNiceNumbers();

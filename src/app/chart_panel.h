@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -32,6 +33,7 @@ struct SeriesStyle {
   bool sortedByX = false;     // points kept in ascending x, as a line series plots them
   bool inLegend = true;
   QString title;              // shown in the legend
+  Qt::PenStyle lineStyle = Qt::SolidLine;  // of a line (Qt::DotLine: dotted)
 };
 
 enum class Axis { Bottom, Left };
@@ -56,19 +58,27 @@ class ChartPanel : public QWidget {
   void ClearAll();
   PointList Points(const QString& name) const;
   void SetSeriesVisible(const QString& name, bool visible);
+  // Takes a series off the chart (series created and destroyed at run time).
+  void RemoveSeries(const QString& name);
 
   void SetTitle(const QString& title);  // empty hides the title
   QString Title() const;
-  void SetAxisTitle(Axis axis, const QString& title);
+  void SetAxisTitle(Axis axis, const QString& title);  // plain text ("Риск B < B ср.")
   QString AxisTitle(Axis axis) const;
+  void SetAxisTitleFont(Axis axis, const QFont& font);
   // printf-style label format of an axis ("%.7g").
   void SetAxisLabelFormat(Axis axis, const QString& format);
   // Fixes the range of an axis; Automatic() returns to following the points.
   void SetAxisRange(Axis axis, double minimum, double maximum);
   void SetAxisAutomatic(Axis axis);
-  // Ticks of a fixed range at round values (1, 2 or 5 times a power of ten,
-  // about five of them, no closer than `minimumStep`) instead of dividing
-  // the range evenly.
+  // Fixes only the minimum of an axis; its maximum follows the points.
+  void SetAxisMinimum(Axis axis, double minimum);
+  // Labels every `step` from 0 (an anchor at 0), with `minorTicks` unlabelled
+  // ticks between two labels.
+  void SetAxisStep(Axis axis, double step, int minorTicks = 0);
+  // Labels of a fixed range at round values (1, 2 or 5 times a power of ten,
+  // about five of them, no closer than `minimumStep`), the step following
+  // the range, instead of dividing the range evenly.
   void SetAxisRoundTicks(Axis axis, double minimumStep = 0.0);
   void SetLegendVisible(bool visible, bool atBottom = true);
   void SetBackground(const QColor& color);
@@ -93,6 +103,8 @@ class ChartPanel : public QWidget {
   struct AxisEntry {
     QValueAxis* axis = nullptr;
     std::optional<std::pair<double, double>> fixedRange;
+    std::optional<double> fixedMinimum;
+    QString title;  // as given; the axis shows it escaped (its titles are rich text)
     std::optional<double> roundTicksMinimum;  // SetAxisRoundTicks
   };
 

@@ -17,19 +17,17 @@
 
 namespace tarvik::app::testing {
 
-// The window as the stages before page 5 leave it, set up through the core:
-// the data file opened (its description on the data page), the Schaefer
-// sum-of-squares variant fitted with a short search and chosen, its result
-// texts and reference points in place, and the rules added (the indicator
-// table laid out after each, the page revealed).
-inline void SetUpFittedSchaefer(MainWindow& window, const QString& dataFile,
-                                const std::vector<rules::RuleEditor>& ruleEditors,
-                                int maxFailures = 3000) {
+// The window as the estimation page leaves it after the model choice, set up
+// through the core as tarvik-cli does it with `--variants 0 --variant "Шефер
+// СК"`: the data file opened (its description on the data page), the Schaefer
+// sum-of-squares variant fitted (`maxFailures` consecutive failures end the
+// search) and chosen, the result texts of the panel in the state, the tabs
+// revealed.
+inline void EstimateSchaefer(MainWindow& window, const QString& dataFile, int maxFailures) {
   AssessmentState& state = window.State();
-  const char mark = DecimalMark();
   estimation::FreshStartRequest request;
   request.DataFile = ToUtf8(dataFile);
-  request.DecimalMark = mark;
+  request.DecimalMark = DecimalMark();
   request.TickedVariants = std::vector<std::size_t>{0};
   estimation::SearchOptions search;
   search.MaxFailures = maxFailures;
@@ -46,6 +44,17 @@ inline void SetUpFittedSchaefer(MainWindow& window, const QString& dataFile,
     state.ResultTexts.push_back({row.RText, row.KText, row.QText, row.LText});
   }
   window.Flow().ModelChosen();
+}
+
+// The window as the stages before page 5 leave it: EstimateSchaefer with a
+// short search, the reference points computed and the rules added (the
+// indicator table laid out after each, the page revealed).
+inline void SetUpFittedSchaefer(MainWindow& window, const QString& dataFile,
+                                const std::vector<rules::RuleEditor>& ruleEditors,
+                                int maxFailures = 3000) {
+  EstimateSchaefer(window, dataFile, maxFailures);
+  AssessmentState& state = window.State();
+  const char mark = DecimalMark();
   std::vector<refpoints::ReferenceTab> tabs = refpoints::BuildReferenceTabs(state);
   refpoints::CalculateReferencePoints(state, {}, tabs, mark);
   window.Flow().ReferencePointsShown();
