@@ -8,6 +8,8 @@
 #include <QChart>
 #include <QChartView>
 #include <QEvent>
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QImage>
 #include <QLabel>
 #include <QLegend>
@@ -47,6 +49,15 @@ std::pair<double, double> Padded(double lo, double hi) {
   }
   const double pad = (hi - lo) * 0.05;
   return {lo - pad, hi + pad};
+}
+
+// A round tick step near `rough`: 1, 2 or 5 times a power of ten.
+double RoundStep(double rough) {
+  if (!(rough > 0.0) || !std::isfinite(rough)) return 1.0;
+  const double power = std::pow(10.0, std::floor(std::log10(rough)));
+  const double mantissa = rough / power;
+  const double round = mantissa < 1.5 ? 1.0 : mantissa < 3.5 ? 2.0 : mantissa < 7.5 ? 5.0 : 10.0;
+  return round * power;
 }
 
 }  // namespace
@@ -227,6 +238,11 @@ void ChartPanel::SetAxisStep(Axis axis, double step, int minorTicks) {
   valueAxis->setMinorTickCount(minorTicks);
 }
 
+void ChartPanel::SetAxisRoundTicks(Axis axis, double minimumStep) {
+  AxisOf(axis).roundTicksMinimum = minimumStep;
+  UpdateRanges();
+}
+
 void ChartPanel::SetLegendVisible(bool visible, bool atBottom) {
   chart_->legend()->setVisible(visible);
   if (atBottom) chart_->legend()->setAlignment(Qt::AlignBottom);
@@ -256,6 +272,27 @@ void ChartPanel::SetBackground(const QColor& color) { chart_->setBackgroundBrush
 
 bool ChartPanel::SaveImage(const QString& path) const { return view_->grab().save(path); }
 
+QImage ChartPanel::Picture(const QSize& minimum) const {
+  const QSizeF shown = chart_->size();
+  const QSizeF size(std::max(shown.width(), static_cast<qreal>(minimum.width())),
+                    std::max(shown.height(), static_cast<qreal>(minimum.height())));
+  QImage image(size.toSize(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  // The chart is laid out at the picture's size while it is drawn, then
+  // given back its size on screen.
+  chart_->resize(size);
+  if (QGraphicsLayout* layout = chart_->layout()) layout->activate();
+  {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    chart_->scene()->render(&painter, QRectF(QPointF(0, 0), size),
+                            QRectF(chart_->pos(), size));
+  }
+  chart_->resize(shown);
+  if (QGraphicsLayout* layout = chart_->layout()) layout->activate();
+  return image;
+}
+
 bool ChartPanel::eventFilter(QObject* watched, QEvent* event) {
   if (watched == view_->viewport() && event->type() == QEvent::MouseButtonRelease) emit Clicked();
   return QWidget::eventFilter(watched, event);
@@ -273,9 +310,14 @@ void ChartPanel::UpdateRanges() {
       yHi = std::max(yHi, p.y());
     }
   }
-  const auto apply = [](AxisEntry& entry, double lo, double hi) {
+  const auto apply = [this](AxisEntry& entry, double lo, double hi) {
     if (entry.fixedRange) {
-      entry.axis->setRange(entry.fixedRange->first, entry.fixedRange->second);
+      const auto [from, to] = *entry.fixedRange;
+      entry.axis->setRange(from, to);
+      if (entry.roundTicksMinimum) {
+        SetAxisStep(entry.axis == bottom_.axis ? Axis::Bottom : Axis::Left,
+                    std::max(*entry.roundTicksMinimum, RoundStep((to - from) / 5.0)));
+      }
       return;
     }
     if (entry.fixedMinimum) {

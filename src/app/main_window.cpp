@@ -108,6 +108,8 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
           [this](const std::vector<PointList>& curves) {
             RunHandler(ui_, [&] { tacPage_->AddRetrospectiveCurves(curves); });
           });
+  tacPage_->SetDescriptionSource([this] { return dataPage_->Description(); });
+  tacPage_->SetRuleSource([this] { return performancePage_->Chosen(); });
 
   FormCreate();
 }
