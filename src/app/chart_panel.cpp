@@ -48,6 +48,54 @@ std::pair<double, double> Padded(double lo, double hi) {
   return {lo - pad, hi + pad};
 }
 
+// The tick count an automatic axis aims at (the chart library's default).
+constexpr int kTargetTicks = 5;
+
+// 1, 2 or 5 times a power of ten near x: at least x when `ceiling`,
+// otherwise the nearest of them.
+double NiceNumber(double x, bool ceiling) {
+  const double power = std::pow(10.0, std::floor(std::log10(x)));
+  const double q = x / power;
+  double nice = 10.0;
+  if (ceiling) {
+    if (q <= 1.0) {
+      nice = 1.0;
+    } else if (q <= 2.0) {
+      nice = 2.0;
+    } else if (q <= 5.0) {
+      nice = 5.0;
+    }
+  } else if (q < 1.5) {
+    nice = 1.0;
+  } else if (q < 3.0) {
+    nice = 2.0;
+  } else if (q < 7.0) {
+    nice = 5.0;
+  }
+  return nice * power;
+}
+
+struct AxisScale {
+  double minimum;
+  double maximum;
+  int ticks;
+};
+
+// An automatic axis over lo … hi (lo < hi): ends on multiples of a nice
+// step, about kTargetTicks ticks. Worked out from lo and hi alone, so the
+// same points always give the same axis, whatever the chart showed before.
+AxisScale NiceScale(double lo, double hi) {
+  const double range = NiceNumber(hi - lo, true);
+  const double step = NiceNumber(range / (kTargetTicks - 1), false);
+  const double first = std::floor(lo / step);
+  const double last = std::ceil(hi / step);
+  const double ticks = last - first + 1.0;
+  if (!std::isfinite(first) || !std::isfinite(last) || ticks < 2.0 || ticks > 1000.0) {
+    return {lo, hi, kTargetTicks};
+  }
+  return {first * step, last * step, static_cast<int>(ticks)};
+}
+
 }  // namespace
 
 ChartPanel::ChartPanel(QWidget* parent) : QWidget(parent) {
@@ -184,6 +232,13 @@ void ChartPanel::SetAxisRange(Axis axis, double minimum, double maximum) {
   UpdateRanges();
 }
 
+std::pair<double, double> ChartPanel::AxisRange(Axis axis) const {
+  const QValueAxis* shown = AxisOf(axis).axis;
+  return {shown->min(), shown->max()};
+}
+
+int ChartPanel::AxisTickCount(Axis axis) const { return AxisOf(axis).axis->tickCount(); }
+
 void ChartPanel::SetAxisAutomatic(Axis axis) {
   AxisOf(axis).fixedRange.reset();
   UpdateRanges();
@@ -218,11 +273,13 @@ void ChartPanel::UpdateRanges() {
   const auto apply = [](AxisEntry& entry, double lo, double hi) {
     if (entry.fixedRange) {
       entry.axis->setRange(entry.fixedRange->first, entry.fixedRange->second);
+      entry.axis->setTickCount(kTargetTicks);
       return;
     }
     const auto [from, to] = Padded(lo, hi);
-    entry.axis->setRange(from, to);
-    entry.axis->applyNiceNumbers();
+    const AxisScale scale = NiceScale(from, to);
+    entry.axis->setRange(scale.minimum, scale.maximum);
+    entry.axis->setTickCount(scale.ticks);
   };
   apply(bottom_, xLo, xHi);
   apply(left_, yLo, yHi);

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <utility>
 
 #include <QColor>
 #include <QString>
@@ -64,6 +65,9 @@ class ChartPanel : public QWidget {
   // Fixes the range of an axis; Automatic() returns to following the points.
   void SetAxisRange(Axis axis, double minimum, double maximum);
   void SetAxisAutomatic(Axis axis);
+  // The range and the number of ticks an axis shows now.
+  std::pair<double, double> AxisRange(Axis axis) const;
+  int AxisTickCount(Axis axis) const;
   void SetLegendVisible(bool visible, bool atBottom = true);
   void SetBackground(const QColor& color);
 
