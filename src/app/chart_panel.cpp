@@ -36,10 +36,9 @@ QList<QPointF> ToQt(const PointList& points) {
   return result;
 }
 
-// Range shown for values from lo to hi: a single value or no value still
+// Range shown for values from lo to hi (lo ≤ hi): a single value still
 // gets a range of some width.
 std::pair<double, double> Padded(double lo, double hi) {
-  if (lo > hi) return {0.0, 1.0};
   if (lo == hi) {
     const double pad = lo == 0.0 ? 1.0 : std::abs(lo) * 0.1;
     return {lo - pad, hi + pad};
@@ -273,6 +272,12 @@ void ChartPanel::UpdateRanges() {
   const auto apply = [](AxisEntry& entry, double lo, double hi) {
     if (entry.fixedRange) {
       entry.axis->setRange(entry.fixedRange->first, entry.fixedRange->second);
+      entry.axis->setTickCount(kTargetTicks);
+      return;
+    }
+    if (lo > hi) {
+      // No point: the axis of a new chart.
+      entry.axis->setRange(0.0, 1.0);
       entry.axis->setTickCount(kTargetTicks);
       return;
     }

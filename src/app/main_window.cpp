@@ -83,6 +83,10 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
 
   pageControl1_ = new PageControl(this);
   pageControl1_->setObjectName("PageControl1");
+  // The smallest window: still fits a 1366 × 768 screen with its task bar;
+  // the pages and tabs may ask for more.
+  pageControl1_->SetSmallestSize(QSize(900, 620));
+  pageControl1_->ShowTabsWhole();
   setCentralWidget(pageControl1_);
   BuildMenu();
   background_ = new BackgroundTask(this, ui_);
