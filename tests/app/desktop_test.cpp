@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -5,6 +6,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
 
 #include "app/data_page.h"
 #include "app/qt_services.h"
@@ -236,6 +238,29 @@ TEST_F(Desktop, ShortcutsTriggerTheirActions) {
   QTest::keySequence(&window, QKeySequence("Ctrl+Q"));
   EXPECT_FALSE(window.isVisible());
   EXPECT_TRUE(ui_.boxes.empty()) << ui_.boxes[0].text.toStdString();
+}
+
+// All six page captions side by side, each whole, at the smallest window.
+TEST_F(Desktop, EveryTabIsSeenWholeAtTheSmallestSize) {
+  MainWindow& window = Started();
+  for (int page = 0; page < 6; ++page) window.Pages()->SetTabVisible(page, true);
+  QCoreApplication::processEvents();
+  window.resize(window.minimumSize());
+  QCoreApplication::processEvents();
+  QTabBar* tabs = window.Pages()->TabBar();
+  EXPECT_EQ(tabs->tabText(5), "Обоснование расчетного значения ОДУ");
+  const QFontMetrics metrics(tabs->font());
+  for (int page = 0; page < 6; ++page) {
+    const QRect tab = tabs->tabRect(page);
+    EXPECT_LE(tab.right(), tabs->width()) << page;
+    EXPECT_GE(tab.left(), 0) << page;
+    int longestLine = 0;
+    for (const QString& line : tabs->tabText(page).split(' ')) {
+      longestLine = std::max(longestLine, metrics.horizontalAdvance(line));
+    }
+    EXPECT_GT(tab.width(), longestLine) << page;
+    EXPECT_GE(tab.height(), 2 * metrics.height()) << page;
+  }
 }
 
 TEST_F(Desktop, CaptionAndMinimumSize) {
