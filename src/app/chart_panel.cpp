@@ -144,6 +144,7 @@ void ChartPanel::AddSeries(const QString& name, const SeriesStyle& style) {
     auto* line = new QLineSeries();
     QPen pen(style.color);
     pen.setWidthF(style.width);
+    pen.setStyle(style.lineStyle);
     line->setPen(pen);
     if (style.marker != SeriesStyle::Marker::None) {
       line->setPointsVisible(true);
@@ -212,15 +213,28 @@ void ChartPanel::SetSeriesVisible(const QString& name, bool visible) {
   UpdateRanges();
 }
 
+void ChartPanel::RemoveSeries(const QString& name) {
+  QXYSeries* series = Entry(name).series;
+  series_.erase(name);
+  chart_->removeSeries(series);
+  delete series;
+  UpdateRanges();
+}
+
 void ChartPanel::SetTitle(const QString& title) { chart_->setTitle(title); }
 
 QString ChartPanel::Title() const { return chart_->title(); }
 
 void ChartPanel::SetAxisTitle(Axis axis, const QString& title) {
-  AxisOf(axis).axis->setTitleText(title);
+  AxisOf(axis).title = title;
+  AxisOf(axis).axis->setTitleText(title.toHtmlEscaped());
 }
 
-QString ChartPanel::AxisTitle(Axis axis) const { return AxisOf(axis).axis->titleText(); }
+QString ChartPanel::AxisTitle(Axis axis) const { return AxisOf(axis).title; }
+
+void ChartPanel::SetAxisTitleFont(Axis axis, const QFont& font) {
+  AxisOf(axis).axis->setTitleFont(font);
+}
 
 void ChartPanel::SetAxisLabelFormat(Axis axis, const QString& format) {
   AxisOf(axis).axis->setLabelFormat(format);
@@ -241,6 +255,19 @@ int ChartPanel::AxisTickCount(Axis axis) const { return AxisOf(axis).axis->tickC
 void ChartPanel::SetAxisAutomatic(Axis axis) {
   AxisOf(axis).fixedRange.reset();
   UpdateRanges();
+}
+
+void ChartPanel::SetAxisMinimum(Axis axis, double minimum) {
+  AxisOf(axis).fixedMinimum = minimum;
+  UpdateRanges();
+}
+
+void ChartPanel::SetAxisStep(Axis axis, double step, int minorTicks) {
+  QValueAxis* valueAxis = AxisOf(axis).axis;
+  valueAxis->setTickType(QValueAxis::TicksDynamic);
+  valueAxis->setTickAnchor(0.0);
+  valueAxis->setTickInterval(step);
+  valueAxis->setMinorTickCount(minorTicks);
 }
 
 void ChartPanel::SetLegendVisible(bool visible, bool atBottom) {
@@ -273,6 +300,15 @@ void ChartPanel::UpdateRanges() {
     if (entry.fixedRange) {
       entry.axis->setRange(entry.fixedRange->first, entry.fixedRange->second);
       entry.axis->setTickCount(kTargetTicks);
+      return;
+    }
+    if (entry.fixedMinimum) {
+      // From the fixed minimum up to a little above the largest value.
+      const double from = *entry.fixedMinimum;
+      const AxisScale scale =
+          NiceScale(from, hi > from ? hi + (hi - from) * 0.05 : from + 1.0);
+      entry.axis->setRange(from, scale.maximum);
+      entry.axis->setTickCount(scale.ticks);
       return;
     }
     if (lo > hi) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include <QColor>
+#include <QFont>
 #include <QString>
 #include <QWidget>
 
@@ -31,6 +32,7 @@ struct SeriesStyle {
   bool sortedByX = false;     // points kept in ascending x, as a line series plots them
   bool inLegend = true;
   QString title;              // shown in the legend
+  Qt::PenStyle lineStyle = Qt::SolidLine;  // of a line (Qt::DotLine: dotted)
 };
 
 enum class Axis { Bottom, Left };
@@ -55,16 +57,24 @@ class ChartPanel : public QWidget {
   void ClearAll();
   PointList Points(const QString& name) const;
   void SetSeriesVisible(const QString& name, bool visible);
+  // Takes a series off the chart (series created and destroyed at run time).
+  void RemoveSeries(const QString& name);
 
   void SetTitle(const QString& title);  // empty hides the title
   QString Title() const;
-  void SetAxisTitle(Axis axis, const QString& title);
+  void SetAxisTitle(Axis axis, const QString& title);  // plain text ("Риск B < B ср.")
   QString AxisTitle(Axis axis) const;
+  void SetAxisTitleFont(Axis axis, const QFont& font);
   // printf-style label format of an axis ("%.7g").
   void SetAxisLabelFormat(Axis axis, const QString& format);
   // Fixes the range of an axis; Automatic() returns to following the points.
   void SetAxisRange(Axis axis, double minimum, double maximum);
   void SetAxisAutomatic(Axis axis);
+  // Fixes only the minimum of an axis; its maximum follows the points.
+  void SetAxisMinimum(Axis axis, double minimum);
+  // Labels every `step` from 0 (an anchor at 0), with `minorTicks` unlabelled
+  // ticks between two labels.
+  void SetAxisStep(Axis axis, double step, int minorTicks = 0);
   // The range and the number of ticks an axis shows now.
   std::pair<double, double> AxisRange(Axis axis) const;
   int AxisTickCount(Axis axis) const;
@@ -88,6 +98,8 @@ class ChartPanel : public QWidget {
   struct AxisEntry {
     QValueAxis* axis = nullptr;
     std::optional<std::pair<double, double>> fixedRange;
+    std::optional<double> fixedMinimum;
+    QString title;  // as given; the axis shows it escaped (its titles are rich text)
   };
 
   SeriesEntry& Entry(const QString& name);

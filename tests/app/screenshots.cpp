@@ -1,8 +1,12 @@
 #include <QPushButton>
+#include <QToolButton>
 
 #include "app/data_page.h"
+#include "app/rule_page.h"
 #include "app_fixture.h"
 #include "data/data_file.h"
+#include "fitted_state.h"
+#include "rbridge/r_runner.h"
 
 namespace tarvik::app::testing {
 namespace {
@@ -68,6 +72,53 @@ TEST_F(AppTest, Screenshots) {
   window_->resize(1025, 784);
   QCoreApplication::processEvents();
   window_->grab().save(folder + "/page1-yellowfin.png");
+}
+
+}  // namespace
+}  // namespace tarvik::app::testing
+
+namespace tarvik::app::testing {
+namespace {
+
+// Pages 3 and 4 with the example data's Schaefer variant: the reference
+// points with the production curves, the rule, the optimisation charts and
+// (with R) pictures, the conservative mode; at the design size and at the
+// window's smallest size.
+TEST_F(AppTest, ScreenshotsOfReferencePointsAndRules) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  Started();
+  AssessmentState& state = window_->State();
+  state.RDirectory = rbridge::LocateR();
+  EstimateAndChooseLikeCli(state, ExampleFile(), 0, "Шефер СК");
+  state.DataFileName = TempPath("yellowfin.txt").toStdString();
+  window_->Flow().ModelChosen();
+
+  const auto shoot = [&](const QString& name) {
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/" + name + ".png");
+  };
+  for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
+    const QString suffix = size == QSize(1025, 784) ? QString() : QStringLiteral("-small");
+    window_->resize(size);
+    window_->Pages()->BringToFront(2);
+    window_->findChild<QPushButton*>("Button11")->click();
+    shoot("page3" + suffix);
+    window_->Pages()->BringToFront(3);
+    window_->findChild<QPushButton*>("Button12")->click();
+    shoot("page4" + suffix);
+    window_->findChild<QPushButton*>("Button20")->click();
+    ASSERT_TRUE(WaitIdle());
+    shoot("page4-linear" + suffix);
+    window_->Rule()->findChild<QToolButton*>("ButtonLogist")->click();
+    window_->findChild<QPushButton*>("Button20")->click();
+    ASSERT_TRUE(WaitIdle());
+    shoot("page4-logistic" + suffix);
+    window_->Rule()->findChild<QToolButton*>("btn3")->click();
+    shoot("page4-conservative" + suffix);
+    window_->Rule()->findChild<QToolButton*>("btn2")->click();
+  }
 }
 
 }  // namespace
