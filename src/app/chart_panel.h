@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <utility>
 
 #include <QColor>
 #include <QFont>
@@ -85,6 +86,9 @@ class ChartPanel : public QWidget {
   // about five of them, no closer than `minimumStep`), the step following
   // the range, instead of dividing the range evenly.
   void SetAxisRoundTicks(Axis axis, double minimumStep = 0.0);
+  // The range and the number of ticks an axis shows now.
+  std::pair<double, double> AxisRange(Axis axis) const;
+  int AxisTickCount(Axis axis) const;
   void SetLegendVisible(bool visible, bool atBottom = true);
   // A legend under the chart whose entries wrap onto further lines, for
   // many or long titles that the chart's own legend would cut short. It

@@ -20,7 +20,8 @@ namespace {
 
 // Not a check but a helper program (tarvik_app_screenshots, not run by
 // CTest): with TARVIK_SCREENSHOT_DIR set it writes pictures of the welcome
-// window and of every page at the design size, for looking at the layout.
+// window and of every page at the design size and at the smallest size, for
+// looking at the layout.
 //   TARVIK_SCREENSHOT_DIR=/tmp/shots QT_QPA_PLATFORM=xcb xvfb-run -a build/tests/app/tarvik_app_screenshots
 TEST_F(AppTest, Screenshots) {
   const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
@@ -49,19 +50,35 @@ TEST_F(AppTest, Screenshots) {
   ui_.openAnswers.push_back(path);
   Action("N3")->trigger();
   window_->findChild<QPushButton*>("Button1")->click();
-  window_->resize(1025, 784);
-  for (int page = 0; page < 6; ++page) {
-    window_->Pages()->BringToFront(page);
-    QCoreApplication::processEvents();
-    window_->grab().save(folder + QStringLiteral("/page%1.png").arg(page + 1));
-  }
+  // Every tab shown, as at the end of the road, so the tab bar is seen whole.
+  for (int page = 0; page < 6; ++page) window_->Pages()->SetTabVisible(page, true);
+  const auto shootPages = [&](const QSize& size, const QString& suffix) {
+    window_->resize(size);
+    for (int page = 0; page < 6; ++page) {
+      window_->Pages()->BringToFront(page);
+      QCoreApplication::processEvents();
+      window_->grab().save(folder + QStringLiteral("/page%1%2.png").arg(page + 1).arg(suffix));
+    }
+  };
+  shootPages(QSize(1025, 784), QString());
+  shootPages(window_->minimumSize(), QStringLiteral("-min"));
   window_->resize(1400, 900);
   window_->Pages()->BringToFront(0);
   QCoreApplication::processEvents();
   window_->grab().save(folder + "/page1-large.png");
-  window_->resize(900, 650);
+
+  // The example with the longest numbers, at the smallest size.
+  ui_.saveChangesAnswers.push_back(SaveAnswer::Discard);
+  ui_.openAnswers.push_back(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"));
+  Action("N3")->trigger();
+  window_->findChild<QPushButton*>("Button1")->click();
+  window_->resize(window_->minimumSize());
+  window_->Pages()->BringToFront(0);
   QCoreApplication::processEvents();
-  window_->grab().save(folder + "/page1-small.png");
+  window_->grab().save(folder + "/page1-yellowfin-min.png");
+  window_->resize(1025, 784);
+  QCoreApplication::processEvents();
+  window_->grab().save(folder + "/page1-yellowfin.png");
 }
 
 // The estimation page through its stages: after the search, with the tuning
