@@ -43,9 +43,6 @@ PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(co
   settings->addSpacing(12);
   settings->addWidget(MakeLabel("Label21", QStringLiteral("Прогнозный горизонт")));
   settings->addWidget(spinEdit3_);
-  settings->addSpacing(12);
-  settings->addWidget(button14);
-  settings->addWidget(button15);
   settings->addStretch(1);
 
   // The rule selector, shown after the first evaluation, and the progress of
@@ -57,6 +54,10 @@ PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(co
   cbb2_->setMinimumContentsLength(24);
   gauge_ = Hidden(MakeGauge("GaugeBootStrap"));
   gauge_->setRange(0, kGaugeSteps);
+  // The button starts the row, so the settings row fits the smallest window.
+  choice->addWidget(button14);
+  choice->addWidget(button15);
+  choice->addSpacing(12);
   choice->addWidget(cbb2_);
   choice->addWidget(gauge_, 1);
   choice->addStretch(0);
@@ -66,6 +67,9 @@ PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(co
   stringGrid2_ = new StringGrid(2);
   stringGrid2_->setObjectName("StringGrid2");
   stringGrid2_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // The page sets the widths itself: the texts wrap, so the widest text
+  // is not the width a column needs.
+  stringGrid2_->SetAutomaticColumnWidths(false);
   stringGrid2_->setSelectionMode(QAbstractItemView::SingleSelection);
   stringGrid2_->setSelectionBehavior(QAbstractItemView::SelectRows);
   stringGrid2_->setWordWrap(true);

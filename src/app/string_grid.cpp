@@ -123,7 +123,18 @@ QString StringGrid::CellProblem(int column, int row) const {
   return cell != nullptr ? cell->toolTip() : QString();
 }
 
+void StringGrid::SetAutomaticColumnWidths(bool automatic) {
+  automaticWidths_ = automatic;
+  if (automatic) {
+    FitColumns();
+  } else {
+    contentWidths_.clear();
+    setMinimumWidth(0);
+  }
+}
+
 void StringGrid::FitColumns() {
+  if (!automaticWidths_) return;
   // A little air on both sides, so that a number never touches the grid
   // lines.
   constexpr int kPadding = 8;

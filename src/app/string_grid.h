@@ -41,6 +41,10 @@ class StringGrid : public QTableWidget {
   // itself.
   void FitColumns();
 
+  // Whether the grid sizes its columns itself (the default). A grid whose
+  // owner sets the column widths (wrapped texts) turns it off.
+  void SetAutomaticColumnWidths(bool automatic);
+
  signals:
   // The user changed a cell's text.
   void CellEdited(int column, int row, const QString& text);
@@ -53,6 +57,7 @@ class StringGrid : public QTableWidget {
 
   GridCellDelegate* delegate_ = nullptr;
   bool quiet_ = false;
+  bool automaticWidths_ = true;
   std::vector<int> contentWidths_;
 };
 
