@@ -10,6 +10,7 @@ PACKAGES=(
   pkg-config
   qt6-base-dev
   qt6-charts-dev
+  qt6-translations-l10n
   libqt6opengl6-dev
   libgl-dev
   r-base-core
