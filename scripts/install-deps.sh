@@ -20,6 +20,7 @@ PACKAGES=(
   libbenchmark-dev
   nlohmann-json3-dev
   libcli11-dev
+  libnlopt-cxx-dev
   clang-format
 )
 

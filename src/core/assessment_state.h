@@ -40,6 +40,10 @@ struct AssessmentState {
   // them. The optimisation, the forecast and the TAC report read them.
   std::string ModelChoiceText;
   std::vector<projection::ResultEditTexts> ResultTexts;
+  // 1 for a ModelFits record whose values were adopted from the refinement
+  // of the search (estimation::AdoptRefinement); the search of a record and
+  // a rebuild of the variants clear it. Shorter than ModelFits = 0 beyond.
+  std::vector<std::uint8_t> RefinedFits;
 };
 
 }  // namespace tarvik
