@@ -11,6 +11,7 @@ PACKAGES=(
   qt6-base-dev
   qt6-charts-dev
   libqt6opengl6-dev
+  qt6-translations-l10n
   libgl-dev
   r-base-core
   fonts-dejavu-core
@@ -19,6 +20,7 @@ PACKAGES=(
   libbenchmark-dev
   nlohmann-json3-dev
   libcli11-dev
+  clang
   clang-format
 )
 
