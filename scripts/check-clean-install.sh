@@ -129,7 +129,7 @@ mount_in_root /sys -t sysfs sysfs
 mount_in_root /dev/pts -t devpts -o newinstance,ptmxmode=0666,mode=0620 devpts
 mount_in_root /dev/ptmx --bind "$ROOT/dev/pts/ptmx"
 mount_in_root /dev/shm -t tmpfs -o mode=1777 tmpfs
-BASE_PACKAGES=$(in_root dpkg-query -W -f='${Status}\n' | grep -c "install ok installed")
+BASE_PACKAGES=$(in_root dpkg -l | grep -c '^ii')
 
 stage "cloning $COMMIT"
 git clone --quiet --no-hardlinks "$REPO" "$ROOT/root/tarvik"
@@ -146,7 +146,7 @@ if grep -q "(Skipped)" "$ROOT/root/make-test.log"; then
   grep "(Skipped)" "$ROOT/root/make-test.log" >&2
   fail "tests were skipped: something they look for is not installed"
 fi
-PACKAGES=$(in_root dpkg-query -W -f='${Status}\n' | grep -c "install ok installed")
+PACKAGES=$(in_root dpkg -l | grep -c '^ii')
 
 stage "make run without a display"
 set +e
