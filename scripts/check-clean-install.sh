@@ -94,7 +94,7 @@ trap 'exit 130' INT TERM
 mount_in_root() {  # mount_in_root TARGET MOUNT-ARGUMENTS…
   local target=$ROOT$1
   shift
-  mkdir -p "$target"
+  [ -e "$target" ] || mkdir -p "$target"
   mount "$@" "$target"
   MOUNTS+=("$target")
 }
