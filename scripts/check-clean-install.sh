@@ -129,9 +129,7 @@ mount_in_root /sys -t sysfs sysfs
 mount_in_root /dev/pts -t devpts -o newinstance,ptmxmode=0666,mode=0620 devpts
 mount_in_root /dev/ptmx --bind "$ROOT/dev/pts/ptmx"
 mount_in_root /dev/shm -t tmpfs -o mode=1777 tmpfs
-BASE_grep -q "^CMAKE_GENERATOR:INTERNAL=Ninja$" "$ROOT/root/tarvik/build/CMakeCache.txt" \
-  || fail "the build was not configured for Ninja, which the package list installs"
-PACKAGES=$(in_root dpkg -l | grep -c '^ii')
+BASE_PACKAGES=$(in_root dpkg -l | grep -c '^ii')
 
 stage "cloning $COMMIT"
 git clone --quiet --no-hardlinks "$REPO" "$ROOT/root/tarvik"
@@ -148,6 +146,8 @@ if grep -q "(Skipped)" "$ROOT/root/make-test.log"; then
   grep "(Skipped)" "$ROOT/root/make-test.log" >&2
   fail "tests were skipped: something they look for is not installed"
 fi
+grep -q "^CMAKE_GENERATOR:INTERNAL=Ninja$" "$ROOT/root/tarvik/build/CMakeCache.txt" \
+  || fail "the build was not configured for Ninja, which the package list installs"
 PACKAGES=$(in_root dpkg -l | grep -c '^ii')
 
 stage "make run without a display"
