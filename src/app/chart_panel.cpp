@@ -9,6 +9,7 @@
 #include <QChartView>
 #include <QEvent>
 #include <QImage>
+#include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -97,6 +98,7 @@ void ChartPanel::AddSeries(const QString& name, const SeriesStyle& style) {
     auto* line = new QLineSeries();
     QPen pen(style.color);
     pen.setWidthF(style.width);
+    pen.setStyle(style.lineStyle);
     line->setPen(pen);
     if (style.marker != SeriesStyle::Marker::None) {
       line->setPointsVisible(true);
@@ -165,15 +167,38 @@ void ChartPanel::SetSeriesVisible(const QString& name, bool visible) {
   UpdateRanges();
 }
 
+void ChartPanel::RemoveSeries(const QString& name) {
+  QXYSeries* series = Entry(name).series;
+  series_.erase(name);
+  chart_->removeSeries(series);
+  delete series;
+  UpdateRanges();
+}
+
+void ChartPanel::SetSeriesTitle(const QString& name, const QString& title, bool inLegend) {
+  SeriesEntry& entry = Entry(name);
+  entry.style.title = title;
+  entry.style.inLegend = inLegend;
+  entry.series->setName(title.isEmpty() ? name : title);
+  for (QLegendMarker* marker : chart_->legend()->markers(entry.series)) marker->setVisible(inLegend);
+}
+
+QString ChartPanel::SeriesTitle(const QString& name) const { return Entry(name).series->name(); }
+
 void ChartPanel::SetTitle(const QString& title) { chart_->setTitle(title); }
 
 QString ChartPanel::Title() const { return chart_->title(); }
 
 void ChartPanel::SetAxisTitle(Axis axis, const QString& title) {
-  AxisOf(axis).axis->setTitleText(title);
+  AxisOf(axis).title = title;
+  AxisOf(axis).axis->setTitleText(title.toHtmlEscaped());
 }
 
-QString ChartPanel::AxisTitle(Axis axis) const { return AxisOf(axis).axis->titleText(); }
+QString ChartPanel::AxisTitle(Axis axis) const { return AxisOf(axis).title; }
+
+void ChartPanel::SetAxisTitleFont(Axis axis, const QFont& font) {
+  AxisOf(axis).axis->setTitleFont(font);
+}
 
 void ChartPanel::SetAxisLabelFormat(Axis axis, const QString& format) {
   AxisOf(axis).axis->setLabelFormat(format);
@@ -189,9 +214,42 @@ void ChartPanel::SetAxisAutomatic(Axis axis) {
   UpdateRanges();
 }
 
+void ChartPanel::SetAxisMinimum(Axis axis, double minimum) {
+  AxisOf(axis).fixedMinimum = minimum;
+  UpdateRanges();
+}
+
+void ChartPanel::SetAxisStep(Axis axis, double step, int minorTicks) {
+  QValueAxis* valueAxis = AxisOf(axis).axis;
+  valueAxis->setTickType(QValueAxis::TicksDynamic);
+  valueAxis->setTickAnchor(0.0);
+  valueAxis->setTickInterval(step);
+  valueAxis->setMinorTickCount(minorTicks);
+}
+
 void ChartPanel::SetLegendVisible(bool visible, bool atBottom) {
   chart_->legend()->setVisible(visible);
   if (atBottom) chart_->legend()->setAlignment(Qt::AlignBottom);
+}
+
+void ChartPanel::SetWrappedLegendVisible(bool visible) {
+  if (wrappedLegend_ == nullptr) {
+    wrappedLegend_ = new QLabel(this);
+    wrappedLegend_->setObjectName("WrappedLegend");
+    wrappedLegend_->setWordWrap(true);
+    wrappedLegend_->setTextFormat(Qt::RichText);
+    layout()->addWidget(wrappedLegend_);
+  }
+  QStringList entries;
+  for (QAbstractSeries* series : chart_->series()) {
+    const auto it = series_.find(series->objectName());
+    if (it == series_.end() || !it->second.style.inLegend || !series->isVisible()) continue;
+    entries << QStringLiteral("<span style=\"white-space:nowrap\"><span style=\"color:%1\">"
+                              "&#9632;</span>&nbsp;%2</span>")
+                   .arg(it->second.style.color.name(), series->name().toHtmlEscaped());
+  }
+  wrappedLegend_->setText(entries.join(QStringLiteral(" &nbsp; ")));
+  wrappedLegend_->setVisible(visible);
 }
 
 void ChartPanel::SetBackground(const QColor& color) { chart_->setBackgroundBrush(color); }
@@ -218,6 +276,14 @@ void ChartPanel::UpdateRanges() {
   const auto apply = [](AxisEntry& entry, double lo, double hi) {
     if (entry.fixedRange) {
       entry.axis->setRange(entry.fixedRange->first, entry.fixedRange->second);
+      return;
+    }
+    if (entry.fixedMinimum) {
+      // From the fixed minimum up to a little above the largest value.
+      const double from = *entry.fixedMinimum;
+      entry.axis->setRange(from, hi > from ? hi + (hi - from) * 0.05 : from + 1.0);
+      entry.axis->applyNiceNumbers();
+      entry.axis->setMin(from);
       return;
     }
     const auto [from, to] = Padded(lo, hi);

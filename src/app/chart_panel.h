@@ -4,12 +4,14 @@
 #include <optional>
 
 #include <QColor>
+#include <QFont>
 #include <QString>
 #include <QWidget>
 
 #include "common/point.h"
 
 QT_BEGIN_NAMESPACE
+class QLabel;
 class QChart;
 class QChartView;
 class QValueAxis;
@@ -30,6 +32,7 @@ struct SeriesStyle {
   bool sortedByX = false;     // points kept in ascending x, as a line series plots them
   bool inLegend = true;
   QString title;              // shown in the legend
+  Qt::PenStyle lineStyle = Qt::SolidLine;  // of a line (Qt::DotLine: dotted)
 };
 
 enum class Axis { Bottom, Left };
@@ -54,17 +57,34 @@ class ChartPanel : public QWidget {
   void ClearAll();
   PointList Points(const QString& name) const;
   void SetSeriesVisible(const QString& name, bool visible);
+  // Takes a series off the chart (series created and destroyed at run time).
+  void RemoveSeries(const QString& name);
+  // The title a series has in the legend, and whether the legend lists it.
+  void SetSeriesTitle(const QString& name, const QString& title, bool inLegend);
+  QString SeriesTitle(const QString& name) const;
+  bool SeriesInLegend(const QString& name) const { return Entry(name).style.inLegend; }
 
   void SetTitle(const QString& title);  // empty hides the title
   QString Title() const;
-  void SetAxisTitle(Axis axis, const QString& title);
+  void SetAxisTitle(Axis axis, const QString& title);  // plain text ("Риск B < B ср.")
   QString AxisTitle(Axis axis) const;
+  void SetAxisTitleFont(Axis axis, const QFont& font);
   // printf-style label format of an axis ("%.7g").
   void SetAxisLabelFormat(Axis axis, const QString& format);
   // Fixes the range of an axis; Automatic() returns to following the points.
   void SetAxisRange(Axis axis, double minimum, double maximum);
   void SetAxisAutomatic(Axis axis);
+  // Fixes only the minimum of an axis; its maximum follows the points.
+  void SetAxisMinimum(Axis axis, double minimum);
+  // Labels every `step` from 0 (an anchor at 0), with `minorTicks` unlabelled
+  // ticks between two labels.
+  void SetAxisStep(Axis axis, double step, int minorTicks = 0);
   void SetLegendVisible(bool visible, bool atBottom = true);
+  // A legend under the chart whose entries wrap onto further lines, for
+  // many or long titles that the chart's own legend would cut short. It
+  // lists the series that are in the legend, in the order they were added,
+  // as they are when it is shown; the chart's own legend is not affected.
+  void SetWrappedLegendVisible(bool visible);
   void SetBackground(const QColor& color);
 
   // The chart as a picture of the widget's size; false when it cannot be written.
@@ -84,6 +104,8 @@ class ChartPanel : public QWidget {
   struct AxisEntry {
     QValueAxis* axis = nullptr;
     std::optional<std::pair<double, double>> fixedRange;
+    std::optional<double> fixedMinimum;
+    QString title;  // as given; the axis shows it escaped (its titles are rich text)
   };
 
   SeriesEntry& Entry(const QString& name);
@@ -94,6 +116,7 @@ class ChartPanel : public QWidget {
 
   QChart* chart_ = nullptr;
   QChartView* view_ = nullptr;
+  QLabel* wrappedLegend_ = nullptr;
   AxisEntry bottom_;
   AxisEntry left_;
   std::map<QString, SeriesEntry> series_;

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QHelpEvent>
 #include <QLineEdit>
@@ -84,8 +85,9 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
   pageControl1_->setObjectName("PageControl1");
   setCentralWidget(pageControl1_);
   BuildMenu();
+  background_ = new BackgroundTask(this, ui_);
 
-  const PageContext context{state_, ui_, *workflow_};
+  const PageContext context{state_, ui_, *workflow_, *background_};
   dataPage_ = new DataPage(context);
   estimationPage_ = new EstimationPage(context);
   referencePointsPage_ = new ReferencePointsPage(context);
@@ -100,11 +102,19 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
   pageControl1_->AddPage(tacPage_, QStringLiteral("Обоснование расчетного значения ОДУ"));
   for (int page = 1; page < pageControl1_->Count(); ++page) pageControl1_->SetTabVisible(page, false);
   connect(pageControl1_, &PageControl::PageShown, this, &MainWindow::PageShown);
+  connect(rulePage_, &RulePage::RuleListChanged, this,
+          [this] { RunHandler(ui_, [this] { performancePage_->RebuildIndicatorTable(); }); });
+  connect(estimationPage_, &EstimationPage::RetrospectiveFinished, this,
+          [this](const std::vector<PointList>& curves) {
+            RunHandler(ui_, [&] { tacPage_->AddRetrospectiveCurves(curves); });
+          });
 
   FormCreate();
 }
 
 MainWindow::~MainWindow() {
+  // The computation works on state_, which goes before the children do.
+  background_->CancelAndWait();
   if (hintPause_ != nullptr) qApp->removeEventFilter(hintPause_);
 }
 
@@ -204,6 +214,13 @@ void MainWindow::showEvent(QShowEvent* event) {
   }
 }
 
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // A computation still running is stopped at its next progress report; its
+  // results are dropped, and the program ends without waiting for the rest.
+  background_->CancelAndWait();
+  QMainWindow::closeEvent(event);
+}
+
 void MainWindow::FormActivate() {
   if (rChecked_) return;
   rChecked_ = true;
@@ -245,6 +262,8 @@ void MainWindow::N3Click() {
   n1_->setEnabled(true);
   n2_->setEnabled(true);
   workflow_->DataFileOpened();
+  // The new data set gets its own suitability check.
+  estimationPage_->DataSetChanged();
 }
 
 void MainWindow::N1Click() {

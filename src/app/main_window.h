@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMenu>
 
+#include "app/background_task.h"
 #include "app/page_control.h"
 #include "app/services.h"
 #include "app/workflow.h"
@@ -37,6 +38,8 @@ class MainWindow : public QMainWindow {
 
   AssessmentState& State() { return state_; }
   Workflow& Flow() { return *workflow_; }
+  // The runner of the window's long computations.
+  BackgroundTask& Background() { return *background_; }
   PageControl* Pages() const { return pageControl1_; }
   WelcomeWindow* Welcome() const { return form2_; }
 
@@ -60,6 +63,7 @@ class MainWindow : public QMainWindow {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void FormCreate();
@@ -74,6 +78,7 @@ class MainWindow : public QMainWindow {
 
   PageControl* pageControl1_ = nullptr;
   std::unique_ptr<Workflow> workflow_;
+  BackgroundTask* background_ = nullptr;
   QAction* n1_ = nullptr;
   QAction* n2_ = nullptr;
   QAction* n3_ = nullptr;

@@ -16,6 +16,10 @@ class PerformancePage : public Page {
  public:
   explicit PerformancePage(PageContext context, QWidget* parent = nullptr);
 
+  // Lays out the indicator table for the current variants and rules (the
+  // hidden Button15 "Построить таблицу"); runs whenever the rule list changes.
+  void RebuildIndicatorTable() { Button15Click(); }
+
  private:
   void Button14Click() {}
   void Button15Click() {}

@@ -108,4 +108,32 @@ void TacPage::BuildResults() {
   pageControl3_->SetTabVisible(2, false);
 }
 
+// Colours of the retrospective curves, in run order.
+static const QColor kRetrospectiveColours[] = {Qt::blue,      Qt::red,        Qt::darkGreen,
+                                               Qt::magenta,   Qt::darkCyan,   Qt::darkYellow,
+                                               Qt::black,     Qt::darkRed,    Qt::darkBlue,
+                                               Qt::darkMagenta};
+
+void TacPage::AddRetrospectiveCurves(const std::vector<PointList>& curves) {
+  // Every analysis adds its curves to those of the earlier ones; the names
+  // only have to be new.
+  int number = 0;
+  while (chart6_->HasSeries(QStringLiteral("Retrospective%1").arg(number + 1))) ++number;
+  for (std::size_t k = 0; k < curves.size(); ++k) {
+    const QString name = QStringLiteral("Retrospective%1").arg(++number);
+    const QColor colour = kRetrospectiveColours[k % std::size(kRetrospectiveColours)];
+    chart6_->AddSeries(name, {SeriesStyle::Kind::Line, colour, 3, SeriesStyle::Marker::None, 3,
+                              false, false, {}});
+    chart6_->SetPoints(name, curves[k]);
+  }
+  chart6_->SetLegendVisible(false);
+  chart6_->SetBackground(Qt::white);
+  // The chart's tab and, when it is still hidden, the tab of this page are
+  // shown, so the user sees the result; nothing else is unlocked.
+  pageControl3_->SetTabVisible(2, true);
+  Flow().RevealPage(PageIndex::Tac);
+  Flow().BringToFront(PageIndex::Tac);
+  pageControl3_->BringToFront(2);
+}
+
 }  // namespace tarvik::app

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QMenu>
@@ -9,6 +11,7 @@
 #include "app/chart_panel.h"
 #include "app/page.h"
 #include "app/page_control.h"
+#include "common/point.h"
 
 namespace tarvik::app {
 
@@ -24,6 +27,11 @@ class TacPage : public Page {
   // PageControl3 with TabSheet7 "Прогноз биомассы и уловов", TabSheet8
   // "Результаты" and TabSheet9 "График" (its tab hidden).
   PageControl* Results() const { return pageControl3_; }
+
+  // The retrospective analysis of the estimation page: adds its curves to
+  // Chart6 (never removing earlier ones) and brings the tab "График" with the
+  // chart to the front.
+  void AddRetrospectiveCurves(const std::vector<PointList>& curves);
 
  private:
   QWidget* BuildControls();

@@ -1,8 +1,17 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QToolButton>
 
 #include "app/data_page.h"
+#include "app/estimation_page.h"
+#include "app/rule_page.h"
 #include "app_fixture.h"
 #include "data/data_file.h"
+#include "fitted_state.h"
+#include "rbridge/r_runner.h"
 
 namespace tarvik::app::testing {
 namespace {
@@ -51,6 +60,118 @@ TEST_F(AppTest, Screenshots) {
   window_->resize(900, 650);
   QCoreApplication::processEvents();
   window_->grab().save(folder + "/page1-small.png");
+}
+
+// The estimation page through its stages: after the search, with the tuning
+// panel and the hold-out chart, 24 variants, the objective surface (with R)
+// and the retrospective curves on page 6; at the design size and at the
+// window's smallest size.
+TEST_F(AppTest, EstimationScreenshots) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  Started();
+  window_->State().RDirectory = rbridge::LocateR();
+  const QString path = TempPath("yellowfin.txt");
+  QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path);
+  ui_.openAnswers.push_back(path);
+  Action("N3")->trigger();
+  window_->resize(1025, 784);
+  window_->Pages()->BringToFront(1);
+  const auto shot = [&](const QString& name) {
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/" + name + ".png");
+  };
+  shot("estimation-shown");
+  window_->Estimation()->SetMaxFailuresForTesting(300000);
+  Find<QPushButton>("Button5")->click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Find<QProgressBar>("g1")->value() >= 150; }, 60000));
+  shot("estimation-running");
+  WaitIdle();
+  window_->Estimation()->SetMaxFailuresForTesting(20000);
+  Find<QPushButton>("Button5")->click();
+  WaitIdle();
+  shot("estimation-searched");
+  Find<QPushButton>("Button18")->click();
+  shot("estimation-tuning");
+  Find<QPushButton>("Button18")->click();
+  window_->resize(window_->minimumSizeHint());
+  shot("estimation-minimum");
+  window_->resize(1025, 784);
+
+  Find<QCheckBox>("CheckBox4")->setChecked(true);
+  Find<QPushButton>("Button5")->click();
+  WaitIdle();
+  shot("estimation-holdout");
+  auto* cbb1 = Find<QComboBox>("cbb1");
+  cbb1->setCurrentIndex(4);
+  emit cbb1->activated(4);
+  WaitIdle();
+  Find<QPushButton>("Button21")->click();
+  WaitIdle();
+  shot("estimation-surface");
+  Find<QPushButton>("btn1")->click();
+  shot("estimation-surface2");
+
+  QCheckBox* box = window_->findChild<QCheckBox*>("VariantChecks4");
+  emit box->customContextMenuRequested(QPoint(4, 4));
+  window_->Estimation()->ResultsMenu()->hide();
+  Action("N4")->trigger();
+  WaitIdle();
+  shot("tac-retrospective");
+
+  window_->Pages()->BringToFront(1);
+  auto* edit11 = Find<QLineEdit>("Edit11");
+  edit11->setText("2-5,7,9");
+  QTest::keyClick(edit11, Qt::Key_Return);
+  shot("estimation-24");
+}
+
+}  // namespace
+}  // namespace tarvik::app::testing
+
+namespace tarvik::app::testing {
+namespace {
+
+// Pages 3 and 4 with the example data's Schaefer variant: the reference
+// points with the production curves, the rule, the optimisation charts and
+// (with R) pictures, the conservative mode; at the design size and at the
+// window's smallest size.
+TEST_F(AppTest, ScreenshotsOfReferencePointsAndRules) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  Started();
+  AssessmentState& state = window_->State();
+  state.RDirectory = rbridge::LocateR();
+  EstimateAndChooseLikeCli(state, ExampleFile(), 0, "Шефер СК");
+  state.DataFileName = TempPath("yellowfin.txt").toStdString();
+  window_->Flow().ModelChosen();
+
+  const auto shoot = [&](const QString& name) {
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/" + name + ".png");
+  };
+  for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
+    const QString suffix = size == QSize(1025, 784) ? QString() : QStringLiteral("-small");
+    window_->resize(size);
+    window_->Pages()->BringToFront(2);
+    window_->findChild<QPushButton*>("Button11")->click();
+    shoot("page3" + suffix);
+    window_->Pages()->BringToFront(3);
+    window_->findChild<QPushButton*>("Button12")->click();
+    shoot("page4" + suffix);
+    window_->findChild<QPushButton*>("Button20")->click();
+    ASSERT_TRUE(WaitIdle());
+    shoot("page4-linear" + suffix);
+    window_->Rule()->findChild<QToolButton*>("ButtonLogist")->click();
+    window_->findChild<QPushButton*>("Button20")->click();
+    ASSERT_TRUE(WaitIdle());
+    shoot("page4-logistic" + suffix);
+    window_->Rule()->findChild<QToolButton*>("btn3")->click();
+    shoot("page4-conservative" + suffix);
+    window_->Rule()->findChild<QToolButton*>("btn2")->click();
+  }
 }
 
 }  // namespace
