@@ -10,8 +10,8 @@ PACKAGES=(
   pkg-config
   qt6-base-dev
   qt6-charts-dev
-  libqt6opengl6-dev
   qt6-translations-l10n
+  libqt6opengl6-dev
   libgl-dev
   r-base-core
   fonts-dejavu-core

@@ -2,9 +2,12 @@
 
 #include <map>
 #include <optional>
+#include <utility>
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -79,6 +82,13 @@ class ChartPanel : public QWidget {
   // Labels every `step` from 0 (an anchor at 0), with `minorTicks` unlabelled
   // ticks between two labels.
   void SetAxisStep(Axis axis, double step, int minorTicks = 0);
+  // Labels of a fixed range at round values (1, 2 or 5 times a power of ten,
+  // about five of them, no closer than `minimumStep`), the step following
+  // the range, instead of dividing the range evenly.
+  void SetAxisRoundTicks(Axis axis, double minimumStep = 0.0);
+  // The range and the number of ticks an axis shows now.
+  std::pair<double, double> AxisRange(Axis axis) const;
+  int AxisTickCount(Axis axis) const;
   void SetLegendVisible(bool visible, bool atBottom = true);
   // A legend under the chart whose entries wrap onto further lines, for
   // many or long titles that the chart's own legend would cut short. It
@@ -89,6 +99,9 @@ class ChartPanel : public QWidget {
 
   // The chart as a picture of the widget's size; false when it cannot be written.
   bool SaveImage(const QString& path) const;
+  // The chart as shown, drawn at least `minimum` large: a smaller chart is
+  // laid out at the larger size for the picture (texts keep their size).
+  QImage Picture(const QSize& minimum) const;
 
  signals:
   void Clicked();
@@ -106,6 +119,7 @@ class ChartPanel : public QWidget {
     std::optional<std::pair<double, double>> fixedRange;
     std::optional<double> fixedMinimum;
     QString title;  // as given; the axis shows it escaped (its titles are rich text)
+    std::optional<double> roundTicksMinimum;  // SetAxisRoundTicks
   };
 
   SeriesEntry& Entry(const QString& name);

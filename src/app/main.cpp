@@ -5,6 +5,7 @@
 #include "app/display_check.h"
 #include "app/main_window.h"
 #include "app/qt_services.h"
+#include "app/translations.h"
 #include "rbridge/r_runner.h"
 
 int main(int argc, char* argv[]) {
@@ -21,8 +22,12 @@ int main(int argc, char* argv[]) {
   std::optional<tarvik::app::PlatformFailureGuard> platformGuard(std::in_place, display);
   QApplication application(argc, argv);
   platformGuard.reset();
+  // No display name: Qt would append it to every window caption, and the
+  // main window's caption is exactly "Tarvik 4.0".
   QApplication::setApplicationName("Tarvik");
-  QApplication::setApplicationDisplayName("Tarvik");
+  if (!tarvik::app::InstallRussianQtTexts(application)) {
+    qWarning("Qt's Russian texts (qtbase_ru) not found; standard dialogs stay in English");
+  }
 
   tarvik::app::QtUiServices ui;
   // The main window shows the welcome window and shows itself when the user

@@ -61,6 +61,12 @@ class MainWindow : public QMainWindow {
   void N2Click();  // "Сохранить как"
   void N3Click();  // "Открыть"
 
+  // Before typed data would be dropped (closing, "Открыть"): when the table
+  // or the description changed since the last open or save, asks whether to
+  // save them. True when the caller may go on (nothing changed, saved, or
+  // Нет); false on Отмена or a cancelled save dialog. A failed save raises.
+  bool ChangesSavedOrDiscarded();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -70,6 +76,8 @@ class MainWindow : public QMainWindow {
   void BuildMenu();
   void Label3Click();
   void PageShown(int index);
+  // "Сохранить как": false when the dialog was cancelled.
+  bool SaveDataAs();
 
   UiServices& ui_;
   std::vector<std::string> rSearchPath_;
