@@ -10,6 +10,7 @@ PACKAGES=(
   pkg-config
   qt6-base-dev
   qt6-charts-dev
+  qt6-translations-l10n
   libqt6opengl6-dev
   libgl-dev
   r-base-core
@@ -19,6 +20,7 @@ PACKAGES=(
   libbenchmark-dev
   nlohmann-json3-dev
   libcli11-dev
+  libnlopt-cxx-dev
   clang-format
   clang
   libclang-rt-dev

@@ -8,7 +8,10 @@
 #include <QChart>
 #include <QChartView>
 #include <QEvent>
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QImage>
+#include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -36,16 +39,72 @@ QList<QPointF> ToQt(const PointList& points) {
   return result;
 }
 
-// Range shown for values from lo to hi: a single value or no value still
+// Range shown for values from lo to hi (lo ≤ hi): a single value still
 // gets a range of some width.
 std::pair<double, double> Padded(double lo, double hi) {
-  if (lo > hi) return {0.0, 1.0};
   if (lo == hi) {
     const double pad = lo == 0.0 ? 1.0 : std::abs(lo) * 0.1;
     return {lo - pad, hi + pad};
   }
   const double pad = (hi - lo) * 0.05;
   return {lo - pad, hi + pad};
+}
+
+// A round tick step near `rough`: 1, 2 or 5 times a power of ten.
+double RoundStep(double rough) {
+  if (!(rough > 0.0) || !std::isfinite(rough)) return 1.0;
+  const double power = std::pow(10.0, std::floor(std::log10(rough)));
+  const double mantissa = rough / power;
+  const double round = mantissa < 1.5 ? 1.0 : mantissa < 3.5 ? 2.0 : mantissa < 7.5 ? 5.0 : 10.0;
+  return round * power;
+}
+
+// The tick count an automatic axis aims at (the chart library's default).
+constexpr int kTargetTicks = 5;
+
+// 1, 2 or 5 times a power of ten near x: at least x when `ceiling`,
+// otherwise the nearest of them.
+double NiceNumber(double x, bool ceiling) {
+  const double power = std::pow(10.0, std::floor(std::log10(x)));
+  const double q = x / power;
+  double nice = 10.0;
+  if (ceiling) {
+    if (q <= 1.0) {
+      nice = 1.0;
+    } else if (q <= 2.0) {
+      nice = 2.0;
+    } else if (q <= 5.0) {
+      nice = 5.0;
+    }
+  } else if (q < 1.5) {
+    nice = 1.0;
+  } else if (q < 3.0) {
+    nice = 2.0;
+  } else if (q < 7.0) {
+    nice = 5.0;
+  }
+  return nice * power;
+}
+
+struct AxisScale {
+  double minimum;
+  double maximum;
+  int ticks;
+};
+
+// An automatic axis over lo … hi (lo < hi): ends on multiples of a nice
+// step, about kTargetTicks ticks. Worked out from lo and hi alone, so the
+// same points always give the same axis, whatever the chart showed before.
+AxisScale NiceScale(double lo, double hi) {
+  const double range = NiceNumber(hi - lo, true);
+  const double step = NiceNumber(range / (kTargetTicks - 1), false);
+  const double first = std::floor(lo / step);
+  const double last = std::ceil(hi / step);
+  const double ticks = last - first + 1.0;
+  if (!std::isfinite(first) || !std::isfinite(last) || ticks < 2.0 || ticks > 1000.0) {
+    return {lo, hi, kTargetTicks};
+  }
+  return {first * step, last * step, static_cast<int>(ticks)};
 }
 
 }  // namespace
@@ -97,6 +156,7 @@ void ChartPanel::AddSeries(const QString& name, const SeriesStyle& style) {
     auto* line = new QLineSeries();
     QPen pen(style.color);
     pen.setWidthF(style.width);
+    pen.setStyle(style.lineStyle);
     line->setPen(pen);
     if (style.marker != SeriesStyle::Marker::None) {
       line->setPointsVisible(true);
@@ -165,15 +225,38 @@ void ChartPanel::SetSeriesVisible(const QString& name, bool visible) {
   UpdateRanges();
 }
 
+void ChartPanel::RemoveSeries(const QString& name) {
+  QXYSeries* series = Entry(name).series;
+  series_.erase(name);
+  chart_->removeSeries(series);
+  delete series;
+  UpdateRanges();
+}
+
+void ChartPanel::SetSeriesTitle(const QString& name, const QString& title, bool inLegend) {
+  SeriesEntry& entry = Entry(name);
+  entry.style.title = title;
+  entry.style.inLegend = inLegend;
+  entry.series->setName(title.isEmpty() ? name : title);
+  for (QLegendMarker* marker : chart_->legend()->markers(entry.series)) marker->setVisible(inLegend);
+}
+
+QString ChartPanel::SeriesTitle(const QString& name) const { return Entry(name).series->name(); }
+
 void ChartPanel::SetTitle(const QString& title) { chart_->setTitle(title); }
 
 QString ChartPanel::Title() const { return chart_->title(); }
 
 void ChartPanel::SetAxisTitle(Axis axis, const QString& title) {
-  AxisOf(axis).axis->setTitleText(title);
+  AxisOf(axis).title = title;
+  AxisOf(axis).axis->setTitleText(title.toHtmlEscaped());
 }
 
-QString ChartPanel::AxisTitle(Axis axis) const { return AxisOf(axis).axis->titleText(); }
+QString ChartPanel::AxisTitle(Axis axis) const { return AxisOf(axis).title; }
+
+void ChartPanel::SetAxisTitleFont(Axis axis, const QFont& font) {
+  AxisOf(axis).axis->setTitleFont(font);
+}
 
 void ChartPanel::SetAxisLabelFormat(Axis axis, const QString& format) {
   AxisOf(axis).axis->setLabelFormat(format);
@@ -184,8 +267,33 @@ void ChartPanel::SetAxisRange(Axis axis, double minimum, double maximum) {
   UpdateRanges();
 }
 
+std::pair<double, double> ChartPanel::AxisRange(Axis axis) const {
+  const QValueAxis* shown = AxisOf(axis).axis;
+  return {shown->min(), shown->max()};
+}
+
+int ChartPanel::AxisTickCount(Axis axis) const { return AxisOf(axis).axis->tickCount(); }
+
 void ChartPanel::SetAxisAutomatic(Axis axis) {
   AxisOf(axis).fixedRange.reset();
+  UpdateRanges();
+}
+
+void ChartPanel::SetAxisMinimum(Axis axis, double minimum) {
+  AxisOf(axis).fixedMinimum = minimum;
+  UpdateRanges();
+}
+
+void ChartPanel::SetAxisStep(Axis axis, double step, int minorTicks) {
+  QValueAxis* valueAxis = AxisOf(axis).axis;
+  valueAxis->setTickType(QValueAxis::TicksDynamic);
+  valueAxis->setTickAnchor(0.0);
+  valueAxis->setTickInterval(step);
+  valueAxis->setMinorTickCount(minorTicks);
+}
+
+void ChartPanel::SetAxisRoundTicks(Axis axis, double minimumStep) {
+  AxisOf(axis).roundTicksMinimum = minimumStep;
   UpdateRanges();
 }
 
@@ -194,9 +302,50 @@ void ChartPanel::SetLegendVisible(bool visible, bool atBottom) {
   if (atBottom) chart_->legend()->setAlignment(Qt::AlignBottom);
 }
 
+void ChartPanel::SetWrappedLegendVisible(bool visible) {
+  if (wrappedLegend_ == nullptr) {
+    wrappedLegend_ = new QLabel(this);
+    wrappedLegend_->setObjectName("WrappedLegend");
+    wrappedLegend_->setWordWrap(true);
+    wrappedLegend_->setTextFormat(Qt::RichText);
+    layout()->addWidget(wrappedLegend_);
+  }
+  QStringList entries;
+  for (QAbstractSeries* series : chart_->series()) {
+    const auto it = series_.find(series->objectName());
+    if (it == series_.end() || !it->second.style.inLegend || !series->isVisible()) continue;
+    entries << QStringLiteral("<span style=\"white-space:nowrap\"><span style=\"color:%1\">"
+                              "&#9632;</span>&nbsp;%2</span>")
+                   .arg(it->second.style.color.name(), series->name().toHtmlEscaped());
+  }
+  wrappedLegend_->setText(entries.join(QStringLiteral(" &nbsp; ")));
+  wrappedLegend_->setVisible(visible);
+}
+
 void ChartPanel::SetBackground(const QColor& color) { chart_->setBackgroundBrush(color); }
 
 bool ChartPanel::SaveImage(const QString& path) const { return view_->grab().save(path); }
+
+QImage ChartPanel::Picture(const QSize& minimum) const {
+  const QSizeF shown = chart_->size();
+  const QSizeF size(std::max(shown.width(), static_cast<qreal>(minimum.width())),
+                    std::max(shown.height(), static_cast<qreal>(minimum.height())));
+  QImage image(size.toSize(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  // The chart is laid out at the picture's size while it is drawn, then
+  // given back its size on screen.
+  chart_->resize(size);
+  if (QGraphicsLayout* layout = chart_->layout()) layout->activate();
+  {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    chart_->scene()->render(&painter, QRectF(QPointF(0, 0), size),
+                            QRectF(chart_->pos(), size));
+  }
+  chart_->resize(shown);
+  if (QGraphicsLayout* layout = chart_->layout()) layout->activate();
+  return image;
+}
 
 bool ChartPanel::eventFilter(QObject* watched, QEvent* event) {
   if (watched == view_->viewport() && event->type() == QEvent::MouseButtonRelease) emit Clicked();
@@ -215,14 +364,37 @@ void ChartPanel::UpdateRanges() {
       yHi = std::max(yHi, p.y());
     }
   }
-  const auto apply = [](AxisEntry& entry, double lo, double hi) {
+  const auto apply = [this](AxisEntry& entry, double lo, double hi) {
     if (entry.fixedRange) {
-      entry.axis->setRange(entry.fixedRange->first, entry.fixedRange->second);
+      const auto [from, to] = *entry.fixedRange;
+      entry.axis->setRange(from, to);
+      if (entry.roundTicksMinimum) {
+        SetAxisStep(entry.axis == bottom_.axis ? Axis::Bottom : Axis::Left,
+                    std::max(*entry.roundTicksMinimum, RoundStep((to - from) / 5.0)));
+      } else {
+        entry.axis->setTickCount(kTargetTicks);
+      }
+      return;
+    }
+    if (entry.fixedMinimum) {
+      // From the fixed minimum up to a little above the largest value.
+      const double from = *entry.fixedMinimum;
+      const AxisScale scale =
+          NiceScale(from, hi > from ? hi + (hi - from) * 0.05 : from + 1.0);
+      entry.axis->setRange(from, scale.maximum);
+      entry.axis->setTickCount(scale.ticks);
+      return;
+    }
+    if (lo > hi) {
+      // No point: the axis of a new chart.
+      entry.axis->setRange(0.0, 1.0);
+      entry.axis->setTickCount(kTargetTicks);
       return;
     }
     const auto [from, to] = Padded(lo, hi);
-    entry.axis->setRange(from, to);
-    entry.axis->applyNiceNumbers();
+    const AxisScale scale = NiceScale(from, to);
+    entry.axis->setRange(scale.minimum, scale.maximum);
+    entry.axis->setTickCount(scale.ticks);
   };
   apply(bottom_, xLo, xHi);
   apply(left_, yLo, yHi);

@@ -2,14 +2,19 @@
 
 #include <map>
 #include <optional>
+#include <utility>
 
 #include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
 #include "common/point.h"
 
 QT_BEGIN_NAMESPACE
+class QLabel;
 class QChart;
 class QChartView;
 class QValueAxis;
@@ -30,6 +35,7 @@ struct SeriesStyle {
   bool sortedByX = false;     // points kept in ascending x, as a line series plots them
   bool inLegend = true;
   QString title;              // shown in the legend
+  Qt::PenStyle lineStyle = Qt::SolidLine;  // of a line (Qt::DotLine: dotted)
 };
 
 enum class Axis { Bottom, Left };
@@ -54,21 +60,48 @@ class ChartPanel : public QWidget {
   void ClearAll();
   PointList Points(const QString& name) const;
   void SetSeriesVisible(const QString& name, bool visible);
+  // Takes a series off the chart (series created and destroyed at run time).
+  void RemoveSeries(const QString& name);
+  // The title a series has in the legend, and whether the legend lists it.
+  void SetSeriesTitle(const QString& name, const QString& title, bool inLegend);
+  QString SeriesTitle(const QString& name) const;
+  bool SeriesInLegend(const QString& name) const { return Entry(name).style.inLegend; }
 
   void SetTitle(const QString& title);  // empty hides the title
   QString Title() const;
-  void SetAxisTitle(Axis axis, const QString& title);
+  void SetAxisTitle(Axis axis, const QString& title);  // plain text ("Риск B < B ср.")
   QString AxisTitle(Axis axis) const;
+  void SetAxisTitleFont(Axis axis, const QFont& font);
   // printf-style label format of an axis ("%.7g").
   void SetAxisLabelFormat(Axis axis, const QString& format);
   // Fixes the range of an axis; Automatic() returns to following the points.
   void SetAxisRange(Axis axis, double minimum, double maximum);
   void SetAxisAutomatic(Axis axis);
+  // Fixes only the minimum of an axis; its maximum follows the points.
+  void SetAxisMinimum(Axis axis, double minimum);
+  // Labels every `step` from 0 (an anchor at 0), with `minorTicks` unlabelled
+  // ticks between two labels.
+  void SetAxisStep(Axis axis, double step, int minorTicks = 0);
+  // Labels of a fixed range at round values (1, 2 or 5 times a power of ten,
+  // about five of them, no closer than `minimumStep`), the step following
+  // the range, instead of dividing the range evenly.
+  void SetAxisRoundTicks(Axis axis, double minimumStep = 0.0);
+  // The range and the number of ticks an axis shows now.
+  std::pair<double, double> AxisRange(Axis axis) const;
+  int AxisTickCount(Axis axis) const;
   void SetLegendVisible(bool visible, bool atBottom = true);
+  // A legend under the chart whose entries wrap onto further lines, for
+  // many or long titles that the chart's own legend would cut short. It
+  // lists the series that are in the legend, in the order they were added,
+  // as they are when it is shown; the chart's own legend is not affected.
+  void SetWrappedLegendVisible(bool visible);
   void SetBackground(const QColor& color);
 
   // The chart as a picture of the widget's size; false when it cannot be written.
   bool SaveImage(const QString& path) const;
+  // The chart as shown, drawn at least `minimum` large: a smaller chart is
+  // laid out at the larger size for the picture (texts keep their size).
+  QImage Picture(const QSize& minimum) const;
 
  signals:
   void Clicked();
@@ -84,6 +117,9 @@ class ChartPanel : public QWidget {
   struct AxisEntry {
     QValueAxis* axis = nullptr;
     std::optional<std::pair<double, double>> fixedRange;
+    std::optional<double> fixedMinimum;
+    QString title;  // as given; the axis shows it escaped (its titles are rich text)
+    std::optional<double> roundTicksMinimum;  // SetAxisRoundTicks
   };
 
   SeriesEntry& Entry(const QString& name);
@@ -94,6 +130,7 @@ class ChartPanel : public QWidget {
 
   QChart* chart_ = nullptr;
   QChartView* view_ = nullptr;
+  QLabel* wrappedLegend_ = nullptr;
   AxisEntry bottom_;
   AxisEntry left_;
   std::map<QString, SeriesEntry> series_;

@@ -18,14 +18,15 @@ namespace {
 // Chart1's background: cream.
 const QColor kCream(255, 251, 240);
 
+// Table changes that Ctrl+Z can take back.
+constexpr std::size_t kUndoDepth = 100;
+
 }  // namespace
 
 DataPage::DataPage(PageContext context, QWidget* parent) : Page(context, parent) {
   setObjectName("TabSheet1");
 
   stringGrid1_ = Named<StringGrid>("StringGrid1", data::DataTable::kColumns);
-  stringGrid1_->setMinimumWidth(360);
-  stringGrid1_->setMaximumWidth(420);
   stringGrid1_->setContextMenuPolicy(Qt::CustomContextMenu);
   popupMenu1_ = Named<QMenu>("PopupMenu1", this);
   QAction* est1 = popupMenu1_->addAction(QStringLiteral("Вставить"));
@@ -36,8 +37,23 @@ DataPage::DataPage(PageContext context, QWidget* parent) : Page(context, parent)
   });
   On(est1, &QAction::triggered, [this] { PasteClipboard(); });
   On(stringGrid1_, &StringGrid::CellEdited, [this](int column, int row, const QString& text) {
-    State().Table.SetCell(column, row, ToUtf8(text));
+    const std::string cell = ToUtf8(text);
+    if (State().Table.Cell(column, row) == cell) return;
+    RememberForUndo({State().Table, State().LoadedSeries});
+    State().Table.SetCell(column, row, cell);
+    MarkCell(column, row);
   });
+  // The grid's keys: Ctrl+V pastes, Ctrl+Z takes a change back. They act
+  // only while the grid has the focus (an open cell editor keeps its own
+  // Ctrl+V and Ctrl+Z) and not while the grid is disabled.
+  est1->setShortcut(QKeySequence::Paste);
+  est1->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  stringGrid1_->addAction(est1);
+  undoAction_ = Named<QAction>("GridUndo", QStringLiteral("Отменить"), stringGrid1_);
+  undoAction_->setShortcut(QKeySequence::Undo);
+  undoAction_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  stringGrid1_->addAction(undoAction_);
+  On(undoAction_, &QAction::triggered, [this] { UndoTableChange(); });
 
   chart1_ = Named<ChartPanel>("Chart1");
   chart1_->SetTitle(QString());
@@ -85,12 +101,14 @@ DataPage::DataPage(PageContext context, QWidget* parent) : Page(context, parent)
   right->addWidget(chart1_, 1);
   right->addLayout(plotButtons);
 
+  // The table widens with the window, less than the rest of the page.
   auto* layout = new QHBoxLayout(this);
-  layout->addWidget(stringGrid1_);
-  layout->addLayout(right, 1);
+  layout->addWidget(stringGrid1_, 2);
+  layout->addLayout(right, 5);
 
   ShowTable();
   ShowCatchUnit();
+  MarkSaved();
 }
 
 QGroupBox* DataPage::BuildDescription() {
@@ -177,8 +195,18 @@ void DataPage::ShowTable() {
   for (int row = 0; row < table.RowCount(); ++row) {
     for (int column = 0; column < data::DataTable::kColumns; ++column) {
       stringGrid1_->SetCell(column, row, FromUtf8(table.Cell(column, row)));
+      MarkCell(column, row);
     }
   }
+  stringGrid1_->FitColumns();
+}
+
+void DataPage::MarkCell(int column, int row) {
+  const data::DataTable& table = State().Table;
+  const std::string problem =
+      table.Cell(column, row).empty() ? std::string()
+                                      : data::CellProblem(table, column, row, DecimalMark());
+  stringGrid1_->SetCellProblem(column, row, FromUtf8(problem));
 }
 
 data::DataDescription DataPage::Description() const {
@@ -204,13 +232,58 @@ void DataPage::ShowDescription(const data::DataDescription& description) {
   comboBox2_->setEditText(FromUtf8(description.effortUnit));
   upDown1_->setValue(description.catchUnitExponent);
   ShowCatchUnit();
+  // A text longer than its field shows its beginning, not its end.
+  for (QLineEdit* edit : {edit1_, edit2_, edit3_, edit4_, edit5_, comboBox2_->lineEdit()}) {
+    edit->setCursorPosition(0);
+  }
 }
 
 void DataPage::PasteClipboard() {
   CommitGrid();
   const std::string text = ToUtf8(Ui().ClipboardText());
+  TableState before{State().Table, State().LoadedSeries};
   data::PasteClipboardRows(State().Table, text, DecimalMark(), State().LoadedSeries);
+  RememberForUndo(std::move(before));
   ShowTable();
+  ClearPlot();
+}
+
+void DataPage::RememberForUndo(TableState before) {
+  undo_.push_back(std::move(before));
+  if (undo_.size() > kUndoDepth) undo_.erase(undo_.begin());
+}
+
+void DataPage::UndoTableChange() {
+  CommitGrid();
+  if (undo_.empty()) return;
+  TableState previous = std::move(undo_.back());
+  undo_.pop_back();
+  State().Table = std::move(previous.table);
+  State().LoadedSeries = std::move(previous.loadedSeries);
+  ShowTable();
+}
+
+bool DataPage::Modified() {
+  CommitGrid();
+  return State().Table != savedTable_ || Description() != savedDescription_;
+}
+
+void DataPage::MarkSaved() {
+  savedTable_ = State().Table;
+  savedDescription_ = Description();
+}
+
+void DataPage::FileOpened() {
+  undo_.clear();
+  ClearPlot();
+  MarkSaved();
+}
+
+void DataPage::ClearPlot() {
+  chart1_->Clear("Series1");
+  chart1_->Clear("Series10");
+  chart1_->SetAxisTitle(Axis::Left, QString());
+  chart1_->SetAxisTitle(Axis::Bottom, QString());
 }
 
 void DataPage::ShowCatchUnit() {
@@ -229,9 +302,12 @@ void DataPage::UpDown2Click() {
     throw Error("\"" + ToUtf8(edit6_->text()) + "\" не является целым числом");
   }
   CommitGrid();
-  State().Table =
+  data::DataTable averaged =
       data::MovingAverageEffort(State().LoadedSeries, static_cast<int>(*window), DecimalMark());
+  RememberForUndo({State().Table, State().LoadedSeries});
+  State().Table = std::move(averaged);
   ShowTable();
+  ClearPlot();
 }
 
 void DataPage::ShowPlot(const data::ExploratoryPlot& plot) {

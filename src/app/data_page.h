@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -40,9 +42,28 @@ class DataPage : public Page {
   // est1 "Вставить": replaces the data rows by the clipboard's rows.
   void PasteClipboard();
 
+  // Ctrl+Z in the grid: puts the table (and the series as loaded) back as it
+  // was before the last paste or cell edit, one step at a time.
+  void UndoTableChange();
+  bool CanUndo() const { return !undo_.empty(); }
+
+  // Whether the table or the description differ from what was last opened
+  // or saved (at start: from the empty table). Ends an open cell edit first.
+  bool Modified();
+  // What the table and the description hold now is what the file holds.
+  void MarkSaved();
+  // The table and the description now show a file just opened: its state
+  // counts as saved, nothing before it can be undone, and the plot of the
+  // previous data is gone.
+  void FileOpened();
+
+  // Empties Chart1 (the data it showed were replaced).
+  void ClearPlot();
+
   StringGrid* Grid() const { return stringGrid1_; }
   ChartPanel* Chart() const { return chart1_; }
   QMenu* GridMenu() const { return popupMenu1_; }
+  QAction* UndoAction() const { return undoAction_; }
 
  private:
   QGroupBox* BuildDescription();
@@ -52,6 +73,15 @@ class DataPage : public Page {
   void ShowCatchUnit();
   void UpDown2Click();
   void ShowPlot(const data::ExploratoryPlot& plot);
+  // The table and the series as loaded, as they were before a change.
+  struct TableState {
+    data::DataTable table;
+    data::CatchEffortSeries loadedSeries;
+  };
+  void RememberForUndo(TableState before);
+  // Marks the cell red, its problem in the tooltip, when its text does not
+  // read as its column needs (an empty cell is not marked: not filled yet).
+  void MarkCell(int column, int row);
 
   StringGrid* stringGrid1_ = nullptr;
   QMenu* popupMenu1_ = nullptr;
@@ -68,6 +98,10 @@ class DataPage : public Page {
   QSpinBox* upDown2_ = nullptr;
   QLineEdit* edit6_ = nullptr;
   ChartPanel* chart1_ = nullptr;
+  QAction* undoAction_ = nullptr;
+  std::vector<TableState> undo_;
+  data::DataTable savedTable_;
+  data::DataDescription savedDescription_;
 };
 
 }  // namespace tarvik::app

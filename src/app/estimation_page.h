@@ -1,5 +1,12 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,12 +23,17 @@
 
 #include "app/chart_panel.h"
 #include "app/page.h"
+#include "data/suitability.h"
+#include "estimation/holdout.h"
+#include "estimation/parameter_search.h"
 
 namespace tarvik::app {
 
 // Page 2 "Оценка параметров модели": the suitability check, the start values
-// and bounds of the search, the results panel with the model variants and
-// the model choice.
+// and bounds of the search, the results panel with the model variants, the
+// model choice, the objective surface and the retrospective analysis. The
+// search, the model choice with hold-out re-fits, the surface and the
+// retrospective analysis run in the background (BackgroundTask).
 class EstimationPage : public Page {
   Q_OBJECT
 
@@ -35,20 +47,73 @@ class EstimationPage : public Page {
   // TabSheet2Show.
   void Shown() override;
 
+  // A new data set was opened: the suitability check runs again the next
+  // time the page is shown (at once when the page is showing).
+  void DataSetChanged();
+
   // PopupMenu2, the context menu of the per-variant result controls.
   QMenu* ResultsMenu() const { return popupMenu2_; }
 
+  // Tests only: ends every search (also those of the model choice and of the
+  // retrospective analysis) after this many consecutive failures instead of
+  // the program's million. The program never calls it.
+  void SetMaxFailuresForTesting(int maxFailures) { testMaxFailures_ = maxFailures; }
+
+ signals:
+  // The retrospective analysis ended with its ten curves (for Chart6 of the
+  // TAC page).
+  void RetrospectiveFinished(const std::vector<tarvik::PointList>& curves);
+
  private:
+  // One row of the results panel.
+  struct VariantRow {
+    QCheckBox* check = nullptr;
+    std::array<QLineEdit*, 4> fields{};  // r, K, q, L
+  };
+
   QGroupBox* BuildStartValues();
   QGroupBox* BuildResults();
   QGroupBox* BuildCorrelation();
+  QWidget* BuildResultsHeader();
+  // The check boxes and fields of the results panel for State().ModelFits.
+  void RebuildResultsPanelWidgets();
 
-  void Button4Click() {}
-  void Button5Click() {}
-  void Button18Click() {}
-  void Button21Click() {}
-  void btn1Click() {}
-  void N4Click() {}
+  void Button4Click();
+  void Button5Click();
+  void Button18Click();
+  void Button21Click();
+  void btn1Click();
+  void N4Click();
+  void cbb1Change(int index);
+  void TrackBarMedWinChange();
+  void VariantClick(std::size_t index, bool checked);
+  void ModelClick(int kind, bool checked);
+
+  // The nine texts of «Начальные условия» and the request of a click.
+  estimation::SearchTexts ReadTexts() const;
+  estimation::EstimationRequest ReadRequest() const;
+  int HeldOutYears() const;
+  // Checks the texts (a bad one names its edit) and matches the analysis
+  // series to the hold-out option before a search; the request to run.
+  estimation::EstimationRequest PrepareSearch();
+  estimation::SearchOptions SearchOptionsFor(BackgroundTask::Progress& progress) const;
+  // Memo1's new contents from the worker.
+  std::function<void(const std::vector<std::string>&)> MemoWriter(
+      BackgroundTask::Progress& progress) const;
+
+  void ShowSuitability(const data::SuitabilityResult& check, bool keepTypedK);
+  void ShowEstimation(const estimation::EstimationOutcome& outcome);
+  void ShowHoldOut(const estimation::HoldOutResult& holdOut);
+  void ClearHoldOutSeries();
+  void ClearModelChoice();
+  void ShowResultsMenu(std::size_t index, const QPoint& position);
+  // The variant and model check boxes and the result fields as the records
+  // say (Enabled), without running their handlers.
+  void SyncChecks();
+  void ResetValueColours();
+  void StartGauge(int maximum);
+  void Post(BackgroundTask::Progress& progress, int position, int maximum) const;
+  void ShowImage(const std::string& path);
 
   ChartPanel* chart2_ = nullptr;
   ChartPanel* chart7_ = nullptr;
@@ -61,9 +126,43 @@ class EstimationPage : public Page {
   QLineEdit* editMaxR_ = nullptr;
   QLineEdit* editMaxK_ = nullptr;
   QLineEdit* editMaxQ_ = nullptr;
+  QLineEdit* edit11_ = nullptr;
+  QSlider* trackBarR_ = nullptr;
+  QSlider* trackBarK_ = nullptr;
+  QSlider* trackBarQ_ = nullptr;
+  QSlider* trackBarMedWin_ = nullptr;
+  QPushButton* button18_ = nullptr;
+  QPushButton* button21_ = nullptr;
+  QPushButton* btn1_ = nullptr;
+  QLabel* img5_ = nullptr;
+  QLabel* label12_ = nullptr;
+  QLabel* labelCorrelSchaefer_ = nullptr;
+  QLabel* labelCorrelFox_ = nullptr;
+  QLabel* labelCorrelPT_ = nullptr;
+  std::array<QLabel*, 3> tuningLabels_{};
+  QCheckBox* checkBox4_ = nullptr;
+  QSpinBox* spinEdit1_ = nullptr;
+  QComboBox* cbb1_ = nullptr;
   QScrollArea* scrollBox1_ = nullptr;
   QPlainTextEdit* memo1_ = nullptr;
+  QProgressBar* g1_ = nullptr;
   QMenu* popupMenu2_ = nullptr;
+
+  std::array<QCheckBox*, 3> modelChecks_{};  // CheckSchaefer, CheckFox, CheckPT
+  std::vector<VariantRow> rows_;
+  int checkColumnWidth_ = 0;
+  int fieldWidth_ = 0;
+
+  // The K texts the last suitability check proposed (initial, min, max): a
+  // K edit still showing its proposal follows a new check; one the user
+  // typed over keeps the typed text.
+  std::array<std::string, 3> proposedK_;
+  // The variant whose check box opened PopupMenu2.
+  std::optional<std::size_t> menuVariant_;
+  // The folder of the surface pictures and the picture switch of btn1.
+  std::string surfaceDirectory_;
+  bool showingMsyFmsy_ = false;
+  std::optional<int> testMaxFailures_;
 };
 
 }  // namespace tarvik::app

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QHelpEvent>
 #include <QLineEdit>
@@ -82,10 +83,15 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
 
   pageControl1_ = new PageControl(this);
   pageControl1_->setObjectName("PageControl1");
+  // The smallest window: still fits a 1366 × 768 screen with its task bar;
+  // the pages and tabs may ask for more.
+  pageControl1_->SetSmallestSize(QSize(900, 620));
+  pageControl1_->ShowTabsWhole();
   setCentralWidget(pageControl1_);
   BuildMenu();
+  background_ = new BackgroundTask(this, ui_);
 
-  const PageContext context{state_, ui_, *workflow_};
+  const PageContext context{state_, ui_, *workflow_, *background_};
   dataPage_ = new DataPage(context);
   estimationPage_ = new EstimationPage(context);
   referencePointsPage_ = new ReferencePointsPage(context);
@@ -100,11 +106,21 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
   pageControl1_->AddPage(tacPage_, QStringLiteral("Обоснование расчетного значения ОДУ"));
   for (int page = 1; page < pageControl1_->Count(); ++page) pageControl1_->SetTabVisible(page, false);
   connect(pageControl1_, &PageControl::PageShown, this, &MainWindow::PageShown);
+  connect(rulePage_, &RulePage::RuleListChanged, this,
+          [this] { RunHandler(ui_, [this] { performancePage_->RebuildIndicatorTable(); }); });
+  connect(estimationPage_, &EstimationPage::RetrospectiveFinished, this,
+          [this](const std::vector<PointList>& curves) {
+            RunHandler(ui_, [&] { tacPage_->AddRetrospectiveCurves(curves); });
+          });
+  tacPage_->SetDescriptionSource([this] { return dataPage_->Description(); });
+  tacPage_->SetRuleSource([this] { return performancePage_->Chosen(); });
 
   FormCreate();
 }
 
 MainWindow::~MainWindow() {
+  // The computation works on state_, which goes before the children do.
+  background_->CancelAndWait();
   if (hintPause_ != nullptr) qApp->removeEventFilter(hintPause_);
 }
 
@@ -112,19 +128,31 @@ void MainWindow::BuildMenu() {
   QMenuBar* bar = menuBar();
   bar->setObjectName("MainMenu1");
 
-  QMenu* file = bar->addMenu(QStringLiteral("Файл"));
+  // "Открыть" first, as in desktop programs, with the usual keys and
+  // underlined letters (Alt+Ф, then О, С, К, В).
+  QMenu* file = bar->addMenu(QStringLiteral("&Файл"));
   file->setObjectName("ntcn1");
-  n1_ = file->addAction(QStringLiteral("Сохранить"));
-  n1_->setObjectName("N1");
-  n1_->setEnabled(false);
-  n2_ = file->addAction(QStringLiteral("Сохранить как"));
-  n2_->setObjectName("N2");
-  n2_->setEnabled(false);
-  n3_ = file->addAction(QStringLiteral("Открыть"));
+  n3_ = file->addAction(QStringLiteral("&Открыть"));
   n3_->setObjectName("N3");
+  n3_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  n1_ = file->addAction(QStringLiteral("&Сохранить"));
+  n1_->setObjectName("N1");
+  n1_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  n1_->setEnabled(false);
+  n2_ = file->addAction(QStringLiteral("Сохранить &как"));
+  n2_->setObjectName("N2");
+  n2_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  n2_->setEnabled(false);
+  file->addSeparator();
+  QAction* quit = file->addAction(QStringLiteral("&Выход"));
+  quit->setObjectName("NExit");
+  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  quit->setMenuRole(QAction::QuitRole);
   ConnectHandler(n1_, &QAction::triggered, this, ui_, [this] { N1Click(); });
   ConnectHandler(n2_, &QAction::triggered, this, ui_, [this] { N2Click(); });
   ConnectHandler(n3_, &QAction::triggered, this, ui_, [this] { N3Click(); });
+  // Leaving goes through the same question as closing the window.
+  connect(quit, &QAction::triggered, this, &QWidget::close);
 
   // The spacer that pushed the workflow menu to the right edge; a menu bar
   // keeps its items together, so it stays an invisible, disabled item.
@@ -133,7 +161,7 @@ void MainWindow::BuildMenu() {
   n9->setEnabled(false);
   n9->setVisible(false);
 
-  QMenu* stages = bar->addMenu(QStringLiteral("Этапы приказа №104"));
+  QMenu* stages = bar->addMenu(QStringLiteral("&Этапы приказа №104"));
   stages->setObjectName("N7");
   struct Item {
     const char* name;
@@ -204,6 +232,44 @@ void MainWindow::showEvent(QShowEvent* event) {
   }
 }
 
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // Typed data are not dropped without a word: Отмена, or a save that
+  // failed, keeps the window open with everything as it was (a running
+  // computation too).
+  bool mayClose = false;
+  RunHandler(ui_, [this, &mayClose] { mayClose = ChangesSavedOrDiscarded(); });
+  if (!mayClose) {
+    event->ignore();
+    return;
+  }
+  // A computation still running is stopped at its next progress report; its
+  // results are dropped, and the program ends without waiting for the rest.
+  background_->CancelAndWait();
+  QMainWindow::closeEvent(event);
+}
+
+bool MainWindow::ChangesSavedOrDiscarded() {
+  if (!dataPage_->Modified()) return true;
+  const QString text =
+      state_.DataFileName.empty()
+          ? QStringLiteral("Сохранить введённые данные в файл?")
+          : QStringLiteral("Сохранить изменения в файле \"%1\"?")
+                .arg(QDir::toNativeSeparators(FromUtf8(state_.DataFileName)));
+  switch (ui_.AskSaveChanges(text)) {
+    case SaveAnswer::Save:
+      // Data never saved to a file go through the save dialog; cancelling it
+      // cancels the whole.
+      if (state_.DataFileName.empty()) return SaveDataAs();
+      N1Click();
+      return true;
+    case SaveAnswer::Discard:
+      return true;
+    case SaveAnswer::Cancel:
+      break;
+  }
+  return false;
+}
+
 void MainWindow::FormActivate() {
   if (rChecked_) return;
   rChecked_ = true;
@@ -230,6 +296,8 @@ void MainWindow::PageShown(int index) {
 }
 
 void MainWindow::N3Click() {
+  // Asked before anything changes: Отмена leaves all as it is.
+  if (!ChangesSavedOrDiscarded()) return;
   estimationPage_->RebuildResultsPanel();
   const std::optional<QString> path = ui_.AskOpenFileName(
       FileDialogOptions{QStringLiteral("Открыть"), QDir::currentPath(), kDataFileFilter, {}});
@@ -242,24 +310,37 @@ void MainWindow::N3Click() {
   state_.LoadedSeries = std::move(file.series);
   dataPage_->ShowDescription(file.description);
   dataPage_->ShowTable();
+  dataPage_->FileOpened();
   n1_->setEnabled(true);
   n2_->setEnabled(true);
   workflow_->DataFileOpened();
+  // The new data set gets its own suitability check.
+  estimationPage_->DataSetChanged();
 }
 
 void MainWindow::N1Click() {
   dataPage_->CommitGrid();
   data::WriteDataFile(state_.DataFileName, dataPage_->Description(), state_.Table);
+  dataPage_->MarkSaved();
 }
 
-void MainWindow::N2Click() {
+void MainWindow::N2Click() { SaveDataAs(); }
+
+bool MainWindow::SaveDataAs() {
   dataPage_->CommitGrid();
   const std::optional<QString> path =
       ui_.AskSaveFileName(FileDialogOptions{QStringLiteral("Введите имя файла"),
                                             QDir::currentPath(), kDataFileFilter,
                                             QStringLiteral("txt")});
-  if (!path) return;
+  if (!path) return false;
   data::WriteDataFile(ToUtf8(*path), dataPage_->Description(), state_.Table);
+  // From now on "Сохранить" writes the new file and the reports name it;
+  // the file saved from stays as it was.
+  state_.DataFileName = ToUtf8(*path);
+  dataPage_->MarkSaved();
+  n1_->setEnabled(true);
+  n2_->setEnabled(true);
+  return true;
 }
 
 }  // namespace tarvik::app

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMenu>
 
+#include "app/background_task.h"
 #include "app/page_control.h"
 #include "app/services.h"
 #include "app/workflow.h"
@@ -37,6 +38,8 @@ class MainWindow : public QMainWindow {
 
   AssessmentState& State() { return state_; }
   Workflow& Flow() { return *workflow_; }
+  // The runner of the window's long computations.
+  BackgroundTask& Background() { return *background_; }
   PageControl* Pages() const { return pageControl1_; }
   WelcomeWindow* Welcome() const { return form2_; }
 
@@ -58,14 +61,23 @@ class MainWindow : public QMainWindow {
   void N2Click();  // "Сохранить как"
   void N3Click();  // "Открыть"
 
+  // Before typed data would be dropped (closing, "Открыть"): when the table
+  // or the description changed since the last open or save, asks whether to
+  // save them. True when the caller may go on (nothing changed, saved, or
+  // Нет); false on Отмена or a cancelled save dialog. A failed save raises.
+  bool ChangesSavedOrDiscarded();
+
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void FormCreate();
   void BuildMenu();
   void Label3Click();
   void PageShown(int index);
+  // "Сохранить как": false when the dialog was cancelled.
+  bool SaveDataAs();
 
   UiServices& ui_;
   std::vector<std::string> rSearchPath_;
@@ -74,6 +86,7 @@ class MainWindow : public QMainWindow {
 
   PageControl* pageControl1_ = nullptr;
   std::unique_ptr<Workflow> workflow_;
+  BackgroundTask* background_ = nullptr;
   QAction* n1_ = nullptr;
   QAction* n2_ = nullptr;
   QAction* n3_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include "app/background_task.h"
 #include "app/handler.h"
 #include "app/services.h"
 #include "app/workflow.h"
@@ -12,11 +13,13 @@
 namespace tarvik::app {
 
 // What every page works with: the one assessment state of the main window,
-// the desktop services and the workflow that unlocks the pages.
+// the desktop services, the workflow that unlocks the pages and the runner
+// of long computations.
 struct PageContext {
   AssessmentState& state;
   UiServices& ui;
   Workflow& workflow;
+  BackgroundTask& background;
 };
 
 // A page of the main window.
@@ -34,6 +37,8 @@ class Page : public QWidget {
   AssessmentState& State() const { return context_.state; }
   UiServices& Ui() const { return context_.ui; }
   Workflow& Flow() const { return context_.workflow; }
+  // Runs long computations off the user-interface thread (background_task.h).
+  BackgroundTask& Background() const { return context_.background; }
 
   // Connects a control's signal to a handler of this page; errors end at the
   // handler's edge in the error box.

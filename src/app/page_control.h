@@ -32,6 +32,17 @@ class PageControl : public QWidget {
 
   QTabBar* TabBar() const { return tabs_; }
 
+  // Tab captions drawn on two lines (broken at a blank), never scrolled or
+  // shortened, so that long captions side by side are all seen whole; the
+  // control is then at least as wide as its visible tabs. Called before
+  // pages are added.
+  void ShowTabsWhole();
+
+  // The control is never made smaller than this (nor than its pages and
+  // tabs need).
+  void SetSmallestSize(const QSize& size);
+  QSize minimumSizeHint() const override;
+
  signals:
   // A page became the active page (the page's "show" event).
   void PageShown(int index);
@@ -40,6 +51,7 @@ class PageControl : public QWidget {
   QTabBar* tabs_ = nullptr;
   QStackedWidget* stack_ = nullptr;
   bool syncing_ = false;
+  QSize smallest_;
 };
 
 }  // namespace tarvik::app

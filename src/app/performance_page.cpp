@@ -1,61 +1,197 @@
 #include "app/performance_page.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QVBoxLayout>
 
+#include "app/locale_mark.h"
 #include "app/widgets.h"
+#include "common/error.h"
 
 namespace tarvik::app {
+
+namespace {
+
+constexpr int kColumnWidth = 105;  // the least width of a column
+constexpr int kRowHeight = 40;     // the least height of a row
+constexpr int kGaugeSteps = 1000;
+
+}  // namespace
 
 PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(context, parent) {
   setObjectName("TabSheet5");
 
   auto* settings = new QHBoxLayout();
-  auto* comboBootStrap = MakeComboBox("ComboBoxBootStrap", {QStringLiteral("Параметрический"),
-                                                            QStringLiteral("Непараметрический")});
-  auto* editRuns = MakeEdit("EditKolvoProgon", QStringLiteral("10000"));
-  editRuns->setMaximumWidth(90);
-  auto* spinEdit3 = MakeSpinEdit("SpinEdit3", 1, 50, 5);
+  comboBootStrap_ = MakeComboBox("ComboBoxBootStrap", {QStringLiteral("Параметрический"),
+                                                       QStringLiteral("Непараметрический")});
+  editRuns_ = MakeEdit("EditKolvoProgon", QStringLiteral("10000"));
+  // Wide enough for the largest number of runs.
+  editRuns_->setMinimumWidth(editRuns_->fontMetrics().horizontalAdvance(QStringLiteral("6553500")));
+  editRuns_->setMaximumWidth(editRuns_->minimumWidth() + 20);
+  spinEdit3_ = MakeSpinEdit("SpinEdit3", 1, 50, 5);
   auto* button14 = MakeButton("Button14", QStringLiteral("Оценка коэффициентов эффективности"));
   auto* button15 = Hidden(MakeButton("Button15", QStringLiteral("Построить таблицу")));
+  settings->addWidget(MakeLabel("Label34", QStringLiteral("Бутстреп")));
+  settings->addWidget(comboBootStrap_);
+  settings->addSpacing(12);
+  settings->addWidget(MakeLabel("Label23", QStringLiteral("Кол-во прогонов")));
+  settings->addWidget(editRuns_);
+  settings->addSpacing(12);
+  settings->addWidget(MakeLabel("Label21", QStringLiteral("Прогнозный горизонт")));
+  settings->addWidget(spinEdit3_);
+  settings->addStretch(1);
+
+  // The rule selector, shown after the first evaluation, and the progress of
+  // an evaluation while it runs.
+  auto* choice = new QHBoxLayout();
   cbb2_ = Hidden(MakeComboBox("cbb2", {}));
   cbb2_->setPlaceholderText(QStringLiteral("Выбор ПРП"));
   cbb2_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  settings->addWidget(MakeLabel("Label34", QStringLiteral("Бутстреп")));
-  settings->addWidget(comboBootStrap);
-  settings->addSpacing(12);
-  settings->addWidget(MakeLabel("Label23", QStringLiteral("Кол-во прогонов")));
-  settings->addWidget(editRuns);
-  settings->addSpacing(12);
-  settings->addWidget(MakeLabel("Label21", QStringLiteral("Прогнозный горизонт")));
-  settings->addWidget(spinEdit3);
-  settings->addSpacing(12);
-  settings->addWidget(button14);
-  settings->addWidget(button15);
-  settings->addWidget(cbb2_);
-  settings->addStretch(1);
+  cbb2_->setMinimumContentsLength(24);
+  gauge_ = Hidden(MakeGauge("GaugeBootStrap"));
+  gauge_->setRange(0, kGaugeSteps);
+  // The button starts the row, so the settings row fits the smallest window.
+  choice->addWidget(button14);
+  choice->addWidget(button15);
+  choice->addSpacing(12);
+  choice->addWidget(cbb2_);
+  choice->addWidget(gauge_, 1);
+  choice->addStretch(0);
 
-  stringGrid2_ = Named<QTableWidget>("StringGrid2", 0, 2);
-  stringGrid2_->horizontalHeader()->setVisible(false);
-  stringGrid2_->verticalHeader()->setVisible(false);
-  stringGrid2_->horizontalHeader()->setDefaultSectionSize(105);
+  // Display only: the table stays readable (and scrollable) while an
+  // evaluation runs.
+  stringGrid2_ = new StringGrid(2);
+  stringGrid2_->setObjectName("StringGrid2");
+  stringGrid2_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // The page sets the widths itself: the texts wrap, so the widest text
+  // is not the width a column needs.
+  stringGrid2_->SetAutomaticColumnWidths(false);
+  stringGrid2_->setSelectionMode(QAbstractItemView::SingleSelection);
   stringGrid2_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  stringGrid2_->setWordWrap(true);
+  stringGrid2_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  stringGrid2_->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
+  stringGrid2_->verticalHeader()->setDefaultSectionSize(kRowHeight);
   memo2_ = MakeMemo("Memo2");
-
-  auto* results = new QHBoxLayout();
-  results->addWidget(stringGrid2_, 1);
-  results->addWidget(memo2_, 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(settings);
-  layout->addLayout(results, 1);
+  layout->addLayout(choice);
+  layout->addWidget(stringGrid2_, 3);
+  layout->addWidget(memo2_, 1);
 
   On(button14, &QPushButton::clicked, [this] { Button14Click(); });
   On(button15, &QPushButton::clicked, [this] { Button15Click(); });
   On(cbb2_, &QComboBox::activated, [this] { cbb2Change(); });
+  // The gauge shows only while an evaluation runs, also one that failed.
+  connect(&Background(), &BackgroundTask::Finished, gauge_, [this] { gauge_->setVisible(false); });
 }
 
-void PerformancePage::cbb2Change() { Flow().RuleChosen(); }
+ChosenRule PerformancePage::Chosen() const {
+  if (cbb2_->currentIndex() < 0) return {};
+  return {cbb2_->currentIndex(), ToUtf8(cbb2_->currentText())};
+}
+
+void PerformancePage::Button15Click() {
+  ShowTable(projection::BuildIndicatorTable(State(), DecimalMark()));
+  // Once shown, the selector follows the rule list, so that its items and
+  // their indices always name the rules the forecast uses.
+  if (!cbb2_->isHidden()) FillRuleSelector(State().RuleNames);
+}
+
+void PerformancePage::Button14Click() {
+  projection::BootstrapOptions options;
+  options.Parametric = comboBootStrap_->currentIndex() == 0;
+  options.Horizon = spinEdit3_->value();
+  options.RunsText = ToUtf8(editRuns_->text());
+  options.DecimalMark = DecimalMark();
+  // A bad number of runs is reported before anything changes.
+  projection::ValidateBootstrapOptions(options);
+
+  // The rows are those of the variants and rules evaluated now.
+  ShowTable(projection::BuildIndicatorTable(State(), options.DecimalMark));
+  gauge_->setValue(0);
+  gauge_->setVisible(true);
+
+  AssessmentState& state = State();
+  Background().Run(
+      [this, &state, options](BackgroundTask::Progress& progress) mutable {
+        options.OnMemoLine = [this, &progress](const std::string& line) {
+          progress.Post([this, text = FromUtf8(line)] { memo2_->appendPlainText(text); });
+        };
+        options.OnRow = [this, &progress](std::size_t row, const std::vector<std::string>& cells) {
+          progress.Post([this, row, cells] { ShowRow(row, cells); });
+        };
+        options.OnProgress = [this, &progress](double fraction) {
+          const int position = static_cast<int>(std::lround(fraction * kGaugeSteps));
+          progress.Post([this, position] { gauge_->setValue(position); });
+        };
+        return projection::EvaluateRulesByBootstrap(state, options);
+      },
+      [this](const projection::BootstrapResult& result) {
+        // The rows finished before a fault stay in the table and the memo.
+        if (!result.Completed) throw Error(result.ErrorMessage);
+        FillRuleSelector(result.RuleSelectorItems);
+        cbb2_->setVisible(true);
+      });
+}
+
+void PerformancePage::cbb2Change() {
+  if (cbb2_->currentIndex() >= 0) Flow().RuleChosen();
+}
+
+void PerformancePage::ShowTable(const projection::IndicatorTable& table) {
+  const auto rows = static_cast<int>(table.Cells.size());
+  stringGrid2_->setColumnCount(static_cast<int>(projection::kIndicatorColumns));
+  stringGrid2_->SetRows(rows);
+  for (int row = 0; row < rows; ++row) {
+    const auto& cells = table.Cells[static_cast<std::size_t>(row)];
+    for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
+      stringGrid2_->SetCell(column, row, FromUtf8(cells[static_cast<std::size_t>(column)]));
+    }
+  }
+  FitTable();
+}
+
+void PerformancePage::ShowRow(std::size_t row, const std::vector<std::string>& cells) {
+  if (static_cast<int>(row) >= stringGrid2_->rowCount()) return;
+  for (std::size_t c = 0; c < cells.size(); ++c) {
+    stringGrid2_->SetCell(static_cast<int>(c + 2), static_cast<int>(row), FromUtf8(cells[c]));
+  }
+  FitTable();
+}
+
+// Every column at least as wide as its longest word, so that the wrapped
+// texts break only between words; every row at least kRowHeight high and as
+// high as its wrapped text needs.
+void PerformancePage::FitTable() {
+  const QFontMetrics metrics(stringGrid2_->font());
+  const int padding = 10;  // the text margins of a cell and a little air
+  for (int column = 0; column < stringGrid2_->columnCount(); ++column) {
+    int width = kColumnWidth;
+    for (int row = 0; row < stringGrid2_->rowCount(); ++row) {
+      const QString text = stringGrid2_->Cell(column, row);
+      for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        width = std::max(width, metrics.horizontalAdvance(word) + padding);
+      }
+    }
+    stringGrid2_->setColumnWidth(column, width);
+  }
+  for (int row = 0; row < stringGrid2_->rowCount(); ++row) {
+    stringGrid2_->resizeRowToContents(row);
+    if (stringGrid2_->rowHeight(row) < kRowHeight) stringGrid2_->setRowHeight(row, kRowHeight);
+  }
+}
+
+void PerformancePage::FillRuleSelector(const std::vector<std::string>& names) {
+  const QString chosen = cbb2_->currentIndex() >= 0 ? cbb2_->currentText() : QString();
+  cbb2_->clear();
+  for (const std::string& name : names) cbb2_->addItem(FromUtf8(name));
+  cbb2_->setCurrentIndex(chosen.isEmpty() ? -1 : cbb2_->findText(chosen));
+}
 
 }  // namespace tarvik::app

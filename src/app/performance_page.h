@@ -1,12 +1,25 @@
 #pragma once
 
+#include <string>
+
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTableWidget>
+#include <QProgressBar>
+#include <QSpinBox>
 
 #include "app/page.h"
+#include "app/string_grid.h"
+#include "projection/indicators.h"
 
 namespace tarvik::app {
+
+// The rule chosen in the rule selector cbb2: its index into the rule list
+// and its item text (−1 and empty while none is chosen).
+struct ChosenRule {
+  int Index = -1;
+  std::string Text;
+};
 
 // Page 5 "Коэффициенты эффективности": the bootstrap performance indicators
 // of every pair of model variant and rule, and the choice of a rule.
@@ -16,15 +29,33 @@ class PerformancePage : public Page {
  public:
   explicit PerformancePage(PageContext context, QWidget* parent = nullptr);
 
+  // Lays out the indicator table for the current variants and rules (the
+  // hidden Button15 "Построить таблицу"); runs whenever the rule list changes.
+  void RebuildIndicatorTable() { Button15Click(); }
+
+  // The rule the TAC page forecasts with.
+  ChosenRule Chosen() const;
+
+  StringGrid* Table() const { return stringGrid2_; }
+
  private:
-  void Button14Click() {}
-  void Button15Click() {}
+  void Button14Click();
+  void Button15Click();
   // Choosing a rule opens the TAC page.
   void cbb2Change();
 
-  QTableWidget* stringGrid2_ = nullptr;
+  void ShowTable(const projection::IndicatorTable& table);
+  void ShowRow(std::size_t row, const std::vector<std::string>& cells);
+  void FitTable();
+  void FillRuleSelector(const std::vector<std::string>& names);
+
+  QComboBox* comboBootStrap_ = nullptr;
+  QLineEdit* editRuns_ = nullptr;
+  QSpinBox* spinEdit3_ = nullptr;
+  StringGrid* stringGrid2_ = nullptr;
   QPlainTextEdit* memo2_ = nullptr;
   QComboBox* cbb2_ = nullptr;
+  QProgressBar* gauge_ = nullptr;
 };
 
 }  // namespace tarvik::app

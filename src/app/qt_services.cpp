@@ -61,4 +61,22 @@ QString QtUiServices::ClipboardText() {
   return clipboard != nullptr ? clipboard->text() : QString();
 }
 
+std::unique_ptr<QMessageBox> SaveChangesBox(QWidget* parent, const QString& text) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Question, BoxTitle(), text,
+                                           QMessageBox::Yes | QMessageBox::No |
+                                               QMessageBox::Cancel,
+                                           parent);
+  box->setDefaultButton(QMessageBox::Yes);
+  box->setEscapeButton(QMessageBox::Cancel);
+  return box;
+}
+
+SaveAnswer QtUiServices::AskSaveChanges(const QString& text) {
+  const std::unique_ptr<QMessageBox> box = SaveChangesBox(parent_, text);
+  box->exec();
+  if (box->clickedButton() == box->button(QMessageBox::Yes)) return SaveAnswer::Save;
+  if (box->clickedButton() == box->button(QMessageBox::No)) return SaveAnswer::Discard;
+  return SaveAnswer::Cancel;
+}
+
 }  // namespace tarvik::app

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <memory>
+
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
@@ -20,9 +23,13 @@ class QtUiServices final : public UiServices {
   std::optional<QString> AskOpenFileName(const FileDialogOptions& options) override;
   std::optional<QString> AskSaveFileName(const FileDialogOptions& options) override;
   QString ClipboardText() override;
+  SaveAnswer AskSaveChanges(const QString& text) override;
 
  private:
   QPointer<QWidget> parent_;
 };
+
+// The box AskSaveChanges shows (buttons Yes, No, Cancel; Escape is Cancel).
+std::unique_ptr<QMessageBox> SaveChangesBox(QWidget* parent, const QString& text);
 
 }  // namespace tarvik::app

@@ -1,12 +1,51 @@
 #include "app/refpoints_page.h"
 
-#include <QGridLayout>
+#include <QFont>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/locale_mark.h"
 #include "app/widgets.h"
 
 namespace tarvik::app {
+
+namespace {
+
+// The ten reference points of a tab, in the order of TabControls::edits.
+struct PointCell {
+  const char* caption;  // its ReferenceLabels caption
+  const char* editName;
+  int row;
+  int column;  // of the label; the edit is one column to the right
+};
+constexpr std::array<PointCell, 10> kPointCells = {{
+    {"MSY", "MsyEdit", 0, 0},
+    {"BMSY", "BmsyEdit", 1, 0},
+    {"FMSY", "FmsyEdit", 2, 0},
+    {"EMSY", "EmsyEdit", 3, 0},
+    {"Btr", "BtrEdit", 1, 2},
+    {"Ftr", "FtrEdit", 2, 2},
+    {"Etr", "EtrEdit", 3, 2},
+    {"Blim", "BlimEdit", 1, 4},
+    {"Flim", "FlimEdit", 2, 4},
+    {"Elim", "ElimEdit", 3, 4},
+}};
+
+std::array<const std::string*, 10> EditTexts(const refpoints::ReferenceEdits& e) {
+  return {&e.Msy, &e.Bmsy, &e.Fmsy, &e.Emsy, &e.Btr, &e.Ftr, &e.Etr, &e.Blim, &e.Flim, &e.Elim};
+}
+
+// Colours of the per-variant production curves, in tab order.
+QColor CurveColour(std::size_t i) {
+  static const QColor colours[] = {QColor(0, 0, 255),   QColor(200, 0, 0),   QColor(0, 140, 0),
+                                   QColor(160, 0, 160), QColor(0, 150, 150), QColor(200, 120, 0),
+                                   QColor(90, 90, 90),  QColor(120, 60, 0),  QColor(0, 80, 160)};
+  return colours[i % std::size(colours)];
+}
+
+}  // namespace
 
 ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
     : Page(context, parent) {
@@ -14,15 +53,15 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
 
   auto* groupBox7 = MakeGroupBox("GroupBox7", QStringLiteral("Настройка ориентиров"));
   auto* grid = new QGridLayout(groupBox7);
-  auto* comboBtg = MakeComboBox("ComboBoxBtg", {"BMSY", "B0.1", "BMSY+ st"});
-  auto* comboEtg = MakeComboBox("ComboBoxEtg", {"EMSY", "E0,1", "EMSY+ st"});
-  auto* comboBlim = MakeComboBox("ComboBoxBlim", {"0,1*BMSY", "0,2*BMSY", "0,3*BMSY", "0,5*BMSY"});
+  comboBtg_ = MakeComboBox("ComboBoxBtg", {"BMSY", "B0.1", "BMSY+ st"});
+  comboEtg_ = MakeComboBox("ComboBoxEtg", {"EMSY", "E0,1", "EMSY+ st"});
+  comboBlim_ = MakeComboBox("ComboBoxBlim", {"0,1*BMSY", "0,2*BMSY", "0,3*BMSY", "0,5*BMSY"});
   grid->addWidget(new QLabel(QStringLiteral("Btr")), 0, 0);
-  grid->addWidget(comboBtg, 0, 1);
+  grid->addWidget(comboBtg_, 0, 1);
   grid->addWidget(new QLabel(QStringLiteral("Etr")), 1, 0);
-  grid->addWidget(comboEtg, 1, 1);
+  grid->addWidget(comboEtg_, 1, 1);
   grid->addWidget(new QLabel(QStringLiteral("Blim")), 2, 0);
-  grid->addWidget(comboBlim, 2, 1);
+  grid->addWidget(comboBlim_, 2, 1);
   grid->setColumnStretch(1, 1);
 
   auto* button9 = Hidden(MakeButton("Button9", QStringLiteral("Создание закладок")));
@@ -30,40 +69,223 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
   auto* button11 = MakeButton("Button11", QStringLiteral("Построить все графики"));
 
   pageControl2_ = Named<QTabWidget>("PageControl2");
+  pageControl2_->setUsesScrollButtons(true);
 
-  auto* left = new QVBoxLayout();
-  left->addWidget(groupBox7);
-  left->addWidget(pageControl2_, 1);
-  auto* buttons = new QHBoxLayout();
-  buttons->addWidget(button11);
-  buttons->addWidget(button9);
-  buttons->addWidget(button10);
-  buttons->addStretch(1);
-  left->addLayout(buttons);
+  // Top: the selectors beside the tabs of the variants; below: the curves.
+  auto* top = new QHBoxLayout();
+  auto* selectors = new QVBoxLayout();
+  selectors->addWidget(groupBox7);
+  selectors->addWidget(button11);
+  selectors->addWidget(button9);
+  selectors->addWidget(button10);
+  selectors->addStretch(1);
+  top->addLayout(selectors);
+  top->addWidget(pageControl2_, 1);
 
   chart3_ = Named<ChartPanel>("Chart3");
   chart3_->SetTitle(QStringLiteral("Кривая устойчивого улова"));
   chart3_->SetAxisTitle(Axis::Bottom, QStringLiteral("Биомасса, т"));
   chart3_->SetAxisTitle(Axis::Left, QStringLiteral("Продукция, т"));
+  // Biomass from 0 to K, production from 0 to MSY.
+  chart3_->SetAxisMinimum(Axis::Bottom, 0.0);
+  chart3_->SetAxisMinimum(Axis::Left, 0.0);
+  chart3_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.10g"));  // biomass without exponents
   using Kind = SeriesStyle::Kind;
   using Marker = SeriesStyle::Marker;
-  chart3_->AddSeries("Series2", {Kind::Line, Qt::red, 2, Marker::None, 3, true, true, {}});
-  chart3_->AddSeries("lnsrsSeries23", {Kind::Line, Qt::blue, 1, Marker::None, 3, false, true, {}});
-  chart3_->AddSeries("lnsrsSeries24", {Kind::Line, Qt::darkGreen, 1, Marker::None, 3, false, true, {}});
-  chart3_->AddSeries("Series3", {Kind::Points, Qt::black, 1, Marker::Circle, 7, false, true, {}});
+  chart3_->AddSeries("Series2", {Kind::Line, QColor(0, 160, 0), 2, Marker::None, 3, false, false, {}});
+  chart3_->AddSeries("lnsrsSeries23", {Kind::Line, Qt::blue, 1, Marker::None, 3, false, false, {}});
+  chart3_->AddSeries("lnsrsSeries24", {Kind::Line, Qt::darkGreen, 1, Marker::None, 3, false, false, {}});
+  chart3_->AddSeries("Series3", {Kind::Points, Qt::red, 1, Marker::Square, 9, false, false, {}});
 
-  auto* layout = new QHBoxLayout(this);
-  layout->addLayout(left, 4);
-  layout->addWidget(chart3_, 6);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(chart3_, 1);
 
   On(button9, &QPushButton::clicked, [this] { Button9Click(); });
   On(button10, &QPushButton::clicked, [this] { Button10Click(); });
   On(button11, &QPushButton::clicked, [this] { Button11Click(); });
-  On(comboBtg, &QComboBox::activated, [this] { ComboBoxBtgChange(); });
-  On(comboEtg, &QComboBox::activated, [this] { ComboBoxEtgChange(); });
-  On(comboBlim, &QComboBox::activated, [this] { ComboBoxBlimChange(); });
+  On(comboBtg_, &QComboBox::activated, [this] { ComboBoxBtgChange(); });
+  On(comboEtg_, &QComboBox::activated, [this] { ComboBoxEtgChange(); });
+  On(comboBlim_, &QComboBox::activated, [this] { ComboBoxBlimChange(); });
+  connect(pageControl2_, &QTabWidget::currentChanged, this, [this](int tab) { MoveLabelsTo(tab); });
 }
 
-void ReferencePointsPage::Shown() {}
+void ReferencePointsPage::Shown() {
+  // The tabs are rebuilt when the variants changed: another count, but also
+  // another variant or a new fit of the same count (a new estimation and
+  // model choice), whose reference points would otherwise stay unknown.
+  if (tabs_.size() != State().ActiveVariants.size() || computedFrom_ != ActiveInputs()) {
+    Button9Click();
+    Button10Click();
+  }
+}
+
+std::vector<ReferencePointsPage::VariantInputs> ReferencePointsPage::ActiveInputs() const {
+  std::vector<VariantInputs> inputs;
+  for (std::uint8_t index : State().ActiveVariants) {
+    if (index >= State().ModelFits.size()) continue;
+    const model::ModelFit& fit = State().ModelFits[index];
+    inputs.push_back({index, fit.Kind, fit.Objective, fit.R, fit.K, fit.Q, fit.Exponent});
+  }
+  return inputs;
+}
+
+refpoints::ReferenceSelectors ReferencePointsPage::Selectors() const {
+  return {comboBtg_->currentIndex(), comboEtg_->currentIndex(), comboBlim_->currentIndex()};
+}
+
+void ReferencePointsPage::Button9Click() {
+  std::vector<refpoints::ReferenceTab> tabs = refpoints::BuildReferenceTabs(State());
+
+  // Everything of the previous build goes: the tabs with their edits, buttons
+  // and labels, and the curves of the variants they showed.
+  {
+    const QSignalBlocker blocker(pageControl2_);
+    pageControl2_->clear();
+    for (TabControls& controls : tabControls_) delete controls.sheet;
+  }
+  tabControls_.clear();
+  labels_.fill(nullptr);
+  for (const QString& name : productionCurves_) chart3_->RemoveSeries(name);
+  productionCurves_.clear();
+  chart3_->Clear("Series2");
+  chart3_->Clear("Series3");
+  tabs_ = std::move(tabs);
+  computedFrom_.clear();
+
+  const QFontMetrics metrics(font());
+  const int editWidth = metrics.horizontalAdvance(QStringLiteral("00000000000,00")) + 12;
+  const QSignalBlocker blocker(pageControl2_);
+  for (std::size_t i = 0; i < tabs_.size(); ++i) {
+    TabControls controls;
+    controls.sheet = new QWidget();
+    controls.sheet->setObjectName(QStringLiteral("ReferenceTab%1").arg(i));
+    controls.grid = new QGridLayout(controls.sheet);
+    controls.grid->setHorizontalSpacing(10);
+    for (std::size_t k = 0; k < kPointCells.size(); ++k) {
+      auto* edit = MakeEdit(kPointCells[k].editName);
+      edit->setReadOnly(true);
+      edit->setMinimumWidth(editWidth);
+      controls.grid->addWidget(edit, kPointCells[k].row, kPointCells[k].column + 1);
+      controls.edits[k] = edit;
+    }
+    controls.curveButton = MakeButton("CurveButton", QStringLiteral("Построить график"));
+    controls.curveButton->setProperty("tag", tabs_[i].Variant);
+    controls.grid->addWidget(controls.curveButton, 0, 3);
+    controls.grid->setColumnStretch(1, 1);
+    controls.grid->setColumnStretch(3, 1);
+    controls.grid->setColumnStretch(5, 1);
+    controls.grid->setRowStretch(4, 1);
+    On(controls.curveButton, &QPushButton::clicked, [this, i] { CurveButtonClick(i); });
+    pageControl2_->addTab(controls.sheet, FromUtf8(tabs_[i].Caption));
+    tabControls_.push_back(controls);
+  }
+
+  if (tabControls_.empty()) return;
+  QFont labelFont(QStringLiteral("Times New Roman"), 12);
+  for (std::size_t k = 0; k < kPointCells.size(); ++k) {
+    labels_[k] = new QLabel(QString::fromLatin1(kPointCells[k].caption));
+    labels_[k]->setObjectName(QStringLiteral("ReferenceLabel%1").arg(kPointCells[k].caption));
+    labels_[k]->setFont(labelFont);
+  }
+  pageControl2_->setCurrentIndex(0);
+  MoveLabelsTo(0);
+}
+
+void ReferencePointsPage::MoveLabelsTo(int tab) {
+  if (tab < 0 || static_cast<std::size_t>(tab) >= tabControls_.size() || labels_[0] == nullptr) {
+    return;
+  }
+  QGridLayout* grid = tabControls_[static_cast<std::size_t>(tab)].grid;
+  for (std::size_t k = 0; k < kPointCells.size(); ++k) {
+    QLabel* label = labels_[k];
+    if (QWidget* owner = label->parentWidget(); owner != nullptr && owner->layout() != nullptr) {
+      owner->layout()->removeWidget(label);
+    }
+    grid->addWidget(label, kPointCells[k].row, kPointCells[k].column);
+    label->show();
+  }
+}
+
+template <typename Change>
+void ReferencePointsPage::ChangeReferencePoints(Change change) {
+  std::vector<refpoints::ReferenceTab> tabs = tabs_;
+  const std::vector<model::ModelFit> fits = State().ModelFits;
+  try {
+    change(tabs);
+  } catch (...) {
+    State().ModelFits = fits;
+    throw;
+  }
+  tabs_ = std::move(tabs);
+  ShowEdits();
+}
+
+void ReferencePointsPage::ShowEdits() {
+  for (std::size_t i = 0; i < tabs_.size() && i < tabControls_.size(); ++i) {
+    const auto texts = EditTexts(tabs_[i].Edits);
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+      tabControls_[i].edits[k]->setText(FromUtf8(*texts[k]));
+      tabControls_[i].edits[k]->setCursorPosition(0);
+    }
+  }
+}
+
+void ReferencePointsPage::Button10Click() {
+  const refpoints::ReferenceSelectors selectors = Selectors();
+  ChangeReferencePoints([&](std::vector<refpoints::ReferenceTab>& tabs) {
+    refpoints::CalculateReferencePoints(State(), selectors, tabs, DecimalMark());
+  });
+  computedFrom_ = ActiveInputs();
+}
+
+void ReferencePointsPage::ComboBoxBtgChange() {
+  const int choice = comboBtg_->currentIndex();
+  ChangeReferencePoints([&](std::vector<refpoints::ReferenceTab>& tabs) {
+    refpoints::ChangeTargetBiomass(State(), choice, tabs, DecimalMark());
+  });
+}
+
+void ReferencePointsPage::ComboBoxEtgChange() {
+  const int choice = comboEtg_->currentIndex();
+  ChangeReferencePoints([&](std::vector<refpoints::ReferenceTab>& tabs) {
+    refpoints::ChangeTargetEffort(State(), choice, tabs, DecimalMark());
+  });
+}
+
+void ReferencePointsPage::ComboBoxBlimChange() {
+  const int index = comboBlim_->currentIndex();
+  ChangeReferencePoints([&](std::vector<refpoints::ReferenceTab>& tabs) {
+    refpoints::ChangeLimitBiomass(State(), index, tabs, DecimalMark());
+  });
+}
+
+void ReferencePointsPage::Button11Click() {
+  std::vector<PointList> curves;
+  for (const refpoints::ReferenceTab& tab : tabs_) {
+    curves.push_back(refpoints::ProductionCurve(State().ModelFits.at(tab.Variant)));
+  }
+  for (const QString& name : productionCurves_) chart3_->RemoveSeries(name);
+  productionCurves_.clear();
+  for (std::size_t i = 0; i < curves.size(); ++i) {
+    const QString name = QStringLiteral("ProductionCurve%1").arg(i);
+    chart3_->AddSeries(name, {SeriesStyle::Kind::Line, CurveColour(i), 3, SeriesStyle::Marker::None,
+                              3, false, false, FromUtf8(tabs_[i].Caption)});
+    chart3_->SetPoints(name, std::move(curves[i]));
+    productionCurves_.push_back(name);
+  }
+  Flow().ReferencePointsShown();
+}
+
+void ReferencePointsPage::CurveButtonClick(std::size_t tab) {
+  if (tab >= tabs_.size()) return;
+  const model::ModelFit& fit = State().ModelFits.at(tabs_[tab].Variant);
+  PointList curve = refpoints::ProductionCurve(fit);
+  PointList markers = refpoints::CurveMarkers(fit);
+  for (const QString& name : productionCurves_) chart3_->Clear(name);
+  chart3_->SetPoints("Series2", std::move(curve));
+  chart3_->SetPoints("Series3", std::move(markers));
+  Flow().ReferencePointsShown();
+}
 
 }  // namespace tarvik::app

@@ -16,8 +16,11 @@ struct FileDialogOptions {
   QString defaultSuffix;
 };
 
+// The answer to "save the changes first?": Да, Нет, Отмена.
+enum class SaveAnswer { Save, Discard, Cancel };
+
 // Everything the windows need from the desktop beyond their own widgets:
-// modal message boxes, file dialogs and the clipboard. The program uses
+// modal message boxes, file dialogs, the clipboard and the save question. The program uses
 // QtUiServices; tests pass a fake so that no modal window ever opens.
 class UiServices {
  public:
@@ -35,6 +38,11 @@ class UiServices {
 
   // The text on the system clipboard (empty when it holds no text).
   virtual QString ClipboardText() = 0;
+
+  // A modal question whether to save changes before they are discarded, with
+  // the buttons Да (save), Нет (discard) and Отмена; closing the box is
+  // Отмена.
+  virtual SaveAnswer AskSaveChanges(const QString& text) = 0;
 };
 
 }  // namespace tarvik::app

@@ -1,7 +1,13 @@
 #include "app/string_grid.h"
 
+#include <algorithm>
+#include <numeric>
+
+#include <QBrush>
+#include <QEvent>
 #include <QHeaderView>
 #include <QPointer>
+#include <QScrollBar>
 
 namespace tarvik::app {
 
@@ -38,7 +44,8 @@ class GridCellDelegate final : public QStyledItemDelegate {
 StringGrid::StringGrid(int columns, QWidget* parent) : QTableWidget(0, columns, parent) {
   horizontalHeader()->setVisible(false);
   verticalHeader()->setVisible(false);
-  horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  horizontalHeader()->setMinimumSectionSize(1);
   verticalHeader()->setDefaultSectionSize(verticalHeader()->minimumSectionSize() + 4);
   setSelectionMode(QAbstractItemView::ContiguousSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -48,8 +55,11 @@ StringGrid::StringGrid(int columns, QWidget* parent) : QTableWidget(0, columns, 
   delegate_ = new GridCellDelegate(this);
   setItemDelegate(delegate_);
   connect(this, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
-    if (!quiet_) emit CellEdited(item->column(), item->row(), item->text());
+    if (quiet_) return;
+    emit CellEdited(item->column(), item->row(), item->text());
+    FitColumns();
   });
+  FitColumns();
 }
 
 QString StringGrid::Cell(int column, int row) const {
@@ -80,6 +90,84 @@ void StringGrid::CommitEdit() {
   if (editor == nullptr) return;
   commitData(editor);
   closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+namespace {
+
+const QColor kProblemText(Qt::red);
+const QColor kProblemGround(255, 228, 228);
+
+}  // namespace
+
+void StringGrid::SetCellProblem(int column, int row, const QString& problem) {
+  if (CellProblem(column, row) == problem) return;
+  quiet_ = true;
+  QTableWidgetItem* cell = item(row, column);
+  if (cell == nullptr) {
+    cell = new QTableWidgetItem();
+    setItem(row, column, cell);
+  }
+  if (problem.isEmpty()) {
+    cell->setData(Qt::ForegroundRole, QVariant());
+    cell->setData(Qt::BackgroundRole, QVariant());
+  } else {
+    cell->setForeground(QBrush(kProblemText));
+    cell->setBackground(QBrush(kProblemGround));
+  }
+  cell->setToolTip(problem);
+  quiet_ = false;
+}
+
+QString StringGrid::CellProblem(int column, int row) const {
+  const QTableWidgetItem* cell = item(row, column);
+  return cell != nullptr ? cell->toolTip() : QString();
+}
+
+void StringGrid::SetAutomaticColumnWidths(bool automatic) {
+  automaticWidths_ = automatic;
+  if (automatic) {
+    FitColumns();
+  } else {
+    contentWidths_.clear();
+    setMinimumWidth(0);
+  }
+}
+
+void StringGrid::FitColumns() {
+  if (!automaticWidths_) return;
+  // A little air on both sides, so that a number never touches the grid
+  // lines.
+  constexpr int kPadding = 8;
+  contentWidths_.assign(static_cast<std::size_t>(columnCount()), 0);
+  for (int column = 0; column < columnCount(); ++column) {
+    contentWidths_[static_cast<std::size_t>(column)] =
+        std::max(sizeHintForColumn(column), 0) + kPadding;
+  }
+  const int content = std::accumulate(contentWidths_.begin(), contentWidths_.end(), 0);
+  // Room for the vertical scroll bar is kept, so a long table never needs a
+  // horizontal one.
+  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  setMinimumWidth(content + 2 * frameWidth() + scrollBar);
+  LayOutColumns();
+}
+
+void StringGrid::LayOutColumns() {
+  const int columns = static_cast<int>(contentWidths_.size());
+  if (columns == 0) return;
+  const int content = std::accumulate(contentWidths_.begin(), contentWidths_.end(), 0);
+  const int extra = std::max(0, viewport()->width() - content);
+  for (int column = 0; column < columns; ++column) {
+    int width = contentWidths_[static_cast<std::size_t>(column)] + extra / columns;
+    if (column == columns - 1) width += extra % columns;
+    horizontalHeader()->resizeSection(column, width);
+  }
+}
+
+bool StringGrid::viewportEvent(QEvent* event) {
+  // The viewport follows the grid's size and narrows when the vertical
+  // scroll bar appears.
+  if (event->type() == QEvent::Resize) LayOutColumns();
+  return QTableWidget::viewportEvent(event);
 }
 
 }  // namespace tarvik::app

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 
@@ -10,6 +12,8 @@ class GridCellDelegate;
 // A table of text cells without separate header sections: row 0 is a row of
 // the table like the others, drawn in the tooltip colour, and every cell is
 // drawn centred. Cells are edited in place; ranges of cells can be selected.
+// Every column is at least as wide as its widest text; the width the grid
+// has beyond that is shared out evenly, so the grid can widen with its window.
 class StringGrid : public QTableWidget {
   Q_OBJECT
 
@@ -26,13 +30,35 @@ class StringGrid : public QTableWidget {
   // editor, so what the user sees is what the cells hold.
   void CommitEdit();
 
+  // Marks a cell whose text is wrong: red on a pale red ground, with
+  // `problem` as its tooltip. An empty problem clears the mark.
+  void SetCellProblem(int column, int row, const QString& problem);
+  QString CellProblem(int column, int row) const;
+  bool CellMarked(int column, int row) const { return !CellProblem(column, row).isEmpty(); }
+
+  // Measures the columns' texts again after cells were set; the grid's
+  // minimum width then shows every column whole. A user's edit does this by
+  // itself.
+  void FitColumns();
+
+  // Whether the grid sizes its columns itself (the default). A grid whose
+  // owner sets the column widths (wrapped texts) turns it off.
+  void SetAutomaticColumnWidths(bool automatic);
+
  signals:
   // The user changed a cell's text.
   void CellEdited(int column, int row, const QString& text);
 
+ protected:
+  bool viewportEvent(QEvent* event) override;
+
  private:
+  void LayOutColumns();
+
   GridCellDelegate* delegate_ = nullptr;
   bool quiet_ = false;
+  bool automaticWidths_ = true;
+  std::vector<int> contentWidths_;
 };
 
 }  // namespace tarvik::app

@@ -1,12 +1,60 @@
 #include "app/tac_page.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QVBoxLayout>
 
+#include "app/locale_mark.h"
 #include "app/widgets.h"
+#include "assessment_state.h"
+#include "common/error.h"
+#include "projection/tac_report.h"
 
 namespace tarvik::app {
+
+namespace {
+
+// Pictures of the chart are written at least this large.
+constexpr int kImageMinWidth = 1000;
+constexpr int kImageMinHeight = 600;
+// Point markers reach 3 pixels either side of their point.
+constexpr qreal kIntervalMarker = 7.0;
+
+const QColor kCream(255, 251, 240);
+const QColor kMaroon(128, 0, 0);
+const QColor kGreen(0, 128, 0);
+
+// The variant the forecast is for: the one left active by the model choice,
+// otherwise the one the model-choice text names.
+std::uint8_t ChosenVariant(const AssessmentState& state) {
+  if (state.ModelChoiceText.empty()) {
+    throw Error("Модель не выбрана: выберите вариант модели на странице «Оценка параметров "
+                "модели»");
+  }
+  if (state.ActiveVariants.size() == 1) return state.ActiveVariants.front();
+  if (const auto variant =
+          projection::VariantForChoice(state.ModelChoiceText, state.ModelFits.size())) {
+    return *variant;
+  }
+  throw Error("Модель «" + state.ModelChoiceText + "» не найдена среди вариантов модели");
+}
+
+}  // namespace
+
+const QString TacPage::kCapacity = QStringLiteral("Series5");
+const QString TacPage::kBmsy = QStringLiteral("Series6");
+const QString TacPage::kMsy = QStringLiteral("Series7");
+const QString TacPage::kBiomass = QStringLiteral("Series8");
+const QString TacPage::kCatch = QStringLiteral("Series9");
+const QString TacPage::kCatchInterval = QStringLiteral("Series11");
+const QString TacPage::kBiomassInterval = QStringLiteral("Series28");
+const QString TacPage::kBiomassLower = QStringLiteral("Series29");
+const QString TacPage::kBiomassUpper = QStringLiteral("Series30");
+const QString TacPage::kCatchLower = QStringLiteral("Series31");
+const QString TacPage::kCatchUpper = QStringLiteral("Series32");
 
 TacPage::TacPage(PageContext context, QWidget* parent) : Page(context, parent) {
   setObjectName("TabSheet6");
@@ -16,6 +64,12 @@ TacPage::TacPage(PageContext context, QWidget* parent) : Page(context, parent) {
   layout->addWidget(pageControl3_, 1);
 }
 
+void TacPage::SetDescriptionSource(std::function<data::DataDescription()> source) {
+  description_ = std::move(source);
+}
+
+void TacPage::SetRuleSource(std::function<ChosenRule()> source) { rule_ = std::move(source); }
+
 QWidget* TacPage::BuildControls() {
   auto* column = new QWidget();
   column->setMaximumWidth(230);
@@ -23,27 +77,29 @@ QWidget* TacPage::BuildControls() {
   layout->setContentsMargins(0, 0, 0, 0);
 
   layout->addWidget(MakeLabel("Label24", QStringLiteral("Прогнозный горизонт")));
-  layout->addWidget(MakeSpinEdit("SpinEdit2", 1, 20, 5));
+  spinEdit2_ = MakeSpinEdit("SpinEdit2", 1, 20, 5);
+  layout->addWidget(spinEdit2_);
 
-  auto* radioGroup1 = Hidden(MakeGroupBox("RadioGroup1", QStringLiteral("Анализ чувствительности")));
-  auto* radios = new QHBoxLayout(radioGroup1);
-  auto* buttons = new QButtonGroup(radioGroup1);
-  buttons->setObjectName("RadioGroup1Buttons");
+  radioGroup1_ = Hidden(MakeGroupBox("RadioGroup1", QStringLiteral("Анализ чувствительности")));
+  auto* radios = new QHBoxLayout(radioGroup1_);
+  radioButtons_ = new QButtonGroup(radioGroup1_);
+  radioButtons_->setObjectName("RadioGroup1Buttons");
   int id = 0;
   for (const char* caption : {"r", "K", "q"}) {
     auto* radio = new QRadioButton(QString::fromLatin1(caption));
     radio->setObjectName(QStringLiteral("RadioGroup1_%1").arg(caption));
     radios->addWidget(radio);
-    buttons->addButton(radio, id++);
+    radioButtons_->addButton(radio, id++);
   }
-  layout->addWidget(radioGroup1);
+  layout->addWidget(radioGroup1_);
 
-  auto* lbl2 = Hidden(MakeLabel("lbl2", QStringLiteral("Приращение параметра, %")));
-  auto* se2 = Hidden(MakeSpinEdit("se2", 5, 50, 10, 5));
-  layout->addWidget(lbl2);
-  layout->addWidget(se2);
+  lbl2_ = Hidden(MakeLabel("lbl2", QStringLiteral("Приращение параметра, %")));
+  se2_ = Hidden(MakeSpinEdit("se2", 5, 50, 10, 5));
+  layout->addWidget(lbl2_);
+  layout->addWidget(se2_);
 
-  layout->addWidget(MakeCheckBox("CheckBox3", QStringLiteral("Добавить шум"), true));
+  checkBox3_ = MakeCheckBox("CheckBox3", QStringLiteral("Добавить шум"), true);
+  layout->addWidget(checkBox3_);
   auto* button16 = MakeButton("Button16", QStringLiteral("Построить график"));
   auto* button19 = MakeButton("Button19", QStringLiteral("Сохранить в файл"));
   layout->addWidget(button16);
@@ -52,8 +108,8 @@ QWidget* TacPage::BuildControls() {
 
   On(button16, &QPushButton::clicked, [this] { Button16Click(); });
   On(button19, &QPushButton::clicked, [this] { Button19Click(); });
-  On(buttons, &QButtonGroup::idClicked, [this] { RadioGroup1Click(); });
-  On(se2, &QSpinBox::valueChanged, [this] { se2Change(); });
+  On(radioButtons_, &QButtonGroup::idClicked, [this](int item) { RadioGroup1Click(item); });
+  On(se2_, &QSpinBox::valueChanged, [this] { se2Change(); });
   return column;
 }
 
@@ -65,18 +121,29 @@ void TacPage::BuildResults() {
   chart5_ = Named<ChartPanel>("Chart5");
   chart5_->SetAxisTitle(Axis::Bottom, QStringLiteral("Год"));
   chart5_->SetAxisTitle(Axis::Left, QStringLiteral("Биомасса, т"));
-  chart5_->SetLegendVisible(true);
-  const QColor colours[] = {Qt::blue, Qt::red, Qt::darkGreen, Qt::darkMagenta, Qt::darkCyan,
-                            Qt::black, Qt::gray, Qt::darkYellow, Qt::magenta, Qt::cyan, Qt::darkRed};
-  int colour = 0;
-  QStringList names;
-  for (int i = 5; i <= 9; ++i) names << QStringLiteral("Series%1").arg(i);
-  names << QStringLiteral("Series11");
-  for (int i = 28; i <= 32; ++i) names << QStringLiteral("Series%1").arg(i);
-  for (const QString& name : names) {
-    chart5_->AddSeries(name, {Kind::Line, colours[colour++ % std::size(colours)], 2, Marker::None, 3,
-                              true, false, {}});
-  }
+  chart5_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.7g"));
+  chart5_->SetAxisRoundTicks(Axis::Bottom, 1.0);  // whole years
+  chart5_->SetAxisRoundTicks(Axis::Left);
+  chart5_->SetLegendVisible(true, true);
+  chart5_->SetBackground(kCream);
+  const auto line = [](const QColor& colour, qreal width, bool inLegend, const QString& title) {
+    return SeriesStyle{Kind::Line, colour, width, Marker::None, 3, false, inLegend, title};
+  };
+  const auto points = [](const QColor& colour) {
+    return SeriesStyle{Kind::Points, colour, 1, Marker::Circle, kIntervalMarker, false, false, {}};
+  };
+  chart5_->AddSeries(kCapacity, line(kMaroon, 2, true, QStringLiteral("Ёмкость среды")));
+  chart5_->AddSeries(kBmsy, line(Qt::blue, 2, true, QStringLiteral("BMSY")));
+  chart5_->AddSeries(kMsy, line(Qt::black, 2, true, QStringLiteral("MSY")));
+  chart5_->AddSeries(kBiomass, line(Qt::red, 2, true, QStringLiteral("Биомасса")));
+  chart5_->AddSeries(kCatch, line(kGreen, 2, true, QStringLiteral("Улов / ОДУ")));
+  chart5_->AddSeries(kCatchInterval, points(Qt::yellow));
+  chart5_->AddSeries(kBiomassInterval, points(Qt::white));
+  chart5_->AddSeries(kBiomassLower, line(Qt::red, 1, false, {}));
+  chart5_->AddSeries(kBiomassUpper, line(Qt::red, 1, false, {}));
+  chart5_->AddSeries(kCatchLower, line(kGreen, 1, false, {}));
+  chart5_->AddSeries(kCatchUpper, line(kGreen, 1, false, {}));
+
   popupMenu3_ = Named<QMenu>("PopupMenu3", this);
   auto* n6 = popupMenu3_->addAction(QStringLiteral("Сохранить результат"));
   n6->setObjectName("N6");
@@ -89,12 +156,17 @@ void TacPage::BuildResults() {
   auto* forecast = new QVBoxLayout(tabSheet7);
   forecast->addWidget(chart5_);
 
+  // The report above the year table: each gets the whole width, so their
+  // 91-character rules and the catch column are read without scrolling.
   auto* tabSheet8 = Named<QWidget>("TabSheet8");
-  auto* report = new QHBoxLayout(tabSheet8);
+  auto* report = new QVBoxLayout(tabSheet8);
+  auto* memos = new QSplitter(Qt::Vertical);
   memo3_ = MakeMemo("Memo3");
   memo4_ = MakeMemo("Memo4");
-  report->addWidget(memo3_, 1);
-  report->addWidget(memo4_, 1);
+  memos->addWidget(memo3_);
+  memos->addWidget(memo4_);
+  memos->setChildrenCollapsible(false);
+  report->addWidget(memos);
 
   auto* tabSheet9 = Named<QWidget>("TabSheet9");
   auto* retrospective = new QVBoxLayout(tabSheet9);
@@ -106,6 +178,186 @@ void TacPage::BuildResults() {
   pageControl3_->AddPage(tabSheet8, QStringLiteral("Результаты"));
   pageControl3_->AddPage(tabSheet9, QStringLiteral("График"));
   pageControl3_->SetTabVisible(2, false);
+}
+
+// Colours of the retrospective curves, in run order.
+static const QColor kRetrospectiveColours[] = {Qt::blue,      Qt::red,        Qt::darkGreen,
+                                               Qt::magenta,   Qt::darkCyan,   Qt::darkYellow,
+                                               Qt::black,     Qt::darkRed,    Qt::darkBlue,
+                                               Qt::darkMagenta};
+
+void TacPage::AddRetrospectiveCurves(const std::vector<PointList>& curves) {
+  // Every analysis adds its curves to those of the earlier ones; the names
+  // only have to be new.
+  int number = 0;
+  while (chart6_->HasSeries(QStringLiteral("Retrospective%1").arg(number + 1))) ++number;
+  for (std::size_t k = 0; k < curves.size(); ++k) {
+    const QString name = QStringLiteral("Retrospective%1").arg(++number);
+    const QColor colour = kRetrospectiveColours[k % std::size(kRetrospectiveColours)];
+    chart6_->AddSeries(name, {SeriesStyle::Kind::Line, colour, 3, SeriesStyle::Marker::None, 3,
+                              false, false, {}});
+    chart6_->SetPoints(name, curves[k]);
+  }
+  chart6_->SetLegendVisible(false);
+  chart6_->SetBackground(Qt::white);
+  // The chart's tab and, when it is still hidden, the tab of this page are
+  // shown, so the user sees the result; nothing else is unlocked.
+  pageControl3_->SetTabVisible(2, true);
+  Flow().RevealPage(PageIndex::Tac);
+  Flow().BringToFront(PageIndex::Tac);
+  pageControl3_->BringToFront(2);
+}
+projection::ForecastOptions TacPage::ReadForecastOptions() const {
+  const AssessmentState& state = State();
+  projection::ForecastOptions options;
+  options.Variant = ChosenVariant(state);
+  options.ModelChoiceText = state.ModelChoiceText;
+  const ChosenRule rule = rule_ ? rule_() : ChosenRule{};
+  if (rule.Index < 0) {
+    throw Error("ПРП не выбрано: выберите его на странице «Коэффициенты эффективности»");
+  }
+  options.Rule = static_cast<std::size_t>(rule.Index);
+  options.RuleText = rule.Text;
+  options.Horizon = spinEdit2_->value();
+  options.AddNoise = checkBox3_->isChecked();
+  for (int row = 1; row <= state.Table.DataRowCount(); ++row) {
+    options.YearTexts.push_back(state.Table.Cell(data::DataTable::kYear, row));
+  }
+  if (description_) {
+    const data::DataDescription description = description_();
+    options.Species = description.species;
+    options.Stock = description.stock;
+  }
+  if (options.Variant >= state.ResultTexts.size()) {
+    throw Error("Нет результатов оценки параметров выбранной модели: выполните «Оценка "
+                "параметров»");
+  }
+  options.Results = state.ResultTexts[options.Variant];
+  options.DecimalMark = DecimalMark();
+  return options;
+}
+
+// "Построить график": the forecast is computed first and shown only when it
+// succeeded, so a failure leaves the forecast shown before (and its report)
+// whole.
+void TacPage::Button16Click() {
+  const projection::ForecastOptions options = ReadForecastOptions();
+  projection::ForecastResult forecast;
+  {
+    const WaitCursor wait;
+    forecast = projection::BuildForecast(State(), options);
+  }
+  ShowForecast(forecast);
+}
+
+void TacPage::ShowForecast(const projection::ForecastResult& forecast) {
+  const projection::ForecastChart& chart = forecast.Chart;
+  chart5_->ClearAll();
+  chart5_->SetAxisRange(Axis::Bottom, chart.XMin, chart.XMax);
+  chart5_->SetAxisRange(Axis::Left, chart.YMin, chart.YMax);
+  chart5_->SetTitle(FromUtf8(chart.Title));
+  chart5_->SetPoints(kCapacity, chart.Capacity);
+  chart5_->SetPoints(kBmsy, chart.Bmsy);
+  chart5_->SetPoints(kMsy, chart.Msy);
+  chart5_->SetPoints(kBiomass, chart.Biomass);
+  chart5_->SetPoints(kCatch, chart.Catch);
+  chart5_->SetPoints(kCatchInterval, chart.CatchInterval);
+  chart5_->SetPoints(kBiomassInterval, chart.BiomassInterval);
+
+  const auto lines = [](const std::vector<std::string>& texts) {
+    QStringList list;
+    for (const std::string& text : texts) list << FromUtf8(text);
+    return list.join(QLatin1Char('\n'));
+  };
+  memo3_->setPlainText(lines(forecast.ReportLines));
+  memo4_->setPlainText(lines(forecast.TableLines));
+  forecast_ = forecast;
+
+  radioGroup1_->setVisible(true);
+  lbl2_->setVisible(true);
+  se2_->setVisible(true);
+  Flow().ForecastDrawn();
+}
+
+void TacPage::RadioGroup1Click(int item) {
+  projection::ForecastOptions options = ReadForecastOptions();
+  options.AddNoise = false;
+  projection::SensitivityResult result;
+  try {
+    const WaitCursor wait;
+    result = projection::RunSensitivityAnalysis(
+        State(), options, static_cast<projection::SensitivityParameter>(item), se2_->value());
+  } catch (...) {
+    // Nothing was drawn: the item can be clicked again.
+    se2Change();
+    throw;
+  }
+  checkBox3_->setChecked(false);
+  ShowForecast(result.Forecast);
+  chart5_->SetPoints(kBiomassLower, result.BiomassLower);
+  chart5_->SetPoints(kBiomassUpper, result.BiomassUpper);
+  chart5_->SetPoints(kCatchLower, result.CatchLower);
+  chart5_->SetPoints(kCatchUpper, result.CatchUpper);
+}
+
+// A new step clears the choice of the parameter, so that the next click
+// computes with the new step; the curves stay until then.
+void TacPage::se2Change() {
+  radioButtons_->setExclusive(false);
+  for (QAbstractButton* button : radioButtons_->buttons()) button->setChecked(false);
+  radioButtons_->setExclusive(true);
+}
+
+bool TacPage::HasForecastToSave() const {
+  if (forecast_) return true;
+  Ui().ShowInformation(
+      QStringLiteral("Сохранять пока нечего: сначала постройте прогноз кнопкой «Построить график»."));
+  return false;
+}
+
+// The report of the forecast drawn, with the page's species and stock and
+// "Добавить шум" as they are now and the points the chart shows.
+projection::TacReportInput TacPage::ReportAsShown() const {
+  projection::TacReportInput input = forecast_->Report;
+  if (description_) {
+    const data::DataDescription description = description_();
+    input.Species = description.species;
+    input.Stock = description.stock;
+  }
+  input.AddNoise = checkBox3_->isChecked();
+  input.CatchInterval = chart5_->Points(kCatchInterval);
+  input.Biomass = chart5_->Points(kBiomass);
+  input.Catch = chart5_->Points(kCatch);
+  return input;
+}
+
+void TacPage::SaveChartImage(const QString& path, const char* format) const {
+  const QImage image = chart5_->Picture(QSize(kImageMinWidth, kImageMinHeight));
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, format)) {
+    throw Error("Не удаётся подготовить рисунок графика в формате " + std::string(format));
+  }
+  projection::WriteFileAtomically(ToUtf8(path), bytes.toStdString());
+}
+
+// "Сохранить в файл": the report file, then the chart image beside it.
+void TacPage::Button19Click() {
+  if (!HasForecastToSave()) return;
+  const std::optional<QString> path = Ui().AskSaveFileName(
+      FileDialogOptions{QStringLiteral("Введите имя файла"), QDir::currentPath(),
+                        QStringLiteral("Текстовый документ (*.txt)"), QStringLiteral("txt")});
+  if (!path) return;
+  const std::string reportPath = ToUtf8(*path);
+  projection::SaveTacReport(reportPath, ReportAsShown());
+  SaveChartImage(FromUtf8(projection::ReportImageFileName(reportPath)), "JPG");
+}
+
+// "Сохранить результат": the chart image beside the data file.
+void TacPage::N6Click() {
+  if (!HasForecastToSave()) return;
+  SaveChartImage(FromUtf8(projection::ForecastImageFileName(State().DataFileName)), "BMP");
 }
 
 }  // namespace tarvik::app

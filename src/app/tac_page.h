@@ -1,7 +1,13 @@
 #pragma once
 
+#include <functional>
+#include <optional>
+#include <vector>
+
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSpinBox>
@@ -9,6 +15,10 @@
 #include "app/chart_panel.h"
 #include "app/page.h"
 #include "app/page_control.h"
+#include "app/performance_page.h"
+#include "common/point.h"
+#include "data/data_file.h"
+#include "projection/forecast.h"
 
 namespace tarvik::app {
 
@@ -21,26 +31,75 @@ class TacPage : public Page {
  public:
   explicit TacPage(PageContext context, QWidget* parent = nullptr);
 
+  // Where the report's species and stock come from (the data page's
+  // description fields) and which rule the rule selector of the page of
+  // performance coefficients shows. Set once by the main window.
+  void SetDescriptionSource(std::function<data::DataDescription()> source);
+  void SetRuleSource(std::function<ChosenRule()> source);
+
   // PageControl3 with TabSheet7 "Прогноз биомассы и уловов", TabSheet8
   // "Результаты" and TabSheet9 "График" (its tab hidden).
   PageControl* Results() const { return pageControl3_; }
+  ChartPanel* ForecastChart() const { return chart5_; }
+
+  // The retrospective analysis of the estimation page: adds its curves to
+  // Chart6 (never removing earlier ones) and brings the tab "График" with the
+  // chart to the front.
+  void AddRetrospectiveCurves(const std::vector<PointList>& curves);
+
+  // The chart series of the forecast, by their names in the window layout.
+  static const QString kCapacity;         // "Ёмкость среды"
+  static const QString kBmsy;             // "BMSY"
+  static const QString kMsy;              // "MSY"
+  static const QString kBiomass;          // "Биомасса"
+  static const QString kCatch;            // "Улов / ОДУ"
+  static const QString kCatchInterval;    // "Интервал"
+  static const QString kBiomassInterval;  // the biomass interval points
+  static const QString kBiomassLower;     // sensitivity: biomass, parameter lowered
+  static const QString kBiomassUpper;     // … raised
+  static const QString kCatchLower;       // sensitivity: catch, parameter lowered
+  static const QString kCatchUpper;       // … raised
 
  private:
   QWidget* BuildControls();
   void BuildResults();
 
-  void Button16Click() {}
-  void Button19Click() {}
-  void RadioGroup1Click() {}
-  void se2Change() {}
-  void N6Click() {}
+  void Button16Click();
+  void Button19Click();
+  void RadioGroup1Click(int item);
+  void se2Change();
+  void N6Click();
 
+  // The forecast's settings as the page and the earlier pages show them now.
+  projection::ForecastOptions ReadForecastOptions() const;
+  void ShowForecast(const projection::ForecastResult& forecast);
+  // The report as the page shows it now: the result fields, the variant's
+  // record, the rule selector, "Добавить шум" and the chart's points.
+  projection::TacReportInput ReportAsShown() const;
+  // Whether a forecast has been drawn; if not, the user is told that there
+  // is nothing to save yet.
+  bool HasForecastToSave() const;
+  // Writes the chart as shown, at least 1000 × 600 pixels, in `format`
+  // ("JPG" or "BMP"); the file is replaced whole or left as it was.
+  void SaveChartImage(const QString& path, const char* format) const;
+
+  QSpinBox* spinEdit2_ = nullptr;
+  QGroupBox* radioGroup1_ = nullptr;
+  QButtonGroup* radioButtons_ = nullptr;
+  QLabel* lbl2_ = nullptr;
+  QSpinBox* se2_ = nullptr;
+  QCheckBox* checkBox3_ = nullptr;
   PageControl* pageControl3_ = nullptr;
   ChartPanel* chart5_ = nullptr;
   ChartPanel* chart6_ = nullptr;
   QPlainTextEdit* memo3_ = nullptr;
   QPlainTextEdit* memo4_ = nullptr;
   QMenu* popupMenu3_ = nullptr;
+
+  std::function<data::DataDescription()> description_;
+  std::function<ChosenRule()> rule_;
+  // The forecast the page shows (the last one drawn).
+  std::optional<projection::ForecastResult> forecast_;
 };
 
 }  // namespace tarvik::app

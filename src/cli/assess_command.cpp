@@ -9,6 +9,7 @@
 #include "common/error.h"
 #include "common/numbers.h"
 #include "estimation/workflow.h"
+#include "projection/kobe.h"
 #include "projection/management_workflow.h"
 #include "projection/tac_report.h"
 
@@ -92,9 +93,50 @@ Json PointsJson(const PointList& points) {
   return list;
 }
 
+// The Kobe plot of the chosen variant and the forecast, or the reason there
+// is none (the assessment itself is not stopped by it).
+struct KobeOutcome {
+  std::optional<projection::KobeChart> Chart;
+  std::string Error;
+};
+
+KobeOutcome MakeKobe(const AssessmentState& state, std::size_t variant,
+                     const projection::ManagementResult& result) {
+  KobeOutcome k;
+  try {
+    k.Chart = projection::BuildKobeChart(state.AnalysisSeries, state.ModelFits[variant],
+                                         result.Forecast.FirstYear, &result.Forecast, kDecimalMark);
+  } catch (const Error& e) {
+    k.Error = e.what();
+  }
+  return k;
+}
+
+Json KobeJson(const model::ModelFit& fit, const KobeOutcome& kobe) {
+  if (!kobe.Chart) return {{"error", kobe.Error}};
+  const projection::KobeChart& c = *kobe.Chart;
+  Json points = Json::array();
+  for (const projection::KobePoint& p : c.Points) {
+    points.push_back({{"year", p.Year},
+                      {"kind", p.Forecast ? "forecast" : "observed"},
+                      {"b", p.Biomass},
+                      {"f", p.FishingMortality},
+                      {"b_bmsy", p.BRatio},
+                      {"f_fmsy", p.FRatio},
+                      {"quadrant", projection::QuadrantKey(p.Quadrant)},
+                      {"label", p.Label}});
+  }
+  return {{"bmsy", fit.BMSY},
+          {"fmsy", fit.FMSY},
+          {"points", std::move(points)},
+          {"forecast_truncated", c.ForecastTruncated},
+          {"summary", c.Summary}};
+}
+
 Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
                 const AssessOptions& o, std::size_t variant,
-                const projection::ManagementResult& result) {
+                const projection::ManagementResult& result, const KobeOutcome& kobe,
+                const std::optional<AdoptedRefinement>& refinement) {
   const model::ModelFit& fit = state.ModelFits[variant];
   Json j;
   j["estimation"] = EstimateJson(state, run, o.Estimate);
@@ -141,6 +183,8 @@ Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
                         {"catch_lower", PointsJson(s.CatchLower)},
                         {"catch_upper", PointsJson(s.CatchUpper)}};
   }
+  j["kobe"] = KobeJson(fit, kobe);
+  if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
   j["report_lines"] = f.ReportLines;
   j["table_lines"] = f.TableLines;
   if (!o.Report.empty()) {
@@ -151,8 +195,11 @@ Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
   return j;
 }
 
-std::string AssessText(const projection::ManagementResult& result, const AssessOptions& o) {
+std::string AssessText(const projection::ManagementResult& result, const AssessOptions& o,
+                       const KobeOutcome& kobe,
+                       const std::optional<AdoptedRefinement>& refinement) {
   std::ostringstream out;
+  if (refinement) out << AdoptedRefinementText(*refinement) << "\n";
   for (const rules::AddRuleResult& added : result.AddedRules) {
     if (!added.Added) out << "ПРП «" << added.Name << "» уже есть в списке и не добавлено\n";
   }
@@ -163,6 +210,12 @@ std::string AssessText(const projection::ManagementResult& result, const AssessO
   for (const std::string& line : result.Forecast.ReportLines) out << line << "\n";
   out << "\n";
   for (const std::string& line : result.Forecast.TableLines) out << line << "\n";
+  out << "\nДиаграмма Кобе\n";
+  if (kobe.Chart) {
+    for (const std::string& line : kobe.Chart->Summary) out << line << "\n";
+  } else {
+    out << kobe.Error << "\n";
+  }
   if (!o.Report.empty()) {
     out << "\nОтчёт сохранён в файл " << o.Report << "\n";
   }
@@ -232,6 +285,7 @@ CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& o) {
   sub->add_option("--sensitivity", o.Sensitivity, "Анализ чувствительности: r, K или q");
   sub->add_option("--step", o.Step, "Приращение параметра, % (5…50)")->default_val(10);
   sub->add_option("--report", o.Report, "Файл отчёта об ОДУ (.txt)");
+  AddRefineOption(*sub, o.Estimate);
   return sub;
 }
 
@@ -246,7 +300,11 @@ std::string RunAssessCommand(const AssessOptions& o) {
   const std::size_t variant = choice.Index;
   const estimation::EstimationOutcome& last =
       choice.FinalRun ? *choice.FinalRun : run.Estimation;
-  const estimation::VariantRow& row = last.Display.Rows.at(variant);
+  const std::optional<AdoptedRefinement> refinement =
+      RefineChosenVariant(state, last, variant, o.Estimate);
+  const estimation::VariantRow& row = refinement && refinement->Adopted
+                                          ? refinement->Refinement.Row
+                                          : last.Display.Rows.at(variant);
   m.Forecast.Results = {row.RText, row.KText, row.QText, row.LText};
   m.Forecast.Species = run.File.description.species;
   m.Forecast.Stock = run.File.description.stock;
@@ -255,9 +313,11 @@ std::string RunAssessCommand(const AssessOptions& o) {
   }
 
   const projection::ManagementResult result = projection::RunManagementWorkflow(state, m);
-  const std::string output = o.Estimate.Json
-                                 ? DumpJson(AssessJson(state, run, o, variant, result)) + "\n"
-                                 : AssessText(result, o);
+  const KobeOutcome kobe = MakeKobe(state, variant, result);
+  const std::string output =
+      o.Estimate.Json
+          ? DumpJson(AssessJson(state, run, o, variant, result, kobe, refinement)) + "\n"
+          : AssessText(result, o, kobe, refinement);
   if (!o.Report.empty()) projection::SaveTacReport(o.Report, result.Report);
   return output;
 }

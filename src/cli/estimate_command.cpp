@@ -118,7 +118,8 @@ FreshStart RunEstimateWorkflow(AssessmentState& state, const EstimateOptions& o)
   return estimation::RunFreshStartEstimation(state, request, MakeSearchOptions(o));
 }
 
-Json EstimateJson(const AssessmentState& state, const FreshStart& run, const EstimateOptions& o) {
+Json EstimateJson(const AssessmentState& state, const FreshStart& run, const EstimateOptions& o,
+                  const estimation::RefinementReport* refinement) {
   const estimation::EstimationOutcome& e = run.Estimation;
   Json j;
   j["file"] = o.File;
@@ -190,10 +191,78 @@ Json EstimateJson(const AssessmentState& state, const FreshStart& run, const Est
   j["model_choice"] = e.Display.ChoiceLabels;
   j["evaluations"] = e.Summary.Evaluations;
   j["random_seed_after"] = state.Random.Seed();
+  if (refinement != nullptr) {
+    Json refined = Json::array();
+    for (const estimation::VariantRefinement& v : refinement->Variants) {
+      refined.push_back(RefinementJson(v));
+    }
+    j["refined"] = std::move(refined);
+  }
   return j;
 }
 
-std::string EstimateText(const AssessmentState& state, const FreshStart& run) {
+Json RefinementJson(const estimation::VariantRefinement& v) {
+  const bool pt = v.Kind == model::ProductionModelKind::PellaTomlinson;
+  Json j;
+  j["index"] = v.Index;
+  j["label"] = v.Label;
+  j["available"] = v.Available;
+  if (!v.Available) j["message"] = v.Message;
+  j["L"] = v.Objective;
+  j["r"] = v.Point.r;
+  j["K"] = v.Point.K;
+  j["q"] = v.Point.q;
+  j["p"] = pt ? Json(v.Point.p) : Json(nullptr);
+  j["search_L"] = v.SearchObjective;
+  j["gap"] = v.Gap;
+  j["relative_gap"] = v.RelativeGap ? Json(*v.RelativeGap) : Json(nullptr);
+  j["not_converged"] = v.NotConverged;
+  return j;
+}
+
+void AddRefineOption(CLI::App& sub, EstimateOptions& options) {
+  sub.add_flag("--refine", options.Refine,
+               "Принять уточнённые значения выбранного варианта (минимум целевой функции в тех "
+               "же границах)");
+}
+
+std::optional<AdoptedRefinement> RefineChosenVariant(AssessmentState& state,
+                                                     const estimation::EstimationOutcome& last,
+                                                     std::size_t variant,
+                                                     const EstimateOptions& options) {
+  if (!options.Refine) return std::nullopt;
+  AdoptedRefinement adopted;
+  adopted.Refinement =
+      estimation::RefineVariant(state.AnalysisSeries, state.ModelFits, variant,
+                                last.Settings.Bounds, state.MedianKeepCount, kDecimalMark);
+  const estimation::VariantRefinement& v = adopted.Refinement;
+  if (v.Available && v.Objective < v.SearchObjective) {
+    estimation::AdoptRefinement(state, v);
+    adopted.Adopted = true;
+  }
+  return adopted;
+}
+
+Json AdoptedRefinementJson(const AdoptedRefinement& adopted) {
+  Json j = RefinementJson(adopted.Refinement);
+  j["adopted"] = adopted.Adopted;
+  return j;
+}
+
+std::string AdoptedRefinementText(const AdoptedRefinement& adopted) {
+  const estimation::VariantRefinement& v = adopted.Refinement;
+  if (adopted.Adopted) {
+    return "Приняты уточнённые значения варианта «" + v.Label + "»: L " +
+           FormatFixed(v.SearchObjective, 3) + " → " + v.Row.LText + ", r = " + v.Row.RText +
+           ", K = " + v.Row.KText + ", q = " + v.Row.QText;
+  }
+  if (!v.Available) return "Уточнение варианта «" + v.Label + "» невозможно: " + v.Message;
+  return "Уточнённые значения варианта «" + v.Label +
+         "» не приняты: поиск уже нашёл минимум в тех же границах";
+}
+
+std::string EstimateText(const AssessmentState& state, const FreshStart& run,
+                         const estimation::RefinementReport* refinement) {
   const estimation::EstimationOutcome& e = run.Estimation;
   std::ostringstream out;
   out << "Лет в ряду для оценки: " << state.AnalysisSeries.size()
@@ -231,6 +300,10 @@ std::string EstimateText(const AssessmentState& state, const FreshStart& run) {
       out << "  " << v.SeriesTitle << "\n";
     }
   }
+  if (refinement != nullptr) {
+    out << "\n";
+    for (const std::string& line : refinement->MemoLines) out << line << "\n";
+  }
   return out.str();
 }
 
@@ -244,8 +317,11 @@ CLI::App* AddEstimateCommand(CLI::App& app, EstimateOptions& options) {
 std::string RunEstimateCommand(const EstimateOptions& options) {
   AssessmentState state;
   const FreshStart run = RunEstimateWorkflow(state, options);
-  if (options.Json) return DumpJson(EstimateJson(state, run, options)) + "\n";
-  return EstimateText(state, run);
+  // The convergence check of every searched variant; it reads the state only.
+  const estimation::RefinementReport refinement = estimation::RefineActiveVariants(
+      state, run.Estimation.Settings.Bounds, kDecimalMark, options.Threads);
+  if (options.Json) return DumpJson(EstimateJson(state, run, options, &refinement)) + "\n";
+  return EstimateText(state, run, &refinement);
 }
 
 }  // namespace tarvik::cli

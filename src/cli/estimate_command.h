@@ -1,10 +1,12 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <optional>
 #include <string>
 
 #include "assessment_state.h"
 #include "cli/json_output.h"
+#include "estimation/refinement.h"
 #include "estimation/workflow.h"
 
 namespace tarvik::cli {
@@ -21,6 +23,9 @@ struct EstimateOptions {
   int HoldOut = 0;            // --holdout N: CheckBox4 ticked, SpinEdit1 = N
   int Threads = 0;            // --threads T: 0 = every core
   bool Json = false;          // --json
+  // --refine (commands that choose a variant): adopt the refined values of
+  // the chosen variant («Принять уточнённые значения») before going on.
+  bool Refine = false;
 };
 
 // Adds FILE and the options above to a subcommand.
@@ -40,12 +45,44 @@ estimation::FreshStart RunEstimateWorkflow(AssessmentState& state, const Estimat
 
 // The JSON object of an estimation: n, keep_count, pt_exponent,
 // correlations, k_start/k_min/k_max, variants, holdout, random_seed_after, …
+// and, when given, the refinement of the variants as `refined`.
 Json EstimateJson(const AssessmentState& state, const estimation::FreshStart& run,
-                  const EstimateOptions& options);
+                  const EstimateOptions& options,
+                  const estimation::RefinementReport* refinement = nullptr);
 
 // The readable report of an estimation (the results table, the
-// correlations, the exponent and the hold-out check).
-std::string EstimateText(const AssessmentState& state, const estimation::FreshStart& run);
+// correlations, the exponent and the hold-out check) and, when given, a line
+// per refined variant.
+std::string EstimateText(const AssessmentState& state, const estimation::FreshStart& run,
+                         const estimation::RefinementReport* refinement = nullptr);
+
+// The refinement of one variant as JSON: index, label, available, L, r, K,
+// q, p (null but for Pella-Tomlinson), search_L, gap, relative_gap,
+// not_converged (and message when not available).
+Json RefinementJson(const estimation::VariantRefinement& refinement);
+
+// Adds --refine to a subcommand that chooses a variant.
+void AddRefineOption(CLI::App& sub, EstimateOptions& options);
+
+// What --refine did to the chosen variant.
+struct AdoptedRefinement {
+  estimation::VariantRefinement Refinement;
+  bool Adopted = false;  // false: not available, or not below the search's value
+};
+
+// With --refine: refines the chosen variant on the series and bounds of its
+// last search (`last`) and adopts the result when it is below the search's
+// value; nothing without --refine.
+std::optional<AdoptedRefinement> RefineChosenVariant(AssessmentState& state,
+                                                     const estimation::EstimationOutcome& last,
+                                                     std::size_t variant,
+                                                     const EstimateOptions& options);
+
+// The refinement's entry of a command's JSON (RefinementJson with `adopted`).
+Json AdoptedRefinementJson(const AdoptedRefinement& adopted);
+
+// Its line of a readable report.
+std::string AdoptedRefinementText(const AdoptedRefinement& adopted);
 
 // `tarvik-cli estimate`.
 CLI::App* AddEstimateCommand(CLI::App& app, EstimateOptions& options);

@@ -159,6 +159,7 @@ CLI::App* AddOptimiseCommand(CLI::App& app, OptimiseCommandOptions& o) {
                   "Папка для OutMatrix.txt, Graph.R и рисунков (по умолчанию папка файла данных)");
   AddReferenceSelectorOptions(*sub, o.Selectors);
   AddRTimeLimitOption(*sub, o.TimeLimit);
+  AddRefineOption(*sub, o.Estimate);
   return sub;
 }
 
@@ -168,6 +169,8 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
   const estimation::FreshStart run = RunEstimateWorkflow(state, o.Estimate);
   const estimation::ModelChoiceOutcome choice = estimation::ChooseModelAndRefit(
       state, run.File.table, o.Variant, run.Request, MakeSearchOptions(o.Estimate));
+  const std::optional<AdoptedRefinement> refinement = RefineChosenVariant(
+      state, choice.FinalRun ? *choice.FinalRun : run.Estimation, choice.Index, o.Estimate);
 
   // The reference-point page, then its selectors in the order Btr, Etr, Blim.
   std::vector<refpoints::ReferenceTab> tabs = refpoints::BuildReferenceTabs(state);
@@ -201,7 +204,10 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
     WarnWhenRFailed(pictures);
   }
 
-  if (!o.Estimate.Json) return OptimiseText(result, o, pictures, directoryNote);
+  if (!o.Estimate.Json) {
+    const std::string text = OptimiseText(result, o, pictures, directoryNote);
+    return refinement ? AdoptedRefinementText(*refinement) + "\n" + text : text;
+  }
 
   const model::ModelFit& fit = state.ModelFits[choice.Index];
   Json j;
@@ -209,6 +215,7 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
   j["variant"] = {{"label", o.Variant}, {"index", static_cast<int>(choice.Index)}};
   j["reference_points"] = ReferencePointsJson(fit);
   j["optimisation"] = OptimisationJson(result, o);
+  if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
   if (pictures.FilesWritten) {
     j["files"] = {{"directory", pictures.Directory},
                   {"directory_note", directoryNote},

@@ -1,5 +1,6 @@
 #include "cli/retro_command.h"
 
+#include <optional>
 #include <sstream>
 
 #include "cli/common_options.h"
@@ -16,8 +17,36 @@ CLI::App* AddRetrospectiveCommand(CLI::App& app, RetrospectiveCommandOptions& op
   AddEstimateOptions(*sub, options.Estimate);
   sub->add_option("--variant", options.Variant, "Вариант модели, например \"Шефер СК\"")
       ->required();
+  AddRefineOption(*sub, options.Estimate);
   return sub;
 }
+
+namespace {
+
+Json MohnJson(const estimation::MohnRho& m) {
+  Json peels = Json::array();
+  for (const estimation::MohnPeel& p : m.Peels) {
+    peels.push_back({{"run", p.Run},
+                     {"year", p.Year},
+                     {"peel_biomass", p.PeelBiomass},
+                     {"full_biomass", p.FullBiomass},
+                     {"relative_difference", p.RelativeDifference}});
+  }
+  Json j;
+  j["available"] = m.Available;
+  if (!m.Available) j["message"] = m.Message;
+  j["value"] = m.Available ? Json(m.Rho) : Json(nullptr);
+  j["peels"] = m.Available ? std::move(peels) : Json::array();
+  j["ranges"] = {
+      {"long_lived", {estimation::kMohnLongLived.Low, estimation::kMohnLongLived.High}},
+      {"short_lived", {estimation::kMohnShortLived.Low, estimation::kMohnShortLived.High}}};
+  j["within_long_lived"] = m.WithinLongLived;
+  j["within_short_lived"] = m.WithinShortLived;
+  j["text"] = m.Text;
+  return j;
+}
+
+}  // namespace
 
 std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) {
   AssessmentState state;
@@ -26,6 +55,10 @@ std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) 
   RequireVariantLabel(options.Estimate.CutOffs, options.Variant);
   const estimation::FreshStart run = RunEstimateWorkflow(state, options.Estimate);
   const std::size_t variant = estimation::VariantIndexByLabel(state.ModelFits, options.Variant);
+  // With --refine the variant's fitted q, against which Mohn's rho measures
+  // the runs, is the refined one.
+  const std::optional<AdoptedRefinement> refinement =
+      RefineChosenVariant(state, run.Estimation, variant, options.Estimate);
   estimation::RetrospectiveOptions retro;
   retro.Threads = options.Estimate.Threads;
   const estimation::RetrospectiveResult result = estimation::RunRetrospective(
@@ -53,13 +86,16 @@ std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) 
                       {"curve", std::move(curve)}});
     }
     r["runs"] = std::move(runs);
+    r["mohn_rho"] = MohnJson(result.Mohn);
     j["retrospective"] = std::move(r);
+    if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
     j["random_seed_after"] = state.Random.Seed();
     return DumpJson(j) + "\n";
   }
   std::ostringstream out;
-  out << EstimateText(state, run)
-      << "\nРетроспективный анализ: " << estimation::VariantLabel(state.ModelFits, variant) << "\n";
+  out << EstimateText(state, run);
+  if (refinement) out << "\n" << AdoptedRefinementText(*refinement) << "\n";
+  out << "\nРетроспективный анализ: " << estimation::VariantLabel(state.ModelFits, variant) << "\n";
   std::vector<std::vector<std::string>> rows;
   for (const estimation::RetrospectiveRun& k : result.Runs) {
     const std::string cut = k.Run <= 5 ? "без первых " + std::to_string(k.Run)
@@ -71,6 +107,7 @@ std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) 
   if (result.KeepCountReduced) {
     out << "Число учитываемых остатков уменьшено до числа остатков укороченного ряда.\n";
   }
+  out << result.Mohn.Text << "\n";
   return out.str();
 }
 

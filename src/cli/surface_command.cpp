@@ -1,6 +1,7 @@
 #include "cli/surface_command.h"
 
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 #include "cli/common_options.h"
@@ -25,6 +26,7 @@ CLI::App* AddSurfaceCommand(CLI::App& app, SurfaceCommandOptions& options) {
                   "Папка для OutMatrix.txt, Graph2.R и рисунков (по умолчанию папка файла "
                   "данных)");
   AddRTimeLimitOption(*sub, options.TimeLimit);
+  AddRefineOption(*sub, options.Estimate);
   return sub;
 }
 
@@ -42,6 +44,8 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   const estimation::FreshStart run = RunEstimateWorkflow(state, options.Estimate);
   const estimation::ModelChoiceOutcome choice = estimation::ChooseModelAndRefit(
       state, run.File.table, options.Variant, run.Request, MakeSearchOptions(options.Estimate));
+  const std::optional<AdoptedRefinement> refinement = RefineChosenVariant(
+      state, choice.FinalRun ? *choice.FinalRun : run.Estimation, choice.Index, options.Estimate);
   const estimation::SurfaceGrids grids =
       estimation::ComputeObjectiveSurface(state, choice.Index, options.Estimate.Trim);
   // Without --dir the files go beside the data file, or into a per-user
@@ -81,10 +85,12 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
                     : pictures.R.Status == rbridge::RRunStatus::RNotFound ? "r_not_found"
                                                                           : "failed";
     j["r_message"] = pictures.R.Message;
+    if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
     j["random_seed_after"] = state.Random.Seed();
     return DumpJson(j) + "\n";
   }
   std::ostringstream out;
+  if (refinement) out << AdoptedRefinementText(*refinement) << "\n";
   out << "Вариант: " << estimation::VariantLabel(state.ModelFits, choice.Index) << "\n"
       << "r = " << FormatGeneral(grids.R) << ", K = " << FormatGeneral(grids.K)
       << ", q = " << FormatGeneral(grids.Q) << "\n"

@@ -8,6 +8,7 @@
 #include "data/data_table.h"
 #include "model/model_fit.h"
 #include "model/random.h"
+#include "projection/tac_report.h"
 #include "rules/harvest_rule.h"
 #include "rules/optimisation_grid.h"
 
@@ -33,6 +34,16 @@ struct AssessmentState {
   rules::HarvestRule WorkingRule;            // the rule the optimisation sweeps (target from the rule page)
   std::uint8_t OptimisationVariant = 0;      // ModelFits index of the last optimisation
   rules::BestPoints OptimisationBest;        // best points of the last optimisation, for the picks
+  // The model-choice list of the estimation page: the text of the chosen item
+  // ("Шефер СК"; empty until a model is chosen), and the texts of the result
+  // fields r, K, q, L of every ModelFits index as the results panel shows
+  // them. The optimisation, the forecast and the TAC report read them.
+  std::string ModelChoiceText;
+  std::vector<projection::ResultEditTexts> ResultTexts;
+  // 1 for a ModelFits record whose values were adopted from the refinement
+  // of the search (estimation::AdoptRefinement); the search of a record and
+  // a rebuild of the variants clear it. Shorter than ModelFits = 0 beyond.
+  std::vector<std::uint8_t> RefinedFits;
 };
 
 }  // namespace tarvik

@@ -63,6 +63,12 @@ class AppTest : public ::testing::Test {
   }
   QAction* Action(const char* name) const { return Find<QAction>(name); }
 
+  // Waits until the window's background computation (if any) has ended and
+  // its results are on screen; false on time-out.
+  bool WaitIdle(int timeoutMs = 300000) {
+    return QTest::qWaitFor([this] { return !window_->Background().Running(); }, timeoutMs);
+  }
+
   QString TempPath(const QString& name) const { return temp_.filePath(name); }
 
   static std::string ReadBytes(const QString& path) {

@@ -146,9 +146,12 @@ TEST_F(DataPageTest, AFileThatCannotBeReadChangesNothing) {
   EXPECT_EQ(Grid()->rowCount(), 2);
 }
 
-TEST_F(DataPageTest, SaveAsWritesTheFileThatWasOpened) {
+// After "Сохранить как" the copy is the file of the work: "Сохранить"
+// writes it, the reports name it, and the original stays byte for byte.
+TEST_F(DataPageTest, SaveAsThenSaveWritesTheNewFileAndLeavesTheOriginalAlone) {
   Started();
   const QString original = WriteSample("original.txt");
+  const std::string originalBytes = ReadBytes(original);
   Open(original);
   const QString copy = TempPath("copy.txt");
   ui_.saveAnswers.push_back(copy);
@@ -158,9 +161,15 @@ TEST_F(DataPageTest, SaveAsWritesTheFileThatWasOpened) {
   EXPECT_EQ(ui_.saveRequests[0].title, "Введите имя файла");
   EXPECT_EQ(ui_.saveRequests[0].defaultSuffix, "txt");
   EXPECT_EQ(ui_.saveRequests[0].filter, "Текстовый документ (*.txt)");
-  EXPECT_EQ(ReadBytes(copy), ReadBytes(original));
-  // "Сохранить как" does not change the file "Сохранить" writes to.
-  EXPECT_EQ(window_->State().DataFileName, original.toStdString());
+  EXPECT_EQ(ReadBytes(copy), originalBytes);
+  EXPECT_EQ(window_->State().DataFileName, copy.toStdString());
+
+  Grid()->item(1, 1)->setText("1.3");
+  Action("N1")->trigger();
+  ASSERT_TRUE(ui_.boxes.empty()) << ui_.boxes[0].text.toStdString();
+  EXPECT_EQ(data::ReadDataFile(copy.toStdString(), '.').table.Cell(1, 1), "1.3");
+  EXPECT_EQ(ReadBytes(original), originalBytes);
+  EXPECT_EQ(ui_.saveRequests.size(), 1u);  // "Сохранить" asks for no name
 }
 
 TEST_F(DataPageTest, SaveWritesEditedCellsAndAnOpenEditToTheOpenedFile) {
@@ -359,6 +368,212 @@ TEST_F(DataPageTest, ExampleFilesOpenAndSaveBackUnchanged) {
     ASSERT_TRUE(ui_.boxes.empty()) << name << ": " << ui_.boxes[0].text.toStdString();
     EXPECT_EQ(ReadBytes(copy), ReadBytes(example)) << name;
   }
+}
+
+// ------------------------------------------------- undo, marks, plots, looks
+
+TEST_F(DataPageTest, UndoPutsTheTableAndTheSeriesBackStepByStep) {
+  MainWindow& window = Started();
+  Open(WriteSample("undo.txt"));
+  const data::DataTable opened = window.State().Table;
+  const data::CatchEffortSeries openedSeries = window.State().LoadedSeries;
+  EXPECT_FALSE(window.Data()->CanUndo());  // nothing before the file
+
+  ui_.clipboard = "2001\t2.5\t40\t100\r\n";
+  Find<QAction>("est1")->trigger();
+  ASSERT_EQ(Grid()->rowCount(), 2);
+  Grid()->item(1, 3)->setText("101");  // a cell typed after the paste
+  const data::DataTable pasted = [&] {
+    data::DataTable t = window.State().Table;
+    t.SetCell(3, 1, "100");
+    return t;
+  }();
+
+  QAction* undo = window.Data()->UndoAction();
+  EXPECT_EQ(undo->shortcut(), QKeySequence(QKeySequence::Undo));
+  EXPECT_EQ(undo->shortcutContext(), Qt::WidgetWithChildrenShortcut);
+  undo->trigger();  // the typed cell
+  EXPECT_EQ(window.State().Table, pasted);
+  EXPECT_EQ(Grid()->Cell(3, 1), "100");
+  undo->trigger();  // the paste
+  EXPECT_EQ(window.State().Table, opened);
+  EXPECT_EQ(window.State().LoadedSeries.U, openedSeries.U);
+  EXPECT_EQ(window.State().LoadedSeries.FirstYear, 1995);
+  ASSERT_EQ(Grid()->rowCount(), 5);
+  EXPECT_EQ(Grid()->Cell(0, 4), "1998");
+  EXPECT_FALSE(window.Data()->CanUndo());
+  undo->trigger();  // nothing more to undo: nothing happens
+  EXPECT_EQ(window.State().Table, opened);
+  EXPECT_TRUE(ui_.boxes.empty());
+  EXPECT_FALSE(window.Data()->Modified());  // back to the file as opened
+}
+
+TEST_F(DataPageTest, CtrlZInTheGridUndoesAPaste) {
+  MainWindow& window = Started();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  ui_.clipboard = "2001\t2.5\t40\t100\r\n2002\t2.25\t44\t99\r\n";
+  Grid()->setFocus();
+  QTest::keySequence(Grid(), QKeySequence::Paste);
+  ASSERT_EQ(Grid()->rowCount(), 3);
+  QTest::keySequence(Grid(), QKeySequence::Undo);
+  EXPECT_EQ(window.State().Table, data::DataTable());
+  EXPECT_EQ(Grid()->rowCount(), 2);
+  EXPECT_TRUE(ui_.boxes.empty());
+}
+
+TEST_F(DataPageTest, ACellThatDoesNotReadIsMarkedAsSoonAsItIsCommitted) {
+  Started();
+  ui_.clipboard = "2000\t3\t30\t90\r\n2001\t2.5\t40\t100\r\n";
+  Find<QAction>("est1")->trigger();
+  for (int column = 0; column < 4; ++column) EXPECT_FALSE(Grid()->CellMarked(column, 1));
+
+  Grid()->item(2, 2)->setText("4O");  // letter O for a zero
+  EXPECT_TRUE(Grid()->CellMarked(2, 2));
+  EXPECT_EQ(Grid()->CellProblem(2, 2),
+            "Строка 2, столбец \"E (Усилие)\": значение \"4O\" не является числом");
+  EXPECT_EQ(Grid()->item(2, 2)->foreground().color(), QColor(Qt::red));
+  EXPECT_EQ(Grid()->item(2, 2)->toolTip(), Grid()->CellProblem(2, 2));
+  Grid()->item(1, 0)->setText("2000,5");  // a year must be an integer
+  EXPECT_TRUE(Grid()->CellMarked(0, 1));
+  EXPECT_TRUE(ui_.boxes.empty());  // a mark, not a box
+
+  // Plotting still ends in the error box.
+  Find<QPushButton>("Button2")->click();
+  EXPECT_EQ(ui_.Count(FakeServices::BoxKind::Error), 1);
+
+  Grid()->item(2, 2)->setText("40");
+  EXPECT_FALSE(Grid()->CellMarked(2, 2));
+  EXPECT_EQ(Grid()->item(2, 2)->data(Qt::ForegroundRole), QVariant());
+  EXPECT_EQ(Grid()->item(2, 2)->toolTip(), "");
+  Grid()->item(2, 3)->setText("");  // an empty cell is not filled yet, not wrong
+  EXPECT_FALSE(Grid()->CellMarked(3, 2));
+}
+
+TEST_F(DataPageTest, CellsAreMarkedWithTheLocaleDecimalMark) {
+  const QLocale previous;
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+  Started();
+  Grid()->item(1, 1)->setText("2,5");
+  EXPECT_FALSE(Grid()->CellMarked(1, 1));
+  Grid()->item(1, 1)->setText("2.5");
+  EXPECT_TRUE(Grid()->CellMarked(1, 1));
+  QLocale::setDefault(previous);
+}
+
+TEST_F(DataPageTest, TheSamePlotAlwaysHasTheSameAxes) {
+  Started();
+  Open(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"));
+  ASSERT_TRUE(ui_.boxes.empty()) << ui_.boxes[0].text.toStdString();
+  Find<QPushButton>("Button1")->click();
+  const auto years = Chart()->AxisRange(Axis::Bottom);
+  const auto cpue = Chart()->AxisRange(Axis::Left);
+  const int ticks = Chart()->AxisTickCount(Axis::Bottom);
+  EXPECT_LE(years.first, 1934);
+  EXPECT_GE(years.second, 1955);
+  EXPECT_EQ(years, (std::pair<double, double>{1930, 1960}));
+
+  // Again, after other plots and after a plot that failed.
+  Find<QPushButton>("Button1")->click();
+  EXPECT_EQ(Chart()->AxisRange(Axis::Bottom), years);
+  Find<QPushButton>("Button3")->click();
+  Find<QPushButton>("Button2")->click();
+  const QString good = Grid()->Cell(1, 3);
+  Grid()->item(3, 1)->setText("x");
+  Find<QPushButton>("Button1")->click();
+  ASSERT_EQ(ui_.Count(FakeServices::BoxKind::Error), 1);
+  Grid()->item(3, 1)->setText(good);
+  Find<QPushButton>("Button1")->click();
+  EXPECT_EQ(Chart()->AxisRange(Axis::Bottom), years);
+  EXPECT_EQ(Chart()->AxisRange(Axis::Left), cpue);
+  EXPECT_EQ(Chart()->AxisTickCount(Axis::Bottom), ticks);
+}
+
+TEST_F(DataPageTest, OpeningAnotherFileClearsThePlotOfTheFirst) {
+  Started();
+  Open(WriteSample("first.txt"));
+  Find<QPushButton>("Button1")->click();
+  ASSERT_FALSE(Chart()->Points("Series1").empty());
+  Open(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"));
+  ASSERT_TRUE(ui_.boxes.empty()) << ui_.boxes[0].text.toStdString();
+  EXPECT_TRUE(Chart()->Points("Series1").empty());
+  EXPECT_TRUE(Chart()->Points("Series10").empty());
+  EXPECT_TRUE(Chart()->AxisTitle(Axis::Left).isEmpty());
+  // A paste replaces the data too.
+  Find<QPushButton>("Button3")->click();
+  ASSERT_FALSE(Chart()->Points("Series10").empty());
+  ui_.clipboard = "2001\t2.5\t40\t100\r\n";
+  Find<QAction>("est1")->trigger();
+  EXPECT_TRUE(Chart()->Points("Series10").empty());
+}
+
+TEST_F(DataPageTest, DescriptionFieldsShowTheBeginningOfTheirText) {
+  Started();
+  data::DataDescription description = SampleDescription();
+  description.stock = "Северо-восточная арктическая треска Баренцева и Норвежского морей";
+  description.effortUnit = "Стандартные судосутки промысла траулеров типа БМРТ";
+  const QString path = TempPath("long.txt");
+  data::WriteDataFile(path.toStdString(), description, SampleTable());
+  Open(path);
+  ASSERT_TRUE(ui_.boxes.empty()) << ui_.boxes[0].text.toStdString();
+  for (const char* name : {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5"}) {
+    EXPECT_EQ(Find<QLineEdit>(name)->cursorPosition(), 0) << name;
+  }
+  EXPECT_EQ(Find<QComboBox>("ComboBox2")->lineEdit()->cursorPosition(), 0);
+  EXPECT_EQ(Find<QLineEdit>("Edit2")->text(), QString::fromStdString(description.stock));
+}
+
+// Every number can be read whole, at the smallest window and when the grid
+// widens with a larger one.
+TEST_F(DataPageTest, ColumnsFitTheirNumbersAndTheGridWidensWithTheWindow) {
+  MainWindow& window = Started();
+  Open(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"));
+  ASSERT_TRUE(ui_.boxes.empty()) << ui_.boxes[0].text.toStdString();
+  StringGrid* grid = Grid();
+  const auto fits = [&] {
+    const QFontMetrics metrics(grid->font());
+    for (int column = 0; column < 4; ++column) {
+      for (int row = 0; row < grid->rowCount(); ++row) {
+        if (metrics.horizontalAdvance(grid->Cell(column, row)) >= grid->columnWidth(column)) {
+          return false;
+        }
+      }
+    }
+    int total = 0;
+    for (int column = 0; column < 4; ++column) total += grid->columnWidth(column);
+    return total <= grid->viewport()->width();
+  };
+  window.resize(window.minimumSize());
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(fits()) << "at " << window.width() << " x " << window.height();
+  const int narrow = grid->width();
+  window.resize(1400, 900);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(fits());
+  EXPECT_GT(grid->width(), narrow);
+
+  // A longer number typed into a cell widens its column.
+  const int before = grid->minimumWidth();
+  grid->item(1, 2)->setText("123456789.123456");
+  EXPECT_GT(grid->minimumWidth(), before);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(fits());
+}
+
+TEST_F(DataPageTest, ChangesCountFromTheLastOpenOrSave) {
+  MainWindow& window = Started();
+  EXPECT_FALSE(window.Data()->Modified());
+  Open(WriteSample("changes.txt"));
+  EXPECT_FALSE(window.Data()->Modified());
+  Grid()->item(1, 1)->setText("1.25");
+  EXPECT_TRUE(window.Data()->Modified());
+  Grid()->item(1, 1)->setText("1.2");  // typed back: as in the file
+  EXPECT_FALSE(window.Data()->Modified());
+  Find<QLineEdit>("Edit3")->setText("Зима");
+  EXPECT_TRUE(window.Data()->Modified());
+  Action("N1")->trigger();
+  EXPECT_FALSE(window.Data()->Modified());
+  Find<QSpinBox>("UpDown1")->setValue(2);
+  EXPECT_TRUE(window.Data()->Modified());
 }
 
 }  // namespace

@@ -27,6 +27,10 @@ class FakeServices final : public UiServices {
   std::deque<QString> openAnswers;
   std::deque<QString> saveAnswers;
   QString clipboard;
+  // The save questions asked, and their answers in turn; an empty queue
+  // answers Отмена.
+  std::vector<QString> saveQuestions;
+  std::deque<SaveAnswer> saveChangesAnswers;
 
   void ShowInformation(const QString& text) override {
     boxes.push_back({BoxKind::Information, text});
@@ -43,6 +47,13 @@ class FakeServices final : public UiServices {
     return Next(saveAnswers);
   }
   QString ClipboardText() override { return clipboard; }
+  SaveAnswer AskSaveChanges(const QString& text) override {
+    saveQuestions.push_back(text);
+    if (saveChangesAnswers.empty()) return SaveAnswer::Cancel;
+    const SaveAnswer answer = saveChangesAnswers.front();
+    saveChangesAnswers.pop_front();
+    return answer;
+  }
 
   int Count(BoxKind kind) const {
     int n = 0;

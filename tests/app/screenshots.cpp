@@ -1,15 +1,27 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QToolButton>
 
 #include "app/data_page.h"
+#include "app/estimation_page.h"
+#include "app/rule_page.h"
+#include "app/tac_page.h"
 #include "app_fixture.h"
 #include "data/data_file.h"
+#include "fitted_schaefer.h"
+#include "fitted_state.h"
+#include "rbridge/r_runner.h"
 
 namespace tarvik::app::testing {
 namespace {
 
 // Not a check but a helper program (tarvik_app_screenshots, not run by
 // CTest): with TARVIK_SCREENSHOT_DIR set it writes pictures of the welcome
-// window and of every page at the design size, for looking at the layout.
+// window and of every page at the design size and at the smallest size, for
+// looking at the layout.
 //   TARVIK_SCREENSHOT_DIR=/tmp/shots QT_QPA_PLATFORM=xcb xvfb-run -a build/tests/app/tarvik_app_screenshots
 TEST_F(AppTest, Screenshots) {
   const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
@@ -38,19 +50,187 @@ TEST_F(AppTest, Screenshots) {
   ui_.openAnswers.push_back(path);
   Action("N3")->trigger();
   window_->findChild<QPushButton*>("Button1")->click();
-  window_->resize(1025, 784);
-  for (int page = 0; page < 6; ++page) {
-    window_->Pages()->BringToFront(page);
-    QCoreApplication::processEvents();
-    window_->grab().save(folder + QStringLiteral("/page%1.png").arg(page + 1));
-  }
+  // Every tab shown, as at the end of the road, so the tab bar is seen whole.
+  for (int page = 0; page < 6; ++page) window_->Pages()->SetTabVisible(page, true);
+  const auto shootPages = [&](const QSize& size, const QString& suffix) {
+    window_->resize(size);
+    for (int page = 0; page < 6; ++page) {
+      window_->Pages()->BringToFront(page);
+      QCoreApplication::processEvents();
+      window_->grab().save(folder + QStringLiteral("/page%1%2.png").arg(page + 1).arg(suffix));
+    }
+  };
+  shootPages(QSize(1025, 784), QString());
+  shootPages(window_->minimumSize(), QStringLiteral("-min"));
   window_->resize(1400, 900);
   window_->Pages()->BringToFront(0);
   QCoreApplication::processEvents();
   window_->grab().save(folder + "/page1-large.png");
-  window_->resize(900, 650);
+
+  // The example with the longest numbers, at the smallest size.
+  ui_.saveChangesAnswers.push_back(SaveAnswer::Discard);
+  ui_.openAnswers.push_back(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"));
+  Action("N3")->trigger();
+  window_->findChild<QPushButton*>("Button1")->click();
+  window_->resize(window_->minimumSize());
+  window_->Pages()->BringToFront(0);
   QCoreApplication::processEvents();
-  window_->grab().save(folder + "/page1-small.png");
+  window_->grab().save(folder + "/page1-yellowfin-min.png");
+  window_->resize(1025, 784);
+  QCoreApplication::processEvents();
+  window_->grab().save(folder + "/page1-yellowfin.png");
+}
+
+// The estimation page through its stages: after the search, with the tuning
+// panel and the hold-out chart, 24 variants, the objective surface (with R)
+// and the retrospective curves on page 6; at the design size and at the
+// window's smallest size.
+TEST_F(AppTest, EstimationScreenshots) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  Started();
+  window_->State().RDirectory = rbridge::LocateR();
+  const QString path = TempPath("yellowfin.txt");
+  QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path);
+  ui_.openAnswers.push_back(path);
+  Action("N3")->trigger();
+  window_->resize(1025, 784);
+  window_->Pages()->BringToFront(1);
+  const auto shot = [&](const QString& name) {
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/" + name + ".png");
+  };
+  shot("estimation-shown");
+  window_->Estimation()->SetMaxFailuresForTesting(300000);
+  Find<QPushButton>("Button5")->click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Find<QProgressBar>("g1")->value() >= 150; }, 60000));
+  shot("estimation-running");
+  WaitIdle();
+  window_->Estimation()->SetMaxFailuresForTesting(20000);
+  Find<QPushButton>("Button5")->click();
+  WaitIdle();
+  shot("estimation-searched");
+  Find<QPushButton>("Button18")->click();
+  shot("estimation-tuning");
+  Find<QPushButton>("Button18")->click();
+  window_->resize(window_->minimumSizeHint());
+  shot("estimation-minimum");
+  window_->resize(1025, 784);
+
+  Find<QCheckBox>("CheckBox4")->setChecked(true);
+  Find<QPushButton>("Button5")->click();
+  WaitIdle();
+  shot("estimation-holdout");
+  auto* cbb1 = Find<QComboBox>("cbb1");
+  cbb1->setCurrentIndex(4);
+  emit cbb1->activated(4);
+  WaitIdle();
+  Find<QPushButton>("Button21")->click();
+  WaitIdle();
+  shot("estimation-surface");
+  Find<QPushButton>("btn1")->click();
+  shot("estimation-surface2");
+
+  QCheckBox* box = window_->findChild<QCheckBox*>("VariantChecks4");
+  emit box->customContextMenuRequested(QPoint(4, 4));
+  window_->Estimation()->ResultsMenu()->hide();
+  Action("N4")->trigger();
+  WaitIdle();
+  shot("tac-retrospective");
+
+  window_->Pages()->BringToFront(1);
+  auto* edit11 = Find<QLineEdit>("Edit11");
+  edit11->setText("2-5,7,9");
+  QTest::keyClick(edit11, Qt::Key_Return);
+  shot("estimation-24");
+}
+
+}  // namespace
+}  // namespace tarvik::app::testing
+
+namespace tarvik::app::testing {
+namespace {
+
+// Pages 3 and 4 with the example data's Schaefer variant: the reference
+// points with the production curves, the rule, the optimisation charts and
+// (with R) pictures, the conservative mode; at the design size and at the
+// window's smallest size.
+TEST_F(AppTest, ScreenshotsOfReferencePointsAndRules) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  Started();
+  AssessmentState& state = window_->State();
+  state.RDirectory = rbridge::LocateR();
+  EstimateAndChooseLikeCli(state, ExampleFile(), 0, "Шефер СК");
+  state.DataFileName = TempPath("yellowfin.txt").toStdString();
+  window_->Flow().ModelChosen();
+
+  const auto shoot = [&](const QString& name) {
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/" + name + ".png");
+  };
+  for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
+    const QString suffix = size == QSize(1025, 784) ? QString() : QStringLiteral("-small");
+    window_->resize(size);
+    window_->Pages()->BringToFront(2);
+    window_->findChild<QPushButton*>("Button11")->click();
+    shoot("page3" + suffix);
+    window_->Pages()->BringToFront(3);
+    window_->findChild<QPushButton*>("Button12")->click();
+    shoot("page4" + suffix);
+    window_->findChild<QPushButton*>("Button20")->click();
+    ASSERT_TRUE(WaitIdle());
+    shoot("page4-linear" + suffix);
+    window_->Rule()->findChild<QToolButton*>("ButtonLogist")->click();
+    window_->findChild<QPushButton*>("Button20")->click();
+    ASSERT_TRUE(WaitIdle());
+    shoot("page4-logistic" + suffix);
+    window_->Rule()->findChild<QToolButton*>("btn3")->click();
+    shoot("page4-conservative" + suffix);
+    window_->Rule()->findChild<QToolButton*>("btn2")->click();
+  }
+}
+
+}  // namespace
+}  // namespace tarvik::app::testing
+
+namespace tarvik::app::testing {
+namespace {
+
+// Pages 5 and 6 after an evaluation of three rules and a forecast with
+// noise, at the design size and at the window's smallest size.
+TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  Started();
+  const QString path = TempPath("yellowfin.txt");
+  ASSERT_TRUE(QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"),
+                          path));
+  SetUpFittedSchaefer(*window_, path,
+                      {LinearRule("0.3"), LogisticRule("2", "0.5"), LinearRule("-1", 3)});
+  window_->findChild<QLineEdit*>("EditKolvoProgon")->setText("1000");
+  window_->findChild<QPushButton*>("Button14")->click();
+  ASSERT_TRUE(WaitIdle());
+  auto* cbb2 = window_->findChild<QComboBox*>("cbb2");
+  cbb2->setCurrentIndex(0);
+  emit cbb2->activated(0);
+  window_->findChild<QPushButton*>("Button16")->click();
+  for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
+    window_->resize(size);
+    const QString suffix = QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
+    window_->Pages()->BringToFront(static_cast<int>(PageIndex::Performance));
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/page5" + suffix + ".png");
+    window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
+    for (int tab = 0; tab < 2; ++tab) {
+      window_->Tac()->Results()->BringToFront(tab);
+      QCoreApplication::processEvents();
+      window_->grab().save(folder + QStringLiteral("/page6-tab%1").arg(tab + 1) + suffix + ".png");
+    }
+  }
 }
 
 }  // namespace

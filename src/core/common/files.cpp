@@ -193,10 +193,10 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const bool exists = !ec && fs::exists(status);
   if (exists) {
     if (fs::is_directory(status)) {
-      throw Error("Нельзя записать файл " + Quoted(path) + ": это папка" + notSaved);
+      throw Error("Не удалось записать файл " + Quoted(path) + ": это папка" + notSaved);
     }
     if (!fs::is_regular_file(status)) {
-      throw Error("Нельзя записать файл " + Quoted(path) + ": это " + KindText(status.type()) +
+      throw Error("Не удалось записать файл " + Quoted(path) + ": это " + KindText(status.type()) +
                   ", а не обычный файл" + notSaved);
     }
     if (!MayBeWritten(target, status.permissions())) {

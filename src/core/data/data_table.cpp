@@ -116,6 +116,21 @@ void CheckYearSequence(const DataTable& table) {
   for (int row = 1; row <= table.DataRowCount(); ++row) SequenceYear(table, row);
 }
 
+std::string CellProblem(const DataTable& table, int column, int row, char decimalMark) {
+  table.Cell(column, row);  // a cell outside the table raises here, not below
+  if (row == 0) return {};
+  try {
+    if (column == DataTable::kYear) {
+      CellYear(table, row);
+    } else {
+      CellNumber(table, column, row, decimalMark);
+    }
+  } catch (const Error& error) {
+    return error.what();
+  }
+  return {};
+}
+
 CatchEffortSeries RebuildLoadedSeries(const DataTable& table, char decimalMark) {
   CatchEffortSeries series;
   const int n = table.DataRowCount();

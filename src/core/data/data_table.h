@@ -115,6 +115,12 @@ void CheckYearSequence(const DataTable& table);
 // The words of that message after "Строка N: " (also used for file lines).
 std::string YearSequenceProblem(long long year, long long previousYear, std::size_t previousRow);
 
+// What is wrong with a data cell's text, read as the program reads it: the
+// year column as CellYear, the U, E and C columns as CellNumber with
+// `decimalMark`. Returns the message those raise (naming row, column and
+// text), or an empty text when the cell reads; the header row always reads.
+std::string CellProblem(const DataTable& table, int column, int row, char decimalMark);
+
 // Lines of a text: a line ends at CR LF, LF or a bare CR; a final line
 // without a line end is kept; a text ending with a line end has no empty last
 // line ("" gives no line).

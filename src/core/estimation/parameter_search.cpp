@@ -7,6 +7,7 @@
 #include "common/numbers.h"
 #include "common/threads.h"
 #include "estimation/objective_evaluator.h"
+#include "estimation/refinement.h"
 #include "estimation/variants.h"
 #include "model/checked.h"
 #include "model/objective.h"
@@ -145,6 +146,7 @@ EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings&
     fit.FittedQ = current.q;
     fit.FittedK = current.K;
     if (fit.Kind == ProductionModelKind::PellaTomlinson) fit.Exponent = current.p;
+    ClearRefined(state, state.ActiveVariants[j]);
   }
   summary.Final = current;
   summary.Memo = {std::string(kFinishedMemoLine)};
@@ -171,6 +173,40 @@ PointList TheoreticalCpue(const data::CatchEffortSeries& series, const data::Dat
   return points;
 }
 
+ResidualChart ResidualsByYear(const data::CatchEffortSeries& series, const data::DataTable& table,
+                              const std::vector<ModelFit>& fits, std::size_t index) {
+  if (index >= fits.size()) throw Error("Нет варианта модели с номером " + std::to_string(index));
+  const ModelFit& fit = fits[index];
+  ResidualChart chart;
+  chart.Title = "Остатки по годам: " + VariantLabel(fits, index);
+  const std::vector<double> residuals =
+      model::CpueResiduals(series.U, series.C, fit.Kind, fit.R, fit.K, fit.Q, fit.Exponent);
+  for (std::size_t k = 0; k < residuals.size(); ++k) {
+    if (!std::isfinite(residuals[k])) {
+      throw Error("Остаток модели за " +
+                  table.Cell(data::DataTable::kYear, static_cast<int>(k) + 3) +
+                  " год не является конечным числом");
+    }
+    const double year = static_cast<double>(data::CellYear(table, static_cast<int>(k) + 3));
+    chart.Residuals.push_back({year, residuals[k]});
+  }
+  chart.ZeroLine = {{chart.Residuals.front().x, 0.0}, {chart.Residuals.back().x, 0.0}};
+  return chart;
+}
+
+VariantRow MakeVariantRow(const ModelFit& fit, const ParameterBounds& b, char mark) {
+  VariantRow row;
+  row.RText = FormatFixed(fit.R, 2, mark);
+  row.KText = FormatGeneral(RoundDecimals(fit.K, 0), mark);
+  row.QText = FormatFixed(fit.Q, 6, mark);
+  row.LText = FormatFixed(fit.ObjectiveValue, 3, mark);
+  row.ExponentHint = FormatFixed(fit.Exponent, 1, mark);
+  row.ROutOfBounds = !(b.MinR < fit.R && fit.R < b.MaxR);
+  row.KOutOfBounds = !(b.MinK < fit.K && fit.K < b.MaxK);
+  row.QOutOfBounds = !(b.MinQ < fit.Q && fit.Q < b.MaxQ);
+  return row;
+}
+
 EstimationDisplay MakeEstimationDisplay(const AssessmentState& state,
                                         const SearchSettings& settings, const ParameterPoint& x,
                                         const data::DataTable& table, char mark) {
@@ -180,18 +216,7 @@ EstimationDisplay MakeEstimationDisplay(const AssessmentState& state,
   d.TrackBarR = TrackBar(x.r, 1.0, FormatGeneral(RoundDecimals(x.r, 3), mark));
   d.TrackBarK = TrackBar(x.K, b.MaxK - b.MinK, FormatGeneral(RoundDecimals(x.K, 0), mark));
   d.TrackBarQ = TrackBar(x.q, b.MaxQ - b.MinQ, FormatGeneral(RoundDecimals(x.q, 6), mark));
-  for (const ModelFit& fit : state.ModelFits) {
-    VariantRow row;
-    row.RText = FormatFixed(fit.R, 2, mark);
-    row.KText = FormatGeneral(RoundDecimals(fit.K, 0), mark);
-    row.QText = FormatFixed(fit.Q, 6, mark);
-    row.LText = FormatFixed(fit.ObjectiveValue, 3, mark);
-    row.ExponentHint = FormatFixed(fit.Exponent, 1, mark);
-    row.ROutOfBounds = !(b.MinR < fit.R && fit.R < b.MaxR);
-    row.KOutOfBounds = !(b.MinK < fit.K && fit.K < b.MaxK);
-    row.QOutOfBounds = !(b.MinQ < fit.Q && fit.Q < b.MaxQ);
-    d.Rows.push_back(std::move(row));
-  }
+  for (const ModelFit& fit : state.ModelFits) d.Rows.push_back(MakeVariantRow(fit, b, mark));
   for (std::size_t i = 0; i < state.ModelFits.size(); ++i) {
     if (state.ModelFits[i].Enabled == 1) {
       d.ChoiceLabels.push_back(VariantLabel(state.ModelFits, i));

@@ -105,6 +105,23 @@ EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings&
 PointList TheoreticalCpue(const data::CatchEffortSeries& series, const data::DataTable& table,
                           const ParameterPoint& point);
 
+// The CPUE residuals of a record against the year, for the chart of
+// residuals by year: residual t − 2 of CpueResiduals (U[t] − Û[t] at the
+// record's R, K, Q, Exponent) at the year of table row t + 1, t = 2 … n − 1,
+// and the zero line over the same years.
+struct ResidualChart {
+  std::string Title;  // "Остатки по годам: " + the variant's label
+  std::string XTitle = "Год";
+  std::string YTitle = "Остаток улова на усилие";
+  PointList Residuals;
+  PointList ZeroLine;  // (first year, 0), (last year, 0)
+};
+
+// Raises tarvik::Error when the residuals cannot be computed (q = 0, K = 0,
+// a fault of the model) or are not finite.
+ResidualChart ResidualsByYear(const data::CatchEffortSeries& series, const data::DataTable& table,
+                              const std::vector<model::ModelFit>& fits, std::size_t index);
+
 // Position (0 … 100) and hint of a track bar of the tuning panel.
 struct TrackBarSetting {
   int Position = 0;
@@ -124,6 +141,11 @@ struct VariantRow {
   bool KOutOfBounds = false;
   bool QOutOfBounds = false;
 };
+
+// The row of one record: its texts, and the red marks from the bounds of the
+// run that wrote it.
+VariantRow MakeVariantRow(const model::ModelFit& fit, const ParameterBounds& bounds,
+                          char decimalMark);
 
 // Everything the estimation page shows after a search.
 struct EstimationDisplay {

@@ -1,9 +1,12 @@
 #include "estimation/retro_analysis.h"
 
 #include <algorithm>
+#include <cmath>
 #include <span>
+#include <string>
 
 #include "common/error.h"
+#include "common/numbers.h"
 #include "common/threads.h"
 #include "estimation/objective_evaluator.h"
 #include "model/checked.h"
@@ -12,6 +15,14 @@ namespace tarvik::estimation {
 namespace {
 
 constexpr std::size_t kMinimumYears = 8;  // the shortest run keeps n − 5 ≥ 3 years
+
+MohnRho Unavailable(std::string message) {
+  MohnRho m;
+  m.Message = std::move(message);
+  m.Text = "Коэффициент Мона не определён: " + m.Message;
+  m.ChartLabel = "ρ Мона не определён";
+  return m;
+}
 
 double Biomass(double C, double q, double E) {
   return model::Divide(C, q * E, "расчёте биомассы ретроспективного анализа");
@@ -96,7 +107,57 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
       run.Curve.push_back({static_cast<double>(firstYear + static_cast<int>(n - d) - 1), 0.0});
     }
   }
+  result.Mohn = ComputeMohnRho(result.Runs, s, firstYear, fit.FittedQ, decimalMark);
   return result;
+}
+
+MohnRho ComputeMohnRho(const std::array<RetrospectiveRun, 10>& runs,
+                       const data::CatchEffortSeries& series, int firstYear, double fittedQ,
+                       char mark) {
+  MohnRho m;
+  double sum = 0.0;
+  for (std::size_t k = 0; k < 5; ++k) {
+    const RetrospectiveRun& run = runs[5 + k];
+    MohnPeel& peel = m.Peels[k];
+    peel.Run = static_cast<int>(6 + k);
+    if (run.Years == 0 || run.Years > series.size()) {
+      return Unavailable("прогон " + std::to_string(peel.Run) + " не выполнен");
+    }
+    const std::size_t last = run.Years - 1;  // runs 6 … 10 keep the years 0 … n − 1 − d
+    peel.Year = firstYear + static_cast<int>(last);
+    const double C = series.C[last];
+    const double E = series.E[last];
+    peel.PeelBiomass = C / (run.Q * E);
+    peel.FullBiomass = C / (fittedQ * E);
+    peel.RelativeDifference = (peel.PeelBiomass - peel.FullBiomass) / peel.FullBiomass;
+    if (!std::isfinite(peel.PeelBiomass) || !std::isfinite(peel.FullBiomass) ||
+        !std::isfinite(peel.RelativeDifference)) {
+      return Unavailable("биомасса " + std::to_string(peel.Year) +
+                         " года не определена (нулевой улов, усилие или коэффициент "
+                         "улавливаемости)");
+    }
+    sum += peel.RelativeDifference;
+  }
+  m.Available = true;
+  m.Rho = sum / 5.0;
+  m.WithinLongLived = kMohnLongLived.Contains(m.Rho);
+  m.WithinShortLived = kMohnShortLived.Contains(m.Rho);
+  const auto range = [mark](const MohnRange& r) {
+    return FormatFixed(r.Low, 2, mark) + " … " + FormatFixed(r.High, 2, mark);
+  };
+  const std::string rho = FormatFixed(m.Rho, 3, mark);
+  m.ChartLabel = "ρ Мона = " + rho;
+  std::string verdict;
+  if (m.WithinLongLived) {
+    verdict = "в пределах, обычно допустимых и для долгоживущих, и для короткоживущих видов";
+  } else if (m.WithinShortLived) {
+    verdict = "вне пределов для долгоживущих видов, в пределах для короткоживущих";
+  } else {
+    verdict = "вне пределов, обычно допустимых и для долгоживущих, и для короткоживущих видов";
+  }
+  m.Text = "Коэффициент Мона ρ = " + rho + ": " + verdict + " (долгоживущие " +
+           range(kMohnLongLived) + ", короткоживущие " + range(kMohnShortLived) + ")";
+  return m;
 }
 
 }  // namespace tarvik::estimation

@@ -31,8 +31,54 @@ struct RetrospectiveRun {
   PointList Curve;  // biomass C / (q_k·E) over its years, closed by a zero point
 };
 
+// Range of Mohn's rho usually judged acceptable.
+struct MohnRange {
+  double Low = 0.0;
+  double High = 0.0;
+  bool Contains(double rho) const { return Low <= rho && rho <= High; }
+};
+inline constexpr MohnRange kMohnLongLived{-0.15, 0.20};
+inline constexpr MohnRange kMohnShortLived{-0.22, 0.30};
+
+// One peel of Mohn's rho: run 6 … 10 (the series without its last 1 … 5
+// years) in its own last year.
+struct MohnPeel {
+  int Run = 0;
+  int Year = 0;
+  double PeelBiomass = 0.0;         // C / (q_k·E) of that year, with the run's q
+  double FullBiomass = 0.0;         // C / (q·E) of that year, with the variant's fitted q
+  double RelativeDifference = 0.0;  // (PeelBiomass − FullBiomass) / FullBiomass
+};
+
+// Mohn's rho of the retrospective analysis: the mean of the five relative
+// differences of the peels, ρ = Σ (B_peel − B_full)/B_full / 5 (runs 6 … 10
+// in order).
+struct MohnRho {
+  // False when a biomass is not defined (zero catch, effort or q in a peel's
+  // last year); Message says where, the figures are 0.
+  bool Available = false;
+  std::string Message;
+  double Rho = 0.0;
+  std::array<MohnPeel, 5> Peels;
+  bool WithinLongLived = false;   // −0.15 … 0.20
+  bool WithinShortLived = false;  // −0.22 … 0.30
+  // "Коэффициент Мона ρ = 0.034" with the ranges and the verdict, for the
+  // memo; the short label for the chart ("ρ Мона = 0.034").
+  std::string Text;
+  std::string ChartLabel;
+};
+
+// Mohn's rho from the ten runs on `series` (the analysis series the runs
+// were made on), the year of its first row and the analysed variant's fitted
+// q. Never raises: an undefined biomass makes it unavailable.
+MohnRho ComputeMohnRho(const std::array<RetrospectiveRun, 10>& runs,
+                       const data::CatchEffortSeries& series, int firstYear, double fittedQ,
+                       char decimalMark = '.');
+
 struct RetrospectiveResult {
   std::array<RetrospectiveRun, 10> Runs;
+  // Mohn's rho of the runs 6 … 10 against the variant's fitted q (FittedQ).
+  MohnRho Mohn;
   // True when the keep count of the last search (state.MedianKeepCount)
   // exceeded the residuals of some shortened series; those runs keep every
   // residual instead.
@@ -54,6 +100,7 @@ struct RetrospectiveResult {
 //               for g = 0 … n − k − 1;
 //   runs 6 … 10, d = k − 5: (FirstYear + g, C[g] / (q_k·E[g])) for
 //               g = 0 … n − d − 1, then (FirstYear + n − d − 1, 0).
+// Mohn's rho of runs 6 … 10 is computed with the record's FittedQ.
 // The records of ModelFits are not changed. A bad text raises tarvik::Error
 // before the first run, so does a series shorter than 8 years, an unknown
 // variant or a keep count of 0 (no parameter search has run); faults during a

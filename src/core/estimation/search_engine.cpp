@@ -51,20 +51,6 @@ LogPoint LogsOf(const ParameterPoint& x, bool withP) {
   return l;
 }
 
-// Raises to the minimum when below it, then lowers to the maximum when above.
-inline double Clamp(double x, double lo, double hi) {
-  if (x < lo) x = lo;
-  if (x > hi) x = hi;
-  return x;
-}
-
-inline void ClampTrial(ParameterPoint& x, const ParameterBounds& b, bool pt) {
-  if (pt) x.p = Clamp(x.p, b.MinP, b.MaxP);
-  x.r = Clamp(x.r, b.MinR, b.MaxR);
-  x.K = Clamp(x.K, b.MinK, b.MaxK);
-  x.q = Clamp(x.q, b.MinQ, b.MaxQ);
-}
-
 inline bool FiniteTrial(const ParameterPoint& x) {
   return std::isfinite(x.r) && std::isfinite(x.K) && std::isfinite(x.q) && std::isfinite(x.p);
 }
@@ -109,7 +95,7 @@ class SequentialSearch {
       trial.p = pt ? std::exp(random_.RandomGauss(logs.p, kStepSigma)) : out.Best.p;
       ++out.Trials;
       if (!FiniteTrial(trial)) ThrowOverflow();
-      ClampTrial(trial, bounds_, pt);
+      ClampToBounds(trial, bounds_, pt);
       ++out.Evaluations;
       double f = 0.0;
       bool better = false;
@@ -315,7 +301,7 @@ class ParallelSearch {
       trial.status = TrialStatus::Overflow;
       return;
     }
-    ClampTrial(x, bounds_, pt_);
+    ClampToBounds(x, bounds_, pt_);
     if (options_.ReferenceEvaluator) {
       trial.status = TrialStatus::Fallback;
       return;

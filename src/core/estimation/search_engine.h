@@ -32,6 +32,23 @@ struct ParameterBounds {
   double MaxP = 10.0;
 };
 
+// Raises x to `lo` when below it, then lowers it to `hi` when above it (so
+// that with lo > hi every value becomes hi).
+inline double ClampValue(double x, double lo, double hi) {
+  if (x < lo) x = lo;
+  if (x > hi) x = hi;
+  return x;
+}
+
+// Clamps a trial point as the search does: p first (Pella-Tomlinson only),
+// then r, K and q, each with ClampValue.
+inline void ClampToBounds(ParameterPoint& x, const ParameterBounds& b, bool pellaTomlinson) {
+  if (pellaTomlinson) x.p = ClampValue(x.p, b.MinP, b.MaxP);
+  x.r = ClampValue(x.r, b.MinR, b.MaxR);
+  x.K = ClampValue(x.K, b.MinK, b.MaxK);
+  x.q = ClampValue(x.q, b.MinQ, b.MaxQ);
+}
+
 // How one variant's random search runs.
 struct EngineOptions {
   // Consecutive trials without improvement that end the search.

@@ -114,6 +114,9 @@ void BuildModelFits(AssessmentState& state, std::string_view cutOffList) {
     fit.Kind = static_cast<ProductionModelKind>(i / s);
   }
   state.CutOffValues = std::move(cutOffs);
+  // The rebuilt records may stand for other variants: no adopted refinement
+  // is carried over.
+  state.RefinedFits.clear();
   RebuildActive(state);
 }
 

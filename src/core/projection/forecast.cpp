@@ -7,6 +7,7 @@
 #include "assessment_state.h"
 #include "common/error.h"
 #include "common/numbers.h"
+#include "estimation/refinement.h"
 #include "projection/projection.h"
 #include "rules/rule_list.h"
 
@@ -169,6 +170,7 @@ ForecastResult BuildForecast(AssessmentState& state, const ForecastOptions& opti
   report.Biomass = chart.Biomass;
   report.Catch = chart.Catch;
   report.DecimalMark = mark;
+  report.ParametersRefined = estimation::IsRefined(state, options.Variant);
   result.ReportLines = ScreenReportLines(report);
   result.TableLines = ScreenTableLines(report);
   return result;

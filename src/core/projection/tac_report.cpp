@@ -159,6 +159,7 @@ std::vector<std::string> ScreenReportLines(const TacReportInput& in) {
   lines.push_back("Ftr  " + General(RoundTo(fit.FTarget, -2), mark));
   lines.push_back(" ");
   AppendForecastLines(in, lines);
+  if (in.ParametersRefined) lines.emplace_back(kRefinedParametersLine);
   return lines;
 }
 
@@ -203,6 +204,9 @@ std::vector<std::string> TacReportFileLines(const TacReportInput& in) {
   lines.push_back(FileRule());
   for (std::string& row : TableRows(in.Biomass, in.Catch, mark)) lines.push_back(row);
   lines.push_back(" ");
+  // After the closing line, so that a reader that stops there, and every
+  // line before it, stays as it was.
+  if (in.ParametersRefined) lines.emplace_back(kRefinedParametersLine);
   return lines;
 }
 
@@ -243,14 +247,28 @@ void SaveTacReport(const std::string& path, const TacReportInput& input) {
   WriteFileAtomically(path, EncodeReportFile(TacReportFileLines(input)));
 }
 
-std::string ReportImageFileName(const std::string& reportPath) {
+namespace {
+
+// The report's path with its ".txt" extension (any case) replaced by `ending`,
+// or with `ending` appended when it has none.
+std::string BesideReport(const std::string& reportPath, const char* ending) {
   if (reportPath.size() >= 4) {
     std::string tail = reportPath.substr(reportPath.size() - 4);
     std::transform(tail.begin(), tail.end(), tail.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-    if (tail == ".txt") return reportPath.substr(0, reportPath.size() - 4) + ".jpg";
+    if (tail == ".txt") return reportPath.substr(0, reportPath.size() - 4) + ending;
   }
-  return reportPath + ".jpg";
+  return reportPath + ending;
+}
+
+}  // namespace
+
+std::string ReportImageFileName(const std::string& reportPath) {
+  return BesideReport(reportPath, ".jpg");
+}
+
+std::string KobeImageFileName(const std::string& reportPath) {
+  return BesideReport(reportPath, "_kobe.png");
 }
 
 std::string ForecastImageFileName(const std::string& dataFileName) {

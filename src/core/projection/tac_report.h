@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/files.h"
@@ -52,6 +53,12 @@ std::vector<std::string> TableRows(const PointList& biomass, const PointList& ca
 std::string FileRule();
 std::string ScreenRule();
 
+// The last line of both reports when the chosen variant's values were
+// adopted from the refinement of the search; without it the reports are
+// exactly as before.
+inline constexpr std::string_view kRefinedParametersLine =
+    "Параметры уточнены локальной оптимизацией";
+
 // The texts of the result fields of the chosen variant, as the estimation
 // page shows them.
 struct ResultEditTexts {
@@ -76,6 +83,9 @@ struct TacReportInput {
   PointList Biomass;        // "Биомасса"
   PointList Catch;          // "Улов / ОДУ"
   char DecimalMark = '.';
+  // The variant's values were adopted from the refinement: both reports end
+  // with kRefinedParametersLine.
+  bool ParametersRefined = false;
 };
 
 // The on-screen report (first memo), line by line.
@@ -111,6 +121,11 @@ using tarvik::WriteFileAtomically;
 // replaced by ".jpg"; a name without that extension gets ".jpg" appended, so
 // the image never overwrites the report.
 std::string ReportImageFileName(const std::string& reportPath);
+
+// The Kobe plot's image beside a report: the report's ".txt" extension (any
+// case) replaced by "_kobe.png"; a name without that extension gets
+// "_kobe.png" appended ("/tmp/r.txt" → "/tmp/r_kobe.png").
+std::string KobeImageFileName(const std::string& reportPath);
 
 // The chart image beside the data file: its extension replaced by ".bmp"
 // (".bmp" appended when it has none); with no data file ".bmp". A data file

@@ -65,6 +65,24 @@ TEST(DataTable, CellsOutsideTheTableRaise) {
   EXPECT_THROW(DataTable::FromRows(std::vector<std::array<std::string, 4>>(256)), Error);
 }
 
+// A cell is judged as the series and the plots read it: the message is the
+// one they raise.
+TEST(CellProblem, ReadsCellsAsTheSeriesDoesAndGivesItsMessage) {
+  DataTable table = ThreeYears();
+  EXPECT_EQ(CellProblem(table, 1, 2, ','), "");  // " 2,0 " reads in a comma locale
+  EXPECT_EQ(CellProblem(table, 1, 2, '.'),
+            "Строка 2, столбец \"U = С/Е\": значение \" 2,0 \" не является числом");
+  EXPECT_EQ(CellProblem(table, 0, 1, ','), "");
+  table.SetCell(0, 3, "1997.5");
+  EXPECT_EQ(CellProblem(table, 0, 3, '.'),
+            "Строка 3, столбец \"Год\": значение \"1997.5\" не является целым числом");
+  table.SetCell(3, 3, "");
+  EXPECT_EQ(CellProblem(table, 3, 3, ','),
+            "Строка 3, столбец \"C (Улов)\": значение \"\" не является числом");
+  EXPECT_EQ(CellProblem(table, 2, 0, ','), "");  // the header row
+  EXPECT_THROW(CellProblem(table, 4, 1, ','), Error);
+}
+
 // ---------------------------------------------------------- loaded series
 
 TEST(RebuildLoadedSeries, ReadsNumbersWithTheLocaleMarkAndTheFirstYear) {

@@ -389,12 +389,17 @@ TEST(TrimPositionHint, IsThePercentageCutOff) {
   EXPECT_EQ(TrimPositionHint(0), "0");
 }
 
-TEST(TheoreticalCpue, SchaeferStepAtTheYearsOfItsRows) {
+data::CatchEffortSeries FourYears() {
   data::CatchEffortSeries s;
   s.FirstYear = 2000;
   s.U = {1.0, 2.0, 3.0, 4.0};
   s.E = {1.0, 1.0, 1.0, 1.0};
   s.C = {10.0, 20.0, 30.0, 40.0};
+  return s;
+}
+
+TEST(TheoreticalCpue, SchaeferStepAtTheYearsOfItsRows) {
+  const data::CatchEffortSeries s = FourYears();
   // t = 2: S = 3, B̄ = 3/0.02 = 150, g = 1 − 1.5 = −0.5, Û = 1 + (0.5·−0.5)·3 − 0.02·20 = −0.15
   // t = 3: S = 5, B̄ = 250, g = −1.5, Û = 2 + (0.5·−1.5)·5 − 0.02·30 = −2.35
   const PointList points = TheoreticalCpue(s, testing::TableOf(s), {0.5, 100.0, 0.01, 7.0});
@@ -403,6 +408,35 @@ TEST(TheoreticalCpue, SchaeferStepAtTheYearsOfItsRows) {
   EXPECT_DOUBLE_EQ(points[0].y, -0.15);
   EXPECT_EQ(points[1].x, 2003.0);
   EXPECT_DOUBLE_EQ(points[1].y, -2.35);
+}
+
+// The residuals of the chosen record against the years of their rows:
+// residual t − 2 at the year of row t + 1, with a zero line over them.
+TEST(ResidualsByYear, TheRecordsResidualsAtTheYearsOfTheirRows) {
+  const data::CatchEffortSeries s = FourYears();
+  AssessmentState state;
+  BuildModelFits(state, "4");
+  model::ModelFit& fit = state.ModelFits[0];
+  fit.R = 0.5;
+  fit.K = 100.0;
+  fit.Q = 0.01;
+  // As TheoreticalCpue above: Û = −0.15 and −2.35, so the residuals are
+  // 3 + 0.15 and 4 + 2.35.
+  const ResidualChart chart = ResidualsByYear(s, testing::TableOf(s), state.ModelFits, 0);
+  EXPECT_EQ(chart.Title, "Остатки по годам: Шефер СК");
+  ASSERT_EQ(chart.Residuals.size(), 2u);
+  EXPECT_EQ(chart.Residuals[0].x, 2002.0);
+  EXPECT_DOUBLE_EQ(chart.Residuals[0].y, 3.15);
+  EXPECT_EQ(chart.Residuals[1].x, 2003.0);
+  EXPECT_DOUBLE_EQ(chart.Residuals[1].y, 6.35);
+  const std::vector<double> expected =
+      model::CpueResiduals(s.U, s.C, fit.Kind, fit.R, fit.K, fit.Q, fit.Exponent);
+  EXPECT_EQ(chart.Residuals[1].y, expected[1]);
+  EXPECT_EQ(chart.ZeroLine, (PointList{{2002.0, 0.0}, {2003.0, 0.0}}));
+
+  fit.Q = 0.0;  // no search yet
+  EXPECT_THROW(ResidualsByYear(s, testing::TableOf(s), state.ModelFits, 0), Error);
+  EXPECT_THROW(ResidualsByYear(s, testing::TableOf(s), state.ModelFits, 9), Error);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
+#include <cmath>
 #include <span>
 #include <string>
 #include <vector>
@@ -10,10 +12,13 @@
 #include "common/error.h"
 #include "estimation/objective_evaluator.h"
 #include "estimation/variants.h"
+#include "model/model_fit.h"
 #include "test_series.h"
 
 namespace tarvik::estimation {
 namespace {
+
+using model::ModelFit;
 
 std::uint64_t Bits(double x) {
   return std::bit_cast<std::uint64_t>(x);
@@ -157,6 +162,91 @@ TEST(RunRetrospective, RefusesBeforeSearching) {
   c.state.AnalysisSeries = testing::FishedStock(7);
   EXPECT_THROW(RunRetrospective(c.state, c.table, 0, c.texts, '.', Short()), Error);
   EXPECT_EQ(c.state.Random.Seed(), 0u);
+}
+
+// Mohn's rho on hand-made runs: with q = 0.001 and run q's of q/1.1, q/1.2,
+// q/1.3, q and q/0.9, the peels' biomasses are 1.1, 1.2, 1.3, 1 and 0.9
+// times the full ones in their last years, and ρ = (0.1 + 0.2 + 0.3 + 0 − 0.1) / 5 = 0.1.
+TEST(MohnRho, MeanRelativeDifferenceOfThePeelsInTheirLastYears) {
+  data::CatchEffortSeries s;
+  for (int t = 0; t < 12; ++t) {
+    s.C.push_back(100.0 + 10.0 * t);
+    s.E.push_back(50.0 + t);
+    s.U.push_back(s.C.back() / s.E.back());
+  }
+  const double q = 0.001;
+  const double factors[5] = {1.1, 1.2, 1.3, 1.0, 0.9};
+  std::array<RetrospectiveRun, 10> runs;
+  for (int k = 6; k <= 10; ++k) {
+    runs[k - 1].Run = k;
+    runs[k - 1].Years = 12 - (k - 5);
+    runs[k - 1].Q = q / factors[k - 6];
+  }
+  const MohnRho m = ComputeMohnRho(runs, s, 2000, q);
+  ASSERT_TRUE(m.Available) << m.Message;
+  EXPECT_NEAR(m.Rho, 0.1, 1e-12);
+  // Run 6 ends in 2010 (index 10): B_full = 200 / (0.001 · 60).
+  EXPECT_EQ(m.Peels[0].Run, 6);
+  EXPECT_EQ(m.Peels[0].Year, 2010);
+  EXPECT_DOUBLE_EQ(m.Peels[0].FullBiomass, 200.0 / (0.001 * 60.0));
+  EXPECT_DOUBLE_EQ(m.Peels[0].PeelBiomass, 1.1 * 200.0 / (0.001 * 60.0));
+  EXPECT_NEAR(m.Peels[0].RelativeDifference, 0.1, 1e-12);
+  EXPECT_EQ(m.Peels[4].Year, 2006);  // run 10: the last five years dropped
+  EXPECT_NEAR(m.Peels[4].RelativeDifference, -0.1, 1e-12);
+  EXPECT_TRUE(m.WithinLongLived);
+  EXPECT_TRUE(m.WithinShortLived);
+  EXPECT_EQ(m.ChartLabel, "ρ Мона = 0.100");
+  EXPECT_EQ(m.Text.rfind("Коэффициент Мона ρ = 0.100: в пределах", 0), 0u) << m.Text;
+  EXPECT_NE(m.Text.find("-0.15 … 0.20"), std::string::npos);
+  EXPECT_NE(m.Text.find("-0.22 … 0.30"), std::string::npos);
+
+  // ρ = 0.25: acceptable for short-lived stocks only; ρ = −0.3: for neither.
+  for (int k = 6; k <= 10; ++k) runs[k - 1].Q = q / 1.25;
+  const MohnRho shortLived = ComputeMohnRho(runs, s, 2000, q, ',');
+  EXPECT_NEAR(shortLived.Rho, 0.25, 1e-12);
+  EXPECT_FALSE(shortLived.WithinLongLived);
+  EXPECT_TRUE(shortLived.WithinShortLived);
+  EXPECT_EQ(shortLived.ChartLabel, "ρ Мона = 0,250");
+  for (int k = 6; k <= 10; ++k) runs[k - 1].Q = q / 0.7;
+  const MohnRho neither = ComputeMohnRho(runs, s, 2000, q);
+  EXPECT_NEAR(neither.Rho, -0.3, 1e-12);
+  EXPECT_FALSE(neither.WithinShortLived);
+  EXPECT_NE(neither.Text.find("вне пределов"), std::string::npos);
+
+  // No effort in a peel's last year: no biomass, no ρ, and no NaN.
+  s.E[8] = 0.0;
+  const MohnRho undefined = ComputeMohnRho(runs, s, 2000, q);
+  EXPECT_FALSE(undefined.Available);
+  EXPECT_EQ(undefined.Rho, 0.0);
+  EXPECT_NE(undefined.Message.find("2008"), std::string::npos) << undefined.Message;
+  EXPECT_EQ(undefined.Text.rfind("Коэффициент Мона не определён", 0), 0u);
+}
+
+// On a series the model reproduces without error, the peels estimate the
+// same q as the whole series and ρ is near 0.
+TEST(MohnRho, NearZeroOnASeriesWithoutError) {
+  AssessmentState state;
+  BuildModelFits(state, "4");
+  state.AnalysisSeries = testing::ExactSchaeferSeries(0.4, 50000.0, 0.0003, 25);
+  const data::DataTable table = testing::TableOf(state.AnalysisSeries);
+  SearchTexts texts;
+  texts.InitialR = "0.3";
+  texts.InitialK = "40000";
+  texts.InitialQ = "0.0005";
+  texts.MinK = "5000";
+  texts.MaxK = "500000";
+  const SearchSettings settings = ReadSearchSettings(texts, '.');
+  SearchOptions search;
+  search.MaxFailures = 200000;
+  for (ModelFit& fit : state.ModelFits) fit.Enabled = 0;
+  state.ModelFits[0].Enabled = 1;  // Шефер СК
+  EstimateParameters(state, settings, 0, search);
+  RetrospectiveOptions options;
+  options.MaxFailures = 200000;
+  const RetrospectiveResult result = RunRetrospective(state, table, 0, texts, '.', options);
+  ASSERT_TRUE(result.Mohn.Available) << result.Mohn.Message;
+  EXPECT_LT(std::fabs(result.Mohn.Rho), 0.05);
+  EXPECT_EQ(result.Mohn.Peels[0].Year, 1980 + 23);
 }
 
 }  // namespace

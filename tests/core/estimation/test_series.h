@@ -37,6 +37,44 @@ inline data::CatchEffortSeries FishedStock(int years = 22, std::uint32_t seed = 
   return s;
 }
 
+// A series that the Schaefer model reproduces exactly: effort rising for 15
+// years and then held, the CPUE made by the model's own two-year step
+//   U[t] = U[t−2] + (r·g)·S − (2q)·C[t−1],  S = U[t−1] + U[t−2],  g = 1 − S/(2q)/K,
+// and the catch C = E·U; every residual at (r, K, q) is 0 to rounding.
+inline data::CatchEffortSeries ExactSchaeferSeries(double r = 0.4, double K = 50000.0,
+                                                   double q = 0.0003, int years = 25) {
+  data::CatchEffortSeries s;
+  s.FirstYear = 1980;
+  s.U = {0.9 * q * K, 0.88 * q * K};
+  for (int t = 0; t < years; ++t) s.E.push_back(t < 15 ? 200.0 + 40.0 * t : 500.0);
+  s.C = {s.E[0] * s.U[0], s.E[1] * s.U[1]};
+  for (std::size_t t = 2; t < s.E.size(); ++t) {
+    const double S = s.U[t - 1] + s.U[t - 2];
+    const double g = 1.0 - S / (2.0 * q) / K;
+    s.U.push_back(s.U[t - 2] + r * g * S - 2.0 * q * s.C[t - 1]);
+    s.C.push_back(s.E[t] * s.U[t]);
+  }
+  return s;
+}
+
+// Where the full default search (1 000 000 failures, nine variants, trim 0)
+// of the yellowfin example ends, per ModelFits index: r, K, q, objective and
+// (Pella-Tomlinson) p, bit for bit.
+struct RecordedFit {
+  double r, K, q, L, p;
+};
+inline constexpr RecordedFit kYellowfinDefaultSearch[9] = {
+    {0.3211397097927302, 1908379.492948435, 0.005856378007974262, 2002.740481284859, 0.0},
+    {0.18756487647887124, 2057359.7774398935, 0.005981029007347222, 250.266408095967, 0.0},
+    {0.15172729536807406, 2338739.0488588633, 0.005150931054758603, 1361.2813848368546, 0.0},
+    {0.31379455161472825, 1638688.9455805807, 0.00697332946437937, 1953.3932901480437, 0.0},
+    {0.11191720485109136, 2415896.981807907, 0.005068053809418879, 286.3169205134921, 0.0},
+    {0.11507571804897142, 2388089.8229111987, 0.005181083949544943, 1353.4581023736814, 0.0},
+    {0.32463460181908815, 1867724.043525732, 0.005996124363488553, 2003.1889756344742, 1.01},
+    {0.15082578386278528, 2295816.100848721, 0.005289998728537369, 280.58636870589515, 1.01},
+    {0.14928180128013988, 2340731.313663609, 0.005144253741439259, 1361.9085186881596, 1.01},
+};
+
 // Text of a number that reads back to the same double.
 inline std::string Exact(double x) {
   char buffer[40];

@@ -204,20 +204,7 @@ TEST(FreshStart, ParallelGivesTheSequentialBitsOnTheExamples) {
 // yellowfin example on every core gives the bits the sequential loop gave
 // when these values were recorded.
 TEST(FreshStart, FullDefaultSearchOfTheYellowfinExample) {
-  struct Expected {
-    double r, K, q, L, p;
-  };
-  const Expected expected[9] = {
-      {0.3211397097927302, 1908379.492948435, 0.005856378007974262, 2002.740481284859, 0.0},
-      {0.18756487647887124, 2057359.7774398935, 0.005981029007347222, 250.266408095967, 0.0},
-      {0.15172729536807406, 2338739.0488588633, 0.005150931054758603, 1361.2813848368546, 0.0},
-      {0.31379455161472825, 1638688.9455805807, 0.00697332946437937, 1953.3932901480437, 0.0},
-      {0.11191720485109136, 2415896.981807907, 0.005068053809418879, 286.3169205134921, 0.0},
-      {0.11507571804897142, 2388089.8229111987, 0.005181083949544943, 1353.4581023736814, 0.0},
-      {0.32463460181908815, 1867724.043525732, 0.005996124363488553, 2003.1889756344742, 1.01},
-      {0.15082578386278528, 2295816.100848721, 0.005289998728537369, 280.58636870589515, 1.01},
-      {0.14928180128013988, 2340731.313663609, 0.005144253741439259, 1361.9085186881596, 1.01},
-  };
+  const testing::RecordedFit* expected = testing::kYellowfinDefaultSearch;
   AssessmentState state;
   SearchOptions options;  // the program's defaults: 1 000 000 failures, every core
   const FreshStart run = RunFreshStartEstimation(state, Request(kYellowfin), options);

@@ -42,6 +42,23 @@ ForecastOptions Options(bool noise, int horizon = 5) {
 
 // --- without noise --------------------------------------------------------------------
 
+// A variant whose values were adopted from the refinement: both reports end
+// with the line that says so; otherwise they are as before.
+TEST(BuildForecast, ReportSaysWhenTheParametersWereRefined) {
+  AssessmentState plain = ForecastState();
+  const ForecastResult before = BuildForecast(plain, Options(false));
+  EXPECT_FALSE(before.Report.ParametersRefined);
+  AssessmentState refined = ForecastState();
+  refined.RefinedFits = {1};
+  const ForecastResult after = BuildForecast(refined, Options(false));
+  EXPECT_TRUE(after.Report.ParametersRefined);
+  ASSERT_EQ(after.ReportLines.size(), before.ReportLines.size() + 1);
+  EXPECT_EQ(after.ReportLines.back(), kRefinedParametersLine);
+  const std::vector<std::string> file = TacReportFileLines(after.Report);
+  EXPECT_EQ(file.back(), kRefinedParametersLine);
+  EXPECT_EQ(file[file.size() - 2], " ");
+}
+
 TEST(BuildForecast, WithoutNoiseIsTheDeterministicProjectionAndHasNoInterval) {
   AssessmentState state = ForecastState();
   state.Random.Restore(99);

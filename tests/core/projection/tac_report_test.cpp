@@ -144,6 +144,9 @@ TEST(ImageFileNames, ReportImageReplacesTxtIgnoringCase) {
   EXPECT_EQ(ReportImageFileName("/tmp/r.txt"), "/tmp/r.jpg");
   EXPECT_EQ(ReportImageFileName("C:\\ОДУ\\Отчёт.TXT"), "C:\\ОДУ\\Отчёт.jpg");
   EXPECT_EQ(ReportImageFileName("/tmp/a.txt.d/r.Txt"), "/tmp/a.txt.d/r.jpg");
+  EXPECT_EQ(KobeImageFileName("/tmp/r.txt"), "/tmp/r_kobe.png");
+  EXPECT_EQ(KobeImageFileName("C:\\ОДУ\\Отчёт.TXT"), "C:\\ОДУ\\Отчёт_kobe.png");
+  EXPECT_EQ(KobeImageFileName("/tmp/report"), "/tmp/report_kobe.png");
   // Without the extension the image must not replace the report.
   EXPECT_EQ(ReportImageFileName("/tmp/report"), "/tmp/report.jpg");
 }

@@ -1,0 +1,110 @@
+#pragma once
+
+// Convergence check of the parameter search: for each fitted variant the
+// lowest value of its objective within the bounds of the run, found by local
+// optimisation from many starting points, compared with where the random
+// search stopped. Pure functions of the series, the records, the bounds and
+// the keep count: the random stream and the records are left alone, except by
+// AdoptRefinement, which the user asks for.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "assessment_state.h"
+#include "data/catch_effort_series.h"
+#include "estimation/parameter_search.h"
+#include "estimation/search_engine.h"
+#include "model/model_fit.h"
+
+namespace tarvik::estimation {
+
+// A search value more than this fraction above the refined minimum is
+// reported as not converged (0.1 %).
+inline constexpr double kConvergenceTolerance = 0.001;
+
+// The refinement of one variant.
+struct VariantRefinement {
+  std::size_t Index = 0;  // ModelFits index
+  std::string Label;      // "Шефер Лог", as the model-choice list names it
+  model::ProductionModelKind Kind = model::ProductionModelKind::Schaefer;
+  // False when no point within the bounds has a finite objective (every
+  // trial raised); Message then says why, and the figures below are those of
+  // the search.
+  bool Available = false;
+  std::string Message;
+
+  // Where the search stopped: the record's R, K, Q, Exponent and ObjectiveValue.
+  ParameterPoint SearchPoint;
+  double SearchObjective = 0.0;
+
+  // The lowest objective found within the bounds and its point (r, K, q and,
+  // for Pella-Tomlinson, p in MinP … MaxP; for the other models p is the
+  // record's Exponent, which their objective ignores). Objective is
+  // model::EvaluateObjective at Point, bit for bit.
+  ParameterPoint Point;
+  double Objective = 0.0;
+
+  // SearchObjective − Objective (≥ 0 whenever the search's point lies within
+  // the bounds) and, when Objective > 0, Gap / Objective.
+  double Gap = 0.0;
+  std::optional<double> RelativeGap;
+  // The search stopped more than 0.1 % above the minimum (and above it by
+  // more than rounding on a perfect fit).
+  bool NotConverged = false;
+
+  std::uint64_t Evaluations = 0;  // objective evaluations spent
+
+  // Display texts (decimal mark of the request):
+  VariantRow Row;        // the refined values as the results panel writes them
+  std::string GapText;   // "17.076 (7.32 %)" or "0.000 (0.00 %)"
+  std::string Tooltip;   // for the variant's L field: minimum, its point, the gap
+  std::string MemoLine;  // one line for the memo
+};
+
+struct RefinementReport {
+  std::vector<VariantRefinement> Variants;  // in ActiveVariants order
+  bool AnyNotConverged = false;
+  // The memo's lines: a heading, then one line per variant.
+  std::vector<std::string> MemoLines;
+};
+
+// Refines the record `index` of `fits` on the series: the lowest value of
+// its objective (keep count `keepCount`, the one of the search) within
+// `bounds` (the bounds of the search's trial points: r, K, q and, for
+// Pella-Tomlinson, p; a bound pair whose minimum is not below its maximum
+// fixes the value at the maximum, as the search's clamping does). Faults of
+// single trial points only make those points unusable. Raises tarvik::Error
+// for an index outside the array.
+VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
+                                const std::vector<model::ModelFit>& fits, std::size_t index,
+                                const ParameterBounds& bounds, std::uint8_t keepCount,
+                                char decimalMark = '.');
+
+// RefineVariant for every index of state.ActiveVariants on
+// state.AnalysisSeries with state.MedianKeepCount (what the last search ran
+// with), the variants spread over `threads` threads (0 = every hardware
+// thread; the results are the same for any count). Reads the state only.
+RefinementReport RefineActiveVariants(const AssessmentState& state, const ParameterBounds& bounds,
+                                      char decimalMark = '.', int threads = 0);
+
+// «Принять уточнённые значения»: writes the refined r, K, q, (p for
+// Pella-Tomlinson) and objective value into the record refinement.Index, and
+// into its FittedR, FittedQ and FittedK, and marks the record as refined
+// (IsRefined). Nothing else changes. Raises tarvik::Error, changing nothing,
+// when the refinement is not available, is not lower than the search's value,
+// or belongs to other results than the record now holds (a newer search).
+void AdoptRefinement(AssessmentState& state, const VariantRefinement& refinement);
+
+// Whether the record `index` holds values adopted from a refinement (a new
+// search of the record clears the mark).
+bool IsRefined(const AssessmentState& state, std::size_t index);
+
+// Clears the mark of the record `index` (the search calls it for every
+// record it writes).
+void ClearRefined(AssessmentState& state, std::size_t index);
+
+}  // namespace tarvik::estimation

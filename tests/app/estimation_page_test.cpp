@@ -1,0 +1,541 @@
+#include <nlohmann/json.hpp>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
+
+#include "app/chart_panel.h"
+#include "app/estimation_page.h"
+#include "app/locale_mark.h"
+#include "app/tac_page.h"
+#include "app_fixture.h"
+#include "cli/cli_run.h"
+#include "data/data_file.h"
+#include "estimation/workflow.h"
+#include "rbridge/r_runner.h"
+
+namespace tarvik::app::testing {
+namespace {
+
+const char* const kYellowfin = "yellowfin_epo_1934_1955.txt";
+const char* const kSimulated = "schaefer_simulated_1990_2019.txt";
+
+class EstimationPageTest : public AppTest {
+ protected:
+  // Opens a copy of an example file (the files for R go beside it) and shows
+  // the estimation page.
+  MainWindow& OpenExample(const char* name, bool withR = false) {
+    MainWindow& window = window_ ? *window_ : Started(withR);
+    const QString copy = TempPath(QString::fromLatin1(name));
+    QFile::remove(copy);
+    EXPECT_TRUE(QFile::copy(ExamplePath(name), copy));
+    ui_.openAnswers.push_back(copy);
+    Action("N3")->trigger();
+    window.Pages()->BringToFront(static_cast<int>(PageIndex::Estimation));
+    return window;
+  }
+
+  static QString ExamplePath(const char* name) {
+    return QStringLiteral(TARVIK_SOURCE_DIR "/examples/") + QString::fromLatin1(name);
+  }
+
+  EstimationPage* Page() const { return window_->Estimation(); }
+  QString Text(const char* name) const {
+    if (auto* label = window_->findChild<QLabel*>(QString::fromLatin1(name))) return label->text();
+    return Find<QLineEdit>(name)->text();
+  }
+  QLineEdit* Field(char column, std::size_t index) const {
+    return window_->findChild<QLineEdit*>(QStringLiteral("ResultEdits%1%2").arg(column).arg(index));
+  }
+  QCheckBox* VariantBox(std::size_t index) const {
+    return window_->findChild<QCheckBox*>(QStringLiteral("VariantChecks%1").arg(index));
+  }
+  static bool IsRed(QLineEdit* edit) { return edit->palette().color(QPalette::Text) == Qt::red; }
+
+  // «Оценка параметров» with a short failure limit, to its end.
+  void Search(int maxFailures) {
+    Page()->SetMaxFailuresForTesting(maxFailures);
+    Find<QPushButton>("Button5")->click();
+    ASSERT_TRUE(WaitIdle());
+  }
+
+  void Choose(const QString& label) {
+    auto* cbb1 = Find<QComboBox>("cbb1");
+    const int index = cbb1->findText(label);
+    ASSERT_GE(index, 0) << label.toStdString();
+    cbb1->setCurrentIndex(index);
+    emit cbb1->activated(index);
+    ASSERT_TRUE(WaitIdle());
+  }
+
+  QStringList ChoiceItems() const {
+    QStringList items;
+    auto* cbb1 = Find<QComboBox>("cbb1");
+    for (int i = 0; i < cbb1->count(); ++i) items << cbb1->itemText(i);
+    return items;
+  }
+
+  std::vector<std::string> ErrorTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& box : ui_.boxes) texts.push_back(box.text.toStdString());
+    return texts;
+  }
+
+  // The same actions from a fresh start in the core, with the same limit.
+  estimation::FreshStart CoreRun(AssessmentState& state, const char* name, int maxFailures,
+                                 std::optional<std::vector<std::size_t>> ticked, int holdOut = 0) {
+    estimation::FreshStartRequest request;
+    request.DataFile = ExamplePath(name).toStdString();
+    request.DecimalMark = DecimalMark();
+    request.TickedVariants = std::move(ticked);
+    request.HoldOutYears = holdOut;
+    estimation::SearchOptions options;
+    options.MaxFailures = maxFailures;
+    return estimation::RunFreshStartEstimation(state, request, options);
+  }
+
+  void ExpectRowsEqual(const std::vector<estimation::VariantRow>& rows) {
+    ASSERT_EQ(window_->State().ResultTexts.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      EXPECT_EQ(Field('R', i)->text().toStdString(), rows[i].RText) << i;
+      EXPECT_EQ(Field('K', i)->text().toStdString(), rows[i].KText) << i;
+      EXPECT_EQ(Field('Q', i)->text().toStdString(), rows[i].QText) << i;
+      EXPECT_EQ(Field('L', i)->text().toStdString(), rows[i].LText) << i;
+      EXPECT_EQ(window_->State().ResultTexts[i].K, rows[i].KText) << i;
+      EXPECT_EQ(VariantBox(i)->toolTip().toStdString(), rows[i].ExponentHint) << i;
+    }
+  }
+};
+
+TEST_F(EstimationPageTest, ShowingThePageChecksTheDataOncePerDataSet) {
+  MainWindow& window = OpenExample(kYellowfin);
+  EXPECT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  EXPECT_EQ(Text("LabelCorrelSchaefer"), "-0.7753");
+  EXPECT_EQ(Text("LabelCorrelFox"), "-0.7816");
+  EXPECT_EQ(Text("LabelCorrelPT"), "-0.7823");
+  EXPECT_EQ(Find<QLabel>("Label12")->toolTip(), "0.2");
+  EXPECT_EQ(Text("EditInitialK"), "224810");
+  EXPECT_EQ(Text("EditMinK"), "224810");
+  EXPECT_EQ(Text("EditMaxK"), "22481000");
+  auto* chart2 = Find<ChartPanel>("Chart2");
+  EXPECT_EQ(chart2->Points("LineSeries1").size(), 22u);
+  EXPECT_EQ(chart2->Points("SeriesCorrSchaefer").size(), 2u);
+  EXPECT_FALSE(chart2->Points("SeriesCorrFox").empty());
+  EXPECT_FALSE(chart2->Points("SeriesCorrPT").empty());
+  EXPECT_EQ(Find<ChartPanel>("Chart7")->Points("CpueFact").size(), 22u);
+  // 22 years: the hold-out option offers 2 … 11 years, 3 to begin with.
+  EXPECT_TRUE(Find<QCheckBox>("CheckBox4")->isEnabled());
+  auto* spin = Find<QSpinBox>("SpinEdit1");
+  EXPECT_TRUE(spin->isEnabled());
+  EXPECT_EQ(spin->maximum(), 11);
+  EXPECT_EQ(spin->value(), 3);
+  EXPECT_EQ(window.State().AnalysisSeries.size(), 22u);
+
+  // A later showing does not check again: a K typed over stays, and so does
+  // the spin's number.
+  Find<QLineEdit>("EditInitialK")->setText("300000");
+  spin->setValue(5);
+  window.Pages()->BringToFront(0);
+  window.Pages()->BringToFront(1);
+  EXPECT_EQ(Text("EditInitialK"), "300000");
+  EXPECT_EQ(spin->value(), 5);
+
+  // Another data file is checked when the page is showing.
+  OpenExample(kSimulated);
+  EXPECT_NE(Text("LabelCorrelSchaefer"), "-0.7753");
+  EXPECT_EQ(window.State().AnalysisSeries.size(), 30u);
+  EXPECT_EQ(spin->maximum(), 15);
+  EXPECT_TRUE(ui_.boxes.empty());
+}
+
+TEST_F(EstimationPageTest, CpueRisingWithEffortShowsTheErrorBoxOnce) {
+  Started();
+  const QString path = TempPath("rising.txt");
+  data::WriteDataFile(path.toStdString(), {},
+                      data::DataTable::FromRows({{"2000", "1.0", "10", "10"},
+                                                 {"2001", "1.2", "12", "14.4"},
+                                                 {"2002", "1.5", "15", "22.5"},
+                                                 {"2003", "1.6", "17", "27.2"}}));
+  ui_.openAnswers.push_back(path);
+  Action("N3")->trigger();
+  window_->Pages()->BringToFront(1);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].kind, FakeServices::BoxKind::Error);
+  EXPECT_EQ(ui_.boxes[0].text,
+            "Положительный коэффициент корреляции! Дальнейшие расчеты будут некорректны.");
+  // A table of 4 years has no hold-out option.
+  EXPECT_FALSE(Find<QCheckBox>("CheckBox4")->isEnabled());
+}
+
+TEST_F(EstimationPageTest, ModelBoxesAndTheCutOffListDriveTheVariants) {
+  MainWindow& window = OpenExample(kYellowfin);
+  ASSERT_NE(VariantBox(8), nullptr);
+  EXPECT_EQ(VariantBox(9), nullptr);
+  EXPECT_EQ(VariantBox(4)->text(), " Лог. сумма кв.");
+
+  Find<QCheckBox>("CheckFox")->click();
+  EXPECT_EQ(window.State().ActiveVariants, (std::vector<std::uint8_t>{0, 1, 2, 6, 7, 8}));
+  for (std::size_t i : {3, 4, 5}) {
+    EXPECT_FALSE(VariantBox(i)->isChecked()) << i;
+    EXPECT_FALSE(Field('K', i)->isEnabled()) << i;
+  }
+  Find<QCheckBox>("CheckFox")->click();
+  EXPECT_EQ(window.State().ActiveVariants.size(), 9u);
+  EXPECT_TRUE(VariantBox(4)->isChecked());
+  EXPECT_TRUE(Field('K', 4)->isEnabled());
+
+  VariantBox(7)->click();
+  EXPECT_EQ(window.State().ModelFits[7].Enabled, 0);
+  EXPECT_FALSE(Field('L', 7)->isEnabled());
+
+  auto* edit11 = Find<QLineEdit>("Edit11");
+  edit11->setText("2-5,7,9");
+  QTest::keyClick(edit11, Qt::Key_Return);
+  EXPECT_EQ(window.State().ModelFits.size(), 24u);
+  ASSERT_NE(VariantBox(23), nullptr);
+  EXPECT_EQ(VariantBox(24), nullptr);
+  EXPECT_TRUE(VariantBox(7)->isChecked());  // every variant is on again
+  EXPECT_EQ(VariantBox(2)->text(), " Медианная (2)");
+  EXPECT_EQ(VariantBox(7)->text(), " Медианная (9)");
+  EXPECT_EQ(window.State().ResultTexts.size(), 24u);
+  // The rows do not fit: the scroll box scrolls.
+  window.resize(1025, 784);
+  QCoreApplication::processEvents();
+  EXPECT_GT(Find<QScrollArea>("ScrollBox1")->verticalScrollBar()->maximum(), 0);
+
+  // A bad list is refused and changes nothing.
+  edit11->setText("2,x");
+  QTest::keyClick(edit11, Qt::Key_Return);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_NE(ui_.boxes[0].text.indexOf("x"), -1);
+  EXPECT_EQ(window.State().ModelFits.size(), 24u);
+  EXPECT_NE(VariantBox(23), nullptr);
+}
+
+TEST_F(EstimationPageTest, OneVariantFillsItsRowAndTheModelListWithTheCoreBits) {
+  MainWindow& window = OpenExample(kYellowfin);
+  Find<QCheckBox>("CheckFox")->click();
+  Find<QCheckBox>("CheckPT")->click();
+  VariantBox(1)->click();
+  VariantBox(2)->click();
+  Search(3000);
+  EXPECT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+
+  AssessmentState core;
+  const estimation::FreshStart expected =
+      CoreRun(core, kYellowfin, 3000, std::vector<std::size_t>{0});
+  ExpectRowsEqual(expected.Estimation.Display.Rows);
+  EXPECT_FALSE(Field('R', 0)->text().isEmpty());
+  EXPECT_FALSE(IsRed(Field('R', 0)));
+  EXPECT_EQ(window.State().Random.Seed(), core.Random.Seed());
+
+  EXPECT_EQ(ChoiceItems(), QStringList{"Шефер СК"});
+  EXPECT_TRUE(Find<QComboBox>("cbb1")->isVisible());
+  EXPECT_EQ(Find<QComboBox>("cbb1")->currentIndex(), -1);
+  EXPECT_EQ(Find<QPlainTextEdit>("Memo1")->toPlainText(), "Расчёт окончен");
+  EXPECT_FALSE(Find<QProgressBar>("g1")->isVisible());
+  EXPECT_FALSE(window.Pages()->IsTabVisible(2));
+  EXPECT_EQ(Find<ChartPanel>("Chart7")->Points("CpueTheor").size(), 20u);
+  auto* trackBarR = Find<QSlider>("TrackBarR");
+  EXPECT_EQ(trackBarR->toolTip().toStdString(), expected.Estimation.Display.TrackBarR.Hint);
+  EXPECT_EQ(trackBarR->value(), expected.Estimation.Display.TrackBarR.Position);
+
+  // The tuning panel comes and goes.
+  EXPECT_FALSE(Find<ChartPanel>("Chart7")->isVisible());
+  Find<QPushButton>("Button18")->click();
+  EXPECT_TRUE(Find<ChartPanel>("Chart7")->isVisible());
+  EXPECT_TRUE(trackBarR->isVisible());
+  EXPECT_TRUE(Find<QLabel>("Label26")->isVisible());
+  Find<QPushButton>("Button18")->click();
+  EXPECT_FALSE(trackBarR->isVisible());
+}
+
+TEST_F(EstimationPageTest, AllNineVariantsGiveTheTextsOfTheCommandLineWhileTheWindowResponds) {
+  const cli::testing::CliRun cli = cli::testing::RunCli(
+      std::string("estimate --json '") + ExamplePath(kYellowfin).toStdString() + "'");
+  ASSERT_EQ(cli.exitCode, 0) << cli.err;
+  const nlohmann::json expected = nlohmann::json::parse(cli.out);
+
+  OpenExample(kYellowfin);
+  auto* gauge = Find<QProgressBar>("g1");
+  int highest = 0;
+  QObject::connect(gauge, &QProgressBar::valueChanged,
+                   [&highest](int value) { highest = std::max(highest, value); });
+  Find<QPushButton>("Button5")->click();
+  ASSERT_TRUE(window_->Background().Running());
+  EXPECT_TRUE(gauge->isVisible());
+  EXPECT_EQ(gauge->maximum(), 900);
+  EXPECT_FALSE(Find<QPushButton>("Button5")->isEnabled());
+  EXPECT_FALSE(Action("N3")->isEnabled());
+
+  // While the search works, a timer of the window's thread fires at once.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return highest > 0; }, 60000));
+  ASSERT_TRUE(window_->Background().Running());
+  QElapsedTimer clock;
+  qint64 waited = -1;
+  clock.start();
+  QTimer::singleShot(0, [&] { waited = clock.elapsed(); });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return waited >= 0; }, 60000));
+  EXPECT_LT(waited, 100);
+
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  EXPECT_EQ(highest, 900);
+  EXPECT_TRUE(Find<QPushButton>("Button5")->isEnabled());
+  const auto& variants = expected["variants"];
+  ASSERT_EQ(variants.size(), 9u);
+  for (std::size_t i = 0; i < 9; ++i) {
+    const auto& texts = variants[i]["texts"];
+    EXPECT_EQ(Field('R', i)->text().toStdString(), texts["r"].get<std::string>()) << i;
+    EXPECT_EQ(Field('K', i)->text().toStdString(), texts["K"].get<std::string>()) << i;
+    EXPECT_EQ(Field('Q', i)->text().toStdString(), texts["q"].get<std::string>()) << i;
+    EXPECT_EQ(Field('L', i)->text().toStdString(), texts["L"].get<std::string>()) << i;
+  }
+  EXPECT_EQ(window_->State().Random.Seed(), expected["random_seed_after"].get<std::uint64_t>());
+  EXPECT_EQ(ChoiceItems().size(), 9);
+}
+
+TEST_F(EstimationPageTest, ChoosingFoxLogLeavesOneVariantAndOpensTheReferencePoints) {
+  MainWindow& window = OpenExample(kYellowfin);
+  Search(200);
+  Choose("Фокс Лог");
+  EXPECT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  EXPECT_EQ(window.State().ActiveVariants, (std::vector<std::uint8_t>{4}));
+  EXPECT_EQ(window.State().ModelChoiceText, "Фокс Лог");
+  for (std::size_t i = 0; i < 9; ++i) EXPECT_EQ(VariantBox(i)->isChecked(), i == 4) << i;
+  EXPECT_FALSE(Find<QCheckBox>("CheckFox")->isChecked());
+  EXPECT_TRUE(window.Pages()->IsTabVisible(2));
+  EXPECT_TRUE(Action("N10")->isChecked());
+  EXPECT_TRUE(Action("N11")->isChecked());
+  EXPECT_TRUE(Action("N12")->isEnabled());
+  // R was not found: the surface button shows, but cannot be used.
+  EXPECT_TRUE(Find<QPushButton>("Button21")->isVisible());
+  EXPECT_FALSE(Find<QPushButton>("Button21")->isEnabled());
+
+  // A new search hides the reference points again and empties the list.
+  Search(200);
+  EXPECT_FALSE(window.Pages()->IsTabVisible(2));
+  EXPECT_EQ(ChoiceItems(), QStringList{"Фокс Лог"});
+  EXPECT_TRUE(window.State().ModelChoiceText.empty());
+  EXPECT_FALSE(Find<QPushButton>("Button21")->isVisible());
+}
+
+TEST_F(EstimationPageTest, TheHoldOutCheckComparesTheVariantsAndTheChoiceRefitsOnEveryYear) {
+  MainWindow& window = OpenExample(kYellowfin);
+  Find<QCheckBox>("CheckBox4")->setChecked(true);
+  Search(300);
+  EXPECT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  // The search saw the series without its last 3 years.
+  EXPECT_EQ(window.State().AnalysisSeries.size(), 19u);
+  auto* chart2 = Find<ChartPanel>("Chart2");
+  EXPECT_EQ(chart2->AxisTitle(Axis::Bottom), "Год");
+  EXPECT_TRUE(chart2->SeriesTitle("Series13").startsWith("Шефер СК StdDev="));
+  EXPECT_TRUE(chart2->SeriesTitle("Series21").startsWith("ПТ М StdDev="));
+  EXPECT_TRUE(chart2->SeriesInLegend("Series17"));
+  // The legend under the chart names every variant with its StdDev.
+  auto* legend = chart2->findChild<QLabel*>("WrappedLegend");
+  ASSERT_NE(legend, nullptr);
+  EXPECT_TRUE(legend->isVisible());
+  for (const char* title : {"Исходные", "Шефер СК StdDev=", "Фокс М StdDev=", "ПТ М StdDev="}) {
+    EXPECT_NE(legend->text().indexOf(QString::fromUtf8(title)), -1) << title;
+  }
+  EXPECT_EQ(chart2->Points("Series13").size(), 3u);
+  EXPECT_EQ(chart2->Points("Series12").size(), 21u);
+  EXPECT_TRUE(chart2->Points("LineSeries1").empty());
+
+  AssessmentState core;
+  estimation::FreshStart expected = CoreRun(core, kYellowfin, 300, std::nullopt, 3);
+  ExpectRowsEqual(expected.Estimation.Display.Rows);
+  // The K proposal is that of the shortened series.
+  EXPECT_EQ(Text("EditMaxK").toStdString(), expected.Request.Texts.MaxK);
+
+  Choose("Шефер Лог");
+  EXPECT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  estimation::SearchOptions options;
+  options.MaxFailures = 300;
+  const estimation::ModelChoiceOutcome choice = estimation::ChooseModelAndRefit(
+      core, expected.File.table, "Шефер Лог", expected.Request, options);
+  ExpectRowsEqual(choice.FinalRun->Display.Rows);
+  EXPECT_EQ(window.State().Random.Seed(), core.Random.Seed());
+  EXPECT_FALSE(Find<QCheckBox>("CheckBox4")->isChecked());
+  EXPECT_EQ(window.State().AnalysisSeries.size(), 22u);
+  EXPECT_EQ(Text("EditInitialK"), "224810");
+  EXPECT_FALSE(legend->isVisible());  // the check on every year redrew the chart
+  EXPECT_EQ(window.State().ActiveVariants, (std::vector<std::uint8_t>{1}));
+  EXPECT_EQ(ChoiceItems(), QStringList{"Шефер Лог"});
+  EXPECT_EQ(Find<QComboBox>("cbb1")->currentText(), "Шефер Лог");
+  EXPECT_TRUE(window.Pages()->IsTabVisible(2));
+}
+
+TEST_F(EstimationPageTest, AStartValueOutsideItsBoundsShowsRedUntilTheTrimmingBarMoves) {
+  OpenExample(kYellowfin);
+  Find<QLineEdit>("EditInitialR")->setText("2");
+  // Without a single trial the variants keep the start values: r = 2 lies
+  // above its bound, K and q lie on theirs.
+  Search(0);
+  EXPECT_EQ(Field('R', 0)->text(), "2.00");
+  EXPECT_TRUE(IsRed(Field('R', 0)));
+  EXPECT_TRUE(IsRed(Field('K', 0)));
+  EXPECT_TRUE(IsRed(Field('Q', 0)));
+  EXPECT_FALSE(IsRed(Field('L', 0)));
+
+  auto* trim = Find<QSlider>("TrackBarMedWin");
+  trim->setValue(3);
+  EXPECT_EQ(trim->toolTip(), "30");
+  EXPECT_FALSE(IsRed(Field('R', 0)));
+  EXPECT_FALSE(IsRed(Field('K', 8)));
+}
+
+TEST_F(EstimationPageTest, ABadStartValueIsRefusedBeforeAnythingStarts) {
+  MainWindow& window = OpenExample(kYellowfin);
+  Search(100);
+  const std::string kBefore = Field('K', 0)->text().toStdString();
+  const std::uint64_t seed = window.State().Random.Seed();
+  Find<QLineEdit>("EditInitialR")->setText("0,5x");
+  Find<QPushButton>("Button5")->click();
+  EXPECT_FALSE(window.Background().Running());
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].kind, FakeServices::BoxKind::Error);
+  EXPECT_NE(ui_.boxes[0].text.indexOf("EditInitialR"), -1) << ui_.boxes[0].text.toStdString();
+  EXPECT_FALSE(Find<QProgressBar>("g1")->isVisible());
+  EXPECT_EQ(ChoiceItems().size(), 9);  // the model list stays
+  EXPECT_EQ(Field('K', 0)->text().toStdString(), kBefore);
+  EXPECT_EQ(window.State().Random.Seed(), seed);
+  EXPECT_TRUE(Find<QPushButton>("Button5")->isEnabled());
+
+  // Nothing ticked: refused the same way.
+  Find<QLineEdit>("EditInitialR")->setText("0.5");
+  for (const char* model : {"CheckSchaefer", "CheckFox", "CheckPT"}) Find<QCheckBox>(model)->click();
+  Find<QPushButton>("Button5")->click();
+  EXPECT_FALSE(window.Background().Running());
+  ASSERT_EQ(ui_.boxes.size(), 2u);
+  EXPECT_NE(ui_.boxes[1].text.indexOf("вариант"), -1);
+  EXPECT_EQ(ChoiceItems().size(), 9);
+}
+
+TEST_F(EstimationPageTest, TheSurfaceShowsRsPicturesAndTheSwitchChangesThem) {
+  const std::string r = rbridge::LocateR();
+  if (r == rbridge::kRNotFound) GTEST_SKIP() << "R is not installed";
+  MainWindow& window = OpenExample(kYellowfin);
+  window.State().RDirectory = r;
+  Search(200);
+  Choose("Шефер СК");
+  auto* button21 = Find<QPushButton>("Button21");
+  ASSERT_TRUE(button21->isEnabled());
+  button21->click();
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+
+  auto* img5 = Find<QLabel>("img5");
+  EXPECT_TRUE(img5->isVisible());
+  EXPECT_EQ(img5->pixmap().size(), QSize(460, 330));
+  EXPECT_FALSE(Find<ChartPanel>("Chart2")->isVisible());
+  EXPECT_TRUE(QFile::exists(TempPath("OutMatrix.txt")));
+  EXPECT_TRUE(QFile::exists(TempPath("graph6.bmp")));
+  EXPECT_EQ(Find<QPlainTextEdit>("Memo1")->toPlainText(), "Расчёт окончен");
+
+  auto* btn1 = Find<QPushButton>("btn1");
+  EXPECT_TRUE(btn1->isVisible());
+  EXPECT_EQ(btn1->text(), "MSY/FMSY");
+  const qint64 first = img5->pixmap().cacheKey();
+  btn1->click();
+  EXPECT_EQ(btn1->text(), "r/K");
+  EXPECT_NE(img5->pixmap().cacheKey(), first);
+  EXPECT_EQ(img5->pixmap().size(), QSize(460, 330));
+  btn1->click();
+  EXPECT_EQ(btn1->text(), "MSY/FMSY");
+  EXPECT_TRUE(ui_.boxes.empty());
+
+  // A new search brings the chart back.
+  Search(100);
+  EXPECT_TRUE(Find<ChartPanel>("Chart2")->isVisible());
+  EXPECT_FALSE(img5->isVisible());
+  EXPECT_FALSE(btn1->isVisible());
+}
+
+TEST_F(EstimationPageTest, WhenRFailsTheUserReadsWhyAndTheFilesStay) {
+  // The R of the test folder is a shell script that draws nothing.
+  MainWindow& window = OpenExample(kYellowfin, /*withR=*/true);
+  ASSERT_NE(window.State().RDirectory, rbridge::kRNotFound);
+  Search(100);
+  Choose("Фокс СК");
+  Find<QPushButton>("Button21")->click();
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].kind, FakeServices::BoxKind::Warning);
+  EXPECT_NE(ui_.boxes[0].text.indexOf("graph5.bmp"), -1) << ui_.boxes[0].text.toStdString();
+  EXPECT_TRUE(QFile::exists(TempPath("OutMatrix.txt")));
+  EXPECT_TRUE(QFile::exists(TempPath("Graph2.R")));
+  EXPECT_FALSE(Find<QLabel>("img5")->isVisible());
+  EXPECT_TRUE(Find<ChartPanel>("Chart2")->isVisible());
+  EXPECT_GT(window.State().ModelFits[3].MSY, 0.0);
+  EXPECT_FALSE(Find<QProgressBar>("g1")->isVisible());
+}
+
+TEST_F(EstimationPageTest, TheRetrospectiveAddsTenCurvesToChart6AndShowsThem) {
+  MainWindow& window = OpenExample(kYellowfin);
+  Search(200);
+  QCheckBox* box = VariantBox(3);
+  emit box->customContextMenuRequested(QPoint(4, 4));
+  Page()->ResultsMenu()->hide();
+  Action("N4")->trigger();
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+
+  const QStringList memo = Find<QPlainTextEdit>("Memo1")->toPlainText().split('\n');
+  ASSERT_GE(memo.size(), 11);
+  EXPECT_EQ(memo.mid(memo.size() - 11),
+            (QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "Расчёт окончен"}));
+  EXPECT_FALSE(Find<QProgressBar>("g1")->isVisible());
+  auto* chart6 = Find<ChartPanel>("Chart6");
+  for (int k = 1; k <= 10; ++k) {
+    const QString name = QStringLiteral("Retrospective%1").arg(k);
+    ASSERT_TRUE(chart6->HasSeries(name)) << k;
+    EXPECT_FALSE(chart6->Points(name).empty());
+  }
+  // The first run lacks the first year: it starts with (1935, 0).
+  EXPECT_EQ(chart6->Points("Retrospective1").front().x, 1935.0);
+  EXPECT_EQ(chart6->Points("Retrospective1").front().y, 0.0);
+  EXPECT_TRUE(window.Tac()->Results()->IsTabVisible(2));
+  EXPECT_EQ(window.Tac()->Results()->ActivePage(), 2);
+  EXPECT_TRUE(window.Pages()->IsTabVisible(static_cast<int>(PageIndex::Tac)));
+  EXPECT_EQ(window.Pages()->ActivePage(), static_cast<int>(PageIndex::Tac));
+  EXPECT_TRUE(chart6->isVisible());
+  // Nothing else was unlocked.
+  for (const char* item : {"N12", "N13", "N14", "N15", "N16"}) {
+    EXPECT_FALSE(Action(item)->isEnabled()) << item;
+  }
+  EXPECT_FALSE(window.Pages()->IsTabVisible(static_cast<int>(PageIndex::Rule)));
+
+  // A second analysis adds ten more.
+  window.Pages()->BringToFront(1);
+  Action("N4")->trigger();
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_TRUE(chart6->HasSeries("Retrospective20"));
+  EXPECT_TRUE(chart6->HasSeries("Retrospective1"));
+}
+
+TEST_F(EstimationPageTest, ClosingTheWindowDuringASearchEndsCleanly) {
+  OpenExample(kYellowfin);
+  Find<QPushButton>("Button5")->click();
+  ASSERT_TRUE(window_->Background().Running());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Find<QProgressBar>("g1")->value() > 0; }, 60000));
+  window_->close();
+  EXPECT_FALSE(window_->Background().Running());
+  window_.reset();
+  EXPECT_TRUE(ui_.boxes.empty());
+}
+
+}  // namespace
+}  // namespace tarvik::app::testing

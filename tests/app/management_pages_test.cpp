@@ -1,0 +1,474 @@
+// Pages 5 "Коэффициенты эффективности" and 6 "Обоснование расчетного
+// значения ОДУ": the bootstrap table, the rule choice, the forecast, the
+// sensitivity analysis and the saved report and pictures. The earlier stages
+// are set up through the core, as the pages before would leave them.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+
+#include "app/data_page.h"
+#include "app/locale_mark.h"
+#include "app/performance_page.h"
+#include "app/string_grid.h"
+#include "app/tac_page.h"
+#include "app_fixture.h"
+#include "common/cp1251.h"
+#include "fitted_schaefer.h"
+#include "projection/forecast.h"
+#include "projection/indicators.h"
+#include "projection/tac_report.h"
+
+namespace tarvik::app::testing {
+namespace {
+
+rules::RuleEditor Linear(const std::string& alpha, int target = 0) {
+  return LinearRule(alpha, target);
+}
+
+rules::RuleEditor Logistic(const std::string& alpha, const std::string& beta) {
+  return LogisticRule(alpha, beta);
+}
+
+QStringList Lines(const QPlainTextEdit* memo) {
+  return memo->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+class ManagementPages : public AppTest {
+ protected:
+  // The window after the stages before page 5: the yellowfin example (a
+  // copy in the test's folder) opened, the Schaefer sum-of-squares variant
+  // fitted (with a short search) and chosen, its reference points computed,
+  // and the rules added.
+  void SetUpFitted(const std::vector<rules::RuleEditor>& ruleEditors) {
+    Started();
+    dataFile_ = TempPath("yellowfin.txt");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"),
+                            dataFile_));
+    SetUpFittedSchaefer(*window_, dataFile_, ruleEditors);
+  }
+
+  void Evaluate(const QString& runs = QStringLiteral("200")) {
+    Find<QLineEdit>("EditKolvoProgon")->setText(runs);
+    Find<QPushButton>("Button14")->click();
+    ASSERT_TRUE(WaitIdle());
+  }
+
+  void ChooseRule(int index) {
+    auto* cbb2 = Find<QComboBox>("cbb2");
+    cbb2->setCurrentIndex(index);
+    emit cbb2->activated(index);
+  }
+
+  // Page 5 evaluated with the first rule chosen.
+  void SetUpChosen(const std::vector<rules::RuleEditor>& ruleEditors = {Linear("0.3")}) {
+    SetUpFitted(ruleEditors);
+    Evaluate();
+    ChooseRule(0);
+  }
+
+  void Forecast(bool noise) {
+    Find<QCheckBox>("CheckBox3")->setChecked(noise);
+    Find<QPushButton>("Button16")->click();
+  }
+
+  // What the forecast of the page must be: the core's on a copy of the state
+  // as it is before the click.
+  projection::ForecastResult ExpectedForecast(bool noise, int horizon = 5) {
+    AssessmentState copy = window_->State();
+    projection::ForecastOptions options;
+    options.Variant = 0;
+    options.ModelChoiceText = "Шефер СК";
+    options.Rule = static_cast<std::size_t>(Find<QComboBox>("cbb2")->currentIndex());
+    options.Horizon = horizon;
+    options.AddNoise = noise;
+    for (int row = 1; row <= copy.Table.DataRowCount(); ++row) {
+      options.YearTexts.push_back(copy.Table.Cell(data::DataTable::kYear, row));
+    }
+    options.Species = window_->Data()->Description().species;
+    options.Stock = window_->Data()->Description().stock;
+    options.Results = copy.ResultTexts[0];
+    options.DecimalMark = DecimalMark();
+    return projection::BuildForecast(copy, options);
+  }
+
+  StringGrid* Grid() const { return window_->Performance()->Table(); }
+  ChartPanel* Chart() const { return window_->Tac()->ForecastChart(); }
+
+  QString dataFile_;
+};
+
+// --- page 5 ----------------------------------------------------------------------------
+
+TEST_F(ManagementPages, OneRuleFillsItsRowAsTheCoreComputesItAndOffersTheRule) {
+  SetUpFitted({Linear("0.3")});
+  StringGrid* grid = Grid();
+  ASSERT_EQ(grid->rowCount(), 2);
+  ASSERT_EQ(grid->columnCount(), 9);
+  EXPECT_EQ(grid->Cell(0, 0), QStringLiteral("Модель и метод аппроксимации"));
+  EXPECT_EQ(grid->Cell(0, 1), QStringLiteral("Шефера Сумма квадратов"));
+  EXPECT_EQ(grid->Cell(1, 1), QStringLiteral("FMSY Линейно-Кусочное 0.3"));
+  EXPECT_EQ(grid->Cell(2, 1), QString());
+  EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+  EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectRows);
+  // Columns fit their longest word, so wrapped titles break between words.
+  const QFontMetrics metrics(grid->font());
+  for (int column = 0; column < 9; ++column) {
+    EXPECT_GE(grid->columnWidth(column), 105);
+    for (const QString& word : grid->Cell(column, 0).split(' ')) {
+      EXPECT_GT(grid->columnWidth(column), metrics.horizontalAdvance(word)) << word.toStdString();
+    }
+  }
+  EXPECT_GE(grid->rowHeight(1), 40);
+  EXPECT_TRUE(Find<QComboBox>("cbb2")->isHidden());
+
+  AssessmentState before = window_->State();
+  projection::BootstrapOptions options;
+  options.RunsText = "200";
+  options.DecimalMark = DecimalMark();
+  const projection::BootstrapResult expected =
+      projection::EvaluateRulesByBootstrap(before, options);
+  ASSERT_TRUE(expected.Completed);
+
+  Evaluate();
+  EXPECT_EQ(ui_.boxes.size(), 0u);
+  ASSERT_EQ(grid->rowCount(), 2);
+  for (std::size_t c = 0; c < expected.Rows[0].Cells.size(); ++c) {
+    EXPECT_EQ(grid->Cell(static_cast<int>(c + 2), 1), FromUtf8(expected.Rows[0].Cells[c]))
+        << "column " << c + 2;
+  }
+  EXPECT_EQ(Lines(Find<QPlainTextEdit>("Memo2")),
+            (QStringList{"Шефера Сумма квадратов", "FMSY Линейно-Кусочное 0.3", "Расчет окончен"}));
+  EXPECT_EQ(window_->State().Random.Seed(), before.Random.Seed());
+
+  auto* cbb2 = Find<QComboBox>("cbb2");
+  EXPECT_FALSE(cbb2->isHidden());
+  ASSERT_EQ(cbb2->count(), 1);
+  EXPECT_EQ(cbb2->itemText(0), QStringLiteral("FMSY Линейно-кусочное ПРП -0.3"));
+  EXPECT_EQ(cbb2->currentIndex(), -1);
+  EXPECT_FALSE(window_->Pages()->IsTabVisible(static_cast<int>(PageIndex::Tac)));
+
+  ChooseRule(0);
+  EXPECT_TRUE(window_->Pages()->IsTabVisible(static_cast<int>(PageIndex::Tac)));
+  EXPECT_TRUE(Action("N13")->isChecked());
+  EXPECT_TRUE(Action("N14")->isEnabled());
+  EXPECT_TRUE(Action("N15")->isEnabled());
+  EXPECT_FALSE(Action("N16")->isEnabled());
+
+  // A second evaluation appends to the memo.
+  Evaluate();
+  EXPECT_EQ(Lines(Find<QPlainTextEdit>("Memo2")).size(), 6);
+}
+
+TEST_F(ManagementPages, RowsAppearAsTheyAreComputedWhileTheInputsAreDisabled) {
+  SetUpFitted({Linear("0.3"), Logistic("2", "0.5"), Linear("-1", 3)});
+  auto* memo = Find<QPlainTextEdit>("Memo2");
+  bool seen = false, firstRowFilled = false, secondRowFilled = true, running = false;
+  bool buttonEnabled = true, gaugeShown = false;
+  QObject::connect(memo, &QPlainTextEdit::textChanged, memo, [&] {
+    // The memo line of the second rule comes after the first rule's row.
+    if (seen || Lines(memo).size() != 3) return;
+    seen = true;
+    firstRowFilled = !Grid()->Cell(2, 1).isEmpty();
+    secondRowFilled = !Grid()->Cell(2, 2).isEmpty();
+    running = window_->Background().Running();
+    buttonEnabled = Find<QPushButton>("Button14")->isEnabled();
+    gaugeShown = !Find<QProgressBar>("GaugeBootStrap")->isHidden();
+  });
+  Evaluate(QStringLiteral("3000"));
+  ASSERT_TRUE(seen);
+  EXPECT_TRUE(firstRowFilled);
+  EXPECT_FALSE(secondRowFilled);
+  EXPECT_TRUE(running);
+  EXPECT_FALSE(buttonEnabled);
+  EXPECT_TRUE(gaugeShown);
+  EXPECT_TRUE(Find<QPushButton>("Button14")->isEnabled());
+  EXPECT_FALSE(Grid()->Cell(2, 3).isEmpty());
+  EXPECT_TRUE(Find<QProgressBar>("GaugeBootStrap")->isHidden());
+}
+
+TEST_F(ManagementPages, ABadNumberOfRunsIsReportedAndChangesNothing) {
+  SetUpFitted({Linear("0.3")});
+  const std::uint32_t seed = window_->State().Random.Seed();
+  for (const char* runs : {"0", "70000", "abc"}) {
+    ui_.boxes.clear();
+    Evaluate(QString::fromLatin1(runs));
+    ASSERT_EQ(ui_.boxes.size(), 1u) << runs;
+    EXPECT_EQ(ui_.boxes[0].kind, FakeServices::BoxKind::Error);
+    EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("Количество прогонов"))) << runs;
+    EXPECT_EQ(Grid()->Cell(2, 1), QString());
+    EXPECT_TRUE(Find<QPlainTextEdit>("Memo2")->toPlainText().isEmpty());
+    EXPECT_TRUE(Find<QComboBox>("cbb2")->isHidden());
+    EXPECT_EQ(window_->State().Random.Seed(), seed);
+  }
+}
+
+TEST_F(ManagementPages, AFaultInAPairKeepsTheRowsBeforeAndThePageUsable) {
+  SetUpFitted({Linear("0.3")});
+  // A second variant whose model values are all 0 on the data: its mean
+  // retrospective biomass is 0.
+  AssessmentState& state = window_->State();
+  state.ModelFits[1] = state.ModelFits[0];
+  state.ModelFits[1].Objective = model::ObjectiveKind::LogSumOfSquares;
+  state.ModelFits[1].Q = 10.0;
+  state.ActiveVariants = {0, 1};
+  window_->Performance()->RebuildIndicatorTable();
+  ASSERT_EQ(Grid()->rowCount(), 3);
+
+  Evaluate(QStringLiteral("20"));
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].kind, FakeServices::BoxKind::Error);
+  EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("ретроспективная биомасса")))
+      << ui_.boxes[0].text.toStdString();
+  EXPECT_FALSE(Grid()->Cell(2, 1).isEmpty());  // the first pair's row stays
+  EXPECT_TRUE(Grid()->Cell(2, 2).isEmpty());
+  EXPECT_FALSE(Lines(Find<QPlainTextEdit>("Memo2")).contains(QStringLiteral("Расчет окончен")));
+  EXPECT_TRUE(Find<QComboBox>("cbb2")->isHidden());
+  EXPECT_TRUE(Find<QPushButton>("Button14")->isEnabled());
+  EXPECT_TRUE(Find<QLineEdit>("EditKolvoProgon")->isEnabled());
+  EXPECT_TRUE(Find<QProgressBar>("GaugeBootStrap")->isHidden());
+}
+
+TEST_F(ManagementPages, TheTableAndTheSelectorFollowTheRuleList) {
+  SetUpFitted({Linear("0.3"), Logistic("2", "0.5")});
+  ASSERT_EQ(Grid()->rowCount(), 3);
+  EXPECT_EQ(Grid()->Cell(1, 2), QStringLiteral("FMSY Логистическое 2 0.5"));
+  Evaluate();
+  ChooseRule(1);
+
+  // Deleting the first rule: the chosen rule keeps its name and gets its new
+  // index, so the forecast uses the rule the selector shows.
+  AssessmentState& state = window_->State();
+  ASSERT_TRUE(rules::DeleteRule(state, 0).Deleted);
+  window_->Performance()->RebuildIndicatorTable();
+  EXPECT_EQ(Grid()->rowCount(), 2);
+  EXPECT_EQ(Grid()->Cell(2, 1), QString());  // the indicators go with the old layout
+  auto* cbb2 = Find<QComboBox>("cbb2");
+  ASSERT_EQ(cbb2->count(), 1);
+  EXPECT_EQ(cbb2->currentIndex(), 0);
+  EXPECT_EQ(window_->Performance()->Chosen().Text, state.RuleNames[0]);
+}
+
+// --- page 6: the forecast ----------------------------------------------------------------
+
+TEST_F(ManagementPages, AForecastWithoutNoiseHasNoInterval) {
+  SetUpChosen();
+  const projection::ForecastResult expected = ExpectedForecast(false);
+  Forecast(false);
+  EXPECT_EQ(ui_.boxes.size(), 0u);
+  EXPECT_TRUE(Chart()->Points(TacPage::kCatchInterval).empty());
+  EXPECT_TRUE(Chart()->Points(TacPage::kBiomassInterval).empty());
+  EXPECT_EQ(Chart()->Points(TacPage::kBiomass), expected.Chart.Biomass);
+  EXPECT_EQ(Chart()->Points(TacPage::kCatch), expected.Chart.Catch);
+  EXPECT_EQ(Chart()->Points(TacPage::kCapacity), expected.Chart.Capacity);
+  EXPECT_EQ(Chart()->Title(), FromUtf8(expected.Chart.Title));
+  EXPECT_TRUE(Chart()->Title().startsWith(QStringLiteral("Модель: Шефер СК,   ПРП: FMSY")));
+  const QString report = Find<QPlainTextEdit>("Memo3")->toPlainText();
+  EXPECT_FALSE(report.contains(QStringLiteral("Интервальная оценка")));
+  EXPECT_TRUE(report.startsWith(QStringLiteral("Вид  Желтоперый тунец\n")));
+  EXPECT_TRUE(report.endsWith(QStringLiteral("Количество лет прогноза  5")));
+  EXPECT_EQ(Lines(Find<QPlainTextEdit>("Memo4")).size(), 2 + 22 + 5);
+
+  EXPECT_TRUE(Action("N14")->isChecked());
+  EXPECT_TRUE(Action("N15")->isChecked());
+  EXPECT_TRUE(Action("N16")->isEnabled());
+  EXPECT_FALSE(Find<QGroupBox>("RadioGroup1")->isHidden());
+  EXPECT_FALSE(Find<QSpinBox>("se2")->isHidden());
+  EXPECT_FALSE(Find<QLabel>("lbl2")->isHidden());
+}
+
+TEST_F(ManagementPages, AForecastWithNoiseDrawsTheIntervalUpperEndFirst) {
+  // A rule that closes the fishery below a threshold close to the target
+  // biomass: the catch varies so much that the lower end of its interval
+  // falls below 0.
+  SetUpChosen({Linear("0.9")});
+  Find<QSpinBox>("SpinEdit2")->setValue(8);
+  const projection::ForecastResult expected = ExpectedForecast(true, 8);
+  Forecast(true);
+  ASSERT_EQ(ui_.boxes.size(), 0u);
+  const PointList interval = Chart()->Points(TacPage::kCatchInterval);
+  EXPECT_EQ(interval, expected.Chart.CatchInterval);
+  EXPECT_EQ(Chart()->Points(TacPage::kBiomassInterval), expected.Chart.BiomassInterval);
+  ASSERT_EQ(interval.size(), 16u);
+  bool negativeLowerEnd = false;
+  const QStringList report = Lines(Find<QPlainTextEdit>("Memo3"));
+  const int header = static_cast<int>(
+      report.indexOf(QStringLiteral("Интервальная оценка прогнозного значения ОДУ:  ")));
+  ASSERT_GE(header, 0);
+  ASSERT_EQ(report.size(), header + 1 + 8);
+  for (std::size_t i = 0; i < 8; ++i) {
+    const Point upper = interval[2 * i];
+    const Point lower = interval[2 * i + 1];
+    EXPECT_EQ(upper.x, lower.x);
+    EXPECT_EQ(upper.x, 1955.0 + static_cast<double>(i + 1));
+    EXPECT_GE(upper.y, lower.y);
+    const QString line = report[header + 1 + static_cast<int>(i)];
+    if (lower.y < 0) {
+      negativeLowerEnd = true;
+      EXPECT_TRUE(line.contains(QStringLiteral("\t0 - "))) << line.toStdString();
+    }
+  }
+  EXPECT_TRUE(negativeLowerEnd) << "the case of a negative lower end was not met";
+}
+
+TEST_F(ManagementPages, AFailedForecastKeepsTheForecastShownBefore) {
+  SetUpChosen();
+  Forecast(false);
+  const QString report = Find<QPlainTextEdit>("Memo3")->toPlainText();
+  const PointList biomass = Chart()->Points(TacPage::kBiomass);
+  AssessmentState& state = window_->State();
+  state.Table.SetCell(data::DataTable::kYear, state.Table.DataRowCount(), "19x5");
+  Find<QSpinBox>("SpinEdit2")->setValue(7);
+  Forecast(true);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("19x5"))) << ui_.boxes[0].text.toStdString();
+  EXPECT_EQ(Find<QPlainTextEdit>("Memo3")->toPlainText(), report);
+  EXPECT_EQ(Chart()->Points(TacPage::kBiomass), biomass);
+
+  // Without a chosen model nothing is computed either.
+  ui_.boxes.clear();
+  state.ModelChoiceText.clear();
+  Forecast(false);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("Модель не выбрана")));
+}
+
+TEST_F(ManagementPages, TheSensitivityRunLeavesTheParameterAndAddsFourCurves) {
+  SetUpChosen();
+  Forecast(true);
+  const double k = window_->State().ModelFits[0].K;
+  const projection::ForecastResult plain = ExpectedForecast(false);
+  Find<QRadioButton>("RadioGroup1_K")->click();
+  ASSERT_EQ(ui_.boxes.size(), 0u) << ui_.boxes[0].text.toStdString();
+  EXPECT_EQ(window_->State().ModelFits[0].K, k);
+  EXPECT_FALSE(Find<QCheckBox>("CheckBox3")->isChecked());
+  EXPECT_TRUE(Chart()->Points(TacPage::kCatchInterval).empty());
+  EXPECT_EQ(Chart()->Points(TacPage::kBiomass), plain.Chart.Biomass);
+  const Point lastObserved = plain.Chart.Biomass[21];
+  for (const QString& name : {TacPage::kBiomassLower, TacPage::kBiomassUpper}) {
+    const PointList curve = Chart()->Points(name);
+    ASSERT_EQ(curve.size(), 6u);
+    EXPECT_EQ(curve[0], lastObserved);
+    EXPECT_EQ(curve[5].x, 1960.0);
+  }
+  EXPECT_LT(Chart()->Points(TacPage::kBiomassLower)[5].y,
+            Chart()->Points(TacPage::kBiomassUpper)[5].y);
+  EXPECT_EQ(Chart()->Points(TacPage::kCatchLower).size(), 6u);
+  EXPECT_EQ(Chart()->Points(TacPage::kCatchUpper)[0], plain.Chart.Catch[21]);
+
+  // A new step clears the choice; the curves stay.
+  Find<QSpinBox>("se2")->setValue(20);
+  EXPECT_EQ(Find<QRadioButton>("RadioGroup1_K")->isChecked(), false);
+  EXPECT_EQ(Chart()->Points(TacPage::kBiomassLower).size(), 6u);
+}
+
+// --- page 6: saving --------------------------------------------------------------------------
+
+TEST_F(ManagementPages, TheReportIsWindows1251WithCrLfAndTheChartARealJpegBesideIt) {
+  SetUpChosen();
+  const projection::ForecastResult expected = ExpectedForecast(true);
+  Forecast(true);
+  const QString report = TempPath("REPORT.TXT");
+  ui_.saveAnswers.push_back(report);
+  Find<QPushButton>("Button19")->click();
+  ASSERT_EQ(ui_.boxes.size(), 0u) << ui_.boxes[0].text.toStdString();
+  ASSERT_EQ(ui_.saveRequests.size(), 1u);
+  EXPECT_EQ(ui_.saveRequests[0].title, QStringLiteral("Введите имя файла"));
+  EXPECT_EQ(ui_.saveRequests[0].defaultSuffix, QStringLiteral("txt"));
+
+  const std::string bytes = ReadBytes(report);
+  EXPECT_EQ(bytes, projection::EncodeReportFile(projection::TacReportFileLines(expected.Report)));
+  EXPECT_FALSE(IsValidUtf8(bytes));
+  const std::string text = Cp1251ToUtf8(bytes);
+  EXPECT_EQ(text.rfind("Вид  Желтоперый тунец\r\n", 0), 0u);
+  EXPECT_NE(text.find("\r\nФайл входных данных  " + ToUtf8(dataFile_) + "\r\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("\r\nИнтервальная оценка прогнозного значения ОДУ:  \r\n"),
+            std::string::npos);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\n') {
+      ASSERT_TRUE(i > 0 && bytes[i - 1] == '\r') << "bare LF at " << i;
+    }
+  }
+
+  const QString picture = TempPath("REPORT.jpg");
+  const std::string image = ReadBytes(picture);
+  ASSERT_GE(image.size(), 3u);
+  EXPECT_EQ(static_cast<unsigned char>(image[0]), 0xFF);
+  EXPECT_EQ(static_cast<unsigned char>(image[1]), 0xD8);
+  const QImage decoded(picture, "JPG");
+  EXPECT_GE(decoded.width(), 1000);
+  EXPECT_GE(decoded.height(), 600);
+  if (const QString keep = qEnvironmentVariable("TARVIK_KEEP_PICTURE"); !keep.isEmpty()) {
+    QFile::copy(picture, keep);
+  }
+}
+
+TEST_F(ManagementPages, TheReportTakesTheNoiseBoxAsItIsWhenSaving) {
+  SetUpChosen();
+  Forecast(true);
+  Find<QCheckBox>("CheckBox3")->setChecked(false);
+  ui_.saveAnswers.push_back(TempPath("r.txt"));
+  Find<QPushButton>("Button19")->click();
+  const std::string text = Cp1251ToUtf8(ReadBytes(TempPath("r.txt")));
+  EXPECT_NE(text.find("Количество лет прогноза  5\r\n \r\nГОД\tБИОМАССА ЗАПАСА\t\tУЛОВЫ\r\n"),
+            std::string::npos);
+}
+
+TEST_F(ManagementPages, CancellingTheDialogWritesNothing) {
+  SetUpChosen();
+  Forecast(false);
+  const QStringList before = QDir(TempPath("")).entryList(QDir::Files);
+  Find<QPushButton>("Button19")->click();  // no answer queued: cancelled
+  EXPECT_EQ(ui_.saveRequests.size(), 1u);
+  EXPECT_EQ(QDir(TempPath("")).entryList(QDir::Files), before);
+  EXPECT_EQ(ui_.boxes.size(), 0u);
+}
+
+TEST_F(ManagementPages, AnUnwritableFolderIsReportedAndTheReportStaysOnScreen) {
+  SetUpChosen();
+  Forecast(false);
+  const QString report = Find<QPlainTextEdit>("Memo3")->toPlainText();
+  const QString path = TempPath("missing-folder/r.txt");
+  ui_.saveAnswers.push_back(path);
+  Find<QPushButton>("Button19")->click();
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].kind, FakeServices::BoxKind::Error);
+  EXPECT_TRUE(ui_.boxes[0].text.contains(path)) << ui_.boxes[0].text.toStdString();
+  EXPECT_FALSE(QFile::exists(path));
+  EXPECT_FALSE(QFile::exists(TempPath("missing-folder/r.jpg")));
+  EXPECT_EQ(Find<QPlainTextEdit>("Memo3")->toPlainText(), report);
+}
+
+TEST_F(ManagementPages, TheChartMenuWritesABitmapBesideTheDataFile) {
+  SetUpChosen();
+  Forecast(false);
+  Action("N6")->trigger();
+  ASSERT_EQ(ui_.boxes.size(), 0u) << ui_.boxes[0].text.toStdString();
+  const QString picture = TempPath("yellowfin.bmp");
+  const std::string image = ReadBytes(picture);
+  ASSERT_GE(image.size(), 2u);
+  EXPECT_EQ(image.substr(0, 2), "BM");
+  const QImage decoded(picture, "BMP");
+  EXPECT_GE(decoded.width(), 1000);
+  EXPECT_GE(decoded.height(), 600);
+}
+
+TEST_F(ManagementPages, BeforeAnyForecastThereIsNothingToSave) {
+  SetUpChosen();
+  const QStringList before = QDir(TempPath("")).entryList(QDir::Files);
+  Find<QPushButton>("Button19")->click();
+  Action("N6")->trigger();
+  EXPECT_EQ(ui_.saveRequests.size(), 0u);
+  ASSERT_EQ(ui_.Count(FakeServices::BoxKind::Information), 2);
+  EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("Сохранять пока нечего")));
+  EXPECT_EQ(QDir(TempPath("")).entryList(QDir::Files), before);
+}
+
+}  // namespace
+}  // namespace tarvik::app::testing

@@ -1,0 +1,192 @@
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "app/chart_panel.h"
+#include "app/refpoints_page.h"
+#include "app_fixture.h"
+#include "fitted_state.h"
+#include "common/numbers.h"
+#include "model/production.h"
+#include "refpoints/reference_points.h"
+
+namespace tarvik::app::testing {
+namespace {
+
+class ReferencePointsPageTest : public AppTest {
+ protected:
+  // Started, with the Schaefer sum-of-squares variant K = 1000, r = 0.5,
+  // q = 0.001 chosen on page 2.
+  void SetUp() override {
+    AppTest::SetUp();
+    Started();
+    variant_ = ChooseFittedVariant(window_->State(), SchaeferTable(0.5, 1000.0, 0.001), "Шефер СК",
+                                   0.5, 1000.0, 0.001);
+    window_->Flow().ModelChosen();
+  }
+
+  void ShowPage() { window_->Pages()->BringToFront(static_cast<int>(PageIndex::ReferencePoints)); }
+
+  QTabWidget* Tabs() { return Find<QTabWidget>("PageControl2"); }
+  QString Edit(int tab, const char* name) {
+    auto* edit = Tabs()->widget(tab)->findChild<QLineEdit*>(name);
+    EXPECT_NE(edit, nullptr) << name;
+    return edit != nullptr ? edit->text() : QString();
+  }
+  // A choice in a selector, as the user makes it.
+  void Choose(const char* combo, int index) {
+    auto* box = Find<QComboBox>(combo);
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+  }
+  ChartPanel* Chart3() { return Find<ChartPanel>("Chart3"); }
+  const model::ModelFit& Fit() { return window_->State().ModelFits[variant_]; }
+
+  std::size_t variant_ = 0;
+};
+
+TEST_F(ReferencePointsPageTest, ShowingThePageComputesTheMsyPointOfTheChosenVariant) {
+  ShowPage();
+  ASSERT_EQ(Tabs()->count(), 1);
+  EXPECT_EQ(Tabs()->tabText(0), "Шефера Сумма квадратов");
+  EXPECT_EQ(Edit(0, "MsyEdit"), "125");
+  EXPECT_EQ(Edit(0, "BmsyEdit"), "500");
+  EXPECT_EQ(Edit(0, "FmsyEdit"), "0.25");
+  EXPECT_EQ(Edit(0, "EmsyEdit"), "250");
+  EXPECT_EQ(Edit(0, "BtrEdit"), "500");
+  EXPECT_EQ(Edit(0, "FtrEdit"), "0.25");
+  EXPECT_EQ(Edit(0, "EtrEdit"), "250");
+  EXPECT_EQ(Edit(0, "BlimEdit"), "50");
+  EXPECT_EQ(Edit(0, "FlimEdit"), "0.25");
+  EXPECT_EQ(Edit(0, "ElimEdit"), "250");
+  EXPECT_TRUE(Tabs()->widget(0)->findChild<QLineEdit*>("MsyEdit")->isReadOnly());
+  EXPECT_EQ(Fit().BTarget, 500.0);
+  EXPECT_EQ(Fit().BLimit, 50.0);
+  // The ten labels are on the tab in front.
+  EXPECT_EQ(Tabs()->widget(0)->findChildren<QLabel*>().size(), 10);
+  auto* button = Tabs()->widget(0)->findChild<QPushButton*>("CurveButton");
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->property("tag").toInt(), static_cast<int>(variant_));
+}
+
+TEST_F(ReferencePointsPageTest, SelectorsChangeTheStoredPointsInTheirOrder) {
+  ShowPage();
+  Choose("ComboBoxBlim", 1);  // "0,2*BMSY"
+  EXPECT_EQ(Edit(0, "BlimEdit"), "100");
+  EXPECT_EQ(Fit().BLimit, 100.0);
+
+  // "B0.1" shows Btr = 0.55·K; "EMSY" then writes BMSY back into BTarget and
+  // computes Ftr, Etr from it, while the Btr edit still shows B0.1.
+  Choose("ComboBoxBtg", 1);
+  EXPECT_EQ(Edit(0, "BtrEdit"), "550");
+  EXPECT_EQ(Fit().BTarget, 550.0);
+  EXPECT_EQ(Edit(0, "FtrEdit"), "0.25");  // not touched by the Btr selector
+  Choose("ComboBoxEtg", 1);               // "E0,1"
+  EXPECT_EQ(Edit(0, "FtrEdit"), "0.23");  // 0.45·r, rounded
+  Choose("ComboBoxEtg", 0);  // "EMSY"
+  EXPECT_EQ(Fit().BTarget, Fit().BMSY);
+  EXPECT_EQ(Edit(0, "BtrEdit"), "550");
+  EXPECT_EQ(Edit(0, "FtrEdit"), "0.25");
+  EXPECT_EQ(Edit(0, "EtrEdit"), "250");
+}
+
+TEST_F(ReferencePointsPageTest, ShowingTheSameVariantsAgainRebuildsNothing) {
+  ShowPage();
+  QWidget* sheet = Tabs()->widget(0);
+  Choose("ComboBoxBtg", 1);
+  Choose("ComboBoxBlim", 3);
+  window_->Pages()->BringToFront(0);
+  ShowPage();
+  EXPECT_EQ(Tabs()->widget(0), sheet);
+  EXPECT_EQ(Edit(0, "BtrEdit"), "550");
+  EXPECT_EQ(Fit().BTarget, 550.0);
+  EXPECT_EQ(Edit(0, "BlimEdit"), "250");
+}
+
+TEST_F(ReferencePointsPageTest, ANewFitOfTheChosenVariantIsComputedWhenThePageIsShown) {
+  ShowPage();
+  window_->Pages()->BringToFront(0);
+  // A new estimation and the same model chosen again: one active variant,
+  // as before, but another K.
+  window_->State().ModelFits[variant_].K = 2000.0;
+  ShowPage();
+  EXPECT_EQ(Edit(0, "BmsyEdit"), "1000");
+  EXPECT_EQ(Edit(0, "MsyEdit"), "250");
+  EXPECT_EQ(Fit().BTarget, 1000.0);
+}
+
+TEST_F(ReferencePointsPageTest, SeveralVariantsGetOneTabEachAndTheLabelsFollowTheTabInFront) {
+  AddFittedVariant(window_->State(), "Фокс Лог", 0.4, 1500.0, 0.002);
+  ShowPage();
+  ASSERT_EQ(Tabs()->count(), 2);
+  EXPECT_EQ(Tabs()->tabText(1), "Фокса Лог. сумма кв.");
+  const model::ModelFit& fox = window_->State().ModelFits[4];
+  EXPECT_EQ(Edit(1, "BmsyEdit").toStdString(), FormatGeneral(fox.BMSY));
+  Tabs()->setCurrentIndex(1);
+  EXPECT_EQ(Tabs()->widget(0)->findChildren<QLabel*>().size(), 0);
+  EXPECT_EQ(Tabs()->widget(1)->findChildren<QLabel*>().size(), 10);
+  EXPECT_TRUE(Tabs()->widget(1)->findChild<QLabel*>("ReferenceLabelEtr")->isVisible());
+
+  // Unticking a variant changes the count: the tabs are built anew.
+  estimation::SetVariantEnabled(window_->State(), 4, false);
+  window_->Pages()->BringToFront(0);
+  ShowPage();
+  EXPECT_EQ(Tabs()->count(), 1);
+}
+
+TEST_F(ReferencePointsPageTest, ProductionCurvesAndTheMarkersOfOneVariant) {
+  ShowPage();
+  Find<QPushButton>("Button11")->click();
+  const std::vector<QString>& curves = window_->ReferencePoints()->ProductionCurves();
+  ASSERT_EQ(curves.size(), 1u);
+  const PointList curve = Chart3()->Points(curves[0]);
+  ASSERT_EQ(curve.size(), 1001u);  // (0, 0), B = 1 … 999, (K, 0)
+  EXPECT_EQ(curve.front(), (Point{0.0, 0.0}));
+  EXPECT_EQ(curve.back(), (Point{1000.0, 0.0}));
+  EXPECT_EQ(curve[500].y, 125.0);
+  EXPECT_EQ(curve, refpoints::ProductionCurve(Fit()));
+  // The workflow goes on to the rule page.
+  EXPECT_TRUE(window_->Pages()->IsTabVisible(static_cast<int>(PageIndex::Rule)));
+  EXPECT_TRUE(Action("N12")->isChecked());
+  EXPECT_TRUE(Action("N13")->isEnabled());
+
+  // "Построить все графики" again: still one curve per variant.
+  Find<QPushButton>("Button11")->click();
+  EXPECT_EQ(window_->ReferencePoints()->ProductionCurves().size(), 1u);
+
+  // A tab's button: its variant's curve with the two red markers; the
+  // per-variant curves are emptied but stay.
+  Choose("ComboBoxBtg", 1);
+  Tabs()->widget(0)->findChild<QPushButton*>("CurveButton")->click();
+  EXPECT_EQ(Chart3()->Points("Series2"), refpoints::ProductionCurve(Fit()));
+  const PointList markers = Chart3()->Points("Series3");
+  ASSERT_EQ(markers.size(), 2u);
+  EXPECT_EQ(markers[0], (Point{500.0, 125.0}));
+  EXPECT_EQ(markers[1].x, 550.0);
+  EXPECT_EQ(markers[1].y, model::SurplusProduction(model::ProductionModelKind::Schaefer, 550.0,
+                                                   0.5, 1000.0, 0.0));
+  ASSERT_TRUE(Chart3()->HasSeries(curves[0]));
+  EXPECT_TRUE(Chart3()->Points(curves[0]).empty());
+}
+
+TEST_F(ReferencePointsPageTest, AVariantThatCannotBeComputedLeavesEveryFitAsItWas) {
+  // A second active variant without a fit (K = 0): its MSY point is undefined.
+  estimation::SetVariantEnabled(window_->State(), 3, true);
+  const std::vector<model::ModelFit> before = window_->State().ModelFits;
+  ShowPage();
+  ASSERT_EQ(ui_.Count(FakeServices::BoxKind::Error), 1);
+  EXPECT_EQ(window_->State().ModelFits[variant_].BMSY, before[variant_].BMSY);
+  EXPECT_EQ(window_->State().ModelFits[variant_].MSY, 0.0);
+  EXPECT_EQ(Edit(0, "MsyEdit"), "");
+
+  // With the variant unticked the page is computed on the next showing.
+  estimation::SetVariantEnabled(window_->State(), 3, false);
+  window_->Pages()->BringToFront(0);
+  ShowPage();
+  EXPECT_EQ(Edit(0, "MsyEdit"), "125");
+}
+
+}  // namespace
+}  // namespace tarvik::app::testing
