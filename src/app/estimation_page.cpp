@@ -847,12 +847,8 @@ void EstimationPage::ClearRefinements() {
 }
 
 std::optional<std::size_t> EstimationPage::ChosenVariant() const {
-  const std::string& label = State().ModelChoiceText;
-  if (label.empty()) return std::nullopt;
-  const std::vector<std::string> labels = estimation::VariantLabels(State().ModelFits);
-  const auto found = std::find(labels.begin(), labels.end(), label);
-  if (found == labels.end()) return std::nullopt;
-  return static_cast<std::size_t>(found - labels.begin());
+  if (State().ModelChoiceText.empty()) return std::nullopt;
+  return estimation::FindVariantByLabel(State().ModelFits, State().ModelChoiceText);
 }
 
 void EstimationPage::UpdateAdoptButton() {
