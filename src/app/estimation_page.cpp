@@ -198,7 +198,8 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
 
   // Off the default path: nothing changes unless the user clicks it.
   auto* adoptRow = new QHBoxLayout();
-  buttonAdopt_ = Hidden(MakeButton("ButtonAdoptRefined", QStringLiteral("Принять уточнённые значения")));
+  buttonAdopt_ =
+      Hidden(MakeButton("ButtonAdoptRefined", QStringLiteral("Принять уточнённые значения")));
   adoptRow->addWidget(buttonAdopt_);
   adoptRow->addStretch(1);
   left->addLayout(adoptRow);
@@ -236,7 +237,8 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   // no room for the long title at the smallest window).
   chartResiduals_ = Hidden(Named<ChartPanel>("ChartResiduals"));
   chartResiduals_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.7g"));
-  chartResiduals_->AddSeries("ZeroLine", {Kind::Line, Qt::gray, 1, Marker::None, 3, false, false, {}});
+  chartResiduals_->AddSeries("ZeroLine",
+                             {Kind::Line, Qt::gray, 1, Marker::None, 3, false, false, {}});
   chartResiduals_->AddSeries("Residuals",
                              {Kind::Line, Qt::blue, 1, Marker::Circle, 5, false, true, {}});
   chartResiduals_->SetLegendVisible(true, true);
@@ -716,7 +718,8 @@ void EstimationPage::Button5Click() {
       Background(),
       [this, table = State().Table, request](BackgroundTask::Progress& progress) {
         SearchRun run;
-        run.outcome = estimation::RunEstimation(State(), table, request, SearchOptionsFor(progress));
+        run.outcome =
+            estimation::RunEstimation(State(), table, request, SearchOptionsFor(progress));
         run.refined = RefineSearched(State(), run.outcome.Settings.Bounds, request.DecimalMark);
         return run;
       },
@@ -833,9 +836,10 @@ void EstimationPage::ShowMark(std::size_t index) {
     }
   }
   row.mark->setText(mark);
-  row.mark->setStyleSheet(mark.isEmpty() ? QString()
-                                         : QStringLiteral("QLabel { color: %1; font-weight: bold; }")
-                                               .arg(colour.name()));
+  row.mark->setStyleSheet(
+      mark.isEmpty()
+          ? QString()
+          : QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(colour.name()));
   row.mark->setToolTip(tip);
   row.mark->setProperty("notConverged", notConverged);
   row.fields[3]->setToolTip(tip);
@@ -858,7 +862,8 @@ void EstimationPage::UpdateAdoptButton() {
   QString tip;
   if (chosen && *chosen < refinements_.size() && refinements_[*chosen]) {
     const estimation::VariantRefinement& v = *refinements_[*chosen];
-    lower = v.Available && v.Objective < v.SearchObjective && !estimation::IsRefined(State(), *chosen);
+    lower =
+        v.Available && v.Objective < v.SearchObjective && !estimation::IsRefined(State(), *chosen);
     tip = FromUtf8(v.Tooltip);
   }
   buttonAdopt_->setEnabled(lower);

@@ -27,8 +27,8 @@ constexpr int kKobeImageMinWidth = 900;
 constexpr int kKobeImageMinHeight = 800;
 
 // The quadrants of the Kobe plot, in KobeQuadrant order.
-const QColor kKobeColours[] = {QColor(150, 215, 150), QColor(255, 238, 130),
-                               QColor(255, 190, 115), QColor(240, 140, 140)};
+const QColor kKobeColours[] = {QColor(150, 215, 150), QColor(255, 238, 130), QColor(255, 190, 115),
+                               QColor(240, 140, 140)};
 
 const QColor kCream(255, 251, 240);
 const QColor kMaroon(128, 0, 0);
@@ -378,7 +378,9 @@ void TacPage::ShowKobe(const projection::ForecastResult& forecast) {
   chartKobe_->SetPoints(kKobeForecast, chart.Forecast);
   std::vector<ChartLabel> years;
   for (const projection::KobePoint& point : chart.Points) {
-    if (!point.Label.empty()) years.push_back({{point.BRatio, point.FRatio}, FromUtf8(point.Label)});
+    if (!point.Label.empty()) {
+      years.push_back({{point.BRatio, point.FRatio}, FromUtf8(point.Label)});
+    }
   }
   chartKobe_->SetLabels(kKobeYears, years);
   kobeSummary_->setText(Joined(chart.Summary));

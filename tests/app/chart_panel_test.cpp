@@ -67,8 +67,7 @@ TEST(ChartPanelAreasAndLabels, KeepTheirPlacesAndLeaveTheAxesToThePoints) {
   chart.SetLabels("years", {{{0, 0}, "1934"}, {{1, 1}, "1955"}});
   EXPECT_EQ(chart.Area("zone"), (ChartArea{-50, 80, 3, 900}));
   EXPECT_EQ(chart.AreaColor("zone"), QColor(10, 200, 10));
-  EXPECT_EQ(chart.Labels("years"),
-            (std::vector<ChartLabel>{{{0, 0}, "1934"}, {{1, 1}, "1955"}}));
+  EXPECT_EQ(chart.Labels("years"), (std::vector<ChartLabel>{{{0, 0}, "1934"}, {{1, 1}, "1955"}}));
   EXPECT_EQ(Of(chart, Axis::Bottom), bottom);
   EXPECT_EQ(Of(chart, Axis::Left), left);
 

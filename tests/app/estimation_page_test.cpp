@@ -554,8 +554,8 @@ TEST_F(EstimationPageTest, TheRetrospectiveAddsTenCurvesToChart6AndShowsThem) {
   AssessmentState core = window.State();
   estimation::RetrospectiveOptions options;
   options.MaxFailures = 200;
-  const estimation::RetrospectiveResult expected = estimation::RunRetrospective(
-      core, core.Table, 3, PageTexts(), DecimalMark(), options);
+  const estimation::RetrospectiveResult expected =
+      estimation::RunRetrospective(core, core.Table, 3, PageTexts(), DecimalMark(), options);
   ASSERT_TRUE(expected.Mohn.Available) << expected.Mohn.Message;
 
   QCheckBox* box = VariantBox(3);
@@ -621,18 +621,18 @@ TEST_F(EstimationPageTest, AdoptingTheRefinedValuesChangesOnlyTheChosenVariant) 
   // The residuals of the chosen variant, with the zero line.
   auto* residuals = Find<ChartPanel>("ChartResiduals");
   EXPECT_TRUE(residuals->isVisible());
-  estimation::ResidualChart expected = estimation::ResidualsByYear(
-      before.AnalysisSeries, before.Table, before.ModelFits, chosen);
+  estimation::ResidualChart expected =
+      estimation::ResidualsByYear(before.AnalysisSeries, before.Table, before.ModelFits, chosen);
   EXPECT_EQ(residuals->Points("Residuals"), expected.Residuals);
   EXPECT_EQ(residuals->Points("ZeroLine"), expected.ZeroLine);
   EXPECT_EQ(residuals->Title().toStdString(), expected.Title);
   EXPECT_EQ(expected.Residuals.size(), 20u);
 
   // The refinement of the search, as the core gives it for the record.
-  const estimation::VariantRefinement refinement = estimation::RefineVariant(
-      before.AnalysisSeries, before.ModelFits, chosen,
-      estimation::ReadSearchSettings(PageTexts(), DecimalMark()).Bounds, before.MedianKeepCount,
-      DecimalMark());
+  const estimation::VariantRefinement refinement =
+      estimation::RefineVariant(before.AnalysisSeries, before.ModelFits, chosen,
+                                estimation::ReadSearchSettings(PageTexts(), DecimalMark()).Bounds,
+                                before.MedianKeepCount, DecimalMark());
   ASSERT_TRUE(refinement.NotConverged);
   auto* adopt = Find<QPushButton>("ButtonAdoptRefined");
   ASSERT_TRUE(adopt->isVisible());
@@ -674,7 +674,8 @@ TEST_F(EstimationPageTest, AdoptingTheRefinedValuesChangesOnlyTheChosenVariant) 
   EXPECT_EQ(after.ModelChoiceText, "Шефер Лог");
   // Once adopted, there is nothing more to adopt; the residuals follow.
   EXPECT_FALSE(adopt->isEnabled());
-  expected = estimation::ResidualsByYear(after.AnalysisSeries, after.Table, after.ModelFits, chosen);
+  expected =
+      estimation::ResidualsByYear(after.AnalysisSeries, after.Table, after.ModelFits, chosen);
   EXPECT_EQ(residuals->Points("Residuals"), expected.Residuals);
   EXPECT_TRUE(Find<QPlainTextEdit>("Memo1")->toPlainText().endsWith(
       QString::fromStdString(refinement.Label + "): L = " + refinement.Row.LText)));

@@ -520,7 +520,8 @@ TEST_F(ManagementPages, TheKobeTabDrawsTheCoresPlotOfTheForecastAndTheReportGets
     for (int x = 0; x < decoded.width(); x += 4) colours.insert(decoded.pixel(x, y) | 0xFF000000u);
   }
   for (int q = 0; q < 4; ++q) {
-    const QColor fill = kobe->AreaColor(TacPage::KobeArea(static_cast<projection::KobeQuadrant>(q)));
+    const QColor fill =
+        kobe->AreaColor(TacPage::KobeArea(static_cast<projection::KobeQuadrant>(q)));
     EXPECT_EQ(colours.count(fill.rgb()), 1u) << "quadrant " << q;
   }
 }
@@ -581,8 +582,9 @@ TEST_F(ManagementPages, TheReportSaysTheValuesWereRefinedOnlyAfterTheyWereAdopte
   window_->Pages()->BringToFront(static_cast<int>(PageIndex::ReferencePoints));
   window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
   Forecast(false);
-  EXPECT_TRUE(Lines(Find<QPlainTextEdit>("Memo3")).endsWith(
-      QString::fromStdString(std::string(projection::kRefinedParametersLine))));
+  EXPECT_TRUE(
+      Lines(Find<QPlainTextEdit>("Memo3"))
+          .endsWith(QString::fromStdString(std::string(projection::kRefinedParametersLine))));
   ui_.saveAnswers.push_back(TempPath("refined.txt"));
   Find<QPushButton>("Button19")->click();
   ASSERT_EQ(ui_.boxes.size(), 0u) << ui_.boxes[0].text.toStdString();

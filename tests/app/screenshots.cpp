@@ -136,7 +136,9 @@ TEST_F(AppTest, EstimationScreenshots) {
     window_->resize(1025, 784);
     shot("estimation-adopted");
     // Every variant on again for the search with the hold-out years.
-    for (const char* model : {"CheckSchaefer", "CheckFox", "CheckPT"}) Find<QCheckBox>(model)->click();
+    for (const char* model : {"CheckSchaefer", "CheckFox", "CheckPT"}) {
+      Find<QCheckBox>(model)->click();
+    }
   }
 
   Find<QCheckBox>("CheckBox4")->setChecked(true);
