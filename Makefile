@@ -4,7 +4,6 @@
 
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
 .PHONY: all deps configure build run test bench format clean
 
@@ -13,9 +12,12 @@ all: build
 deps:
 	@bash scripts/install-deps.sh
 
+# Ninja is looked for when configuring, after `deps` has installed it (on a
+# fresh machine it is not there yet when make reads this file).
 configure: deps
 	@if [ ! -f $(BUILD_DIR)/CMakeCache.txt ]; then \
-		cmake -S . -B $(BUILD_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release; \
+		generator=""; command -v ninja >/dev/null 2>&1 && generator="-G Ninja"; \
+		cmake -S . -B $(BUILD_DIR) $$generator -DCMAKE_BUILD_TYPE=Release; \
 	fi
 
 build: configure

@@ -21,6 +21,7 @@ PACKAGES=(
   nlohmann-json3-dev
   libcli11-dev
   libnlopt-cxx-dev
+  clang
   clang-format
 )
 

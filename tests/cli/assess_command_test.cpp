@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/cp1251.h"
+#include "support/scratch_path.h"
 
 namespace {
 
@@ -32,9 +33,9 @@ std::string ReadAll(const fs::path& path) {
 class AssessCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("tarvik_assess_" + std::string(
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    folder_ = tarvik::testing_support::ScratchPath(
+        "tarvik_assess_" +
+        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(folder_);
     fs::create_directories(folder_);
   }

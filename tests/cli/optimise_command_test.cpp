@@ -38,7 +38,7 @@ CliRun RunCli(const QStringList& arguments) {
 }
 
 fs::path FreshFolder(const std::string& name) {
-  const fs::path folder = fs::temp_directory_path() / ("tarvik_cli_optimise_" + name);
+  const fs::path folder = tarvik::testing_support::ScratchPath("tarvik_cli_optimise_" + name);
   fs::remove_all(folder);
   return folder;
 }

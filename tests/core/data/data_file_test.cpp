@@ -11,6 +11,7 @@
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "support/error_of.h"
+#include "support/scratch_path.h"
 #include "data/data_table.h"
 
 namespace tarvik::data {
@@ -60,9 +61,9 @@ std::string Cp1251(const std::string& utf8) {
 class TempDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("tarvik_data_file_" +
-           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir = tarvik::testing_support::ScratchPath(
+        "tarvik_data_file_" +
+        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir);
     fs::create_directories(dir);
   }

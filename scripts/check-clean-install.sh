@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# Checks that a bare Debian 12 machine builds and tests the program with the
+# README's commands alone. It makes a minimal Debian 12 root (debootstrap,
+# minbase, plus git, make and ca-certificates), clones the committed HEAD of
+# this repository into it and, inside it (chroot), runs
+#   make test                      – must install every package it needs and pass
+#                                    without skipping a test;
+#   make run without a display     – must say so plainly and fail;
+#   make run under xvfb-run        – the window must stay up for 15 s.
+# Xvfb is installed into the root only for that last step: on a desktop the
+# program uses the user's display, so Xvfb is not in the package list.
+#
+# Not run by CI: it downloads about 1 GB and needs root.
+#
+# Usage: scripts/check-clean-install.sh [--keep] [DIR]
+#   DIR     an empty or new folder for the root (default: a new folder under
+#           /var/tmp); use a disk with about 5 GB free
+#   --keep  leave the root in place afterwards (removed after a pass otherwise;
+#           always kept after a failure, for a look inside)
+# Environment: MIRROR (default http://deb.debian.org/debian);
+#   SCREENSHOT=FILE.png saves the screen of the xvfb-run step (needs ImageMagick).
+set -euo pipefail
+
+MIRROR=${MIRROR:-http://deb.debian.org/debian}
+KEEP=0
+ROOT=""
+for argument in "$@"; do
+  case "$argument" in
+    --keep) KEEP=1 ;;
+    -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    -*) echo "unknown option: $argument" >&2; exit 2 ;;
+    *) ROOT=$argument ;;
+  esac
+done
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "debootstrap and chroot need root: run this script as root (e.g. with sudo)." >&2
+  exit 2
+fi
+
+# The repository may belong to another user than root.
+git() { command git -c safe.directory='*' "$@"; }
+REPO=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
+COMMIT=$(git -C "$REPO" rev-parse HEAD)
+if [ -n "$(git -C "$REPO" status --porcelain --untracked-files=no)" ]; then
+  echo "Note: uncommitted changes in $REPO are not checked; the root gets commit $COMMIT." >&2
+fi
+
+if ! command -v debootstrap >/dev/null 2>&1; then
+  echo "== installing debootstrap on this machine"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap
+fi
+
+if [ -z "$ROOT" ]; then
+  ROOT=$(mktemp -d /var/tmp/tarvik-clean-root.XXXXXX)
+else
+  mkdir -p "$ROOT"
+  if [ -n "$(ls -A "$ROOT")" ]; then
+    echo "$ROOT is not empty; give a new or empty folder." >&2
+    exit 2
+  fi
+fi
+ROOT=$(cd "$ROOT" && pwd -P)
+
+MOUNTS=()  # mount points inside the root, in the order they were mounted
+PASSED=0
+
+cleanup() {
+  set +e
+  # Processes still running inside the root (an Xvfb, a test) would keep the
+  # mounts busy.
+  for proc in /proc/[0-9]*; do
+    if [ "$(readlink "$proc/root" 2>/dev/null)" = "$ROOT" ]; then
+      kill -KILL "${proc#/proc/}" 2>/dev/null
+    fi
+  done
+  local i
+  for ((i = ${#MOUNTS[@]} - 1; i >= 0; i--)); do
+    umount "${MOUNTS[i]}" 2>/dev/null || umount -l "${MOUNTS[i]}"
+  done
+  if [ "$PASSED" -eq 1 ] && [ "$KEEP" -eq 0 ]; then
+    if findmnt -rn -o TARGET | grep -qF -- "$ROOT"; then
+      echo "Something is still mounted under $ROOT; it is left in place." >&2
+    else
+      rm -rf --one-file-system "$ROOT"
+    fi
+  else
+    echo "The root is kept in $ROOT (remove it with: rm -rf --one-file-system $ROOT)."
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+mount_in_root() {  # mount_in_root TARGET MOUNT-ARGUMENTS…
+  local target=$ROOT$1
+  shift
+  [ -e "$target" ] || mkdir -p "$target"
+  mount "$@" "$target"
+  MOUNTS+=("$target")
+}
+
+# Runs a command in the root with the environment of a fresh login, nothing
+# from this machine's (no DISPLAY, no QT_QPA_PLATFORM, no compiler cache).
+in_root() {
+  chroot "$ROOT" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 \
+    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
+}
+
+stage() { echo; echo "== $(date +%T) $*"; }
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+stage "making a bare Debian 12 root in $ROOT"
+debootstrap --variant=minbase --include=git,make,ca-certificates bookworm "$ROOT" "$MIRROR"
+# The same sources as an installed system: the release, its updates and security fixes.
+cat > "$ROOT/etc/apt/sources.list" <<EOF
+deb $MIRROR bookworm main
+deb $MIRROR bookworm-updates main
+deb ${MIRROR%/debian}/debian-security bookworm-security main
+EOF
+cp -L /etc/resolv.conf "$ROOT/etc/resolv.conf"
+# Packages installed in the root must not start services.
+printf '#!/bin/sh\nexit 101\n' > "$ROOT/usr/sbin/policy-rc.d"
+chmod +x "$ROOT/usr/sbin/policy-rc.d"
+
+# debootstrap made the device nodes; the root gets its own /proc, /sys,
+# pseudo-terminals and shared memory, never this machine's /dev.
+mount_in_root /proc -t proc proc
+mount_in_root /sys -t sysfs sysfs
+mount_in_root /dev/pts -t devpts -o newinstance,ptmxmode=0666,mode=0620 devpts
+mount_in_root /dev/ptmx --bind "$ROOT/dev/pts/ptmx"
+mount_in_root /dev/shm -t tmpfs -o mode=1777 tmpfs
+BASE_PACKAGES=$(in_root dpkg -l | grep -c '^ii')
+
+stage "cloning $COMMIT"
+git clone --quiet --no-hardlinks "$REPO" "$ROOT/root/tarvik"
+git -C "$ROOT/root/tarvik" checkout --quiet --detach "$COMMIT"
+
+stage "make test"
+start=$SECONDS
+in_root bash -c 'cd /root/tarvik && make test' 2>&1 | tee "$ROOT/root/make-test.log" \
+  || fail "make test (log: $ROOT/root/make-test.log)"
+TEST_SECONDS=$((SECONDS - start))
+summary=$(grep -E "tests passed, [0-9]+ tests failed out of" "$ROOT/root/make-test.log" | tail -n 1)
+[ -n "$summary" ] || fail "no test summary in the log"
+if grep -q "(Skipped)" "$ROOT/root/make-test.log"; then
+  grep "(Skipped)" "$ROOT/root/make-test.log" >&2
+  fail "tests were skipped: something they look for is not installed"
+fi
+grep -q "^CMAKE_GENERATOR:INTERNAL=Ninja$" "$ROOT/root/tarvik/build/CMakeCache.txt" \
+  || fail "the build was not configured for Ninja, which the package list installs"
+PACKAGES=$(in_root dpkg -l | grep -c '^ii')
+
+stage "make run without a display"
+set +e
+output=$(in_root bash -c 'cd /root/tarvik && make run' 2>&1)
+status=$?
+set -e
+echo "$output" | tail -n 8
+[ "$status" -ne 0 ] || fail "make run without a display succeeded"
+echo "$output" | grep -q "графического дисплея здесь нет" \
+  || fail "make run without a display did not say that a display is missing"
+
+stage "make run under xvfb-run (Xvfb is installed for this check only)"
+in_root bash -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends xvfb xauth' \
+  >/dev/null
+# The window must still be up when timeout ends it (exit code 124); Xvfb keeps
+# its screen in a file, copied while the window shows.
+set +e
+in_root xvfb-run -a -s "-screen 0 1280x1024x24 -fbdir /tmp" bash -c '
+  cd /root/tarvik
+  timeout 15 make run > /root/make-run.log 2>&1 &
+  sleep 10
+  cp /tmp/Xvfb_screen0 /root/screen.xwd
+  wait $!'
+status=$?
+set -e
+tail -n 8 "$ROOT/root/make-run.log"
+[ "$status" -eq 124 ] || fail "the program ended by itself (exit code $status) under xvfb-run"
+if [ -n "${SCREENSHOT:-}" ]; then
+  convert "xwd:$ROOT/root/screen.xwd" "$SCREENSHOT" && echo "screen saved in $SCREENSHOT"
+fi
+
+PASSED=1
+echo
+echo "PASSED: commit $COMMIT on a bare Debian 12 root"
+echo "  $summary"
+echo "  make test took ${TEST_SECONDS} s (packages, build, tests)"
+echo "  packages installed: $BASE_PACKAGES in the bare root, $PACKAGES after make test" \
+  "(xvfb and xauth for the last check not counted)"
