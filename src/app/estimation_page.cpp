@@ -230,6 +230,9 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
                        {Kind::Line, kHoldOutColours[i], 2, Marker::None, 3, true, false, {}});
   }
   right->addWidget(chart2_, 3);
+  // The contour picture takes Chart2's place when it is shown.
+  img5_ = Hidden(Named<ProportionalImage>("img5"));
+  right->addWidget(img5_, 3);
 
   // The residuals of the chosen variant against the year, with the zero
   // line: a trend or an outlier shows at once. It shares its place with the
@@ -254,8 +257,6 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   correlationRow->addLayout(hiddenButtons);
   right->addLayout(correlationRow);
 
-  img5_ = Hidden(Named<ProportionalImage>("img5"));
-  right->addWidget(img5_, 2);
 
   chart7_ = Hidden(Named<ChartPanel>("Chart7"));
   chart7_->SetAxisTitle(Axis::Bottom, QStringLiteral("Год"));
