@@ -109,8 +109,8 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
   connect(rulePage_, &RulePage::RuleListChanged, this,
           [this] { RunHandler(ui_, [this] { performancePage_->RebuildIndicatorTable(); }); });
   connect(estimationPage_, &EstimationPage::RetrospectiveFinished, this,
-          [this](const std::vector<PointList>& curves) {
-            RunHandler(ui_, [&] { tacPage_->AddRetrospectiveCurves(curves); });
+          [this](const estimation::RetrospectiveResult& result, const QString& variant) {
+            RunHandler(ui_, [&] { tacPage_->AddRetrospectiveCurves(result, variant); });
           });
   tacPage_->SetDescriptionSource([this] { return dataPage_->Description(); });
   tacPage_->SetRuleSource([this] { return performancePage_->Chosen(); });
