@@ -291,6 +291,14 @@ void MainWindow::FormActivate() {
 void MainWindow::PageShown(int index) {
   dataPage_->CommitGrid();
   RunHandler(ui_, [this, index] {
+    // The rule, indicator and forecast pages work with the reference points
+    // of the chosen variant: when its fit changed since page 3 computed them
+    // (a new estimation, adopted refined values) they are computed anew first,
+    // as showing page 3 would, so no later stage uses the old ones.
+    if (index > static_cast<int>(PageIndex::ReferencePoints) &&
+        pageControl1_->IsTabVisible(static_cast<int>(PageIndex::ReferencePoints))) {
+      referencePointsPage_->Shown();
+    }
     if (auto* page = qobject_cast<Page*>(pageControl1_->Page(index))) page->Shown();
   });
 }
