@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
 #include <QEvent>
@@ -211,6 +212,18 @@ void ChartPanel::Clear(const QString& name) {
 
 void ChartPanel::ClearAll() {
   for (auto& [name, entry] : series_) entry.series->clear();
+  for (auto& [name, entry] : areas_) {
+    entry.series->upperSeries()->clear();
+    entry.series->lowerSeries()->clear();
+    entry.area.reset();
+  }
+  for (const auto& [name, group] : labels_) {
+    for (QXYSeries* series : group.series) {
+      chart_->removeSeries(series);
+      delete series;
+    }
+  }
+  labels_.clear();
   UpdateRanges();
 }
 
@@ -323,6 +336,77 @@ void ChartPanel::SetWrappedLegendVisible(bool visible) {
 }
 
 void ChartPanel::SetBackground(const QColor& color) { chart_->setBackgroundBrush(color); }
+
+void ChartPanel::AddArea(const QString& name, const QColor& fill) {
+  if (HasArea(name)) return;
+  auto* area = new QAreaSeries(new QLineSeries(), new QLineSeries());
+  area->setObjectName(name);
+  area->setName(name);
+  area->setBrush(fill);
+  area->setPen(Qt::NoPen);
+  chart_->addSeries(area);
+  area->attachAxis(bottom_.axis);
+  area->attachAxis(left_.axis);
+  for (QLegendMarker* marker : chart_->legend()->markers(area)) marker->setVisible(false);
+  areas_[name] = AreaEntry{area, std::nullopt};
+}
+
+void ChartPanel::SetArea(const QString& name, const ChartArea& area) {
+  const auto it = areas_.find(name);
+  if (it == areas_.end()) throw std::logic_error("unknown chart area " + name.toStdString());
+  it->second.series->upperSeries()->replace(
+      QList<QPointF>{QPointF(area.xMin, area.yMax), QPointF(area.xMax, area.yMax)});
+  it->second.series->lowerSeries()->replace(
+      QList<QPointF>{QPointF(area.xMin, area.yMin), QPointF(area.xMax, area.yMin)});
+  it->second.area = area;
+}
+
+std::optional<ChartArea> ChartPanel::Area(const QString& name) const {
+  const auto it = areas_.find(name);
+  if (it == areas_.end()) throw std::logic_error("unknown chart area " + name.toStdString());
+  return it->second.area;
+}
+
+QColor ChartPanel::AreaColor(const QString& name) const {
+  const auto it = areas_.find(name);
+  if (it == areas_.end()) throw std::logic_error("unknown chart area " + name.toStdString());
+  return it->second.series->brush().color();
+}
+
+void ChartPanel::SetLabels(const QString& name, const std::vector<ChartLabel>& labels,
+                           const QColor& color) {
+  LabelGroup& group = labels_[name];
+  for (QXYSeries* series : group.series) {
+    chart_->removeSeries(series);
+    delete series;
+  }
+  group.series.clear();
+  group.labels = labels;
+  // Each text is the point label of a series of its own with an invisible
+  // point (the label format takes no text per point).
+  for (const ChartLabel& label : labels) {
+    auto* series = new QScatterSeries();
+    series->setObjectName(name);
+    series->setMarkerSize(1.0);
+    series->setColor(Qt::transparent);
+    series->setBorderColor(Qt::transparent);
+    series->setPointLabelsFormat(label.text);
+    series->setPointLabelsColor(color);
+    series->setPointLabelsClipping(false);
+    series->setPointLabelsVisible(true);
+    series->append(label.at.x, label.at.y);
+    chart_->addSeries(series);
+    series->attachAxis(bottom_.axis);
+    series->attachAxis(left_.axis);
+    for (QLegendMarker* marker : chart_->legend()->markers(series)) marker->setVisible(false);
+    group.series.push_back(series);
+  }
+}
+
+std::vector<ChartLabel> ChartPanel::Labels(const QString& name) const {
+  const auto it = labels_.find(name);
+  return it == labels_.end() ? std::vector<ChartLabel>{} : it->second.labels;
+}
 
 bool ChartPanel::SaveImage(const QString& path) const { return view_->grab().save(path); }
 

@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include <QColor>
 #include <QFont>
@@ -14,6 +15,7 @@
 #include "common/point.h"
 
 QT_BEGIN_NAMESPACE
+class QAreaSeries;
 class QLabel;
 class QChart;
 class QChartView;
@@ -39,6 +41,20 @@ struct SeriesStyle {
 };
 
 enum class Axis { Bottom, Left };
+
+// A filled rectangle of a chart, in axis units (the zones of a plot).
+struct ChartArea {
+  double xMin = 0.0, xMax = 0.0, yMin = 0.0, yMax = 0.0;
+  bool operator==(const ChartArea&) const = default;
+};
+
+// A text written at a point of a chart (e.g. the years at the ends of a
+// trajectory).
+struct ChartLabel {
+  Point at;
+  QString text;
+  bool operator==(const ChartLabel&) const = default;
+};
 
 // The one place that knows the chart library: a chart of named series that
 // take lists of points, with titled bottom and left axes whose ranges follow
@@ -97,6 +113,22 @@ class ChartPanel : public QWidget {
   void SetWrappedLegendVisible(bool visible);
   void SetBackground(const QColor& color);
 
+  // A filled rectangle drawn under the series added after it (and over
+  // those added before); it has no legend entry and does not move automatic
+  // axes. Empty until SetArea gives its corners.
+  void AddArea(const QString& name, const QColor& fill);
+  bool HasArea(const QString& name) const { return areas_.count(name) != 0; }
+  void SetArea(const QString& name, const ChartArea& area);
+  std::optional<ChartArea> Area(const QString& name) const;  // nothing while empty
+  QColor AreaColor(const QString& name) const;
+
+  // The texts of the group `name` (replacing those it had), drawn just above
+  // their points in `color`, over everything added before. They do not move
+  // automatic axes.
+  void SetLabels(const QString& name, const std::vector<ChartLabel>& labels,
+                 const QColor& color = Qt::black);
+  std::vector<ChartLabel> Labels(const QString& name) const;
+
   // The chart as a picture of the widget's size; false when it cannot be written.
   bool SaveImage(const QString& path) const;
   // The chart as shown, drawn at least `minimum` large: a smaller chart is
@@ -134,6 +166,16 @@ class ChartPanel : public QWidget {
   AxisEntry bottom_;
   AxisEntry left_;
   std::map<QString, SeriesEntry> series_;
+  struct AreaEntry {
+    QAreaSeries* series = nullptr;
+    std::optional<ChartArea> area;
+  };
+  std::map<QString, AreaEntry> areas_;
+  struct LabelGroup {
+    std::vector<QXYSeries*> series;  // one per label: its point and text
+    std::vector<ChartLabel> labels;
+  };
+  std::map<QString, LabelGroup> labels_;
 };
 
 }  // namespace tarvik::app

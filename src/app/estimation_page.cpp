@@ -24,6 +24,7 @@
 #include "estimation/variants.h"
 #include "estimation/workflow.h"
 #include "model/kinds.h"
+#include "projection/tac_report.h"
 #include "rbridge/pictures.h"
 #include "rbridge/r_runner.h"
 #include "rbridge/work_directory.h"
@@ -47,6 +48,13 @@ const QColor kHoldOutColours[] = {QColor(200, 0, 0),   QColor(255, 120, 0), QCol
 // the scroll box follow.
 constexpr int kPanelMargin = 6;
 constexpr int kPanelSpacing = 6;
+
+// The marks beside the L fields: the search reached the minimum within
+// 0.1 %, stopped above it, the refined values were adopted, no refinement.
+const QString kMarkConverged = QStringLiteral("≈");
+const QString kMarkNotConverged = QStringLiteral("!");
+const QString kMarkAdopted = QStringLiteral("✓");
+const QString kMarkUnavailable = QStringLiteral("?");
 
 QString HoldOutSeriesName(std::size_t index) {
   if (index < kNamedHoldOutSeries) {
@@ -188,7 +196,17 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   choiceRow->addStretch(1);
   left->addLayout(choiceRow);
 
+  // Off the default path: nothing changes unless the user clicks it.
+  auto* adoptRow = new QHBoxLayout();
+  buttonAdopt_ =
+      Hidden(MakeButton("ButtonAdoptRefined", QStringLiteral("Принять уточнённые значения")));
+  adoptRow->addWidget(buttonAdopt_);
+  adoptRow->addStretch(1);
+  left->addLayout(adoptRow);
+
   memo1_ = MakeMemo("Memo1");
+  // The lines of the convergence check and of Mohn's rho are long.
+  memo1_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   memo1_->setMinimumHeight(60);
   memo1_->setMaximumHeight(130);
   left->addWidget(memo1_);
@@ -212,6 +230,22 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
                        {Kind::Line, kHoldOutColours[i], 2, Marker::None, 3, true, false, {}});
   }
   right->addWidget(chart2_, 3);
+  // The contour picture takes Chart2's place when it is shown.
+  img5_ = Hidden(Named<ProportionalImage>("img5"));
+  right->addWidget(img5_, 3);
+
+  // The residuals of the chosen variant against the year, with the zero
+  // line: a trend or an outlier shows at once. It shares its place with the
+  // tuning panel's Chart7. The legend names the values (the left axis has
+  // no room for the long title at the smallest window).
+  chartResiduals_ = Hidden(Named<ChartPanel>("ChartResiduals"));
+  chartResiduals_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.7g"));
+  chartResiduals_->AddSeries("ZeroLine",
+                             {Kind::Line, Qt::gray, 1, Marker::None, 3, false, false, {}});
+  chartResiduals_->AddSeries("Residuals",
+                             {Kind::Line, Qt::blue, 1, Marker::Circle, 5, false, true, {}});
+  chartResiduals_->SetLegendVisible(true, true);
+  right->addWidget(chartResiduals_, 3);
 
   auto* correlationRow = new QHBoxLayout();
   correlationRow->addWidget(BuildCorrelation());
@@ -223,8 +257,6 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   correlationRow->addLayout(hiddenButtons);
   right->addLayout(correlationRow);
 
-  img5_ = Hidden(Named<ProportionalImage>("img5"));
-  right->addWidget(img5_, 2);
 
   chart7_ = Hidden(Named<ChartPanel>("Chart7"));
   chart7_->SetAxisTitle(Axis::Bottom, QStringLiteral("Год"));
@@ -250,6 +282,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   On(button18_, &QPushButton::clicked, [this] { Button18Click(); });
   On(button21_, &QPushButton::clicked, [this] { Button21Click(); });
   On(btn1_, &QPushButton::clicked, [this] { btn1Click(); });
+  On(buttonAdopt_, &QPushButton::clicked, [this] { AdoptClick(); });
   On(n4, &QAction::triggered, [this] { N4Click(); });
   On(edit11_, &QLineEdit::returnPressed, [this] { RebuildResultsPanel(); });
   On(cbb1_, &QComboBox::activated, [this](int index) { cbb1Change(index); });
@@ -317,6 +350,12 @@ QGroupBox* EstimationPage::BuildResults() {
         checkColumnWidth_, metrics.horizontalAdvance(FromUtf8(model::ObjectiveName(objective))) + 32);
   }
   fieldWidth_ = metrics.horizontalAdvance(QStringLiteral("0000000000")) + 10;
+  QFont bold = group->font();
+  bold.setBold(true);
+  const QFontMetrics boldMetrics(bold);
+  for (const QString& mark : {kMarkConverged, kMarkNotConverged, kMarkAdopted, kMarkUnavailable}) {
+    markWidth_ = std::max(markWidth_, boldMetrics.horizontalAdvance(mark) + 6);
+  }
 
   auto* layout = new QVBoxLayout(group);
   layout->addWidget(BuildResultsHeader());
@@ -373,6 +412,7 @@ void EstimationPage::RebuildResultsPanel() {
   // they were.
   estimation::BuildModelFits(State(), ToUtf8(edit11_->text()));
   RebuildResultsPanelWidgets();
+  refinements_.assign(State().ModelFits.size(), std::nullopt);
   State().ResultTexts.assign(State().ModelFits.size(), {});
   // Every variant is active again: the model chosen before no longer holds.
   ClearModelChoice();
@@ -426,6 +466,11 @@ void EstimationPage::RebuildResultsPanelWidgets() {
         grid->addWidget(field, row, 1 + f);
         variant.fields[f] = field;
       }
+      variant.mark = new QLabel();
+      variant.mark->setObjectName(QStringLiteral("RefinementMark%1").arg(index));
+      variant.mark->setFixedWidth(markWidth_);
+      variant.mark->setAlignment(Qt::AlignCenter);
+      grid->addWidget(variant.mark, row, 5);
       QCheckBox* box = variant.check;
       On(box, &QCheckBox::clicked, [this, index](bool checked) { VariantClick(index, checked); });
       connect(box, &QWidget::customContextMenuRequested, this,
@@ -435,7 +480,7 @@ void EstimationPage::RebuildResultsPanelWidgets() {
     }
   }
   grid->setRowStretch(row, 1);
-  grid->setColumnStretch(5, 1);
+  grid->setColumnStretch(6, 1);
   // The previous panel goes with the scroll box's previous widget.
   scrollBox1_->setWidget(content);
   // The rows scroll up and down; their width always fits.
@@ -492,6 +537,8 @@ void EstimationPage::TrackBarMedWinChange() {
 void EstimationPage::Button18Click() {
   const bool show = chart7_->isHidden();
   chart7_->setVisible(show);
+  // The residuals of the chosen variant give Chart7 their place meanwhile.
+  chartResiduals_->setVisible(!show && ChosenVariant().has_value());
   for (QWidget* widget : {static_cast<QWidget*>(trackBarR_), static_cast<QWidget*>(trackBarK_),
                           static_cast<QWidget*>(trackBarQ_)}) {
     widget->setVisible(show);
@@ -662,14 +709,40 @@ void EstimationPage::Button5Click() {
   Flow().EstimationStarted();
   ClearModelChoice();
   ResetValueColours();
+  ClearRefinements();
   StartGauge(100 * static_cast<int>(active));
+  struct SearchRun {
+    EstimationOutcome outcome;
+    Refined refined;
+  };
   RunGuarded(
       Background(),
       [this, table = State().Table, request](BackgroundTask::Progress& progress) {
-        return estimation::RunEstimation(State(), table, request, SearchOptionsFor(progress));
+        SearchRun run;
+        run.outcome =
+            estimation::RunEstimation(State(), table, request, SearchOptionsFor(progress));
+        run.refined = RefineSearched(State(), run.outcome.Settings.Bounds, request.DecimalMark);
+        return run;
       },
       [this] { g1_->hide(); },
-      [this](const EstimationOutcome& outcome) { ShowEstimation(outcome); });
+      [this](const SearchRun& run) {
+        ShowEstimation(run.outcome);
+        ShowRefinement(run.refined);
+      });
+}
+
+EstimationPage::Refined EstimationPage::RefineSearched(const AssessmentState& state,
+                                                       const estimation::ParameterBounds& bounds,
+                                                       char decimalMark) {
+  // The lowest objective of every searched variant within the same bounds;
+  // it reads the state only and draws nothing from the random stream.
+  Refined refined;
+  try {
+    refined.report = estimation::RefineActiveVariants(state, bounds, decimalMark);
+  } catch (const Error& error) {
+    refined.error = error.what();
+  }
+  return refined;
 }
 
 void EstimationPage::ShowEstimation(const EstimationOutcome& outcome) {
@@ -688,17 +761,7 @@ void EstimationPage::ShowEstimation(const EstimationOutcome& outcome) {
   for (std::size_t i = 0; i < display.Rows.size(); ++i) {
     const estimation::VariantRow& shown = display.Rows[i];
     texts.push_back({shown.RText, shown.KText, shown.QText, shown.LText});
-    if (i >= rows_.size()) continue;
-    VariantRow& row = rows_[i];
-    row.fields[0]->setText(FromUtf8(shown.RText));
-    row.fields[1]->setText(FromUtf8(shown.KText));
-    row.fields[2]->setText(FromUtf8(shown.QText));
-    row.fields[3]->setText(FromUtf8(shown.LText));
-    for (QLineEdit* field : row.fields) field->setCursorPosition(0);
-    SetRed(row.fields[0], shown.ROutOfBounds);
-    SetRed(row.fields[1], shown.KOutOfBounds);
-    SetRed(row.fields[2], shown.QOutOfBounds);
-    row.check->setToolTip(FromUtf8(shown.ExponentHint));
+    ShowRow(i, shown);
   }
   State().ResultTexts = std::move(texts);
 
@@ -709,6 +772,138 @@ void EstimationPage::ShowEstimation(const EstimationOutcome& outcome) {
   cbb1_->setCurrentIndex(-1);
   cbb1_->show();
   button18_->show();
+}
+
+void EstimationPage::ShowRow(std::size_t index, const estimation::VariantRow& shown) {
+  if (index >= rows_.size()) return;
+  VariantRow& row = rows_[index];
+  row.fields[0]->setText(FromUtf8(shown.RText));
+  row.fields[1]->setText(FromUtf8(shown.KText));
+  row.fields[2]->setText(FromUtf8(shown.QText));
+  row.fields[3]->setText(FromUtf8(shown.LText));
+  for (QLineEdit* field : row.fields) field->setCursorPosition(0);
+  SetRed(row.fields[0], shown.ROutOfBounds);
+  SetRed(row.fields[1], shown.KOutOfBounds);
+  SetRed(row.fields[2], shown.QOutOfBounds);
+  row.check->setToolTip(FromUtf8(shown.ExponentHint));
+}
+
+// ---------------------------------------------------------------------------
+// The convergence check
+
+void EstimationPage::ShowRefinement(const Refined& refined) {
+  if (!refined.report) {
+    memo1_->appendPlainText(QStringLiteral("Проверка сходимости поиска не выполнена: ") +
+                            FromUtf8(refined.error));
+    return;
+  }
+  if (refinements_.size() < State().ModelFits.size()) {
+    refinements_.resize(State().ModelFits.size());
+  }
+  for (const estimation::VariantRefinement& v : refined.report->Variants) {
+    if (v.Index >= refinements_.size()) continue;
+    refinements_[v.Index] = v;
+    ShowMark(v.Index);
+  }
+  for (const std::string& line : refined.report->MemoLines) memo1_->appendPlainText(FromUtf8(line));
+}
+
+void EstimationPage::ShowMark(std::size_t index) {
+  if (index >= rows_.size()) return;
+  VariantRow& row = rows_[index];
+  const std::optional<estimation::VariantRefinement>* refinement =
+      index < refinements_.size() ? &refinements_[index] : nullptr;
+  QString mark;
+  QString tip;
+  QColor colour(Qt::black);
+  bool notConverged = false;
+  if (refinement != nullptr && refinement->has_value()) {
+    const estimation::VariantRefinement& v = **refinement;
+    tip = FromUtf8(v.Tooltip);
+    if (!v.Available) {
+      mark = kMarkUnavailable;
+      colour = Qt::darkGray;
+    } else if (estimation::IsRefined(State(), index)) {
+      mark = kMarkAdopted;
+      colour = QColor(0, 130, 0);
+      tip = FromUtf8(std::string(projection::kRefinedParametersLine)) + QLatin1Char('\n') + tip;
+    } else if (v.NotConverged) {
+      mark = kMarkNotConverged;
+      colour = QColor(215, 100, 0);
+      notConverged = true;
+    } else {
+      mark = kMarkConverged;
+      colour = QColor(0, 130, 0);
+    }
+  }
+  row.mark->setText(mark);
+  row.mark->setStyleSheet(
+      mark.isEmpty()
+          ? QString()
+          : QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(colour.name()));
+  row.mark->setToolTip(tip);
+  row.mark->setProperty("notConverged", notConverged);
+  row.fields[3]->setToolTip(tip);
+}
+
+void EstimationPage::ClearRefinements() {
+  refinements_.assign(State().ModelFits.size(), std::nullopt);
+  for (std::size_t i = 0; i < rows_.size(); ++i) ShowMark(i);
+}
+
+std::optional<std::size_t> EstimationPage::ChosenVariant() const {
+  if (State().ModelChoiceText.empty()) return std::nullopt;
+  return estimation::FindVariantByLabel(State().ModelFits, State().ModelChoiceText);
+}
+
+void EstimationPage::UpdateAdoptButton() {
+  const std::optional<std::size_t> chosen = ChosenVariant();
+  buttonAdopt_->setVisible(chosen.has_value());
+  bool lower = false;
+  QString tip;
+  if (chosen && *chosen < refinements_.size() && refinements_[*chosen]) {
+    const estimation::VariantRefinement& v = *refinements_[*chosen];
+    lower =
+        v.Available && v.Objective < v.SearchObjective && !estimation::IsRefined(State(), *chosen);
+    tip = FromUtf8(v.Tooltip);
+  }
+  buttonAdopt_->setEnabled(lower);
+  buttonAdopt_->setToolTip(tip);
+}
+
+void EstimationPage::AdoptClick() {
+  const std::optional<std::size_t> chosen = ChosenVariant();
+  if (!chosen) throw Error("Модель не выбрана: выберите вариант модели в списке «Выбор модели»");
+  if (*chosen >= refinements_.size() || !refinements_[*chosen]) {
+    throw Error("Для выбранного варианта нет уточнённых значений: выполните «Оценка параметров»");
+  }
+  const estimation::VariantRefinement& v = *refinements_[*chosen];
+  // Raises, changing nothing, when there is nothing to adopt.
+  estimation::AdoptRefinement(State(), v);
+  ShowRow(*chosen, v.Row);
+  ShowMark(*chosen);
+  memo1_->appendPlainText(FromUtf8(std::string(projection::kRefinedParametersLine) + " (" +
+                                   v.Label + "): L = " + v.Row.LText));
+  UpdateAdoptButton();
+  ShowResiduals();
+}
+
+void EstimationPage::ShowResiduals() {
+  const std::optional<std::size_t> chosen = ChosenVariant();
+  if (!chosen) {
+    chartResiduals_->ClearAll();
+    chartResiduals_->hide();
+    return;
+  }
+  const estimation::ResidualChart chart = estimation::ResidualsByYear(
+      State().AnalysisSeries, State().Table, State().ModelFits, *chosen);
+  chartResiduals_->SetTitle(FromUtf8(chart.Title));
+  chartResiduals_->SetAxisTitle(Axis::Bottom, FromUtf8(chart.XTitle));
+  chartResiduals_->SetSeriesTitle("Residuals", FromUtf8(chart.YTitle), true);
+  chartResiduals_->SetPoints("Residuals", chart.Residuals);
+  chartResiduals_->SetPoints("ZeroLine", chart.ZeroLine);
+  // While the tuning panel is open its Chart7 takes the place.
+  chartResiduals_->setVisible(chart7_->isHidden());
 }
 
 void EstimationPage::ClearHoldOutSeries() {
@@ -751,6 +946,8 @@ void EstimationPage::ClearModelChoice() {
   cbb1_->setCurrentIndex(-1);
   button21_->hide();
   State().ModelChoiceText.clear();
+  UpdateAdoptButton();
+  ShowResiduals();
 }
 
 void EstimationPage::cbb1Change(int index) {
@@ -767,6 +964,8 @@ void EstimationPage::cbb1Change(int index) {
     button21_->show();
     State().ModelChoiceText = label;
     Flow().ModelChosen();
+    UpdateAdoptButton();
+    ShowResiduals();
   };
 
   if (HeldOutYears() == 0) {
@@ -780,22 +979,35 @@ void EstimationPage::cbb1Change(int index) {
   const estimation::EstimationRequest request = PrepareSearch();
   Flow().EstimationStarted();
   ResetValueColours();
+  // The variants were searched on the shortened series: their marks go, the
+  // chosen one's comes from its final fit on every year.
+  ClearRefinements();
   StartGauge(100);
+  struct ChoiceRun {
+    estimation::ModelChoiceOutcome outcome;
+    Refined refined;
+  };
   RunGuarded(
       Background(),
       [this, table = State().Table, request, label](BackgroundTask::Progress& progress) {
-        return estimation::ChooseModelAndRefit(State(), table, label, request,
-                                               SearchOptionsFor(progress));
+        ChoiceRun run;
+        run.outcome = estimation::ChooseModelAndRefit(State(), table, label, request,
+                                                      SearchOptionsFor(progress));
+        run.refined =
+            RefineSearched(State(), run.outcome.FinalRun->Settings.Bounds, request.DecimalMark);
+        return run;
       },
       [this, showChoice] {
         g1_->hide();
         showChoice();
       },
-      [this, finish](const estimation::ModelChoiceOutcome& outcome) {
+      [this, finish](const ChoiceRun& run) {
+        const estimation::ModelChoiceOutcome& outcome = run.outcome;
         ShowEstimation(*outcome.HoldOutRun);
         checkBox4_->setChecked(false);
         ShowSuitability(*outcome.Recheck, false);
         ShowEstimation(*outcome.FinalRun);
+        ShowRefinement(run.refined);
         finish();
       });
 }
@@ -876,6 +1088,7 @@ void EstimationPage::N4Click() {
   const estimation::SearchTexts texts = ReadTexts();
   estimation::ReadSearchSettings(texts, mark);
 
+  const QString label = FromUtf8(estimation::VariantLabel(State().ModelFits, variant));
   StartGauge(10);
   RunGuarded(
       Background(),
@@ -892,10 +1105,9 @@ void EstimationPage::N4Click() {
         return estimation::RunRetrospective(State(), table, variant, texts, mark, options);
       },
       [this] { g1_->hide(); },
-      [this](const estimation::RetrospectiveResult& result) {
-        std::vector<PointList> curves;
-        for (const estimation::RetrospectiveRun& run : result.Runs) curves.push_back(run.Curve);
-        emit RetrospectiveFinished(curves);
+      [this, label](const estimation::RetrospectiveResult& result) {
+        memo1_->appendPlainText(FromUtf8(result.Mohn.Text));
+        emit RetrospectiveFinished(result, label);
       });
 }
 

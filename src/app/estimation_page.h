@@ -26,6 +26,8 @@
 #include "data/suitability.h"
 #include "estimation/holdout.h"
 #include "estimation/parameter_search.h"
+#include "estimation/refinement.h"
+#include "estimation/retro_analysis.h"
 
 namespace tarvik::app {
 
@@ -33,7 +35,11 @@ namespace tarvik::app {
 // and bounds of the search, the results panel with the model variants, the
 // model choice, the objective surface and the retrospective analysis. The
 // search, the model choice with hold-out re-fits, the surface and the
-// retrospective analysis run in the background (BackgroundTask).
+// retrospective analysis run in the background (BackgroundTask). Right
+// after a search the refinement of every searched variant shows whether the
+// search reached the minimum (a mark beside each L field); after a model
+// choice the chosen variant's residuals by year are drawn and its refined
+// values can be adopted («Принять уточнённые значения»).
 class EstimationPage : public Page {
   Q_OBJECT
 
@@ -60,16 +66,27 @@ class EstimationPage : public Page {
   void SetMaxFailuresForTesting(int maxFailures) { testMaxFailures_ = maxFailures; }
 
  signals:
-  // The retrospective analysis ended with its ten curves (for Chart6 of the
-  // TAC page).
-  void RetrospectiveFinished(const std::vector<tarvik::PointList>& curves);
+  // The retrospective analysis of the variant labelled `variant` ended with
+  // its ten runs and Mohn's rho (for Chart6 of the TAC page).
+  void RetrospectiveFinished(const tarvik::estimation::RetrospectiveResult& result,
+                             const QString& variant);
 
  private:
   // One row of the results panel.
   struct VariantRow {
     QCheckBox* check = nullptr;
     std::array<QLineEdit*, 4> fields{};  // r, K, q, L
+    QLabel* mark = nullptr;              // the refinement's mark beside L
   };
+
+  // The refinement of the variants a search ran for, or why it failed.
+  struct Refined {
+    std::optional<estimation::RefinementReport> report;
+    std::string error;
+  };
+  // Runs on the worker right after a search: reads the state only.
+  static Refined RefineSearched(const AssessmentState& state,
+                                const estimation::ParameterBounds& bounds, char decimalMark);
 
   QGroupBox* BuildStartValues();
   QGroupBox* BuildResults();
@@ -103,6 +120,21 @@ class EstimationPage : public Page {
 
   void ShowSuitability(const data::SuitabilityResult& check, bool keepTypedK);
   void ShowEstimation(const estimation::EstimationOutcome& outcome);
+  // The texts and colours of one row of the results panel.
+  void ShowRow(std::size_t index, const estimation::VariantRow& shown);
+  // The refinements of a search: their marks and memo lines.
+  void ShowRefinement(const Refined& refined);
+  void ShowMark(std::size_t index);
+  // Forgets the refinements and takes their marks off (a new search).
+  void ClearRefinements();
+  // The ModelFits index of the chosen model (cbb1), if one is chosen.
+  std::optional<std::size_t> ChosenVariant() const;
+  // «Принять уточнённые значения»: shown after a model choice, enabled while
+  // the chosen variant has a refinement below the search's value.
+  void UpdateAdoptButton();
+  void AdoptClick();
+  // The residuals by year of the chosen variant (hidden without a choice).
+  void ShowResiduals();
   void ShowHoldOut(const estimation::HoldOutResult& holdOut);
   void ClearHoldOutSeries();
   void ClearModelChoice();
@@ -117,6 +149,8 @@ class EstimationPage : public Page {
 
   ChartPanel* chart2_ = nullptr;
   ChartPanel* chart7_ = nullptr;
+  ChartPanel* chartResiduals_ = nullptr;
+  QPushButton* buttonAdopt_ = nullptr;
   QLineEdit* editInitialR_ = nullptr;
   QLineEdit* editInitialK_ = nullptr;
   QLineEdit* editInitialQ_ = nullptr;
@@ -152,6 +186,10 @@ class EstimationPage : public Page {
   std::vector<VariantRow> rows_;
   int checkColumnWidth_ = 0;
   int fieldWidth_ = 0;
+  int markWidth_ = 0;
+  // The refinement of each ModelFits record after the last search of it
+  // (nothing for a record not searched since the panel was built).
+  std::vector<std::optional<estimation::VariantRefinement>> refinements_;
 
   // The K texts the last suitability check proposed (initial, min, max): a
   // K edit still showing its proposal follows a new check; one the user

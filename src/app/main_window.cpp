@@ -109,8 +109,8 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
   connect(rulePage_, &RulePage::RuleListChanged, this,
           [this] { RunHandler(ui_, [this] { performancePage_->RebuildIndicatorTable(); }); });
   connect(estimationPage_, &EstimationPage::RetrospectiveFinished, this,
-          [this](const std::vector<PointList>& curves) {
-            RunHandler(ui_, [&] { tacPage_->AddRetrospectiveCurves(curves); });
+          [this](const estimation::RetrospectiveResult& result, const QString& variant) {
+            RunHandler(ui_, [&] { tacPage_->AddRetrospectiveCurves(result, variant); });
           });
   tacPage_->SetDescriptionSource([this] { return dataPage_->Description(); });
   tacPage_->SetRuleSource([this] { return performancePage_->Chosen(); });
@@ -291,6 +291,14 @@ void MainWindow::FormActivate() {
 void MainWindow::PageShown(int index) {
   dataPage_->CommitGrid();
   RunHandler(ui_, [this, index] {
+    // The rule, indicator and forecast pages work with the reference points
+    // of the chosen variant: when its fit changed since page 3 computed them
+    // (a new estimation, adopted refined values) they are computed anew first,
+    // as showing page 3 would, so no later stage uses the old ones.
+    if (index > static_cast<int>(PageIndex::ReferencePoints) &&
+        pageControl1_->IsTabVisible(static_cast<int>(PageIndex::ReferencePoints))) {
+      referencePointsPage_->Shown();
+    }
     if (auto* page = qobject_cast<Page*>(pageControl1_->Page(index))) page->Shown();
   });
 }

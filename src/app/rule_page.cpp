@@ -508,10 +508,9 @@ void RulePage::Button22Click() {
 std::optional<std::uint8_t> RulePage::ChosenVariant() const {
   const std::string& text = State().ModelChoiceText;
   if (text.empty()) return std::nullopt;
-  const std::vector<std::string> labels = estimation::VariantLabels(State().ModelFits);
-  const auto found = std::find(labels.begin(), labels.end(), text);
-  if (found == labels.end()) return std::nullopt;
-  return static_cast<std::uint8_t>(found - labels.begin());
+  const std::optional<std::size_t> found = estimation::FindVariantByLabel(State().ModelFits, text);
+  if (!found) return std::nullopt;
+  return static_cast<std::uint8_t>(*found);
 }
 
 void RulePage::Button20Click() {

@@ -22,6 +22,13 @@ constexpr int kImageMinWidth = 1000;
 constexpr int kImageMinHeight = 600;
 // Point markers reach 3 pixels either side of their point.
 constexpr qreal kIntervalMarker = 7.0;
+// The Kobe plot is written at least this large (nearly square).
+constexpr int kKobeImageMinWidth = 900;
+constexpr int kKobeImageMinHeight = 800;
+
+// The quadrants of the Kobe plot, in KobeQuadrant order.
+const QColor kKobeColours[] = {QColor(150, 215, 150), QColor(255, 238, 130), QColor(255, 190, 115),
+                               QColor(240, 140, 140)};
 
 const QColor kCream(255, 251, 240);
 const QColor kMaroon(128, 0, 0);
@@ -42,6 +49,24 @@ std::uint8_t ChosenVariant(const AssessmentState& state) {
   throw Error("Модель «" + state.ModelChoiceText + "» не найдена среди вариантов модели");
 }
 
+// Writes a picture in `format` ("JPG", "BMP", "PNG"); the file is replaced
+// whole or left as it was.
+void WriteImageFile(const QImage& image, const std::string& path, const char* format) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, format)) {
+    throw Error("Не удаётся подготовить рисунок графика в формате " + std::string(format));
+  }
+  projection::WriteFileAtomically(path, bytes.toStdString());
+}
+
+QString Joined(const std::vector<std::string>& lines) {
+  QStringList list;
+  for (const std::string& line : lines) list << FromUtf8(line);
+  return list.join(QLatin1Char('\n'));
+}
+
 }  // namespace
 
 const QString TacPage::kCapacity = QStringLiteral("Series5");
@@ -55,6 +80,15 @@ const QString TacPage::kBiomassLower = QStringLiteral("Series29");
 const QString TacPage::kBiomassUpper = QStringLiteral("Series30");
 const QString TacPage::kCatchLower = QStringLiteral("Series31");
 const QString TacPage::kCatchUpper = QStringLiteral("Series32");
+const QString TacPage::kKobeObserved = QStringLiteral("KobeObserved");
+const QString TacPage::kKobeForecast = QStringLiteral("KobeForecast");
+const QString TacPage::kKobeBmsyLine = QStringLiteral("KobeBmsy");
+const QString TacPage::kKobeFmsyLine = QStringLiteral("KobeFmsy");
+const QString TacPage::kKobeYears = QStringLiteral("KobeYears");
+
+QString TacPage::KobeArea(projection::KobeQuadrant quadrant) {
+  return QStringLiteral("Kobe_") + FromUtf8(projection::QuadrantKey(quadrant));
+}
 
 TacPage::TacPage(PageContext context, QWidget* parent) : Page(context, parent) {
   setObjectName("TabSheet6");
@@ -172,12 +206,40 @@ void TacPage::BuildResults() {
   auto* retrospective = new QVBoxLayout(tabSheet9);
   chart6_ = Named<ChartPanel>("Chart6");
   chart6_->SetLegendVisible(true);
-  retrospective->addWidget(chart6_);
+  retrospective->addWidget(chart6_, 1);
+  mohnLabel_ = Hidden(MakeLabel("MohnLabel", {}));
+  mohnLabel_->setWordWrap(true);
+  retrospective->addWidget(mohnLabel_);
+
+  // The Kobe plot: the quadrants under the borders at BMSY and FMSY, under
+  // the observed trajectory and the mean forecast.
+  auto* tabSheetKobe = Named<QWidget>("TabSheetKobe");
+  auto* kobe = new QVBoxLayout(tabSheetKobe);
+  chartKobe_ = Named<ChartPanel>("ChartKobe");
+  for (int q = 0; q < 4; ++q) {
+    chartKobe_->AddArea(KobeArea(static_cast<projection::KobeQuadrant>(q)), kKobeColours[q]);
+  }
+  chartKobe_->AddSeries(kKobeBmsyLine, line(Qt::darkGray, 1, false, {}));
+  chartKobe_->AddSeries(kKobeFmsyLine, line(Qt::darkGray, 1, false, {}));
+  chartKobe_->AddSeries(kKobeObserved, {Kind::Line, Qt::black, 2, Marker::Circle, 6, false, true,
+                                        QStringLiteral("Наблюдения")});
+  chartKobe_->AddSeries(kKobeForecast, {Kind::Line, Qt::blue, 2, Marker::Circle, 6, false, true,
+                                        QStringLiteral("Средний прогноз"), Qt::DashLine});
+  chartKobe_->SetAxisRoundTicks(Axis::Bottom);
+  chartKobe_->SetAxisRoundTicks(Axis::Left);
+  chartKobe_->SetLegendVisible(true, true);
+  chartKobe_->SetBackground(Qt::white);
+  kobe->addWidget(chartKobe_, 1);
+  kobeSummary_ = MakeLabel("KobeSummary", {});
+  kobeSummary_->setWordWrap(true);
+  kobe->addWidget(kobeSummary_);
 
   pageControl3_->AddPage(tabSheet7, QStringLiteral("Прогноз биомассы и уловов"));
   pageControl3_->AddPage(tabSheet8, QStringLiteral("Результаты"));
   pageControl3_->AddPage(tabSheet9, QStringLiteral("График"));
+  pageControl3_->AddPage(tabSheetKobe, QStringLiteral("Диаграмма Кобе"));
   pageControl3_->SetTabVisible(2, false);
+  pageControl3_->SetTabVisible(kKobeTab, false);
 }
 
 // Colours of the retrospective curves, in run order.
@@ -186,20 +248,25 @@ static const QColor kRetrospectiveColours[] = {Qt::blue,      Qt::red,        Qt
                                                Qt::black,     Qt::darkRed,    Qt::darkBlue,
                                                Qt::darkMagenta};
 
-void TacPage::AddRetrospectiveCurves(const std::vector<PointList>& curves) {
+void TacPage::AddRetrospectiveCurves(const estimation::RetrospectiveResult& result,
+                                     const QString& variant) {
   // Every analysis adds its curves to those of the earlier ones; the names
   // only have to be new.
   int number = 0;
   while (chart6_->HasSeries(QStringLiteral("Retrospective%1").arg(number + 1))) ++number;
-  for (std::size_t k = 0; k < curves.size(); ++k) {
+  for (std::size_t k = 0; k < result.Runs.size(); ++k) {
     const QString name = QStringLiteral("Retrospective%1").arg(++number);
     const QColor colour = kRetrospectiveColours[k % std::size(kRetrospectiveColours)];
     chart6_->AddSeries(name, {SeriesStyle::Kind::Line, colour, 3, SeriesStyle::Marker::None, 3,
                               false, false, {}});
-    chart6_->SetPoints(name, curves[k]);
+    chart6_->SetPoints(name, result.Runs[k].Curve);
   }
   chart6_->SetLegendVisible(false);
   chart6_->SetBackground(Qt::white);
+  // The rho of the last analysis, which the chart's title names.
+  chart6_->SetTitle(variant + QStringLiteral(": ") + FromUtf8(result.Mohn.ChartLabel));
+  mohnLabel_->setText(FromUtf8(result.Mohn.Text));
+  mohnLabel_->show();
   // The chart's tab and, when it is still hidden, the tab of this page are
   // shown, so the user sees the result; nothing else is unlocked.
   pageControl3_->SetTabVisible(2, true);
@@ -264,19 +331,59 @@ void TacPage::ShowForecast(const projection::ForecastResult& forecast) {
   chart5_->SetPoints(kCatchInterval, chart.CatchInterval);
   chart5_->SetPoints(kBiomassInterval, chart.BiomassInterval);
 
-  const auto lines = [](const std::vector<std::string>& texts) {
-    QStringList list;
-    for (const std::string& text : texts) list << FromUtf8(text);
-    return list.join(QLatin1Char('\n'));
-  };
-  memo3_->setPlainText(lines(forecast.ReportLines));
-  memo4_->setPlainText(lines(forecast.TableLines));
+  memo3_->setPlainText(Joined(forecast.ReportLines));
+  memo4_->setPlainText(Joined(forecast.TableLines));
   forecast_ = forecast;
+  ShowKobe(forecast);
 
   radioGroup1_->setVisible(true);
   lbl2_->setVisible(true);
   se2_->setVisible(true);
   Flow().ForecastDrawn();
+}
+
+void TacPage::ShowKobe(const projection::ForecastResult& forecast) {
+  const AssessmentState& state = State();
+  kobe_.reset();
+  kobeError_.clear();
+  chartKobe_->ClearAll();
+  try {
+    if (forecast.Variant >= state.ModelFits.size()) {
+      throw Error("Нет варианта модели с номером " + std::to_string(forecast.Variant));
+    }
+    kobe_ = projection::BuildKobeChart(state.AnalysisSeries, state.ModelFits[forecast.Variant],
+                                       forecast.FirstYear, &forecast, DecimalMark());
+  } catch (const Error& error) {
+    // The forecast stands; the tab says why there is no plot.
+    kobeError_ = error.what();
+  }
+  pageControl3_->SetTabVisible(kKobeTab, true);
+  if (!kobe_) {
+    chartKobe_->SetTitle(QStringLiteral("Диаграмма Кобе"));
+    kobeSummary_->setText(FromUtf8(kobeError_));
+    return;
+  }
+  const projection::KobeChart& chart = *kobe_;
+  chartKobe_->SetTitle(FromUtf8(chart.Title));
+  chartKobe_->SetAxisTitle(Axis::Bottom, FromUtf8(chart.XTitle));
+  chartKobe_->SetAxisTitle(Axis::Left, FromUtf8(chart.YTitle));
+  chartKobe_->SetAxisRange(Axis::Bottom, 0.0, chart.XMax);
+  chartKobe_->SetAxisRange(Axis::Left, 0.0, chart.YMax);
+  for (const projection::KobeArea& area : chart.Areas) {
+    chartKobe_->SetArea(KobeArea(area.Quadrant), {area.XMin, area.XMax, area.YMin, area.YMax});
+  }
+  chartKobe_->SetPoints(kKobeBmsyLine, chart.BmsyLine);
+  chartKobe_->SetPoints(kKobeFmsyLine, chart.FmsyLine);
+  chartKobe_->SetPoints(kKobeObserved, chart.Observed);
+  chartKobe_->SetPoints(kKobeForecast, chart.Forecast);
+  std::vector<ChartLabel> years;
+  for (const projection::KobePoint& point : chart.Points) {
+    if (!point.Label.empty()) {
+      years.push_back({{point.BRatio, point.FRatio}, FromUtf8(point.Label)});
+    }
+  }
+  chartKobe_->SetLabels(kKobeYears, years);
+  kobeSummary_->setText(Joined(chart.Summary));
 }
 
 void TacPage::RadioGroup1Click(int item) {
@@ -332,17 +439,24 @@ projection::TacReportInput TacPage::ReportAsShown() const {
 }
 
 void TacPage::SaveChartImage(const QString& path, const char* format) const {
-  const QImage image = chart5_->Picture(QSize(kImageMinWidth, kImageMinHeight));
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (!image.save(&buffer, format)) {
-    throw Error("Не удаётся подготовить рисунок графика в формате " + std::string(format));
-  }
-  projection::WriteFileAtomically(ToUtf8(path), bytes.toStdString());
+  WriteImageFile(chart5_->Picture(QSize(kImageMinWidth, kImageMinHeight)), ToUtf8(path), format);
 }
 
-// "Сохранить в файл": the report file, then the chart image beside it.
+void TacPage::SaveKobeImage(const std::string& reportPath) const {
+  const std::string path = projection::KobeImageFileName(reportPath);
+  const std::string failed = "Отчёт сохранён в файл «" + reportPath +
+                             "», но рисунок диаграммы Кобе «" + path + "» не сохранён: ";
+  if (!kobe_) throw Error(failed + kobeError_);
+  try {
+    WriteImageFile(chartKobe_->Picture(QSize(kKobeImageMinWidth, kKobeImageMinHeight)), path,
+                   "PNG");
+  } catch (const Error& error) {
+    throw Error(failed + error.what());
+  }
+}
+
+// "Сохранить в файл": the report file, then the chart image and the Kobe
+// plot beside it.
 void TacPage::Button19Click() {
   if (!HasForecastToSave()) return;
   const std::optional<QString> path = Ui().AskSaveFileName(
@@ -352,6 +466,7 @@ void TacPage::Button19Click() {
   const std::string reportPath = ToUtf8(*path);
   projection::SaveTacReport(reportPath, ReportAsShown());
   SaveChartImage(FromUtf8(projection::ReportImageFileName(reportPath)), "JPG");
+  SaveKobeImage(reportPath);
 }
 
 // "Сохранить результат": the chart image beside the data file.

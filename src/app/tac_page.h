@@ -18,13 +18,16 @@
 #include "app/performance_page.h"
 #include "common/point.h"
 #include "data/data_file.h"
+#include "estimation/retro_analysis.h"
 #include "projection/forecast.h"
+#include "projection/kobe.h"
 
 namespace tarvik::app {
 
 // Page 6 "Обоснование расчетного значения ОДУ": the forecast of biomass and
 // catch under the chosen rule, the sensitivity analysis, the TAC report and
-// the retrospective analysis.
+// the retrospective analysis with Mohn's rho, and the Kobe plot of the
+// forecast drawn.
 class TacPage : public Page {
   Q_OBJECT
 
@@ -38,14 +41,30 @@ class TacPage : public Page {
   void SetRuleSource(std::function<ChosenRule()> source);
 
   // PageControl3 with TabSheet7 "Прогноз биомассы и уловов", TabSheet8
-  // "Результаты" and TabSheet9 "График" (its tab hidden).
+  // "Результаты", TabSheet9 "График" (its tab hidden until a retrospective
+  // analysis) and TabSheetKobe "Диаграмма Кобе" (hidden until a forecast is
+  // drawn).
   PageControl* Results() const { return pageControl3_; }
   ChartPanel* ForecastChart() const { return chart5_; }
+  ChartPanel* KobeChart() const { return chartKobe_; }
+  static constexpr int kKobeTab = 3;
 
-  // The retrospective analysis of the estimation page: adds its curves to
-  // Chart6 (never removing earlier ones) and brings the tab "График" with the
-  // chart to the front.
-  void AddRetrospectiveCurves(const std::vector<PointList>& curves);
+  // The retrospective analysis of the estimation page (of the variant
+  // labelled `variant`): adds its curves to Chart6 (never removing earlier
+  // ones), shows its Mohn's rho as the chart's title and, with the ranges
+  // usually judged acceptable, under the chart, and brings the tab "График"
+  // with the chart to the front.
+  void AddRetrospectiveCurves(const estimation::RetrospectiveResult& result,
+                              const QString& variant);
+
+  // The series, areas and label groups of the Kobe plot.
+  static const QString kKobeObserved;  // the observed years, joined in time order
+  static const QString kKobeForecast;  // from the last observed year along the mean forecast
+  static const QString kKobeBmsyLine;  // B = BMSY
+  static const QString kKobeFmsyLine;  // F = FMSY
+  static const QString kKobeYears;     // the labelled years
+  // The area of each quadrant (KobeQuadrant order: green, yellow, orange, red).
+  static QString KobeArea(projection::KobeQuadrant quadrant);
 
   // The chart series of the forecast, by their names in the window layout.
   static const QString kCapacity;         // "Ёмкость среды"
@@ -73,6 +92,10 @@ class TacPage : public Page {
   // The forecast's settings as the page and the earlier pages show them now.
   projection::ForecastOptions ReadForecastOptions() const;
   void ShowForecast(const projection::ForecastResult& forecast);
+  // The Kobe plot of the forecast drawn, or why there is none.
+  void ShowKobe(const projection::ForecastResult& forecast);
+  // Writes the Kobe plot as PNG beside the report just written.
+  void SaveKobeImage(const std::string& reportPath) const;
   // The report as the page shows it now: the result fields, the variant's
   // record, the rule selector, "Добавить шум" and the chart's points.
   projection::TacReportInput ReportAsShown() const;
@@ -92,6 +115,9 @@ class TacPage : public Page {
   PageControl* pageControl3_ = nullptr;
   ChartPanel* chart5_ = nullptr;
   ChartPanel* chart6_ = nullptr;
+  QLabel* mohnLabel_ = nullptr;
+  ChartPanel* chartKobe_ = nullptr;
+  QLabel* kobeSummary_ = nullptr;
   QPlainTextEdit* memo3_ = nullptr;
   QPlainTextEdit* memo4_ = nullptr;
   QMenu* popupMenu3_ = nullptr;
@@ -100,6 +126,9 @@ class TacPage : public Page {
   std::function<ChosenRule()> rule_;
   // The forecast the page shows (the last one drawn).
   std::optional<projection::ForecastResult> forecast_;
+  // Its Kobe plot, or the reason there is none.
+  std::optional<projection::KobeChart> kobe_;
+  std::string kobeError_;
 };
 
 }  // namespace tarvik::app

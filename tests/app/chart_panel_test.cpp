@@ -55,6 +55,35 @@ TEST(ChartPanelAxes, AnEmptyChartShowsTheAxesOfANewOne) {
   EXPECT_EQ(Of(emptied, Axis::Left), (Shown{{0, 1}, 5}));
 }
 
+// Filled areas and point labels are drawn where they are given; neither
+// moves an automatic axis, and ClearAll takes them off with the points.
+TEST(ChartPanelAreasAndLabels, KeepTheirPlacesAndLeaveTheAxesToThePoints) {
+  ChartPanel chart;
+  chart.AddArea("zone", QColor(10, 200, 10));
+  chart.AddSeries("line", {});
+  EXPECT_EQ(chart.Area("zone"), std::nullopt);
+  chart.SetPoints("line", {{0, 0}, {1, 1}});
+  const Shown bottom = Of(chart, Axis::Bottom);
+  const Shown left = Of(chart, Axis::Left);
+
+  chart.SetArea("zone", {-50, 80, 3, 900});
+  chart.SetLabels("years", {{{0, 0}, "1934"}, {{1, 1}, "1955"}});
+  EXPECT_EQ(chart.Area("zone"), (ChartArea{-50, 80, 3, 900}));
+  EXPECT_EQ(chart.AreaColor("zone"), QColor(10, 200, 10));
+  EXPECT_EQ(chart.Labels("years"), (std::vector<ChartLabel>{{{0, 0}, "1934"}, {{1, 1}, "1955"}}));
+  EXPECT_EQ(Of(chart, Axis::Bottom), bottom);
+  EXPECT_EQ(Of(chart, Axis::Left), left);
+
+  // New labels replace the group's old ones.
+  chart.SetLabels("years", {{{1, 1}, "1960"}});
+  EXPECT_EQ(chart.Labels("years"), (std::vector<ChartLabel>{{{1, 1}, "1960"}}));
+
+  chart.ClearAll();
+  EXPECT_EQ(chart.Area("zone"), std::nullopt);
+  EXPECT_TRUE(chart.Labels("years").empty());
+  EXPECT_TRUE(chart.Points("line").empty());
+}
+
 // The pictures beside a report are JPEG and those beside a data file BMP;
 // JPEG needs Qt's image plugin, which a bare machine gets only from the
 // package list.

@@ -22,6 +22,8 @@
 #include "app_fixture.h"
 #include "cli/cli_run.h"
 #include "data/data_file.h"
+#include "estimation/refinement.h"
+#include "estimation/retro_analysis.h"
 #include "estimation/workflow.h"
 #include "rbridge/r_runner.h"
 
@@ -62,6 +64,33 @@ class EstimationPageTest : public AppTest {
     return window_->findChild<QCheckBox*>(QStringLiteral("VariantChecks%1").arg(index));
   }
   static bool IsRed(QLineEdit* edit) { return edit->palette().color(QPalette::Text) == Qt::red; }
+  QLabel* Mark(std::size_t index) const {
+    return window_->findChild<QLabel*>(QStringLiteral("RefinementMark%1").arg(index));
+  }
+
+  // The texts of «Начальные условия» as the page shows them.
+  estimation::SearchTexts PageTexts() const {
+    estimation::SearchTexts texts;
+    texts.InitialR = Text("EditInitialR").toStdString();
+    texts.InitialK = Text("EditInitialK").toStdString();
+    texts.InitialQ = Text("EditInitialQ").toStdString();
+    texts.MinR = Text("EditMinR").toStdString();
+    texts.MaxR = Text("EditMaxR").toStdString();
+    texts.MinK = Text("EditMinK").toStdString();
+    texts.MaxK = Text("EditMaxK").toStdString();
+    texts.MinQ = Text("EditMinQ").toStdString();
+    texts.MaxQ = Text("EditMaxQ").toStdString();
+    return texts;
+  }
+
+  // The mark and the tooltips of a variant's L field show its refinement.
+  void ExpectMarked(const estimation::VariantRefinement& v) {
+    const std::size_t i = v.Index;
+    EXPECT_EQ(Field('L', i)->toolTip().toStdString(), v.Tooltip) << i;
+    EXPECT_EQ(Mark(i)->toolTip().toStdString(), v.Tooltip) << i;
+    EXPECT_EQ(Mark(i)->text(), v.NotConverged ? "!" : "≈") << i;
+    EXPECT_EQ(Mark(i)->property("notConverged").toBool(), v.NotConverged) << i;
+  }
 
   // «Оценка параметров» with a short failure limit, to its end.
   void Search(int maxFailures) {
@@ -243,7 +272,18 @@ TEST_F(EstimationPageTest, OneVariantFillsItsRowAndTheModelListWithTheCoreBits) 
   EXPECT_EQ(ChoiceItems(), QStringList{"Шефер СК"});
   EXPECT_TRUE(Find<QComboBox>("cbb1")->isVisible());
   EXPECT_EQ(Find<QComboBox>("cbb1")->currentIndex(), -1);
-  EXPECT_EQ(Find<QPlainTextEdit>("Memo1")->toPlainText(), "Расчёт окончен");
+  // The convergence check of the variant follows the end of the search.
+  const estimation::RefinementReport refinement =
+      estimation::RefineActiveVariants(core, expected.Estimation.Settings.Bounds, DecimalMark());
+  QStringList memo{"Расчёт окончен"};
+  for (const std::string& line : refinement.MemoLines) memo << QString::fromStdString(line);
+  EXPECT_EQ(Find<QPlainTextEdit>("Memo1")->toPlainText(), memo.join('\n'));
+  ASSERT_EQ(refinement.Variants.size(), 1u);
+  ExpectMarked(refinement.Variants[0]);
+  for (std::size_t i = 1; i < 9; ++i) EXPECT_TRUE(Mark(i)->text().isEmpty()) << i;
+  // Nothing is adopted without a model choice and a click.
+  EXPECT_FALSE(Find<QPushButton>("ButtonAdoptRefined")->isVisible());
+  EXPECT_FALSE(Find<ChartPanel>("ChartResiduals")->isVisible());
   EXPECT_FALSE(Find<QProgressBar>("g1")->isVisible());
   EXPECT_FALSE(window.Pages()->IsTabVisible(2));
   EXPECT_EQ(Find<ChartPanel>("Chart7")->Points("CpueTheor").size(), 20u);
@@ -302,8 +342,32 @@ TEST_F(EstimationPageTest, AllNineVariantsGiveTheTextsOfTheCommandLineWhileTheWi
     EXPECT_EQ(Field('Q', i)->text().toStdString(), texts["q"].get<std::string>()) << i;
     EXPECT_EQ(Field('L', i)->text().toStdString(), texts["L"].get<std::string>()) << i;
   }
+  // The refinement ran in the same work and drew nothing.
   EXPECT_EQ(window_->State().Random.Seed(), expected["random_seed_after"].get<std::uint64_t>());
   EXPECT_EQ(ChoiceItems().size(), 9);
+
+  // Every variant is marked with the command line's refined minimum, never
+  // above where the search stopped.
+  const auto& refined = expected["refined"];
+  ASSERT_EQ(refined.size(), 9u);
+  const estimation::RefinementReport report = estimation::RefineActiveVariants(
+      window_->State(), estimation::ReadSearchSettings(PageTexts(), DecimalMark()).Bounds,
+      DecimalMark());
+  ASSERT_EQ(report.Variants.size(), 9u);
+  int flagged = 0;
+  for (std::size_t i = 0; i < 9; ++i) {
+    const estimation::VariantRefinement& v = report.Variants[i];
+    ASSERT_EQ(v.Index, i);
+    EXPECT_EQ(v.Objective, refined[i]["L"].get<double>()) << i;
+    EXPECT_LE(v.Objective, variants[i]["L"].get<double>()) << i;
+    EXPECT_EQ(v.NotConverged, refined[i]["not_converged"].get<bool>()) << i;
+    EXPECT_FALSE(Mark(i)->text().isEmpty()) << i;
+    ExpectMarked(v);
+    flagged += v.NotConverged ? 1 : 0;
+  }
+  // The log variants of this example stop far above their minimum.
+  EXPECT_TRUE(Mark(1)->property("notConverged").toBool());
+  EXPECT_GT(flagged, 0);
 }
 
 TEST_F(EstimationPageTest, ChoosingFoxLogLeavesOneVariantAndOpensTheReferencePoints) {
@@ -486,17 +550,28 @@ TEST_F(EstimationPageTest, WhenRFailsTheUserReadsWhyAndTheFilesStay) {
 TEST_F(EstimationPageTest, TheRetrospectiveAddsTenCurvesToChart6AndShowsThem) {
   MainWindow& window = OpenExample(kYellowfin);
   Search(200);
+  // The same analysis in the core, from the same state.
+  AssessmentState core = window.State();
+  estimation::RetrospectiveOptions options;
+  options.MaxFailures = 200;
+  const estimation::RetrospectiveResult expected =
+      estimation::RunRetrospective(core, core.Table, 3, PageTexts(), DecimalMark(), options);
+  ASSERT_TRUE(expected.Mohn.Available) << expected.Mohn.Message;
+
   QCheckBox* box = VariantBox(3);
   emit box->customContextMenuRequested(QPoint(4, 4));
   Page()->ResultsMenu()->hide();
   Action("N4")->trigger();
   ASSERT_TRUE(WaitIdle());
   EXPECT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  EXPECT_EQ(window.State().Random.Seed(), core.Random.Seed());
 
+  // Mohn's rho after the end of the runs, as the core gives it.
   const QStringList memo = Find<QPlainTextEdit>("Memo1")->toPlainText().split('\n');
-  ASSERT_GE(memo.size(), 11);
-  EXPECT_EQ(memo.mid(memo.size() - 11),
+  ASSERT_GE(memo.size(), 12);
+  EXPECT_EQ(memo.mid(memo.size() - 12, 11),
             (QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "Расчёт окончен"}));
+  EXPECT_EQ(memo.back().toStdString(), expected.Mohn.Text);
   EXPECT_FALSE(Find<QProgressBar>("g1")->isVisible());
   auto* chart6 = Find<ChartPanel>("Chart6");
   for (int k = 1; k <= 10; ++k) {
@@ -507,6 +582,15 @@ TEST_F(EstimationPageTest, TheRetrospectiveAddsTenCurvesToChart6AndShowsThem) {
   // The first run lacks the first year: it starts with (1935, 0).
   EXPECT_EQ(chart6->Points("Retrospective1").front().x, 1935.0);
   EXPECT_EQ(chart6->Points("Retrospective1").front().y, 0.0);
+  for (int k = 0; k < 10; ++k) {
+    EXPECT_EQ(chart6->Points(QStringLiteral("Retrospective%1").arg(k + 1)),
+              expected.Runs[static_cast<std::size_t>(k)].Curve)
+        << k;
+  }
+  EXPECT_EQ(chart6->Title().toStdString(), "Фокс СК: " + expected.Mohn.ChartLabel);
+  auto* mohn = Find<QLabel>("MohnLabel");
+  EXPECT_TRUE(mohn->isVisible());
+  EXPECT_EQ(mohn->text().toStdString(), expected.Mohn.Text);
   EXPECT_TRUE(window.Tac()->Results()->IsTabVisible(2));
   EXPECT_EQ(window.Tac()->Results()->ActivePage(), 2);
   EXPECT_TRUE(window.Pages()->IsTabVisible(static_cast<int>(PageIndex::Tac)));
@@ -524,6 +608,84 @@ TEST_F(EstimationPageTest, TheRetrospectiveAddsTenCurvesToChart6AndShowsThem) {
   ASSERT_TRUE(WaitIdle());
   EXPECT_TRUE(chart6->HasSeries("Retrospective20"));
   EXPECT_TRUE(chart6->HasSeries("Retrospective1"));
+}
+
+TEST_F(EstimationPageTest, AdoptingTheRefinedValuesChangesOnlyTheChosenVariant) {
+  MainWindow& window = OpenExample(kYellowfin);
+  Search(300);
+  Choose("Шефер Лог");
+  EXPECT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  const AssessmentState before = window.State();
+  const std::size_t chosen = 1;
+
+  // The residuals of the chosen variant, with the zero line.
+  auto* residuals = Find<ChartPanel>("ChartResiduals");
+  EXPECT_TRUE(residuals->isVisible());
+  estimation::ResidualChart expected =
+      estimation::ResidualsByYear(before.AnalysisSeries, before.Table, before.ModelFits, chosen);
+  EXPECT_EQ(residuals->Points("Residuals"), expected.Residuals);
+  EXPECT_EQ(residuals->Points("ZeroLine"), expected.ZeroLine);
+  EXPECT_EQ(residuals->Title().toStdString(), expected.Title);
+  EXPECT_EQ(expected.Residuals.size(), 20u);
+
+  // The refinement of the search, as the core gives it for the record.
+  const estimation::VariantRefinement refinement =
+      estimation::RefineVariant(before.AnalysisSeries, before.ModelFits, chosen,
+                                estimation::ReadSearchSettings(PageTexts(), DecimalMark()).Bounds,
+                                before.MedianKeepCount, DecimalMark());
+  ASSERT_TRUE(refinement.NotConverged);
+  auto* adopt = Find<QPushButton>("ButtonAdoptRefined");
+  ASSERT_TRUE(adopt->isVisible());
+  ASSERT_TRUE(adopt->isEnabled());
+  std::vector<std::array<QString, 4>> rows;
+  for (std::size_t i = 0; i < 9; ++i) {
+    rows.push_back({Field('R', i)->text(), Field('K', i)->text(), Field('Q', i)->text(),
+                    Field('L', i)->text()});
+  }
+
+  adopt->click();
+  EXPECT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  const AssessmentState& after = window.State();
+  EXPECT_TRUE(estimation::IsRefined(after, chosen));
+  EXPECT_EQ(Field('R', chosen)->text().toStdString(), refinement.Row.RText);
+  EXPECT_EQ(Field('K', chosen)->text().toStdString(), refinement.Row.KText);
+  EXPECT_EQ(Field('Q', chosen)->text().toStdString(), refinement.Row.QText);
+  EXPECT_EQ(Field('L', chosen)->text().toStdString(), refinement.Row.LText);
+  EXPECT_EQ(after.ResultTexts[chosen].L, refinement.Row.LText);
+  EXPECT_EQ(after.ModelFits[chosen].R, refinement.Point.r);
+  EXPECT_EQ(after.ModelFits[chosen].ObjectiveValue, refinement.Objective);
+  EXPECT_EQ(Mark(chosen)->text(), "✓");
+  EXPECT_NE(Field('L', chosen)->toolTip().indexOf("Параметры уточнены локальной оптимизацией"), -1);
+  for (std::size_t i = 0; i < 9; ++i) {
+    if (i == chosen) continue;
+    EXPECT_EQ(Field('R', i)->text(), rows[i][0]) << i;
+    EXPECT_EQ(Field('K', i)->text(), rows[i][1]) << i;
+    EXPECT_EQ(Field('Q', i)->text(), rows[i][2]) << i;
+    EXPECT_EQ(Field('L', i)->text(), rows[i][3]) << i;
+    EXPECT_EQ(after.ResultTexts[i].K, before.ResultTexts[i].K) << i;
+    const model::ModelFit& fit = after.ModelFits[i];
+    const model::ModelFit& old = before.ModelFits[i];
+    EXPECT_TRUE(fit.R == old.R && fit.K == old.K && fit.Q == old.Q &&
+                fit.Exponent == old.Exponent && fit.ObjectiveValue == old.ObjectiveValue)
+        << i;
+    EXPECT_FALSE(estimation::IsRefined(after, i)) << i;
+  }
+  EXPECT_EQ(after.Random.Seed(), before.Random.Seed());
+  EXPECT_EQ(after.ModelChoiceText, "Шефер Лог");
+  // Once adopted, there is nothing more to adopt; the residuals follow.
+  EXPECT_FALSE(adopt->isEnabled());
+  expected =
+      estimation::ResidualsByYear(after.AnalysisSeries, after.Table, after.ModelFits, chosen);
+  EXPECT_EQ(residuals->Points("Residuals"), expected.Residuals);
+  EXPECT_TRUE(Find<QPlainTextEdit>("Memo1")->toPlainText().endsWith(
+      QString::fromStdString(refinement.Label + "): L = " + refinement.Row.LText)));
+
+  // A new search drops the choice, the button and the chart, and clears the mark.
+  Search(100);
+  EXPECT_FALSE(adopt->isVisible());
+  EXPECT_FALSE(residuals->isVisible());
+  EXPECT_FALSE(estimation::IsRefined(window.State(), chosen));
+  EXPECT_NE(Mark(chosen)->text(), "✓");
 }
 
 TEST_F(EstimationPageTest, ClosingTheWindowDuringASearchEndsCleanly) {

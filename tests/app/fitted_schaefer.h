@@ -46,13 +46,11 @@ inline void EstimateSchaefer(MainWindow& window, const QString& dataFile, int ma
   window.Flow().ModelChosen();
 }
 
-// The window as the stages before page 5 leave it: EstimateSchaefer with a
-// short search, the reference points computed and the rules added (the
-// indicator table laid out after each, the page revealed).
-inline void SetUpFittedSchaefer(MainWindow& window, const QString& dataFile,
-                                const std::vector<rules::RuleEditor>& ruleEditors,
-                                int maxFailures = 3000) {
-  EstimateSchaefer(window, dataFile, maxFailures);
+// The stages before page 5 after a model choice: the reference points
+// computed and the rules added (the indicator table laid out after each, the
+// page revealed).
+inline void AddReferencePointsAndRules(MainWindow& window,
+                                       const std::vector<rules::RuleEditor>& ruleEditors) {
   AssessmentState& state = window.State();
   const char mark = DecimalMark();
   std::vector<refpoints::ReferenceTab> tabs = refpoints::BuildReferenceTabs(state);
@@ -63,6 +61,15 @@ inline void SetUpFittedSchaefer(MainWindow& window, const QString& dataFile,
     window.Performance()->RebuildIndicatorTable();
     window.Flow().RuleAdded();
   }
+}
+
+// The window as the stages before page 5 leave it: EstimateSchaefer with a
+// short search, then AddReferencePointsAndRules.
+inline void SetUpFittedSchaefer(MainWindow& window, const QString& dataFile,
+                                const std::vector<rules::RuleEditor>& ruleEditors,
+                                int maxFailures = 3000) {
+  EstimateSchaefer(window, dataFile, maxFailures);
+  AddReferencePointsAndRules(window, ruleEditors);
 }
 
 inline rules::RuleEditor LinearRule(const std::string& alpha, int target = 0) {

@@ -2,10 +2,13 @@
 // значения ОДУ": the bootstrap table, the rule choice, the forecast, the
 // sensitivity analysis and the saved report and pictures. The earlier stages
 // are set up through the core, as the pages before would leave them.
+#include <set>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -13,6 +16,7 @@
 #include <QSpinBox>
 
 #include "app/data_page.h"
+#include "app/estimation_page.h"
 #include "app/locale_mark.h"
 #include "app/performance_page.h"
 #include "app/string_grid.h"
@@ -22,6 +26,7 @@
 #include "fitted_schaefer.h"
 #include "projection/forecast.h"
 #include "projection/indicators.h"
+#include "projection/kobe.h"
 #include "projection/tac_report.h"
 
 namespace tarvik::app::testing {
@@ -457,6 +462,137 @@ TEST_F(ManagementPages, TheChartMenuWritesABitmapBesideTheDataFile) {
   const QImage decoded(picture, "BMP");
   EXPECT_GE(decoded.width(), 1000);
   EXPECT_GE(decoded.height(), 600);
+}
+
+// --- the Kobe plot and the refined values -------------------------------------------
+
+TEST_F(ManagementPages, TheKobeTabDrawsTheCoresPlotOfTheForecastAndTheReportGetsItAsPng) {
+  SetUpChosen();
+  PageControl* tabs = window_->Tac()->Results();
+  EXPECT_FALSE(tabs->IsTabVisible(TacPage::kKobeTab));
+  const projection::ForecastResult forecast = ExpectedForecast(true);
+  Forecast(true);
+  ASSERT_EQ(ui_.boxes.size(), 0u) << ui_.boxes[0].text.toStdString();
+  EXPECT_TRUE(tabs->IsTabVisible(TacPage::kKobeTab));
+  EXPECT_EQ(tabs->TabBar()->tabText(TacPage::kKobeTab), "Диаграмма Кобе");
+
+  const AssessmentState& state = window_->State();
+  const projection::KobeChart expected = projection::BuildKobeChart(
+      state.AnalysisSeries, state.ModelFits[0], forecast.FirstYear, &forecast, DecimalMark());
+  ChartPanel* kobe = window_->Tac()->KobeChart();
+  EXPECT_EQ(kobe->Points(TacPage::kKobeObserved), expected.Observed);
+  EXPECT_EQ(kobe->Points(TacPage::kKobeForecast), expected.Forecast);
+  EXPECT_EQ(kobe->Points(TacPage::kKobeBmsyLine), expected.BmsyLine);
+  EXPECT_EQ(kobe->Points(TacPage::kKobeFmsyLine), expected.FmsyLine);
+  EXPECT_EQ(expected.Observed.size(), 22u);
+  EXPECT_EQ(expected.Forecast.size(), 6u);  // from 1955 along the five forecast years
+  for (const projection::KobeArea& area : expected.Areas) {
+    EXPECT_EQ(kobe->Area(TacPage::KobeArea(area.Quadrant)),
+              (ChartArea{area.XMin, area.XMax, area.YMin, area.YMax}));
+  }
+  std::vector<ChartLabel> years;
+  for (const projection::KobePoint& p : expected.Points) {
+    if (!p.Label.empty()) years.push_back({{p.BRatio, p.FRatio}, QString::fromStdString(p.Label)});
+  }
+  ASSERT_EQ(years.size(), 3u);
+  EXPECT_EQ(years[0].text, "1934");
+  EXPECT_EQ(years[1].text, "1955");
+  EXPECT_EQ(years[2].text, "1960");
+  EXPECT_EQ(kobe->Labels(TacPage::kKobeYears), years);
+  EXPECT_EQ(kobe->AxisRange(Axis::Bottom), (std::pair<double, double>{0.0, expected.XMax}));
+  EXPECT_EQ(kobe->AxisRange(Axis::Left), (std::pair<double, double>{0.0, expected.YMax}));
+  QStringList summary;
+  for (const std::string& line : expected.Summary) summary << QString::fromStdString(line);
+  EXPECT_EQ(Find<QLabel>("KobeSummary")->text(), summary.join('\n'));
+
+  // «Сохранить в файл» writes the plot beside the report, as drawn (the tab
+  // was never shown).
+  ui_.saveAnswers.push_back(TempPath("report.txt"));
+  Find<QPushButton>("Button19")->click();
+  ASSERT_EQ(ui_.boxes.size(), 0u) << ui_.boxes[0].text.toStdString();
+  const QString picture = TempPath("report_kobe.png");
+  EXPECT_EQ(ReadBytes(picture).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+  const QImage decoded(picture, "PNG");
+  EXPECT_GE(decoded.width(), 900);
+  EXPECT_GE(decoded.height(), 800);
+  std::set<QRgb> colours;
+  for (int y = 0; y < decoded.height(); y += 4) {
+    for (int x = 0; x < decoded.width(); x += 4) colours.insert(decoded.pixel(x, y) | 0xFF000000u);
+  }
+  for (int q = 0; q < 4; ++q) {
+    const QColor fill =
+        kobe->AreaColor(TacPage::KobeArea(static_cast<projection::KobeQuadrant>(q)));
+    EXPECT_EQ(colours.count(fill.rgb()), 1u) << "quadrant " << q;
+  }
+}
+
+TEST_F(ManagementPages, AKobePlotThatCannotBeWrittenIsReportedAfterTheReportWasSaved) {
+  SetUpChosen();
+  Forecast(false);
+  // A folder in the way of the picture.
+  ASSERT_TRUE(QDir().mkpath(TempPath("r_kobe.png")));
+  ui_.saveAnswers.push_back(TempPath("r.txt"));
+  Find<QPushButton>("Button19")->click();
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].kind, FakeServices::BoxKind::Error);
+  const QString text = ui_.boxes[0].text;
+  EXPECT_TRUE(text.startsWith(QStringLiteral("Отчёт сохранён в файл «") + TempPath("r.txt")))
+      << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("диаграммы Кобе"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(TempPath("r_kobe.png"))) << text.toStdString();
+  EXPECT_GT(ReadBytes(TempPath("r.txt")).size(), 100u);
+  EXPECT_TRUE(QFile::exists(TempPath("r.jpg")));
+}
+
+TEST_F(ManagementPages, TheReportSaysTheValuesWereRefinedOnlyAfterTheyWereAdopted) {
+  // Page 2 as the user drives it: the Schaefer sum-of-squares variant alone,
+  // a short search, the model choice.
+  Started();
+  dataFile_ = TempPath("yellowfin.txt");
+  ASSERT_TRUE(QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"),
+                          dataFile_));
+  ui_.openAnswers.push_back(dataFile_);
+  Action("N3")->trigger();
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Estimation));
+  for (const char* box : {"CheckFox", "CheckPT", "VariantChecks1", "VariantChecks2"}) {
+    Find<QCheckBox>(box)->click();
+  }
+  window_->Estimation()->SetMaxFailuresForTesting(3000);
+  Find<QPushButton>("Button5")->click();
+  ASSERT_TRUE(WaitIdle());
+  auto* cbb1 = Find<QComboBox>("cbb1");
+  ASSERT_EQ(cbb1->count(), 1);
+  cbb1->setCurrentIndex(0);
+  emit cbb1->activated(0);
+  AddReferencePointsAndRules(*window_, {Linear("0.3")});
+  Evaluate();
+  ChooseRule(0);
+  Forecast(false);
+  ui_.saveAnswers.push_back(TempPath("searched.txt"));
+  Find<QPushButton>("Button19")->click();
+  ASSERT_EQ(ui_.boxes.size(), 0u) << ui_.boxes[0].text.toStdString();
+  const std::string refinedLine = *Utf8ToCp1251(projection::kRefinedParametersLine);
+  EXPECT_EQ(ReadBytes(TempPath("searched.txt")).find(refinedLine), std::string::npos);
+
+  auto* adopt = Find<QPushButton>("ButtonAdoptRefined");
+  ASSERT_TRUE(adopt->isEnabled());
+  adopt->click();
+  ASSERT_EQ(ui_.boxes.size(), 0u) << ui_.boxes[0].text.toStdString();
+  // The reference-point page brings its points up to date when shown.
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::ReferencePoints));
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
+  Forecast(false);
+  EXPECT_TRUE(
+      Lines(Find<QPlainTextEdit>("Memo3"))
+          .endsWith(QString::fromStdString(std::string(projection::kRefinedParametersLine))));
+  ui_.saveAnswers.push_back(TempPath("refined.txt"));
+  Find<QPushButton>("Button19")->click();
+  ASSERT_EQ(ui_.boxes.size(), 0u) << ui_.boxes[0].text.toStdString();
+  const std::string refined = ReadBytes(TempPath("refined.txt"));
+  EXPECT_EQ(refined.substr(refined.size() - refinedLine.size() - 2), refinedLine + "\r\n");
+  const std::string k = "K  " + window_->State().ResultTexts[0].K + "\r\n";
+  EXPECT_NE(Cp1251ToUtf8(refined).find(k), std::string::npos) << k;
+  EXPECT_EQ(Cp1251ToUtf8(ReadBytes(TempPath("searched.txt"))).find(k), std::string::npos);
 }
 
 TEST_F(ManagementPages, BeforeAnyForecastThereIsNothingToSave) {

@@ -117,6 +117,19 @@ TEST_F(ReferencePointsPageTest, ANewFitOfTheChosenVariantIsComputedWhenThePageIs
   EXPECT_EQ(Fit().BTarget, 1000.0);
 }
 
+TEST_F(ReferencePointsPageTest, ALaterPageShownAfterANewFitWorksWithItsNewReferencePoints) {
+  ShowPage();
+  EXPECT_EQ(Fit().BMSY, 500.0);
+  // Refined values adopted on page 2, then straight to the forecast page:
+  // the reference points follow the new fit before that page uses them.
+  window_->State().ModelFits[variant_].K = 2000.0;
+  window_->Flow().RevealPage(PageIndex::Tac);
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
+  EXPECT_EQ(Fit().BMSY, 1000.0);
+  EXPECT_EQ(Fit().MSY, 250.0);
+  EXPECT_EQ(Edit(0, "BmsyEdit"), "1000");
+}
+
 TEST_F(ReferencePointsPageTest, SeveralVariantsGetOneTabEachAndTheLabelsFollowTheTabInFront) {
   AddFittedVariant(window_->State(), "Фокс Лог", 0.4, 1500.0, 0.002);
   ShowPage();

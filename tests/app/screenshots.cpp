@@ -118,6 +118,29 @@ TEST_F(AppTest, EstimationScreenshots) {
   shot("estimation-minimum");
   window_->resize(1025, 784);
 
+  // The model choice: the residuals by year and the button that adopts the
+  // refined values; then adopted, with the tuning panel as well.
+  {
+    auto* choice = Find<QComboBox>("cbb1");
+    const int logSchaefer = choice->findText(QStringLiteral("Шефер Лог"));
+    choice->setCurrentIndex(logSchaefer);
+    emit choice->activated(logSchaefer);
+    WaitIdle();
+    shot("estimation-chosen");
+    window_->resize(window_->minimumSizeHint());
+    shot("estimation-chosen-minimum");
+    Find<QPushButton>("ButtonAdoptRefined")->click();
+    Find<QPushButton>("Button18")->click();
+    shot("estimation-adopted-tuning-minimum");
+    Find<QPushButton>("Button18")->click();
+    window_->resize(1025, 784);
+    shot("estimation-adopted");
+    // Every variant on again for the search with the hold-out years.
+    for (const char* model : {"CheckSchaefer", "CheckFox", "CheckPT"}) {
+      Find<QCheckBox>(model)->click();
+    }
+  }
+
   Find<QCheckBox>("CheckBox4")->setChecked(true);
   Find<QPushButton>("Button5")->click();
   WaitIdle();
@@ -225,7 +248,7 @@ TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
     QCoreApplication::processEvents();
     window_->grab().save(folder + "/page5" + suffix + ".png");
     window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
-    for (int tab = 0; tab < 2; ++tab) {
+    for (int tab : {0, 1, TacPage::kKobeTab}) {
       window_->Tac()->Results()->BringToFront(tab);
       QCoreApplication::processEvents();
       window_->grab().save(folder + QStringLiteral("/page6-tab%1").arg(tab + 1) + suffix + ".png");

@@ -168,10 +168,16 @@ std::vector<std::string> VariantLabels(const std::vector<ModelFit>& fits) {
 }
 
 std::size_t VariantIndexByLabel(const std::vector<ModelFit>& fits, std::string_view label) {
+  if (const std::optional<std::size_t> index = FindVariantByLabel(fits, label)) return *index;
+  throw Error("Нет варианта модели «" + MessageExcerpt(label) + "»");
+}
+
+std::optional<std::size_t> FindVariantByLabel(const std::vector<ModelFit>& fits,
+                                              std::string_view label) {
   for (std::size_t i = 0; i < fits.size(); ++i) {
     if (VariantLabel(fits, i) == label) return i;
   }
-  throw Error("Нет варианта модели «" + MessageExcerpt(label) + "»");
+  return std::nullopt;
 }
 
 std::size_t ChooseModel(AssessmentState& state, std::string_view label) {

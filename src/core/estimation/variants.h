@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,6 +71,10 @@ std::string VariantLabel(const std::vector<model::ModelFit>& fits, std::size_t i
 // The record index whose label is `label`; raises tarvik::Error when no record
 // carries it.
 std::size_t VariantIndexByLabel(const std::vector<model::ModelFit>& fits, std::string_view label);
+
+// The same, with nothing when no record carries the label.
+std::optional<std::size_t> FindVariantByLabel(const std::vector<model::ModelFit>& fits,
+                                              std::string_view label);
 
 // The model choice: disables every variant except the one labelled `label`,
 // which is enabled, so that ActiveVariants holds exactly its index. Returns

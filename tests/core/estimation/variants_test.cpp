@@ -170,7 +170,11 @@ TEST(VariantLabels, OtherListsNameTheCutOffAndStayUnique) {
   EXPECT_EQ(labels[12], "ПТ М4");
   for (std::size_t i = 0; i < labels.size(); ++i) {
     EXPECT_EQ(VariantIndexByLabel(state.ModelFits, labels[i]), i) << labels[i];
+    EXPECT_EQ(FindVariantByLabel(state.ModelFits, labels[i]), i) << labels[i];
   }
+  // A label of another list names nothing here.
+  EXPECT_EQ(FindVariantByLabel(state.ModelFits, "Шефер М"), std::nullopt);
+  EXPECT_THROW(VariantIndexByLabel(state.ModelFits, "Шефер М"), Error);
 }
 
 TEST(ChooseModel, LeavesExactlyTheChosenVariantActive) {
