@@ -240,6 +240,7 @@ void CheckReportPath(const std::string& path, const std::string& dataFileName) {
   }
   RefuseDataFile(path, dataFileName, "Отчёт об ОДУ");
   RefuseDataFile(ReportImageFileName(path), dataFileName, "Рисунок прогноза к отчёту");
+  RefuseDataFile(KobeImageFileName(path), dataFileName, "Рисунок диаграммы Кобе к отчёту");
 }
 
 void SaveTacReport(const std::string& path, const TacReportInput& input) {

@@ -103,8 +103,9 @@ std::vector<std::string> TacReportFileLines(const TacReportInput& input);
 // with no place in the code page raises Error naming it.
 std::string EncodeReportFile(const std::vector<std::string>& lines);
 
-// Raises Error, before anything is written, when the report at `path` or its
-// chart image (ReportImageFileName) would replace the data file
+// Raises Error, before anything is written, when the report at `path` or an
+// image beside it (ReportImageFileName, KobeImageFileName) would replace the
+// data file
 // `dataFileName` (the files themselves are compared, however the paths are
 // spelt), or when `path` is a folder or names a folder that does not exist.
 void CheckReportPath(const std::string& path, const std::string& dataFileName);

@@ -203,6 +203,13 @@ TEST_F(ReportBesideData, NorDoesTheChartImageBesideIt) {
   EXPECT_THROW(SaveTacReport(Path("stock.txt"), input), Error);
   EXPECT_EQ(Slurp(data), "data");
   EXPECT_EQ(Entries(), 1u);
+  // Nor the Kobe plot beside the report.
+  input.DataFileName = Path("stock_kobe.png");
+  Spit(input.DataFileName, "data");
+  EXPECT_NE(ErrorOf([&] { SaveTacReport(Path("stock.txt"), input); }).find("диаграммы Кобе"),
+            std::string::npos);
+  EXPECT_EQ(Slurp(input.DataFileName), "data");
+  EXPECT_EQ(Entries(), 2u);
   // The image beside a data file that is itself a ".bmp".
   Spit(Path("stock.bmp"), "data");
   EXPECT_THROW(ForecastImageFileName(Path("stock.bmp")), Error);
