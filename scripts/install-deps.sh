@@ -21,8 +21,9 @@ PACKAGES=(
   nlohmann-json3-dev
   libcli11-dev
   libnlopt-cxx-dev
-  clang
   clang-format
+  clang
+  libclang-rt-dev
 )
 
 missing=()

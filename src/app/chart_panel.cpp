@@ -339,7 +339,11 @@ void ChartPanel::SetBackground(const QColor& color) { chart_->setBackgroundBrush
 
 void ChartPanel::AddArea(const QString& name, const QColor& fill) {
   if (HasArea(name)) return;
-  auto* area = new QAreaSeries(new QLineSeries(), new QLineSeries());
+  // The area series does not own its two edges: they are its children, so
+  // they go with it.
+  auto* area = new QAreaSeries();
+  area->setUpperSeries(new QLineSeries(area));
+  area->setLowerSeries(new QLineSeries(area));
   area->setObjectName(name);
   area->setName(name);
   area->setBrush(fill);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -9,6 +10,7 @@
 #include <QString>
 
 #include "app/services.h"
+#include "common/error.h"
 
 namespace tarvik::app {
 
@@ -22,7 +24,8 @@ void RunHandler(UiServices& ui, Body&& body) noexcept {
     std::forward<Body>(body)();
   } catch (const std::exception& error) {
     try {
-      ui.ShowError(QString::fromUtf8(error.what()));
+      const std::string message = UserMessage(error);  // Russian also for the system's errors
+      ui.ShowError(QString::fromUtf8(message.data(), qsizetype(message.size())));
     } catch (...) {
     }
   } catch (...) {

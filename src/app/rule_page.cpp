@@ -541,7 +541,7 @@ void RulePage::Button20Click() {
         try {
           outcome.result = rules::OptimiseRule(state, request, mark);
         } catch (const std::exception& error) {
-          outcome.error = error.what();
+          outcome.error = UserMessage(error);
           return outcome;
         }
         const rules::OptimisationResult& result = *outcome.result;
@@ -551,7 +551,7 @@ void RulePage::Button20Click() {
             outcome.pictures = rbridge::DrawOptimisationPictures(where->Directory, result, rDirectory);
             outcome.picturesDrawn = true;
           } catch (const std::exception& error) {
-            outcome.error = error.what();  // the numbers stay; the files are missing
+            outcome.error = UserMessage(error);  // the numbers stay; the files are missing
           }
         }
         return outcome;

@@ -11,6 +11,7 @@
 #include "estimation/workflow.h"
 #include "projection/kobe.h"
 #include "projection/management_workflow.h"
+#include "projection/tac_report.h"
 
 namespace tarvik::cli {
 namespace {
@@ -20,14 +21,14 @@ int TargetIndex(const std::string& text, const std::string& ruleText) {
   for (int i = 0; i < 5; ++i) {
     if (text == kTargets[i]) return i;
   }
-  throw Error("Параметр --rule «" + ruleText + "»: целевая смертность «" + text +
-              "» не из FMSY, F01, Fsq, Fsq75, Fsq125");
+  throw Error("Параметр --rule «" + MessageExcerpt(ruleText) + "»: целевая смертность «" +
+              MessageExcerpt(text) + "» не из FMSY, F01, Fsq, Fsq75, Fsq125");
 }
 
 void RequireNumber(const std::string& text, const char* what, const std::string& ruleText) {
   if (!TryParseDouble(text, kDecimalMark)) {
-    throw Error("Параметр --rule «" + ruleText + "»: " + what + " «" + text +
-                "» не является числом");
+    throw Error("Параметр --rule «" + MessageExcerpt(ruleText) + "»: " + what + " «" +
+                MessageExcerpt(text) + "» не является числом");
   }
 }
 
@@ -41,6 +42,7 @@ Prepared Prepare(const AssessOptions& o) {
   projection::ManagementOptions& m = p.Management;
   m.DecimalMark = kDecimalMark;
   if (o.Variant.empty()) throw Error("Параметр --variant: не указан вариант модели");
+  RequireVariantLabel(o.Estimate.CutOffs, o.Variant);
   const ReferenceSelectorChoices selectors = ParseReferenceSelectors(o.Selectors);
   m.TargetBiomassChoice = selectors.Btr;
   m.TargetEffortChoice = selectors.Etr;
@@ -78,8 +80,10 @@ Prepared Prepare(const AssessOptions& o) {
         static_cast<projection::SensitivityParameter>(*parameter), o.Step};
   }
   // The report file is written by the command once its output is ready, so
-  // that a failure anywhere leaves no report behind.
+  // that a failure anywhere leaves no report behind; where it goes is checked
+  // now (never over the data file, not into a missing folder).
   m.ReportPath.clear();
+  if (!o.Report.empty()) projection::CheckReportPath(o.Report, o.Estimate.File);
   return p;
 }
 
@@ -226,7 +230,7 @@ rules::RuleEditor ParseRuleText(const std::string& ruleText) {
   editor.TargetIndex = 0;
   const std::string& kind = f[0];
   auto wrongCount = [&]() {
-    return Error("Параметр --rule «" + ruleText +
+    return Error("Параметр --rule «" + MessageExcerpt(ruleText) +
                  "»: ожидается linear:ALPHA[:TARGET], logistic:ALPHA:BETA[:TARGET], "
                  "precautionary или nonzonal[:TARGET]");
   };

@@ -31,7 +31,7 @@ std::optional<int> Choice(const std::string& text, const std::vector<std::string
   }
   std::string list;
   for (const std::string& item : items) list += (list.empty() ? "" : ", ") + item;
-  throw Error(std::string("Параметр ") + option + ": «" + text + "» не из " + list);
+  throw Error(std::string("Параметр ") + option + ": «" + MessageExcerpt(text) + "» не из " + list);
 }
 
 void AddReferenceSelectorOptions(CLI::App& sub, ReferenceSelectorTexts& texts) {
@@ -58,6 +58,19 @@ void RequireVariantLabel(const std::string& cutOffs, const std::string& label) {
   AssessmentState probe;
   estimation::BuildModelFits(probe, cutOffs);
   estimation::VariantIndexByLabel(probe.ModelFits, label);
+}
+
+void AddRTimeLimitOption(CLI::App& sub, int& seconds) {
+  sub.add_option("--r-time-limit", seconds, "Наибольшее время работы R, с")->default_val(120);
+}
+
+std::chrono::seconds RTimeLimit(int seconds) {
+  constexpr int kDay = 24 * 60 * 60;
+  if (seconds < 1 || seconds > kDay) {
+    throw Error("Параметр --r-time-limit: время работы R от 1 до " + std::to_string(kDay) +
+                " с, задано " + std::to_string(seconds));
+  }
+  return std::chrono::seconds(seconds);
 }
 
 void WarnWhenRFailed(const rbridge::PictureRun& pictures) {

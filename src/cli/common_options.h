@@ -1,6 +1,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -43,6 +44,11 @@ Json ReferencePointsJson(const model::ModelFit& fit);
 // Raises tarvik::Error unless `label` names a variant of the cut-off list
 // `cutOffs`; run before the long estimation.
 void RequireVariantLabel(const std::string& cutOffs, const std::string& label);
+
+// --r-time-limit S: the seconds R may run (default 120); RTimeLimit checks
+// it (at least 1, at most a day) before any work.
+void AddRTimeLimitOption(CLI::App& sub, int& seconds);
+std::chrono::seconds RTimeLimit(int seconds);
 
 // After R has run on the files written: a failing R (other than a missing
 // one) is reported on stderr as a warning; the files stay written.

@@ -7,6 +7,7 @@
 #include "cli/text_output.h"
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/threads.h"
 #include "estimation/variants.h"
 #include "model/kinds.h"
 
@@ -24,7 +25,8 @@ std::array<std::string, Count> Texts(const std::string& text, const char* option
   const std::vector<std::string> fields = SplitAt(text, ',');
   if (fields.size() != Count) {
     throw Error(std::string("Параметр ") + option + ": нужно " + std::to_string(Count) +
-                " значений через запятую (" + expected + "), задано «" + text + "»");
+                " значений через запятую (" + expected + "), задано «" + MessageExcerpt(text) +
+                "»");
   }
   for (std::size_t i = 0; i < Count; ++i) texts[i] = fields[i];
   return texts;
@@ -68,12 +70,16 @@ void AddEstimateOptions(CLI::App& sub, EstimateOptions& o) {
                  "Начальные значения r,K,q (пустое поле оставляет значение страницы)");
   sub.add_option("--bounds", o.Bounds, "Границы rmin,rmax,Kmin,Kmax,qmin,qmax");
   sub.add_option("--holdout", o.HoldOut, "Выбор модели по N отсечённым последним годам");
-  sub.add_option("--threads", o.Threads, "Число потоков поиска (0 — все ядра)")->default_val(0);
+  sub.add_option("--threads", o.Threads, "Число потоков поиска (0 — все ядра, не более 64)")
+      ->default_val(0);
   sub.add_flag("--json", o.Json, "Вывести результат в формате JSON");
 }
 
 estimation::FreshStartRequest MakeFreshStartRequest(const EstimateOptions& o) {
-  if (o.Threads < 0) throw Error("Параметр --threads: число потоков не может быть отрицательным");
+  if (o.Threads < 0 || o.Threads > kMaxThreads) {
+    throw Error("Параметр --threads: число потоков от 0 (все ядра) до " +
+                std::to_string(kMaxThreads) + ", задано " + std::to_string(o.Threads));
+  }
   estimation::FreshStartRequest request;
   request.DataFile = o.File;
   request.DecimalMark = kDecimalMark;
@@ -89,7 +95,8 @@ estimation::FreshStartRequest MakeFreshStartRequest(const EstimateOptions& o) {
     for (const std::string& field : SplitAt(o.Variants, ',')) {
       const auto value = TryParseInteger(field);
       if (!value || *value < 0 || *value > 254) {
-        throw Error("Параметр --variants: «" + field + "» не является номером варианта");
+        throw Error("Параметр --variants: «" + MessageExcerpt(field) +
+                    "» не является номером варианта");
       }
       indices.push_back(static_cast<std::size_t>(*value));
     }

@@ -3,6 +3,7 @@
 // subcommand and turns every failure into a message on stderr and exit code 2
 // (nothing is printed on stdout then).
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -10,6 +11,7 @@
 #include "cli/assess_command.h"
 #include "cli/estimate_command.h"
 #include "cli/optimise_command.h"
+#include "cli/parse_errors.h"
 #include "cli/retro_command.h"
 #include "cli/surface_command.h"
 #include "common/error.h"
@@ -46,7 +48,7 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
-    return Fail(std::string("неверные аргументы командной строки: ") + e.what());
+    return Fail(RussianParseError(e, app));
   }
 
   try {
@@ -65,11 +67,19 @@ int main(int argc, char** argv) {
       std::cout << app.help();
       return 0;
     }
+    errno = 0;
     std::cout << output << std::flush;
+    if (!std::cout) {
+      // A full disk or a closed pipe: the result did not arrive.
+      return Fail("не удалось вывести результат" +
+                  (errno != 0 ? ": " + tarvik::SystemErrorText(errno) : std::string()));
+    }
     return 0;
-  } catch (const tarvik::Error& e) {
-    return Fail(e.what());
   } catch (const std::exception& e) {
-    return Fail(e.what());
+    // The core's errors as they stand; the system's (lack of memory, file
+    // system) in Russian words.
+    return Fail(tarvik::UserMessage(e));
+  } catch (...) {
+    return Fail("непредвиденная ошибка");
   }
 }

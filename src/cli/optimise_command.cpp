@@ -43,7 +43,7 @@ Prepared Prepare(const OptimiseCommandOptions& o) {
     throw Error("Параметр --horizon: прогнозный горизонт от 1 до 20 лет, задано " +
                 std::to_string(o.Horizon));
   }
-  if (o.TimeLimit < 1) throw Error("Параметр --r-time-limit: время должно быть положительным");
+  RTimeLimit(o.TimeLimit);
   p.Selected = ParseReferenceSelectors(o.Selectors);
   return p;
 }
@@ -158,7 +158,7 @@ CLI::App* AddOptimiseCommand(CLI::App& app, OptimiseCommandOptions& o) {
   sub->add_option("--dir", o.Directory,
                   "Папка для OutMatrix.txt, Graph.R и рисунков (по умолчанию папка файла данных)");
   AddReferenceSelectorOptions(*sub, o.Selectors);
-  sub->add_option("--r-time-limit", o.TimeLimit, "Наибольшее время работы R, с")->default_val(120);
+  AddRTimeLimitOption(*sub, o.TimeLimit);
   AddRefineOption(*sub, o.Estimate);
   return sub;
 }
@@ -200,7 +200,7 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
                             : rbridge::ChooseWritableDirectory(o.Directory);
     directoryNote = where.Message;
     pictures = rbridge::DrawOptimisationPictures(where.Directory, result, rbridge::LocateR(),
-                                                 std::chrono::seconds(o.TimeLimit));
+                                                 RTimeLimit(o.TimeLimit));
     WarnWhenRFailed(pictures);
   }
 

@@ -25,6 +25,7 @@ CLI::App* AddSurfaceCommand(CLI::App& app, SurfaceCommandOptions& options) {
   sub->add_option("--dir", options.Directory,
                   "Папка для OutMatrix.txt, Graph2.R и рисунков (по умолчанию папка файла "
                   "данных)");
+  AddRTimeLimitOption(*sub, options.TimeLimit);
   AddRefineOption(*sub, options.Estimate);
   return sub;
 }
@@ -38,6 +39,7 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
     }
   }
   RequireVariantLabel(options.Estimate.CutOffs, options.Variant);
+  const std::chrono::seconds timeLimit = RTimeLimit(options.TimeLimit);
   AssessmentState state;
   const estimation::FreshStart run = RunEstimateWorkflow(state, options.Estimate);
   const estimation::ModelChoiceOutcome choice = estimation::ChooseModelAndRefit(
@@ -58,8 +60,8 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   }
   const estimation::SurfaceFiles files = estimation::WriteSurfaceFiles(directory, grids);
   // R draws graph5.bmp and graph6.bmp beside the script.
-  const rbridge::PictureRun pictures =
-      rbridge::DrawSurfacePictures(files.Script.parent_path().string(), rbridge::LocateR());
+  const rbridge::PictureRun pictures = rbridge::DrawSurfacePictures(
+      files.Script.parent_path().string(), rbridge::LocateR(), timeLimit);
   WarnWhenRFailed(pictures);
 
   if (options.Estimate.Json) {

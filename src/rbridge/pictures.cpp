@@ -1,5 +1,6 @@
 #include "rbridge/pictures.h"
 
+#include "common/files.h"
 #include "rules/optimisation_files.h"
 
 namespace tarvik::rbridge {
@@ -25,6 +26,7 @@ PictureRun DrawOptimisationPictures(const std::string& directory,
     run.R.Status = RRunStatus::NothingToDraw;
     return run;
   }
+  RefuseDataFileAmong(PathFromUtf8(directory), rules::OptimisationWorkFiles(), result.DataFileName);
   run.ScriptPath =
       rules::WriteOptimisationFiles(directory, result.Alphas, result.Betas, result.Candidates);
   run.FilesWritten = true;

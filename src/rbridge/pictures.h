@@ -22,8 +22,10 @@ struct PictureRun {
 // After a logistic rule optimisation: writes "OutMatrix.txt" and "Graph.R"
 // into `directory` and, unless rDirectory is kRNotFound, runs R, which draws
 // "graph.bmp" … "graph4.bmp" there. A piecewise-linear (or empty) result
-// writes nothing and runs nothing. File errors raise tarvik::Error; R's own
-// failures are reported in R.
+// writes nothing and runs nothing. A data file (result.DataFileName) that is
+// one of these files in `directory` raises tarvik::Error before anything is
+// written or removed. File errors raise tarvik::Error; R's own failures are
+// reported in R.
 PictureRun DrawOptimisationPictures(const std::string& directory,
                                     const rules::OptimisationResult& result,
                                     const std::string& rDirectory,

@@ -122,6 +122,13 @@ std::string WithLog(std::string message, const std::string& logName, const std::
   return message + " Последние строки журнала R (" + logName + "):\n" + tail;
 }
 
+// How R ended, as the start of a message about what it failed to draw.
+std::string EndText(int exitCode) {
+  if (exitCode == 0) return "R отработал, но ";
+  if (exitCode < 0) return "R завершился аварийно и ";
+  return "R завершился с ошибкой (код " + std::to_string(exitCode) + ") и ";
+}
+
 #ifndef _WIN32
 // Stops R and every process it started (R CMD BATCH runs a shell that starts
 // R itself): the child was made the leader of its own process group.
@@ -137,7 +144,10 @@ void StopProcessGroup(QProcess& process) {
 std::string LastLines(const std::string& path, int lines) {
   QFile file(FromUtf8(path));
   if (lines <= 0 || !file.open(QIODevice::ReadOnly)) return {};
-  QByteArray all = file.readAll();
+  // Only the end of the log is read, however much R wrote.
+  constexpr qint64 kTailBytes = 64 * 1024;
+  if (!file.isSequential() && file.size() > kTailBytes) file.seek(file.size() - kTailBytes);
+  QByteArray all = file.read(kTailBytes);
   all.replace("\r\n", "\n");
   QList<QByteArray> rows = all.split('\n');
   while (!rows.isEmpty() && rows.back().trimmed().isEmpty()) rows.removeLast();
@@ -192,8 +202,11 @@ RScriptResult RunRScript(const RScriptRun& run) {
   process.start();
   if (!process.waitForStarted(30000)) {
     result.Status = RRunStatus::StartFailed;
-    result.Message = "Не удалось запустить R (" + run.RDirectory + kExecutable +
-                     "): " + ToUtf8(process.errorString()) + ".";
+    // Qt's own text of the failure is English: the reason is told here.
+    result.Message = "Не удалось запустить R (" + run.RDirectory + kExecutable + "): " +
+                     (process.error() == QProcess::Timedout
+                          ? std::string("программа не запустилась за 30 с.")
+                          : std::string("программа не найдена или её нельзя запустить."));
     return result;
   }
   const auto limit = run.TimeLimit.count() > INT_MAX ? INT_MAX : int(run.TimeLimit.count());
@@ -223,7 +236,7 @@ RScriptResult RunRScript(const RScriptRun& run) {
     for (const auto& name : missing) names += (names.empty() ? "«" : ", «") + name + "»";
     result.Status = RRunStatus::PicturesMissing;
     result.Message =
-        WithLog(std::string("R отработал, но ") +
+        WithLog(EndText(result.ExitCode) +
                     (missing.size() == 1 ? "не построил рисунок " : "не построил рисунки ") +
                     names + " в папке «" + ToUtf8(folder.absolutePath()) + "».",
                 ToUtf8(logName), result.LogTail);

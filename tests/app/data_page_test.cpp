@@ -254,10 +254,13 @@ TEST_F(DataPageTest, CatchUnitLabels) {
 
 TEST_F(DataPageTest, TheThreePlots) {
   Started();
-  // Years out of order: the line series keeps its points sorted by x.
-  ui_.clipboard = "2001\t2.5\t40\t100\r\n2000\t3\t30\t90\r\n2002\t2\t50\t100\r\n";
+  // Years typed out of order (a paste takes only consecutive years): the line
+  // series keeps its points sorted by x.
+  ui_.clipboard = "2000\t2.5\t40\t100\r\n2001\t3\t30\t90\r\n2002\t2\t50\t100\r\n";
   Find<QAction>("est1")->trigger();
   ASSERT_TRUE(ui_.boxes.empty());
+  Grid()->item(1, 0)->setText("2001");
+  Grid()->item(2, 0)->setText("2000");
 
   Find<QPushButton>("Button1")->click();
   EXPECT_EQ(Chart()->Points("Series1"),

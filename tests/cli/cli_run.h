@@ -44,16 +44,15 @@ inline std::pair<std::int32_t, std::int32_t> BmpSize(const std::filesystem::path
   return {at(18), height < 0 ? -height : height};
 }
 
-// Runs `tarvik-cli <arguments>` (arguments as the shell takes them) in the
-// source directory, with stdout and stderr captured.
-inline CliRun RunCli(const std::string& arguments) {
+// Runs `tarvik-cli <arguments>` (arguments as the shell takes them) in
+// `folder`, with stdout and stderr captured.
+inline CliRun RunCliIn(const std::string& folder, const std::string& arguments) {
   const std::filesystem::path dir = tarvik::testing_support::ScratchPath("tarvik_cli_run");
   std::filesystem::create_directories(dir);
   const std::filesystem::path out = dir / "tarvik_cli_test_out.txt";
   const std::filesystem::path err = dir / "tarvik_cli_test_err.txt";
-  const std::string command = std::string("cd '") + TARVIK_SOURCE_DIR + "' && '" + TARVIK_CLI +
-                              "' " + arguments + " > '" + out.string() + "' 2> '" + err.string() +
-                              "'";
+  const std::string command = "cd '" + folder + "' && '" + TARVIK_CLI + "' " + arguments + " > '" +
+                              out.string() + "' 2> '" + err.string() + "'";
   const int status = std::system(command.c_str());
   CliRun run;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -61,6 +60,11 @@ inline CliRun RunCli(const std::string& arguments) {
   run.err = ReadAll(err);
   std::filesystem::remove_all(dir);
   return run;
+}
+
+// The same in the source directory.
+inline CliRun RunCli(const std::string& arguments) {
+  return RunCliIn(TARVIK_SOURCE_DIR, arguments);
 }
 
 }  // namespace tarvik::cli::testing

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "common/error.h"
 #include "test_support.h"
 
 namespace tarvik::rbridge {
@@ -47,6 +48,17 @@ TEST(DrawOptimisationPictures, WithoutRWritesTheFilesAndNamesThePictures) {
   ASSERT_EQ(run.Pictures.size(), 4u);
   EXPECT_EQ(run.Pictures[3], folder.str() + "/graph4.bmp");
   EXPECT_FALSE(fs::exists(run.Pictures[0]));
+}
+
+TEST(DrawOptimisationPictures, ADataFileNamedLikeAPictureIsNeitherReplacedNorRemoved) {
+  ScratchFolder folder("data named graph");
+  // R's run removes old pictures first: a data file of that name would go.
+  testing::WriteFile(folder.path() / "graph2.bmp", "data");
+  rules::OptimisationResult result = FlatResult(rules::RuleKind::Logistic);
+  result.DataFileName = (folder.path() / "graph2.bmp").string();
+  EXPECT_THROW(DrawOptimisationPictures(folder.str(), result, LocateR()), Error);
+  EXPECT_EQ(testing::ReadFile(folder.path() / "graph2.bmp"), "data");
+  EXPECT_FALSE(fs::exists(folder.path() / "OutMatrix.txt"));
 }
 
 }  // namespace

@@ -202,6 +202,23 @@ TEST(RunRScript, StopsRAfterTheTimeLimit) {
   EXPECT_EQ(left, 0);
 }
 
+TEST(RunRScript, AFailingRIsReportedWithItsExitCode) {
+  // A stand-in for R that fails at once, as R does on a script error.
+  ScratchFolder bin("fake R bin");
+  WriteFile(bin.path() / "R", "#!/bin/sh\necho 'Error: no surface' > Graph2.Rout\nexit 3\n");
+  fs::permissions(bin.path() / "R", fs::perms::owner_all);
+  ScratchFolder folder("work");
+  WriteFile(folder.path() / "Graph2.R", "1\r\n");
+  const RScriptResult result = RunRScript(
+      {bin.str() + "/", (folder.path() / "Graph2.R").string(), {"graph5.bmp", "graph6.bmp"}});
+  EXPECT_EQ(result.Status, RRunStatus::PicturesMissing);
+  EXPECT_EQ(result.ExitCode, 3);
+  EXPECT_NE(result.Message.find("R завершился с ошибкой (код 3) и не построил рисунки"),
+            std::string::npos)
+      << result.Message;
+  EXPECT_NE(result.Message.find("Error: no surface"), std::string::npos) << result.Message;
+}
+
 TEST(RunRScript, ReportsAProgramThatCannotStart) {
   ScratchFolder folder("fake R");
   WriteFile(folder.path() / "x.R", "1\r\n");

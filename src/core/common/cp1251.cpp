@@ -128,6 +128,12 @@ std::string Cp1251ToUtf8(std::string_view bytes) {
   return out;
 }
 
+std::size_t Utf8CharacterLength(std::string_view text, std::size_t i) {
+  if (i >= text.size()) return 0;
+  std::size_t next = i;
+  return DecodeOne(text, next) ? next - i : 0;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
   std::size_t i = 0;
   while (i < bytes.size()) {

@@ -21,4 +21,8 @@ std::string Cp1251ToUtf8(std::string_view bytes);
 // True when the bytes are well-formed UTF-8 (ASCII text included).
 bool IsValidUtf8(std::string_view bytes);
 
+// Length of the well-formed UTF-8 character that begins at text[i] (1 … 4),
+// or 0 when the bytes there are not one.
+std::size_t Utf8CharacterLength(std::string_view text, std::size_t i);
+
 }  // namespace tarvik

@@ -45,8 +45,15 @@ void RequireFinite(double x) {
 double RoundHalfEven(double x) { return std::nearbyint(x); }
 
 double RoundDecimals(double x, int decimals) {
+  RequireFinite(x);
   const double scale = PowerOfTen(-decimals);
-  return std::nearbyint(x / scale) * scale;
+  const double rounded = std::nearbyint(x / scale) * scale;
+  if (!std::isfinite(rounded)) {
+    // x / 10^-d overflows for a huge x: the rounding as written has no value.
+    throw Error("Число " + FormatGeneral(x) + " слишком велико для округления до " +
+                std::to_string(decimals) + " знаков после запятой");
+  }
+  return rounded;
 }
 
 std::string FormatGeneral(double x, char decimalMark) {
@@ -113,9 +120,11 @@ std::optional<double> TryParseDouble(std::string_view text, char decimalMark) {
   char* end = nullptr;
   errno = 0;
   const double value = std::strtod(normal.c_str(), &end);
-  if (end != normal.c_str() + normal.size() || errno == ERANGE || !std::isfinite(value)) {
-    return std::nullopt;
-  }
+  if (end != normal.c_str() + normal.size() || !std::isfinite(value)) return std::nullopt;
+  // Out of range: a number too large, or one so small that it would become
+  // 0. A very small number that is still held (with fewer digits, as the
+  // general format writes it) is read.
+  if (errno == ERANGE && value == 0.0) return std::nullopt;
   return value;
 }
 

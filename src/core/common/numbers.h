@@ -11,7 +11,8 @@ double RoundHalfEven(double x);
 
 // Rounds x to `decimals` decimal places: x is divided by the double 10^-decimals,
 // rounded half-to-even and multiplied back; decimals may be negative (tens,
-// hundreds). The result stays a double.
+// hundreds). The result stays a double. A non-finite x, or one so large that
+// x / 10^-decimals overflows (1e307 to 2 decimals), raises tarvik::Error.
 double RoundDecimals(double x, int decimals);
 
 // The classic RoundTo(x, digit): digit -2 means two decimals, 0 an integer.
@@ -24,7 +25,8 @@ std::string FormatGeneral(double x, char decimalMark = '.');
 
 // A mask with a fixed number of decimals ("0.00" is decimals = 2): rounded as
 // RoundDecimals, then written with exactly that many decimals. A value that
-// rounds to zero is written without a sign.
+// rounds to zero is written without a sign. A value RoundDecimals cannot
+// round raises tarvik::Error (never "inf" or "nan").
 std::string FormatFixed(double x, int decimals, char decimalMark = '.');
 
 // Fixed-point with a point as decimal mark, right-aligned in a field of at
@@ -39,7 +41,9 @@ std::string FormatField(double x, int width, int decimals);
 std::string FormatMatrixField(double x, int width, int decimals);
 
 // Reads a real number typed with `decimalMark`; surrounding blanks are
-// allowed, nothing else. Returns nothing when the text is not a number.
+// allowed, nothing else. Returns nothing when the text is not a number or
+// lies outside the range of doubles (above about 1.8e308, or so small that it
+// would become 0); what FormatGeneral writes is read back.
 std::optional<double> TryParseDouble(std::string_view text, char decimalMark = '.');
 
 // Reads a decimal integer; surrounding blanks allowed.

@@ -1,22 +1,17 @@
 #include "data/data_file.h"
 
 #include <array>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "common/cp1251.h"
 #include "common/error.h"
+#include "common/files.h"
 #include "common/numbers.h"
 
 namespace tarvik::data {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr std::size_t kHeaderLines = 23;
 // A data file holds 23 short lines and at most 255 rows; anything far larger
@@ -27,10 +22,6 @@ const std::string kLine1 = "-------------СПРАВКА-------------------";
 const std::string kLine19 = "---------------РАЗМЕРНОСТЬ---------------";
 const std::string kLine22(40, '-');
 const std::string kLine23 = "ГОД\tУЛОВ НА УСИЛИЕ\tУСИЛИЕ\tУЛОВ";
-
-fs::path PathFromUtf8(const std::string& path) {
-  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
-}
 
 bool IsControlOrBlank(char ch) {
   return static_cast<unsigned char>(ch) <= 32;
@@ -50,9 +41,36 @@ bool HasNonAscii(std::string_view bytes) {
   return false;
 }
 
+// A text file in UTF-16 or UTF-32 (recognised by its byte-order mark), or
+// one with NUL bytes, which no Windows-1251 or UTF-8 text holds, is refused
+// with a message that says so.
+void RefuseWideText(std::string_view bytes) {
+  const auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+  const char* encoding = nullptr;
+  if (starts(std::string_view("\xFF\xFE\x00\x00", 4)) ||
+      starts(std::string_view("\x00\x00\xFE\xFF", 4))) {
+    encoding = "UTF-32";
+  } else if (starts("\xFF\xFE") || starts("\xFE\xFF")) {
+    encoding = "UTF-16";
+  }
+  if (encoding) {
+    throw Error(std::string("Файл данных записан в кодировке ") + encoding +
+                "; сохраните его в кодировке Windows-1251 (или UTF-8) и откройте снова");
+  }
+  const std::size_t nul = bytes.find('\0');
+  if (nul != std::string_view::npos) {
+    const std::size_t line = SplitLines(bytes.substr(0, nul)).size() +
+                             (nul == 0 || bytes[nul - 1] == '\n' || bytes[nul - 1] == '\r' ? 1 : 0);
+    throw Error("Файл данных, строка " + std::to_string(line) +
+                ": нулевой байт; это не текст в кодировке Windows-1251 или UTF-8 (возможно, "
+                "файл в кодировке UTF-16 без метки порядка байтов или вовсе не текстовый)");
+  }
+}
+
 // The text of the file as UTF-8: UTF-8 when the bytes say so (a byte-order
 // mark, or valid UTF-8 with non-ASCII characters), Windows-1251 otherwise.
 std::string DecodeFileText(std::string_view bytes) {
+  RefuseWideText(bytes);
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
   if (bytes.substr(0, kBom.size()) == kBom) {
     bytes.remove_prefix(kBom.size());
@@ -144,7 +162,7 @@ DataFile ParseDataFile(std::string_view bytes, char decimalMark) {
   d.effortUnit = std::string(lines[19]);
   const std::optional<long long> exponent = TryParseInteger(lines[20]);
   if (!exponent) {
-    throw Error(FileLineError(21, "показатель единицы улова \"" + std::string(lines[20]) +
+    throw Error(FileLineError(21, "показатель единицы улова \"" + MessageExcerpt(lines[20]) +
                                       "\" не является целым числом"));
   }
   if (*exponent < -6 || *exponent > 5) {
@@ -170,21 +188,27 @@ DataFile ParseDataFile(std::string_view bytes, char decimalMark) {
       throw Error(FileLineError(lineNumber, "полей " + std::to_string(fields) +
                                                 ", нужно 4 (год, U, E, C) через табуляцию"));
     }
-    if (r == 0) {
-      // The year of the first row becomes FirstYear.
-      const std::string& year = rows[r][DataTable::kYear];
-      const std::optional<long long> value = TryParseInteger(year);
-      if (!value || *value < 0 || *value > 65535) {
+    // Every year is an integer, the first becomes FirstYear, and each
+    // follows the one above.
+    const std::string& year = rows[r][DataTable::kYear];
+    const std::optional<long long> value = TryParseInteger(year);
+    if (!value || *value < 0 || *value > 65535) {
+      throw Error(FileCellError(
+          lineNumber, DataTable::kYear,
+          "значение \"" + MessageExcerpt(year) + "\" не является годом (целым числом 0 … 65535)"));
+    }
+    if (r > 0) {
+      const long long previous = *TryParseInteger(rows[r - 1][DataTable::kYear]);
+      if (*value != previous + 1) {
         throw Error(
-            FileCellError(lineNumber, DataTable::kYear,
-                          "значение \"" + year + "\" не является годом (целым числом 0 … 65535)"));
+            FileLineError(lineNumber, YearSequenceProblem(*value, previous, lineNumber - 1)));
       }
     }
     for (int column = DataTable::kCpue; column <= DataTable::kCatch; ++column) {
       const std::string& cell = rows[r][static_cast<std::size_t>(column)];
       if (!TryParseDouble(cell, decimalMark)) {
-        throw Error(
-            FileCellError(lineNumber, column, "значение \"" + cell + "\" не является числом"));
+        throw Error(FileCellError(lineNumber, column,
+                                  "значение \"" + MessageExcerpt(cell) + "\" не является числом"));
       }
     }
   }
@@ -194,19 +218,7 @@ DataFile ParseDataFile(std::string_view bytes, char decimalMark) {
 }
 
 DataFile ReadDataFile(const std::string& path, char decimalMark) {
-  const fs::path p = PathFromUtf8(path);
-  std::error_code ec;
-  if (fs::is_directory(p, ec)) throw Error("\"" + path + "\" — папка, а не файл данных");
-  const std::uintmax_t size = fs::file_size(p, ec);
-  if (!ec && size > kMaxFileBytes) {
-    throw Error("Файл \"" + path + "\" слишком велик для файла данных (" + std::to_string(size) +
-                " байт)");
-  }
-  std::ifstream in(p, std::ios::binary);
-  if (!in) throw Error("Не удалось открыть файл \"" + path + "\"");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw Error("Ошибка чтения файла \"" + path + "\"");
-  return ParseDataFile(bytes, decimalMark);
+  return ParseDataFile(ReadRegularFile(path, kMaxFileBytes, "Файл данных"), decimalMark);
 }
 
 std::string FormatDataFile(const DataDescription& description, const DataTable& table) {
@@ -271,44 +283,7 @@ std::string FormatDataFile(const DataDescription& description, const DataTable& 
 
 void WriteDataFile(const std::string& path, const DataDescription& description,
                    const DataTable& table) {
-  const std::string bytes = FormatDataFile(description, table);
-
-  fs::path target = PathFromUtf8(path);
-  std::error_code ec;
-  if (fs::is_symlink(target, ec)) {
-    // Replace the file the link points to, not the link itself.
-    const fs::path resolved = fs::canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  fs::path temporary = target;
-  temporary += ".tarvik-tmp";
-
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      throw Error("Не удалось создать файл рядом с \"" + path + "\"; файл не сохранён");
-    }
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      fs::remove(temporary, ec);
-      throw Error("Ошибка записи файла \"" + path + "\"; файл не сохранён");
-    }
-  }
-  // The new file keeps the permissions of the one it replaces.
-  std::error_code statusError;
-  const fs::file_status old = fs::status(target, statusError);
-  if (!statusError && fs::is_regular_file(old)) {
-    std::error_code ignored;
-    fs::permissions(temporary, old.permissions(), ignored);
-  }
-  fs::rename(temporary, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    throw Error("Не удалось записать файл \"" + path + "\" (" + ec.message() +
-                "); прежний файл не изменён");
-  }
+  WriteFileAtomically(path, FormatDataFile(description, table));
 }
 
 }  // namespace tarvik::data

@@ -53,13 +53,18 @@ std::string NormaliseDecimalMark(std::string_view field, char decimalMark);
 // fourth are ignored. Empty lines at the end are ignored.
 // Raises tarvik::Error, with the line number, for: fewer than 24 lines, a line
 // 21 that is not an integer in range, an empty line among the data, a data
-// line of fewer than four fields, more than 255 data lines, a cell that does
-// not convert. Nothing is returned half-built.
+// line of fewer than four fields, more than 255 data lines, a year that is
+// not an integer or does not follow the year above by one (both years named),
+// a cell that does not convert. A file in UTF-16 or UTF-32 (byte-order mark)
+// is refused naming its encoding, one with NUL bytes naming the line. Nothing
+// is returned half-built.
 DataFile ParseDataFile(std::string_view bytes, char decimalMark);
 
-// Reads the file at `path` (UTF-8 path) with ParseDataFile; an unreadable file
-// raises tarvik::Error naming the path. The caller sets DataFileName and takes
-// over the table and the series.
+// Reads the file at `path` (UTF-8 path) with ParseDataFile. Only a regular
+// file of at most 4 MB is read (ReadRegularFile: a folder, a device or a pipe
+// is refused before it is opened); an unreadable file raises tarvik::Error
+// naming the path. The caller sets DataFileName and takes over the table and
+// the series.
 DataFile ReadDataFile(const std::string& path, char decimalMark);
 
 // The bytes of a data file: 23 description lines and one line per data row
@@ -69,9 +74,11 @@ DataFile ReadDataFile(const std::string& path, char decimalMark);
 // text, a TAB inside a cell; also when the table has no data row.
 std::string FormatDataFile(const DataDescription& description, const DataTable& table);
 
-// Writes FormatDataFile to `path` (UTF-8 path): first to a temporary file
-// beside it, which then replaces the old file. On any failure tarvik::Error is
-// raised and the previous file at `path` is untouched.
+// Writes FormatDataFile to `path` (UTF-8 path) with WriteFileAtomically: a
+// temporary file beside it then replaces the old file, which keeps its
+// permissions (a link stays a link; a read-only file is refused). On any
+// failure tarvik::Error is raised and the previous file at `path` is
+// untouched.
 void WriteDataFile(const std::string& path, const DataDescription& description,
                    const DataTable& table);
 

@@ -75,7 +75,7 @@ double CellNumber(const DataTable& table, int column, int row, char decimalMark)
   const std::optional<double> value = TryParseDouble(text, decimalMark);
   if (!value) {
     throw Error("Строка " + std::to_string(row) + ", столбец " + ColumnName(column) +
-                ": значение \"" + text + "\" не является числом");
+                ": значение \"" + MessageExcerpt(text) + "\" не является числом");
   }
   return *value;
 }
@@ -85,13 +85,35 @@ int CellYear(const DataTable& table, int row) {
   const std::optional<long long> value = TryParseInteger(text);
   if (!value) {
     throw Error("Строка " + std::to_string(row) + ", столбец " + ColumnName(DataTable::kYear) +
-                ": значение \"" + text + "\" не является целым числом");
+                ": значение \"" + MessageExcerpt(text) + "\" не является целым числом");
   }
   if (*value < 0 || *value > 65535) {
     throw Error("Строка " + std::to_string(row) + ", столбец " + ColumnName(DataTable::kYear) +
-                ": год \"" + text + "\" вне допустимого диапазона 0 … 65535");
+                ": год \"" + MessageExcerpt(text) + "\" вне допустимого диапазона 0 … 65535");
   }
   return static_cast<int>(*value);
+}
+
+std::string YearSequenceProblem(long long year, long long previousYear, std::size_t previousRow) {
+  return "год " + std::to_string(year) + " не следует за годом " + std::to_string(previousYear) +
+         " строки " + std::to_string(previousRow) + " (ожидался " +
+         std::to_string(previousYear + 1) + "): годы должны идти подряд, без пропусков и повторов";
+}
+
+int SequenceYear(const DataTable& table, int row) {
+  const int year = CellYear(table, row);
+  if (row > 1) {
+    const int previous = CellYear(table, row - 1);
+    if (year != previous + 1) {
+      throw Error("Строка " + std::to_string(row) + ": " +
+                  YearSequenceProblem(year, previous, static_cast<std::size_t>(row - 1)));
+    }
+  }
+  return year;
+}
+
+void CheckYearSequence(const DataTable& table) {
+  for (int row = 1; row <= table.DataRowCount(); ++row) SequenceYear(table, row);
 }
 
 std::string CellProblem(const DataTable& table, int column, int row, char decimalMark) {
@@ -117,6 +139,7 @@ CatchEffortSeries RebuildLoadedSeries(const DataTable& table, char decimalMark) 
   series.C.resize(static_cast<std::size_t>(n));
   for (int i = 1; i <= n; ++i) {
     const auto k = static_cast<std::size_t>(i - 1);
+    SequenceYear(table, i);
     series.U[k] = CellNumber(table, DataTable::kCpue, i, decimalMark);
     series.E[k] = CellNumber(table, DataTable::kEffort, i, decimalMark);
     series.C[k] = CellNumber(table, DataTable::kCatch, i, decimalMark);

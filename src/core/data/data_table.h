@@ -57,11 +57,14 @@ const std::array<std::string, DataTable::kColumns>& TableHeader();
 
 // Reads table rows 1 … n into a new series: U, E, C from columns 1 … 3 (real
 // numbers with `decimalMark`, surrounding blanks allowed) and FirstYear from
-// the "Год" cell of row 1 (an integer 0 … 65535). A table without data rows
-// gives an empty series with FirstYear 0. A cell that does not convert raises
-// tarvik::Error naming row, column and text, e.g.
+// the "Год" cell of row 1 (an integer 0 … 65535). The years must be
+// consecutive (CheckYearSequence): every output labels element i with
+// FirstYear + i. A table without data rows gives an empty series with
+// FirstYear 0. A cell that does not convert raises tarvik::Error naming row,
+// column and text, e.g.
 //   Строка 5, столбец "E (Усилие)": значение "12,x" не является числом
 // Nothing is built half-way: the caller assigns the returned series.
+// A quoted cell text is shortened as MessageExcerpt does.
 CatchEffortSeries RebuildLoadedSeries(const DataTable& table, char decimalMark);
 
 // Replaces the data rows of `table` by the TAB-separated lines of a
@@ -99,6 +102,18 @@ double CellNumber(const DataTable& table, int column, int row, char decimalMark)
 // The year in the "Год" cell of a row (a decimal integer 0 … 65535); anything
 // else raises tarvik::Error naming the row and the text.
 int CellYear(const DataTable& table, int row);
+
+// The year of a row (CellYear) that must be one more than the year of the
+// row above (from row 2 on); otherwise tarvik::Error naming the row and both
+// years, e.g.
+//   Строка 5: год 1937 не следует за годом 1935 строки 4 (ожидался 1936): …
+int SequenceYear(const DataTable& table, int row);
+
+// SequenceYear for rows 1 … n: the years of the table are consecutive.
+void CheckYearSequence(const DataTable& table);
+
+// The words of that message after "Строка N: " (also used for file lines).
+std::string YearSequenceProblem(long long year, long long previousYear, std::size_t previousRow);
 
 // What is wrong with a data cell's text, read as the program reads it: the
 // year column as CellYear, the U, E and C columns as CellNumber with

@@ -51,29 +51,35 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
     throw Error(message);
   }
 
-  // Step 1: the analysis series from table rows 1 … n.
+  // Step 1: the analysis series from table rows 1 … n. The models step from
+  // one year to the next, and every output labels the years from the first
+  // one on: the years of the whole table must be consecutive (the held-out
+  // rows are checked after the fitted ones).
   CatchEffortSeries series;
   series.U.resize(static_cast<std::size_t>(n));
   series.E.resize(static_cast<std::size_t>(n));
   series.C.resize(static_cast<std::size_t>(n));
   for (int i = 1; i <= n; ++i) {
     const auto k = static_cast<std::size_t>(i - 1);
+    SequenceYear(table, i);
     series.U[k] = CellNumber(table, DataTable::kCpue, i, decimalMark);
     series.E[k] = CellNumber(table, DataTable::kEffort, i, decimalMark);
     series.C[k] = CellNumber(table, DataTable::kCatch, i, decimalMark);
     if (!(series.U[k] > 0.0)) {
-      throw Error(YearLabel(table, i) + ": улов на усилие U = " + table.Cell(DataTable::kCpue, i) +
-                  " должен быть больше нуля");
+      throw Error(YearLabel(table, i) + ": улов на усилие U = " +
+                  MessageExcerpt(table.Cell(DataTable::kCpue, i)) + " должен быть больше нуля");
     }
     if (!(series.E[k] > 0.0)) {
-      throw Error(YearLabel(table, i) + ": усилие E = " + table.Cell(DataTable::kEffort, i) +
-                  " должно быть больше нуля");
+      throw Error(YearLabel(table, i) + ": усилие E = " +
+                  MessageExcerpt(table.Cell(DataTable::kEffort, i)) + " должно быть больше нуля");
     }
     if (!(series.C[k] >= 0.0)) {
-      throw Error(YearLabel(table, i) + ": улов C = " + table.Cell(DataTable::kCatch, i) +
+      throw Error(YearLabel(table, i) +
+                  ": улов C = " + MessageExcerpt(table.Cell(DataTable::kCatch, i)) +
                   " не может быть отрицательным");
     }
   }
+  for (int i = n + 1; i <= table.DataRowCount(); ++i) SequenceYear(table, i);
   const std::vector<double>& U = series.U;
   const std::vector<double>& E = series.E;
 

@@ -70,7 +70,8 @@ struct SuitabilityResult {
 //     are 0), stores it as state.PTExponent and as Exponent of every
 //     Pella-Tomlinson record of state.ModelFits.
 // Raises tarvik::Error, and then leaves `state` unchanged, for: heldOutYears
-// < 0, fewer than 3 years, a cell that does not convert (row, column, text),
+// < 0, fewer than 3 years, years of the table that are not consecutive
+// (CheckYearSequence), a cell that does not convert (row, column, text),
 // a year with U ≤ 0, E ≤ 0 or C < 0 (naming the year), all catches 0, the same
 // effort in every year, the same U in every year.
 SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, char decimalMark,

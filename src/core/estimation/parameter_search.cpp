@@ -5,6 +5,7 @@
 
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/threads.h"
 #include "estimation/objective_evaluator.h"
 #include "estimation/refinement.h"
 #include "estimation/variants.h"
@@ -18,15 +19,26 @@ namespace {
 using model::ModelFit;
 using model::ProductionModelKind;
 
-constexpr int kCheckpointPeriod = 10000;
 constexpr double kStartExponent = 2.0;
 
 double ReadEdit(const std::string& text, char decimalMark, const char* what, const char* edit) {
   const std::optional<double> value = TryParseDouble(text, decimalMark);
   if (!value) {
-    throw Error(std::string(what) + " (" + edit + "): «" + text + "» не является числом");
+    throw Error(std::string(what) + " (" + edit + "): «" + MessageExcerpt(text) +
+                "» не является числом");
   }
   return *value;
+}
+
+// Equal bounds fix the parameter; a minimum above the maximum would pin every
+// trial to one of them.
+void CheckBounds(double min, double max, const std::string& minText, const std::string& maxText,
+                 const char* parameter, const char* minEdit, const char* maxEdit) {
+  if (min > max) {
+    throw Error(std::string("Нижняя граница ") + parameter + " (" + minEdit + ") «" +
+                MessageExcerpt(minText) + "» больше верхней (" + maxEdit + ") «" +
+                MessageExcerpt(maxText) + "»; исправьте границы");
+  }
 }
 
 void CheckTrimPosition(int trimPosition) {
@@ -71,12 +83,16 @@ SearchSettings ReadSearchSettings(const SearchTexts& t, char mark) {
   s.Bounds.MaxQ = ReadEdit(t.MaxQ, mark, "Верхняя граница q", "EditMaxQ");
   s.Bounds.MinP = 1.01;
   s.Bounds.MaxP = 10.0;
+  CheckBounds(s.Bounds.MinR, s.Bounds.MaxR, t.MinR, t.MaxR, "r", "EditMinR", "EditMaxR");
+  CheckBounds(s.Bounds.MinK, s.Bounds.MaxK, t.MinK, t.MaxK, "K", "EditMinK", "EditMaxK");
+  CheckBounds(s.Bounds.MinQ, s.Bounds.MaxQ, t.MinQ, t.MaxQ, "q", "EditMinQ", "EditMaxQ");
   return s;
 }
 
 EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings& settings,
                                    int trimPosition, const SearchOptions& options) {
   CheckTrimPosition(trimPosition);
+  const int threads = ThreadsFor(options.Threads);
   if (options.MaxFailures < 0) throw Error("Число неудачных попыток не может быть отрицательным");
   if (state.ModelFits.empty()) {
     throw Error("Варианты моделей не созданы: сначала откройте файл данных");
@@ -93,7 +109,7 @@ EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings&
 
   EngineOptions engine;
   engine.MaxFailures = options.MaxFailures;
-  engine.Threads = options.Threads == 0 ? HardwareThreads() : options.Threads;
+  engine.Threads = threads;
 
   ParameterPoint current = settings.Start;
   current.p = kStartExponent;

@@ -48,7 +48,8 @@ struct SearchSettings {
 
 // Converts the nine texts. A text that is not a number raises tarvik::Error
 // naming the edit, e.g. "Начальное значение r (EditInitialR): «0,5» не
-// является числом".
+// является числом"; so does a lower bound above its upper bound (r, K or q;
+// equal bounds are allowed), naming both edits (EditMinR, EditMaxR, …).
 SearchSettings ReadSearchSettings(const SearchTexts& texts, char decimalMark);
 
 // How EstimateParameters runs and reports.
@@ -57,7 +58,8 @@ struct SearchOptions {
   // default; tests may shorten it.
   int MaxFailures = 1000000;
   // Threads evaluating trials: 0 = every hardware thread, 1 = the plain
-  // sequential loop. The results are the same bits either way.
+  // sequential loop, at most kMaxThreads (64; more raise tarvik::Error before
+  // anything changes). The results are the same bits either way.
   int Threads = 0;
   // The gauge g1: called with (position, maximum) at the start (0) and each
   // time the position grows; maximum = 100 × number of active variants.

@@ -453,7 +453,11 @@ void LinearStarts(Problem& problem, StartList& starts, const Design& d, double r
   const int rComponent = problem.Kind() == ProductionModelKind::Fox ? 1 : 0;
   const std::array<std::pair<int, double>, 4> faces = {
       {{rComponent, b.MinR}, {rComponent, b.MaxR}, {2, 2.0 * b.MinQ}, {2, 2.0 * b.MaxQ}}};
-  for (const auto& [fixed, value] : faces) {
+  for (const auto& face : faces) {
+    // Plain names, not a structured binding: the lambda below captures them,
+    // which clang before version 16 does not allow for bindings.
+    const int fixed = face.first;
+    const double value = face.second;
     if (!std::isfinite(value)) continue;
     const double fixedScaled = value * d.Scale[fixed];
     int free[2];

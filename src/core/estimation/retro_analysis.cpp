@@ -7,6 +7,7 @@
 
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/threads.h"
 #include "estimation/objective_evaluator.h"
 #include "model/checked.h"
 
@@ -54,7 +55,7 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
 
   EngineOptions engine;
   engine.MaxFailures = options.MaxFailures;
-  engine.Threads = options.Threads == 0 ? HardwareThreads() : options.Threads;
+  engine.Threads = ThreadsFor(options.Threads);
 
   RetrospectiveResult result;
   ParameterPoint current = settings.Start;

@@ -1,9 +1,9 @@
 #include "estimation/surface.h"
 
 #include <cmath>
-#include <fstream>
 
 #include "common/error.h"
+#include "common/files.h"
 #include "common/numbers.h"
 #include "common/r_text.h"
 #include "model/checked.h"
@@ -31,10 +31,8 @@ std::array<double, kN> Axis(double estimate) {
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (out) out.close();
-  if (!out) throw Error("Не удалось записать файл «" + path.string() + "»");
+  const std::u8string name = path.u8string();
+  WriteFileAtomically(std::string(name.begin(), name.end()), bytes);
 }
 
 }  // namespace
@@ -64,6 +62,7 @@ SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant
   }
   model::ModelFit& fit = state.ModelFits[variant];
   SurfaceGrids g;
+  g.DataFileName = state.DataFileName;
   g.Variant = variant;
   g.Kind = fit.Kind;
   g.Objective = fit.Objective;
@@ -206,7 +205,14 @@ SurfacePicture ToggleSurfacePicture(bool& showingMsyFmsy) {
   return {"graph5.bmp", "MSY/FMSY"};
 }
 
+const std::vector<std::string>& SurfaceWorkFiles() {
+  static const std::vector<std::string> names = {"OutMatrix.txt", "Graph2.R", "Graph2.Rout",
+                                                 "graph5.bmp", "graph6.bmp"};
+  return names;
+}
+
 SurfaceFiles WriteSurfaceFiles(const std::filesystem::path& directory, const SurfaceGrids& grids) {
+  RefuseDataFileAmong(directory, SurfaceWorkFiles(), grids.DataFileName);
   const std::string matrix = FormatOutMatrix(grids);
   const std::string script = FormatGraph2Script(ScriptDirectory(directory));
   SurfaceFiles files{directory / "OutMatrix.txt", directory / "Graph2.R"};

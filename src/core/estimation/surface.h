@@ -33,6 +33,8 @@ struct SurfaceGrids {
   // Objective values, row-major: Block1[i·50 + j] at (r_i, K_j); Block2[i·50 + j]
   // at the (r, K) that give MSY_i and FMSY_j (SurfaceParameters).
   std::vector<double> Block1, Block2;
+  // The data file the analysis ran on: the files for R never replace it.
+  std::string DataFileName;
 };
 
 // r and K for which the model `kind` (exponent p) has MSY = msy and
@@ -96,9 +98,15 @@ struct SurfaceFiles {
   std::filesystem::path Script;  // <directory>/Graph2.R
 };
 
-// Writes "OutMatrix.txt" and "Graph2.R" into `directory` (overwriting them).
-// Running R on the script is the caller's business. Unwritable files raise
-// tarvik::Error naming the path.
+// The files of the surface analysis in its folder: what is written, what R
+// writes and what it draws.
+const std::vector<std::string>& SurfaceWorkFiles();
+
+// Writes "OutMatrix.txt" and "Graph2.R" into `directory` (each replaced whole
+// or left as it was, WriteFileAtomically). Running R on the script is the
+// caller's business. Before anything is written, a data file
+// (grids.DataFileName) that is one of SurfaceWorkFiles in that folder raises
+// tarvik::Error; so do unwritable files, naming the path.
 SurfaceFiles WriteSurfaceFiles(const std::filesystem::path& directory, const SurfaceGrids& grids);
 
 }  // namespace tarvik::estimation

@@ -20,7 +20,8 @@ std::uint8_t CutOffValue(const std::string& token) {
   const auto value = TryParseInteger(token);
   if (!value || *value < std::numeric_limits<std::int32_t>::min() ||
       *value > std::numeric_limits<std::int32_t>::max()) {
-    throw Error("Значение медианного окна «" + token + "» не является целым числом");
+    throw Error("Значение медианного окна «" + MessageExcerpt(token) +
+                "» не является целым числом");
   }
   return static_cast<std::uint8_t>(*value);
 }
@@ -168,7 +169,7 @@ std::vector<std::string> VariantLabels(const std::vector<ModelFit>& fits) {
 
 std::size_t VariantIndexByLabel(const std::vector<ModelFit>& fits, std::string_view label) {
   if (const std::optional<std::size_t> index = FindVariantByLabel(fits, label)) return *index;
-  throw Error("Нет варианта модели «" + std::string(label) + "»");
+  throw Error("Нет варианта модели «" + MessageExcerpt(label) + "»");
 }
 
 std::optional<std::size_t> FindVariantByLabel(const std::vector<ModelFit>& fits,

@@ -17,7 +17,7 @@ namespace {
 int ParseYear(const std::string& text) {
   const auto year = TryParseInteger(text);
   if (!year || *year < 0 || *year > 65535) {
-    throw Error("Год «" + text + "» не является целым числом от 0 до 65535");
+    throw Error("Год «" + MessageExcerpt(text) + "» не является целым числом от 0 до 65535");
   }
   return static_cast<int>(*year);
 }

@@ -171,7 +171,8 @@ double RetrospectiveBiomass(const AssessmentState& state, std::uint8_t variant) 
 std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options) {
   const auto runs = TryParseInteger(options.RunsText);
   if (!runs) {
-    throw Error("Количество прогонов «" + options.RunsText + "» не является целым числом");
+    throw Error("Количество прогонов «" + MessageExcerpt(options.RunsText) +
+                "» не является целым числом");
   }
   if (*runs < 1 || *runs > 65535) {
     throw Error("Количество прогонов должно быть от 1 до 65535, задано " +

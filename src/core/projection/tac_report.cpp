@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <system_error>
 
@@ -226,33 +225,26 @@ std::string EncodeReportFile(const std::vector<std::string>& lines) {
   return bytes;
 }
 
-void WriteFileAtomically(const std::string& path, const std::string& bytes) {
+void CheckReportPath(const std::string& path, const std::string& dataFileName) {
   namespace fs = std::filesystem;
-  const fs::path target(path);
-  fs::path temporary = target;
-  temporary += ".tmp~";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) throw Error("Не удаётся создать файл " + path);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      throw Error("Ошибка записи в файл " + path);
-    }
+  if (path.empty()) throw Error("Не задано имя файла отчёта");
+  const fs::path target = PathFromUtf8(path);
+  std::error_code ec;
+  if (fs::is_directory(target, ec)) {
+    throw Error("Отчёт об ОДУ нельзя записать в «" + path + "»: это папка, а не файл");
   }
-  std::error_code error;
-  fs::rename(temporary, target, error);
-  if (error) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    throw Error("Не удаётся записать файл " + path + ": " + error.message());
+  const fs::path folder = target.parent_path();
+  if (!folder.empty() && !fs::is_directory(folder, ec)) {
+    throw Error("Отчёт об ОДУ нельзя записать в «" + path + "»: папки «" + folder.string() +
+                "» нет");
   }
+  RefuseDataFile(path, dataFileName, "Отчёт об ОДУ");
+  RefuseDataFile(ReportImageFileName(path), dataFileName, "Рисунок прогноза к отчёту");
+  RefuseDataFile(KobeImageFileName(path), dataFileName, "Рисунок диаграммы Кобе к отчёту");
 }
 
 void SaveTacReport(const std::string& path, const TacReportInput& input) {
+  CheckReportPath(path, input.DataFileName);
   WriteFileAtomically(path, EncodeReportFile(TacReportFileLines(input)));
 }
 
@@ -286,8 +278,10 @@ std::string ForecastImageFileName(const std::string& dataFileName) {
   const std::size_t dot = dataFileName.find_last_of('.');
   const bool hasExtension =
       dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-  if (hasExtension) return dataFileName.substr(0, dot) + ".bmp";
-  return dataFileName + ".bmp";
+  const std::string image =
+      hasExtension ? dataFileName.substr(0, dot) + ".bmp" : dataFileName + ".bmp";
+  RefuseDataFile(image, dataFileName, "Рисунок прогноза");
+  return image;
 }
 
 }  // namespace tarvik::projection

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/files.h"
 #include "common/point.h"
 #include "model/model_fit.h"
 #include "rules/harvest_rule.h"
@@ -102,13 +103,20 @@ std::vector<std::string> TacReportFileLines(const TacReportInput& input);
 // with no place in the code page raises Error naming it.
 std::string EncodeReportFile(const std::vector<std::string>& lines);
 
-// Writes the report file (EncodeReportFile) to `path` through a temporary file
-// in the same folder renamed over the target, so an existing report is either
-// replaced whole or left untouched. Errors raise Error with the path.
+// Raises Error, before anything is written, when the report at `path` or an
+// image beside it (ReportImageFileName, KobeImageFileName) would replace the
+// data file
+// `dataFileName` (the files themselves are compared, however the paths are
+// spelt), or when `path` is a folder or names a folder that does not exist.
+void CheckReportPath(const std::string& path, const std::string& dataFileName);
+
+// Writes the report file (EncodeReportFile) to `path` with
+// WriteFileAtomically, so an existing report is either replaced whole or left
+// untouched. CheckReportPath with input.DataFileName comes first: a report
+// never replaces the data file. Errors raise Error with the path.
 void SaveTacReport(const std::string& path, const TacReportInput& input);
 
-// Writes bytes to a file the same way (temporary file, then rename).
-void WriteFileAtomically(const std::string& path, const std::string& bytes);
+using tarvik::WriteFileAtomically;
 
 // The chart image beside a report: the report's ".txt" extension (any case)
 // replaced by ".jpg"; a name without that extension gets ".jpg" appended, so
@@ -121,7 +129,8 @@ std::string ReportImageFileName(const std::string& reportPath);
 std::string KobeImageFileName(const std::string& reportPath);
 
 // The chart image beside the data file: its extension replaced by ".bmp"
-// (".bmp" appended when it has none); with no data file ".bmp".
+// (".bmp" appended when it has none); with no data file ".bmp". A data file
+// that is itself named so (".bmp") raises Error: the image would replace it.
 std::string ForecastImageFileName(const std::string& dataFileName);
 
 }  // namespace tarvik::projection

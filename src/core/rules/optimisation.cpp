@@ -9,6 +9,7 @@
 #include "assessment_state.h"
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/threads.h"
 #include "model/checked.h"
 #include "projection/projection.h"
 #include "rules/rule_list.h"
@@ -149,9 +150,7 @@ void EvaluateInOrder(const SweepInput& input, const std::vector<Candidate>& cand
 }
 
 unsigned ThreadCount(unsigned requested) {
-  if (requested != 0) return requested;
-  const unsigned hardware = std::thread::hardware_concurrency();
-  return hardware == 0 ? 1 : hardware;
+  return static_cast<unsigned>(ThreadsFor(requested));
 }
 
 void Validate(const RuleContext& context, const OptimisationOptions& options) {
@@ -165,6 +164,7 @@ void Validate(const RuleContext& context, const OptimisationOptions& options) {
   if (options.Variant >= context.Fits.size()) {
     throw Error("Вариант модели " + std::to_string(options.Variant) + " не существует");
   }
+  ThreadCount(options.Threads);  // refuses a count out of range before anything is drawn
 }
 
 }  // namespace
@@ -277,6 +277,7 @@ OptimisationResult OptimiseRule(AssessmentState& state, const OptimisePageReques
   const RuleContext context = MakeRuleContext(state);
   OptimisationResult result =
       OptimiseRule(state.AnalysisSeries, context, options, state.Random, decimalMark);
+  result.DataFileName = state.DataFileName;
   state.OptimisationBest = result.Best;  // start values when nothing was swept
   if (!result.Candidates.empty()) {
     state.WorkingRule.Alpha = result.Alphas.back();

@@ -74,6 +74,9 @@ struct OptimisationResult {
   std::string AlphaText;
   std::string BetaText;
   std::uint32_t RandomSeedAfter = 0;  // the random state the run left
+  // The data file the run's series came from (the state's DataFileName): the
+  // files for R never replace it.
+  std::string DataFileName;
 };
 
 // The two sweeps:

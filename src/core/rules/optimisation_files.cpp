@@ -1,11 +1,7 @@
 #include "rules/optimisation_files.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-
 #include "common/error.h"
+#include "common/files.h"
 #include "common/numbers.h"
 #include "common/r_text.h"
 
@@ -14,10 +10,6 @@ namespace tarvik::rules {
 namespace {
 
 constexpr const char* kEol = "\r\n";
-
-std::filesystem::path PathFromUtf8(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 void AppendHeader(std::string& out, const std::vector<double>& betas) {
   out += '0';
@@ -113,14 +105,7 @@ std::string FormatOptimisationScript(const std::string& directory) {
 }
 
 void WriteTextFile(const std::string& path, const std::string& text) {
-  std::ofstream file(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
-  if (file) file.write(text.data(), static_cast<std::streamsize>(text.size()));
-  if (file) file.close();
-  if (!file) {
-    const int code = errno;
-    throw Error("Не удалось записать файл «" + path + "»" +
-                (code != 0 ? std::string(": ") + std::strerror(code) : std::string()) + ".");
-  }
+  WriteFileAtomically(path, text);
 }
 
 std::string JoinPath(const std::string& directory, const std::string& name) {
@@ -132,6 +117,12 @@ std::string JoinPath(const std::string& directory, const std::string& name) {
 #else
   return directory + "/" + name;
 #endif
+}
+
+std::vector<std::string> OptimisationWorkFiles() {
+  std::vector<std::string> names = {kOptimisationMatrixFile, kOptimisationScriptFile, "Graph.Rout"};
+  names.insert(names.end(), kOptimisationPictures.begin(), kOptimisationPictures.end());
+  return names;
 }
 
 std::string WriteOptimisationFiles(const std::string& directory, const std::vector<double>& alphas,

@@ -31,9 +31,14 @@ std::string FormatOptimisationMatrix(const std::vector<double>& alphas,
 // (see RStringContent), so the script is ASCII; lines end in CR LF.
 std::string FormatOptimisationScript(const std::string& directory);
 
-// Writes text to a file (bytes as given), replacing it. A failure raises
-// tarvik::Error naming the file.
+// Writes text to a file (bytes as given), replacing it whole or leaving it as
+// it was (WriteFileAtomically). A failure raises tarvik::Error naming the
+// file.
 void WriteTextFile(const std::string& path, const std::string& text);
+
+// The files of a logistic sweep in its folder: what is written, what R writes
+// and what it draws.
+std::vector<std::string> OptimisationWorkFiles();
 
 // Writes "OutMatrix.txt" and "Graph.R" of a logistic sweep into `directory`
 // and returns the path of the script.

@@ -13,7 +13,7 @@ namespace {
 double ParseField(const std::string& text, const char* field, char mark) {
   const auto value = TryParseDouble(text, mark);
   if (!value) {
-    throw Error(std::string("Значение «") + text + "» в поле " + field + " не является числом");
+    throw Error("Значение «" + MessageExcerpt(text) + "» в поле " + field + " не является числом");
   }
   return *value;
 }

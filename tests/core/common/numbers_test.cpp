@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "common/cp1251.h"
 #include "common/error.h"
@@ -41,6 +42,20 @@ TEST(Formatting, MasksRoundHalvesToEvenAndDropTheSignOfZero) {
   EXPECT_EQ(FormatFixed(0.0001234567, 6), "0.000123");
 }
 
+TEST(Formatting, AHugeValueRaisesInsteadOfBecomingInf) {
+  // 1e307 / 0.01 overflows: the rounding as written has no finite value.
+  EXPECT_THROW(FormatFixed(1e307, 2), Error);
+  EXPECT_THROW(RoundDecimals(-1e307, 2), Error);
+  EXPECT_THROW(RoundTo(std::numeric_limits<double>::max(), -1), Error);
+  EXPECT_THROW(RoundDecimals(std::numeric_limits<double>::quiet_NaN(), 0), Error);
+  // Still finite after scaling: written in full.
+  const std::string text = FormatFixed(1e305, 2);
+  EXPECT_GT(text.size(), 300u);
+  EXPECT_EQ(text.find("inf"), std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 3), ".00");
+  EXPECT_EQ(RoundDecimals(1e307, 0), 1e307);
+}
+
 TEST(Formatting, FieldsAreRightAlignedAndGrowWhenTooNarrow) {
   EXPECT_EQ(FormatField(8000.0, 10, 0), "      8000");
   EXPECT_EQ(FormatField(0.4, 10, 6), "  0.400000");
@@ -69,6 +84,19 @@ TEST(Parsing, LocaleMarkBlanksAndRejections) {
   EXPECT_EQ(TryParseInteger(" -3 "), -3);
   EXPECT_FALSE(TryParseInteger("3.0"));
   EXPECT_FALSE(TryParseInteger(""));
+}
+
+TEST(Parsing, WhatTheGeneralFormatWritesIsReadBack) {
+  // A very small number keeps fewer digits but is still a number (found by
+  // fuzzing: "1,06099789548264e-314" was refused).
+  const double tiny = 1.06099789548264e-314;
+  EXPECT_EQ(TryParseDouble(FormatGeneral(tiny, ','), ','),
+            *TryParseDouble("1,06099789548264e-314", ','));
+  EXPECT_GT(*TryParseDouble("4.94065645841247e-324", '.'), 0.0);
+  // Beyond the range either way: refused, never turned into 0 or infinity.
+  EXPECT_FALSE(TryParseDouble("1e-400", '.'));
+  EXPECT_FALSE(TryParseDouble("1e309", '.'));
+  EXPECT_EQ(TryParseDouble("0e-500", '.'), 0.0);
 }
 
 TEST(Cp1251, RoundTripOfCyrillicAndRefusalOfForeignCharacters) {

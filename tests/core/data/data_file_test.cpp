@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -264,9 +266,9 @@ TEST(ParseDataFile, ShortLinesBadCellsAndShortFilesAreRefusedNamingTheLine) {
 
 TEST(ParseDataFile, MoreThan255DataLinesAreRefused) {
   std::string text = HeaderLines();
-  for (int i = 0; i < 255; ++i) text += "1995\t1\t2\t3\n";
+  for (int i = 0; i < 255; ++i) text += std::to_string(1700 + i) + "\t1\t2\t3\n";
   EXPECT_EQ(ParseDataFile(text, '.').table.DataRowCount(), 255);
-  text += "1995\t1\t2\t3\n";
+  text += "1955\t1\t2\t3\n";
   EXPECT_EQ(ErrorOf([&] { ParseDataFile(text, '.'); }),
             "Слишком много строк данных в файле: 256; таблица вмещает не более 255 лет");
 }
@@ -342,6 +344,88 @@ TEST_F(TempDir, ReadsLfOnlyUtf8Files) {
   EXPECT_EQ(file.description.stock, "Баренцево море");
   EXPECT_EQ(file.table.DataRowCount(), 2);
   EXPECT_EQ(file.series.U, (std::vector<double>{1.5, 1.25}));
+}
+
+// ------------------------------------------------------------ hostile files
+
+TEST(ParseDataFile, YearsMustFollowOneAnotherNamingTheLineAndBothYears) {
+  const std::string good = HeaderLines() + "1934\t1\t2\t3\n1935\t1\t2\t3\n";
+  EXPECT_EQ(ParseDataFile(good, '.').table.DataRowCount(), 2);
+  EXPECT_EQ(ErrorOf([&] { ParseDataFile(good + "1935\t1\t2\t3\n", '.'); }),
+            "Файл данных, строка 26: год 1935 не следует за годом 1935 строки 25 (ожидался 1936): "
+            "годы должны идти подряд, без пропусков и повторов");
+  EXPECT_EQ(ErrorOf([&] { ParseDataFile(good + "1937\t1\t2\t3\n", '.'); }),
+            "Файл данных, строка 26: год 1937 не следует за годом 1935 строки 25 (ожидался 1936): "
+            "годы должны идти подряд, без пропусков и повторов");
+  EXPECT_NE(ErrorOf([&] {
+              ParseDataFile(good + "1933\t1\t2\t3\n", '.');
+            }).find("год 1933 не следует за годом 1935"),
+            std::string::npos);
+  // A later year cell that is no year at all is refused too.
+  EXPECT_NE(ErrorOf([&] {
+              ParseDataFile(good + "x\t1\t2\t3\n", '.');
+            }).find("строка 26, столбец \"Год\": значение \"x\" не является годом"),
+            std::string::npos);
+}
+
+TEST(ParseDataFile, AUtf16FileIsNamedAsSuch) {
+  // The same file saved as UTF-16 by an editor: every other byte is NUL.
+  const std::string text = HeaderLines() + "1934\t1\t2\t3\n";
+  std::string le = "\xFF\xFE", be = "\xFE\xFF";
+  for (char ch : text) {
+    le += ch, le += '\0';
+    be += '\0', be += ch;
+  }
+  for (const std::string& bytes : {le, be}) {
+    const std::string message = ErrorOf([&] { ParseDataFile(bytes, '.'); });
+    EXPECT_EQ(message,
+              "Файл данных записан в кодировке UTF-16; сохраните его в кодировке Windows-1251 (или "
+              "UTF-8) и откройте снова");
+  }
+  // Without a byte-order mark the NUL bytes are named with their line.
+  const std::string message = ErrorOf([&] {
+    ParseDataFile(HeaderLines() + std::string("19\0"
+                                              "34\t1\t2\t3\n",
+                                              11),
+                  '.');
+  });
+  EXPECT_NE(message.find("Файл данных, строка 24: нулевой байт"), std::string::npos) << message;
+  EXPECT_NE(message.find("UTF-16"), std::string::npos) << message;
+}
+
+TEST(ParseDataFile, AMegabyteCellGivesAShortMessage) {
+  const std::string cell(1 << 20, '7');
+  for (const std::string& line : {"1934\t1\t" + cell + "x\t3\n", cell + "\t1\t2\t3\n"}) {
+    const std::string message = ErrorOf([&] { ParseDataFile(HeaderLines() + line, '.'); });
+    EXPECT_FALSE(message.empty());
+    EXPECT_LT(message.size(), 300u) << message.substr(0, 300);
+    EXPECT_NE(message.find(std::string(40, '7') + "…"), std::string::npos) << message;
+  }
+}
+
+TEST_F(TempDir, OpeningADeviceOrAPipeIsRefusedAtOnce) {
+  EXPECT_NE(ErrorOf([] { ReadDataFile("/dev/zero", '.'); }).find("это устройство"),
+            std::string::npos);
+  const std::string pipe = Path("pipe.txt");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  // Were the pipe opened for reading, this would wait for a writer for ever.
+  EXPECT_NE(ErrorOf([&] { ReadDataFile(pipe, '.'); }).find("это именованный канал"),
+            std::string::npos);
+}
+
+TEST_F(TempDir, SavingThroughALinkKeepsTheLinkAndARefusedSaveKeepsTheFile) {
+  const std::string target = Path("stock.txt");
+  WriteDataFile(target, Description(), Table(3));
+  fs::create_symlink(target, dir / "current.txt");
+  WriteDataFile(Path("current.txt"), Description(), Table(4));
+  EXPECT_TRUE(fs::is_symlink(dir / "current.txt"));
+  EXPECT_EQ(Slurp(target), FormatDataFile(Description(), Table(4)));
+
+  fs::permissions(target, fs::perms::owner_read);
+  EXPECT_NE(
+      ErrorOf([&] { WriteDataFile(target, Description(), Table(5)); }).find("защищён от записи"),
+      std::string::npos);
+  EXPECT_EQ(Slurp(target), FormatDataFile(Description(), Table(4)));
 }
 
 }  // namespace

@@ -224,13 +224,13 @@ TEST_F(Paste, AnEmptyClipboardLeavesTheTableAlone) {
 
 TEST_F(Paste, MoreThan255LinesAreRefused) {
   std::string text;
-  for (int k = 0; k < 255; ++k) text += "2000\t1\t2\t3\r\n";
+  for (int k = 0; k < 255; ++k) text += std::to_string(1700 + k) + "\t1\t2\t3\r\n";
   PasteClipboardRows(table, text, ',', series);
   EXPECT_EQ(table.DataRowCount(), 255);
 
   table = ThreeYears();
   series = RebuildLoadedSeries(table, ',');
-  text += "2000\t1\t2\t3";
+  text += "1955\t1\t2\t3";
   EXPECT_EQ(ErrorOf([&] { PasteClipboardRows(table, text, ',', series); }),
             "Слишком много строк данных: 256; таблица вмещает не более 255 лет; таблица не "
             "изменена");
@@ -275,6 +275,55 @@ TEST(SplitLines, EveryKindOfLineEnd) {
   EXPECT_EQ(SplitLines("a\r\n"), V{"a"});
   EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (V{"a", "b", "c", "d"}));
   EXPECT_EQ(SplitLines("a\n\nb\r\r\n"), (V{"a", "", "b", ""}));
+}
+
+// --------------------------------------------------------- hostile pastes
+
+TEST_F(Paste, ADuplicateOrASkippedYearIsRefusedNamingTheRowAndBothYears) {
+  EXPECT_EQ(ErrorOf([&] {
+              PasteClipboardRows(table, "2001\t1\t2\t3\r\n2002\t1\t2\t3\r\n2002\t1\t2\t3\r\n", ',',
+                                 series);
+            }),
+            "Строка 3: год 2002 не следует за годом 2002 строки 2 (ожидался 2003): годы должны "
+            "идти подряд, без пропусков и повторов");
+  ExpectUnchanged();
+  EXPECT_EQ(ErrorOf([&] {
+              PasteClipboardRows(table, "2001\t1\t2\t3\r\n2003\t1\t2\t3\r\n", ',', series);
+            }),
+            "Строка 2: год 2003 не следует за годом 2001 строки 1 (ожидался 2002): годы должны "
+            "идти подряд, без пропусков и повторов");
+  ExpectUnchanged();
+}
+
+TEST_F(Paste, AMegabyteCellOrANulByteGivesAWholeShortMessage) {
+  const std::string cell(1 << 20, '5');
+  const std::string message =
+      ErrorOf([&] { PasteClipboardRows(table, "2001\t" + cell + "x\t2\t3\r\n", ',', series); });
+  EXPECT_LT(message.size(), 300u) << message.substr(0, 300);
+  EXPECT_NE(message.find(std::string(40, '5') + "…\" не является числом"), std::string::npos)
+      << message;
+  ExpectUnchanged();
+
+  const std::string nul = ErrorOf([&] {
+    PasteClipboardRows(table,
+                       std::string("2001\t1\0"
+                                   "5\t2\t3\r\n",
+                                   13),
+                       ',', series);
+  });
+  EXPECT_NE(nul.find("значение \"1\\x005\" не является числом"), std::string::npos) << nul;
+  ExpectUnchanged();
+}
+
+TEST(CheckYearSequence, ConsecutiveYearsPassOthersNameTheRow) {
+  EXPECT_NO_THROW(CheckYearSequence(ThreeYears()));
+  EXPECT_THROW(CheckYearSequence(DataTable()), Error);  // the empty row of a new grid is no year
+  DataTable table = ThreeYears();
+  table.SetCell(0, 3, "1995");
+  EXPECT_EQ(ErrorOf([&] { CheckYearSequence(table); }),
+            "Строка 3: год 1995 не следует за годом 1996 строки 2 (ожидался 1997): годы должны "
+            "идти подряд, без пропусков и повторов");
+  EXPECT_THROW(RebuildLoadedSeries(table, ','), Error);
 }
 
 }  // namespace

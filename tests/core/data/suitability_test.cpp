@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/error.h"
@@ -412,6 +413,24 @@ TEST(HasPositiveCorrelation, ReadsTheLabelsInTheLocaleFormat) {
   EXPECT_TRUE(HasPositiveCorrelation("-0,8123", "0,0001", "-0,9", ','));
   EXPECT_FALSE(HasPositiveCorrelation("0", "0", "0", ','));
   EXPECT_FALSE(HasPositiveCorrelation("X", "X", "X", ','));
+}
+
+TEST(SuitabilityCheck, YearsTypedOutOfSequenceAreRefusedAndChangeNothing) {
+  // Typing into the grid does not rebuild the series; the check that builds
+  // the analysis series is where such a table is met.
+  for (const auto& [row, year, expected] :
+       {std::tuple{4, "1993", "Строка 4: год 1993 не следует за годом 1993 строки 3"},
+        std::tuple{4, "1995", "Строка 4: год 1995 не следует за годом 1993 строки 3"},
+        // A held-out year counts as well: the hold-out check reads its row.
+        std::tuple{10, "2001", "Строка 10: год 2001 не следует за годом 1999 строки 9"}}) {
+    AssessmentState state = StateWithFits();
+    DataTable table = Table(10, Falling, CatchOfYear);
+    table.SetCell(DataTable::kYear, row, year);
+    const std::string message = ErrorOf([&] { SuitabilityCheck(table, 2, '.', state); });
+    EXPECT_EQ(message.substr(0, std::string(expected).size()), expected) << message;
+    EXPECT_TRUE(state.AnalysisSeries.empty());
+    EXPECT_EQ(state.PTExponent, 0.0);
+  }
 }
 
 }  // namespace

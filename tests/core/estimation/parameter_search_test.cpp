@@ -11,6 +11,7 @@
 #include "estimation/objective_evaluator.h"
 #include "estimation/variants.h"
 #include "model/objective.h"
+#include "support/error_of.h"
 #include "test_series.h"
 
 namespace tarvik::estimation {
@@ -18,6 +19,7 @@ namespace {
 
 using model::ObjectiveKind;
 using model::ProductionModelKind;
+using testing_support::ErrorOf;
 
 std::uint64_t Bits(double x) {
   return std::bit_cast<std::uint64_t>(x);
@@ -104,6 +106,29 @@ TEST(ReadSearchSettings, UsesTheLocaleMarkAndNamesABadEdit) {
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("EditMaxK"), std::string::npos) << e.what();
   }
+}
+
+TEST(ReadSearchSettings, AMinimumAboveItsMaximumIsRefusedNamingTheEdits) {
+  SearchTexts t = Texts();
+  t.MinR = "1";
+  t.MaxR = "0.1";
+  EXPECT_EQ(ErrorOf([&] { ReadSearchSettings(t, '.'); }),
+            "Нижняя граница r (EditMinR) «1» больше верхней (EditMaxR) «0.1»; исправьте границы");
+  t = Texts();
+  t.MinK = "300000";
+  EXPECT_NE(ErrorOf([&] {
+              ReadSearchSettings(t, '.');
+            }).find("(EditMinK) «300000» больше верхней (EditMaxK) «200000»"),
+            std::string::npos);
+  t = Texts();
+  t.MinQ = "2";
+  EXPECT_NE(ErrorOf([&] { ReadSearchSettings(t, '.'); }).find("EditMinQ"), std::string::npos);
+  // Equal bounds fix the parameter and stay allowed.
+  t = Texts();
+  t.MinR = t.MaxR = "0.3";
+  t.MinK = t.MaxK = "15000";
+  t.MinQ = t.MaxQ = "0.001";
+  EXPECT_EQ(ReadSearchSettings(t, '.').Bounds.MinR, 0.3);
 }
 
 // ---------------------------------------------------------------------------
@@ -239,6 +264,18 @@ TEST(EstimateParameters, NoActiveVariantSearchesNothing) {
   EXPECT_FALSE(called);
   EXPECT_EQ(state.Random.Seed(), 0u);
   EXPECT_EQ(state.ModelFits[0].R, 0.0);
+}
+
+TEST(EstimateParameters, AThreadCountOutOfRangeStartsNothing) {
+  AssessmentState state = Prepared();
+  state.ModelFits[0].Enabled = 0;
+  const std::string message = ErrorOf(
+      [&] { EstimateParameters(state, ReadSearchSettings(Texts(), '.'), 0, Short(1000, 100000)); });
+  EXPECT_EQ(message, "Число потоков должно быть от 0 (все ядра) до 64, задано 100000");
+  EXPECT_EQ(state.ActiveVariants.size(), 9u);  // not rebuilt
+  EXPECT_EQ(state.Random.Seed(), 0u);
+  EXPECT_THROW(EstimateParameters(state, ReadSearchSettings(Texts(), '.'), 0, Short(10, -1)),
+               Error);
 }
 
 TEST(EstimateParameters, WithoutVariantsRaises) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -192,6 +193,47 @@ TEST(WriteSurfaceFiles, WritesBothFilesIntoTheDirectory) {
   EXPECT_NE(script.find("with \\\"quote\\\" dir/OutMatrix.txt"), std::string::npos);
   std::filesystem::remove_all(dir.parent_path());
   EXPECT_THROW(WriteSurfaceFiles(dir / "missing", g), Error);
+}
+
+TEST(WriteSurfaceFiles, ADataFileNamedLikeAWorkFileIsLeftAlone) {
+  const std::filesystem::path dir = tarvik::testing_support::ScratchPath("tarvik_surface_data");
+  std::filesystem::create_directories(dir);
+  AssessmentState state = SchaeferEstimate();
+  for (const char* name : {"OutMatrix.txt", "graph5.bmp"}) {
+    const std::filesystem::path data = dir / name;
+    std::ofstream(data, std::ios::binary) << "data";
+    state.DataFileName = data.string();
+    const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 0);
+    EXPECT_EQ(g.DataFileName, data.string());
+    try {
+      WriteSurfaceFiles(dir, g);
+      ADD_FAILURE() << name << " was replaced";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(std::string("Рабочий файл R «") + name + "»"),
+                std::string::npos)
+          << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "Graph2.R"));
+    std::ifstream in(data, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "data");
+    std::filesystem::remove(data);
+  }
+  std::filesystem::remove_all(dir);
+}
+
+TEST(WriteSurfaceFiles, TheMatrixIsReplacedWholeOrNotAtAll) {
+  const std::filesystem::path dir = tarvik::testing_support::ScratchPath("tarvik_surface_whole");
+  std::filesystem::create_directories(dir);
+  AssessmentState state = SchaeferEstimate();
+  const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 0);
+  // A matrix the user protected stays as it was, and so does the folder.
+  std::ofstream(dir / "OutMatrix.txt", std::ios::binary) << "kept";
+  std::filesystem::permissions(dir / "OutMatrix.txt", std::filesystem::perms::owner_read);
+  EXPECT_THROW(WriteSurfaceFiles(dir, g), Error);
+  std::ifstream in(dir / "OutMatrix.txt", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+  std::filesystem::remove_all(dir);
 }
 
 TEST(SurfacePicture, SwitchAlternatesBetweenTheTwoPictures) {

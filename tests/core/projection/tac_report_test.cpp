@@ -11,9 +11,13 @@
 
 #include "common/error.h"
 #include "fixture.h"
+#include "support/error_of.h"
+#include "support/scratch_files.h"
 
 namespace tarvik::projection {
 namespace {
+
+using testing_support::ErrorOf;
 
 TacReportInput Input(bool noise) {
   TacReportInput in;
@@ -163,6 +167,60 @@ TEST(ModelChoice, LabelsMapToVariantsAndModelLines) {
   EXPECT_EQ(*ModelLine("ПТ М"),
             "Продукционная модель Пелла-Томлинсона, целевая функция: медианная");
   EXPECT_FALSE(ModelLine("").has_value());
+}
+
+// ------------------------------------------------- never over the data file
+
+class ReportBesideData : public testing_support::ScratchFiles {};
+
+TEST_F(ReportBesideData, TheReportNeverReplacesTheDataFileHoweverItIsSpelt) {
+  namespace fs = std::filesystem;
+  const std::string data = Path("y.txt");
+  const std::string bytes = "data that must survive\r\n";
+  Spit(data, bytes);
+  fs::create_symlink(data, folder_ / "link.txt");
+  TacReportInput input = Input(true);
+  input.DataFileName = data;
+  const std::string relative = fs::relative(data).string();
+  for (const std::string& spelling :
+       {data, (folder_ / "." / "y.txt").string(), "./" + relative, Path("link.txt")}) {
+    const std::string message = ErrorOf([&] { SaveTacReport(spelling, input); });
+    EXPECT_NE(
+        message.find("Отчёт об ОДУ нельзя записать в «" + spelling + "»: это файл входных данных"),
+        std::string::npos)
+        << spelling << ": " << message;
+    EXPECT_EQ(Slurp(data), bytes) << spelling;
+  }
+  EXPECT_EQ(Entries(), 2u);  // the data file and the link, nothing else
+}
+
+TEST_F(ReportBesideData, NorDoesTheChartImageBesideIt) {
+  // A data file named like the report's image: the report is not written either.
+  const std::string data = Path("stock.jpg");
+  Spit(data, "data");
+  TacReportInput input = Input(false);
+  input.DataFileName = data;
+  EXPECT_THROW(SaveTacReport(Path("stock.txt"), input), Error);
+  EXPECT_EQ(Slurp(data), "data");
+  EXPECT_EQ(Entries(), 1u);
+  // Nor the Kobe plot beside the report.
+  input.DataFileName = Path("stock_kobe.png");
+  Spit(input.DataFileName, "data");
+  EXPECT_NE(ErrorOf([&] { SaveTacReport(Path("stock.txt"), input); }).find("диаграммы Кобе"),
+            std::string::npos);
+  EXPECT_EQ(Slurp(input.DataFileName), "data");
+  EXPECT_EQ(Entries(), 2u);
+  // The image beside a data file that is itself a ".bmp".
+  Spit(Path("stock.bmp"), "data");
+  EXPECT_THROW(ForecastImageFileName(Path("stock.bmp")), Error);
+}
+
+TEST_F(ReportBesideData, AFolderOrAMissingFolderIsRefusedBeforeAnyWork) {
+  EXPECT_NE(ErrorOf([&] { CheckReportPath(folder_.string(), ""); }).find("это папка"),
+            std::string::npos);
+  EXPECT_NE(ErrorOf([&] { CheckReportPath(Path("no/r.txt"), ""); }).find("папки"),
+            std::string::npos);
+  EXPECT_NO_THROW(CheckReportPath(Path("r.txt"), Path("y.txt")));
 }
 
 }  // namespace
