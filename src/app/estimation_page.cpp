@@ -760,7 +760,7 @@ void EstimationPage::ShowEstimation(const EstimationOutcome& outcome) {
   std::vector<projection::ResultEditTexts> texts;
   for (std::size_t i = 0; i < display.Rows.size(); ++i) {
     const estimation::VariantRow& shown = display.Rows[i];
-    texts.push_back({shown.RText, shown.KText, shown.QText, shown.LText});
+    texts.push_back(estimation::ResultTextsOf(shown));
     ShowRow(i, shown);
   }
   State().ResultTexts = std::move(texts);

@@ -305,7 +305,7 @@ std::string RunAssessCommand(const AssessOptions& o) {
   const estimation::VariantRow& row = refinement && refinement->Adopted
                                           ? refinement->Refinement.Row
                                           : last.Display.Rows.at(variant);
-  m.Forecast.Results = {row.RText, row.KText, row.QText, row.LText};
+  m.Forecast.Results = estimation::ResultTextsOf(row);
   m.Forecast.Species = run.File.description.species;
   m.Forecast.Stock = run.File.description.stock;
   for (int r = 1; r <= run.File.table.DataRowCount(); ++r) {

@@ -40,6 +40,14 @@ struct Window {
   }
 };
 
+// Starts work that runs until `release` is set.
+void RunUntilReleased(BackgroundTask& task, const std::atomic<bool>& release) {
+  task.Run([&release](BackgroundTask::Progress&) {
+             while (!release.load()) std::this_thread::yield();
+           },
+           [] {});
+}
+
 bool WaitIdle(const BackgroundTask& task) {
   return QTest::qWaitFor([&] { return !task.Running(); }, 30000);
 }
@@ -93,10 +101,7 @@ TEST(BackgroundTask, ATimerOfTheWindowFiresWhileTheWorkRuns) {
   FakeServices ui;
   BackgroundTask task(&window.widget, ui);
   std::atomic<bool> release{false};
-  task.Run([&](BackgroundTask::Progress&) {
-             while (!release.load()) std::this_thread::yield();
-           },
-           [] {});
+  RunUntilReleased(task, release);
   bool fired = false;
   QTimer::singleShot(0, [&] { fired = true; });
   EXPECT_TRUE(QTest::qWaitFor([&] { return fired; }, 30000));
@@ -134,10 +139,7 @@ TEST(BackgroundTask, ASecondComputationIsRefusedWhileOneRuns) {
   FakeServices ui;
   BackgroundTask task(&window.widget, ui);
   std::atomic<bool> release{false};
-  task.Run([&](BackgroundTask::Progress&) {
-             while (!release.load()) std::this_thread::yield();
-           },
-           [] {});
+  RunUntilReleased(task, release);
   bool secondRan = false;
   EXPECT_THROW(task.Run([&](BackgroundTask::Progress&) { secondRan = true; }, [] {}), Error);
   release = true;

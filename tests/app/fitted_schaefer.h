@@ -41,7 +41,7 @@ inline void EstimateSchaefer(MainWindow& window, const QString& dataFile, int ma
   state.ModelChoiceText = "Шефер СК";
   state.ResultTexts.clear();
   for (const estimation::VariantRow& row : run.Estimation.Display.Rows) {
-    state.ResultTexts.push_back({row.RText, row.KText, row.QText, row.LText});
+    state.ResultTexts.push_back(estimation::ResultTextsOf(row));
   }
   window.Flow().ModelChosen();
 }

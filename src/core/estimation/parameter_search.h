@@ -142,6 +142,12 @@ struct VariantRow {
   bool QOutOfBounds = false;
 };
 
+// The texts of the row's r, K, q and L fields, as the forecast and the TAC
+// report copy them.
+inline projection::ResultEditTexts ResultTextsOf(const VariantRow& row) {
+  return {row.RText, row.KText, row.QText, row.LText};
+}
+
 // The row of one record: its texts, and the red marks from the bounds of the
 // run that wrote it.
 VariantRow MakeVariantRow(const model::ModelFit& fit, const ParameterBounds& bounds,

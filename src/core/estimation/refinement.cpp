@@ -954,7 +954,7 @@ void AdoptRefinement(AssessmentState& state, const VariantRefinement& v) {
   }
   state.RefinedFits[v.Index] = 1;
   if (v.Index < state.ResultTexts.size()) {
-    state.ResultTexts[v.Index] = {v.Row.RText, v.Row.KText, v.Row.QText, v.Row.LText};
+    state.ResultTexts[v.Index] = ResultTextsOf(v.Row);
   }
 }
 
