@@ -1029,6 +1029,7 @@ void EstimationPage::Button21Click() {
   // written (the user is told where).
   const rbridge::WorkDirectoryChoice where = rbridge::ChooseWorkDirectory(State().DataFileName);
   const std::string rDirectory = State().RDirectory;
+  const int catchUnit = catchUnit_ ? catchUnit_() : 0;
 
   struct SurfaceRun {
     rbridge::PictureRun pictures;
@@ -1037,7 +1038,7 @@ void EstimationPage::Button21Click() {
   StartGauge(200);
   RunGuarded(
       Background(),
-      [this, variant, trim, where, rDirectory](BackgroundTask::Progress& progress) {
+      [this, variant, trim, where, rDirectory, catchUnit](BackgroundTask::Progress& progress) {
         estimation::SurfaceOptions options;
         options.OnProgress = [this, &progress](int position, int maximum) {
           Post(progress, position, maximum);
@@ -1047,7 +1048,8 @@ void EstimationPage::Button21Click() {
             estimation::ComputeObjectiveSurface(State(), variant, trim, options);
         const std::filesystem::path directory(
             std::u8string(where.Directory.begin(), where.Directory.end()));
-        const estimation::SurfaceFiles files = estimation::WriteSurfaceFiles(directory, grids);
+        const estimation::SurfaceFiles files =
+            estimation::WriteSurfaceFiles(directory, grids, catchUnit);
         // R draws graph5.bmp and graph6.bmp beside the script.
         return SurfaceRun{
             rbridge::DrawSurfacePictures(files.Script.parent_path().string(), rDirectory)};

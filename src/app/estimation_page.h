@@ -60,6 +60,10 @@ class EstimationPage : public Page {
   // PopupMenu2, the context menu of the per-variant result controls.
   QMenu* ResultsMenu() const { return popupMenu2_; }
 
+  // The catch unit of the data, 10^N tonnes (N of the data page), for the
+  // titles of the R pictures; set once by the main window (tonnes until then).
+  void SetCatchUnitSource(std::function<int()> source) { catchUnit_ = std::move(source); }
+
   // Tests only: ends every search (also those of the model choice and of the
   // retrospective analysis) after this many consecutive failures instead of
   // the program's million. The program never calls it.
@@ -200,6 +204,7 @@ class EstimationPage : public Page {
   // The folder of the surface pictures and the picture switch of btn1.
   std::string surfaceDirectory_;
   bool showingMsyFmsy_ = false;
+  std::function<int()> catchUnit_;
   std::optional<int> testMaxFailures_;
 };
 

@@ -113,6 +113,9 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
             RunHandler(ui_, [&] { tacPage_->AddRetrospectiveCurves(result, variant); });
           });
   tacPage_->SetDescriptionSource([this] { return dataPage_->Description(); });
+  const auto catchUnit = [this] { return dataPage_->Description().catchUnitExponent; };
+  estimationPage_->SetCatchUnitSource(catchUnit);
+  rulePage_->SetCatchUnitSource(catchUnit);
   tacPage_->SetRuleSource([this] { return performancePage_->Chosen(); });
 
   FormCreate();

@@ -526,6 +526,7 @@ void RulePage::Button20Click() {
   const std::string rDirectory =
       State().RDirectory.empty() ? std::string(rbridge::kRNotFound) : State().RDirectory;
   const char mark = DecimalMark();
+  const int catchUnit = catchUnit_ ? catchUnit_() : 0;
 
   g2_->setRange(0, 51);
   g2_->setValue(0);
@@ -533,7 +534,8 @@ void RulePage::Button20Click() {
   AssessmentState& state = State();
   QProgressBar* gauge = g2_;
   Background().Run(
-      [&state, request, where, rDirectory, mark, gauge](BackgroundTask::Progress& progress) mutable {
+      [&state, request, where, rDirectory, mark, gauge,
+       catchUnit](BackgroundTask::Progress& progress) mutable {
         request.OnProgress = [&progress, gauge](int done, int) {
           progress.Post([gauge, done] { gauge->setValue(done); });
         };
@@ -548,7 +550,8 @@ void RulePage::Button20Click() {
         if (where && result.Kind == RuleKind::Logistic && !result.Candidates.empty()) {
           outcome.directoryNote = where->Message;
           try {
-            outcome.pictures = rbridge::DrawOptimisationPictures(where->Directory, result, rDirectory);
+            outcome.pictures =
+                rbridge::DrawOptimisationPictures(where->Directory, result, catchUnit, rDirectory);
             outcome.picturesDrawn = true;
           } catch (const std::exception& error) {
             outcome.error = UserMessage(error);  // the numbers stay; the files are missing

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,10 @@ class RulePage : public Page {
 
   // RuleVariant: the ModelFits index whose reference points the chart uses.
   std::uint8_t RuleVariant() const { return ruleVariant_; }
+
+  // The catch unit of the data, 10^N tonnes (N of the data page), for the
+  // titles of the R pictures; set once by the main window (tonnes until then).
+  void SetCatchUnitSource(std::function<int()> source) { catchUnit_ = std::move(source); }
 
  signals:
   // A rule was added to or deleted from the rule list; the page of
@@ -138,6 +143,7 @@ class RulePage : public Page {
 
   std::vector<QRadioButton*> variantRadios_;  // VariantRadios, tag = ModelFits index
   std::uint8_t ruleVariant_ = 0;
+  std::function<int()> catchUnit_;
 };
 
 }  // namespace tarvik::app

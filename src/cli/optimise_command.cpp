@@ -199,8 +199,9 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
         o.Directory.empty() ? rbridge::ChooseWorkDirectory(state.DataFileName)
                             : rbridge::ChooseWritableDirectory(o.Directory);
     directoryNote = where.Message;
-    pictures = rbridge::DrawOptimisationPictures(where.Directory, result, rbridge::LocateR(),
-                                                 RTimeLimit(o.TimeLimit));
+    pictures = rbridge::DrawOptimisationPictures(where.Directory, result,
+                                                 run.File.description.catchUnitExponent,
+                                                 rbridge::LocateR(), RTimeLimit(o.TimeLimit));
     WarnWhenRFailed(pictures);
   }
 

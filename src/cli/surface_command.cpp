@@ -58,7 +58,8 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
         std::filesystem::path(std::u8string(where.Directory.begin(), where.Directory.end()));
     directoryNote = where.Message;
   }
-  const estimation::SurfaceFiles files = estimation::WriteSurfaceFiles(directory, grids);
+  const estimation::SurfaceFiles files =
+      estimation::WriteSurfaceFiles(directory, grids, run.File.description.catchUnitExponent);
   // R draws graph5.bmp and graph6.bmp beside the script.
   const rbridge::PictureRun pictures = rbridge::DrawSurfacePictures(
       files.Script.parent_path().string(), rbridge::LocateR(), timeLimit);
@@ -81,7 +82,7 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
     j["matrix"] = files.Matrix.string();
     j["script"] = files.Script.string();
     j["pictures"] = pictures.Pictures;
-    j["r_status"] = pictures.R.Ok ? "done"
+    j["r_status"] = pictures.R.Ok                                         ? "done"
                     : pictures.R.Status == rbridge::RRunStatus::RNotFound ? "r_not_found"
                                                                           : "failed";
     j["r_message"] = pictures.R.Message;

@@ -17,7 +17,7 @@ PictureRun RunScript(PictureRun run, const std::vector<std::string>& names,
 }  // namespace
 
 PictureRun DrawOptimisationPictures(const std::string& directory,
-                                    const rules::OptimisationResult& result,
+                                    const rules::OptimisationResult& result, int catchUnitExponent,
                                     const std::string& rDirectory,
                                     std::chrono::milliseconds timeLimit) {
   PictureRun run;
@@ -27,8 +27,8 @@ PictureRun DrawOptimisationPictures(const std::string& directory,
     return run;
   }
   RefuseDataFileAmong(PathFromUtf8(directory), rules::OptimisationWorkFiles(), result.DataFileName);
-  run.ScriptPath =
-      rules::WriteOptimisationFiles(directory, result.Alphas, result.Betas, result.Candidates);
+  run.ScriptPath = rules::WriteOptimisationFiles(directory, result.Alphas, result.Betas,
+                                                 result.Candidates, catchUnitExponent);
   run.FilesWritten = true;
   return RunScript(std::move(run), rules::kOptimisationPictures, rDirectory, timeLimit);
 }

@@ -20,14 +20,15 @@ struct PictureRun {
 };
 
 // After a logistic rule optimisation: writes "OutMatrix.txt" and "Graph.R"
-// into `directory` and, unless rDirectory is kRNotFound, runs R, which draws
-// "graph.bmp" … "graph4.bmp" there. A piecewise-linear (or empty) result
+// (for a catch unit of 10^catchUnitExponent tonnes) into `directory` and,
+// unless rDirectory is kRNotFound, runs R, which draws "graph.bmp" …
+// "graph4.bmp" there. A piecewise-linear (or empty) result
 // writes nothing and runs nothing. A data file (result.DataFileName) that is
 // one of these files in `directory` raises tarvik::Error before anything is
 // written or removed. File errors raise tarvik::Error; R's own failures are
 // reported in R.
 PictureRun DrawOptimisationPictures(const std::string& directory,
-                                    const rules::OptimisationResult& result,
+                                    const rules::OptimisationResult& result, int catchUnitExponent,
                                     const std::string& rDirectory,
                                     std::chrono::milliseconds timeLimit = kDefaultRTimeLimit);
 

@@ -30,7 +30,7 @@ rules::OptimisationResult FlatResult(rules::RuleKind kind) {
 TEST(DrawOptimisationPictures, PiecewiseLinearRunWritesNeitherFileAndRunsNoR) {
   ScratchFolder folder("piecewise");
   const auto run = DrawOptimisationPictures(
-      folder.str(), FlatResult(rules::RuleKind::PiecewiseLinear), LocateR());
+      folder.str(), FlatResult(rules::RuleKind::PiecewiseLinear), 0, LocateR());
   EXPECT_FALSE(run.FilesWritten);
   EXPECT_EQ(run.R.Status, RRunStatus::NothingToDraw);
   EXPECT_TRUE(fs::is_empty(folder.path()));
@@ -39,7 +39,7 @@ TEST(DrawOptimisationPictures, PiecewiseLinearRunWritesNeitherFileAndRunsNoR) {
 TEST(DrawOptimisationPictures, WithoutRWritesTheFilesAndNamesThePictures) {
   ScratchFolder folder("logistic");
   const auto run =
-      DrawOptimisationPictures(folder.str(), FlatResult(rules::RuleKind::Logistic), kRNotFound);
+      DrawOptimisationPictures(folder.str(), FlatResult(rules::RuleKind::Logistic), 0, kRNotFound);
   EXPECT_TRUE(run.FilesWritten);
   EXPECT_EQ(run.R.Status, RRunStatus::RNotFound);
   EXPECT_EQ(run.ScriptPath, folder.str() + "/Graph.R");
@@ -56,7 +56,7 @@ TEST(DrawOptimisationPictures, ADataFileNamedLikeAPictureIsNeitherReplacedNorRem
   testing::WriteFile(folder.path() / "graph2.bmp", "data");
   rules::OptimisationResult result = FlatResult(rules::RuleKind::Logistic);
   result.DataFileName = (folder.path() / "graph2.bmp").string();
-  EXPECT_THROW(DrawOptimisationPictures(folder.str(), result, LocateR()), Error);
+  EXPECT_THROW(DrawOptimisationPictures(folder.str(), result, 0, LocateR()), Error);
   EXPECT_EQ(testing::ReadFile(folder.path() / "graph2.bmp"), "data");
   EXPECT_FALSE(fs::exists(folder.path() / "OutMatrix.txt"));
 }
@@ -92,7 +92,7 @@ estimation::SurfaceGrids MadeUpSurface() {
 TEST(DrawSurfacePictures, RDrawsBothPicturesFromTheSurfaceFiles) {
   if (LocateR() == kRNotFound) GTEST_SKIP() << "R is not installed";
   ScratchFolder folder("surface \"L\" pictures");
-  estimation::WriteSurfaceFiles(folder.path(), MadeUpSurface());
+  estimation::WriteSurfaceFiles(folder.path(), MadeUpSurface(), 0);
   const auto run = DrawSurfacePictures(folder.str(), LocateR());
   ASSERT_TRUE(run.R.Ok) << run.R.Message;
   ASSERT_EQ(run.Pictures.size(), 2u);
@@ -103,7 +103,7 @@ TEST(DrawSurfacePictures, RDrawsBothPicturesFromTheSurfaceFiles) {
 
 TEST(DrawSurfacePictures, WithoutRLeavesTheFilesAndDrawsNothing) {
   ScratchFolder folder("surface without R");
-  estimation::WriteSurfaceFiles(folder.path(), MadeUpSurface());
+  estimation::WriteSurfaceFiles(folder.path(), MadeUpSurface(), 0);
   const auto run = DrawSurfacePictures(folder.str(), LocateR({folder.str()}));
   EXPECT_EQ(run.R.Status, RRunStatus::RNotFound);
   EXPECT_TRUE(fs::exists(folder.path() / "Graph2.R"));

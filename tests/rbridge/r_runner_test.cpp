@@ -118,8 +118,8 @@ std::vector<rules::CandidateIndicators> MadeUpCells() {
 TEST(RunRScript, GraphScriptDrawsFourPicturesInAFolderWithABlankAndAQuote) {
   if (!RInstalled()) GTEST_SKIP() << "R is not installed";
   ScratchFolder folder("my \"opt\" folder");
-  const std::string script = rules::WriteOptimisationFiles(folder.str(), rules::LogisticAlphas(),
-                                                           rules::LogisticBetas(), MadeUpCells());
+  const std::string script = rules::WriteOptimisationFiles(
+      folder.str(), rules::LogisticAlphas(), rules::LogisticBetas(), MadeUpCells(), 0);
 
   const auto started = std::chrono::steady_clock::now();
   const RScriptResult result =
@@ -143,8 +143,8 @@ TEST(RunRScript, WithoutRRunsNothingAndFailsNothing) {
   ScratchFolder empty("no R here");
   const std::string rDirectory = LocateR({empty.str()});
   ASSERT_EQ(rDirectory, kRNotFound);
-  const std::string script = rules::WriteOptimisationFiles(empty.str(), rules::LogisticAlphas(),
-                                                           rules::LogisticBetas(), MadeUpCells());
+  const std::string script = rules::WriteOptimisationFiles(
+      empty.str(), rules::LogisticAlphas(), rules::LogisticBetas(), MadeUpCells(), 0);
 
   RScriptResult result;
   ASSERT_NO_THROW(result = RunRScript({rDirectory, script, rules::kOptimisationPictures}));

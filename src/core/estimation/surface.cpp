@@ -5,6 +5,7 @@
 #include "common/error.h"
 #include "common/files.h"
 #include "common/numbers.h"
+#include "common/r_picture.h"
 #include "common/r_text.h"
 #include "model/checked.h"
 #include "model/objective.h"
@@ -166,36 +167,45 @@ std::string ScriptDirectory(const std::filesystem::path& directory) {
   return d;
 }
 
-std::string FormatGraph2Script(std::string_view directory) {
-  const char* const lines[] = {
-      nullptr,  // line 1 names the matrix file
-      "alpha = as.vector(dannie[2:51,1]) ",
-      "beta= as.vector(dannie[1,2:51]) ",
-      "x= as.matrix(dannie[2:51,2:51]) ",
-      "bmp (\"graph5.bmp\", width = 460, height = 330 ) ",
-      "par(cex.axis = 1.5,font.axis = 2 ,mar = c(2.5, 4.7, 1.5, 0.0)) ",
-      "filled.contour(alpha, beta, x, nlevels = 7,col= terrain.colors(10) ) ",
-      "mtext(\"r\", side = 1, line = 1, adj = 0.8, cex = 1.5 , font = 4) ",
-      "mtext(\"K\", side = 3, line = 0, adj = -0.1, las =1, cex = 1.5, font = 4) ",
-      "mtext(\"L\", side = 1, line = 0, adj = 1.02, cex = 1.5 , font = 4) ",
-      "dev.off() ",
-      "alpha = as.vector(dannie[53:102,1]) ",
-      "beta= as.vector(dannie[52,2:51]) ",
-      "x2= as.matrix(dannie[53:102,2:51]) ",
-      "bmp (\"graph6.bmp\", width = 460, height = 330 ) ",
-      "par(cex.axis = 1.5,font.axis = 2 ,mar = c(2.5, 4.7, 1.5, 0.0)) ",
-      "filled.contour(alpha, beta, x2, nlevels = 7,col= terrain.colors(10) ) ",
-      "mtext(\"MSY\", side = 1, line = 1, adj = 0.85, cex = 1.5 , font = 4) ",
-      "mtext(\"FMSY\", side = 3, line = 0, adj = -0.1, las =1, cex = 1.5, font = 4)  ",
-      "mtext(\"L\", side = 1, line = 0, adj = 1.02, cex = 1.5 , font = 4)  ",
-      "dev.off() ",
+std::string FormatGraph2Script(std::string_view directory, const SurfaceGrids& grids,
+                               int catchUnitExponent) {
+  // K and MSY are masses in the catch unit; the objective is a plain number.
+  const PictureScale k = MassScale(LargestMagnitude(grids.KValues), catchUnitExponent);
+  const PictureScale msy = MassScale(LargestMagnitude(grids.MsyValues), catchUnitExponent);
+  const PictureScale l1 = PlainScale(LargestMagnitude(grids.Block1));
+  const PictureScale l2 = PlainScale(LargestMagnitude(grids.Block2));
+  const auto picture = [](const std::string& matrix, const std::string& xTitle,
+                          const std::string& yTitle, const PictureScale& l) {
+    return std::vector<std::string>{
+        "par(cex.axis = 1.5,font.axis = 2) ",
+        "par(mar = fit.margins(c(3.7, 0, 1.5, 0.0), beta, " + matrix + ", 7)) ",
+        "filled.contour(alpha, beta, " + matrix +
+            ", nlevels = 7,col= terrain.colors(10), plot.axes = draw.axes(alpha, beta, \"" +
+            xTitle + "\", \"" + yTitle + "\", 1.5, 4), key.axes = draw.key(" + matrix + ", 7, \"" +
+            RTitle("L", l) + "\", 1.5, 4)) ",
+        "dev.off() "};
   };
-  std::string out = "dannie<-as.matrix(read.table(file=\"" + RStringContent(directory) +
-                    "/OutMatrix.txt\",header=FALSE)) " + kCrLf;
-  for (std::size_t i = 1; i < std::size(lines); ++i) {
-    out += lines[i];
-    out += kCrLf;
+  std::vector<std::string> lines = {"dannie<-as.matrix(read.table(file=\"" +
+                                    RStringContent(directory) + "/OutMatrix.txt\",header=FALSE)) "};
+  lines.insert(lines.end(), RContourHelpers().begin(), RContourHelpers().end());
+  const std::vector<std::string> block1 = {
+      "alpha = as.vector(dannie[2:51,1]) ",
+      "beta= as.vector(dannie[1,2:51])" + RDivision(k) + " ",
+      "x= as.matrix(dannie[2:51,2:51])" + RDivision(l1) + " ",
+      "bmp (\"graph5.bmp\", width = 460, height = 330 ) ",
+  };
+  const std::vector<std::string> block2 = {
+      "alpha = as.vector(dannie[53:102,1])" + RDivision(msy) + " ",
+      "beta= as.vector(dannie[52,2:51]) ",
+      "x2= as.matrix(dannie[53:102,2:51])" + RDivision(l2) + " ",
+      "bmp (\"graph6.bmp\", width = 460, height = 330 ) ",
+  };
+  for (const auto& part : {block1, picture("x", "r", RTitle("K", k), l1), block2,
+                           picture("x2", RTitle("MSY", msy), "FMSY", l2)}) {
+    lines.insert(lines.end(), part.begin(), part.end());
   }
+  std::string out;
+  for (const auto& line : lines) out += line + kCrLf;
   return out;
 }
 
@@ -211,10 +221,12 @@ const std::vector<std::string>& SurfaceWorkFiles() {
   return names;
 }
 
-SurfaceFiles WriteSurfaceFiles(const std::filesystem::path& directory, const SurfaceGrids& grids) {
+SurfaceFiles WriteSurfaceFiles(const std::filesystem::path& directory, const SurfaceGrids& grids,
+                               int catchUnitExponent) {
   RefuseDataFileAmong(directory, SurfaceWorkFiles(), grids.DataFileName);
   const std::string matrix = FormatOutMatrix(grids);
-  const std::string script = FormatGraph2Script(ScriptDirectory(directory));
+  const std::string script =
+      FormatGraph2Script(ScriptDirectory(directory), grids, catchUnitExponent);
   SurfaceFiles files{directory / "OutMatrix.txt", directory / "Graph2.R"};
   WriteFile(files.Matrix, matrix);
   WriteFile(files.Script, script);

@@ -72,11 +72,17 @@ SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant
 // so that R never reads two numbers joined.
 std::string FormatOutMatrix(const SurfaceGrids& grids);
 
-// The text of "Graph2.R" (21 lines ended by CR LF) reading
-// `<directory>/OutMatrix.txt` and drawing "graph5.bmp" and "graph6.bmp".
+// The text of "Graph2.R" (lines ended by CR LF) reading
+// `<directory>/OutMatrix.txt` and drawing "graph5.bmp" (r across, K up) and
+// "graph6.bmp" (MSY across, FMSY up), 460 × 330, as filled contours of the
+// objective L. K and MSY are masses in units of 10^catchUnitExponent tonnes:
+// they are shown scaled with their unit in the axis title ("K, млн т",
+// MassScale); L is scaled by PlainScale. Margins and labels come from
+// RContourHelpers, so that every label is whole and distinct.
 // `directory` is written as the inside of an R string literal (RStringContent),
 // so the script stays ASCII and no folder name can end the literal.
-std::string FormatGraph2Script(std::string_view directory);
+std::string FormatGraph2Script(std::string_view directory, const SurfaceGrids& grids,
+                               int catchUnitExponent);
 
 // The directory as the script names it: absolute, without a trailing
 // separator, with backslashes turned into forward slashes on Windows.
@@ -102,11 +108,13 @@ struct SurfaceFiles {
 // writes and what it draws.
 const std::vector<std::string>& SurfaceWorkFiles();
 
-// Writes "OutMatrix.txt" and "Graph2.R" into `directory` (each replaced whole
-// or left as it was, WriteFileAtomically). Running R on the script is the
+// Writes "OutMatrix.txt" and "Graph2.R" (FormatGraph2Script with the catch
+// unit 10^catchUnitExponent t of the data) into `directory` (each replaced
+// whole or left as it was, WriteFileAtomically). Running R on the script is the
 // caller's business. Before anything is written, a data file
 // (grids.DataFileName) that is one of SurfaceWorkFiles in that folder raises
 // tarvik::Error; so do unwritable files, naming the path.
-SurfaceFiles WriteSurfaceFiles(const std::filesystem::path& directory, const SurfaceGrids& grids);
+SurfaceFiles WriteSurfaceFiles(const std::filesystem::path& directory, const SurfaceGrids& grids,
+                               int catchUnitExponent);
 
 }  // namespace tarvik::estimation

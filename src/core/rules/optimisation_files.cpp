@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "common/files.h"
 #include "common/numbers.h"
+#include "common/r_picture.h"
 #include "common/r_text.h"
 
 namespace tarvik::rules {
@@ -52,53 +53,57 @@ std::string FormatOptimisationMatrix(const std::vector<double>& alphas,
   return out;
 }
 
-std::string FormatOptimisationScript(const std::string& directory) {
-  const std::string axes =
-      "par(cex.axis = 1.2,font.axis = 1,cex.main = 1.2,bg = \"gray90\", "
-      "font.main = 2, mar = c(2, 2.6, 1.5, 4.1) ) ";
-  const std::string alphaLabel =
-      "mtext(\"alpha\", side = 1, line = 1, adj = 0.8, cex = 1 , font = 3) ";
-  const std::string betaLabel =
-      "mtext(\"beta\", side = 3, line = 0, adj = -0.3, las =1, cex = 1, font = 3) ";
-  const auto title = [](const char* utf8) { return RStringContent(utf8); };
-  const std::vector<std::string> lines = {
-      "dannie<-as.matrix(read.table(file=\"" + RPathContent(directory) +
-          "/OutMatrix.txt\",header=FALSE)) ",
-      "alpha = as.vector(dannie[2:52,1]) ",
-      "beta= as.vector(dannie[1,2:52]) ",
-      "x= as.matrix(dannie[2:52,2:52]) ",
-      "bmp (\"graph.bmp\", width = 250, height = 193 ) ",
-      axes,
-      "filled.contour(alpha, beta, x, nlevels = 7,col= heat.colors(10), main =\"" +
-          title("Улов, т") + "\") ",
-      alphaLabel,
-      betaLabel,
-      "dev.off() ",
-      "x2= as.matrix(dannie[54:104,2:52]) ",
-      "bmp (\"graph2.bmp\", width = 250, height = 193) ",
-      axes,
-      "filled.contour(alpha, beta, x2, nlevels = 7,col= terrain.colors(10), main =\"" +
-          title("Биомасса, т") + "\") ",
-      alphaLabel,
-      betaLabel,
-      "dev.off() ",
-      "x3= as.matrix(dannie[106:156,2:52]) ",
-      "bmp (\"graph3.bmp\", width = 250, height = 193) ",
-      axes,
-      "filled.contour(alpha, beta, x3, nlevels = 7,col= topo.colors(10), main =\"" +
-          title("Вариаб-ть улова") + "\") ",
-      alphaLabel,
-      betaLabel,
-      "dev.off() ",
-      "x4= as.matrix(dannie[158:208,2:52]) ",
-      "bmp (\"graph4.bmp\", width = 250, height = 193) ",
-      axes,
-      "filled.contour(alpha, beta, x4, n = 7,col= rainbow(10,v=0.9), main =\"" +
-          title("Риск B< Bср") + "\") ",
-      alphaLabel,
-      betaLabel,
-      "dev.off() ",
+std::string FormatOptimisationScript(const std::string& directory,
+                                     const std::vector<CandidateIndicators>& cells,
+                                     int catchUnitExponent) {
+  // Catch, biomass and catch variability are masses in the catch unit; the
+  // risk is a share.
+  const auto scale = [&](double CandidateIndicators::*indicator) {
+    std::vector<double> values;
+    values.reserve(cells.size());
+    for (const auto& cell : cells) values.push_back(cell.*indicator);
+    return MassScale(LargestMagnitude(values), catchUnitExponent);
   };
+  const PictureScale catchScale = scale(&CandidateIndicators::MeanCatch);
+  const PictureScale biomassScale = scale(&CandidateIndicators::MeanBiomass);
+  const PictureScale variabilityScale = scale(&CandidateIndicators::CatchVariability);
+  const auto picture = [](const std::string& matrix, const std::string& read,
+                          const std::string& bmp, const std::string& levels,
+                          const std::string& colours, const std::string& title) {
+    return std::vector<std::string>{
+        matrix + "= " + read + " ",
+        bmp,
+        "par(cex.axis = 1.2,font.axis = 1,cex.main = 1.2,bg = \"gray90\", font.main = 2, "
+        "mgp = c(3, 0.5, 0), tcl = -0.3) ",
+        "par(mar = fit.margins(c(2.8, 0, 1.5, 4.1), beta, " + matrix + ", 7)) ",
+        "filled.contour(alpha, beta, " + matrix + ", " + levels + " = 7,col= " + colours +
+            ", plot.axes = draw.axes(alpha, beta, \"alpha\", \"beta\", 1, 3), key.axes = "
+            "draw.key(" +
+            matrix + ", 7, \"\", 1, 3), plot.title = draw.title(\"" + title +
+            "\", \"beta\", 1, 3)) ",
+        "dev.off() "};
+  };
+  std::vector<std::string> lines = {"dannie<-as.matrix(read.table(file=\"" +
+                                    RPathContent(directory) + "/OutMatrix.txt\",header=FALSE)) "};
+  lines.insert(lines.end(), RContourHelpers().begin(), RContourHelpers().end());
+  lines.push_back("alpha = as.vector(dannie[2:52,1]) ");
+  lines.push_back("beta= as.vector(dannie[1,2:52]) ");
+  for (const auto& part : {
+           picture("x", "as.matrix(dannie[2:52,2:52])" + RDivision(catchScale),
+                   "bmp (\"graph.bmp\", width = 250, height = 193 ) ", "nlevels", "heat.colors(10)",
+                   RTitle("Улов", catchScale)),
+           picture("x2", "as.matrix(dannie[54:104,2:52])" + RDivision(biomassScale),
+                   "bmp (\"graph2.bmp\", width = 250, height = 193) ", "nlevels",
+                   "terrain.colors(10)", RTitle("Биомасса", biomassScale)),
+           picture("x3", "as.matrix(dannie[106:156,2:52])" + RDivision(variabilityScale),
+                   "bmp (\"graph3.bmp\", width = 250, height = 193) ", "nlevels", "topo.colors(10)",
+                   RTitle("Вариаб-ть улова", variabilityScale)),
+           picture("x4", "as.matrix(dannie[158:208,2:52])",
+                   "bmp (\"graph4.bmp\", width = 250, height = 193) ", "n", "rainbow(10,v=0.9)",
+                   RStringContent("Риск B< Bср")),
+       }) {
+    lines.insert(lines.end(), part.begin(), part.end());
+  }
   std::string out;
   for (const auto& line : lines) out += line + kEol;
   return out;
@@ -127,9 +132,10 @@ std::vector<std::string> OptimisationWorkFiles() {
 
 std::string WriteOptimisationFiles(const std::string& directory, const std::vector<double>& alphas,
                                    const std::vector<double>& betas,
-                                   const std::vector<CandidateIndicators>& cells) {
+                                   const std::vector<CandidateIndicators>& cells,
+                                   int catchUnitExponent) {
   const std::string matrix = FormatOptimisationMatrix(alphas, betas, cells);
-  const std::string script = FormatOptimisationScript(directory);
+  const std::string script = FormatOptimisationScript(directory, cells, catchUnitExponent);
   WriteTextFile(JoinPath(directory, kOptimisationMatrixFile), matrix);
   const std::string scriptPath = JoinPath(directory, kOptimisationScriptFile);
   WriteTextFile(scriptPath, script);

@@ -25,11 +25,17 @@ std::string FormatOptimisationMatrix(const std::vector<double>& alphas,
                                      const std::vector<double>& betas,
                                      const std::vector<CandidateIndicators>& cells);
 
-// "Graph.R": the 31-line script that reads `directory`/OutMatrix.txt and
-// draws graph.bmp … graph4.bmp (250 × 193) as filled contours of the four
-// matrices. The folder and the Cyrillic titles are written as R escapes
+// "Graph.R": the script that reads `directory`/OutMatrix.txt and draws
+// graph.bmp … graph4.bmp (250 × 193) as filled contours of the four matrices
+// over alpha (across) and beta (up). Catch, biomass and catch variability are
+// masses in units of 10^catchUnitExponent tonnes: each is shown scaled with
+// its unit in the title ("Улов, тыс. т", MassScale of its largest cell);
+// margins and labels come from RContourHelpers, so that every label is whole
+// and distinct. The folder and the Cyrillic titles are written as R escapes
 // (see RStringContent), so the script is ASCII; lines end in CR LF.
-std::string FormatOptimisationScript(const std::string& directory);
+std::string FormatOptimisationScript(const std::string& directory,
+                                     const std::vector<CandidateIndicators>& cells,
+                                     int catchUnitExponent);
 
 // Writes text to a file (bytes as given), replacing it whole or leaving it as
 // it was (WriteFileAtomically). A failure raises tarvik::Error naming the
@@ -41,10 +47,12 @@ void WriteTextFile(const std::string& path, const std::string& text);
 std::vector<std::string> OptimisationWorkFiles();
 
 // Writes "OutMatrix.txt" and "Graph.R" of a logistic sweep into `directory`
-// and returns the path of the script.
+// and returns the path of the script; the catch unit of the data is
+// 10^catchUnitExponent tonnes.
 std::string WriteOptimisationFiles(const std::string& directory, const std::vector<double>& alphas,
                                    const std::vector<double>& betas,
-                                   const std::vector<CandidateIndicators>& cells);
+                                   const std::vector<CandidateIndicators>& cells,
+                                   int catchUnitExponent);
 
 // directory + separator + name.
 std::string JoinPath(const std::string& directory, const std::string& name);

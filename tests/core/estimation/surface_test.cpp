@@ -1,8 +1,9 @@
-#include "support/scratch_path.h"
 #include "estimation/surface.h"
+#include "support/scratch_path.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/r_picture.h"
+#include "common/r_text.h"
 #include "estimation/variants.h"
 #include "model/objective.h"
 #include "model/production.h"
@@ -143,31 +146,77 @@ TEST(ObjectiveSurface, FoxAndPellaTomlinsonGridsInvertTheirMsyPoint) {
   EXPECT_THROW(SurfaceParameters(ProductionModelKind::PellaTomlinson, 1.0, 0.1, 0.0), Error);
 }
 
-TEST(Graph2Script, LinesAsLaidOut) {
-  const std::string script = FormatGraph2Script("C:/work/data");
+// The pictures of the documented estimate: K from 8000 to 11920 and MSY from
+// 1000 to 1490 in the catch unit.
+TEST(Graph2Script, DrawsBothPicturesWithTheirAxesScaledAndNamedInTheCatchUnit) {
+  AssessmentState state = SchaeferEstimate();
+  const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 0);
+  const std::string script = FormatGraph2Script("C:/work/data", g, 0);
   const std::vector<std::string> lines = CrLfLines(script);
-  ASSERT_EQ(lines.size(), 21u);
+  const std::vector<std::string>& helpers = RContourHelpers();
+  ASSERT_EQ(lines.size(), 1 + helpers.size() + 16);
   EXPECT_EQ(lines[0],
             "dannie<-as.matrix(read.table(file=\"C:/work/data/OutMatrix.txt\",header=FALSE)) ");
-  EXPECT_EQ(lines[4], "bmp (\"graph5.bmp\", width = 460, height = 330 ) ");
-  EXPECT_EQ(lines[15], lines[5]);
-  EXPECT_EQ(lines[18],
-            "mtext(\"FMSY\", side = 3, line = 0, adj = -0.1, las =1, cex = 1.5, font = 4)  ");
-  EXPECT_EQ(lines[19], "mtext(\"L\", side = 1, line = 0, adj = 1.02, cex = 1.5 , font = 4)  ");
-  EXPECT_EQ(lines[20], "dev.off() ");
+  // The helpers are defined before the first picture uses them.
+  EXPECT_TRUE(std::equal(helpers.begin(), helpers.end(), lines.begin() + 1));
+  const std::vector<std::string> pictures(lines.begin() + 1 + helpers.size(), lines.end());
+  const std::string axes = "par(cex.axis = 1.5,font.axis = 2) ";
+  const std::vector<std::string> expected = {
+      // r across, K up in thousands of tonnes.
+      "alpha = as.vector(dannie[2:51,1]) ",
+      "beta= as.vector(dannie[1,2:51]) / 1e3 ",
+      "x= as.matrix(dannie[2:51,2:51]) ",
+      "bmp (\"graph5.bmp\", width = 460, height = 330 ) ",
+      axes,
+      "par(mar = fit.margins(c(3.7, 0, 1.5, 0.0), beta, x, 7)) ",
+      "filled.contour(alpha, beta, x, nlevels = 7,col= terrain.colors(10), plot.axes = "
+      "draw.axes(alpha, beta, \"r\", \"K, " +
+          RStringContent("тыс. т") + "\", 1.5, 4), key.axes = draw.key(x, 7, \"L\", 1.5, 4)) ",
+      "dev.off() ",
+      // MSY across in tonnes, FMSY up.
+      "alpha = as.vector(dannie[53:102,1]) ",
+      "beta= as.vector(dannie[52,2:51]) ",
+      "x2= as.matrix(dannie[53:102,2:51]) ",
+      "bmp (\"graph6.bmp\", width = 460, height = 330 ) ",
+      axes,
+      "par(mar = fit.margins(c(3.7, 0, 1.5, 0.0), beta, x2, 7)) ",
+      "filled.contour(alpha, beta, x2, nlevels = 7,col= terrain.colors(10), plot.axes = "
+      "draw.axes(alpha, beta, \"MSY, " +
+          RStringContent("т") +
+          "\", \"FMSY\", 1.5, 4), key.axes = draw.key(x2, 7, \"L\", 1.5, 4)) ",
+      "dev.off() ",
+  };
+  EXPECT_EQ(pictures, expected);
   for (char ch : script) EXPECT_LT(static_cast<unsigned char>(ch), 128u);
+
+  // In thousands of tonnes K is shown in millions and MSY in thousands; a
+  // large objective is divided too and says so under the key.
+  SurfaceGrids large = g;
+  for (double& value : large.Block2) value *= 1e6;
+  const std::vector<std::string> thousands = CrLfLines(FormatGraph2Script("/d", large, 3));
+  const auto line = [&](std::size_t i) { return thousands[1 + helpers.size() + i]; };
+  EXPECT_EQ(line(1), "beta= as.vector(dannie[1,2:51]) / 1e3 ");
+  EXPECT_NE(line(6).find("\"K, " + RStringContent("млн т") + "\""), std::string::npos);
+  EXPECT_EQ(line(10), "x2= as.matrix(dannie[53:102,2:51]) / 1e6 ");
+  EXPECT_NE(line(14).find("\"MSY, " + RStringContent("тыс. т") + "\""), std::string::npos);
+  EXPECT_NE(line(14).find("draw.key(x2, 7, \"L, " + RStringContent("×10⁶") + "\""),
+            std::string::npos);
 }
 
 TEST(Graph2Script, DirectoryCannotBreakTheStringLiteral) {
-  const std::string line = CrLfLines(FormatGraph2Script("/tmp/a\"b"))[0];
-  EXPECT_EQ(line,
+  AssessmentState state = SchaeferEstimate();
+  const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 0);
+  const auto firstLine = [&](std::string_view directory) {
+    return CrLfLines(FormatGraph2Script(directory, g, 0))[0];
+  };
+  EXPECT_EQ(firstLine("/tmp/a\"b"),
             "dannie<-as.matrix(read.table(file=\"/tmp/a\\\"b/OutMatrix.txt\",header=FALSE)) ");
   // A folder that would close the literal and run a command stays inside it.
-  EXPECT_EQ(CrLfLines(FormatGraph2Script("/tmp/x\"); system(\"rm -rf ~"))[0],
+  EXPECT_EQ(firstLine("/tmp/x\"); system(\"rm -rf ~"),
             "dannie<-as.matrix(read.table(file=\"/tmp/x\\\"); system(\\\"rm -rf "
             "~/OutMatrix.txt\",header=FALSE)) ");
   // A Cyrillic folder keeps the script ASCII (Д = U+0414, а = U+0430).
-  EXPECT_EQ(CrLfLines(FormatGraph2Script("/home/Да"))[0],
+  EXPECT_EQ(firstLine("/home/Да"),
             "dannie<-as.matrix(read.table(file=\"/home/\\u0414\\u0430/OutMatrix.txt\","
             "header=FALSE)) ");
 }
@@ -178,7 +227,7 @@ TEST(WriteSurfaceFiles, WritesBothFilesIntoTheDirectory) {
   std::filesystem::create_directories(dir);
   AssessmentState state = SchaeferEstimate();
   const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 0);
-  const SurfaceFiles files = WriteSurfaceFiles(dir, g);
+  const SurfaceFiles files = WriteSurfaceFiles(dir, g, 0);
   EXPECT_EQ(files.Matrix, dir / "OutMatrix.txt");
   EXPECT_EQ(files.Script, dir / "Graph2.R");
   const auto read = [](const std::filesystem::path& path) {
@@ -189,10 +238,10 @@ TEST(WriteSurfaceFiles, WritesBothFilesIntoTheDirectory) {
   };
   EXPECT_EQ(read(files.Matrix), FormatOutMatrix(g));
   const std::string script = read(files.Script);
-  EXPECT_EQ(script, FormatGraph2Script(ScriptDirectory(dir)));
+  EXPECT_EQ(script, FormatGraph2Script(ScriptDirectory(dir), g, 0));
   EXPECT_NE(script.find("with \\\"quote\\\" dir/OutMatrix.txt"), std::string::npos);
   std::filesystem::remove_all(dir.parent_path());
-  EXPECT_THROW(WriteSurfaceFiles(dir / "missing", g), Error);
+  EXPECT_THROW(WriteSurfaceFiles(dir / "missing", g, 0), Error);
 }
 
 TEST(WriteSurfaceFiles, ADataFileNamedLikeAWorkFileIsLeftAlone) {
@@ -206,7 +255,7 @@ TEST(WriteSurfaceFiles, ADataFileNamedLikeAWorkFileIsLeftAlone) {
     const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 0);
     EXPECT_EQ(g.DataFileName, data.string());
     try {
-      WriteSurfaceFiles(dir, g);
+      WriteSurfaceFiles(dir, g, 0);
       ADD_FAILURE() << name << " was replaced";
     } catch (const Error& e) {
       EXPECT_NE(std::string(e.what()).find(std::string("Рабочий файл R «") + name + "»"),
@@ -229,7 +278,7 @@ TEST(WriteSurfaceFiles, TheMatrixIsReplacedWholeOrNotAtAll) {
   // A matrix the user protected stays as it was, and so does the folder.
   std::ofstream(dir / "OutMatrix.txt", std::ios::binary) << "kept";
   std::filesystem::permissions(dir / "OutMatrix.txt", std::filesystem::perms::owner_read);
-  EXPECT_THROW(WriteSurfaceFiles(dir, g), Error);
+  EXPECT_THROW(WriteSurfaceFiles(dir, g, 0), Error);
   std::ifstream in(dir / "OutMatrix.txt", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);

@@ -1,8 +1,9 @@
-#include "support/scratch_path.h"
 #include "rules/optimisation_files.h"
+#include "support/scratch_path.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/r_picture.h"
+#include "common/r_text.h"
 
 namespace tarvik::rules {
 namespace {
@@ -89,41 +92,73 @@ TEST(FormatOptimisationMatrix, RefusesNumbersThatAreNotFinite) {
   EXPECT_THROW(FormatOptimisationMatrix({1.0}, {0.0}, cells), Error);
 }
 
-TEST(FormatOptimisationScript, WritesTheThirtyOneLinesWithEscapedTitles) {
-  const auto lines = SplitCrLf(FormatOptimisationScript("/home/u/data"));
-  ASSERT_EQ(lines.size(), 31u);
+TEST(FormatOptimisationScript, DrawsTheFourMatricesScaledAndTitledInTheCatchUnit) {
+  // Catch up to 5050 and variability up to 50.5 stay as they are; biomass up
+  // to 50050 is shown in thousands.
+  const std::vector<CandidateIndicators> cells = NumberedCells(51, 51);
+  const std::string script = FormatOptimisationScript("/home/u/data", cells, 0);
+  const auto lines = SplitCrLf(script);
+  const std::vector<std::string>& helpers = RContourHelpers();
+  ASSERT_EQ(lines.size(), 1 + helpers.size() + 2 + 4 * 6);
   EXPECT_EQ(lines[0],
             "dannie<-as.matrix(read.table(file=\"/home/u/data/OutMatrix.txt\",header=FALSE)) ");
-  EXPECT_EQ(lines[1], "alpha = as.vector(dannie[2:52,1]) ");
-  EXPECT_EQ(lines[4], "bmp (\"graph.bmp\", width = 250, height = 193 ) ");
-  EXPECT_EQ(lines[5],
-            "par(cex.axis = 1.2,font.axis = 1,cex.main = 1.2,bg = \"gray90\", font.main = 2, "
-            "mar = c(2, 2.6, 1.5, 4.1) ) ");
-  // "Улов, т"
-  EXPECT_EQ(lines[6],
-            "filled.contour(alpha, beta, x, nlevels = 7,col= heat.colors(10), main "
-            "=\"\\u0423\\u043b\\u043e\\u0432, \\u0442\") ");
-  EXPECT_EQ(lines[7], "mtext(\"alpha\", side = 1, line = 1, adj = 0.8, cex = 1 , font = 3) ");
-  EXPECT_EQ(lines[8],
-            "mtext(\"beta\", side = 3, line = 0, adj = -0.3, las =1, cex = 1, font = 3) ");
-  EXPECT_EQ(lines[10], "x2= as.matrix(dannie[54:104,2:52]) ");
-  EXPECT_EQ(lines[11], "bmp (\"graph2.bmp\", width = 250, height = 193) ");
-  for (int repeat : {12, 19, 26}) EXPECT_EQ(lines[repeat], lines[5]);
-  for (int repeat : {14, 21, 28}) EXPECT_EQ(lines[repeat], lines[7]);
-  for (int repeat : {15, 22, 29}) EXPECT_EQ(lines[repeat], lines[8]);
-  for (int close : {9, 16, 23, 30}) EXPECT_EQ(lines[close], "dev.off() ");
-  EXPECT_EQ(lines[17], "x3= as.matrix(dannie[106:156,2:52]) ");
-  EXPECT_EQ(lines[24], "x4= as.matrix(dannie[158:208,2:52]) ");
-  // "Риск B< Bср": the only picture drawn with n = 7 and rainbow colours.
-  EXPECT_EQ(lines[27],
-            "filled.contour(alpha, beta, x4, n = 7,col= rainbow(10,v=0.9), main "
-            "=\"\\u0420\\u0438\\u0441\\u043a B< B\\u0441\\u0440\") ");
-  const std::string all = FormatOptimisationScript("/home/u/data");
-  for (unsigned char ch : all) EXPECT_LT(ch, 0x80u) << "the script is plain ASCII";
+  EXPECT_TRUE(std::equal(helpers.begin(), helpers.end(), lines.begin() + 1));
+  const std::vector<std::string> pictures(lines.begin() + 1 + helpers.size(), lines.end());
+  const std::string axes =
+      "par(cex.axis = 1.2,font.axis = 1,cex.main = 1.2,bg = \"gray90\", font.main = 2, "
+      "mgp = c(3, 0.5, 0), tcl = -0.3) ";
+  const auto contour = [](const std::string& matrix, const std::string& levels,
+                          const std::string& colours, const char* title) {
+    return "filled.contour(alpha, beta, " + matrix + ", " + levels + " = 7,col= " + colours +
+           ", plot.axes = draw.axes(alpha, beta, \"alpha\", \"beta\", 1, 3), key.axes = draw.key(" +
+           matrix + ", 7, \"\", 1, 3), plot.title = draw.title(\"" + RStringContent(title) +
+           "\", \"beta\", 1, 3)) ";
+  };
+  const auto margins = [](const std::string& matrix) {
+    return "par(mar = fit.margins(c(2.8, 0, 1.5, 4.1), beta, " + matrix + ", 7)) ";
+  };
+  const std::vector<std::string> expected = {
+      "alpha = as.vector(dannie[2:52,1]) ",
+      "beta= as.vector(dannie[1,2:52]) ",
+      "x= as.matrix(dannie[2:52,2:52]) ",
+      "bmp (\"graph.bmp\", width = 250, height = 193 ) ",
+      axes,
+      margins("x"),
+      contour("x", "nlevels", "heat.colors(10)", "Улов, т"),
+      "dev.off() ",
+      "x2= as.matrix(dannie[54:104,2:52]) / 1e3 ",
+      "bmp (\"graph2.bmp\", width = 250, height = 193) ",
+      axes,
+      margins("x2"),
+      contour("x2", "nlevels", "terrain.colors(10)", "Биомасса, тыс. т"),
+      "dev.off() ",
+      "x3= as.matrix(dannie[106:156,2:52]) ",
+      "bmp (\"graph3.bmp\", width = 250, height = 193) ",
+      axes,
+      margins("x3"),
+      contour("x3", "nlevels", "topo.colors(10)", "Вариаб-ть улова, т"),
+      "dev.off() ",
+      "x4= as.matrix(dannie[158:208,2:52]) ",
+      "bmp (\"graph4.bmp\", width = 250, height = 193) ",
+      axes,
+      margins("x4"),
+      contour("x4", "n", "rainbow(10,v=0.9)", "Риск B< Bср"),
+      "dev.off() ",
+  };
+  EXPECT_EQ(pictures, expected);
+  for (unsigned char ch : script) EXPECT_LT(ch, 0x80u) << "the script is plain ASCII";
+
+  // A catch unit of thousands of tonnes names the scaled biomass in millions.
+  const auto thousands = SplitCrLf(FormatOptimisationScript("/d", cells, 3));
+  EXPECT_EQ(thousands[1 + helpers.size() + 12],
+            contour("x2", "nlevels", "terrain.colors(10)", "Биомасса, млн т"));
+  EXPECT_EQ(thousands[1 + helpers.size() + 6],
+            contour("x", "nlevels", "heat.colors(10)", "Улов, тыс. т"));
 }
 
 TEST(FormatOptimisationScript, EscapesTheFolderName) {
-  const auto lines = SplitCrLf(FormatOptimisationScript("/tmp/Мои \"данные\""));
+  const auto lines =
+      SplitCrLf(FormatOptimisationScript("/tmp/Мои \"данные\"", NumberedCells(1, 1), 0));
   EXPECT_EQ(lines[0],
             "dannie<-as.matrix(read.table(file=\"/tmp/\\u041c\\u043e\\u0438 "
             "\\\"\\u0434\\u0430\\u043d\\u043d\\u044b\\u0435\\\"/OutMatrix.txt\",header=FALSE)) ");
@@ -133,7 +168,7 @@ TEST(WriteOptimisationFiles, WritesBothFilesAndRaisesAReadableErrorOnFailure) {
   const auto dir = tarvik::testing_support::ScratchPath("tarvik_optimisation_files_test");
   std::filesystem::create_directories(dir);
   const std::string script =
-      WriteOptimisationFiles(dir.string(), {1.0}, {0.0}, {{1.0, 2.0, 3.0, 0.5}});
+      WriteOptimisationFiles(dir.string(), {1.0}, {0.0}, {{1.0, 2.0, 3.0, 0.5}}, 0);
   EXPECT_EQ(script, (dir / "Graph.R").string());
   std::ifstream matrix(dir / "OutMatrix.txt", std::ios::binary);
   std::stringstream text;
@@ -144,7 +179,7 @@ TEST(WriteOptimisationFiles, WritesBothFilesAndRaisesAReadableErrorOnFailure) {
   std::filesystem::remove_all(dir);
 
   try {
-    WriteOptimisationFiles("/proc/no such folder", {1.0}, {0.0}, {{1.0, 2.0, 3.0, 0.5}});
+    WriteOptimisationFiles("/proc/no such folder", {1.0}, {0.0}, {{1.0, 2.0, 3.0, 0.5}}, 0);
     FAIL() << "writing into a missing folder must fail";
   } catch (const Error& error) {
     EXPECT_NE(std::string(error.what()).find("/proc/no such folder/OutMatrix.txt"),
