@@ -9,6 +9,7 @@
 #include <QShowEvent>
 #include <QToolTip>
 
+#include "app/chart_export.h"
 #include "app/data_page.h"
 #include "app/estimation_page.h"
 #include "app/handler.h"
@@ -112,6 +113,11 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
           [this](const estimation::RetrospectiveResult& result, const QString& variant) {
             RunHandler(ui_, [&] { tacPage_->AddRetrospectiveCurves(result, variant); });
           });
+  // Every chart can be saved and copied as a picture; a chart with a menu
+  // of its own has been given the items by its page.
+  for (ChartPanel* chart : findChildren<ChartPanel*>()) {
+    if (chart->contextMenuPolicy() != Qt::CustomContextMenu) AttachChartExport(chart, ui_, state_);
+  }
   tacPage_->SetDescriptionSource([this] { return dataPage_->Description(); });
   tacPage_->SetRuleSource([this] { return performancePage_->Chosen(); });
 
