@@ -1,6 +1,8 @@
 // «Справка»: F1 opens the guide at the section of the page in front, with
 // back and forward between the sections opened.
-#include <QScrollBar>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 
 #include "app/help_window.h"
 #include "app/page_control.h"
@@ -29,6 +31,20 @@ TEST_F(AppTest, F1OpensTheGuideAtThePageInFront) {
   EXPECT_GE(window_->Help()->Contents()->topLevelItemCount(), 1);
   window_->Help()->Browser()->backward();
   EXPECT_EQ(window_->Help()->Browser()->SectionShown(), PageSection(2));
+}
+
+// Installed, the guide lies in ../share/tarvik/guide beside the program's
+// folder, wherever the prefix is; in the build tree it is the source's.
+TEST(HelpWindow, TheGuideIsFoundBesideTheProgramOrInTheSources) {
+  EXPECT_EQ(GuideFile(), QStringLiteral(TARVIK_SOURCE_DIR "/docs/guide/README.md"));
+  const QString share = QCoreApplication::applicationDirPath() + QStringLiteral("/../share");
+  ASSERT_FALSE(QDir(share).exists()) << "left over from an earlier run: " << share.toStdString();
+  ASSERT_TRUE(QDir().mkpath(share + QStringLiteral("/tarvik/guide")));
+  QFile installed(share + QStringLiteral("/tarvik/guide/README.md"));
+  ASSERT_TRUE(installed.open(QIODevice::WriteOnly));
+  installed.close();
+  EXPECT_EQ(GuideFile(), QDir::cleanPath(installed.fileName()));
+  QDir(share).removeRecursively();
 }
 
 TEST(HelpWindow, AnchorsAreSpeltAsTheGuideLinksThem) {
