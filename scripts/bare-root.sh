@@ -1,9 +1,27 @@
 # Shared by the checks on a bare Debian 12 root (check-clean-install.sh,
-# check-package.sh); sourced, not run. The caller sets ROOT (an empty or new
-# folder), KEEP (1: keep the root after a pass) and MIRROR, and calls
-# make_bare_root with the packages to add to the minimal root.
+# check-package.sh); sourced, not run. The caller passes its arguments to
+# parse_root_arguments, then calls choose_root and make_bare_root with the
+# packages to add to the minimal root.
 
 PASSED=0
+
+# [--keep] [DIR]: KEEP (1: keep the root after a pass) and ROOT (an empty or
+# new folder); -h prints the calling script's head comment. MIRROR from the
+# environment.
+parse_root_arguments() {
+  MIRROR=${MIRROR:-http://deb.debian.org/debian}
+  KEEP=0
+  ROOT=""
+  local argument
+  for argument in "$@"; do
+    case "$argument" in
+      --keep) KEEP=1 ;;
+      -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+      -*) echo "unknown option: $argument" >&2; exit 2 ;;
+      *) ROOT=$argument ;;
+    esac
+  done
+}
 MOUNTS=()  # mount points inside the root, in the order they were mounted
 
 need_root() {

@@ -22,20 +22,9 @@
 # Environment: MIRROR (default http://deb.debian.org/debian), BUILD_DIR.
 set -euo pipefail
 
-MIRROR=${MIRROR:-http://deb.debian.org/debian}
-KEEP=0
-ROOT=""
-for argument in "$@"; do
-  case "$argument" in
-    --keep) KEEP=1 ;;
-    -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
-    -*) echo "unknown option: $argument" >&2; exit 2 ;;
-    *) ROOT=$argument ;;
-  esac
-done
-
 # shellcheck source=scripts/bare-root.sh
 . "$(dirname "$0")/bare-root.sh"
+parse_root_arguments "$@"
 need_root
 START=$SECONDS
 
