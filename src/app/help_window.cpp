@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QImage>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
@@ -64,13 +65,26 @@ QString PageSection(int page) {
 
 void GuideBrowser::doSetSource(const QUrl& name, QTextDocument::ResourceType type) {
   QTextBrowser::doSetSource(name, type);
-  NameHeadings();
+  PrepareDocument();
   if (name.hasFragment()) scrollToAnchor(name.fragment());
 }
 
-void GuideBrowser::NameHeadings() {
+void GuideBrowser::PrepareDocument() {
   QTextCursor cursor(document());
   for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      const QTextFragment fragment = it.fragment();
+      QTextImageFormat image = fragment.charFormat().toImageFormat();
+      if (!image.isValid() || image.hasProperty(QTextFormat::ImageWidth)) continue;
+      const QImage picture =
+          document()->resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+      if (picture.isNull() || picture.width() <= kPictureWidth) continue;
+      image.setWidth(kPictureWidth);
+      image.setHeight(kPictureWidth * picture.height() / double(picture.width()));
+      cursor.setPosition(fragment.position());
+      cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+      cursor.setCharFormat(image);
+    }
     if (block.blockFormat().headingLevel() == 0 || block.length() <= 1) continue;
     const QString anchor = HeadingAnchor(block.text());
     if (block.begin().fragment().charFormat().anchorNames().contains(anchor)) continue;

@@ -23,7 +23,8 @@ QString PageSection(int page);
 
 // A text browser of the guide in which every heading is a link target
 // under its HeadingAnchor (Qt's Markdown reader makes none), so that
-// "README.md#данные" and the guide's own links "#…" open at the heading.
+// "README.md#данные" and the guide's own links "#…" open at the heading, and
+// whose pictures (window screenshots) are drawn at most kPictureWidth wide.
 class GuideBrowser : public QTextBrowser {
   Q_OBJECT
 
@@ -34,11 +35,14 @@ class GuideBrowser : public QTextBrowser {
   // before the first heading).
   QString SectionShown() const;
 
+  static constexpr int kPictureWidth = 640;
+
  protected:
   void doSetSource(const QUrl& name, QTextDocument::ResourceType type) override;
 
  private:
-  void NameHeadings();
+  // Names the headings and narrows the pictures of a newly read guide.
+  void PrepareDocument();
 };
 
 // The guide window: the contents (the guide's headings) at the side, the

@@ -1,8 +1,10 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 
 #include "app/data_page.h"
@@ -265,8 +267,9 @@ namespace {
 
 // The pictures of the user guide: the road of the simulated example through
 // the six pages in the window at its design size, and the guide's window.
-// With TARVIK_GUIDE_IMAGES set (the guide's folder of pictures):
-//   TARVIK_GUIDE_IMAGES=$PWD/docs/guide/images QT_QPA_PLATFORM=xcb xvfb-run -a \
+// With TARVIK_GUIDE_IMAGES set (the guide's folder of pictures), under
+// xvfb-run as above or on the offscreen platform:
+//   TARVIK_GUIDE_IMAGES=$PWD/docs/guide/images QT_QPA_PLATFORM=offscreen \
 //     build/tests/app/tarvik_app_screenshots --gtest_filter='*Guide*'
 TEST_F(AppTest, GuideScreenshots) {
   const QString folder = qEnvironmentVariable("TARVIK_GUIDE_IMAGES");
@@ -310,6 +313,11 @@ TEST_F(AppTest, GuideScreenshots) {
 
   window_->Pages()->BringToFront(static_cast<int>(PageIndex::Rule));
   click("Button12");
+  // Two more rules: alpha 0.3 and 0.5.
+  for (int position : {13, 15}) {
+    Find<QSpinBox>("UpDownAlpha")->setValue(position);
+    click("Button12");
+  }
   shot("page4-rule", window_.get());
 
   window_->Pages()->BringToFront(static_cast<int>(PageIndex::Performance));
@@ -331,6 +339,9 @@ TEST_F(AppTest, GuideScreenshots) {
   QTest::keyClick(window_.get(), Qt::Key_F1);
   window_->Help()->resize(1000, 700);
   shot("help-window", window_->Help());
+  window_->Help()->close();
+  Action("NAbout")->trigger();
+  shot("about", Find<QDialog>("AboutDialog"));
 }
 
 }  // namespace
