@@ -69,6 +69,19 @@ void GuideBrowser::doSetSource(const QUrl& name, QTextDocument::ResourceType typ
   if (name.hasFragment()) scrollToAnchor(name.fragment());
 }
 
+// The view's history reads the guide anew, past doSetSource.
+void GuideBrowser::backward() {
+  QTextBrowser::backward();
+  PrepareDocument();
+  if (source().hasFragment()) scrollToAnchor(source().fragment());
+}
+
+void GuideBrowser::forward() {
+  QTextBrowser::forward();
+  PrepareDocument();
+  if (source().hasFragment()) scrollToAnchor(source().fragment());
+}
+
 void GuideBrowser::PrepareDocument() {
   QTextCursor cursor(document());
   for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {

@@ -37,6 +37,10 @@ class GuideBrowser : public QTextBrowser {
 
   static constexpr int kPictureWidth = 640;
 
+  // Back and forward open the section at its heading.
+  void backward() override;
+  void forward() override;
+
  protected:
   void doSetSource(const QUrl& name, QTextDocument::ResourceType type) override;
 
