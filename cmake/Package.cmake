@@ -1,6 +1,7 @@
 # The Debian package: `make package` (or cpack in the build folder) makes
 # tarvik_<version>_amd64.deb from the install rules. Its dependencies on
-# shared libraries are computed by dpkg-shlibdeps; Qt's Russian texts are
+# shared libraries are computed by dpkg-shlibdeps (CPack finds the programs
+# with `file`, in scripts/install-deps.sh); Qt's Russian texts are
 # data, not a library, so that package is named here. R is recommended: the
 # program works without it, only the R pictures are missing then.
 set(CPACK_GENERATOR DEB)
@@ -23,5 +24,4 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "r-base-core")
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "")
 include(CPack)
