@@ -8,7 +8,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build run test bench format clean sanitize fuzz
+.PHONY: all deps configure build run test bench package format clean sanitize fuzz
 
 all: build
 
@@ -31,6 +31,11 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The Debian package tarvik_<version>_amd64.deb in the build folder
+# (cmake/Package.cmake); scripts/check-package.sh installs it on a bare root.
+package: build
+	cd $(BUILD_DIR) && cpack
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do \

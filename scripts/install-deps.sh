@@ -22,6 +22,7 @@ PACKAGES=(
   libcli11-dev
   libnlopt-cxx-dev
   clang-format
+  file
   clang
   libclang-rt-dev
 )

@@ -414,24 +414,31 @@ std::vector<ChartLabel> ChartPanel::Labels(const QString& name) const {
 
 bool ChartPanel::SaveImage(const QString& path) const { return view_->grab().save(path); }
 
-QImage ChartPanel::Picture(const QSize& minimum) const {
+QSize ChartPanel::PictureSize(const QSize& minimum) const {
   const QSizeF shown = chart_->size();
-  const QSizeF size(std::max(shown.width(), static_cast<qreal>(minimum.width())),
-                    std::max(shown.height(), static_cast<qreal>(minimum.height())));
-  QImage image(size.toSize(), QImage::Format_RGB32);
-  image.fill(Qt::white);
+  return QSizeF(std::max(shown.width(), static_cast<qreal>(minimum.width())),
+                std::max(shown.height(), static_cast<qreal>(minimum.height())))
+      .toSize();
+}
+
+void ChartPanel::Render(QPainter& painter, const QSize& minimum) const {
+  const QSizeF shown = chart_->size();
+  const QSizeF size = PictureSize(minimum);
   // The chart is laid out at the picture's size while it is drawn, then
   // given back its size on screen.
   chart_->resize(size);
   if (QGraphicsLayout* layout = chart_->layout()) layout->activate();
-  {
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    chart_->scene()->render(&painter, QRectF(QPointF(0, 0), size),
-                            QRectF(chart_->pos(), size));
-  }
+  painter.setRenderHint(QPainter::Antialiasing);
+  chart_->scene()->render(&painter, QRectF(QPointF(0, 0), size), QRectF(chart_->pos(), size));
   chart_->resize(shown);
   if (QGraphicsLayout* layout = chart_->layout()) layout->activate();
+}
+
+QImage ChartPanel::Picture(const QSize& minimum) const {
+  QImage image(PictureSize(minimum), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  Render(painter, minimum);
   return image;
 }
 

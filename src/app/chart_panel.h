@@ -17,6 +17,7 @@
 QT_BEGIN_NAMESPACE
 class QAreaSeries;
 class QLabel;
+class QPainter;
 class QChart;
 class QChartView;
 class QValueAxis;
@@ -134,6 +135,10 @@ class ChartPanel : public QWidget {
   // The chart as shown, drawn at least `minimum` large: a smaller chart is
   // laid out at the larger size for the picture (texts keep their size).
   QImage Picture(const QSize& minimum) const;
+  // The size of Picture(minimum), and the same drawing onto any painter
+  // (a PDF writer keeps it as vectors) at that size in its device's units.
+  QSize PictureSize(const QSize& minimum) const;
+  void Render(QPainter& painter, const QSize& minimum) const;
 
  signals:
   void Clicked();

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/locale_mark.h"
+#include "app/table_export.h"
 #include "app/widgets.h"
 #include "common/error.h"
 #include "common/numbers.h"
@@ -54,6 +55,7 @@ DataPage::DataPage(PageContext context, QWidget* parent) : Page(context, parent)
   undoAction_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   stringGrid1_->addAction(undoAction_);
   On(undoAction_, &QAction::triggered, [this] { UndoTableChange(); });
+  AttachTableExport(stringGrid1_, Ui(), State(), popupMenu1_);
 
   chart1_ = Named<ChartPanel>("Chart1");
   chart1_->SetTitle(QString());

@@ -9,9 +9,12 @@
 #include <QShowEvent>
 #include <QToolTip>
 
+#include "app/about_dialog.h"
+#include "app/chart_export.h"
 #include "app/data_page.h"
 #include "app/estimation_page.h"
 #include "app/handler.h"
+#include "app/help_window.h"
 #include "app/locale_mark.h"
 #include "app/performance_page.h"
 #include "app/refpoints_page.h"
@@ -21,6 +24,7 @@
 #include "common/numbers.h"
 #include "data/data_file.h"
 #include "rbridge/r_runner.h"
+#include "rbridge/r_version.h"
 
 namespace tarvik::app {
 
@@ -112,6 +116,11 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
           [this](const estimation::RetrospectiveResult& result, const QString& variant) {
             RunHandler(ui_, [&] { tacPage_->AddRetrospectiveCurves(result, variant); });
           });
+  // Every chart can be saved and copied as a picture; a chart with a menu
+  // of its own has been given the items by its page.
+  for (ChartPanel* chart : findChildren<ChartPanel*>()) {
+    if (chart->contextMenuPolicy() != Qt::CustomContextMenu) AttachChartExport(chart, ui_, state_);
+  }
   tacPage_->SetDescriptionSource([this] { return dataPage_->Description(); });
   const auto catchUnit = [this] { return dataPage_->Description().catchUnitExponent; };
   estimationPage_->SetCatchUnitSource(catchUnit);
@@ -196,6 +205,39 @@ void MainWindow::BuildMenu() {
     });
   }
   workflow_->Start();
+  BuildHelpMenu();
+}
+
+void MainWindow::BuildHelpMenu() {
+  // After the other menus, which keep their places.
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Справка"));
+  help->setObjectName("NHelp");
+  QAction* guide = help->addAction(QStringLiteral("&Руководство"));
+  guide->setObjectName("NGuide");
+  guide->setShortcut(QKeySequence::HelpContents);
+  QAction* about = help->addAction(QStringLiteral("&О программе"));
+  about->setObjectName("NAbout");
+  about->setMenuRole(QAction::AboutRole);
+  ConnectHandler(guide, &QAction::triggered, this, ui_, [this] { ShowGuide(); });
+  ConnectHandler(about, &QAction::triggered, this, ui_, [this] { ShowAbout(); });
+}
+
+void MainWindow::ShowGuide() {
+  if (helpWindow_ == nullptr) helpWindow_ = new HelpWindow(this);
+  helpWindow_->ShowSection(PageSection(pageControl1_->ActivePage()));
+}
+
+void MainWindow::ShowAbout() {
+  std::string directory, version;
+  {
+    const WaitCursor wait;
+    // Before the first showing R has not been looked for yet.
+    directory = rChecked_ ? state_.RDirectory : rbridge::LocateR(rSearchPath_);
+    version = rbridge::RVersion(directory);
+  }
+  auto* dialog = new AboutDialog(AboutText(directory, version), this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->open();
 }
 
 void MainWindow::FormCreate() {

@@ -17,6 +17,7 @@
 namespace tarvik::app {
 
 class DataPage;
+class HelpWindow;
 class EstimationPage;
 class ReferencePointsPage;
 class RulePage;
@@ -42,6 +43,8 @@ class MainWindow : public QMainWindow {
   BackgroundTask& Background() { return *background_; }
   PageControl* Pages() const { return pageControl1_; }
   WelcomeWindow* Welcome() const { return form2_; }
+  // The guide's window, once «Руководство» (F1) has opened it.
+  HelpWindow* Help() const { return helpWindow_; }
 
   DataPage* Data() const { return dataPage_; }
   EstimationPage* Estimation() const { return estimationPage_; }
@@ -74,6 +77,11 @@ class MainWindow : public QMainWindow {
  private:
   void FormCreate();
   void BuildMenu();
+  void BuildHelpMenu();
+  // «Руководство» (F1): the guide at the section of the page in front.
+  void ShowGuide();
+  // «О программе».
+  void ShowAbout();
   void Label3Click();
   void PageShown(int index);
   // "Сохранить как": false when the dialog was cancelled.
@@ -98,6 +106,7 @@ class MainWindow : public QMainWindow {
   PerformancePage* performancePage_ = nullptr;
   TacPage* tacPage_ = nullptr;
   QObject* hintPause_ = nullptr;
+  HelpWindow* helpWindow_ = nullptr;
 };
 
 // The texts of the R check, for the folder found (with its trailing

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/locale_mark.h"
+#include "app/table_export.h"
 #include "app/widgets.h"
 #include "common/error.h"
 
@@ -76,6 +77,7 @@ PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(co
   stringGrid2_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   stringGrid2_->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
   stringGrid2_->verticalHeader()->setDefaultSectionSize(kRowHeight);
+  AttachTableExport(stringGrid2_, Ui(), State());
   memo2_ = MakeMemo("Memo2");
 
   auto* layout = new QVBoxLayout(this);

@@ -61,6 +61,14 @@ QString QtUiServices::ClipboardText() {
   return clipboard != nullptr ? clipboard->text() : QString();
 }
 
+void QtUiServices::SetClipboardText(const QString& text) {
+  if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(text);
+}
+
+void QtUiServices::SetClipboardImage(const QImage& image) {
+  if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setImage(image);
+}
+
 std::unique_ptr<QMessageBox> SaveChangesBox(QWidget* parent, const QString& text) {
   auto box = std::make_unique<QMessageBox>(QMessageBox::Question, BoxTitle(), text,
                                            QMessageBox::Yes | QMessageBox::No |

@@ -23,6 +23,8 @@ class QtUiServices final : public UiServices {
   std::optional<QString> AskOpenFileName(const FileDialogOptions& options) override;
   std::optional<QString> AskSaveFileName(const FileDialogOptions& options) override;
   QString ClipboardText() override;
+  void SetClipboardText(const QString& text) override;
+  void SetClipboardImage(const QImage& image) override;
   SaveAnswer AskSaveChanges(const QString& text) override;
 
  private:

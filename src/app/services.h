@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <QImage>
 #include <QString>
 
 namespace tarvik::app {
@@ -38,6 +39,9 @@ class UiServices {
 
   // The text on the system clipboard (empty when it holds no text).
   virtual QString ClipboardText() = 0;
+  // Puts a text or a picture on the system clipboard.
+  virtual void SetClipboardText(const QString& text) = 0;
+  virtual void SetClipboardImage(const QImage& image) = 0;
 
   // A modal question whether to save changes before they are discarded, with
   // the buttons Да (save), Нет (discard) and Отмена; closing the box is

@@ -7,7 +7,9 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include "app/chart_export.h"
 #include "app/locale_mark.h"
+#include "app/table_export.h"
 #include "app/widgets.h"
 #include "assessment_state.h"
 #include "common/error.h"
@@ -185,6 +187,7 @@ void TacPage::BuildResults() {
   connect(chart5_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { popupMenu3_->popup(chart5_->mapToGlobal(pos)); });
   On(n6, &QAction::triggered, [this] { N6Click(); });
+  AttachChartExport(chart5_, Ui(), State(), popupMenu3_);
 
   auto* tabSheet7 = Named<QWidget>("TabSheet7");
   auto* forecast = new QVBoxLayout(tabSheet7);
@@ -199,6 +202,11 @@ void TacPage::BuildResults() {
   memo4_ = MakeMemo("Memo4");
   memos->addWidget(memo3_);
   memos->addWidget(memo4_);
+  AttachTextTableExport(memo4_, Ui(), State(), [this] {
+    if (!forecast_) return TextTable{};
+    return projection::TableCells(forecast_->Report.Biomass, forecast_->Report.Catch,
+                                  forecast_->Report.DecimalMark);
+  });
   memos->setChildrenCollapsible(false);
   report->addWidget(memos);
 

@@ -13,8 +13,10 @@
 #include "cli/optimise_command.h"
 #include "cli/parse_errors.h"
 #include "cli/retro_command.h"
+#include "cli/russian_help.h"
 #include "cli/surface_command.h"
 #include "common/error.h"
+#include "tarvik_version.h"
 
 namespace {
 
@@ -30,7 +32,7 @@ int Fail(const std::string& message) {
 int main(int argc, char** argv) {
   using namespace tarvik::cli;
   CLI::App app{"Tarvik 4.0 — оценка запаса по продукционным моделям"};
-  app.set_version_flag("--version", "tarvik-cli 4.0.0");
+  UseRussianHelp(app, std::string("tarvik-cli ") + tarvik::kVersion);
   app.require_subcommand(0, 1);
 
   EstimateOptions estimateOptions;
@@ -43,6 +45,7 @@ int main(int argc, char** argv) {
   CLI::App* assess = AddAssessCommand(app, assessOptions);
   OptimiseCommandOptions optimiseOptions;
   CLI::App* optimise = AddOptimiseCommand(app, optimiseOptions);
+  RussianSubcommandGroup(app);
 
   try {
     app.parse(argc, argv);

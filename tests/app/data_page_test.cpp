@@ -317,11 +317,13 @@ TEST_F(DataPageTest, NumbersInTheLocaleMarkAreRead) {
   QLocale::setDefault(previous);
 }
 
-TEST_F(DataPageTest, TheGridMenuOffersPaste) {
+TEST_F(DataPageTest, TheGridMenuOffersPasteCopyAndCsv) {
   Started();
   QMenu* menu = Find<QMenu>("PopupMenu1");
-  ASSERT_EQ(menu->actions().size(), 1);
-  EXPECT_EQ(menu->actions().front()->objectName(), "est1");
+  ASSERT_EQ(menu->actions().size(), 3);
+  EXPECT_EQ(menu->actions()[0]->objectName(), "est1");
+  EXPECT_EQ(menu->actions()[1]->objectName(), "StringGrid1Copy");
+  EXPECT_EQ(menu->actions()[2]->objectName(), "StringGrid1SaveCsv");
   EXPECT_EQ(Grid()->contextMenuPolicy(), Qt::CustomContextMenu);
 }
 

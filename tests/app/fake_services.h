@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include <QImage>
 #include <QString>
 
 #include "app/services.h"
@@ -27,6 +28,8 @@ class FakeServices final : public UiServices {
   std::deque<QString> openAnswers;
   std::deque<QString> saveAnswers;
   QString clipboard;
+  // What the program put on the clipboard (the text also becomes `clipboard`).
+  QImage clipboardImage;
   // The save questions asked, and their answers in turn; an empty queue
   // answers Отмена.
   std::vector<QString> saveQuestions;
@@ -47,6 +50,8 @@ class FakeServices final : public UiServices {
     return Next(saveAnswers);
   }
   QString ClipboardText() override { return clipboard; }
+  void SetClipboardText(const QString& text) override { clipboard = text; }
+  void SetClipboardImage(const QImage& image) override { clipboardImage = image; }
   SaveAnswer AskSaveChanges(const QString& text) override {
     saveQuestions.push_back(text);
     if (saveChangesAnswers.empty()) return SaveAnswer::Cancel;

@@ -1,12 +1,15 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 
 #include "app/data_page.h"
 #include "app/estimation_page.h"
+#include "app/help_window.h"
 #include "app/rule_page.h"
 #include "app/tac_page.h"
 #include "app_fixture.h"
@@ -254,6 +257,91 @@ TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
       window_->grab().save(folder + QStringLiteral("/page6-tab%1").arg(tab + 1) + suffix + ".png");
     }
   }
+}
+
+}  // namespace
+}  // namespace tarvik::app::testing
+
+namespace tarvik::app::testing {
+namespace {
+
+// The pictures of the user guide: the road of the simulated example through
+// the six pages in the window at its design size, and the guide's window.
+// With TARVIK_GUIDE_IMAGES set (the guide's folder of pictures), under
+// xvfb-run as above or on the offscreen platform:
+//   TARVIK_GUIDE_IMAGES=$PWD/docs/guide/images QT_QPA_PLATFORM=offscreen \
+//     build/tests/app/tarvik_app_screenshots --gtest_filter='*Guide*'
+TEST_F(AppTest, GuideScreenshots) {
+  const QString folder = qEnvironmentVariable("TARVIK_GUIDE_IMAGES");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_GUIDE_IMAGES not set";
+  QDir().mkpath(folder);
+  Started();
+  window_->State().RDirectory = rbridge::LocateR();
+  window_->resize(1025, 784);
+  const auto shot = [&](const QString& name, QWidget* widget) {
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ui_.boxes.empty()) << name.toStdString() << ": "
+                                   << ui_.boxes.front().text.toStdString();
+    ui_.boxes.clear();
+    widget->grab().save(folder + "/" + name + ".png");
+  };
+  const auto click = [&](const char* button) {
+    Find<QPushButton>(button)->click();
+    ASSERT_TRUE(WaitIdle());
+  };
+
+  const QString path = TempPath("schaefer_simulated_1990_2019.txt");
+  QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/schaefer_simulated_1990_2019.txt"), path);
+  ui_.openAnswers.push_back(path);
+  Action("N3")->trigger();
+  click("Button1");
+  shot("page1-data", window_.get());
+
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Estimation));
+  window_->Estimation()->SetMaxFailuresForTesting(20000);
+  click("Button5");
+  auto* choice = Find<QComboBox>("cbb1");
+  const int schaefer = choice->findText(QStringLiteral("Шефер СК"));
+  choice->setCurrentIndex(schaefer);
+  emit choice->activated(schaefer);
+  ASSERT_TRUE(WaitIdle());
+  shot("page2-estimation", window_.get());
+
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::ReferencePoints));
+  click("Button11");
+  shot("page3-reference-points", window_.get());
+
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Rule));
+  click("Button12");
+  // Two more rules: alpha 0.3 and 0.5.
+  for (int position : {13, 15}) {
+    Find<QSpinBox>("UpDownAlpha")->setValue(position);
+    click("Button12");
+  }
+  shot("page4-rule", window_.get());
+
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Performance));
+  Find<QLineEdit>("EditKolvoProgon")->setText("1000");
+  click("Button14");
+  auto* rule = Find<QComboBox>("cbb2");
+  rule->setCurrentIndex(0);
+  emit rule->activated(0);
+  shot("page5-indicators", window_.get());
+
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
+  click("Button16");
+  shot("page6-forecast", window_.get());
+  window_->Tac()->Results()->BringToFront(1);
+  shot("page6-report", window_.get());
+  window_->Tac()->Results()->BringToFront(TacPage::kKobeTab);
+  shot("page6-kobe", window_.get());
+
+  QTest::keyClick(window_.get(), Qt::Key_F1);
+  window_->Help()->resize(1000, 700);
+  shot("help-window", window_->Help());
+  window_->Help()->close();
+  Action("NAbout")->trigger();
+  shot("about", Find<QDialog>("AboutDialog"));
 }
 
 }  // namespace

@@ -287,6 +287,12 @@ void RefuseDataFile(const std::string& path, const std::string& dataFileName,
               ", он был бы потерян; выберите другое имя файла");
 }
 
+void WriteExportFile(const std::string& path, std::string_view bytes,
+                     const std::string& dataFileName, std::string_view what) {
+  RefuseDataFile(path, dataFileName, what);
+  WriteFileAtomically(path, bytes);
+}
+
 void RefuseDataFileAmong(const fs::path& directory, const std::vector<std::string>& names,
                          const std::string& dataFileName) {
   for (const std::string& name : names) {

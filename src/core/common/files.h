@@ -46,6 +46,12 @@ bool IsSameFile(const std::string& a, const std::string& b);
 void RefuseDataFile(const std::string& path, const std::string& dataFileName,
                     std::string_view what);
 
+// An exported file (a table as CSV, a chart's picture) the user named:
+// RefuseDataFile, then WriteFileAtomically. `what` names the file in the
+// refusal ("Таблица").
+void WriteExportFile(const std::string& path, std::string_view bytes,
+                     const std::string& dataFileName, std::string_view what);
+
 // RefuseDataFile for each of the files `names` in `directory` (the files a
 // program such as R writes or removes there), each named in the message.
 void RefuseDataFileAmong(const std::filesystem::path& directory,

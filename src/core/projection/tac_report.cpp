@@ -87,15 +87,25 @@ std::vector<std::string> IntervalLines(const PointList& interval, char mark) {
   return lines;
 }
 
+std::vector<std::vector<std::string>> TableCells(const PointList& biomass, const PointList& catches,
+                                                 char mark) {
+  std::vector<std::vector<std::string>> cells{{"ГОД", "БИОМАССА ЗАПАСА", "УЛОВЫ"}};
+  const std::size_t count = std::min(biomass.size(), catches.size());
+  for (std::size_t k = 0; k < count; ++k) {
+    cells.push_back({General(RoundTo(biomass[k].x, -2), mark),
+                     General(RoundTo(biomass[k].y, -2), mark),
+                     General(RoundTo(catches[k].y, -2), mark)});
+  }
+  return cells;
+}
+
 std::vector<std::string> TableRows(const PointList& biomass, const PointList& catches,
                                    char mark) {
+  const std::vector<std::vector<std::string>> cells = TableCells(biomass, catches, mark);
   std::vector<std::string> rows;
-  const std::size_t count = std::min(biomass.size(), catches.size());
-  rows.reserve(count);
-  for (std::size_t k = 0; k < count; ++k) {
-    rows.push_back(General(RoundTo(biomass[k].x, -2), mark) + "\t" + "\t" +
-                   General(RoundTo(biomass[k].y, -2), mark) + "\t" + "\t" +
-                   General(RoundTo(catches[k].y, -2), mark));
+  rows.reserve(cells.size() - 1);
+  for (std::size_t k = 1; k < cells.size(); ++k) {
+    rows.push_back(cells[k][0] + "\t\t" + cells[k][1] + "\t\t" + cells[k][2]);
   }
   return rows;
 }

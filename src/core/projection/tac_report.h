@@ -49,6 +49,11 @@ std::vector<std::string> IntervalLines(const PointList& interval, char decimalMa
 std::vector<std::string> TableRows(const PointList& biomass, const PointList& catches,
                                    char decimalMark = '.');
 
+// The year table as cells, for copying and CSV: the header row ("ГОД",
+// "БИОМАССА ЗАПАСА", "УЛОВЫ"), then per year the three texts of TableRows.
+std::vector<std::vector<std::string>> TableCells(const PointList& biomass, const PointList& catches,
+                                                 char decimalMark = '.');
+
 // 59 and 91 hyphens, the rules of the file and of the screen.
 std::string FileRule();
 std::string ScreenRule();
