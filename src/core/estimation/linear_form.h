@@ -105,6 +105,11 @@ class StartList {
   }
 
   const std::vector<Candidate>& Items() const { return list_; }
+  // The value a new point must be below to be taken (infinite while there
+  // is room).
+  double Worst() const {
+    return list_.size() < capacity_ ? std::numeric_limits<double>::infinity() : list_.back().Value;
+  }
   // Whether Offer would take a new point of this value.
   bool Accepts(double value) const {
     return std::isfinite(value) && (list_.size() < capacity_ || value < list_.back().Value);

@@ -16,6 +16,7 @@
 #include "common/error.h"
 #include "common/numbers.h"
 #include "estimation/linear_form.h"
+#include "estimation/median_minimum.h"
 #include "estimation/objective_evaluator.h"
 #include "estimation/variants.h"
 #include "model/random.h"
@@ -40,6 +41,8 @@ constexpr double kLocalBudget = 5.0e6;
 // objective trims residuals: its minima are many and narrow).
 constexpr std::size_t kLocalStarts = 12;
 constexpr std::size_t kLocalStartsPellaTomlinson = 16;
+// Enumerated vertices of the median objective descended from.
+constexpr std::size_t kMedianDescents = 4;
 // Rounds of the local optimiser from one start (each round re-centres its
 // coordinates at the best point so far) and evaluations per round.
 constexpr int kLocalRounds = 6;
@@ -438,6 +441,74 @@ void LocalSearch(Problem& problem, Candidate start) {
   }
 }
 
+// The sum-of-squares and log objectives: starting points from the linear
+// form and a coarse grid, the best of them refitted on the rows they keep,
+// then local descents from the best, within a budget.
+void DescentsFromStarts(Problem& problem, const Candidate& start) {
+  const data::CatchEffortSeries& series = problem.Series();
+  const ParameterBounds& bounds = problem.Bounds();
+  const double exponent = problem.Exponent();
+  const bool pt = problem.PellaTomlinson();
+  const bool trimmed = series.size() < 3 || problem.KeepCount() != series.size() - 2;
+  StartList starts((pt ? kLocalStartsPellaTomlinson : kLocalStarts) * (trimmed ? 4 : 1));
+
+  // Where the search stopped.
+  starts.Offer(start.Point, start.Value);
+
+  std::vector<double> exponents = {exponent};
+  if (pt) {
+    exponents.assign(std::begin(kExponentGrid), std::end(kExponentGrid));
+    exponents.push_back(bounds.MinP);
+    exponents.push_back(bounds.MaxP);
+    exponents.push_back(ClampValue(exponent, bounds.MinP, bounds.MaxP));
+    for (double& p : exponents) p = ClampValue(p, bounds.MinP, bounds.MaxP);
+    std::sort(exponents.begin(), exponents.end());
+    exponents.erase(std::unique(exponents.begin(), exponents.end()), exponents.end());
+  }
+  const double residuals = std::max<double>(1.0, series.size() >= 2 ? series.size() - 2.0 : 1.0);
+  const double rowSetLimit =
+      std::max(200.0, kStartBudget / (residuals * static_cast<double>(exponents.size())));
+  for (double p : exponents) {
+    LinearStarts(problem, starts, MakeDesign(series, problem.Kind(), p), rowSetLimit);
+  }
+  GridStarts(problem, starts);
+
+  {
+    const std::vector<Candidate> seeds = starts.Items();
+    for (const Candidate& c : seeds) WindowRefits(problem, starts, c.Point);
+  }
+
+  const std::vector<Candidate> seeds = starts.Items();
+  const auto budget = static_cast<std::uint64_t>(kLocalBudget / residuals);
+  const std::uint64_t spentOnStarts = problem.Evaluations();
+  for (const Candidate& c : seeds) {
+    if (problem.Evaluations() - spentOnStarts >= budget) break;
+    LocalSearch(problem, c);
+  }
+  // And once more from the best point found, whichever start led there.
+  if (std::isfinite(problem.Best().Value)) LocalSearch(problem, problem.Best());
+}
+
+// The median objective: the lowest vertices of the linear form within the
+// bounds (FindMedianMinimum), each of the best few and the search's point
+// then descended from (the faces K = bound and, for Pella-Tomlinson, p move
+// there). True when every vertex was enumerated.
+bool MedianFromVertices(Problem& problem, const Candidate& start) {
+  const MedianMinimum vertices =
+      FindMedianMinimum(problem.Series(), problem.Kind(), problem.Bounds(),
+                        static_cast<std::uint8_t>(problem.KeepCount()), problem.Exponent());
+  StartList starts(kMedianDescents + 1);
+  starts.Offer(start.Point, start.Value);
+  for (const Candidate& c : vertices.Best) {
+    ParameterPoint x = c.Point;
+    starts.Offer(x, problem.Value(x));
+  }
+  const std::vector<Candidate> seeds = starts.Items();
+  for (const Candidate& c : seeds) LocalSearch(problem, c);
+  if (std::isfinite(problem.Best().Value)) LocalSearch(problem, problem.Best());
+  return vertices.Complete && !vertices.Best.empty();
+}
+
 // ---------------------------------------------------------------------------
 
 std::string Percent(double fraction, char mark) {
@@ -494,46 +565,14 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
   v.Objective = v.SearchObjective;
 
   Problem problem(series, fit, bounds, keepCount);
-  const bool pt = problem.PellaTomlinson();
-  const bool trimmed = series.size() < 3 || keepCount != series.size() - 2;
-  StartList starts((pt ? kLocalStartsPellaTomlinson : kLocalStarts) * (trimmed ? 4 : 1));
-
   // Where the search stopped, clamped as its trial points are.
   ParameterPoint searched = v.SearchPoint;
-  starts.Offer(searched, problem.Value(searched));
-
-  std::vector<double> exponents = {fit.Exponent};
-  if (pt) {
-    exponents.assign(std::begin(kExponentGrid), std::end(kExponentGrid));
-    exponents.push_back(bounds.MinP);
-    exponents.push_back(bounds.MaxP);
-    exponents.push_back(ClampValue(fit.Exponent, bounds.MinP, bounds.MaxP));
-    for (double& p : exponents) p = ClampValue(p, bounds.MinP, bounds.MaxP);
-    std::sort(exponents.begin(), exponents.end());
-    exponents.erase(std::unique(exponents.begin(), exponents.end()), exponents.end());
+  const Candidate start{searched, problem.Value(searched)};
+  if (fit.Objective == ObjectiveKind::Median) {
+    v.Enumerated = MedianFromVertices(problem, start);
+  } else {
+    DescentsFromStarts(problem, start);
   }
-  const double residuals = std::max<double>(1.0, series.size() >= 2 ? series.size() - 2.0 : 1.0);
-  const double rowSetLimit =
-      std::max(200.0, kStartBudget / (residuals * static_cast<double>(exponents.size())));
-  for (double p : exponents) {
-    LinearStarts(problem, starts, MakeDesign(series, fit.Kind, p), rowSetLimit);
-  }
-  GridStarts(problem, starts);
-
-  {
-    const std::vector<Candidate> seeds = starts.Items();
-    for (const Candidate& c : seeds) WindowRefits(problem, starts, c.Point);
-  }
-
-  const std::vector<Candidate> seeds = starts.Items();
-  const auto budget = static_cast<std::uint64_t>(kLocalBudget / residuals);
-  const std::uint64_t spentOnStarts = problem.Evaluations();
-  for (const Candidate& c : seeds) {
-    if (problem.Evaluations() - spentOnStarts >= budget) break;
-    LocalSearch(problem, c);
-  }
-  // And once more from the best point found, whichever start led there.
-  if (std::isfinite(problem.Best().Value)) LocalSearch(problem, problem.Best());
 
   v.Evaluations = problem.Evaluations();
   const Candidate& best = problem.Best();

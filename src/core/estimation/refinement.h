@@ -1,11 +1,13 @@
 #pragma once
 
 // Convergence check of the parameter search: for each fitted variant the
-// lowest value of its objective within the bounds of the run, found by local
-// optimisation from many starting points, compared with where the random
-// search stopped. Pure functions of the series, the records, the bounds and
-// the keep count: the random stream and the records are left alone, except by
-// AdoptRefinement, which the user asks for.
+// lowest value of its objective within the bounds of the run, compared with
+// where the random search stopped. The sum-of-squares and log objectives
+// get it by local optimisation from many starting points; the median
+// objective, at any trimming, from the vertices of its piecewise-linear form
+// (estimation/median_minimum.h), polished by the same local optimisation. Pure functions of the
+// series, the records, the bounds and the keep count: the random stream and the records are left
+// alone, except by AdoptRefinement, which the user asks for.
 
 #include <cstddef>
 #include <cstdint>
@@ -57,6 +59,10 @@ struct VariantRefinement {
   bool NotConverged = false;
 
   std::uint64_t Evaluations = 0;  // objective evaluations spent
+  // The median objective: the minimum comes from every vertex of its
+  // piecewise-linear form within the bounds (estimation/median_minimum.h),
+  // not from a sample of them.
+  bool Enumerated = false;
 
   // Display texts (decimal mark of the request):
   VariantRow Row;        // the refined values as the results panel writes them
