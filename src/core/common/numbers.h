@@ -29,6 +29,12 @@ std::string FormatGeneral(double x, char decimalMark = '.');
 // round raises tarvik::Error (never "inf" or "nan").
 std::string FormatFixed(double x, int decimals, char decimalMark = '.');
 
+// A displayed catchability q: the mask "0.000000" (FormatFixed, 6 decimals)
+// from 0.001 up and for 0; below 0.001 four significant digits in fixed
+// notation ("0.000005856"), so that a small q is never shown as 0.000006 or
+// 0.000000. Raises as FormatFixed.
+std::string FormatCatchability(double q, char decimalMark = '.');
+
 // Fixed-point with a point as decimal mark, right-aligned in a field of at
 // least `width` characters (a wider number is written in full), as the files
 // for R need them.
