@@ -2,24 +2,21 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <exception>
 #include <limits>
 #include <nlopt.hpp>
 #include <span>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/threads.h"
 #include "estimation/linear_form.h"
 #include "estimation/median_minimum.h"
 #include "estimation/objective_evaluator.h"
 #include "estimation/variants.h"
-#include "model/random.h"
 
 namespace tarvik::estimation {
 namespace {
@@ -596,6 +593,27 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
   return v;
 }
 
+LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::ModelFit& fit,
+                        const ParameterPoint& start, const ParameterBounds& bounds,
+                        std::uint8_t keepCount) {
+  Problem problem(series, fit, bounds, keepCount);
+  ParameterPoint x = start;
+  const double value = problem.Value(x);
+  if (std::isfinite(value)) LocalSearch(problem, {x, value});
+  LocalRefit refit;
+  const Candidate& best = problem.Best();
+  if (!std::isfinite(best.Value)) {
+    refit.Message = problem.FirstError().empty()
+                        ? "в начальной точке целевая функция не вычисляется"
+                        : problem.FirstError();
+    return refit;
+  }
+  refit.Available = true;
+  refit.Point = best.Point;
+  refit.Objective = best.Value;
+  return refit;
+}
+
 RefinementReport RefineActiveVariants(const AssessmentState& state, const ParameterBounds& bounds,
                                       char decimalMark, int threads) {
   const std::vector<std::uint8_t>& indices = state.ActiveVariants;
@@ -604,34 +622,13 @@ RefinementReport RefineActiveVariants(const AssessmentState& state, const Parame
       throw Error("Нет варианта модели с номером " + std::to_string(index));
     }
   }
-  // The variants are independent: each thread takes the next one; the
-  // results do not depend on the number of threads.
+  // The variants are independent: the results do not depend on the number
+  // of threads.
   std::vector<VariantRefinement> results(indices.size());
-  std::vector<std::exception_ptr> failures(indices.size());
-  std::atomic<std::size_t> next{0};
-  const auto work = [&]() {
-    for (std::size_t k = next++; k < indices.size(); k = next++) {
-      try {
-        results[k] = RefineVariant(state.AnalysisSeries, state.ModelFits, indices[k], bounds,
-                                   state.MedianKeepCount, decimalMark);
-      } catch (...) {
-        failures[k] = std::current_exception();
-      }
-    }
-  };
-  const int count =
-      std::min<int>(threads <= 0 ? HardwareThreads() : threads, static_cast<int>(indices.size()));
-  std::vector<std::thread> helpers;
-  try {
-    for (int t = 1; t < count; ++t) helpers.emplace_back(work);
-  } catch (const std::system_error&) {
-    // fewer helpers; this thread refines what they leave
-  }
-  work();
-  for (std::thread& helper : helpers) helper.join();
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
-  }
+  ForEachIndex(indices.size(), threads, [&](std::size_t k) {
+    results[k] = RefineVariant(state.AnalysisSeries, state.ModelFits, indices[k], bounds,
+                               state.MedianKeepCount, decimalMark);
+  });
 
   RefinementReport report;
   report.MemoLines.push_back(

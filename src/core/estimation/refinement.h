@@ -90,6 +90,23 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
                                 const ParameterBounds& bounds, std::uint8_t keepCount,
                                 char decimalMark = '.');
 
+// A local refit: the refinement's local optimiser (subplex, re-centred
+// rounds) from `start` clamped to `bounds`, for the model, objective and (for
+// Schaefer and Fox) exponent of `fit`, on `series` with keep count
+// `keepCount`. Deterministic, and the search's random stream is not used.
+// Objective is model::EvaluateObjective at Point, bit for bit. Never raises
+// for faults of the objective: when it cannot be evaluated at the start,
+// Available is false and Message says why.
+struct LocalRefit {
+  bool Available = false;
+  std::string Message;
+  ParameterPoint Point;
+  double Objective = 0.0;
+};
+LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::ModelFit& fit,
+                        const ParameterPoint& start, const ParameterBounds& bounds,
+                        std::uint8_t keepCount);
+
 // RefineVariant for every index of state.ActiveVariants on
 // state.AnalysisSeries with state.MedianKeepCount (what the last search ran
 // with), the variants spread over `threads` threads (0 = every hardware
