@@ -588,6 +588,7 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
     double scale = 0.0;
     for (double u : series.U) scale = std::max(scale, std::fabs(u));
     v.NotConverged = v.Gap > kConvergenceTolerance * v.Objective && v.Gap > 1e-12 * scale;
+    v.Degenerate = v.Objective <= 1e-12 * scale;
   }
   FillTexts(v, fit, bounds, decimalMark);
   return v;

@@ -57,6 +57,11 @@ struct VariantRefinement {
   // The search stopped more than 0.1 % above the minimum (and above it by
   // more than rounding on a perfect fit).
   bool NotConverged = false;
+  // The minimum is 0 to rounding (at most 10⁻¹² of the largest CPUE): the
+  // model passes through every kept residual, as with no more residuals
+  // than parameters, and the relative gap says nothing; a convergence mark
+  // is then not assessable.
+  bool Degenerate = false;
 
   std::uint64_t Evaluations = 0;  // objective evaluations spent
   // The median objective: the minimum comes from every vertex of its
