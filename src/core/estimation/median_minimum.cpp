@@ -21,7 +21,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // instead of taken all: at one exponent (Schaefer, Fox, the final exponents
 // of Pella-Tomlinson), and in the search over p.
 constexpr double kWorkPerExponent = 6.0e7;
-constexpr double kExponentSearchWork = 3.0e7;
+constexpr double kExponentSearchWork = 1.2e7;
 // Exponents at which every vertex is visited after a sampled search over p.
 constexpr std::size_t kFinalExponents = 2;
 // Distinct best points returned.
