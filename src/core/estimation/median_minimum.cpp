@@ -30,8 +30,8 @@ constexpr std::size_t kKeep = 8;
 // golden-section steps around the two best.
 constexpr int kQGrid = 24;
 constexpr int kQSteps = 16;
-// The search over p: the grid (with the bounds and, clamped into them), then
-// golden-section steps around the two best.
+// The search over p: this grid clamped into the bounds of p, with both
+// bounds added, then golden-section steps around the two best.
 constexpr double kExponentGrid[] = {1.01, 1.1, 1.25, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.5, 8.0, 10.0};
 constexpr int kExponentSteps = 8;
 
@@ -145,12 +145,6 @@ void GridAndGolden(const std::vector<double>& grid, int steps, F f) {
     GoldenSection(lo, hi, steps, f);
   }
 }
-
-// Candidates of one subspace: the rows through which a vertex is solved.
-struct Counts {
-  double Zero = 0.0;   // sets of k rows (k residuals zero)
-  double Equal = 0.0;  // sets of k + 1 rows (k + 1 residuals of equal size), each 2^k signs
-};
 
 // The vertices at one exponent.
 class VertexSearch {
@@ -451,9 +445,14 @@ MedianMinimum FindMedianMinimum(const data::CatchEffortSeries& series,
       std::stable_sort(order.begin(), order.end(),
                        [](const auto& a, const auto& b) { return a.second < b.second; });
       const double finalShare = shareOf(kWorkPerExponent, kFinalExponents);
-      for (std::size_t k = 0; k < std::min<std::size_t>(kFinalExponents, order.size()); ++k) {
-        searchAt(order[k].first, finalShare, true);
+      std::vector<double> finals;
+      for (const auto& [exponentValue, lowest] : order) {
+        if (finals.size() == kFinalExponents || !std::isfinite(lowest)) break;
+        if (std::find(finals.begin(), finals.end(), exponentValue) != finals.end()) continue;
+        finals.push_back(exponentValue);
+        searchAt(exponentValue, finalShare, true);
       }
+      if (finals.empty()) result.Complete = false;
     }
   }
   result.Best = best.Items();
