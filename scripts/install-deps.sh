@@ -21,6 +21,7 @@ PACKAGES=(
   nlohmann-json3-dev
   libcli11-dev
   libnlopt-cxx-dev
+  libboost-dev
   clang-format
   file
   clang

@@ -14,10 +14,9 @@ namespace {
 
 // Powers of ten as the nearest doubles (the literals), from 1e-20 to 1e20.
 constexpr std::array<double, 41> kPowersOfTen = {
-    1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10,
-    1e-9,  1e-8,  1e-7,  1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,  1e0,   1e1,
-    1e2,   1e3,   1e4,   1e5,   1e6,   1e7,   1e8,   1e9,   1e10,  1e11,  1e12,
-    1e13,  1e14,  1e15,  1e16,  1e17,  1e18,  1e19,  1e20};
+    1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8, 1e-7,
+    1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,  1e0,   1e1,   1e2,   1e3,   1e4,   1e5,  1e6,  1e7,
+    1e8,   1e9,   1e10,  1e11,  1e12,  1e13,  1e14,  1e15,  1e16,  1e17,  1e18,  1e19, 1e20};
 
 double PowerOfTen(int exponent) {
   if (exponent < -20 || exponent > 20) {
@@ -26,7 +25,9 @@ double PowerOfTen(int exponent) {
   return kPowersOfTen[static_cast<std::size_t>(exponent + 20)];
 }
 
-bool IsBlank(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; }
+bool IsBlank(char ch) {
+  return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -42,7 +43,9 @@ void RequireFinite(double x) {
 
 }  // namespace
 
-double RoundHalfEven(double x) { return std::nearbyint(x); }
+double RoundHalfEven(double x) {
+  return std::nearbyint(x);
+}
 
 double RoundDecimals(double x, int decimals) {
   RequireFinite(x);
@@ -86,6 +89,26 @@ std::string FormatFixed(double x, int decimals, char decimalMark) {
     }
   }
   return text;
+}
+
+std::string FormatCatchability(double q, char decimalMark) {
+  RequireFinite(q);
+  if (q == 0.0 || std::fabs(q) >= 0.001) return FormatFixed(q, 6, decimalMark);
+  int decimals = 3 - static_cast<int>(std::floor(std::log10(std::fabs(q))));
+  // Rounding may carry into the next power of ten (0.00099996 → 0.0010000).
+  if (std::fabs(RoundDecimals(q, decimals)) >= std::pow(10.0, 4 - decimals)) --decimals;
+  return FormatFixed(q, decimals, decimalMark);
+}
+
+std::string CountWithNoun(std::size_t n, std::string_view one, std::string_view few,
+                          std::string_view many) {
+  const std::size_t tens = n % 100, units = n % 10;
+  std::string_view form = many;
+  if (tens < 11 || tens > 14) {
+    if (units == 1) form = one;
+    if (units >= 2 && units <= 4) form = few;
+  }
+  return std::to_string(n) + " " + std::string(form);
 }
 
 std::string FormatField(double x, int width, int decimals) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,7 +17,9 @@ double RoundHalfEven(double x);
 double RoundDecimals(double x, int decimals);
 
 // The classic RoundTo(x, digit): digit -2 means two decimals, 0 an integer.
-inline double RoundTo(double x, int digit) { return RoundDecimals(x, -digit); }
+inline double RoundTo(double x, int digit) {
+  return RoundDecimals(x, -digit);
+}
 
 // The shortest general format of up to 15 significant digits ("%.15g"), with
 // `decimalMark` as the decimal mark; a negative zero is written "0".
@@ -28,6 +31,18 @@ std::string FormatGeneral(double x, char decimalMark = '.');
 // rounds to zero is written without a sign. A value RoundDecimals cannot
 // round raises tarvik::Error (never "inf" or "nan").
 std::string FormatFixed(double x, int decimals, char decimalMark = '.');
+
+// A displayed catchability q: the mask "0.000000" (FormatFixed, 6 decimals)
+// from 0.001 up and for 0; below 0.001 four significant digits in fixed
+// notation ("0.000005856"), so that a small q is never shown as 0.000006 or
+// 0.000000. Raises as FormatFixed.
+std::string FormatCatchability(double q, char decimalMark = '.');
+
+// A count with its Russian noun in the form the count needs: `one` for 1,
+// 21, 31 … (not 11), `few` for 2–4, 22–24 … (not 12–14), `many` otherwise:
+// "1 год", "3 года", "22 года", "11 лет".
+std::string CountWithNoun(std::size_t n, std::string_view one, std::string_view few,
+                          std::string_view many);
 
 // Fixed-point with a point as decimal mark, right-aligned in a field of at
 // least `width` characters (a wider number is written in full), as the files

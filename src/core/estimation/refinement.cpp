@@ -2,28 +2,28 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <exception>
 #include <limits>
 #include <nlopt.hpp>
 #include <span>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/threads.h"
+#include "estimation/linear_form.h"
+#include "estimation/median_minimum.h"
 #include "estimation/objective_evaluator.h"
 #include "estimation/variants.h"
-#include "model/random.h"
 
 namespace tarvik::estimation {
 namespace {
 
 using model::ObjectiveKind;
 using model::ProductionModelKind;
+using namespace linear;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
@@ -38,6 +38,8 @@ constexpr double kLocalBudget = 5.0e6;
 // objective trims residuals: its minima are many and narrow).
 constexpr std::size_t kLocalStarts = 12;
 constexpr std::size_t kLocalStartsPellaTomlinson = 16;
+// Enumerated vertices of the median objective descended from.
+constexpr std::size_t kMedianDescents = 4;
 // Rounds of the local optimiser from one start (each round re-centres its
 // coordinates at the best point so far) and evaluations per round.
 constexpr int kLocalRounds = 6;
@@ -52,207 +54,8 @@ constexpr int kBoxGrid = 5;
 constexpr double kExponentGrid[] = {1.01, 1.1, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0,
                                     3.5,  4.0, 5.0,  6.0, 7.0,  8.0, 9.0, 10.0};
 
-using Vec3 = std::array<double, 3>;
-using Mat3 = std::array<Vec3, 3>;
-
-bool Finite(const Vec3& v) {
-  return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
-}
-
-// Solves A·x = b (n = 2 or 3 unknowns) by Gaussian elimination with partial
-// pivoting; false when A is singular to working precision.
-bool SolveSmall(Mat3 A, Vec3 b, int n, Vec3& x) {
-  double largest = 0.0;
-  for (int r = 0; r < n; ++r)
-    for (int c = 0; c < n; ++c) largest = std::max(largest, std::fabs(A[r][c]));
-  if (!(largest > 0.0) || !std::isfinite(largest)) return false;
-  for (int col = 0; col < n; ++col) {
-    int pivot = col;
-    for (int r = col + 1; r < n; ++r) {
-      if (std::fabs(A[r][col]) > std::fabs(A[pivot][col])) pivot = r;
-    }
-    if (!(std::fabs(A[pivot][col]) > 1e-13 * largest)) return false;
-    std::swap(A[col], A[pivot]);
-    std::swap(b[col], b[pivot]);
-    for (int r = col + 1; r < n; ++r) {
-      const double f = A[r][col] / A[col][col];
-      for (int c = col; c < n; ++c) A[r][c] -= f * A[col][c];
-      b[r] -= f * b[col];
-    }
-  }
-  x = {0.0, 0.0, 0.0};
-  for (int r = n - 1; r >= 0; --r) {
-    double s = b[r];
-    for (int c = r + 1; c < n; ++c) s -= A[r][c] * x[c];
-    x[r] = s / A[r][r];
-  }
-  return Finite(x);
-}
-
-// ---------------------------------------------------------------------------
-// The linear form of the residuals. With every term written out, the
-// residual of year t is
-//   e = y − X·θ,  y = U[t] − U[t−2],  S = U[t−1] + U[t−2],
-// Schaefer        X = [S, −S², −C[t−1]],      θ = (r, r/(2qK), 2q)
-// Fox             X = [S, −S·ln S, −C[t−1]],  θ = (r·ln(2qK), r, 2q)
-// Pella-Tomlinson X = [S, −S^(p+1), −C[t−1]], θ = (r, r·(2qK)^−p, 2q) at fixed p,
-// so the residuals are linear in θ. The columns are kept scaled to unit
-// length (φ_j = θ_j · Scale_j), with their QR factors for coordinates in
-// which every unit step changes the residual vector by one unit of length.
-
-struct Design {
-  bool Valid = false;
-  std::size_t N = 0;
-  double P = 0.0;
-  std::vector<double> y;
-  std::array<std::vector<double>, 3> X;  // scaled columns
-  Vec3 Scale{};                          // the columns' lengths
-  std::array<std::vector<double>, 3> Q;  // orthonormal factor
-  Mat3 R{};                              // upper triangular factor
-  bool FullRank = false;
-};
-
-Design MakeDesign(const data::CatchEffortSeries& s, ProductionModelKind kind, double p) {
-  Design d;
-  const std::size_t n = s.size();
-  if (n < 3 || s.C.size() != n) return d;
-  d.N = n - 2;
-  d.P = p;
-  d.y.resize(d.N);
-  for (auto& column : d.X) column.resize(d.N);
-  for (std::size_t t = 2; t < n; ++t) {
-    const std::size_t i = t - 2;
-    const double S = s.U[t - 1] + s.U[t - 2];
-    d.y[i] = s.U[t] - s.U[t - 2];
-    d.X[0][i] = S;
-    switch (kind) {
-      case ProductionModelKind::Schaefer:
-        d.X[1][i] = -S * S;
-        break;
-      case ProductionModelKind::Fox:
-        if (!(S > 0.0)) return d;
-        d.X[1][i] = -S * std::log(S);
-        break;
-      case ProductionModelKind::PellaTomlinson:
-        if (!(S > 0.0)) return d;
-        d.X[1][i] = -std::pow(S, p + 1.0);
-        break;
-    }
-    d.X[2][i] = -s.C[t - 1];
-  }
-  for (int j = 0; j < 3; ++j) {
-    double squares = 0.0;
-    for (double v : d.X[j]) squares += v * v;
-    const double length = std::sqrt(squares);
-    if (!(length > 0.0) || !std::isfinite(length)) return d;
-    d.Scale[j] = length;
-    for (double& v : d.X[j]) v /= length;
-  }
-  for (double v : d.y) {
-    if (!std::isfinite(v)) return d;
-  }
-  d.Valid = true;
-  // Modified Gram-Schmidt, twice, on the unit-length columns.
-  for (int j = 0; j < 3; ++j) {
-    std::vector<double> v = d.X[j];
-    for (int pass = 0; pass < 2; ++pass) {
-      for (int k = 0; k < j; ++k) {
-        double dot = 0.0;
-        for (std::size_t i = 0; i < d.N; ++i) dot += d.Q[k][i] * v[i];
-        d.R[k][j] += dot;
-        for (std::size_t i = 0; i < d.N; ++i) v[i] -= dot * d.Q[k][i];
-      }
-    }
-    double squares = 0.0;
-    for (double x : v) squares += x * x;
-    d.R[j][j] = std::sqrt(squares);
-    if (!(d.R[j][j] > 1e-10)) return d;
-    for (double& x : v) x /= d.R[j][j];
-    d.Q[j] = std::move(v);
-  }
-  d.FullRank = true;
-  return d;
-}
-
-// θ of a point (false where the form has no θ: 2qK not positive for Fox and
-// Pella-Tomlinson, or values that are not finite).
-bool ThetaOf(ProductionModelKind kind, const ParameterPoint& x, Vec3& theta) {
-  const double twoQ = 2.0 * x.q;
-  const double kappa = twoQ * x.K;
-  switch (kind) {
-    case ProductionModelKind::Schaefer:
-      if (kappa == 0.0) return false;
-      theta = {x.r, x.r / kappa, twoQ};
-      break;
-    case ProductionModelKind::Fox:
-      if (!(kappa > 0.0)) return false;
-      theta = {x.r * std::log(kappa), x.r, twoQ};
-      break;
-    case ProductionModelKind::PellaTomlinson:
-      if (!(kappa > 0.0)) return false;
-      theta = {x.r, x.r * std::pow(kappa, -x.p), twoQ};
-      break;
-  }
-  return Finite(theta);
-}
-
-// The point of θ at exponent p, before clamping (infinite values are clamped
-// to the bounds later); false when a value is undefined.
-bool PointOfTheta(ProductionModelKind kind, const Vec3& theta, double p, ParameterPoint& x) {
-  x.q = theta[2] / 2.0;
-  x.p = p;
-  switch (kind) {
-    case ProductionModelKind::Schaefer:
-      x.r = theta[0];
-      x.K = theta[0] / (theta[1] * theta[2]);
-      break;
-    case ProductionModelKind::Fox:
-      x.r = theta[1];
-      x.K = std::exp(theta[0] / theta[1]) / theta[2];
-      break;
-    case ProductionModelKind::PellaTomlinson:
-      x.r = theta[0];
-      x.K = std::pow(theta[0] / theta[1], 1.0 / p) / theta[2];
-      break;
-  }
-  return !std::isnan(x.r) && !std::isnan(x.K) && !std::isnan(x.q);
-}
-
-Vec3 ThetaOfScaled(const Design& d, const Vec3& phi) {
-  return {phi[0] / d.Scale[0], phi[1] / d.Scale[1], phi[2] / d.Scale[2]};
-}
-
-Vec3 ScaledOfTheta(const Design& d, const Vec3& theta) {
-  return {theta[0] * d.Scale[0], theta[1] * d.Scale[1], theta[2] * d.Scale[2]};
-}
-
-// Residual of row i of the linear form at scaled θ.
-double LinearResidual(const Design& d, const Vec3& phi, std::size_t i) {
-  return d.y[i] - (d.X[0][i] * phi[0] + d.X[1][i] * phi[1] + d.X[2][i] * phi[2]);
-}
-
-// Weighted least squares of the linear form (every weight 1: ordinary least
-// squares), by the normal equations of the unit-length columns.
-bool WeightedLeastSquares(const Design& d, std::span<const double> w, Vec3& phi) {
-  Mat3 A{};
-  Vec3 b{};
-  for (std::size_t i = 0; i < d.N; ++i) {
-    const double wi = w.empty() ? 1.0 : w[i];
-    for (int r = 0; r < 3; ++r) {
-      b[r] += wi * d.X[r][i] * d.y[i];
-      for (int c = 0; c < 3; ++c) A[r][c] += wi * d.X[r][i] * d.X[c][i];
-    }
-  }
-  return SolveSmall(A, b, 3, phi);
-}
-
 // ---------------------------------------------------------------------------
 // The objective of one variant within the bounds.
-
-struct Candidate {
-  ParameterPoint Point;
-  double Value = kInf;
-};
 
 class Problem {
  public:
@@ -314,112 +117,12 @@ class Problem {
   std::string firstError_;
 };
 
-// The best few distinct starting points seen.
-class StartList {
- public:
-  explicit StartList(std::size_t capacity) : capacity_(capacity) {}
-
-  void Offer(const ParameterPoint& x, double value) {
-    if (!std::isfinite(value)) return;
-    for (Candidate& c : list_) {
-      if (Close(c.Point, x)) {
-        if (value < c.Value) c = {x, value};
-        Sort();
-        return;
-      }
-    }
-    if (list_.size() < capacity_) {
-      list_.push_back({x, value});
-    } else if (value < list_.back().Value) {
-      list_.back() = {x, value};
-    } else {
-      return;
-    }
-    Sort();
-  }
-
-  const std::vector<Candidate>& Items() const { return list_; }
-
- private:
-  static bool Near(double a, double b) {
-    return std::fabs(a - b) <= 1e-7 * std::max(std::fabs(a), std::fabs(b));
-  }
-  static bool Close(const ParameterPoint& a, const ParameterPoint& b) {
-    return Near(a.r, b.r) && Near(a.K, b.K) && Near(a.q, b.q) && Near(a.p, b.p);
-  }
-  void Sort() {
-    std::stable_sort(list_.begin(), list_.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.Value < b.Value; });
-  }
-
-  std::size_t capacity_;
-  std::vector<Candidate> list_;
-};
-
 // Evaluates the point of scaled θ and offers it.
 void OfferTheta(Problem& problem, StartList& starts, const Design& d, const Vec3& phi) {
   ParameterPoint x;
   if (!PointOfTheta(problem.Kind(), ThetaOfScaled(d, phi), d.P, x)) return;
   const double f = problem.Value(x);
   starts.Offer(x, f);
-}
-
-// A deterministic choice of distinct row indices for the exact solutions
-// when there are too many combinations to take all (its own generator: the
-// program's random stream is not touched).
-class RowSampler {
- public:
-  explicit RowSampler(std::size_t n) : n_(static_cast<std::uint32_t>(n)) {}
-  void Distinct(std::size_t* rows, int count) {
-    for (int k = 0; k < count; ++k) {
-      for (;;) {
-        const std::size_t candidate = random_.RandomInt(n_);
-        bool repeated = false;
-        for (int j = 0; j < k; ++j) repeated = repeated || rows[j] == candidate;
-        if (!repeated) {
-          rows[k] = candidate;
-          break;
-        }
-      }
-    }
-    std::sort(rows, rows + count);
-  }
-
- private:
-  std::uint32_t n_;
-  model::RandomSource random_{20240607u};
-};
-
-double Combinations(std::size_t n, int k) {
-  double c = 1.0;
-  for (int j = 0; j < k; ++j)
-    c = c * static_cast<double>(n - static_cast<std::size_t>(j)) / (j + 1);
-  return c;
-}
-
-// Calls visit(rows) for every set of `count` rows (ascending), or for
-// `limit` sets drawn by the sampler when there are more.
-template <typename Visit>
-void ForRowSets(std::size_t n, int count, double limit, Visit visit) {
-  std::array<std::size_t, 3> rows{};
-  if (n < static_cast<std::size_t>(count)) return;
-  if (Combinations(n, count) <= limit) {
-    if (count == 2) {
-      for (rows[0] = 0; rows[0] < n; ++rows[0])
-        for (rows[1] = rows[0] + 1; rows[1] < n; ++rows[1]) visit(rows);
-    } else {
-      for (rows[0] = 0; rows[0] < n; ++rows[0])
-        for (rows[1] = rows[0] + 1; rows[1] < n; ++rows[1])
-          for (rows[2] = rows[1] + 1; rows[2] < n; ++rows[2]) visit(rows);
-    }
-    return;
-  }
-  RowSampler sampler(n);
-  const auto draws = static_cast<std::size_t>(limit);
-  for (std::size_t k = 0; k < draws; ++k) {
-    sampler.Distinct(rows.data(), count);
-    visit(rows);
-  }
 }
 
 // Starting points from the linear form at one exponent:
@@ -438,7 +141,7 @@ void LinearStarts(Problem& problem, StartList& starts, const Design& d, double r
   Vec3 phi{};
   if (WeightedLeastSquares(d, {}, phi)) OfferTheta(problem, starts, d, phi);
 
-  ForRowSets(d.N, 3, rowSetLimit, [&](const std::array<std::size_t, 3>& rows) {
+  ForRowSets(d.N, 3, rowSetLimit, [&](const RowSet& rows) {
     Mat3 A{};
     Vec3 rhs{};
     for (int k = 0; k < 3; ++k) {
@@ -464,7 +167,7 @@ void LinearStarts(Problem& problem, StartList& starts, const Design& d, double r
     for (int j = 0, k = 0; j < 3; ++j) {
       if (j != fixed) free[k++] = j;
     }
-    ForRowSets(d.N, 2, rowSetLimit / 4.0, [&](const std::array<std::size_t, 3>& rows) {
+    ForRowSets(d.N, 2, rowSetLimit / 4.0, [&](const RowSet& rows) {
       Mat3 A{};
       Vec3 rhs{};
       for (int k = 0; k < 2; ++k) {
@@ -486,34 +189,18 @@ void LinearStarts(Problem& problem, StartList& starts, const Design& d, double r
   // Faces K = MinK and K = MaxK: at fixed K and q the residual is linear in r.
   if (!(b.MinQ > 0.0) || !(b.MaxQ > b.MinQ)) return;
   const data::CatchEffortSeries& s = problem.Series();
+  std::vector<double> a, slope;
   for (double K : {b.MinK, b.MaxK}) {
     if (!(K > 0.0) || !std::isfinite(K)) continue;
     for (int g = 0; g < kFaceGrid; ++g) {
       const double q = b.MinQ * std::pow(b.MaxQ / b.MinQ, (g + 0.5) / kFaceGrid);
+      if (!ResidualsLinearInR(s, problem.Kind(), K, q, d.P, a, slope)) return;
       double sumAB = 0.0, sumBB = 0.0;
       std::vector<double> ratios;
-      for (std::size_t t = 2; t < s.size(); ++t) {
-        const double S = s.U[t - 1] + s.U[t - 2];
-        const double x = S / (2.0 * q) / K;
-        double shape = 0.0;
-        switch (problem.Kind()) {
-          case ProductionModelKind::Schaefer:
-            shape = 1.0 - x;
-            break;
-          case ProductionModelKind::Fox:
-            if (!(x > 0.0)) return;
-            shape = -std::log(x);
-            break;
-          case ProductionModelKind::PellaTomlinson:
-            if (!(x >= 0.0)) return;
-            shape = 1.0 - std::pow(x, d.P);
-            break;
-        }
-        const double a = s.U[t] - s.U[t - 2] + 2.0 * q * s.C[t - 1];  // e = a − r·(shape·S)
-        const double slope = shape * S;
-        sumAB += a * slope;
-        sumBB += slope * slope;
-        if (slope != 0.0) ratios.push_back(a / slope);
+      for (std::size_t i = 0; i < a.size(); ++i) {
+        sumAB += a[i] * slope[i];
+        sumBB += slope[i] * slope[i];
+        if (slope[i] != 0.0) ratios.push_back(a[i] / slope[i]);
       }
       if (sumBB > 0.0) ratios.push_back(sumAB / sumBB);
       for (double r : ratios) {
@@ -751,6 +438,74 @@ void LocalSearch(Problem& problem, Candidate start) {
   }
 }
 
+// The sum-of-squares and log objectives: starting points from the linear
+// form and a coarse grid, the best of them refitted on the rows they keep,
+// then local descents from the best, within a budget.
+void DescentsFromStarts(Problem& problem, const Candidate& start) {
+  const data::CatchEffortSeries& series = problem.Series();
+  const ParameterBounds& bounds = problem.Bounds();
+  const double exponent = problem.Exponent();
+  const bool pt = problem.PellaTomlinson();
+  const bool trimmed = series.size() < 3 || problem.KeepCount() != series.size() - 2;
+  StartList starts((pt ? kLocalStartsPellaTomlinson : kLocalStarts) * (trimmed ? 4 : 1));
+
+  // Where the search stopped.
+  starts.Offer(start.Point, start.Value);
+
+  std::vector<double> exponents = {exponent};
+  if (pt) {
+    exponents.assign(std::begin(kExponentGrid), std::end(kExponentGrid));
+    exponents.push_back(bounds.MinP);
+    exponents.push_back(bounds.MaxP);
+    exponents.push_back(ClampValue(exponent, bounds.MinP, bounds.MaxP));
+    for (double& p : exponents) p = ClampValue(p, bounds.MinP, bounds.MaxP);
+    std::sort(exponents.begin(), exponents.end());
+    exponents.erase(std::unique(exponents.begin(), exponents.end()), exponents.end());
+  }
+  const double residuals = std::max<double>(1.0, series.size() >= 2 ? series.size() - 2.0 : 1.0);
+  const double rowSetLimit =
+      std::max(200.0, kStartBudget / (residuals * static_cast<double>(exponents.size())));
+  for (double p : exponents) {
+    LinearStarts(problem, starts, MakeDesign(series, problem.Kind(), p), rowSetLimit);
+  }
+  GridStarts(problem, starts);
+
+  {
+    const std::vector<Candidate> seeds = starts.Items();
+    for (const Candidate& c : seeds) WindowRefits(problem, starts, c.Point);
+  }
+
+  const std::vector<Candidate> seeds = starts.Items();
+  const auto budget = static_cast<std::uint64_t>(kLocalBudget / residuals);
+  const std::uint64_t spentOnStarts = problem.Evaluations();
+  for (const Candidate& c : seeds) {
+    if (problem.Evaluations() - spentOnStarts >= budget) break;
+    LocalSearch(problem, c);
+  }
+  // And once more from the best point found, whichever start led there.
+  if (std::isfinite(problem.Best().Value)) LocalSearch(problem, problem.Best());
+}
+
+// The median objective: the lowest vertices of the linear form within the
+// bounds (FindMedianMinimum), each of the best few and the search's point
+// then descended from (the faces K = bound and, for Pella-Tomlinson, p move
+// there). True when every vertex was enumerated.
+bool MedianFromVertices(Problem& problem, const Candidate& start) {
+  const MedianMinimum vertices =
+      FindMedianMinimum(problem.Series(), problem.Kind(), problem.Bounds(),
+                        static_cast<std::uint8_t>(problem.KeepCount()), problem.Exponent());
+  StartList starts(kMedianDescents + 1);
+  starts.Offer(start.Point, start.Value);
+  for (const Candidate& c : vertices.Best) {
+    ParameterPoint x = c.Point;
+    starts.Offer(x, problem.Value(x));
+  }
+  const std::vector<Candidate> seeds = starts.Items();
+  for (const Candidate& c : seeds) LocalSearch(problem, c);
+  if (std::isfinite(problem.Best().Value)) LocalSearch(problem, problem.Best());
+  return vertices.Complete && !vertices.Best.empty();
+}
+
 // ---------------------------------------------------------------------------
 
 std::string Percent(double fraction, char mark) {
@@ -807,46 +562,14 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
   v.Objective = v.SearchObjective;
 
   Problem problem(series, fit, bounds, keepCount);
-  const bool pt = problem.PellaTomlinson();
-  const bool trimmed = series.size() < 3 || keepCount != series.size() - 2;
-  StartList starts((pt ? kLocalStartsPellaTomlinson : kLocalStarts) * (trimmed ? 4 : 1));
-
   // Where the search stopped, clamped as its trial points are.
   ParameterPoint searched = v.SearchPoint;
-  starts.Offer(searched, problem.Value(searched));
-
-  std::vector<double> exponents = {fit.Exponent};
-  if (pt) {
-    exponents.assign(std::begin(kExponentGrid), std::end(kExponentGrid));
-    exponents.push_back(bounds.MinP);
-    exponents.push_back(bounds.MaxP);
-    exponents.push_back(ClampValue(fit.Exponent, bounds.MinP, bounds.MaxP));
-    for (double& p : exponents) p = ClampValue(p, bounds.MinP, bounds.MaxP);
-    std::sort(exponents.begin(), exponents.end());
-    exponents.erase(std::unique(exponents.begin(), exponents.end()), exponents.end());
+  const Candidate start{searched, problem.Value(searched)};
+  if (fit.Objective == ObjectiveKind::Median) {
+    v.Enumerated = MedianFromVertices(problem, start);
+  } else {
+    DescentsFromStarts(problem, start);
   }
-  const double residuals = std::max<double>(1.0, series.size() >= 2 ? series.size() - 2.0 : 1.0);
-  const double rowSetLimit =
-      std::max(200.0, kStartBudget / (residuals * static_cast<double>(exponents.size())));
-  for (double p : exponents) {
-    LinearStarts(problem, starts, MakeDesign(series, fit.Kind, p), rowSetLimit);
-  }
-  GridStarts(problem, starts);
-
-  {
-    const std::vector<Candidate> seeds = starts.Items();
-    for (const Candidate& c : seeds) WindowRefits(problem, starts, c.Point);
-  }
-
-  const std::vector<Candidate> seeds = starts.Items();
-  const auto budget = static_cast<std::uint64_t>(kLocalBudget / residuals);
-  const std::uint64_t spentOnStarts = problem.Evaluations();
-  for (const Candidate& c : seeds) {
-    if (problem.Evaluations() - spentOnStarts >= budget) break;
-    LocalSearch(problem, c);
-  }
-  // And once more from the best point found, whichever start led there.
-  if (std::isfinite(problem.Best().Value)) LocalSearch(problem, problem.Best());
 
   v.Evaluations = problem.Evaluations();
   const Candidate& best = problem.Best();
@@ -865,9 +588,31 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
     double scale = 0.0;
     for (double u : series.U) scale = std::max(scale, std::fabs(u));
     v.NotConverged = v.Gap > kConvergenceTolerance * v.Objective && v.Gap > 1e-12 * scale;
+    v.Degenerate = v.Objective <= 1e-12 * scale;
   }
   FillTexts(v, fit, bounds, decimalMark);
   return v;
+}
+
+LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::ModelFit& fit,
+                        const ParameterPoint& start, const ParameterBounds& bounds,
+                        std::uint8_t keepCount) {
+  Problem problem(series, fit, bounds, keepCount);
+  ParameterPoint x = start;
+  const double value = problem.Value(x);
+  if (std::isfinite(value)) LocalSearch(problem, {x, value});
+  LocalRefit refit;
+  const Candidate& best = problem.Best();
+  if (!std::isfinite(best.Value)) {
+    refit.Message = problem.FirstError().empty()
+                        ? "в начальной точке целевая функция не вычисляется"
+                        : problem.FirstError();
+    return refit;
+  }
+  refit.Available = true;
+  refit.Point = best.Point;
+  refit.Objective = best.Value;
+  return refit;
 }
 
 RefinementReport RefineActiveVariants(const AssessmentState& state, const ParameterBounds& bounds,
@@ -878,34 +623,13 @@ RefinementReport RefineActiveVariants(const AssessmentState& state, const Parame
       throw Error("Нет варианта модели с номером " + std::to_string(index));
     }
   }
-  // The variants are independent: each thread takes the next one; the
-  // results do not depend on the number of threads.
+  // The variants are independent: the results do not depend on the number
+  // of threads.
   std::vector<VariantRefinement> results(indices.size());
-  std::vector<std::exception_ptr> failures(indices.size());
-  std::atomic<std::size_t> next{0};
-  const auto work = [&]() {
-    for (std::size_t k = next++; k < indices.size(); k = next++) {
-      try {
-        results[k] = RefineVariant(state.AnalysisSeries, state.ModelFits, indices[k], bounds,
-                                   state.MedianKeepCount, decimalMark);
-      } catch (...) {
-        failures[k] = std::current_exception();
-      }
-    }
-  };
-  const int count =
-      std::min<int>(threads <= 0 ? HardwareThreads() : threads, static_cast<int>(indices.size()));
-  std::vector<std::thread> helpers;
-  try {
-    for (int t = 1; t < count; ++t) helpers.emplace_back(work);
-  } catch (const std::system_error&) {
-    // fewer helpers; this thread refines what they leave
-  }
-  work();
-  for (std::thread& helper : helpers) helper.join();
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
-  }
+  ForEachIndex(indices.size(), threads, [&](std::size_t k) {
+    results[k] = RefineVariant(state.AnalysisSeries, state.ModelFits, indices[k], bounds,
+                               state.MedianKeepCount, decimalMark);
+  });
 
   RefinementReport report;
   report.MemoLines.push_back(

@@ -1,11 +1,13 @@
 #pragma once
 
 // Convergence check of the parameter search: for each fitted variant the
-// lowest value of its objective within the bounds of the run, found by local
-// optimisation from many starting points, compared with where the random
-// search stopped. Pure functions of the series, the records, the bounds and
-// the keep count: the random stream and the records are left alone, except by
-// AdoptRefinement, which the user asks for.
+// lowest value of its objective within the bounds of the run, compared with
+// where the random search stopped. The sum-of-squares and log objectives
+// get it by local optimisation from many starting points; the median
+// objective, at any trimming, from the vertices of its piecewise-linear form
+// (estimation/median_minimum.h), polished by the same local optimisation. Pure functions of the
+// series, the records, the bounds and the keep count: the random stream and the records are left
+// alone, except by AdoptRefinement, which the user asks for.
 
 #include <cstddef>
 #include <cstdint>
@@ -55,8 +57,17 @@ struct VariantRefinement {
   // The search stopped more than 0.1 % above the minimum (and above it by
   // more than rounding on a perfect fit).
   bool NotConverged = false;
+  // The minimum is 0 to rounding (at most 10⁻¹² of the largest CPUE): the
+  // model passes through every kept residual, as with no more residuals
+  // than parameters, and the relative gap says nothing; a convergence mark
+  // is then not assessable.
+  bool Degenerate = false;
 
   std::uint64_t Evaluations = 0;  // objective evaluations spent
+  // The median objective: the minimum comes from every vertex of its
+  // piecewise-linear form within the bounds (estimation/median_minimum.h),
+  // not from a sample of them.
+  bool Enumerated = false;
 
   // Display texts (decimal mark of the request):
   VariantRow Row;        // the refined values as the results panel writes them
@@ -83,6 +94,23 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
                                 const std::vector<model::ModelFit>& fits, std::size_t index,
                                 const ParameterBounds& bounds, std::uint8_t keepCount,
                                 char decimalMark = '.');
+
+// A local refit: the refinement's local optimiser (subplex, re-centred
+// rounds) from `start` clamped to `bounds`, for the model, objective and (for
+// Schaefer and Fox) exponent of `fit`, on `series` with keep count
+// `keepCount`. Deterministic, and the search's random stream is not used.
+// Objective is model::EvaluateObjective at Point, bit for bit. Never raises
+// for faults of the objective: when it cannot be evaluated at the start,
+// Available is false and Message says why.
+struct LocalRefit {
+  bool Available = false;
+  std::string Message;
+  ParameterPoint Point;
+  double Objective = 0.0;
+};
+LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::ModelFit& fit,
+                        const ParameterPoint& start, const ParameterBounds& bounds,
+                        std::uint8_t keepCount);
 
 // RefineVariant for every index of state.ActiveVariants on
 // state.AnalysisSeries with state.MedianKeepCount (what the last search ran

@@ -42,6 +42,17 @@ TEST(Formatting, MasksRoundHalvesToEvenAndDropTheSignOfZero) {
   EXPECT_EQ(FormatFixed(0.0001234567, 6), "0.000123");
 }
 
+// A q below 0.001 keeps four significant digits; from 0.001 up the mask.
+TEST(Formatting, CatchabilityKeepsFourSignificantDigitsBelowAThousandth) {
+  EXPECT_EQ(FormatCatchability(0.0058564), "0.005856");
+  EXPECT_EQ(FormatCatchability(0.0), "0.000000");
+  EXPECT_EQ(FormatCatchability(5.85649e-6, ','), "0,000005856");
+  EXPECT_EQ(FormatCatchability(0.0001), "0.0001000");
+  EXPECT_EQ(FormatCatchability(4.0e-9), "0.000000004000");
+  EXPECT_EQ(FormatCatchability(0.00099996), "0.001000");  // rounds up into the mask's range
+  EXPECT_THROW(FormatCatchability(std::numeric_limits<double>::infinity()), Error);
+}
+
 TEST(Formatting, AHugeValueRaisesInsteadOfBecomingInf) {
   // 1e307 / 0.01 overflows: the rounding as written has no finite value.
   EXPECT_THROW(FormatFixed(1e307, 2), Error);

@@ -1,0 +1,173 @@
+#include "diagnostics/checklist.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../estimation/test_series.h"
+#include "assessment_state.h"
+#include "estimation/parameter_search.h"
+#include "estimation/variants.h"
+#include "model/objective.h"
+#include "model/random.h"
+
+namespace tarvik::diagnostics {
+namespace {
+
+// A fit that passes every check: 22 years, residuals without pattern, the
+// search at its minimum, MASE 0.8, 19 of 20 jitter runs agreeing, ρ 0.05,
+// an MSY interval 3 times as wide at the top as at the bottom.
+ChecklistInput SoundFit() {
+  ChecklistInput in;
+  in.Years = 22;
+  model::RandomSource random(7);
+  for (int k = 0; k < 20; ++k) {
+    in.ResidualYears.push_back(1936 + k);
+    in.Residuals.push_back(random.GaussDeviate(1.0));
+  }
+  in.Minimum = MinimumFacts{100.05, 100.0, false, false, true};
+  Hindcast h;
+  h.Assessable = true;
+  h.Peels.resize(5);
+  h.Mase = 0.8;
+  in.HindcastSkill = h;
+  Jitter j;
+  j.Assessable = true;
+  j.Runs.resize(20);
+  j.Agreeing = 19;
+  in.JitterRuns = j;
+  in.MohnRho = 0.05;
+  in.MsyIntervalRatio = 3.0;
+  return in;
+}
+
+struct VerdictCase {
+  std::string Name;
+  std::function<void(ChecklistInput&)> Change;
+  std::string Verdict;
+};
+
+class ChecklistVerdict : public ::testing::TestWithParam<VerdictCase> {};
+
+TEST_P(ChecklistVerdict, NamesTheItemsThatFailOrWarn) {
+  ChecklistInput in = SoundFit();
+  GetParam().Change(in);
+  const Checklist c = BuildChecklist(in);
+  EXPECT_EQ(c.VerdictText, GetParam().Verdict);
+  ASSERT_EQ(c.Items.size(), 10u);
+  for (const CheckItem& item : c.Items) {
+    EXPECT_FALSE(item.Explanation.empty()) << item.Name;
+    EXPECT_EQ(item.Value.find("nan"), std::string::npos) << item.Name;
+    EXPECT_EQ(item.Value.find("inf"), std::string::npos) << item.Name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ChecklistVerdict,
+    ::testing::Values(
+        VerdictCase{"Sound", [](ChecklistInput&) {}, "Модель пригодна"},
+        VerdictCase{"WideMsyInterval", [](ChecklistInput& in) { in.MsyIntervalRatio = 12.0; },
+                    "Модель непригодна: Ширина интервала MSY"},
+        VerdictCase{"ShortSeries", [](ChecklistInput& in) { in.Years = 8; },
+                    "Есть предупреждения: Длина ряда"},
+        VerdictCase{"BoundAndRetrospective",
+                    [](ChecklistInput& in) {
+                      in.AtBounds.push_back({"q", false, 0.0001, 0.0001, "q на границе"});
+                      in.MohnRho = 0.3;
+                    },
+                    "Есть предупреждения: Параметры на границах, Ретроспективный анализ"},
+        // A fail hides the warnings from the verdict.
+        VerdictCase{"NotConvergedAndNoSkill",
+                    [](ChecklistInput& in) {
+                      in.Minimum->NotConverged = true;
+                      in.HindcastSkill->Mase = 1.2;
+                    },
+                    "Модель непригодна: Минимум целевой функции"},
+        VerdictCase{"JitterBelowTheFit",
+                    [](ChecklistInput& in) { in.JitterRuns->BelowTheFit = true; },
+                    "Модель непригодна: Устойчивость к начальной точке"},
+        // Not assessable items never change the verdict.
+        VerdictCase{"NothingOptional",
+                    [](ChecklistInput& in) {
+                      in.Minimum->Degenerate = true;
+                      in.MohnRho.reset();
+                      in.MsyIntervalRatio.reset();
+                      in.HindcastSkill.reset();
+                      in.JitterRuns.reset();
+                    },
+                    "Модель пригодна"},
+        VerdictCase{"NoResiduals",
+                    [](ChecklistInput& in) {
+                      in.Residuals.clear();
+                      in.ResidualsMessage = "q равен 0";
+                    },
+                    "Модель непригодна: Длина ряда"}),
+    [](const ::testing::TestParamInfo<VerdictCase>& info) { return info.param.Name; });
+
+// Five years: 3 residuals for Schaefer's 3 parameters, so the minimum is 0
+// (the model passes through every residual, here within the bounds): the
+// convergence item is not assessable instead of «не сошёлся», and the
+// length item fails.
+TEST(DiagnoseVariant, AFiveYearSeriesIsRefusedNotMarkedConverged) {
+  AssessmentState state;
+  estimation::BuildModelFits(state, "4");
+  state.AnalysisSeries = estimation::testing::ExactSchaeferSeries(0.4, 50000.0, 0.0003, 5);
+  estimation::SearchSettings settings;
+  settings.Start = {0.5, 15000.0, 0.0001, 2.0};
+  settings.Bounds = {0.0, 1.0, 2000.0, 200000.0, 0.0001, 1.0, 1.01, 10.0};
+  estimation::SearchOptions options;
+  options.MaxFailures = 2000;
+  options.Threads = 1;
+  estimation::EstimateParameters(state, settings, 0, options);
+  const VariantDiagnosis d = DiagnoseVariant(state.AnalysisSeries, state.ModelFits, 0,
+                                             settings.Bounds, state.MedianKeepCount);
+  ASSERT_EQ(d.Items.Items.size(), 10u);
+  EXPECT_EQ(d.Items.Items[0].Status, CheckStatus::NotAssessable) << d.Items.Items[0].Value;
+  EXPECT_EQ(d.Items.Items[2].Status, CheckStatus::Fail);
+  EXPECT_EQ(d.Items.VerdictText.rfind("Модель непригодна: Длина ряда", 0), 0u)
+      << d.Items.VerdictText;
+  EXPECT_EQ(d.Residuals.size(), 3u);
+  EXPECT_EQ(d.ResidualYears.front(), state.AnalysisSeries.FirstYear + 2);
+}
+
+// A series the Schaefer model reproduces exactly: every peeled year is
+// predicted exactly (MASE 0; a prediction of the wrong year would not be),
+// and the jitter gives the same bits on one thread and on two.
+TEST(DiagnoseVariant, HindcastAndJitterOnAnExactSeries) {
+  const double r = 0.4, K = 50000.0, q = 0.0003;
+  const data::CatchEffortSeries s = estimation::testing::ExactSchaeferSeries(r, K, q);
+  model::ModelFit fit;
+  fit.R = r;
+  fit.K = K;
+  fit.Q = q;
+  fit.ObjectiveValue = model::EvaluateObjective(s, fit.Objective, fit.Kind, r, K, q, 0.0, 23);
+  const estimation::ParameterBounds bounds{0.0, 1.0, 5000.0, 500000.0, 0.0001, 1.0, 1.01, 10.0};
+
+  const Hindcast h = RunHindcast(s, fit, bounds, 23);
+  ASSERT_TRUE(h.Assessable) << h.Reason;
+  ASSERT_EQ(h.Peels.size(), 5u);
+  EXPECT_EQ(h.Peels.front().Year, s.FirstYear + 24);
+  EXPECT_EQ(h.Peels.back().Year, s.FirstYear + 20);
+  EXPECT_LT(h.Mase, 1e-6);
+
+  JitterOptions one, two;
+  one.Threads = 1;
+  two.Threads = 2;
+  const Jitter a = RunJitter(s, fit, bounds, 23, one);
+  const Jitter b = RunJitter(s, fit, bounds, 23, two);
+  ASSERT_TRUE(a.Assessable);
+  ASSERT_EQ(a.Runs.size(), 20u);
+  EXPECT_EQ(a.Agreeing, b.Agreeing);
+  EXPECT_FALSE(a.BelowTheFit);
+  for (std::size_t k = 0; k < a.Runs.size(); ++k) {
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(a.Runs[k].Objective),
+              std::bit_cast<std::uint64_t>(b.Runs[k].Objective));
+  }
+  EXPECT_GE(a.Agreeing, 16) << "local refits from the spread starts miss the exact minimum";
+}
+
+}  // namespace
+}  // namespace tarvik::diagnostics
