@@ -23,3 +23,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/examples/README.md
               ${CMAKE_SOURCE_DIR}/examples/schaefer_simulated_1990_2019.txt
               ${CMAKE_SOURCE_DIR}/examples/yellowfin_epo_1934_1955.txt
         DESTINATION ${CMAKE_INSTALL_DATADIR}/tarvik/examples)
+# The licence (GPL-3.0-or-later, as Qt Charts asks of a program built on it),
+# where Debian keeps a package's copyright file.
+install(FILES ${CMAKE_SOURCE_DIR}/COPYING DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvik
+        RENAME copyright)

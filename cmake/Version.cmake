@@ -3,7 +3,7 @@
 # TARVIK_LICENCE is the licence line shown by «О программе» and written into
 # the package's copyright file.
 set(TARVIK_LICENCE
-    "Лицензия не выбрана: условия распространения определяет владелец программы"
+    "GNU General Public License версии 3 или более поздней (GPL-3.0-or-later); текст лицензии — файл COPYING"
     CACHE STRING "Licence line of «О программе» and of the package")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in
                ${CMAKE_BINARY_DIR}/generated/tarvik_version.h @ONLY)
