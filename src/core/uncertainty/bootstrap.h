@@ -24,7 +24,7 @@
 // conditions on the observed CPUE as regressors; the fixed design does the
 // same and cannot leave the domain of the model. In simulations from the
 // difference equation its 90 % intervals of MSY, BMSY and FMSY cover the
-// truth in 86 … 95 % of series (bench/uncertainty_coverage.cpp).
+// truth in 86 … 94.5 % of series (bench/uncertainty_coverage.cpp).
 //
 // The residuals drawn from: those of θ̂, centred at the location the
 // objective fits to them (the mean for the sum of squares, the median for
