@@ -6,33 +6,23 @@
 // Run: build/bench/bench_observation_error [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <string>
+#include <array>
 
-#include "data/data_file.h"
 #include "estimation/observation_error.h"
+#include "page_fits.h"
 
 namespace {
 
 using namespace tarvik;
 
 const data::CatchEffortSeries& Simulated() {
-  static const data::CatchEffortSeries series =
-      data::ReadDataFile(
-          std::string(TARVIK_SOURCE_DIR) + "/examples/schaefer_simulated_1990_2019.txt", '.')
-          .series;
-  return series;
+  return bench::SimulatedExample();
 }
 
 estimation::ObservationErrorOptions PageOptions(bool estimateB1) {
-  const data::CatchEffortSeries& s = Simulated();
-  const double maxCatch = *std::max_element(s.C.begin(), s.C.end());
   estimation::ObservationErrorOptions options;
   options.EstimateB1 = estimateB1;
-  options.Bounds.MinR = 0.0;
-  options.Bounds.MaxR = 1.0;
-  options.Bounds.MinK = maxCatch;
-  options.Bounds.MaxK = 100.0 * maxCatch;
+  options.Bounds = bench::PageBounds(Simulated());
   return options;
 }
 

@@ -24,6 +24,7 @@
 
 #include "common/error.h"
 #include "estimation/observation_error.h"
+#include "simulated_fishery.h"
 
 namespace {
 
@@ -34,24 +35,6 @@ constexpr int kSeries = 100;
 constexpr int kYears = 30;
 constexpr double kR = 0.4, kK = 1000.0, kQ = 0.002, kSigma = 0.15;
 constexpr double kMsy = kR * kK / 4.0;
-
-data::CatchEffortSeries Simulate(std::mt19937_64& generator) {
-  std::normal_distribution<double> gauss(0.0, 1.0);
-  data::CatchEffortSeries s;
-  s.FirstYear = 1990;
-  double B = kK;
-  for (int t = 0; t < kYears; ++t) {
-    const double planned = t < 18 ? 0.05 + 0.4 * t / 17.0 : 0.12;
-    const double F = std::min(planned * std::exp(0.1 * gauss(generator)), 0.9);
-    const double C = F * B;
-    const double U = kQ * B * std::exp(kSigma * gauss(generator));
-    s.U.push_back(U);
-    s.C.push_back(C);
-    s.E.push_back(C / U);
-    B = B + kR * B * (1.0 - B / kK) - C;
-  }
-  return s;
-}
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -86,7 +69,8 @@ int main(int argc, char** argv) {
   studies[2] = {"Fox, B1 = K", ProductionModelKind::Fox, false, {}, {}, {}};
   studies[3] = {"Pella-Tomlinson, B1 = K", ProductionModelKind::PellaTomlinson, false, {}, {}, {}};
   for (int i = 0; i < kSeries; ++i) {
-    const data::CatchEffortSeries s = Simulate(generator);
+    const data::CatchEffortSeries s =
+        bench::SimulateObservationError(kR, kK, kQ, kSigma, generator);
     const double maxCatch = *std::max_element(s.C.begin(), s.C.end());
     for (Study& study : studies) {
       estimation::ObservationErrorOptions options;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/error.h"
+#include "common/numbers.h"
 #include "estimation/sorting.h"
 #include "model/objective.h"
 #include "model/production.h"
@@ -26,15 +27,22 @@ constexpr double kPowerBound = 1e300;
 
 ObjectiveEvaluator::ObjectiveEvaluator(std::span<const double> U, std::span<const double> C,
                                        ObjectiveKind objective, ProductionModelKind kind,
-                                       std::uint8_t keepCount)
-    : U_(U), C_(C), objective_(objective), kind_(kind), keepCount_(keepCount) {
+                                       std::uint8_t keepCount,
+                                       std::span<const double> responseShift)
+    : U_(U),
+      C_(C),
+      objective_(objective),
+      kind_(kind),
+      keepCount_(keepCount),
+      shifted_(!responseShift.empty()) {
   const std::size_t n = U.size();
   if (n != C.size() || n < 3 || n > 255) return;
+  if (shifted_ && responseShift.size() != n - 2) return;
   residualCount_ = n - 2;
   for (std::size_t t = 2; t < n; ++t) {
     sum_[t - 2] = U[t - 1] + U[t - 2];
     before_[t - 2] = U[t - 2];
-    observed_[t - 2] = U[t];
+    observed_[t - 2] = shifted_ ? U[t] + responseShift[t - 2] : U[t];
     catch_[t - 2] = C[t - 1];
   }
   const std::size_t N = residualCount_;
@@ -130,6 +138,10 @@ bool ObjectiveEvaluator::TryEvaluate(double r, double K, double q, double p,
 double ObjectiveEvaluator::Evaluate(double r, double K, double q, double p) const {
   double value = 0.0;
   if (TryEvaluate(r, K, q, p, value)) return value;
+  if (shifted_) {
+    throw Error("Целевая функция не вычисляется при r = " + FormatGeneral(r) +
+                ", K = " + FormatGeneral(K) + ", q = " + FormatGeneral(q));
+  }
   return model::EvaluateObjective(U_, C_, objective_, kind_, r, K, q, p, keepCount_);
 }
 

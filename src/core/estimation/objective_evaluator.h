@@ -42,9 +42,17 @@ class ObjectiveEvaluator {
   // U and C of equal length n (3 … 255 years; a series outside that range
   // makes every TryEvaluate fail, and Evaluate then raises the reference
   // error).
+  //
+  // `responseShift` (empty, or n − 2 values) is added to the observed CPUE
+  // of each residual: residual i becomes U[i+2] + shift[i] − Û[i+2], with Û
+  // from the unshifted U and C. This is the objective of a fixed-design
+  // bootstrap replicate, whose responses change while the regressors stay
+  // the observed ones. A shifted evaluator is for TryEvaluate and Evaluate
+  // (which then raises its own error where TryEvaluate fails); U(), C() and
+  // the Fallback verdict of Compare refer to the unshifted series.
   ObjectiveEvaluator(std::span<const double> U, std::span<const double> C,
                      model::ObjectiveKind objective, model::ProductionModelKind kind,
-                     std::uint8_t keepCount);
+                     std::uint8_t keepCount, std::span<const double> responseShift = {});
 
   // The objective at (r, K, q, p) when it is an ordinary finite value: then
   // returns true and stores it in `value`. Returns false, without raising,
@@ -109,6 +117,7 @@ class ObjectiveEvaluator {
   model::ProductionModelKind kind_;
   std::uint8_t keepCount_;
   std::size_t residualCount_ = 0;  // N = n − 2
+  bool shifted_ = false;           // responses shifted: no reference fallback
   bool valid_ = false;             // the series and the keep count allow a value
   std::size_t first_ = 0;          // central window: first kept sorted value
   double divisor_ = 1.0;           // D = N − 2c

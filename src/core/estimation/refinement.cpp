@@ -60,9 +60,10 @@ constexpr double kExponentGrid[] = {1.01, 1.1, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0,
 class Problem {
  public:
   Problem(const data::CatchEffortSeries& series, const model::ModelFit& fit,
-          const ParameterBounds& bounds, std::uint8_t keepCount)
+          const ParameterBounds& bounds, std::uint8_t keepCount,
+          std::span<const double> responseShift = {})
       : series_(series),
-        evaluator_(series.U, series.C, fit.Objective, fit.Kind, keepCount),
+        evaluator_(series.U, series.C, fit.Objective, fit.Kind, keepCount, responseShift),
         bounds_(bounds),
         kind_(fit.Kind),
         objective_(fit.Objective),
@@ -688,6 +689,63 @@ bool IsRefined(const AssessmentState& state, std::size_t index) {
 
 void ClearRefined(AssessmentState& state, std::size_t index) {
   if (index < state.RefinedFits.size()) state.RefinedFits[index] = 0;
+}
+
+namespace {
+
+// The descents of RefineFromPoint with row starts: from the best starts
+// (the given start among them).
+constexpr std::size_t kRowStartDescents = 3;
+
+}  // namespace
+
+LocalRefit RefineFromPoint(const data::CatchEffortSeries& series, const model::ModelFit& fit,
+                           const ParameterBounds& bounds, std::uint8_t keepCount,
+                           const ParameterPoint& start, std::span<const double> responseShift,
+                           std::size_t startRows) {
+  Problem problem(series, fit, bounds, keepCount, responseShift);
+  StartList starts(startRows >= 3 ? kRowStartDescents : 1);
+  ParameterPoint x = start;
+  const double value = problem.Value(x);  // clamps x
+  starts.Offer(x, value);
+  Vec3 theta{};
+  if (startRows >= 3 && ThetaOf(fit.Kind, x, theta)) {
+    Design d = MakeDesign(series, fit.Kind, x.p);
+    if (d.Valid && (responseShift.empty() || responseShift.size() == d.N)) {
+      for (std::size_t i = 0; i < responseShift.size(); ++i) d.y[i] += responseShift[i];
+      // The rows the start fits best, by the size of their residuals.
+      const Vec3 phi = ScaledOfTheta(d, theta);
+      std::vector<std::size_t> rows(d.N);
+      for (std::size_t i = 0; i < d.N; ++i) rows[i] = i;
+      std::stable_sort(rows.begin(), rows.end(), [&](std::size_t a, std::size_t b) {
+        return std::fabs(LinearResidual(d, phi, a)) < std::fabs(LinearResidual(d, phi, b));
+      });
+      rows.resize(std::min(rows.size(), startRows));
+      for (std::size_t a = 0; a < rows.size(); ++a)
+        for (std::size_t b = a + 1; b < rows.size(); ++b)
+          for (std::size_t c = b + 1; c < rows.size(); ++c) {
+            Mat3 A{};
+            Vec3 rhs{};
+            const std::size_t set[3] = {rows[a], rows[b], rows[c]};
+            for (int k = 0; k < 3; ++k) {
+              for (int j = 0; j < 3; ++j) A[k][j] = d.X[j][set[k]];
+              rhs[k] = d.y[set[k]];
+            }
+            Vec3 solution{};
+            if (SolveSmall(A, rhs, 3, solution)) OfferTheta(problem, starts, d, solution);
+          }
+    }
+  }
+  const std::vector<Candidate> seeds = starts.Items();
+  for (const Candidate& c : seeds) LocalSearch(problem, c);
+  LocalRefit refit;
+  refit.Evaluations = problem.Evaluations();
+  refit.Available = std::isfinite(problem.Best().Value);
+  if (refit.Available) {
+    refit.Point = problem.Best().Point;
+    refit.Objective = problem.Best().Value;
+  }
+  return refit;
 }
 
 }  // namespace tarvik::estimation

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -134,5 +135,28 @@ bool IsRefined(const AssessmentState& state, std::size_t index);
 // Clears the mark of the record `index` (the search calls it for every
 // record it writes).
 void ClearRefined(AssessmentState& state, std::size_t index);
+
+// The refinement's local optimiser from `start` (clamped into `bounds`),
+// without the starting points of RefineVariant, on the objective of `fit`
+// (its Kind, Objective and, when not Pella-Tomlinson, Exponent) with keep
+// count `keepCount`, where `responseShift` (empty, or n − 2 values) is added
+// to the observed CPUE of each residual (the series of a fixed-design
+// bootstrap replicate; see ObjectiveEvaluator). With `startRows` ≥ 3 the
+// exact solutions of the linear form (at the start's exponent) through every
+// three of the `startRows` rows that the start fits best compete with
+// `start`, and the optimiser descends from the best three: the log and
+// median objectives have their deep minima where the fit passes through
+// three rows, which a descent from one point does not reach. Faults of
+// single points only make those points unusable; nothing raises.
+struct LocalRefit {
+  bool Available = false;  // some point had a finite objective
+  ParameterPoint Point;    // the lowest point found, within the bounds
+  double Objective = 0.0;
+  std::uint64_t Evaluations = 0;
+};
+LocalRefit RefineFromPoint(const data::CatchEffortSeries& series, const model::ModelFit& fit,
+                           const ParameterBounds& bounds, std::uint8_t keepCount,
+                           const ParameterPoint& start, std::span<const double> responseShift = {},
+                           std::size_t startRows = 0);
 
 }  // namespace tarvik::estimation

@@ -101,6 +101,36 @@ TEST(ObjectiveEvaluator, FaultsAreLeftToTheReferenceWhichRaises) {
   EXPECT_THROW(tooMany.Evaluate(0.4, 1000.0, 0.0002, 2.0), Error);
 }
 
+// A shifted evaluator (a fixed-design bootstrap replicate) gives the trimmed
+// objective of the residuals plus the shift, and raises where it cannot
+// evaluate instead of falling back to the unshifted series.
+TEST(ObjectiveEvaluator, ShiftedResponsesGiveTheObjectiveOfTheShiftedResiduals) {
+  const data::CatchEffortSeries s = testing::FishedStock(22);
+  const double r = 0.43, K = 12500.0, q = 0.00021, p = 2.4;
+  for (ProductionModelKind kind : kKinds) {
+    std::vector<double> residuals = model::CpueResiduals(s.U, s.C, kind, r, K, q, p);
+    std::vector<double> shift(residuals.size());
+    for (std::size_t i = 0; i < shift.size(); ++i) shift[i] = 0.3 * std::sin(1.0 + i);
+    for (std::size_t i = 0; i < shift.size(); ++i) residuals[i] += shift[i];
+    for (ObjectiveKind objective : kObjectives) {
+      for (int trim : {0, 4}) {
+        const std::uint8_t keep = model::KeepCountFor(s.size(), trim);
+        const ObjectiveEvaluator shifted(s.U, s.C, objective, kind, keep, shift);
+        const double expected =
+            objective == ObjectiveKind::SumOfSquares      ? model::TrimmedRms(residuals, keep)
+            : objective == ObjectiveKind::LogSumOfSquares ? model::TrimmedLogRms(residuals, keep)
+                                                          : model::TrimmedMeanAbs(residuals, keep);
+        EXPECT_NEAR(shifted.Evaluate(r, K, q, p), expected, 1e-12 * expected)
+            << "kind " << int(kind) << " objective " << int(objective) << " trim " << trim;
+      }
+    }
+  }
+  const std::vector<double> shift(s.size() - 2, 0.1);
+  const ObjectiveEvaluator fox(s.U, s.C, ObjectiveKind::SumOfSquares, ProductionModelKind::Fox, 20,
+                               shift);
+  EXPECT_THROW(fox.Evaluate(0.4, -1000.0, 0.0002, 2.0), Error);
+}
+
 // Compare may reject a trial without finishing its evaluation; it must
 // reject exactly the trials whose full objective is not below the best value
 // and never pass over a fault the full evaluation raises.
