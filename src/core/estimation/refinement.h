@@ -104,10 +104,11 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
 // for faults of the objective: when it cannot be evaluated at the start,
 // Available is false and Message says why.
 struct LocalRefit {
-  bool Available = false;
-  std::string Message;
-  ParameterPoint Point;
+  bool Available = false;  // some point had a finite objective
+  std::string Message;     // why not, when Available is false
+  ParameterPoint Point;    // the lowest point found, within the bounds
   double Objective = 0.0;
+  std::uint64_t Evaluations = 0;
 };
 LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::ModelFit& fit,
                         const ParameterPoint& start, const ParameterBounds& bounds,
@@ -148,12 +149,6 @@ void ClearRefined(AssessmentState& state, std::size_t index);
 // median objectives have their deep minima where the fit passes through
 // three rows, which a descent from one point does not reach. Faults of
 // single points only make those points unusable; nothing raises.
-struct LocalRefit {
-  bool Available = false;  // some point had a finite objective
-  ParameterPoint Point;    // the lowest point found, within the bounds
-  double Objective = 0.0;
-  std::uint64_t Evaluations = 0;
-};
 LocalRefit RefineFromPoint(const data::CatchEffortSeries& series, const model::ModelFit& fit,
                            const ParameterBounds& bounds, std::uint8_t keepCount,
                            const ParameterPoint& start, std::span<const double> responseShift = {},
