@@ -18,6 +18,8 @@ constexpr std::uint8_t kBelowBmsy = 2;
 constexpr std::uint8_t kAboveFmsy = 4;
 constexpr std::uint8_t kGreen = 8;
 
+constexpr std::size_t kMinPartYears = 20000;
+
 // A replicate ready to project.
 struct Start {
   std::size_t Index = 0;  // in ProjectionBasis::Replicates
@@ -384,11 +386,13 @@ DecisionTable BuildDecisionTable(const ProjectionBasis& basis,
   table.PointMsy = basis.PointMsy;
 
   // The options in parts of the replicates, so that progress and a stop are
-  // seen about a hundred times; the search for the largest catch counts as
-  // one more option.
+  // seen up to about a hundred times; the search for the largest catch
+  // counts as one more option.
   Progress progress(static_cast<int>((options.size() + 1) * n), settings);
+  // A part is at least kMinPartYears replicate-years: a smaller one costs
+  // more in starting threads than in projecting.
   const std::size_t parts = std::max<std::size_t>(1, 100 / options.size());
-  const std::size_t part = (n + parts - 1) / parts;
+  const std::size_t part = std::max((n + parts - 1) / parts, (kMinPartYears + h - 1) / h);
   for (const CatchOption& option : options) {
     for (std::size_t from = 0; from < n; from += part) {
       progress.CheckStop();
