@@ -87,8 +87,10 @@ estimation::FreshStartRequest MakeFreshStartRequest(const EstimateOptions& o) {
   request.TrimPosition = o.Trim;
   request.HoldOutYears = o.HoldOut;
   if (o.HoldOut < 0) throw Error("Параметр --holdout: число лет не может быть отрицательным");
-  if (o.Trim < 0 || o.Trim > 9) {
-    throw Error("Параметр --trim: положение от 0 до 9, задано " + std::to_string(o.Trim));
+  try {
+    estimation::CheckTrimPosition(o.Trim);
+  } catch (const Error& error) {
+    throw Error(std::string("Параметр --trim: ") + error.what());
   }
   if (!o.Variants.empty()) {
     std::vector<std::size_t> indices;
@@ -241,6 +243,23 @@ std::optional<AdoptedRefinement> RefineChosenVariant(AssessmentState& state,
     adopted.Adopted = true;
   }
   return adopted;
+}
+
+ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions& options,
+                                   const std::string& label, bool choose) {
+  ChosenVariantRun chosen;
+  chosen.Run = RunEstimateWorkflow(state, options);
+  const estimation::EstimationOutcome* last = &chosen.Run.Estimation;
+  if (choose) {
+    chosen.Choice = estimation::ChooseModelAndRefit(state, chosen.Run.File.table, label,
+                                                    chosen.Run.Request, MakeSearchOptions(options));
+    chosen.Variant = chosen.Choice->Index;
+    if (chosen.Choice->FinalRun) last = &*chosen.Choice->FinalRun;
+  } else {
+    chosen.Variant = estimation::VariantIndexByLabel(state.ModelFits, label);
+  }
+  chosen.Refinement = RefineChosenVariant(state, *last, chosen.Variant, options);
+  return chosen;
 }
 
 Json AdoptedRefinementJson(const AdoptedRefinement& adopted) {

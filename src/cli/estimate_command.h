@@ -78,6 +78,19 @@ std::optional<AdoptedRefinement> RefineChosenVariant(AssessmentState& state,
                                                      std::size_t variant,
                                                      const EstimateOptions& options);
 
+// What the commands that go on with one variant start with: the fresh start
+// (RunEstimateWorkflow), with `choose` the model choice of `label` with its
+// refits (estimation::ChooseModelAndRefit), and --refine on the variant
+// (RefineChosenVariant, on the series and bounds of its last search).
+struct ChosenVariantRun {
+  estimation::FreshStart Run;
+  std::optional<estimation::ModelChoiceOutcome> Choice;  // with `choose`
+  std::size_t Variant = 0;                               // the ModelFits index of `label`
+  std::optional<AdoptedRefinement> Refinement;
+};
+ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions& options,
+                                   const std::string& label, bool choose = true);
+
 // The refinement's entry of a command's JSON (RefinementJson with `adopted`).
 Json AdoptedRefinementJson(const AdoptedRefinement& adopted);
 

@@ -53,12 +53,13 @@ std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) 
   // The label is checked against the variants the cut-off list gives before
   // the long estimation runs.
   RequireVariantLabel(options.Estimate.CutOffs, options.Variant);
-  const estimation::FreshStart run = RunEstimateWorkflow(state, options.Estimate);
-  const std::size_t variant = estimation::VariantIndexByLabel(state.ModelFits, options.Variant);
   // With --refine the variant's fitted q, against which Mohn's rho measures
-  // the runs, is the refined one.
-  const std::optional<AdoptedRefinement> refinement =
-      RefineChosenVariant(state, run.Estimation, variant, options.Estimate);
+  // the runs, is the refined one. The variant is analysed, not chosen.
+  const ChosenVariantRun chosen =
+      EstimateAndChoose(state, options.Estimate, options.Variant, /*choose=*/false);
+  const estimation::FreshStart& run = chosen.Run;
+  const std::size_t variant = chosen.Variant;
+  const std::optional<AdoptedRefinement>& refinement = chosen.Refinement;
   estimation::RetrospectiveOptions retro;
   retro.Threads = options.Estimate.Threads;
   const estimation::RetrospectiveResult result = estimation::RunRetrospective(

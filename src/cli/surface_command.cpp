@@ -41,13 +41,11 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   RequireVariantLabel(options.Estimate.CutOffs, options.Variant);
   const std::chrono::seconds timeLimit = RTimeLimit(options.TimeLimit);
   AssessmentState state;
-  const estimation::FreshStart run = RunEstimateWorkflow(state, options.Estimate);
-  const estimation::ModelChoiceOutcome choice = estimation::ChooseModelAndRefit(
-      state, run.File.table, options.Variant, run.Request, MakeSearchOptions(options.Estimate));
-  const std::optional<AdoptedRefinement> refinement = RefineChosenVariant(
-      state, choice.FinalRun ? *choice.FinalRun : run.Estimation, choice.Index, options.Estimate);
+  const ChosenVariantRun chosen = EstimateAndChoose(state, options.Estimate, options.Variant);
+  const std::optional<AdoptedRefinement>& refinement = chosen.Refinement;
+  const std::size_t variant = chosen.Variant;
   const estimation::SurfaceGrids grids =
-      estimation::ComputeObjectiveSurface(state, choice.Index, options.Estimate.Trim);
+      estimation::ComputeObjectiveSurface(state, variant, options.Estimate.Trim);
   // Without --dir the files go beside the data file, or into a per-user
   // folder when that one cannot be written (the note then says where).
   std::filesystem::path directory = options.Directory;
@@ -66,8 +64,8 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
 
   if (options.Estimate.Json) {
     Json j;
-    j["variant"] = choice.Index;
-    j["label"] = estimation::VariantLabel(state.ModelFits, choice.Index);
+    j["variant"] = variant;
+    j["label"] = estimation::VariantLabel(state.ModelFits, variant);
     j["r"] = grids.R;
     j["K"] = grids.K;
     j["q"] = grids.Q;
@@ -81,9 +79,7 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
     j["matrix"] = files.Matrix.string();
     j["script"] = files.Script.string();
     j["pictures"] = pictures.Pictures;
-    j["r_status"] = pictures.R.Ok ? "done"
-                    : pictures.R.Status == rbridge::RRunStatus::RNotFound ? "r_not_found"
-                                                                          : "failed";
+    j["r_status"] = RStatusKey(pictures.R.Status);
     j["r_message"] = pictures.R.Message;
     if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
     j["random_seed_after"] = state.Random.Seed();
@@ -91,7 +87,7 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   }
   std::ostringstream out;
   if (refinement) out << AdoptedRefinementText(*refinement) << "\n";
-  out << "Вариант: " << estimation::VariantLabel(state.ModelFits, choice.Index) << "\n"
+  out << "Вариант: " << estimation::VariantLabel(state.ModelFits, variant) << "\n"
       << "r = " << FormatGeneral(grids.R) << ", K = " << FormatGeneral(grids.K)
       << ", q = " << FormatGeneral(grids.Q) << "\n"
       << "BMSY = " << FormatGeneral(grids.BMSY) << ", MSY = " << FormatGeneral(grids.MSY)

@@ -53,8 +53,8 @@ class ManagementPages : public AppTest {
   void SetUpFitted(const std::vector<rules::RuleEditor>& ruleEditors) {
     Started();
     dataFile_ = TempPath("yellowfin.txt");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"),
-                            dataFile_));
+    ASSERT_TRUE(QFile::copy(
+        QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), dataFile_));
     SetUpFittedSchaefer(*window_, dataFile_, ruleEditors);
   }
 
@@ -97,7 +97,7 @@ class ManagementPages : public AppTest {
     }
     options.Species = window_->Data()->Description().species;
     options.Stock = window_->Data()->Description().stock;
-    options.Results = copy.ResultTexts[0];
+    options.Results = estimation::ResultTextsOf(copy, 0, DecimalMark());
     options.DecimalMark = DecimalMark();
     return projection::BuildForecast(copy, options);
   }
@@ -331,7 +331,8 @@ TEST_F(ManagementPages, AFailedForecastKeepsTheForecastShownBefore) {
   Find<QSpinBox>("SpinEdit2")->setValue(7);
   Forecast(true);
   ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("19x5"))) << ui_.boxes[0].text.toStdString();
+  EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("19x5")))
+      << ui_.boxes[0].text.toStdString();
   EXPECT_EQ(Find<QPlainTextEdit>("Memo3")->toPlainText(), report);
   EXPECT_EQ(Chart()->Points(TacPage::kBiomass), biomass);
 
@@ -391,8 +392,7 @@ TEST_F(ManagementPages, TheReportIsWindows1251WithCrLfAndTheChartARealJpegBeside
   EXPECT_FALSE(IsValidUtf8(bytes));
   const std::string text = Cp1251ToUtf8(bytes);
   EXPECT_EQ(text.rfind("Вид  Желтоперый тунец\r\n", 0), 0u);
-  EXPECT_NE(text.find("\r\nФайл входных данных  " + ToUtf8(dataFile_) + "\r\n"),
-            std::string::npos);
+  EXPECT_NE(text.find("\r\nФайл входных данных  " + ToUtf8(dataFile_) + "\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nИнтервальная оценка прогнозного значения ОДУ:  \r\n"),
             std::string::npos);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -590,7 +590,8 @@ TEST_F(ManagementPages, TheReportSaysTheValuesWereRefinedOnlyAfterTheyWereAdopte
   ASSERT_EQ(ui_.boxes.size(), 0u) << ui_.boxes[0].text.toStdString();
   const std::string refined = ReadBytes(TempPath("refined.txt"));
   EXPECT_EQ(refined.substr(refined.size() - refinedLine.size() - 2), refinedLine + "\r\n");
-  const std::string k = "K  " + window_->State().ResultTexts[0].K + "\r\n";
+  const std::string k =
+      "K  " + estimation::ResultTextsOf(window_->State(), 0, DecimalMark()).K + "\r\n";
   EXPECT_NE(Cp1251ToUtf8(refined).find(k), std::string::npos) << k;
   EXPECT_EQ(Cp1251ToUtf8(ReadBytes(TempPath("searched.txt"))).find(k), std::string::npos);
 }

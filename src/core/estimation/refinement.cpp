@@ -2,19 +2,16 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
-#include <exception>
 #include <limits>
 #include <nlopt.hpp>
 #include <span>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/threads.h"
 #include "estimation/objective_evaluator.h"
 #include "estimation/variants.h"
 #include "model/random.h"
@@ -753,40 +750,6 @@ void LocalSearch(Problem& problem, Candidate start) {
 
 // ---------------------------------------------------------------------------
 
-std::string Percent(double fraction, char mark) {
-  return FormatFixed(100.0 * fraction, 2, mark) + " %";
-}
-
-void FillTexts(VariantRefinement& v, const model::ModelFit& fit, const ParameterBounds& bounds,
-               char mark) {
-  model::ModelFit refined = fit;
-  refined.R = v.Point.r;
-  refined.K = v.Point.K;
-  refined.Q = v.Point.q;
-  refined.ObjectiveValue = v.Objective;
-  if (v.Kind == ProductionModelKind::PellaTomlinson) refined.Exponent = v.Point.p;
-  v.Row = MakeVariantRow(refined, bounds, mark);
-  if (!v.Available) {
-    v.GapText.clear();
-    v.Tooltip = "Уточнение невозможно: " + v.Message;
-    v.MemoLine = v.Label + ": уточнение невозможно: " + v.Message;
-    return;
-  }
-  v.GapText = FormatFixed(v.Gap, 3, mark);
-  if (v.RelativeGap) v.GapText += " (" + Percent(*v.RelativeGap, mark) + ")";
-  std::string point = "r = " + v.Row.RText + ", K = " + v.Row.KText + ", q = " + v.Row.QText;
-  if (v.Kind == ProductionModelKind::PellaTomlinson) {
-    point += ", p = " + FormatGeneral(RoundDecimals(v.Point.p, 3), mark);
-  }
-  const std::string verdict = v.NotConverged ? "поиск не сошёлся"
-                                             : "поиск сошёлся (не выше минимума более чем на " +
-                                                   Percent(kConvergenceTolerance, mark) + ")";
-  v.Tooltip = "Минимум целевой функции в тех же границах: " + v.Row.LText + "\n" + point +
-              "\nПоиск остановился выше минимума на " + v.GapText + ": " + verdict;
-  v.MemoLine = v.Label + ": L = " + FormatFixed(v.SearchObjective, 3, mark) + ", минимум " +
-               v.Row.LText + ", разница " + v.GapText + " — " + verdict;
-}
-
 }  // namespace
 
 VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
@@ -866,7 +829,7 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
     for (double u : series.U) scale = std::max(scale, std::fabs(u));
     v.NotConverged = v.Gap > kConvergenceTolerance * v.Objective && v.Gap > 1e-12 * scale;
   }
-  FillTexts(v, fit, bounds, decimalMark);
+  DescribeRefinement(v, fit, bounds, decimalMark);
   return v;
 }
 
@@ -881,31 +844,10 @@ RefinementReport RefineActiveVariants(const AssessmentState& state, const Parame
   // The variants are independent: each thread takes the next one; the
   // results do not depend on the number of threads.
   std::vector<VariantRefinement> results(indices.size());
-  std::vector<std::exception_ptr> failures(indices.size());
-  std::atomic<std::size_t> next{0};
-  const auto work = [&]() {
-    for (std::size_t k = next++; k < indices.size(); k = next++) {
-      try {
-        results[k] = RefineVariant(state.AnalysisSeries, state.ModelFits, indices[k], bounds,
-                                   state.MedianKeepCount, decimalMark);
-      } catch (...) {
-        failures[k] = std::current_exception();
-      }
-    }
-  };
-  const int count =
-      std::min<int>(threads <= 0 ? HardwareThreads() : threads, static_cast<int>(indices.size()));
-  std::vector<std::thread> helpers;
-  try {
-    for (int t = 1; t < count; ++t) helpers.emplace_back(work);
-  } catch (const std::system_error&) {
-    // fewer helpers; this thread refines what they leave
-  }
-  work();
-  for (std::thread& helper : helpers) helper.join();
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
-  }
+  ParallelFor(indices.size(), ThreadsFor(threads), [&](std::size_t k) {
+    results[k] = RefineVariant(state.AnalysisSeries, state.ModelFits, indices[k], bounds,
+                               state.MedianKeepCount, decimalMark);
+  });
 
   RefinementReport report;
   report.MemoLines.push_back(
@@ -918,52 +860,42 @@ RefinementReport RefineActiveVariants(const AssessmentState& state, const Parame
   return report;
 }
 
-void AdoptRefinement(AssessmentState& state, const VariantRefinement& v) {
+std::optional<std::string> AdoptionRefusal(const AssessmentState& state,
+                                           const VariantRefinement& v) {
   if (v.Index >= state.ModelFits.size()) {
-    throw Error("Нет варианта модели с номером " + std::to_string(v.Index));
+    return "Нет варианта модели с номером " + std::to_string(v.Index);
   }
-  model::ModelFit& fit = state.ModelFits[v.Index];
-  if (!v.Available) throw Error("Уточнение варианта «" + v.Label + "» невозможно: " + v.Message);
+  const model::ModelFit& fit = state.ModelFits[v.Index];
+  if (!v.Available) return "Уточнение варианта «" + v.Label + "» невозможно: " + v.Message;
   const bool pt = fit.Kind == ProductionModelKind::PellaTomlinson;
   const bool holdsRefined = fit.R == v.Point.r && fit.K == v.Point.K && fit.Q == v.Point.q &&
                             (!pt || fit.Exponent == v.Point.p) && fit.ObjectiveValue == v.Objective;
   if (holdsRefined && IsRefined(state, v.Index)) {
-    throw Error("Уточнённые значения варианта «" + v.Label + "» уже приняты");
+    return "Уточнённые значения варианта «" + v.Label + "» уже приняты";
   }
   const bool holdsSearched = fit.R == v.SearchPoint.r && fit.K == v.SearchPoint.K &&
                              fit.Q == v.SearchPoint.q && fit.Exponent == v.SearchPoint.p &&
                              fit.ObjectiveValue == v.SearchObjective;
   if (!holdsSearched) {
-    throw Error("Уточнение варианта «" + v.Label +
-                "» относится к прежней оценке параметров: повторите уточнение");
+    return "Уточнение варианта «" + v.Label +
+           "» относится к прежней оценке параметров: повторите уточнение";
   }
   if (!(v.Objective < v.SearchObjective)) {
-    throw Error("Уточнённое значение целевой функции варианта «" + v.Label +
-                "» не ниже найденного поиском: принимать нечего");
+    return "Уточнённое значение целевой функции варианта «" + v.Label +
+           "» не ниже найденного поиском: принимать нечего";
   }
-  fit.R = v.Point.r;
-  fit.K = v.Point.K;
-  fit.Q = v.Point.q;
-  if (pt) fit.Exponent = v.Point.p;
-  fit.ObjectiveValue = v.Objective;
-  fit.FittedR = v.Point.r;
-  fit.FittedQ = v.Point.q;
-  fit.FittedK = v.Point.K;
-  if (state.RefinedFits.size() < state.ModelFits.size()) {
-    state.RefinedFits.resize(state.ModelFits.size(), 0);
-  }
-  state.RefinedFits[v.Index] = 1;
-  if (v.Index < state.ResultTexts.size()) {
-    state.ResultTexts[v.Index] = ResultTextsOf(v.Row);
-  }
+  return std::nullopt;
+}
+
+void AdoptRefinement(AssessmentState& state, const VariantRefinement& v) {
+  if (const std::optional<std::string> refusal = AdoptionRefusal(state, v)) throw Error(*refusal);
+  WriteFit(state.ModelFits[v.Index], v.Point, v.Objective, model::FitOrigin::Refinement);
+  ClearReferencePoints(state);
 }
 
 bool IsRefined(const AssessmentState& state, std::size_t index) {
-  return index < state.RefinedFits.size() && state.RefinedFits[index] == 1;
-}
-
-void ClearRefined(AssessmentState& state, std::size_t index) {
-  if (index < state.RefinedFits.size()) state.RefinedFits[index] = 0;
+  return index < state.ModelFits.size() &&
+         state.ModelFits[index].Origin == model::FitOrigin::Refinement;
 }
 
 }  // namespace tarvik::estimation

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/progress.h"
 #include "model/model_fit.h"
 #include "rules/harvest_rule.h"
 
@@ -91,19 +92,19 @@ RuleIndicators IndicatorsFromTally(const BootstrapTally& tally, std::size_t runs
 
 // Columns 2 … 8 of a row: recovery time and the probabilities in the general
 // format, the four means and ratios with the mask "0.0".
-std::vector<std::string> IndicatorCells(const RuleIndicators& indicators,
-                                        char decimalMark = '.');
+std::vector<std::string> IndicatorCells(const RuleIndicators& indicators, char decimalMark = '.');
 
 struct BootstrapOptions {
-  bool Parametric = true;          // "Параметрический" (item 0) or "Непараметрический"
+  bool Parametric = true;  // "Параметрический" (item 0) or "Непараметрический"
   int Horizon = 5;                 // "Прогнозный горизонт", 1 … 50
   std::string RunsText = "10000";  // "Кол-во прогонов", an integer 1 … 65535
   char DecimalMark = '.';
-  // Called as the evaluation goes: each memo line, each finished row (its
-  // index and cells 2 … 8), and the fraction of projections done.
+  // Called as the evaluation goes: each line of the progress log, each
+  // finished row (its index and cells 2 … 8), and the projections done, in
+  // thousandths of all (done of 1000).
   std::function<void(const std::string&)> OnMemoLine;
   std::function<void(std::size_t row, const std::vector<std::string>& cells)> OnRow;
-  std::function<void(double fraction)> OnProgress;
+  ProgressCallback OnProgress;
 };
 
 // One evaluated pair.
@@ -116,10 +117,10 @@ struct IndicatorRowResult {
 };
 
 struct BootstrapResult {
-  std::vector<IndicatorRowResult> Rows;   // in the order evaluated
-  std::vector<std::string> MemoLines;     // the lines appended to the memo
-  bool Completed = false;                 // false: stopped by Error
-  std::string ErrorMessage;               // why it stopped
+  std::vector<IndicatorRowResult> Rows;        // in the order evaluated
+  std::vector<std::string> MemoLines;          // the lines appended to the memo
+  bool Completed = false;                      // false: stopped by Error
+  std::string ErrorMessage;                    // why it stopped
   std::vector<std::string> RuleSelectorItems;  // filled when completed: the rule names
 };
 
@@ -131,7 +132,7 @@ double RetrospectiveBiomass(const AssessmentState& state, std::uint8_t variant);
 // integer 1 … 65535 and the horizon 1 … 50; Error otherwise. Returns N.
 std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options);
 
-// "Оценка коэффициентов эффективности". Invalid options, no rules, no active
+// Transition "Оценка коэффициентов эффективности". Invalid options, no rules, no active
 // variant or a mean observed catch of 0 raise Error before anything is
 // computed. Then for every active variant (memo: its name) and every rule
 // (memo: the rule's text) N projections with noise; indicators per pair as
@@ -141,10 +142,11 @@ std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options);
 // those with Cmin > catch). A fault in a pair (e.g. Bretro = 0, or a Fox
 // projection meeting a non-positive biomass) stops the evaluation: the rows
 // finished before stay in the result, ErrorMessage says why and Completed is
-// false. On completion the memo gets "Расчет окончен" and the rule selector
-// the rule names. Draws come from state.Random in the order of the loops.
-BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state,
-                                         const BootstrapOptions& options);
+// false, and the state is left as it was. On completion the memo gets
+// "Расчет окончен" and the rule selector the rule names; the state then takes
+// the rows (state.Indicators) and the random stream as the draws left it.
+// Draws continue state.Random in the order of the loops.
+BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const BootstrapOptions& options);
 
 // Writes the evaluated rows into the table's columns 2 … 8.
 void ApplyIndicatorRows(IndicatorTable& table, const std::vector<IndicatorRowResult>& rows);

@@ -16,21 +16,11 @@
 
 namespace tarvik::projection {
 
-// The nine short labels of the model choice, in ModelFits order for three
-// variants per model: "Шефер СК", "Шефер Лог", "Шефер М", "Фокс СК", …, "ПТ М".
-const std::vector<std::string>& ModelChoiceLabels();
-
-// The model line of a model-choice text ("Продукционная модель Шефера,
-// целевая функция: сумма квадратов", …); nothing for a text that is none of
-// the nine labels.
+// The model line of a model-choice label ("Продукционная модель Шефера,
+// целевая функция: сумма квадратов" for "Шефер СК"; the median labels of any
+// cut-off list, "Шефер М4#3", name the median objective); nothing for a text
+// that is no label of the variants (estimation::ParseVariantLabel).
 std::optional<std::string> ModelLine(const std::string& modelChoiceText);
-
-// The ModelFits index a model-choice label stands for: the model of the label
-// and its objective slot (0 sum of squares, 1 logarithmic, 2 the first median
-// slot), with fitCount / 3 variants per model. Nothing for an unknown label
-// or an index outside the array.
-std::optional<std::uint8_t> VariantForChoice(const std::string& modelChoiceText,
-                                             std::size_t fitCount);
 
 // "Blim  0" for a logistic rule or alpha 0, otherwise "Blim  " +
 // RoundTo((1 − 1/alpha)·BTarget, −2), written 0 when negative.
@@ -61,7 +51,7 @@ inline constexpr std::string_view kRefinedParametersLine =
 
 // The texts of the result fields of the chosen variant, as the estimation
 // page shows them.
-struct ResultEditTexts {
+struct ResultFieldTexts {
   std::string R, K, Q, L;
 };
 
@@ -73,7 +63,7 @@ struct TacReportInput {
   std::string LastYearText;
   std::string DataFileName;
   std::string ModelChoiceText;
-  ResultEditTexts Results;
+  ResultFieldTexts Results;
   std::string RuleText;  // the rule selector's item text (the rule-list name)
   model::ModelFit Fit;   // the chosen variant's record
   rules::HarvestRule Rule;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/point.h"
+#include "common/progress.h"
 #include "data/catch_effort_series.h"
 #include "model/model_fit.h"
 #include "model/random.h"
@@ -58,7 +59,7 @@ struct OptimisationOptions {
   // number gives the same bits and leaves the random source in the same state.
   unsigned Threads = 0;
   // Called after each finished outer step (alpha row), with the row count.
-  std::function<void(int done, int total)> OnProgress;
+  ProgressCallback OnProgress;
 };
 
 struct OptimisationResult {
@@ -101,9 +102,9 @@ struct OptimisePageRequest {
   // caller maps the list's label to its record); nothing keeps the previous
   // optimisation variant.
   std::optional<std::uint8_t> ChosenVariant;
-  int Horizon = 5;  // se1
+  int Horizon = 5;  // «Прогнозный горизонт» of the optimisation
   unsigned Threads = 0;
-  std::function<void(int done, int total)> OnProgress;
+  ProgressCallback OnProgress;
 };
 
 // "Оптимизация ПРП" on the state: the working rule takes the shape when it is

@@ -49,7 +49,7 @@ TEST(BuildForecast, ReportSaysWhenTheParametersWereRefined) {
   const ForecastResult before = BuildForecast(plain, Options(false));
   EXPECT_FALSE(before.Report.ParametersRefined);
   AssessmentState refined = ForecastState();
-  refined.RefinedFits = {1};
+  refined.ModelFits[0].Origin = model::FitOrigin::Refinement;
   const ForecastResult after = BuildForecast(refined, Options(false));
   EXPECT_TRUE(after.Report.ParametersRefined);
   ASSERT_EQ(after.ReportLines.size(), before.ReportLines.size() + 1);
