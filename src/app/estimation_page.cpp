@@ -103,8 +103,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   chart2_ = new HoldOutChart();
   right->addWidget(chart2_, 3);
   right->addWidget(surface_->Image(), 3);
-  residuals_ = Hidden(new ResidualsChart());
-  right->addWidget(residuals_, 3);
+  right->addWidget(residuals_.Panel(), 3);
 
   auto* correlationRow = new QHBoxLayout();
   correlationRow->addWidget(BuildCorrelation());
@@ -271,7 +270,7 @@ void EstimationPage::ToggleTuningPanel() {
   const bool show = chart7_->isHidden();
   chart7_->setVisible(show);
   // The residuals of the chosen variant give Chart7 their place meanwhile.
-  residuals_->setVisible(!show && estimation::ChosenVariant(State()).has_value());
+  residuals_.Panel()->setVisible(!show && estimation::ChosenVariant(State()).has_value());
   for (QSlider* bar : tuningBars_) bar->setVisible(show);
   for (QLabel* label : tuningLabels_) label->setVisible(show);
 }
@@ -539,13 +538,13 @@ void EstimationPage::AdoptRefinedValues() {
 void EstimationPage::ShowResiduals() {
   const std::optional<std::size_t> chosen = estimation::ChosenVariant(State());
   if (!chosen) {
-    residuals_->ClearResults();
+    residuals_.Clear();
     return;
   }
-  residuals_->Show(estimation::ResidualsByYear(State().AnalysisSeries, State().Table,
-                                               State().ModelFits, *chosen));
+  residuals_.Show(estimation::ResidualsByYear(State().AnalysisSeries, State().Table,
+                                              State().ModelFits, *chosen));
   // While the tuning panel is open its Chart7 takes the place.
-  residuals_->setVisible(chart7_->isHidden());
+  residuals_.Panel()->setVisible(chart7_->isHidden());
 }
 
 // ---------------------------------------------------------------------------
@@ -556,7 +555,7 @@ void EstimationPage::ShowNoModelChoice() {
   cbb1_->setCurrentIndex(-1);
   button21_->hide();
   buttonAdopt_->hide();
-  residuals_->ClearResults();
+  residuals_.Clear();
 }
 
 void EstimationPage::ShowModelChoice() {

@@ -141,7 +141,7 @@ class EstimationPage : public Page {
 
   HoldOutChart* chart2_ = nullptr;
   ChartPanel* chart7_ = nullptr;
-  ResidualsChart* residuals_ = nullptr;
+  ResidualsChart residuals_;
   ResultsPanel* results_ = nullptr;
   SurfacePictures* surface_ = nullptr;
   RetrospectiveAnalysis* retrospective_ = nullptr;

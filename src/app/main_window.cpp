@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <exception>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -19,6 +21,7 @@
 #include "app/rule_page.h"
 #include "app/tac_page.h"
 #include "app/welcome_window.h"
+#include "common/error.h"
 #include "common/numbers.h"
 #include "data/data_file.h"
 #include "estimation/variants.h"
@@ -334,10 +337,6 @@ void MainWindow::N3Click() {
 }
 
 void MainWindow::DataSetReplaced() {
-  // A pasted data set gets its variants like an opened one.
-  if (state_.ModelFits.empty()) {
-    estimation::RebuildVariants(state_, estimationPage_->CutOffList());
-  }
   // Nothing of the previous data set stays on a page: the later pages hide
   // until their stage is reached again.
   workflow_->DataSetReplaced();
@@ -345,7 +344,18 @@ void MainWindow::DataSetReplaced() {
   rulePage_->ClearResults();
   performancePage_->ClearResults();
   tacPage_->ClearResults();
+  // A pasted data set gets its variants like an opened one (a bad cut-off
+  // list is told after the page was put in order).
+  std::exception_ptr failure;
+  if (state_.ModelFits.empty()) {
+    try {
+      estimation::RebuildVariants(state_, estimationPage_->CutOffList());
+    } catch (const Error&) {
+      failure = std::current_exception();
+    }
+  }
   estimationPage_->DataSetReplaced();
+  if (failure) std::rethrow_exception(failure);
 }
 
 void MainWindow::N1Click() {

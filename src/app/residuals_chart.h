@@ -5,19 +5,23 @@
 
 namespace tarvik::app {
 
-// The residuals of the chosen variant against the year, with the zero line
-// (ChartResiduals): a trend or an outlier shows at once. The legend names
-// the values (the left axis has no room for the long title at the smallest
-// window).
-class ResidualsChart : public ChartPanel {
-  Q_OBJECT
-
+// The residuals of the chosen variant against the year, with the zero line,
+// on its own chart (ChartResiduals): a trend or an outlier shows at once.
+// The legend names the values (the left axis has no room for the long title
+// at the smallest window).
+class ResidualsChart {
  public:
-  explicit ResidualsChart(QWidget* parent = nullptr);
+  ResidualsChart();
+
+  // The chart, for the page's layout; it starts hidden.
+  ChartPanel* Panel() const { return panel_; }
 
   void Show(const estimation::ResidualChart& chart);
-  // Empty and hidden (no model chosen).
-  void ClearResults();
+  // Empty and hidden: no model is chosen.
+  void Clear();
+
+ private:
+  ChartPanel* panel_;
 };
 
 }  // namespace tarvik::app

@@ -263,13 +263,11 @@ rules::RuleEditor ParseRuleText(const std::string& ruleText) {
 }
 
 CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& o) {
-  CLI::App* sub = app.add_subcommand(
-      "assess",
+  CLI::App* sub = AddVariantCommand(
+      app, "assess",
       "Оценка запаса от данных до ОДУ: ориентиры, ПРП, коэффициенты эффективности, "
-      "прогноз и отчёт");
-  AddEstimateOptions(*sub, o.Estimate);
-  sub->add_option("--variant", o.Variant, "Выбранный вариант модели, например \"Шефер СК\"")
-      ->required();
+      "прогноз и отчёт",
+      o.Estimate, o.Variant);
   AddReferenceSelectorOptions(*sub, o.Selectors);
   sub->add_option("--rule", o.Rules,
                   "ПРП: linear:ALPHA[:TARGET], logistic:ALPHA:BETA[:TARGET], precautionary, "

@@ -222,6 +222,14 @@ Json RefinementJson(const estimation::VariantRefinement& v) {
   return j;
 }
 
+CLI::App* AddVariantCommand(CLI::App& app, const char* name, const char* description,
+                            EstimateOptions& options, std::string& variant, const char* help) {
+  CLI::App* sub = app.add_subcommand(name, description);
+  AddEstimateOptions(*sub, options);
+  sub->add_option("--variant", variant, help)->required();
+  return sub;
+}
+
 void AddRefineOption(CLI::App& sub, EstimateOptions& options) {
   sub.add_flag("--refine", options.Refine,
                "Принять уточнённые значения выбранного варианта (минимум целевой функции в тех "

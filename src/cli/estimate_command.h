@@ -61,6 +61,13 @@ std::string EstimateText(const AssessmentState& state, const estimation::FreshSt
 // not_converged (and message when not available).
 Json RefinementJson(const estimation::VariantRefinement& refinement);
 
+// A subcommand that estimates and goes on with one variant: FILE and the
+// estimate options, then --variant LABEL (required; `help` says what the
+// variant is for).
+CLI::App* AddVariantCommand(CLI::App& app, const char* name, const char* description,
+                            EstimateOptions& options, std::string& variant,
+                            const char* help = "Выбранный вариант модели, например \"Шефер СК\"");
+
 // Adds --refine to a subcommand that chooses a variant.
 void AddRefineOption(CLI::App& sub, EstimateOptions& options);
 

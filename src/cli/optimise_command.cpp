@@ -125,11 +125,9 @@ std::string OptimiseText(const rules::OptimisationResult& r, const OptimiseComma
 }  // namespace
 
 CLI::App* AddOptimiseCommand(CLI::App& app, OptimiseCommandOptions& o) {
-  CLI::App* sub = app.add_subcommand(
-      "optimise", "Оптимизация параметров ПРП (alpha, beta) по прогнозам с шумом");
-  AddEstimateOptions(*sub, o.Estimate);
-  sub->add_option("--variant", o.Variant, "Выбранный вариант модели, например \"Шефер СК\"")
-      ->required();
+  CLI::App* sub = AddVariantCommand(app, "optimise",
+                                    "Оптимизация параметров ПРП (alpha, beta) по прогнозам с шумом",
+                                    o.Estimate, o.Variant);
   sub->add_option("--shape", o.Shape, "Форма ПРП: linear или logistic")->required();
   sub->add_option("--target", o.Target, "Целевая смертность: FMSY, F01, Fsq, Fsq75, Fsq125")
       ->default_val("FMSY");

@@ -12,11 +12,9 @@
 namespace tarvik::cli {
 
 CLI::App* AddRetrospectiveCommand(CLI::App& app, RetrospectiveCommandOptions& options) {
-  CLI::App* sub = app.add_subcommand(
-      "retrospective", "Оценка параметров, затем ретроспективный анализ одного варианта");
-  AddEstimateOptions(*sub, options.Estimate);
-  sub->add_option("--variant", options.Variant, "Вариант модели, например \"Шефер СК\"")
-      ->required();
+  CLI::App* sub = AddVariantCommand(
+      app, "retrospective", "Оценка параметров, затем ретроспективный анализ одного варианта",
+      options.Estimate, options.Variant, "Вариант модели, например \"Шефер СК\"");
   AddRefineOption(*sub, options.Estimate);
   return sub;
 }

@@ -17,11 +17,9 @@
 namespace tarvik::cli {
 
 CLI::App* AddSurfaceCommand(CLI::App& app, SurfaceCommandOptions& options) {
-  CLI::App* sub = app.add_subcommand(
-      "surface", "Оценка параметров, выбор модели и файлы анализа целевой функции для R");
-  AddEstimateOptions(*sub, options.Estimate);
-  sub->add_option("--variant", options.Variant, "Выбранный вариант модели, например \"Шефер СК\"")
-      ->required();
+  CLI::App* sub = AddVariantCommand(
+      app, "surface", "Оценка параметров, выбор модели и файлы анализа целевой функции для R",
+      options.Estimate, options.Variant);
   sub->add_option("--dir", options.Directory,
                   "Папка для OutMatrix.txt, Graph2.R и рисунков (по умолчанию папка файла "
                   "данных)");
@@ -63,24 +61,23 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   WarnWhenRFailed(pictures);
 
   if (options.Estimate.Json) {
-    Json j;
-    j["variant"] = variant;
-    j["label"] = estimation::VariantLabel(state.ModelFits, variant);
-    j["r"] = grids.R;
-    j["K"] = grids.K;
-    j["q"] = grids.Q;
-    j["p"] = grids.P;
-    j["bmsy"] = grids.BMSY;
-    j["msy"] = grids.MSY;
-    j["fmsy"] = grids.FMSY;
-    j["keep_count"] = grids.KeepCount;
-    j["directory"] = files.Matrix.parent_path().string();
-    j["directory_note"] = directoryNote;
-    j["matrix"] = files.Matrix.string();
-    j["script"] = files.Script.string();
-    j["pictures"] = pictures.Pictures;
-    j["r_status"] = RStatusKey(pictures.R.Status);
-    j["r_message"] = pictures.R.Message;
+    Json j = {{"variant", variant},
+              {"label", estimation::VariantLabel(state.ModelFits, variant)},
+              {"r", grids.R},
+              {"K", grids.K},
+              {"q", grids.Q},
+              {"p", grids.P},
+              {"bmsy", grids.BMSY},
+              {"msy", grids.MSY},
+              {"fmsy", grids.FMSY},
+              {"keep_count", grids.KeepCount},
+              {"directory", files.Matrix.parent_path().string()},
+              {"directory_note", directoryNote},
+              {"matrix", files.Matrix.string()},
+              {"script", files.Script.string()},
+              {"pictures", pictures.Pictures},
+              {"r_status", RStatusKey(pictures.R.Status)},
+              {"r_message", pictures.R.Message}};
     if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
     j["random_seed_after"] = state.Random.Seed();
     return DumpJson(j) + "\n";

@@ -692,6 +692,43 @@ TEST_F(EstimationPageTest, AdoptingTheRefinedValuesChangesOnlyTheChosenVariant) 
   EXPECT_NE(Mark(chosen)->text(), "✓");
 }
 
+// «Открыть» on a file that does not read (a text among the numbers) changes
+// nothing: the fits, the results panel, the table and the data file stay.
+TEST_F(EstimationPageTest, AFileThatDoesNotReadKeepsTheFitsAndTheTable) {
+  MainWindow& window = OpenExample(kYellowfin);
+  Search(100);
+  const std::vector<model::ModelFit> fits = window.State().ModelFits;
+  const data::DataTable table = window.State().Table;
+  const std::string dataFile = window.State().DataFileName;
+  const QString k = Field('K', 4)->text();
+  ASSERT_FALSE(k.isEmpty());
+
+  data::DataFile broken = data::ReadDataFile(ExamplePath(kYellowfin).toStdString(), '.');
+  broken.table.SetCell(data::DataTable::kCatch, 7, "12a");
+  const QString path = TempPath("broken.txt");
+  {
+    std::string bytes = data::FormatDataFile(broken.description, broken.table);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  }
+  ui_.openAnswers.push_back(path);
+  Action("N3")->trigger();
+  ASSERT_EQ(ui_.Count(FakeServices::BoxKind::Error), 1);
+  EXPECT_NE(ui_.boxes[0].text.indexOf("12a"), -1) << ui_.boxes[0].text.toStdString();
+
+  const AssessmentState& after = window.State();
+  ASSERT_EQ(after.ModelFits.size(), fits.size());
+  for (std::size_t i = 0; i < fits.size(); ++i) {
+    EXPECT_EQ(after.ModelFits[i].K, fits[i].K) << i;
+    EXPECT_EQ(after.ModelFits[i].Origin, model::FitOrigin::Search) << i;
+  }
+  EXPECT_EQ(after.Table, table);
+  EXPECT_EQ(after.DataFileName, dataFile);
+  EXPECT_EQ(Field('K', 4)->text(), k);
+  EXPECT_EQ(ChoiceItems().size(), 9);
+}
+
 TEST_F(EstimationPageTest, ClosingTheWindowDuringASearchEndsCleanly) {
   OpenExample(kYellowfin);
   Find<QPushButton>("Button5")->click();

@@ -71,16 +71,13 @@ SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant
   g.P = fit.Kind == ProductionModelKind::PellaTomlinson ? fit.Exponent : 0.0;
 
   const data::CatchEffortSeries& series = state.AnalysisSeries;
-  state.MedianKeepCount = model::KeepCountFor(series.size(), trimPosition);
-  g.KeepCount = state.MedianKeepCount;
+  g.KeepCount = model::KeepCountFor(series.size(), trimPosition);
 
-  // MSY point of the estimate, stored into the record.
+  // MSY point of the estimate; the record and the keep count take it when
+  // both grids are done.
   const model::MsyPoint msyPoint = model::MsyPointOf(fit);
   const double msy = msyPoint.MSY;
   const double fmsy = msyPoint.FMSY;
-  fit.BMSY = msyPoint.BMSY;
-  fit.MSY = msy;
-  fit.FMSY = fmsy;
   g.BMSY = msyPoint.BMSY;
   g.MSY = msy;
   g.FMSY = fmsy;
@@ -112,6 +109,10 @@ SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant
     }
     progress();
   }
+  state.MedianKeepCount = g.KeepCount;
+  fit.BMSY = msyPoint.BMSY;
+  fit.MSY = msy;
+  fit.FMSY = fmsy;
   if (options.OnMemo) options.OnMemo({"Расчёт окончен"});
   return g;
 }

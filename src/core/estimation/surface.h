@@ -56,11 +56,12 @@ struct SurfaceOptions {
   std::function<void(const std::vector<std::string>& lines)> OnMemo;
 };
 
-// The analysis of variant `variant` (a ModelFits index) on
+// Transition: the analysis of variant `variant` (a ModelFits index) on
 // state.AnalysisSeries: sets state.MedianKeepCount from trimPosition (as the
 // search does), recomputes BMSY, MSY and FMSY of the record (EMSY and the
-// other fields are not touched) and evaluates both grids. Faults (an unknown
-// variant, F = 0, p = 0, objective faults) raise tarvik::Error.
+// other fields are not touched) and evaluates both grids. It invalidates
+// nothing. Faults (an unknown variant, F = 0, p = 0, objective faults) raise
+// tarvik::Error and leave the state as it was.
 SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant, int trimPosition,
                                      const SurfaceOptions& options = {});
 

@@ -51,11 +51,14 @@ void BuildModelFits(AssessmentState& state, std::string_view cutOffList);
 std::vector<std::uint8_t> EnabledIndices(const std::vector<model::ModelFit>& fits);
 
 // A variant check box: sets Enabled of record `index` and rebuilds
-// ActiveVariants. An index outside the array raises tarvik::Error.
+// ActiveVariants. It clears nothing: the model choice stands, and the stages
+// that work on the active variants see that they changed
+// (refpoints::ReferencePointsCurrent). An index outside the array raises
+// tarvik::Error.
 void SetVariantEnabled(AssessmentState& state, std::size_t index, bool enabled);
 
 // A model check box: sets Enabled of every variant of `kind` and rebuilds
-// ActiveVariants.
+// ActiveVariants (as SetVariantEnabled).
 void SetModelEnabled(AssessmentState& state, model::ProductionModelKind kind, bool enabled);
 
 // The short labels of the model-choice list, one per record. With three

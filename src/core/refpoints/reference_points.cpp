@@ -31,6 +31,14 @@ void RequireTabsMatch(const AssessmentState& state, const std::vector<ReferenceT
   }
 }
 
+// Runs `change` on the record and the texts of every tab, after checking that
+// the tabs are those of the active variants.
+template <typename Change>
+void ForEachTab(AssessmentState& state, std::vector<ReferenceTab>& tabs, Change change) {
+  RequireTabsMatch(state, tabs);
+  for (ReferenceTab& tab : tabs) change(FitOf(state, tab.Variant), tab.Edits);
+}
+
 }  // namespace
 
 std::optional<double> LimitFraction(int index) {
@@ -159,24 +167,20 @@ void CalculateReferencePoints(AssessmentState& state, const ReferenceSelectors& 
 
 void ChangeTargetBiomass(AssessmentState& state, int choice, std::vector<ReferenceTab>& tabs,
                          char mark) {
-  RequireTabsMatch(state, tabs);
-  for (ReferenceTab& tab : tabs) {
-    model::ModelFit& fit = FitOf(state, tab.Variant);
+  ForEachTab(state, tabs, [&](model::ModelFit& fit, ReferenceEdits& edits) {
     SelectTargetBiomass(fit, choice, state.AnalysisSeries);
-    tab.Edits.Btr = FormatGeneral(RoundTo(fit.BTarget, -2), mark);
-  }
+    edits.Btr = FormatGeneral(RoundTo(fit.BTarget, -2), mark);
+  });
 }
 
 void ChangeTargetEffort(AssessmentState& state, int choice, std::vector<ReferenceTab>& tabs,
                         char mark) {
-  RequireTabsMatch(state, tabs);
-  for (ReferenceTab& tab : tabs) {
-    model::ModelFit& fit = FitOf(state, tab.Variant);
+  ForEachTab(state, tabs, [&](model::ModelFit& fit, ReferenceEdits& edits) {
     SelectTargetBiomass(fit, choice, state.AnalysisSeries);
     ComputeTargetPoints(fit);
-    tab.Edits.Ftr = FormatGeneral(RoundTo(fit.FTarget, -2), mark);
-    tab.Edits.Etr = FormatGeneral(RoundTo(fit.ETarget, -2), mark);
-  }
+    edits.Ftr = FormatGeneral(RoundTo(fit.FTarget, -2), mark);
+    edits.Etr = FormatGeneral(RoundTo(fit.ETarget, -2), mark);
+  });
 }
 
 void ChangeLimitBiomass(AssessmentState& state, int index, std::vector<ReferenceTab>& tabs,
@@ -184,11 +188,10 @@ void ChangeLimitBiomass(AssessmentState& state, int index, std::vector<Reference
   RequireTabsMatch(state, tabs);
   const auto fraction = LimitFraction(index);
   if (!fraction) return;
-  for (ReferenceTab& tab : tabs) {
-    model::ModelFit& fit = FitOf(state, tab.Variant);
+  ForEachTab(state, tabs, [&](model::ModelFit& fit, ReferenceEdits& edits) {
     fit.BLimit = *fraction * fit.BMSY;
-    tab.Edits.Blim = FormatGeneral(fit.BLimit, mark);
-  }
+    edits.Blim = FormatGeneral(fit.BLimit, mark);
+  });
 }
 
 std::vector<FittedVariant> ActiveFits(const AssessmentState& state) {

@@ -247,26 +247,32 @@ OptimisationResult OptimiseRule(const data::CatchEffortSeries& series, const Rul
 
 OptimisationResult OptimiseRule(AssessmentState& state, const OptimisePageRequest& request,
                                 char decimalMark) {
+  // The sweep works on copies; the state takes them when it is done.
+  rules::HarvestRule working = state.WorkingRule;
   if (request.Shape == RuleKind::PiecewiseLinear || request.Shape == RuleKind::Logistic) {
-    state.WorkingRule.Kind = request.Shape;
+    working.Kind = request.Shape;
   }
-  if (request.ChosenVariant) state.OptimisationVariant = *request.ChosenVariant;
+  const std::uint8_t variant = request.ChosenVariant.value_or(state.OptimisationVariant);
+  model::RandomSource random = state.Random;
   OptimisationOptions options;
-  options.Kind = state.WorkingRule.Kind;
-  options.TargetKind = state.WorkingRule.TargetKind;
-  options.Variant = state.OptimisationVariant;
+  options.Kind = working.Kind;
+  options.TargetKind = working.TargetKind;
+  options.Variant = variant;
   options.Horizon = request.Horizon;
   options.Threads = request.Threads;
   options.OnProgress = request.OnProgress;
   const RuleContext context = MakeRuleContext(state);
   OptimisationResult result =
-      OptimiseRule(state.AnalysisSeries, context, options, state.Random, decimalMark);
+      OptimiseRule(state.AnalysisSeries, context, options, random, decimalMark);
   result.DataFileName = state.DataFileName;
-  state.OptimisationBest = result.Best;  // start values when nothing was swept
   if (!result.Candidates.empty()) {
-    state.WorkingRule.Alpha = result.Alphas.back();
-    if (result.Kind == RuleKind::Logistic) state.WorkingRule.Beta = result.Betas.back();
+    working.Alpha = result.Alphas.back();
+    if (result.Kind == RuleKind::Logistic) working.Beta = result.Betas.back();
   }
+  state.WorkingRule = working;
+  state.OptimisationVariant = variant;
+  state.OptimisationBest = result.Best;  // start values when nothing was swept
+  state.Random = random;
   return result;
 }
 

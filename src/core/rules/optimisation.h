@@ -107,7 +107,7 @@ struct OptimisePageRequest {
   ProgressCallback OnProgress;
 };
 
-// "Оптимизация ПРП" on the state: the working rule takes the shape when it is
+// Transition "Оптимизация ПРП" on the state: the working rule takes the shape when it is
 // piecewise-linear or logistic (otherwise it keeps its kind and nothing is
 // swept); the optimisation variant becomes the chosen variant when one is
 // given; then OptimiseRule with the working rule's kind and target
@@ -116,6 +116,9 @@ struct OptimisePageRequest {
 // rule keeps the last candidate's alpha (and beta for the logistic sweep).
 // The best points are reset to their start values by every run, also one
 // that sweeps nothing.
+// It invalidates nothing (the working rule and the best points are the rule
+// page's); a failure raises tarvik::Error and leaves the state, the random
+// stream too, as it was.
 OptimisationResult OptimiseRule(AssessmentState& state, const OptimisePageRequest& request,
                                 char decimalMark = '.');
 
