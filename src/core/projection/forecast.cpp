@@ -7,7 +7,6 @@
 #include "assessment_state.h"
 #include "common/error.h"
 #include "common/numbers.h"
-#include "estimation/refinement.h"
 #include "projection/projection.h"
 #include "rules/rule_list.h"
 
@@ -169,7 +168,6 @@ ForecastResult Forecast(const AssessmentState& state, const ForecastOptions& opt
   report.Biomass = chart.Biomass;
   report.Catch = chart.Catch;
   report.DecimalMark = mark;
-  report.ParametersRefined = estimation::IsRefined(state, options.Variant);
   result.ReportLines = ScreenReportLines(report);
   result.TableLines = ScreenTableLines(report);
   return result;

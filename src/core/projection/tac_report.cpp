@@ -44,6 +44,17 @@ std::optional<std::string> ModelLine(const std::string& text) {
          ", целевая функция: " + ObjectiveWords(variant->Objective);
 }
 
+std::optional<std::string_view> OriginLine(model::FitOrigin origin) {
+  switch (origin) {
+    case model::FitOrigin::Refinement:
+      return kRefinedParametersLine;
+    case model::FitOrigin::None:
+    case model::FitOrigin::Search:
+      break;
+  }
+  return std::nullopt;
+}
+
 std::string BlimLine(const rules::HarvestRule& rule, const model::ModelFit& fit, char mark) {
   if (rule.Kind == rules::RuleKind::Logistic || rule.Alpha == 0.0) return "Blim  0";
   double limit = RoundTo((1.0 - 1.0 / rule.Alpha) * fit.BTarget, -2);
@@ -141,7 +152,7 @@ std::vector<std::string> ScreenReportLines(const TacReportInput& in) {
   lines.push_back("Ftr  " + General(RoundTo(fit.FTarget, -2), mark));
   lines.push_back(" ");
   AppendForecastLines(in, lines);
-  if (in.ParametersRefined) lines.emplace_back(kRefinedParametersLine);
+  if (const auto line = OriginLine(in.Fit.Origin)) lines.emplace_back(*line);
   return lines;
 }
 
@@ -188,7 +199,7 @@ std::vector<std::string> TacReportFileLines(const TacReportInput& in) {
   lines.push_back(" ");
   // After the closing line, so that a reader that stops there, and every
   // line before it, stays as it was.
-  if (in.ParametersRefined) lines.emplace_back(kRefinedParametersLine);
+  if (const auto line = OriginLine(in.Fit.Origin)) lines.emplace_back(*line);
   return lines;
 }
 

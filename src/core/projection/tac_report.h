@@ -49,6 +49,11 @@ std::string ScreenRule();
 inline constexpr std::string_view kRefinedParametersLine =
     "Параметры уточнены локальной оптимизацией";
 
+// The last line of both reports for values that did not come from the
+// search: kRefinedParametersLine for adopted refined values; nothing for the
+// search's own. Another origin of the values is one more line here.
+std::optional<std::string_view> OriginLine(model::FitOrigin origin);
+
 // The texts of the result fields of the chosen variant, as the estimation
 // page shows them.
 struct ResultFieldTexts {
@@ -65,7 +70,7 @@ struct TacReportInput {
   std::string ModelChoiceText;
   ResultFieldTexts Results;
   std::string RuleText;  // the rule selector's item text (the rule-list name)
-  model::ModelFit Fit;   // the chosen variant's record
+  model::ModelFit Fit;   // the chosen variant's record (its Origin: OriginLine)
   rules::HarvestRule Rule;
   int Horizon = 5;
   bool AddNoise = true;     // "Добавить шум" as checked now
@@ -73,9 +78,6 @@ struct TacReportInput {
   PointList Biomass;        // "Биомасса"
   PointList Catch;          // "Улов / ОДУ"
   char DecimalMark = '.';
-  // The variant's values were adopted from the refinement: both reports end
-  // with kRefinedParametersLine.
-  bool ParametersRefined = false;
 };
 
 // The on-screen report (first memo), line by line.

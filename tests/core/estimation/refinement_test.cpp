@@ -277,10 +277,12 @@ TEST(Refinement, AdoptingChangesOnlyTheChosenVariant) {
   // The report: one line more, at the very end, and nothing else changed.
   projection::TacReportInput report;
   report.Fit = state.ModelFits[7];
+  EXPECT_EQ(report.Fit.Origin, model::FitOrigin::Refinement);
+  report.Fit.Origin = model::FitOrigin::Search;
   report.ModelChoiceText = "ПТ Лог";
   const std::vector<std::string> plain = projection::TacReportFileLines(report);
   const std::vector<std::string> plainScreen = projection::ScreenReportLines(report);
-  report.ParametersRefined = true;
+  report.Fit.Origin = model::FitOrigin::Refinement;
   std::vector<std::string> refined = projection::TacReportFileLines(report);
   std::vector<std::string> refinedScreen = projection::ScreenReportLines(report);
   ASSERT_EQ(refined.size(), plain.size() + 1);
