@@ -56,7 +56,9 @@ void BackgroundTask::Progress::ThrowIfCancelled() const {
 BackgroundTask::BackgroundTask(QWidget* window, UiServices& ui)
     : QObject(window), window_(window), ui_(ui) {}
 
-BackgroundTask::~BackgroundTask() { CancelAndWait(); }
+BackgroundTask::~BackgroundTask() {
+  CancelAndWait();
+}
 
 void BackgroundTask::Start(std::function<void(Progress&)> work, std::function<void()> done) {
   if (running_) throw Error("Идёт расчёт: дождитесь его окончания");
@@ -75,8 +77,7 @@ void BackgroundTask::Start(std::function<void(Progress&)> work, std::function<vo
       error_ = std::current_exception();
     }
   }));
-  connect(thread_.get(), &QThread::finished, this, &BackgroundTask::Complete,
-          Qt::QueuedConnection);
+  connect(thread_.get(), &QThread::finished, this, &BackgroundTask::Complete, Qt::QueuedConnection);
   thread_->start();
 }
 
@@ -136,6 +137,15 @@ void BackgroundTask::RestoreInputs() {
     }
   }
   disabled_.clear();
+}
+
+ProgressCallback ProgressOn(const BackgroundTask::Progress& progress, QProgressBar* gauge) {
+  return [&progress, gauge](int done, int total) {
+    progress.Post([gauge, done, total] {
+      gauge->setMaximum(total);
+      gauge->setValue(done);
+    });
+  };
 }
 
 }  // namespace tarvik::app

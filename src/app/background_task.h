@@ -11,10 +11,12 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QProgressBar>
 #include <QThread>
 #include <QWidget>
 
 #include "app/services.h"
+#include "common/progress.h"
 
 namespace tarvik::app {
 
@@ -25,7 +27,7 @@ struct ComputationCancelled {};
 
 // The one way the window runs a long computation (the parameter search, the
 // objective surface, the retrospective analysis, the rule optimisation, the
-// bootstrap) without freezing:
+// bootstrap) without freezing; the pages use RunGuarded:
 //   - the computation runs on a worker thread and works on the state it was
 //     handed; it never touches a widget;
 //   - while it runs, every input of the window that could change that state
@@ -76,11 +78,41 @@ class BackgroundTask : public QObject {
             [done = std::move(done)]() mutable { done(); });
     } else {
       auto slot = std::make_shared<std::optional<Result>>();
-      Start([work = std::move(work), slot](Progress& progress) mutable {
-              slot->emplace(work(progress));
-            },
+      Start([work = std::move(work),
+             slot](Progress& progress) mutable { slot->emplace(work(progress)); },
             [done = std::move(done), slot]() mutable { done(std::move(**slot)); });
     }
+  }
+
+  // The pages' way to run a computation: work(progress) on a worker thread;
+  // then, on the user-interface thread, always() whatever happened (it puts
+  // the page back in order: hides a gauge, redraws from the state), then
+  // apply(result) when the work succeeded, or the error box with the work's
+  // error. A stop because the window closes runs neither.
+  template <typename Work, typename Always, typename Apply>
+  void RunGuarded(Work work, Always always, Apply apply) {
+    using Result = std::invoke_result_t<Work&, Progress&>;
+    struct Attempt {
+      std::optional<Result> value;
+      std::exception_ptr error;
+    };
+    Run(
+        [work = std::move(work)](Progress& progress) mutable {
+          Attempt attempt;
+          try {
+            attempt.value.emplace(work(progress));
+          } catch (const ComputationCancelled&) {
+            throw;
+          } catch (...) {
+            attempt.error = std::current_exception();
+          }
+          return attempt;
+        },
+        [always = std::move(always), apply = std::move(apply)](Attempt attempt) mutable {
+          always();
+          if (attempt.error) std::rethrow_exception(attempt.error);
+          apply(std::move(*attempt.value));
+        });
   }
 
   // Asks the running computation to stop at its next report and waits until
@@ -107,5 +139,9 @@ class BackgroundTask : public QObject {
   std::function<void()> done_;
   std::vector<QPointer<QObject>> disabled_;
 };
+
+// A progress callback for the core that shows the worker's progress on
+// `gauge` (range and value, posted to the user-interface thread).
+ProgressCallback ProgressOn(const BackgroundTask::Progress& progress, QProgressBar* gauge);
 
 }  // namespace tarvik::app

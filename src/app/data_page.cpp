@@ -11,6 +11,7 @@
 #include "common/error.h"
 #include "common/numbers.h"
 #include "data/data_table.h"
+#include "estimation/workflow.h"
 
 namespace tarvik::app {
 
@@ -189,7 +190,9 @@ QGroupBox* DataPage::BuildPrimaryProcessing() {
   return group;
 }
 
-void DataPage::CommitGrid() { stringGrid1_->CommitEdit(); }
+void DataPage::CommitGrid() {
+  stringGrid1_->CommitEdit();
+}
 
 void DataPage::ShowTable() {
   const data::DataTable& table = State().Table;
@@ -205,9 +208,9 @@ void DataPage::ShowTable() {
 
 void DataPage::MarkCell(int column, int row) {
   const data::DataTable& table = State().Table;
-  const std::string problem =
-      table.Cell(column, row).empty() ? std::string()
-                                      : data::CellProblem(table, column, row, DecimalMark());
+  const std::string problem = table.Cell(column, row).empty()
+                                  ? std::string()
+                                  : data::CellProblem(table, column, row, DecimalMark());
   stringGrid1_->SetCellProblem(column, row, FromUtf8(problem));
 }
 
@@ -243,11 +246,12 @@ void DataPage::ShowDescription(const data::DataDescription& description) {
 void DataPage::PasteClipboard() {
   CommitGrid();
   const std::string text = ToUtf8(Ui().ClipboardText());
-  TableState before{State().Table, State().LoadedSeries};
-  data::PasteClipboardRows(State().Table, text, DecimalMark(), State().LoadedSeries);
+  TableState before{State().Table, State().LoadedSeries, true};
+  estimation::PasteDataSet(State(), text, DecimalMark());
   RememberForUndo(std::move(before));
   ShowTable();
   ClearPlot();
+  emit DataSetReplaced();
 }
 
 void DataPage::RememberForUndo(TableState before) {
@@ -260,9 +264,15 @@ void DataPage::UndoTableChange() {
   if (undo_.empty()) return;
   TableState previous = std::move(undo_.back());
   undo_.pop_back();
-  State().Table = std::move(previous.table);
-  State().LoadedSeries = std::move(previous.loadedSeries);
+  if (previous.replacedDataSet) {
+    estimation::ReplaceDataSet(State(), std::move(previous.table),
+                               std::move(previous.loadedSeries));
+  } else {
+    State().Table = std::move(previous.table);
+    State().LoadedSeries = std::move(previous.loadedSeries);
+  }
   ShowTable();
+  if (previous.replacedDataSet) emit DataSetReplaced();
 }
 
 bool DataPage::Modified() {
@@ -290,11 +300,11 @@ void DataPage::ClearPlot() {
 
 void DataPage::ShowCatchUnit() {
   const data::CatchUnitLabels labels = data::ShowCatchUnit(upDown1_->value());
-  label8_->setText(FromUtf8(labels.label8));
+  label8_->setText(FromUtf8(labels.unitText));
   label8_->adjustSize();
-  label9_->setText(FromUtf8(labels.label9));
+  label9_->setText(FromUtf8(labels.exponentText));
   label9_->adjustSize();
-  label9_->setVisible(labels.label9Visible);
+  label9_->setVisible(labels.exponentVisible);
 }
 
 void DataPage::UpDown2Click() {
@@ -306,10 +316,12 @@ void DataPage::UpDown2Click() {
   CommitGrid();
   data::DataTable averaged =
       data::MovingAverageEffort(State().LoadedSeries, static_cast<int>(*window), DecimalMark());
-  RememberForUndo({State().Table, State().LoadedSeries});
-  State().Table = std::move(averaged);
+  RememberForUndo({State().Table, State().LoadedSeries, true});
+  // The series as loaded stays: another window averages the loaded data again.
+  estimation::ReplaceDataSet(State(), std::move(averaged), State().LoadedSeries);
   ShowTable();
   ClearPlot();
+  emit DataSetReplaced();
 }
 
 void DataPage::ShowPlot(const data::ExploratoryPlot& plot) {

@@ -39,11 +39,13 @@ class DataPage : public Page {
   data::DataDescription Description() const;
   void ShowDescription(const data::DataDescription& description);
 
-  // est1 "Вставить": replaces the data rows by the clipboard's rows.
+  // est1 "Вставить": replaces the data rows by the clipboard's rows
+  // (estimation::PasteDataSet: every result of the previous data is cleared).
   void PasteClipboard();
 
   // Ctrl+Z in the grid: puts the table (and the series as loaded) back as it
-  // was before the last paste or cell edit, one step at a time.
+  // was before the last paste or cell edit, one step at a time; undoing a
+  // paste replaces the data set again (estimation::ReplaceDataSet).
   void UndoTableChange();
   bool CanUndo() const { return !undo_.empty(); }
 
@@ -65,6 +67,11 @@ class DataPage : public Page {
   QMenu* GridMenu() const { return popupMenu1_; }
   QAction* UndoAction() const { return undoAction_; }
 
+ signals:
+  // The table holds another data set (a paste, the undo of one, the moving
+  // average of effort): the state cleared every result of the previous one.
+  void DataSetReplaced();
+
  private:
   QGroupBox* BuildDescription();
   QGroupBox* BuildUnits();
@@ -73,10 +80,12 @@ class DataPage : public Page {
   void ShowCatchUnit();
   void UpDown2Click();
   void ShowPlot(const data::ExploratoryPlot& plot);
-  // The table and the series as loaded, as they were before a change.
+  // The table and the series as loaded, as they were before a change, and
+  // whether the change replaced the data set (not a cell edit).
   struct TableState {
     data::DataTable table;
     data::CatchEffortSeries loadedSeries;
+    bool replacedDataSet = false;
   };
   void RememberForUndo(TableState before);
   // Marks the cell red, its problem in the tooltip, when its text does not
@@ -92,8 +101,8 @@ class DataPage : public Page {
   QLineEdit* edit5_ = nullptr;
   QComboBox* comboBox1_ = nullptr;
   QComboBox* comboBox2_ = nullptr;
-  QLabel* label8_ = nullptr;
-  QLabel* label9_ = nullptr;
+  QLabel* label8_ = nullptr;  // the catch unit
+  QLabel* label9_ = nullptr;  // its exponent
   QSpinBox* upDown1_ = nullptr;
   QSpinBox* upDown2_ = nullptr;
   QLineEdit* edit6_ = nullptr;

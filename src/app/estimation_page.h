@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstddef>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,47 +16,60 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
 
 #include "app/chart_panel.h"
+#include "app/holdout_chart.h"
 #include "app/page.h"
+#include "app/progress_log.h"
+#include "app/residuals_chart.h"
+#include "app/results_panel.h"
+#include "app/retrospective.h"
+#include "app/surface_pictures.h"
 #include "data/suitability.h"
-#include "estimation/holdout.h"
-#include "estimation/parameter_search.h"
 #include "estimation/refinement.h"
 #include "estimation/retro_analysis.h"
+#include "estimation/workflow.h"
 
 namespace tarvik::app {
 
 // Page 2 "Оценка параметров модели": the suitability check, the start values
 // and bounds of the search, the results panel with the model variants, the
-// model choice, the objective surface and the retrospective analysis. The
-// search, the model choice with hold-out re-fits, the surface and the
-// retrospective analysis run in the background (BackgroundTask). Right
-// after a search the refinement of every searched variant shows whether the
-// search reached the minimum (a mark beside each L field); after a model
-// choice the chosen variant's residuals by year are drawn and its refined
-// values can be adopted («Принять уточнённые значения»).
+// model choice, the objective surface and the retrospective analysis. It
+// coordinates the pieces that show them (ResultsPanel, HoldOutChart,
+// ResidualsChart, SurfacePictures, RetrospectiveAnalysis): it reads the
+// controls, calls the core's transitions and redraws. The search, the model
+// choice with hold-out re-fits, the surface and the retrospective analysis
+// run in the background. Right after a search the refinement of every
+// searched variant shows whether the search reached the minimum (a mark
+// beside each L field); after a model choice the chosen variant's residuals
+// by year are drawn and its refined values can be adopted («Принять
+// уточнённые значения»).
 class EstimationPage : public Page {
   Q_OBJECT
 
  public:
   explicit EstimationPage(PageContext context, QWidget* parent = nullptr);
 
-  // Rebuilds the results panel and the model variants (the click of the
-  // hidden Button6); "Открыть" calls it before its dialog.
+  // The cut-off list as typed (the hidden Edit11).
+  std::string CutOffList() const;
+
+  // Rebuilds the variants for the cut-off list and the results panel (the
+  // hidden Button6, or Enter in the cut-off list).
   void RebuildResultsPanel();
 
-  // TabSheet2Show.
+  // Showing the page: the hold-out option, the hints and, the first time
+  // for a data set, the suitability check.
   void Shown() override;
 
-  // A new data set was opened: the suitability check runs again the next
-  // time the page is shown (at once when the page is showing).
-  void DataSetChanged();
+  // Another data set replaced the state's (the variants rebuilt, every
+  // result cleared): nothing of the previous one stays on the page; the
+  // suitability check runs again the next time the page is shown (at once
+  // when the page is showing).
+  void DataSetReplaced();
 
-  // PopupMenu2, the context menu of the per-variant result controls.
+  // The context menu of the per-variant result controls (PopupMenu2).
   QMenu* ResultsMenu() const { return popupMenu2_; }
 
   // The catch unit of the data, 10^N tonnes (N of the data page), for the
@@ -76,13 +88,6 @@ class EstimationPage : public Page {
                              const QString& variant);
 
  private:
-  // One row of the results panel.
-  struct VariantRow {
-    QCheckBox* check = nullptr;
-    std::array<QLineEdit*, 4> fields{};  // r, K, q, L
-    QLabel* mark = nullptr;              // the refinement's mark beside L
-  };
-
   // The refinement of the variants a search ran for, or why it failed.
   struct Refined {
     std::optional<estimation::RefinementReport> report;
@@ -93,104 +98,74 @@ class EstimationPage : public Page {
                                 const estimation::ParameterBounds& bounds, char decimalMark);
 
   QGroupBox* BuildStartValues();
-  QGroupBox* BuildResults();
   QGroupBox* BuildCorrelation();
-  QWidget* BuildResultsHeader();
-  // The check boxes and fields of the results panel for State().ModelFits.
-  void RebuildResultsPanelWidgets();
+  QWidget* BuildChoiceRow();
 
-  void Button4Click();
-  void Button5Click();
-  void Button18Click();
-  void Button21Click();
-  void btn1Click();
-  void N4Click();
-  void cbb1Change(int index);
-  void TrackBarMedWinChange();
-  void VariantClick(std::size_t index, bool checked);
-  void ModelClick(int kind, bool checked);
+  // The slots, named by what they do.
+  void CheckSuitability();
+  void EstimateParameters();
+  void ChooseModel(int index);
+  void AdoptRefinedValues();
+  void ToggleTuningPanel();
+  void AnalyseObjectiveSurface();
+  void RunRetrospective();
+  void TrimPositionChanged();
+  void VariantClicked(std::size_t index, bool checked);
+  void ModelClicked(int kind, bool checked);
 
   // The nine texts of «Начальные условия» and the request of a click.
   estimation::SearchTexts ReadTexts() const;
   estimation::EstimationRequest ReadRequest() const;
   int HeldOutYears() const;
-  // Checks the texts (a bad one names its edit) and matches the analysis
+  // Checks the texts (a bad one names its field) and matches the analysis
   // series to the hold-out option before a search; the request to run.
   estimation::EstimationRequest PrepareSearch();
   estimation::SearchOptions SearchOptionsFor(BackgroundTask::Progress& progress) const;
-  // Memo1's new contents from the worker.
-  std::function<void(const std::vector<std::string>&)> MemoWriter(
-      BackgroundTask::Progress& progress) const;
 
   void ShowSuitability(const data::SuitabilityResult& check, bool keepTypedK);
+  void ShowNoSuitability();
   void ShowEstimation(const estimation::EstimationOutcome& outcome);
-  // The texts and colours of one row of the results panel.
-  void ShowRow(std::size_t index, const estimation::VariantRow& shown);
-  // The refinements of a search: their marks and memo lines.
+  // The refinements of a search: their marks and log lines.
   void ShowRefinement(const Refined& refined);
   void ShowMark(std::size_t index);
   // Forgets the refinements and takes their marks off (a new search).
   void ClearRefinements();
-  // The ModelFits index of the chosen model (cbb1), if one is chosen.
-  std::optional<std::size_t> ChosenVariant() const;
   // «Принять уточнённые значения»: shown after a model choice, enabled while
-  // the chosen variant has a refinement below the search's value.
+  // the chosen variant's refinement can be adopted.
   void UpdateAdoptButton();
-  void AdoptClick();
   // The residuals by year of the chosen variant (hidden without a choice).
   void ShowResiduals();
-  void ShowHoldOut(const estimation::HoldOutResult& holdOut);
-  void ClearHoldOutSeries();
-  void ClearModelChoice();
-  void ShowResultsMenu(std::size_t index, const QPoint& position);
-  // The variant and model check boxes and the result fields as the records
-  // say (Enabled), without running their handlers.
-  void SyncChecks();
-  void ResetValueColours();
-  void StartGauge(int maximum);
-  void Post(BackgroundTask::Progress& progress, int position, int maximum) const;
-  void ShowImage(const std::string& path);
+  // The model-choice list emptied: no model is chosen.
+  void ShowNoModelChoice();
+  // The model choice as the state holds it.
+  void ShowModelChoice();
+  // After a search or a refit that failed: the model chosen before, if any,
+  // stands again, with its pages.
+  void ShowChoiceKept();
 
-  ChartPanel* chart2_ = nullptr;
+  HoldOutChart* chart2_ = nullptr;
   ChartPanel* chart7_ = nullptr;
-  ChartPanel* chartResiduals_ = nullptr;
+  ResidualsChart residuals_;
+  ResultsPanel* results_ = nullptr;
+  SurfacePictures* surface_ = nullptr;
+  RetrospectiveAnalysis* retrospective_ = nullptr;
   QPushButton* buttonAdopt_ = nullptr;
-  QLineEdit* editInitialR_ = nullptr;
-  QLineEdit* editInitialK_ = nullptr;
-  QLineEdit* editInitialQ_ = nullptr;
-  QLineEdit* editMinR_ = nullptr;
-  QLineEdit* editMinK_ = nullptr;
-  QLineEdit* editMinQ_ = nullptr;
-  QLineEdit* editMaxR_ = nullptr;
-  QLineEdit* editMaxK_ = nullptr;
-  QLineEdit* editMaxQ_ = nullptr;
+  std::array<QLineEdit*, 9> searchEdits_{};  // InitialR, InitialK, InitialQ, MinR, MaxR, MinK, …
   QLineEdit* edit11_ = nullptr;
-  QSlider* trackBarR_ = nullptr;
-  QSlider* trackBarK_ = nullptr;
-  QSlider* trackBarQ_ = nullptr;
+  std::array<QSlider*, 3> tuningBars_{};  // TrackBarR, TrackBarK, TrackBarQ
+  std::array<QLabel*, 3> tuningLabels_{};
   QSlider* trackBarMedWin_ = nullptr;
   QPushButton* button18_ = nullptr;
   QPushButton* button21_ = nullptr;
-  QPushButton* btn1_ = nullptr;
-  QLabel* img5_ = nullptr;
   QLabel* label12_ = nullptr;
-  QLabel* labelCorrelSchaefer_ = nullptr;
-  QLabel* labelCorrelFox_ = nullptr;
-  QLabel* labelCorrelPT_ = nullptr;
-  std::array<QLabel*, 3> tuningLabels_{};
+  std::array<QLabel*, 3> correlationLabels_{};  // Schaefer, Fox, Pella-Tomlinson
   QCheckBox* checkBox4_ = nullptr;
   QSpinBox* spinEdit1_ = nullptr;
   QComboBox* cbb1_ = nullptr;
-  QScrollArea* scrollBox1_ = nullptr;
   QPlainTextEdit* memo1_ = nullptr;
   QProgressBar* g1_ = nullptr;
   QMenu* popupMenu2_ = nullptr;
 
-  std::array<QCheckBox*, 3> modelChecks_{};  // CheckSchaefer, CheckFox, CheckPT
-  std::vector<VariantRow> rows_;
-  int checkColumnWidth_ = 0;
-  int fieldWidth_ = 0;
-  int markWidth_ = 0;
   // The refinement of each ModelFits record after the last search of it
   // (nothing for a record not searched since the panel was built).
   std::vector<std::optional<estimation::VariantRefinement>> refinements_;
@@ -201,9 +176,6 @@ class EstimationPage : public Page {
   std::array<std::string, 3> proposedK_;
   // The variant whose check box opened PopupMenu2.
   std::optional<std::size_t> menuVariant_;
-  // The folder of the surface pictures and the picture switch of btn1.
-  std::string surfaceDirectory_;
-  bool showingMsyFmsy_ = false;
   std::function<int()> catchUnit_;
   std::optional<int> testMaxFailures_;
 };

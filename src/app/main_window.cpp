@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <exception>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -7,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QShowEvent>
+#include <QThreadPool>
 #include <QToolTip>
 
 #include "app/about_dialog.h"
@@ -21,8 +24,11 @@
 #include "app/rule_page.h"
 #include "app/tac_page.h"
 #include "app/welcome_window.h"
+#include "common/error.h"
 #include "common/numbers.h"
 #include "data/data_file.h"
+#include "estimation/variants.h"
+#include "estimation/workflow.h"
 #include "rbridge/r_runner.h"
 #include "rbridge/r_version.h"
 
@@ -44,8 +50,7 @@ class HintHidePause final : public QObject {
       auto* widget = qobject_cast<QWidget*>(watched);
       if (widget != nullptr && !widget->toolTip().isEmpty() && widget->toolTipDuration() < 0) {
         const auto* help = static_cast<QHelpEvent*>(event);
-        QToolTip::showText(help->globalPos(), widget->toolTip(), widget, QRect(),
-                           kHintHidePauseMs);
+        QToolTip::showText(help->globalPos(), widget->toolTip(), widget, QRect(), kHintHidePauseMs);
         return true;
       }
     }
@@ -108,7 +113,8 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
   pageControl1_->AddPage(rulePage_, QStringLiteral("Правило регулирования промысла"));
   pageControl1_->AddPage(performancePage_, QStringLiteral("Коэффициенты эффективности"));
   pageControl1_->AddPage(tacPage_, QStringLiteral("Обоснование расчетного значения ОДУ"));
-  for (int page = 1; page < pageControl1_->Count(); ++page) pageControl1_->SetTabVisible(page, false);
+  for (int page = 1; page < pageControl1_->Count(); ++page)
+    pageControl1_->SetTabVisible(page, false);
   connect(pageControl1_, &PageControl::PageShown, this, &MainWindow::PageShown);
   connect(rulePage_, &RulePage::RuleListChanged, this,
           [this] { RunHandler(ui_, [this] { performancePage_->RebuildIndicatorTable(); }); });
@@ -125,7 +131,8 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
   const auto catchUnit = [this] { return dataPage_->Description().catchUnitExponent; };
   estimationPage_->SetCatchUnitSource(catchUnit);
   rulePage_->SetCatchUnitSource(catchUnit);
-  tacPage_->SetRuleSource([this] { return performancePage_->Chosen(); });
+  connect(dataPage_, &DataPage::DataSetReplaced, this,
+          [this] { RunHandler(ui_, [this] { DataSetReplaced(); }); });
 
   FormCreate();
 }
@@ -133,6 +140,9 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
 MainWindow::~MainWindow() {
   // The computation works on state_, which goes before the children do.
   background_->CancelAndWait();
+  // No thread of Qt's own pool (image conversions of the charts' pictures)
+  // outlives the window either.
+  QThreadPool::globalInstance()->waitForDone();
   if (hintPause_ != nullptr) qApp->removeEventFilter(hintPause_);
 }
 
@@ -200,9 +210,8 @@ void MainWindow::BuildMenu() {
   workflow_ = std::make_unique<Workflow>(*pageControl1_, actions);
   for (int i = 0; i < kStageCount; ++i) {
     const auto stage = static_cast<Stage>(i);
-    ConnectHandler(actions[i], &QAction::triggered, this, ui_, [this, stage] {
-      workflow_->ItemClicked(stage);
-    });
+    ConnectHandler(actions[i], &QAction::triggered, this, ui_,
+                   [this, stage] { workflow_->ItemClicked(stage); });
   }
   workflow_->Start();
   BuildHelpMenu();
@@ -273,7 +282,8 @@ void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // The check runs after the window has appeared, so its box opens over it.
   if (!rChecked_ && !event->spontaneous()) {
-    QMetaObject::invokeMethod(this, [this] { FormActivate(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { FormActivate(); }, Qt::QueuedConnection);
   }
 }
 
@@ -295,11 +305,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 bool MainWindow::ChangesSavedOrDiscarded() {
   if (!dataPage_->Modified()) return true;
-  const QString text =
-      state_.DataFileName.empty()
-          ? QStringLiteral("Сохранить введённые данные в файл?")
-          : QStringLiteral("Сохранить изменения в файле \"%1\"?")
-                .arg(QDir::toNativeSeparators(FromUtf8(state_.DataFileName)));
+  const QString text = state_.DataFileName.empty()
+                           ? QStringLiteral("Сохранить введённые данные в файл?")
+                           : QStringLiteral("Сохранить изменения в файле \"%1\"?")
+                                 .arg(QDir::toNativeSeparators(FromUtf8(state_.DataFileName)));
   switch (ui_.AskSaveChanges(text)) {
     case SaveAnswer::Save:
       // Data never saved to a file go through the save dialog; cancelling it
@@ -349,26 +358,49 @@ void MainWindow::PageShown(int index) {
 }
 
 void MainWindow::N3Click() {
-  // Asked before anything changes: Отмена leaves all as it is.
+  // Asked before anything changes: Отмена leaves all as it is; so does a bad
+  // cut-off list, before the dialog.
   if (!ChangesSavedOrDiscarded()) return;
-  estimationPage_->RebuildResultsPanel();
+  const std::string cutOffs = estimationPage_->CutOffList();
+  estimation::ParseCutOffList(cutOffs);
   const std::optional<QString> path = ui_.AskOpenFileName(
       FileDialogOptions{QStringLiteral("Открыть"), QDir::currentPath(), kDataFileFilter, {}});
   workflow_->OpenCommandUsed();
   if (!path) return;
 
-  data::DataFile file = data::ReadDataFile(ToUtf8(*path), DecimalMark());
-  state_.DataFileName = ToUtf8(*path);
-  state_.Table = std::move(file.table);
-  state_.LoadedSeries = std::move(file.series);
+  // The file is read and checked whole first: a file that does not read
+  // changes nothing (the table, the description, the fits stay).
+  const data::DataFile file = data::ReadDataFile(ToUtf8(*path), DecimalMark());
+  estimation::OpenDataSet(state_, file, ToUtf8(*path), cutOffs);
   dataPage_->ShowDescription(file.description);
   dataPage_->ShowTable();
   dataPage_->FileOpened();
   n1_->setEnabled(true);
   n2_->setEnabled(true);
+  DataSetReplaced();
   workflow_->DataFileOpened();
-  // The new data set gets its own suitability check.
-  estimationPage_->DataSetChanged();
+}
+
+void MainWindow::DataSetReplaced() {
+  // Nothing of the previous data set stays on a page: the later pages hide
+  // until their stage is reached again.
+  workflow_->DataSetReplaced();
+  referencePointsPage_->ClearResults();
+  rulePage_->ClearResults();
+  performancePage_->ClearResults();
+  tacPage_->ClearResults();
+  // A pasted data set gets its variants like an opened one (a bad cut-off
+  // list is told after the page was put in order).
+  std::exception_ptr failure;
+  if (state_.ModelFits.empty()) {
+    try {
+      estimation::RebuildVariants(state_, estimationPage_->CutOffList());
+    } catch (const Error&) {
+      failure = std::current_exception();
+    }
+  }
+  estimationPage_->DataSetReplaced();
+  if (failure) std::rethrow_exception(failure);
 }
 
 void MainWindow::N1Click() {
@@ -377,14 +409,15 @@ void MainWindow::N1Click() {
   dataPage_->MarkSaved();
 }
 
-void MainWindow::N2Click() { SaveDataAs(); }
+void MainWindow::N2Click() {
+  SaveDataAs();
+}
 
 bool MainWindow::SaveDataAs() {
   dataPage_->CommitGrid();
-  const std::optional<QString> path =
-      ui_.AskSaveFileName(FileDialogOptions{QStringLiteral("Введите имя файла"),
-                                            QDir::currentPath(), kDataFileFilter,
-                                            QStringLiteral("txt")});
+  const std::optional<QString> path = ui_.AskSaveFileName(
+      FileDialogOptions{QStringLiteral("Введите имя файла"), QDir::currentPath(), kDataFileFilter,
+                        QStringLiteral("txt")});
   if (!path) return false;
   data::WriteDataFile(ToUtf8(*path), dataPage_->Description(), state_.Table);
   // From now on "Сохранить" writes the new file and the reports name it;

@@ -84,6 +84,9 @@ class MainWindow : public QMainWindow {
   void ShowAbout();
   void Label3Click();
   void PageShown(int index);
+  // Another data set is in the table (opened, pasted): the pages show nothing
+  // of the previous one.
+  void DataSetReplaced();
   // "Сохранить как": false when the dialog was cancelled.
   bool SaveDataAs();
 

@@ -12,6 +12,7 @@
 #include "app/table_export.h"
 #include "app/widgets.h"
 #include "common/error.h"
+#include "rules/rule_list.h"
 
 namespace tarvik::app {
 
@@ -89,20 +90,26 @@ PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(co
   On(button14, &QPushButton::clicked, [this] { Button14Click(); });
   On(button15, &QPushButton::clicked, [this] { Button15Click(); });
   On(cbb2_, &QComboBox::activated, [this] { cbb2Change(); });
-  // The gauge shows only while an evaluation runs, also one that failed.
-  connect(&Background(), &BackgroundTask::Finished, gauge_, [this] { gauge_->setVisible(false); });
 }
 
 ChosenRule PerformancePage::Chosen() const {
-  if (cbb2_->currentIndex() < 0) return {};
-  return {cbb2_->currentIndex(), ToUtf8(cbb2_->currentText())};
+  const std::optional<std::size_t> rule = State().ChosenRule;
+  if (!rule || *rule >= State().RuleNames.size()) return {};
+  return {static_cast<int>(*rule), State().RuleNames[*rule]};
 }
 
 void PerformancePage::Button15Click() {
-  ShowTable(projection::BuildIndicatorTable(State(), DecimalMark()));
+  projection::IndicatorTable table = projection::BuildIndicatorTable(State(), DecimalMark());
+  if (State().Indicators.Evaluated) projection::ApplyIndicatorRows(table, State().Indicators.Rows);
+  ShowTable(table);
   // Once shown, the selector follows the rule list, so that its items and
   // their indices always name the rules the forecast uses.
   if (!cbb2_->isHidden()) FillRuleSelector(State().RuleNames);
+}
+
+void PerformancePage::ClearResults() {
+  ShowTable({{projection::IndicatorTitles()}});
+  memo2_->clear();
 }
 
 void PerformancePage::Button14Click() {
@@ -116,11 +123,12 @@ void PerformancePage::Button14Click() {
 
   // The rows are those of the variants and rules evaluated now.
   ShowTable(projection::BuildIndicatorTable(State(), options.DecimalMark));
+  gauge_->setRange(0, kGaugeSteps);
   gauge_->setValue(0);
   gauge_->setVisible(true);
 
   AssessmentState& state = State();
-  Background().Run(
+  Background().RunGuarded(
       [this, &state, options](BackgroundTask::Progress& progress) mutable {
         options.OnMemoLine = [this, &progress](const std::string& line) {
           progress.Post([this, text = FromUtf8(line)] { memo2_->appendPlainText(text); });
@@ -128,22 +136,25 @@ void PerformancePage::Button14Click() {
         options.OnRow = [this, &progress](std::size_t row, const std::vector<std::string>& cells) {
           progress.Post([this, row, cells] { ShowRow(row, cells); });
         };
-        options.OnProgress = [this, &progress](double fraction) {
-          const int position = static_cast<int>(std::lround(fraction * kGaugeSteps));
-          progress.Post([this, position] { gauge_->setValue(position); });
-        };
-        return projection::EvaluateRulesByBootstrap(state, options);
-      },
-      [this](const projection::BootstrapResult& result) {
-        // The rows finished before a fault stay in the table and the memo.
+        options.OnProgress = ProgressOn(progress, gauge_);
+        projection::BootstrapResult result = projection::EvaluateRulesByBootstrap(state, options);
+        // The rows finished before a fault stay in the table and the log.
         if (!result.Completed) throw Error(result.ErrorMessage);
+        return result;
+      },
+      [this] { gauge_->setVisible(false); },
+      [this](const projection::BootstrapResult& result) {
         FillRuleSelector(result.RuleSelectorItems);
         cbb2_->setVisible(true);
       });
 }
 
 void PerformancePage::cbb2Change() {
-  if (cbb2_->currentIndex() >= 0) Flow().RuleChosen();
+  const int index = cbb2_->currentIndex();
+  rules::ChooseRule(State(), index < 0
+                                 ? std::nullopt
+                                 : std::optional<std::size_t>(static_cast<std::size_t>(index)));
+  if (index >= 0) Flow().RuleChosen();
 }
 
 void PerformancePage::ShowTable(const projection::IndicatorTable& table) {
@@ -190,10 +201,11 @@ void PerformancePage::FitTable() {
 }
 
 void PerformancePage::FillRuleSelector(const std::vector<std::string>& names) {
-  const QString chosen = cbb2_->currentIndex() >= 0 ? cbb2_->currentText() : QString();
   cbb2_->clear();
   for (const std::string& name : names) cbb2_->addItem(FromUtf8(name));
-  cbb2_->setCurrentIndex(chosen.isEmpty() ? -1 : cbb2_->findText(chosen));
+  // The chosen rule follows its rule through the list's changes.
+  const std::optional<std::size_t> chosen = State().ChosenRule;
+  cbb2_->setCurrentIndex(chosen && *chosen < names.size() ? static_cast<int>(*chosen) : -1);
 }
 
 }  // namespace tarvik::app

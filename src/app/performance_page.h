@@ -14,8 +14,8 @@
 
 namespace tarvik::app {
 
-// The rule chosen in the rule selector cbb2: its index into the rule list
-// and its item text (−1 and empty while none is chosen).
+// The rule chosen for the forecast (state.ChosenRule): its index into the
+// rule list and its name (−1 and empty while none is chosen).
 struct ChosenRule {
   int Index = -1;
   std::string Text;
@@ -29,9 +29,17 @@ class PerformancePage : public Page {
  public:
   explicit PerformancePage(PageContext context, QWidget* parent = nullptr);
 
-  // Lays out the indicator table for the current variants and rules (the
-  // hidden Button15 "Построить таблицу"); runs whenever the rule list changes.
+  // Lays out the indicator table for the current variants and rules with the
+  // indicators the state holds (the hidden Button15 "Построить таблицу");
+  // runs whenever the rule list changes.
   void RebuildIndicatorTable() { Button15Click(); }
+
+  // Showing the page: the table as the state has it.
+  void Shown() override { Button15Click(); }
+
+  // The results of another data set are gone: the table keeps its titles
+  // only, the log is emptied.
+  void ClearResults();
 
   // The rule the TAC page forecasts with.
   ChosenRule Chosen() const;

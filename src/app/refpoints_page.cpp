@@ -8,6 +8,7 @@
 
 #include "app/locale_mark.h"
 #include "app/widgets.h"
+#include "estimation/variants.h"
 
 namespace tarvik::app {
 
@@ -92,71 +93,77 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
   chart3_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.10g"));  // biomass without exponents
   using Kind = SeriesStyle::Kind;
   using Marker = SeriesStyle::Marker;
-  chart3_->AddSeries("Series2", {Kind::Line, QColor(0, 160, 0), 2, Marker::None, 3, false, false, {}});
+  chart3_->AddSeries("Series2",
+                     {Kind::Line, QColor(0, 160, 0), 2, Marker::None, 3, false, false, {}});
   chart3_->AddSeries("lnsrsSeries23", {Kind::Line, Qt::blue, 1, Marker::None, 3, false, false, {}});
-  chart3_->AddSeries("lnsrsSeries24", {Kind::Line, Qt::darkGreen, 1, Marker::None, 3, false, false, {}});
+  chart3_->AddSeries("lnsrsSeries24",
+                     {Kind::Line, Qt::darkGreen, 1, Marker::None, 3, false, false, {}});
   chart3_->AddSeries("Series3", {Kind::Points, Qt::red, 1, Marker::Square, 9, false, false, {}});
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(chart3_, 1);
 
-  On(button9, &QPushButton::clicked, [this] { Button9Click(); });
-  On(button10, &QPushButton::clicked, [this] { Button10Click(); });
-  On(button11, &QPushButton::clicked, [this] { Button11Click(); });
-  On(comboBtg_, &QComboBox::activated, [this] { ComboBoxBtgChange(); });
-  On(comboEtg_, &QComboBox::activated, [this] { ComboBoxEtgChange(); });
-  On(comboBlim_, &QComboBox::activated, [this] { ComboBoxBlimChange(); });
+  On(button9, &QPushButton::clicked, [this] { BuildTabs(); });
+  On(button10, &QPushButton::clicked, [this] { CalculateReferencePoints(); });
+  On(button11, &QPushButton::clicked, [this] { DrawAllCurves(); });
+  On(comboBtg_, &QComboBox::activated,
+     [this](int choice) { ChangeSelector(refpoints::Selector::TargetBiomass, choice); });
+  On(comboEtg_, &QComboBox::activated,
+     [this](int choice) { ChangeSelector(refpoints::Selector::TargetEffort, choice); });
+  On(comboBlim_, &QComboBox::activated,
+     [this](int choice) { ChangeSelector(refpoints::Selector::LimitBiomass, choice); });
   connect(pageControl2_, &QTabWidget::currentChanged, this, [this](int tab) { MoveLabelsTo(tab); });
 }
 
 void ReferencePointsPage::Shown() {
+  if (!estimation::ChosenVariant(State())) {
+    ClearResults();
+    return;
+  }
   // The tabs are rebuilt when the variants changed: another count, but also
   // another variant or a new fit of the same count (a new estimation and
   // model choice), whose reference points would otherwise stay unknown.
-  if (tabs_.size() != State().ActiveVariants.size() || computedFrom_ != ActiveInputs()) {
-    Button9Click();
-    Button10Click();
+  if (!refpoints::ReferencePointsCurrent(State())) {
+    BuildTabs();
+    CalculateReferencePoints();
+  } else if (tabVariants_ != State().ActiveVariants) {
+    BuildTabs();
+    ShowEdits();
   }
-}
-
-std::vector<ReferencePointsPage::VariantInputs> ReferencePointsPage::ActiveInputs() const {
-  std::vector<VariantInputs> inputs;
-  for (std::uint8_t index : State().ActiveVariants) {
-    if (index >= State().ModelFits.size()) continue;
-    const model::ModelFit& fit = State().ModelFits[index];
-    inputs.push_back({index, fit.Kind, fit.Objective, fit.R, fit.K, fit.Q, fit.Exponent});
-  }
-  return inputs;
 }
 
 refpoints::ReferenceSelectors ReferencePointsPage::Selectors() const {
   return {comboBtg_->currentIndex(), comboEtg_->currentIndex(), comboBlim_->currentIndex()};
 }
 
-void ReferencePointsPage::Button9Click() {
-  std::vector<refpoints::ReferenceTab> tabs = refpoints::BuildReferenceTabs(State());
-
-  // Everything of the previous build goes: the tabs with their edits, buttons
-  // and labels, and the curves of the variants they showed.
+void ReferencePointsPage::ClearResults() {
   {
     const QSignalBlocker blocker(pageControl2_);
     pageControl2_->clear();
     for (TabControls& controls : tabControls_) delete controls.sheet;
   }
   tabControls_.clear();
+  tabVariants_.clear();
   labels_.fill(nullptr);
   for (const QString& name : productionCurves_) chart3_->RemoveSeries(name);
   productionCurves_.clear();
   chart3_->Clear("Series2");
   chart3_->Clear("Series3");
-  tabs_ = std::move(tabs);
-  computedFrom_.clear();
+}
+
+void ReferencePointsPage::BuildTabs() {
+  const std::vector<refpoints::ReferenceTab> tabs = refpoints::BuildReferenceTabs(State());
+
+  // Everything of the previous build goes: the tabs with their edits, buttons
+  // and labels, and the curves of the variants they showed.
+  ClearResults();
+  for (const refpoints::ReferenceTab& tab : tabs) tabVariants_.push_back(tab.Variant);
 
   const QFontMetrics metrics(font());
   const int editWidth = metrics.horizontalAdvance(QStringLiteral("00000000000,00")) + 12;
   const QSignalBlocker blocker(pageControl2_);
-  for (std::size_t i = 0; i < tabs_.size(); ++i) {
+  for (std::size_t i = 0; i < tabs.size(); ++i) {
     TabControls controls;
     controls.sheet = new QWidget();
     controls.sheet->setObjectName(QStringLiteral("ReferenceTab%1").arg(i));
@@ -170,14 +177,14 @@ void ReferencePointsPage::Button9Click() {
       controls.edits[k] = edit;
     }
     controls.curveButton = MakeButton("CurveButton", QStringLiteral("Построить график"));
-    controls.curveButton->setProperty("tag", tabs_[i].Variant);
+    controls.curveButton->setProperty("tag", tabs[i].Variant);
     controls.grid->addWidget(controls.curveButton, 0, 3);
     controls.grid->setColumnStretch(1, 1);
     controls.grid->setColumnStretch(3, 1);
     controls.grid->setColumnStretch(5, 1);
     controls.grid->setRowStretch(4, 1);
-    On(controls.curveButton, &QPushButton::clicked, [this, i] { CurveButtonClick(i); });
-    pageControl2_->addTab(controls.sheet, FromUtf8(tabs_[i].Caption));
+    On(controls.curveButton, &QPushButton::clicked, [this, i] { DrawCurve(i); });
+    pageControl2_->addTab(controls.sheet, FromUtf8(tabs[i].Caption));
     tabControls_.push_back(controls);
   }
 
@@ -207,23 +214,10 @@ void ReferencePointsPage::MoveLabelsTo(int tab) {
   }
 }
 
-template <typename Change>
-void ReferencePointsPage::ChangeReferencePoints(Change change) {
-  std::vector<refpoints::ReferenceTab> tabs = tabs_;
-  const std::vector<model::ModelFit> fits = State().ModelFits;
-  try {
-    change(tabs);
-  } catch (...) {
-    State().ModelFits = fits;
-    throw;
-  }
-  tabs_ = std::move(tabs);
-  ShowEdits();
-}
-
 void ReferencePointsPage::ShowEdits() {
-  for (std::size_t i = 0; i < tabs_.size() && i < tabControls_.size(); ++i) {
-    const auto texts = EditTexts(tabs_[i].Edits);
+  const std::vector<refpoints::ReferenceTab>& tabs = State().ReferencePoints.Tabs;
+  for (std::size_t i = 0; i < tabs.size() && i < tabControls_.size(); ++i) {
+    const auto texts = EditTexts(tabs[i].Edits);
     for (std::size_t k = 0; k < texts.size(); ++k) {
       tabControls_[i].edits[k]->setText(FromUtf8(*texts[k]));
       tabControls_[i].edits[k]->setCursorPosition(0);
@@ -231,38 +225,21 @@ void ReferencePointsPage::ShowEdits() {
   }
 }
 
-void ReferencePointsPage::Button10Click() {
-  const refpoints::ReferenceSelectors selectors = Selectors();
-  ChangeReferencePoints([&](std::vector<refpoints::ReferenceTab>& tabs) {
-    refpoints::CalculateReferencePoints(State(), selectors, tabs, DecimalMark());
-  });
-  computedFrom_ = ActiveInputs();
+void ReferencePointsPage::CalculateReferencePoints() {
+  // When it fails, the fits and the edits stay as they were.
+  refpoints::UpdateReferencePoints(State(), Selectors(), DecimalMark());
+  ShowEdits();
 }
 
-void ReferencePointsPage::ComboBoxBtgChange() {
-  const int choice = comboBtg_->currentIndex();
-  ChangeReferencePoints([&](std::vector<refpoints::ReferenceTab>& tabs) {
-    refpoints::ChangeTargetBiomass(State(), choice, tabs, DecimalMark());
-  });
+void ReferencePointsPage::ChangeSelector(refpoints::Selector selector, int choice) {
+  refpoints::ChangeSelector(State(), selector, choice, DecimalMark());
+  ShowEdits();
 }
 
-void ReferencePointsPage::ComboBoxEtgChange() {
-  const int choice = comboEtg_->currentIndex();
-  ChangeReferencePoints([&](std::vector<refpoints::ReferenceTab>& tabs) {
-    refpoints::ChangeTargetEffort(State(), choice, tabs, DecimalMark());
-  });
-}
-
-void ReferencePointsPage::ComboBoxBlimChange() {
-  const int index = comboBlim_->currentIndex();
-  ChangeReferencePoints([&](std::vector<refpoints::ReferenceTab>& tabs) {
-    refpoints::ChangeLimitBiomass(State(), index, tabs, DecimalMark());
-  });
-}
-
-void ReferencePointsPage::Button11Click() {
+void ReferencePointsPage::DrawAllCurves() {
+  const std::vector<refpoints::ReferenceTab>& tabs = State().ReferencePoints.Tabs;
   std::vector<PointList> curves;
-  for (const refpoints::ReferenceTab& tab : tabs_) {
+  for (const refpoints::ReferenceTab& tab : tabs) {
     curves.push_back(refpoints::ProductionCurve(State().ModelFits.at(tab.Variant)));
   }
   for (const QString& name : productionCurves_) chart3_->RemoveSeries(name);
@@ -270,16 +247,17 @@ void ReferencePointsPage::Button11Click() {
   for (std::size_t i = 0; i < curves.size(); ++i) {
     const QString name = QStringLiteral("ProductionCurve%1").arg(i);
     chart3_->AddSeries(name, {SeriesStyle::Kind::Line, CurveColour(i), 3, SeriesStyle::Marker::None,
-                              3, false, false, FromUtf8(tabs_[i].Caption)});
+                              3, false, false, FromUtf8(tabs[i].Caption)});
     chart3_->SetPoints(name, std::move(curves[i]));
     productionCurves_.push_back(name);
   }
   Flow().ReferencePointsShown();
 }
 
-void ReferencePointsPage::CurveButtonClick(std::size_t tab) {
-  if (tab >= tabs_.size()) return;
-  const model::ModelFit& fit = State().ModelFits.at(tabs_[tab].Variant);
+void ReferencePointsPage::DrawCurve(std::size_t tab) {
+  const std::vector<refpoints::ReferenceTab>& tabs = State().ReferencePoints.Tabs;
+  if (tab >= tabs.size()) return;
+  const model::ModelFit& fit = State().ModelFits.at(tabs[tab].Variant);
   PointList curve = refpoints::ProductionCurve(fit);
   PointList markers = refpoints::CurveMarkers(fit);
   for (const QString& name : productionCurves_) chart3_->Clear(name);

@@ -25,12 +25,17 @@ class ReferencePointsPage : public Page {
  public:
   explicit ReferencePointsPage(PageContext context, QWidget* parent = nullptr);
 
-  // TabSheet3Show: builds the tabs and computes the reference points when
-  // the active variants are not those the tabs show; otherwise nothing.
+  // Showing the page: without a chosen model nothing is shown; otherwise,
+  // when the state's reference points are not those of the active variants
+  // as they are fitted now (refpoints::ReferencePointsCurrent), the tabs are
+  // built and the points computed; otherwise nothing changes.
   void Shown() override;
 
+  // The results of another data set are gone: no tabs, no curves.
+  void ClearResults();
+
   // The tabs as the core computed them, in PageControl2's order.
-  const std::vector<refpoints::ReferenceTab>& Tabs() const { return tabs_; }
+  const std::vector<refpoints::ReferenceTab>& Tabs() const { return State().ReferencePoints.Tabs; }
   // The names of the per-variant production curves on Chart3 ("Построить все графики").
   const std::vector<QString>& ProductionCurves() const { return productionCurves_; }
 
@@ -42,29 +47,13 @@ class ReferencePointsPage : public Page {
     std::array<QLineEdit*, 10> edits{};  // MSY, BMSY, FMSY, EMSY, Btr, Ftr, Etr, Blim, Flim, Elim
     QPushButton* curveButton = nullptr;  // "Построить график"
   };
-  // What a variant's reference points were computed from.
-  struct VariantInputs {
-    std::uint8_t index = 0;
-    model::ProductionModelKind kind = model::ProductionModelKind::Schaefer;
-    model::ObjectiveKind objective = model::ObjectiveKind::SumOfSquares;
-    double r = 0.0, K = 0.0, q = 0.0, exponent = 0.0;
-    bool operator==(const VariantInputs&) const = default;
-  };
+  void BuildTabs();  // "Создание закладок": the tabs of the active variants
+  void CalculateReferencePoints();  // "Рассчет ориентиров"
+  void DrawAllCurves();             // "Построить все графики"
+  void DrawCurve(std::size_t tab);  // a tab's "Построить график"
+  void ChangeSelector(refpoints::Selector selector, int choice);
 
-  void Button9Click();   // "Создание закладок"
-  void Button10Click();  // "Рассчет ориентиров"
-  void Button11Click();  // "Построить все графики"
-  void CurveButtonClick(std::size_t tab);
-  void ComboBoxBtgChange();
-  void ComboBoxEtgChange();
-  void ComboBoxBlimChange();
-
-  std::vector<VariantInputs> ActiveInputs() const;
   refpoints::ReferenceSelectors Selectors() const;
-  // Runs a change of the fits and the tabs; when it fails, the fits and the
-  // edits stay as they were.
-  template <typename Change>
-  void ChangeReferencePoints(Change change);
   void ShowEdits();
   void MoveLabelsTo(int tab);
 
@@ -74,12 +63,11 @@ class ReferencePointsPage : public Page {
   QComboBox* comboEtg_ = nullptr;
   QComboBox* comboBlim_ = nullptr;
 
-  std::vector<refpoints::ReferenceTab> tabs_;  // ReferenceTabs with the edit texts
   std::vector<TabControls> tabControls_;
-  std::array<QLabel*, 10> labels_{};           // ReferenceLabels, on the tab in front
-  std::vector<QString> productionCurves_;      // ProductionCurves: series on Chart3
-  // The variants the tabs were computed from; empty until they were.
-  std::vector<VariantInputs> computedFrom_;
+  std::array<QLabel*, 10> labels_{};       // ReferenceLabels, on the tab in front
+  std::vector<QString> productionCurves_;  // ProductionCurves: series on Chart3
+  // The variants the tab widgets stand for.
+  std::vector<std::uint8_t> tabVariants_;
 };
 
 }  // namespace tarvik::app

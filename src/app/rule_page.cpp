@@ -52,7 +52,9 @@ QSpinBox* MakeUpDown(const char* name, int minimum, int maximum, int position) {
   return upDown;
 }
 
-QString Number(double value) { return FromUtf8(FormatGeneral(value, DecimalMark())); }
+QString Number(double value) {
+  return FromUtf8(FormatGeneral(value, DecimalMark()));
+}
 
 const char* const kIndicatorCharts[] = {"Chart8", "Chart9", "Chart10", "Chart11"};
 const char* const kIndicatorSeries[] = {"Series23", "Series24", "Series25", "Series26"};
@@ -76,11 +78,14 @@ RulePage::RulePage(PageContext context, QWidget* parent) : Page(context, parent)
   chart4_->SetAxisMinimum(Axis::Left, 0.0);
   chart4_->SetAxisMinimum(Axis::Bottom, 0.0);
   chart4_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.10g"));  // biomass without exponents
-  chart4_->AddSeries("PointSeries1", {Kind::Points, Qt::red, 1, Marker::Square, 7, false, false, {}});
+  chart4_->AddSeries("PointSeries1",
+                     {Kind::Points, Qt::red, 1, Marker::Square, 7, false, false, {}});
   chart4_->AddSeries("Series22", {Kind::Points, Qt::red, 1, Marker::Square, 6, false, false, {}});
-  chart4_->AddSeries("Series4", {Kind::Line, QColor(0, 160, 0), 2, Marker::None, 3, false, false, {}});
-  chart4_->AddSeries("Series27", {Kind::Line, QColor(0, 100, 0), 1.5, Marker::None, 3, false, false,
-                                  {}, Qt::DotLine});
+  chart4_->AddSeries("Series4",
+                     {Kind::Line, QColor(0, 160, 0), 2, Marker::None, 3, false, false, {}});
+  chart4_->AddSeries(
+      "Series27",
+      {Kind::Line, QColor(0, 100, 0), 1.5, Marker::None, 3, false, false, {}, Qt::DotLine});
 
   // The rule chart, and beside it the optimisation views while they are shown.
   auto* charts = new QHBoxLayout();
@@ -152,9 +157,14 @@ QWidget* RulePage::BuildOptimisationViews() {
     chart->SetAxisTitle(Axis::Left, FromUtf8(titles[i]));
     chart->SetAxisTitleFont(Axis::Left, smallTitles);
     chart->SetAxisStep(Axis::Bottom, 0.5, 4);  // grid lines every 0.1, labels every 0.5
-    chart->AddSeries(QString::fromLatin1(kIndicatorSeries[i]),
-                     {SeriesStyle::Kind::Line, kIndicatorColours[i], 2, SeriesStyle::Marker::None,
-                      3, false, false, {}});
+    chart->AddSeries(QString::fromLatin1(kIndicatorSeries[i]), {SeriesStyle::Kind::Line,
+                                                                kIndicatorColours[i],
+                                                                2,
+                                                                SeriesStyle::Marker::None,
+                                                                3,
+                                                                false,
+                                                                false,
+                                                                {}});
     chart->setMinimumSize(248, 193);
     chart->setToolTip(QStringLiteral("Щелчок: параметры ПРП с лучшим значением показателя"));
     grid->addWidget(chart, row, column);
@@ -242,8 +252,9 @@ QWidget* RulePage::BuildRuleList() {
   scrollBox2_ = Named<QScrollArea>("ScrollBox2");
   scrollBox2_->setWidgetResizable(true);
   // Wide enough for the longest variant name with its radio button.
-  scrollBox2_->setMinimumWidth(
-      scrollBox2_->fontMetrics().horizontalAdvance(QStringLiteral("Пелла-Томлинсона Лог. сумма кв.")) + 60);
+  scrollBox2_->setMinimumWidth(scrollBox2_->fontMetrics().horizontalAdvance(
+                                   QStringLiteral("Пелла-Томлинсона Лог. сумма кв.")) +
+                               60);
   auto* rulePanel = new QWidget();
   rulePanel->setObjectName("ScrollBox2Content");
   auto* radios = new QVBoxLayout(rulePanel);
@@ -279,7 +290,10 @@ QWidget* RulePage::BuildRuleList() {
 
 void RulePage::Shown() {
   // Before a model is chosen the page has no variant to draw rules for.
-  if (State().ActiveVariants.empty()) return;
+  if (!estimation::ChosenVariant(State())) {
+    ClearResults();
+    return;
+  }
   ShowOptimisationViews(OptimisationView::None);
   Button8Click();
   buttonLinKus_->setChecked(true);
@@ -324,18 +338,22 @@ void RulePage::VariantRadioClick(std::size_t radio) {
 }
 
 void RulePage::ShowAlphaEditor(bool shown) {
-  for (QWidget* w : std::initializer_list<QWidget*>{captionAlpha_, editAlpha_, upDownAlpha_, labelAlpha_}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{captionAlpha_, editAlpha_, upDownAlpha_, labelAlpha_}) {
     w->setVisible(shown);
   }
 }
 
 void RulePage::ShowBetaEditor(bool shown) {
-  for (QWidget* w : std::initializer_list<QWidget*>{captionBeta_, editBeta_, upDownBeta_, labelBeta_}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{captionBeta_, editBeta_, upDownBeta_, labelBeta_}) {
     w->setVisible(shown);
   }
 }
 
-bool RulePage::Conservative() const { return btn3_->isChecked(); }
+bool RulePage::Conservative() const {
+  return btn3_->isChecked();
+}
 
 void RulePage::SetPosition(QSpinBox* upDown, int position) {
   const QSignalBlocker blocker(upDown);
@@ -374,7 +392,9 @@ void RulePage::ButtonLogistClick() {
   PlotRule(RuleKind::Logistic, ruleVariant_, SelectedTarget());
 }
 
-void RulePage::ButtonPAClick() { ButtonLogistClick(); }
+void RulePage::ButtonPAClick() {
+  ButtonLogistClick();
+}
 
 void RulePage::UpDownAlphaClick() {
   if (buttonLinKus_->isChecked()) {
@@ -406,8 +426,8 @@ void RulePage::CheckBox2Click() {
     return;
   }
   if (ruleVariant_ >= State().ModelFits.size()) return;  // no variant chosen yet
-  chart4_->SetPoints("PointSeries1",
-                     rules::ObservedPoints(State().AnalysisSeries, State().ModelFits[ruleVariant_]));
+  chart4_->SetPoints("PointSeries1", rules::ObservedPoints(State().AnalysisSeries,
+                                                           State().ModelFits[ruleVariant_]));
 }
 
 RuleKind RulePage::Shape() const {
@@ -422,7 +442,8 @@ FTargetKind RulePage::SelectedTarget() const {
 }
 
 rules::RuleEditor RulePage::Editor() const {
-  return {Shape(), ToUtf8(editAlpha_->text()), ToUtf8(editBeta_->text()), comboFnz_->currentIndex()};
+  return {Shape(), ToUtf8(editAlpha_->text()), ToUtf8(editBeta_->text()),
+          comboFnz_->currentIndex()};
 }
 
 void RulePage::PlotRule(RuleKind kind, std::uint8_t variant, FTargetKind target) {
@@ -460,7 +481,8 @@ void RulePage::btn3Click() {
   editAlpha_->setText(Number((0 - 10) / 10.0));
   buttonLinKus_->setChecked(true);
   ButtonLinKusClick();  // alpha = −1: F = Ft at every biomass
-  for (QWidget* w : std::initializer_list<QWidget*>{buttonLinKus_, buttonLogist_, button20_, lbl1_, se1_}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{buttonLinKus_, buttonLogist_, button20_, lbl1_, se1_}) {
     w->hide();
   }
 }
@@ -470,7 +492,8 @@ void RulePage::btn2Click() {
   editAlpha_->setText(Number((10 - 10) / 10.0));
   buttonLinKus_->setChecked(true);
   ButtonLinKusClick();  // alpha = 0: F rises from the origin to Ft at Btr
-  for (QWidget* w : std::initializer_list<QWidget*>{buttonLinKus_, buttonLogist_, button20_, lbl1_, se1_}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{buttonLinKus_, buttonLogist_, button20_, lbl1_, se1_}) {
     w->show();
   }
 }
@@ -506,11 +529,16 @@ void RulePage::Button22Click() {
 // --- optimisation --------------------------------------------------------------
 
 std::optional<std::uint8_t> RulePage::ChosenVariant() const {
-  const std::string& text = State().ModelChoiceText;
-  if (text.empty()) return std::nullopt;
-  const std::optional<std::size_t> found = estimation::FindVariantByLabel(State().ModelFits, text);
-  if (!found) return std::nullopt;
-  return static_cast<std::uint8_t>(*found);
+  const std::optional<std::size_t> chosen = estimation::ChosenVariant(State());
+  if (!chosen) return std::nullopt;
+  return static_cast<std::uint8_t>(*chosen);
+}
+
+void RulePage::ClearResults() {
+  for (QRadioButton* radio : variantRadios_) delete radio;
+  variantRadios_.clear();
+  chart4_->ClearAll();
+  ShowOptimisationViews(OptimisationView::None);
 }
 
 void RulePage::Button20Click() {
@@ -519,7 +547,8 @@ void RulePage::Button20Click() {
   request.Shape = Shape();
   request.ChosenVariant = ChosenVariant();
   request.Horizon = se1_->value();
-  const bool sweepsShape = request.Shape == RuleKind::PiecewiseLinear || request.Shape == RuleKind::Logistic;
+  const bool sweepsShape =
+      request.Shape == RuleKind::PiecewiseLinear || request.Shape == RuleKind::Logistic;
   const RuleKind swept = sweepsShape ? request.Shape : State().WorkingRule.Kind;
   std::optional<rbridge::WorkDirectoryChoice> where;
   if (swept == RuleKind::Logistic) where = rbridge::ChooseWorkDirectory(State().DataFileName);
@@ -533,19 +562,12 @@ void RulePage::Button20Click() {
   g2_->show();
   AssessmentState& state = State();
   QProgressBar* gauge = g2_;
-  Background().Run(
+  Background().RunGuarded(
       [&state, request, where, rDirectory, mark, gauge,
        catchUnit](BackgroundTask::Progress& progress) mutable {
-        request.OnProgress = [&progress, gauge](int done, int) {
-          progress.Post([gauge, done] { gauge->setValue(done); });
-        };
+        request.OnProgress = ProgressOn(progress, gauge);
         OptimisationOutcome outcome;
-        try {
-          outcome.result = rules::OptimiseRule(state, request, mark);
-        } catch (const std::exception& error) {
-          outcome.error = UserMessage(error);
-          return outcome;
-        }
+        outcome.result = rules::OptimiseRule(state, request, mark);
         const rules::OptimisationResult& result = *outcome.result;
         if (where && result.Kind == RuleKind::Logistic && !result.Candidates.empty()) {
           outcome.directoryNote = where->Message;
@@ -559,19 +581,21 @@ void RulePage::Button20Click() {
         }
         return outcome;
       },
+      [this] {
+        g2_->hide();
+        g2_->setValue(0);
+      },
       [this](OptimisationOutcome outcome) { FinishOptimisation(std::move(outcome)); });
 }
 
 void RulePage::FinishOptimisation(OptimisationOutcome outcome) {
-  g2_->hide();
-  g2_->setValue(0);
-  if (!outcome.result) throw Error(outcome.error);
   const rules::OptimisationResult& result = *outcome.result;
   if (!result.Candidates.empty() && result.Kind == RuleKind::PiecewiseLinear) {
     editAlpha_->setText(FromUtf8(result.AlphaText));
     for (std::size_t i = 0; i < 4; ++i) {
-      indicatorCharts_[i]->SetPoints(QString::fromLatin1(kIndicatorSeries[i]),
-                                     rules::IndicatorChart(result, static_cast<rules::Indicator>(i)));
+      indicatorCharts_[i]->SetPoints(
+          QString::fromLatin1(kIndicatorSeries[i]),
+          rules::IndicatorChart(result, static_cast<rules::Indicator>(i)));
       indicatorCharts_[i]->SetAxisRange(Axis::Bottom, result.Alphas.front(), result.Alphas.back());
     }
     ShowOptimisationViews(OptimisationView::Charts);

@@ -39,6 +39,9 @@ class RulePage : public Page {
   // TabSheet4Show.
   void Shown() override;
 
+  // Without a chosen model (another data set): no variants, no rule drawn.
+  void ClearResults();
+
   // RuleVariant: the ModelFits index whose reference points the chart uses.
   std::uint8_t RuleVariant() const { return ruleVariant_; }
 
@@ -61,10 +64,10 @@ class RulePage : public Page {
 
   // What an optimisation run hands to its finishing step.
   struct OptimisationOutcome {
-    std::optional<rules::OptimisationResult> result;  // empty when the sweep failed
+    std::optional<rules::OptimisationResult> result;
     rbridge::PictureRun pictures;
     bool picturesDrawn = false;  // the files were written and R was asked to draw
-    std::string error;           // the sweep's or the files' error, for the error box
+    std::string error;           // the files' error, for the error box after the numbers
     std::string directoryNote;   // where the files went, when not the preferred folder
   };
 

@@ -13,6 +13,7 @@
 #include "app/widgets.h"
 #include "assessment_state.h"
 #include "common/error.h"
+#include "projection/management_workflow.h"
 #include "projection/tac_report.h"
 
 namespace tarvik::app {
@@ -35,21 +36,6 @@ const QColor kKobeColours[] = {QColor(150, 215, 150), QColor(255, 238, 130), QCo
 const QColor kCream(255, 251, 240);
 const QColor kMaroon(128, 0, 0);
 const QColor kGreen(0, 128, 0);
-
-// The variant the forecast is for: the one left active by the model choice,
-// otherwise the one the model-choice text names.
-std::uint8_t ChosenVariant(const AssessmentState& state) {
-  if (state.ModelChoiceText.empty()) {
-    throw Error("Модель не выбрана: выберите вариант модели на странице «Оценка параметров "
-                "модели»");
-  }
-  if (state.ActiveVariants.size() == 1) return state.ActiveVariants.front();
-  if (const auto variant =
-          projection::VariantForChoice(state.ModelChoiceText, state.ModelFits.size())) {
-    return *variant;
-  }
-  throw Error("Модель «" + state.ModelChoiceText + "» не найдена среди вариантов модели");
-}
 
 // Writes a picture in `format` ("JPG", "BMP", "PNG"); the file is replaced
 // whole or left as it was.
@@ -104,8 +90,6 @@ void TacPage::SetDescriptionSource(std::function<data::DataDescription()> source
   description_ = std::move(source);
 }
 
-void TacPage::SetRuleSource(std::function<ChosenRule()> source) { rule_ = std::move(source); }
-
 QWidget* TacPage::BuildControls() {
   auto* column = new QWidget();
   column->setMaximumWidth(230);
@@ -142,10 +126,10 @@ QWidget* TacPage::BuildControls() {
   layout->addWidget(button19);
   layout->addStretch(1);
 
-  On(button16, &QPushButton::clicked, [this] { Button16Click(); });
-  On(button19, &QPushButton::clicked, [this] { Button19Click(); });
-  On(radioButtons_, &QButtonGroup::idClicked, [this](int item) { RadioGroup1Click(item); });
-  On(se2_, &QSpinBox::valueChanged, [this] { se2Change(); });
+  On(button16, &QPushButton::clicked, [this] { DrawForecast(); });
+  On(button19, &QPushButton::clicked, [this] { SaveReport(); });
+  On(radioButtons_, &QButtonGroup::idClicked, [this](int item) { RunSensitivity(item); });
+  On(se2_, &QSpinBox::valueChanged, [this] { StepChanged(); });
   return column;
 }
 
@@ -186,7 +170,7 @@ void TacPage::BuildResults() {
   chart5_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(chart5_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { popupMenu3_->popup(chart5_->mapToGlobal(pos)); });
-  On(n6, &QAction::triggered, [this] { N6Click(); });
+  On(n6, &QAction::triggered, [this] { SaveChartBesideDataFile(); });
   AttachChartExport(chart5_, Ui(), State(), popupMenu3_);
 
   auto* tabSheet7 = Named<QWidget>("TabSheet7");
@@ -203,9 +187,10 @@ void TacPage::BuildResults() {
   memos->addWidget(memo3_);
   memos->addWidget(memo4_);
   AttachTextTableExport(memo4_, Ui(), State(), [this] {
-    if (!forecast_) return TextTable{};
-    return projection::TableCells(forecast_->Report.Biomass, forecast_->Report.Catch,
-                                  forecast_->Report.DecimalMark);
+    const std::optional<projection::ForecastResult>& forecast = State().Forecast;
+    if (!forecast) return TextTable{};
+    return projection::TableCells(forecast->Report.Biomass, forecast->Report.Catch,
+                                  forecast->Report.DecimalMark);
   });
   memos->setChildrenCollapsible(false);
   report->addWidget(memos);
@@ -251,10 +236,9 @@ void TacPage::BuildResults() {
 }
 
 // Colours of the retrospective curves, in run order.
-static const QColor kRetrospectiveColours[] = {Qt::blue,      Qt::red,        Qt::darkGreen,
-                                               Qt::magenta,   Qt::darkCyan,   Qt::darkYellow,
-                                               Qt::black,     Qt::darkRed,    Qt::darkBlue,
-                                               Qt::darkMagenta};
+static const QColor kRetrospectiveColours[] = {
+    Qt::blue,       Qt::red,   Qt::darkGreen, Qt::magenta,  Qt::darkCyan,
+    Qt::darkYellow, Qt::black, Qt::darkRed,   Qt::darkBlue, Qt::darkMagenta};
 
 void TacPage::AddRetrospectiveCurves(const estimation::RetrospectiveResult& result,
                                      const QString& variant) {
@@ -265,8 +249,8 @@ void TacPage::AddRetrospectiveCurves(const estimation::RetrospectiveResult& resu
   for (std::size_t k = 0; k < result.Runs.size(); ++k) {
     const QString name = QStringLiteral("Retrospective%1").arg(++number);
     const QColor colour = kRetrospectiveColours[k % std::size(kRetrospectiveColours)];
-    chart6_->AddSeries(name, {SeriesStyle::Kind::Line, colour, 3, SeriesStyle::Marker::None, 3,
-                              false, false, {}});
+    chart6_->AddSeries(
+        name, {SeriesStyle::Kind::Line, colour, 3, SeriesStyle::Marker::None, 3, false, false, {}});
     chart6_->SetPoints(name, result.Runs[k].Curve);
   }
   chart6_->SetLegendVisible(false);
@@ -283,39 +267,16 @@ void TacPage::AddRetrospectiveCurves(const estimation::RetrospectiveResult& resu
   pageControl3_->BringToFront(2);
 }
 projection::ForecastOptions TacPage::ReadForecastOptions() const {
-  const AssessmentState& state = State();
-  projection::ForecastOptions options;
-  options.Variant = ChosenVariant(state);
-  options.ModelChoiceText = state.ModelChoiceText;
-  const ChosenRule rule = rule_ ? rule_() : ChosenRule{};
-  if (rule.Index < 0) {
-    throw Error("ПРП не выбрано: выберите его на странице «Коэффициенты эффективности»");
-  }
-  options.Rule = static_cast<std::size_t>(rule.Index);
-  options.RuleText = rule.Text;
-  options.Horizon = spinEdit2_->value();
-  options.AddNoise = checkBox3_->isChecked();
-  for (int row = 1; row <= state.Table.DataRowCount(); ++row) {
-    options.YearTexts.push_back(state.Table.Cell(data::DataTable::kYear, row));
-  }
-  if (description_) {
-    const data::DataDescription description = description_();
-    options.Species = description.species;
-    options.Stock = description.stock;
-  }
-  if (options.Variant >= state.ResultTexts.size()) {
-    throw Error("Нет результатов оценки параметров выбранной модели: выполните «Оценка "
-                "параметров»");
-  }
-  options.Results = state.ResultTexts[options.Variant];
-  options.DecimalMark = DecimalMark();
-  return options;
+  data::DataDescription description;
+  if (description_) description = description_();
+  return projection::ForecastOptionsFor(State(), spinEdit2_->value(), checkBox3_->isChecked(),
+                                        description.species, description.stock, DecimalMark());
 }
 
 // "Построить график": the forecast is computed first and shown only when it
 // succeeded, so a failure leaves the forecast shown before (and its report)
 // whole.
-void TacPage::Button16Click() {
+void TacPage::DrawForecast() {
   const projection::ForecastOptions options = ReadForecastOptions();
   projection::ForecastResult forecast;
   {
@@ -323,6 +284,36 @@ void TacPage::Button16Click() {
     forecast = projection::BuildForecast(State(), options);
   }
   ShowForecast(forecast);
+}
+
+void TacPage::Shown() {
+  if (!State().Forecast) ClearForecast();
+}
+
+void TacPage::ClearForecast() {
+  chart5_->ClearAll();
+  memo3_->clear();
+  memo4_->clear();
+  kobe_.reset();
+  kobeError_.clear();
+  chartKobe_->ClearAll();
+  pageControl3_->SetTabVisible(kKobeTab, false);
+  radioGroup1_->setVisible(false);
+  lbl2_->setVisible(false);
+  se2_->setVisible(false);
+}
+
+void TacPage::ClearResults() {
+  ClearForecast();
+  // The retrospective curves belong to the data set too.
+  for (int number = 1; chart6_->HasSeries(QStringLiteral("Retrospective%1").arg(number));
+       ++number) {
+    chart6_->RemoveSeries(QStringLiteral("Retrospective%1").arg(number));
+  }
+  chart6_->SetTitle(QString());
+  mohnLabel_->clear();
+  mohnLabel_->hide();
+  pageControl3_->SetTabVisible(2, false);
 }
 
 void TacPage::ShowForecast(const projection::ForecastResult& forecast) {
@@ -341,7 +332,6 @@ void TacPage::ShowForecast(const projection::ForecastResult& forecast) {
 
   memo3_->setPlainText(Joined(forecast.ReportLines));
   memo4_->setPlainText(Joined(forecast.TableLines));
-  forecast_ = forecast;
   ShowKobe(forecast);
 
   radioGroup1_->setVisible(true);
@@ -394,7 +384,7 @@ void TacPage::ShowKobe(const projection::ForecastResult& forecast) {
   kobeSummary_->setText(Joined(chart.Summary));
 }
 
-void TacPage::RadioGroup1Click(int item) {
+void TacPage::RunSensitivity(int item) {
   projection::ForecastOptions options = ReadForecastOptions();
   options.AddNoise = false;
   projection::SensitivityResult result;
@@ -404,7 +394,7 @@ void TacPage::RadioGroup1Click(int item) {
         State(), options, static_cast<projection::SensitivityParameter>(item), se2_->value());
   } catch (...) {
     // Nothing was drawn: the item can be clicked again.
-    se2Change();
+    StepChanged();
     throw;
   }
   checkBox3_->setChecked(false);
@@ -417,23 +407,23 @@ void TacPage::RadioGroup1Click(int item) {
 
 // A new step clears the choice of the parameter, so that the next click
 // computes with the new step; the curves stay until then.
-void TacPage::se2Change() {
+void TacPage::StepChanged() {
   radioButtons_->setExclusive(false);
   for (QAbstractButton* button : radioButtons_->buttons()) button->setChecked(false);
   radioButtons_->setExclusive(true);
 }
 
 bool TacPage::HasForecastToSave() const {
-  if (forecast_) return true;
-  Ui().ShowInformation(
-      QStringLiteral("Сохранять пока нечего: сначала постройте прогноз кнопкой «Построить график»."));
+  if (State().Forecast) return true;
+  Ui().ShowInformation(QStringLiteral(
+      "Сохранять пока нечего: сначала постройте прогноз кнопкой «Построить график»."));
   return false;
 }
 
 // The report of the forecast drawn, with the page's species and stock and
 // "Добавить шум" as they are now and the points the chart shows.
 projection::TacReportInput TacPage::ReportAsShown() const {
-  projection::TacReportInput input = forecast_->Report;
+  projection::TacReportInput input = State().Forecast->Report;
   if (description_) {
     const data::DataDescription description = description_();
     input.Species = description.species;
@@ -465,7 +455,7 @@ void TacPage::SaveKobeImage(const std::string& reportPath) const {
 
 // "Сохранить в файл": the report file, then the chart image and the Kobe
 // plot beside it.
-void TacPage::Button19Click() {
+void TacPage::SaveReport() {
   if (!HasForecastToSave()) return;
   const std::optional<QString> path = Ui().AskSaveFileName(
       FileDialogOptions{QStringLiteral("Введите имя файла"), QDir::currentPath(),
@@ -478,7 +468,7 @@ void TacPage::Button19Click() {
 }
 
 // "Сохранить результат": the chart image beside the data file.
-void TacPage::N6Click() {
+void TacPage::SaveChartBesideDataFile() {
   if (!HasForecastToSave()) return;
   SaveChartImage(FromUtf8(projection::ForecastImageFileName(State().DataFileName)), "BMP");
 }

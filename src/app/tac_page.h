@@ -35,10 +35,15 @@ class TacPage : public Page {
   explicit TacPage(PageContext context, QWidget* parent = nullptr);
 
   // Where the report's species and stock come from (the data page's
-  // description fields) and which rule the rule selector of the page of
-  // performance coefficients shows. Set once by the main window.
+  // description fields). Set once by the main window.
   void SetDescriptionSource(std::function<data::DataDescription()> source);
-  void SetRuleSource(std::function<ChosenRule()> source);
+
+  // Showing the page: the forecast as the state has it (none: nothing shown).
+  void Shown() override;
+
+  // The results of another data set are gone: no forecast, no Kobe plot, no
+  // retrospective curves, nothing to save.
+  void ClearResults();
 
   // PageControl3 with TabSheet7 "Прогноз биомассы и уловов", TabSheet8
   // "Результаты", TabSheet9 "График" (its tab hidden until a retrospective
@@ -83,11 +88,13 @@ class TacPage : public Page {
   QWidget* BuildControls();
   void BuildResults();
 
-  void Button16Click();
-  void Button19Click();
-  void RadioGroup1Click(int item);
-  void se2Change();
-  void N6Click();
+  void DrawForecast();
+  void SaveReport();
+  void RunSensitivity(int item);
+  void StepChanged();
+  void SaveChartBesideDataFile();
+  // Nothing of a forecast shown.
+  void ClearForecast();
 
   // The forecast's settings as the page and the earlier pages show them now.
   projection::ForecastOptions ReadForecastOptions() const;
@@ -96,8 +103,8 @@ class TacPage : public Page {
   void ShowKobe(const projection::ForecastResult& forecast);
   // Writes the Kobe plot as PNG beside the report just written.
   void SaveKobeImage(const std::string& reportPath) const;
-  // The report as the page shows it now: the result fields, the variant's
-  // record, the rule selector, "Добавить шум" and the chart's points.
+  // The report as the page shows it now: the state's forecast with the
+  // species and stock as typed, "Добавить шум" and the chart's points.
   projection::TacReportInput ReportAsShown() const;
   // Whether a forecast has been drawn; if not, the user is told that there
   // is nothing to save yet.
@@ -123,10 +130,7 @@ class TacPage : public Page {
   QMenu* popupMenu3_ = nullptr;
 
   std::function<data::DataDescription()> description_;
-  std::function<ChosenRule()> rule_;
-  // The forecast the page shows (the last one drawn).
-  std::optional<projection::ForecastResult> forecast_;
-  // Its Kobe plot, or the reason there is none.
+  // The Kobe plot of the forecast shown (state.Forecast), or the reason there is none.
   std::optional<projection::KobeChart> kobe_;
   std::string kobeError_;
 };

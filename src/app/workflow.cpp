@@ -46,7 +46,16 @@ void Workflow::OpenCommandUsed() {
   Enable(Stage::N11);
 }
 
-void Workflow::DataFileOpened() { RevealPage(PageIndex::Estimation); }
+void Workflow::DataFileOpened() {
+  RevealPage(PageIndex::Estimation);
+}
+
+void Workflow::DataSetReplaced() {
+  for (PageIndex page :
+       {PageIndex::ReferencePoints, PageIndex::Rule, PageIndex::Performance, PageIndex::Tac}) {
+    pages_.SetTabVisible(static_cast<int>(page), false);
+  }
+}
 
 void Workflow::EstimationStarted() {
   pages_.SetTabVisible(static_cast<int>(PageIndex::ReferencePoints), false);
@@ -65,7 +74,9 @@ void Workflow::ReferencePointsShown() {
   Enable(Stage::N13);
 }
 
-void Workflow::RuleAdded() { RevealPage(PageIndex::Performance); }
+void Workflow::RuleAdded() {
+  RevealPage(PageIndex::Performance);
+}
 
 void Workflow::RuleChosen() {
   RevealPage(PageIndex::Tac);
@@ -80,8 +91,12 @@ void Workflow::ForecastDrawn() {
   Enable(Stage::N16);
 }
 
-void Workflow::RevealPage(PageIndex page) { pages_.SetTabVisible(static_cast<int>(page), true); }
+void Workflow::RevealPage(PageIndex page) {
+  pages_.SetTabVisible(static_cast<int>(page), true);
+}
 
-void Workflow::BringToFront(PageIndex page) { pages_.BringToFront(static_cast<int>(page)); }
+void Workflow::BringToFront(PageIndex page) {
+  pages_.BringToFront(static_cast<int>(page));
+}
 
 }  // namespace tarvik::app

@@ -10,24 +10,24 @@ namespace tarvik::app {
 
 // The six pages of the main window, in tab order.
 enum class PageIndex : int {
-  Data = 0,              // "Данные"
-  Estimation = 1,        // "Оценка параметров модели"
-  ReferencePoints = 2,   // "Оценка ориентиров управления"
-  Rule = 3,              // "Правило регулирования промысла"
-  Performance = 4,       // "Коэффициенты эффективности"
-  Tac = 5,               // "Обоснование расчетного значения ОДУ"
+  Data = 0,             // "Данные"
+  Estimation = 1,       // "Оценка параметров модели"
+  ReferencePoints = 2,  // "Оценка ориентиров управления"
+  Rule = 3,             // "Правило регулирования промысла"
+  Performance = 4,      // "Коэффициенты эффективности"
+  Tac = 5,              // "Обоснование расчетного значения ОДУ"
 };
 
 // The items of the workflow menu "Этапы приказа №104".
 enum class Stage : int {
-  N8 = 0,   // "Анализ доступного информационного обеспечения"
-  N10,      // "Обоснование выбора метода оценки запаса"
-  N11,      // "Ретроспективный анализ состояния запаса и промысла"
-  N12,      // "Определение биологических ориентиров"
-  N13,      // "Обоснование правила регулирования промысла"
-  N14,      // "Прогнозирование состояния запаса"
-  N15,      // "Обоснование рекомендуемого объема ОДУ"
-  N16,      // "Анализ и диагностика полученных результатов"
+  N8 = 0,  // "Анализ доступного информационного обеспечения"
+  N10,     // "Обоснование выбора метода оценки запаса"
+  N11,  // "Ретроспективный анализ состояния запаса и промысла"
+  N12,  // "Определение биологических ориентиров"
+  N13,  // "Обоснование правила регулирования промысла"
+  N14,  // "Прогнозирование состояния запаса"
+  N15,  // "Обоснование рекомендуемого объема ОДУ"
+  N16,  // "Анализ и диагностика полученных результатов"
 };
 inline constexpr int kStageCount = 8;
 
@@ -36,8 +36,9 @@ PageIndex PageOfStage(Stage stage);
 
 // Unlocks the pages and the workflow menu step by step. The events below are
 // the only ones that change tab visibility or the menu; they only ever reveal
-// tabs and enable or check items (the one exception: a new estimation hides
-// the reference-point tab until a model is chosen again).
+// tabs and enable or check items (the exceptions: a new estimation hides the
+// reference-point tab until a model is chosen again, another data set hides
+// the tabs after the estimation page).
 class Workflow {
  public:
   Workflow(PageControl& pages, const std::array<QAction*, kStageCount>& items);
@@ -52,6 +53,9 @@ class Workflow {
   void OpenCommandUsed();
   // A data file was read successfully.
   void DataFileOpened();
+  // Another data set replaced the one the later pages worked on: their tabs
+  // hide again until their stage is reached.
+  void DataSetReplaced();
   // "Оценка параметров" ran (again).
   void EstimationStarted();
   // A model variant was chosen in the model list.

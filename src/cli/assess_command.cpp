@@ -8,6 +8,7 @@
 #include "cli/text_output.h"
 #include "common/error.h"
 #include "common/numbers.h"
+#include "estimation/estimation_view.h"
 #include "estimation/workflow.h"
 #include "projection/kobe.h"
 #include "projection/management_workflow.h"
@@ -43,10 +44,10 @@ Prepared Prepare(const AssessOptions& o) {
   m.DecimalMark = kDecimalMark;
   if (o.Variant.empty()) throw Error("Параметр --variant: не указан вариант модели");
   RequireVariantLabel(o.Estimate.CutOffs, o.Variant);
-  const ReferenceSelectorChoices selectors = ParseReferenceSelectors(o.Selectors);
-  m.TargetBiomassChoice = selectors.Btr;
-  m.TargetEffortChoice = selectors.Etr;
-  m.LimitBiomassChoice = selectors.Blim;
+  const refpoints::SelectorChanges selectors = ParseReferenceSelectors(o.Selectors);
+  m.TargetBiomassChoice = selectors.TargetBiomass;
+  m.TargetEffortChoice = selectors.TargetEffort;
+  m.LimitBiomassChoice = selectors.LimitBiomass;
   if (o.Rules.empty()) throw Error("Параметр --rule: не задано ни одного ПРП");
   for (const std::string& ruleText : o.Rules) m.Rules.push_back(ParseRuleText(ruleText));
   const std::optional<int> bootstrap =
@@ -262,12 +263,11 @@ rules::RuleEditor ParseRuleText(const std::string& ruleText) {
 }
 
 CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& o) {
-  CLI::App* sub = app.add_subcommand(
-      "assess", "Оценка запаса от данных до ОДУ: ориентиры, ПРП, коэффициенты эффективности, "
-                "прогноз и отчёт");
-  AddEstimateOptions(*sub, o.Estimate);
-  sub->add_option("--variant", o.Variant, "Выбранный вариант модели, например \"Шефер СК\"")
-      ->required();
+  CLI::App* sub = AddVariantCommand(
+      app, "assess",
+      "Оценка запаса от данных до ОДУ: ориентиры, ПРП, коэффициенты эффективности, "
+      "прогноз и отчёт",
+      o.Estimate, o.Variant);
   AddReferenceSelectorOptions(*sub, o.Selectors);
   sub->add_option("--rule", o.Rules,
                   "ПРП: linear:ALPHA[:TARGET], logistic:ALPHA:BETA[:TARGET], precautionary, "
@@ -294,18 +294,11 @@ std::string RunAssessCommand(const AssessOptions& o) {
   projection::ManagementOptions& m = prepared.Management;
 
   AssessmentState state;
-  const estimation::FreshStart run = RunEstimateWorkflow(state, o.Estimate);
-  const estimation::ModelChoiceOutcome choice = estimation::ChooseModelAndRefit(
-      state, run.File.table, o.Variant, run.Request, MakeSearchOptions(o.Estimate));
-  const std::size_t variant = choice.Index;
-  const estimation::EstimationOutcome& last =
-      choice.FinalRun ? *choice.FinalRun : run.Estimation;
-  const std::optional<AdoptedRefinement> refinement =
-      RefineChosenVariant(state, last, variant, o.Estimate);
-  const estimation::VariantRow& row = refinement && refinement->Adopted
-                                          ? refinement->Refinement.Row
-                                          : last.Display.Rows.at(variant);
-  m.Forecast.Results = estimation::ResultTextsOf(row);
+  const ChosenVariantRun chosen = EstimateAndChoose(state, o.Estimate, o.Variant);
+  const estimation::FreshStart& run = chosen.Run;
+  const std::size_t variant = chosen.Variant;
+  const std::optional<AdoptedRefinement>& refinement = chosen.Refinement;
+  m.Forecast.Results = estimation::ResultTextsOf(state, variant, kDecimalMark);
   m.Forecast.Species = run.File.description.species;
   m.Forecast.Stock = run.File.description.stock;
   for (int r = 1; r <= run.File.table.DataRowCount(); ++r) {

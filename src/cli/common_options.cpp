@@ -40,18 +40,17 @@ void AddReferenceSelectorOptions(CLI::App& sub, ReferenceSelectorTexts& texts) {
   sub.add_option("--blim", texts.Blim, "Граничная биомасса: 0.1, 0.2, 0.3 или 0.5 BMSY");
 }
 
-ReferenceSelectorChoices ParseReferenceSelectors(const ReferenceSelectorTexts& texts) {
-  ReferenceSelectorChoices choices;
-  choices.Btr = Choice(texts.Btr, {"BMSY", "B0.1", "BMSY+st"}, "--btr");
-  choices.Etr = Choice(texts.Etr, {"EMSY", "E0,1", "EMSY+st"}, "--etr");
-  choices.Blim = Choice(texts.Blim, {"0.1", "0.2", "0.3", "0.5"}, "--blim");
-  return choices;
+refpoints::SelectorChanges ParseReferenceSelectors(const ReferenceSelectorTexts& texts) {
+  refpoints::SelectorChanges changes;
+  changes.TargetBiomass = Choice(texts.Btr, {"BMSY", "B0.1", "BMSY+st"}, "--btr");
+  changes.TargetEffort = Choice(texts.Etr, {"EMSY", "E0,1", "EMSY+st"}, "--etr");
+  changes.LimitBiomass = Choice(texts.Blim, {"0.1", "0.2", "0.3", "0.5"}, "--blim");
+  return changes;
 }
 
 Json ReferencePointsJson(const model::ModelFit& fit) {
-  return {{"msy", fit.MSY},   {"bmsy", fit.BMSY},   {"fmsy", fit.FMSY},
-          {"emsy", fit.EMSY}, {"btr", fit.BTarget}, {"ftr", fit.FTarget},
-          {"etr", fit.ETarget}, {"blim", fit.BLimit}};
+  return {{"msy", fit.MSY},     {"bmsy", fit.BMSY},   {"fmsy", fit.FMSY},   {"emsy", fit.EMSY},
+          {"btr", fit.BTarget}, {"ftr", fit.FTarget}, {"etr", fit.ETarget}, {"blim", fit.BLimit}};
 }
 
 void RequireVariantLabel(const std::string& cutOffs, const std::string& label) {
@@ -77,6 +76,26 @@ void WarnWhenRFailed(const rbridge::PictureRun& pictures) {
   if (!pictures.R.Ok && pictures.R.Status != rbridge::RRunStatus::RNotFound) {
     std::cerr << "Предупреждение: " << pictures.R.Message << std::endl;
   }
+}
+
+const char* RStatusKey(rbridge::RRunStatus status) {
+  switch (status) {
+    case rbridge::RRunStatus::Done:
+      return "done";
+    case rbridge::RRunStatus::RNotFound:
+      return "r_not_found";
+    case rbridge::RRunStatus::StartFailed:
+      return "start_failed";
+    case rbridge::RRunStatus::TimedOut:
+      return "timed_out";
+    case rbridge::RRunStatus::PicturesMissing:
+      return "pictures_missing";
+    case rbridge::RRunStatus::RFailed:
+      return "r_failed";
+    case rbridge::RRunStatus::NothingToDraw:
+      return "nothing_to_draw";
+  }
+  return "unknown";
 }
 
 void WritePictureLines(std::ostream& out, const rbridge::PictureRun& pictures) {

@@ -10,6 +10,8 @@
 #include "cli/json_output.h"
 #include "model/model_fit.h"
 #include "rbridge/pictures.h"
+#include "rbridge/r_runner.h"
+#include "refpoints/reference_points.h"
 
 namespace tarvik::cli {
 
@@ -31,12 +33,9 @@ std::optional<int> Choice(const std::string& text, const std::vector<std::string
 struct ReferenceSelectorTexts {
   std::string Btr, Etr, Blim;
 };
-struct ReferenceSelectorChoices {
-  std::optional<int> Btr, Etr, Blim;
-};
 void AddReferenceSelectorOptions(CLI::App& sub, ReferenceSelectorTexts& texts);
 // Checked in the order --btr, --etr, --blim; an unknown item raises tarvik::Error.
-ReferenceSelectorChoices ParseReferenceSelectors(const ReferenceSelectorTexts& texts);
+refpoints::SelectorChanges ParseReferenceSelectors(const ReferenceSelectorTexts& texts);
 
 // The reference points of a record as the JSON output names them.
 Json ReferencePointsJson(const model::ModelFit& fit);
@@ -53,6 +52,11 @@ std::chrono::seconds RTimeLimit(int seconds);
 // After R has run on the files written: a failing R (other than a missing
 // one) is reported on stderr as a warning; the files stay written.
 void WarnWhenRFailed(const rbridge::PictureRun& pictures);
+
+// The key of R's outcome in the JSON output ("done", "r_not_found",
+// "start_failed", "timed_out", "pictures_missing", "r_failed",
+// "nothing_to_draw").
+const char* RStatusKey(rbridge::RRunStatus status);
 
 // The line listing the pictures R drew ("Рисунки: …"), or R's message when
 // it did not draw them; each ended by a line break.

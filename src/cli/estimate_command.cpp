@@ -87,8 +87,10 @@ estimation::FreshStartRequest MakeFreshStartRequest(const EstimateOptions& o) {
   request.TrimPosition = o.Trim;
   request.HoldOutYears = o.HoldOut;
   if (o.HoldOut < 0) throw Error("Параметр --holdout: число лет не может быть отрицательным");
-  if (o.Trim < 0 || o.Trim > 9) {
-    throw Error("Параметр --trim: положение от 0 до 9, задано " + std::to_string(o.Trim));
+  try {
+    estimation::CheckTrimPosition(o.Trim);
+  } catch (const Error& error) {
+    throw Error(std::string("Параметр --trim: ") + error.what());
   }
   if (!o.Variants.empty()) {
     std::vector<std::size_t> indices;
@@ -220,6 +222,14 @@ Json RefinementJson(const estimation::VariantRefinement& v) {
   return j;
 }
 
+CLI::App* AddVariantCommand(CLI::App& app, const char* name, const char* description,
+                            EstimateOptions& options, std::string& variant, const char* help) {
+  CLI::App* sub = app.add_subcommand(name, description);
+  AddEstimateOptions(*sub, options);
+  sub->add_option("--variant", variant, help)->required();
+  return sub;
+}
+
 void AddRefineOption(CLI::App& sub, EstimateOptions& options) {
   sub.add_flag("--refine", options.Refine,
                "Принять уточнённые значения выбранного варианта (минимум целевой функции в тех "
@@ -241,6 +251,23 @@ std::optional<AdoptedRefinement> RefineChosenVariant(AssessmentState& state,
     adopted.Adopted = true;
   }
   return adopted;
+}
+
+ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions& options,
+                                   const std::string& label, bool choose) {
+  ChosenVariantRun chosen;
+  chosen.Run = RunEstimateWorkflow(state, options);
+  const estimation::EstimationOutcome* last = &chosen.Run.Estimation;
+  if (choose) {
+    chosen.Choice = estimation::ChooseModelAndRefit(state, chosen.Run.File.table, label,
+                                                    chosen.Run.Request, MakeSearchOptions(options));
+    chosen.Variant = chosen.Choice->Index;
+    if (chosen.Choice->FinalRun) last = &*chosen.Choice->FinalRun;
+  } else {
+    chosen.Variant = estimation::VariantIndexByLabel(state.ModelFits, label);
+  }
+  chosen.Refinement = RefineChosenVariant(state, *last, chosen.Variant, options);
+  return chosen;
 }
 
 Json AdoptedRefinementJson(const AdoptedRefinement& adopted) {

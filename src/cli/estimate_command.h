@@ -61,6 +61,13 @@ std::string EstimateText(const AssessmentState& state, const estimation::FreshSt
 // not_converged (and message when not available).
 Json RefinementJson(const estimation::VariantRefinement& refinement);
 
+// A subcommand that estimates and goes on with one variant: FILE and the
+// estimate options, then --variant LABEL (required; `help` says what the
+// variant is for).
+CLI::App* AddVariantCommand(CLI::App& app, const char* name, const char* description,
+                            EstimateOptions& options, std::string& variant,
+                            const char* help = "Выбранный вариант модели, например \"Шефер СК\"");
+
 // Adds --refine to a subcommand that chooses a variant.
 void AddRefineOption(CLI::App& sub, EstimateOptions& options);
 
@@ -77,6 +84,19 @@ std::optional<AdoptedRefinement> RefineChosenVariant(AssessmentState& state,
                                                      const estimation::EstimationOutcome& last,
                                                      std::size_t variant,
                                                      const EstimateOptions& options);
+
+// What the commands that go on with one variant start with: the fresh start
+// (RunEstimateWorkflow), with `choose` the model choice of `label` with its
+// refits (estimation::ChooseModelAndRefit), and --refine on the variant
+// (RefineChosenVariant, on the series and bounds of its last search).
+struct ChosenVariantRun {
+  estimation::FreshStart Run;
+  std::optional<estimation::ModelChoiceOutcome> Choice;  // with `choose`
+  std::size_t Variant = 0;                               // the ModelFits index of `label`
+  std::optional<AdoptedRefinement> Refinement;
+};
+ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions& options,
+                                   const std::string& label, bool choose = true);
 
 // The refinement's entry of a command's JSON (RefinementJson with `adopted`).
 Json AdoptedRefinementJson(const AdoptedRefinement& adopted);

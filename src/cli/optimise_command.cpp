@@ -26,8 +26,7 @@ namespace {
 struct Prepared {
   rules::RuleKind Shape = rules::RuleKind::PiecewiseLinear;
   int TargetIndex = 0;  // ComboBoxFNZ item
-  refpoints::ReferenceSelectors Selectors;
-  ReferenceSelectorChoices Selected;
+  refpoints::SelectorChanges Selected;
 };
 
 Prepared Prepare(const OptimiseCommandOptions& o) {
@@ -50,26 +49,6 @@ Prepared Prepare(const OptimiseCommandOptions& o) {
 
 const char* ShapeText(rules::RuleKind kind) {
   return kind == rules::RuleKind::Logistic ? "логистическое ПРП" : "линейно-кусочное ПРП";
-}
-
-const char* StatusText(rbridge::RRunStatus status) {
-  switch (status) {
-    case rbridge::RRunStatus::Done:
-      return "done";
-    case rbridge::RRunStatus::RNotFound:
-      return "r_not_found";
-    case rbridge::RRunStatus::StartFailed:
-      return "start_failed";
-    case rbridge::RRunStatus::TimedOut:
-      return "timed_out";
-    case rbridge::RRunStatus::PicturesMissing:
-      return "pictures_missing";
-    case rbridge::RRunStatus::RFailed:
-      return "r_failed";
-    case rbridge::RRunStatus::NothingToDraw:
-      return "nothing_to_draw";
-  }
-  return "unknown";
 }
 
 struct BestLine {
@@ -146,11 +125,9 @@ std::string OptimiseText(const rules::OptimisationResult& r, const OptimiseComma
 }  // namespace
 
 CLI::App* AddOptimiseCommand(CLI::App& app, OptimiseCommandOptions& o) {
-  CLI::App* sub = app.add_subcommand(
-      "optimise", "Оптимизация параметров ПРП (alpha, beta) по прогнозам с шумом");
-  AddEstimateOptions(*sub, o.Estimate);
-  sub->add_option("--variant", o.Variant, "Выбранный вариант модели, например \"Шефер СК\"")
-      ->required();
+  CLI::App* sub = AddVariantCommand(app, "optimise",
+                                    "Оптимизация параметров ПРП (alpha, beta) по прогнозам с шумом",
+                                    o.Estimate, o.Variant);
   sub->add_option("--shape", o.Shape, "Форма ПРП: linear или logistic")->required();
   sub->add_option("--target", o.Target, "Целевая смертность: FMSY, F01, Fsq, Fsq75, Fsq125")
       ->default_val("FMSY");
@@ -166,19 +143,12 @@ CLI::App* AddOptimiseCommand(CLI::App& app, OptimiseCommandOptions& o) {
 std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
   const Prepared p = Prepare(o);
   AssessmentState state;
-  const estimation::FreshStart run = RunEstimateWorkflow(state, o.Estimate);
-  const estimation::ModelChoiceOutcome choice = estimation::ChooseModelAndRefit(
-      state, run.File.table, o.Variant, run.Request, MakeSearchOptions(o.Estimate));
-  const std::optional<AdoptedRefinement> refinement = RefineChosenVariant(
-      state, choice.FinalRun ? *choice.FinalRun : run.Estimation, choice.Index, o.Estimate);
+  const ChosenVariantRun chosen = EstimateAndChoose(state, o.Estimate, o.Variant);
+  const estimation::FreshStart& run = chosen.Run;
+  const std::optional<AdoptedRefinement>& refinement = chosen.Refinement;
 
   // The reference-point page, then its selectors in the order Btr, Etr, Blim.
-  std::vector<refpoints::ReferenceTab> tabs = refpoints::BuildReferenceTabs(state);
-  refpoints::CalculateReferencePoints(state, {}, tabs, kDecimalMark);
-  const ReferenceSelectorChoices& selected = p.Selected;
-  if (selected.Btr) refpoints::ChangeTargetBiomass(state, *selected.Btr, tabs, kDecimalMark);
-  if (selected.Etr) refpoints::ChangeTargetEffort(state, *selected.Etr, tabs, kDecimalMark);
-  if (selected.Blim) refpoints::ChangeLimitBiomass(state, *selected.Blim, tabs, kDecimalMark);
+  refpoints::UpdateReferencePoints(state, p.Selected, kDecimalMark);
 
   // The rule page: showing it sets the working rule's target to FMSY; the
   // target selector then sets the chosen one.
@@ -187,7 +157,7 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
 
   rules::OptimisePageRequest request;
   request.Shape = p.Shape;
-  request.ChosenVariant = static_cast<std::uint8_t>(choice.Index);
+  request.ChosenVariant = static_cast<std::uint8_t>(chosen.Variant);
   request.Horizon = o.Horizon;
   request.Threads = static_cast<unsigned>(o.Estimate.Threads);
   const rules::OptimisationResult result = rules::OptimiseRule(state, request, kDecimalMark);
@@ -200,7 +170,7 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
                             : rbridge::ChooseWritableDirectory(o.Directory);
     directoryNote = where.Message;
     pictures = rbridge::DrawOptimisationPictures(where.Directory, result,
-                                                 run.File.description.catchUnitExponent,
+                                                 chosen.Run.File.description.catchUnitExponent,
                                                  rbridge::LocateR(), RTimeLimit(o.TimeLimit));
     WarnWhenRFailed(pictures);
   }
@@ -210,10 +180,10 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
     return refinement ? AdoptedRefinementText(*refinement) + "\n" + text : text;
   }
 
-  const model::ModelFit& fit = state.ModelFits[choice.Index];
+  const model::ModelFit& fit = state.ModelFits[chosen.Variant];
   Json j;
   j["estimation"] = EstimateJson(state, run, o.Estimate);
-  j["variant"] = {{"label", o.Variant}, {"index", static_cast<int>(choice.Index)}};
+  j["variant"] = {{"label", o.Variant}, {"index", static_cast<int>(chosen.Variant)}};
   j["reference_points"] = ReferencePointsJson(fit);
   j["optimisation"] = OptimisationJson(result, o);
   if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
@@ -223,7 +193,7 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
                   {"matrix", rules::JoinPath(pictures.Directory, rules::kOptimisationMatrixFile)},
                   {"script", pictures.ScriptPath},
                   {"pictures", pictures.Pictures},
-                  {"r_status", StatusText(pictures.R.Status)},
+                  {"r_status", RStatusKey(pictures.R.Status)},
                   {"r_message", pictures.R.Message}};
   }
   j["random_seed_after"] = state.Random.Seed();

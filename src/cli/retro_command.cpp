@@ -12,11 +12,9 @@
 namespace tarvik::cli {
 
 CLI::App* AddRetrospectiveCommand(CLI::App& app, RetrospectiveCommandOptions& options) {
-  CLI::App* sub = app.add_subcommand(
-      "retrospective", "Оценка параметров, затем ретроспективный анализ одного варианта");
-  AddEstimateOptions(*sub, options.Estimate);
-  sub->add_option("--variant", options.Variant, "Вариант модели, например \"Шефер СК\"")
-      ->required();
+  CLI::App* sub = AddVariantCommand(
+      app, "retrospective", "Оценка параметров, затем ретроспективный анализ одного варианта",
+      options.Estimate, options.Variant, "Вариант модели, например \"Шефер СК\"");
   AddRefineOption(*sub, options.Estimate);
   return sub;
 }
@@ -53,12 +51,13 @@ std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) 
   // The label is checked against the variants the cut-off list gives before
   // the long estimation runs.
   RequireVariantLabel(options.Estimate.CutOffs, options.Variant);
-  const estimation::FreshStart run = RunEstimateWorkflow(state, options.Estimate);
-  const std::size_t variant = estimation::VariantIndexByLabel(state.ModelFits, options.Variant);
   // With --refine the variant's fitted q, against which Mohn's rho measures
-  // the runs, is the refined one.
-  const std::optional<AdoptedRefinement> refinement =
-      RefineChosenVariant(state, run.Estimation, variant, options.Estimate);
+  // the runs, is the refined one. The variant is analysed, not chosen.
+  const ChosenVariantRun chosen =
+      EstimateAndChoose(state, options.Estimate, options.Variant, /*choose=*/false);
+  const estimation::FreshStart& run = chosen.Run;
+  const std::size_t variant = chosen.Variant;
+  const std::optional<AdoptedRefinement>& refinement = chosen.Refinement;
   estimation::RetrospectiveOptions retro;
   retro.Threads = options.Estimate.Threads;
   const estimation::RetrospectiveResult result = estimation::RunRetrospective(

@@ -17,11 +17,9 @@
 namespace tarvik::cli {
 
 CLI::App* AddSurfaceCommand(CLI::App& app, SurfaceCommandOptions& options) {
-  CLI::App* sub = app.add_subcommand(
-      "surface", "Оценка параметров, выбор модели и файлы анализа целевой функции для R");
-  AddEstimateOptions(*sub, options.Estimate);
-  sub->add_option("--variant", options.Variant, "Выбранный вариант модели, например \"Шефер СК\"")
-      ->required();
+  CLI::App* sub = AddVariantCommand(
+      app, "surface", "Оценка параметров, выбор модели и файлы анализа целевой функции для R",
+      options.Estimate, options.Variant);
   sub->add_option("--dir", options.Directory,
                   "Папка для OutMatrix.txt, Graph2.R и рисунков (по умолчанию папка файла "
                   "данных)");
@@ -41,13 +39,11 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   RequireVariantLabel(options.Estimate.CutOffs, options.Variant);
   const std::chrono::seconds timeLimit = RTimeLimit(options.TimeLimit);
   AssessmentState state;
-  const estimation::FreshStart run = RunEstimateWorkflow(state, options.Estimate);
-  const estimation::ModelChoiceOutcome choice = estimation::ChooseModelAndRefit(
-      state, run.File.table, options.Variant, run.Request, MakeSearchOptions(options.Estimate));
-  const std::optional<AdoptedRefinement> refinement = RefineChosenVariant(
-      state, choice.FinalRun ? *choice.FinalRun : run.Estimation, choice.Index, options.Estimate);
+  const ChosenVariantRun chosen = EstimateAndChoose(state, options.Estimate, options.Variant);
+  const std::optional<AdoptedRefinement>& refinement = chosen.Refinement;
+  const std::size_t variant = chosen.Variant;
   const estimation::SurfaceGrids grids =
-      estimation::ComputeObjectiveSurface(state, choice.Index, options.Estimate.Trim);
+      estimation::ComputeObjectiveSurface(state, variant, options.Estimate.Trim);
   // Without --dir the files go beside the data file, or into a per-user
   // folder when that one cannot be written (the note then says where).
   std::filesystem::path directory = options.Directory;
@@ -59,40 +55,37 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
     directoryNote = where.Message;
   }
   const estimation::SurfaceFiles files =
-      estimation::WriteSurfaceFiles(directory, grids, run.File.description.catchUnitExponent);
+      estimation::WriteSurfaceFiles(directory, grids, chosen.Run.File.description.catchUnitExponent);
   // R draws graph5.bmp and graph6.bmp beside the script.
   const rbridge::PictureRun pictures = rbridge::DrawSurfacePictures(
       files.Script.parent_path().string(), rbridge::LocateR(), timeLimit);
   WarnWhenRFailed(pictures);
 
   if (options.Estimate.Json) {
-    Json j;
-    j["variant"] = choice.Index;
-    j["label"] = estimation::VariantLabel(state.ModelFits, choice.Index);
-    j["r"] = grids.R;
-    j["K"] = grids.K;
-    j["q"] = grids.Q;
-    j["p"] = grids.P;
-    j["bmsy"] = grids.BMSY;
-    j["msy"] = grids.MSY;
-    j["fmsy"] = grids.FMSY;
-    j["keep_count"] = grids.KeepCount;
-    j["directory"] = files.Matrix.parent_path().string();
-    j["directory_note"] = directoryNote;
-    j["matrix"] = files.Matrix.string();
-    j["script"] = files.Script.string();
-    j["pictures"] = pictures.Pictures;
-    j["r_status"] = pictures.R.Ok                                         ? "done"
-                    : pictures.R.Status == rbridge::RRunStatus::RNotFound ? "r_not_found"
-                                                                          : "failed";
-    j["r_message"] = pictures.R.Message;
+    Json j = {{"variant", variant},
+              {"label", estimation::VariantLabel(state.ModelFits, variant)},
+              {"r", grids.R},
+              {"K", grids.K},
+              {"q", grids.Q},
+              {"p", grids.P},
+              {"bmsy", grids.BMSY},
+              {"msy", grids.MSY},
+              {"fmsy", grids.FMSY},
+              {"keep_count", grids.KeepCount},
+              {"directory", files.Matrix.parent_path().string()},
+              {"directory_note", directoryNote},
+              {"matrix", files.Matrix.string()},
+              {"script", files.Script.string()},
+              {"pictures", pictures.Pictures},
+              {"r_status", RStatusKey(pictures.R.Status)},
+              {"r_message", pictures.R.Message}};
     if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
     j["random_seed_after"] = state.Random.Seed();
     return DumpJson(j) + "\n";
   }
   std::ostringstream out;
   if (refinement) out << AdoptedRefinementText(*refinement) << "\n";
-  out << "Вариант: " << estimation::VariantLabel(state.ModelFits, choice.Index) << "\n"
+  out << "Вариант: " << estimation::VariantLabel(state.ModelFits, variant) << "\n"
       << "r = " << FormatGeneral(grids.R) << ", K = " << FormatGeneral(grids.K)
       << ", q = " << FormatGeneral(grids.Q) << "\n"
       << "BMSY = " << FormatGeneral(grids.BMSY) << ", MSY = " << FormatGeneral(grids.MSY)

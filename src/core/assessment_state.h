@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,42 +9,115 @@
 #include "data/data_table.h"
 #include "model/model_fit.h"
 #include "model/random.h"
-#include "projection/tac_report.h"
+#include "projection/forecast.h"
+#include "projection/indicators.h"
+#include "refpoints/reference_points.h"
 #include "rules/harvest_rule.h"
 #include "rules/optimisation_grid.h"
 
 namespace tarvik {
 
+// The reference points of the active variants as the last computation left
+// them (refpoints::UpdateReferencePoints): one tab per variant with its
+// texts, and the records they were computed from (so a record changed behind
+// the transitions' back is noticed as well).
+struct ReferencePointResults {
+  std::vector<refpoints::ReferenceTab> Tabs;           // empty: not computed
+  std::vector<refpoints::FittedVariant> ComputedFrom;  // the active records then
+};
+
+// The bootstrap indicators of the last complete evaluation
+// (projection::EvaluateRules): one row per pair of active variant and rule.
+struct IndicatorResults {
+  bool Evaluated = false;
+  std::vector<projection::IndicatorRowResult> Rows;
+};
+
 // Everything one assessment shares across its stages. The program (the window
 // or the command line) owns one instance and passes it explicitly; nothing of
-// it lives in globals. Each stage adds what it owns.
+// it lives in globals.
+//
+// The fields are grouped by the stage that writes them. A stage's results
+// depend on the stages before it: every change goes through one core
+// function (a transition) that clears, with the invalidation functions
+// below, whatever it makes stale; a transition that fails leaves the state as
+// it was. Where the transitions live:
+//   data set, variants   estimation/workflow.h (OpenDataSet, PasteDataSet,
+//                        RebuildVariants)
+//   suitability check    data/suitability.h (SuitabilityCheck)
+//   search, model choice estimation/parameter_search.h (RunEstimation),
+//                        estimation/variants.h (ChooseModel), estimation/workflow.h
+//   refined values       estimation/refinement.h (AdoptRefinement)
+//   reference points     refpoints/reference_points.h (UpdateReferencePoints,
+//                        ChangeSelector)
+//   rule list            rules/rule_list.h (AddRule, DeleteRule)
+//   indicators, rule     projection/indicators.h (EvaluateRules, ChooseRule)
+//   forecast             projection/forecast.h (DrawForecast, DrawSensitivity)
 struct AssessmentState {
-  data::DataTable Table;                   // the data table as text cells (row 0 = header)
-  data::CatchEffortSeries LoadedSeries;    // the table as loaded (paste or file)
+  // --- The data set: «Открыть», a paste, the cells typed in the table.
+  data::DataTable Table;                 // the data table as text cells (row 0 = header)
+  data::CatchEffortSeries LoadedSeries;  // the table as loaded (paste or file)
+  std::string DataFileName;              // path of the data file last opened or saved (UTF-8)
+
+  // --- The suitability check of the data set now in the table.
+  bool SuitabilityChecked = false;         // it ran on this data set
+  bool PositiveCorrelation = false;        // one of its correlations is above 0
   data::CatchEffortSeries AnalysisSeries;  // the series all model work runs on
-  std::vector<model::ModelFit> ModelFits;  // kind-major: kind × VariantsPerModel + slot
+  double PTExponent = 0.0;                 // Pella-Tomlinson exponent it chose
+
+  // --- The model variants and their fits.
+  std::vector<model::ModelFit> ModelFits;    // kind-major: kind × VariantsPerModel + slot
   std::vector<std::uint8_t> ActiveVariants;  // indices of enabled fits, ascending
-  std::vector<std::uint8_t> CutOffValues;    // cut-off list of the median slots (results panel)
-  model::RandomSource Random;              // RandomSeed: 0 at start, never reseeded
-  std::uint8_t MedianKeepCount = 0;        // residuals kept by the trimmed objectives
-  double PTExponent = 0.0;                 // Pella-Tomlinson exponent chosen by the check
-  std::string DataFileName;                // path of the data file last opened (UTF-8)
-  std::string RDirectory;                  // R's folder with trailing separator, or "Not found"
+  std::vector<std::uint8_t> CutOffValues;    // cut-off list of the median slots
+  std::uint8_t MedianKeepCount = 0;          // residuals kept by the trimmed objectives
+
+  // --- The model choice: the label of the chosen variant ("Шефер СК"; empty
+  // until a model is chosen). estimation::ChosenVariant reads it.
+  std::string ModelChoiceText;
+
+  // --- Reference points of the active variants.
+  ReferencePointResults ReferencePoints;
+
+  // --- The rules: the list the user builds (independent of the data) and
+  // the rule page's optimisation.
   std::vector<rules::HarvestRule> RuleList;  // the rules to evaluate, in the order added
-  std::vector<std::string> RuleNames;        // their names (the rule list box), parallel
-  rules::HarvestRule WorkingRule;            // the rule the optimisation sweeps (target from the rule page)
+  std::vector<std::string> RuleNames;        // their names, parallel to RuleList
+  rules::HarvestRule WorkingRule;            // the rule the optimisation sweeps
   std::uint8_t OptimisationVariant = 0;      // ModelFits index of the last optimisation
   rules::BestPoints OptimisationBest;        // best points of the last optimisation, for the picks
-  // The model-choice list of the estimation page: the text of the chosen item
-  // ("Шефер СК"; empty until a model is chosen), and the texts of the result
-  // fields r, K, q, L of every ModelFits index as the results panel shows
-  // them. The optimisation, the forecast and the TAC report read them.
-  std::string ModelChoiceText;
-  std::vector<projection::ResultEditTexts> ResultTexts;
-  // 1 for a ModelFits record whose values were adopted from the refinement
-  // of the search (estimation::AdoptRefinement); the search of a record and
-  // a rebuild of the variants clear it. Shorter than ModelFits = 0 beyond.
-  std::vector<std::uint8_t> RefinedFits;
+
+  // --- The bootstrap indicators of the rules and the rule chosen for the
+  // forecast (a RuleList index; it follows its rule when the list changes).
+  IndicatorResults Indicators;
+  std::optional<std::size_t> ChosenRule;
+
+  // --- The forecast drawn last: what the TAC report is written from.
+  std::optional<projection::ForecastResult> Forecast;
+
+  // --- Shared by every stage.
+  model::RandomSource Random;  // RandomSeed: 0 at start, never reseeded
+  std::string RDirectory;      // R's folder with trailing separator, or "Not found"
 };
+
+// Invalidation. Each function clears the results of one stage and calls the
+// function of every stage that depends on it; a transition calls the one of
+// the first stage its change makes stale. A new result of a stage is one
+// field above and one line in its stage's function.
+
+// The suitability check (flag, analysis series, exponent); then ClearFits.
+void ClearSuitability(AssessmentState& state);
+// The fitted values of every record (back to an unfitted record of its
+// variant: Kind, Objective, CutOff and Enabled stay, a Pella-Tomlinson record
+// takes state.PTExponent) and the keep count; then ClearModelChoice.
+void ClearFits(AssessmentState& state);
+// The model choice; then ClearReferencePoints.
+void ClearModelChoice(AssessmentState& state);
+// The reference points stored in every record and the computed tabs; then
+// ClearIndicators and ClearForecast.
+void ClearReferencePoints(AssessmentState& state);
+// The bootstrap indicators.
+void ClearIndicators(AssessmentState& state);
+// The forecast.
+void ClearForecast(AssessmentState& state);
 
 }  // namespace tarvik

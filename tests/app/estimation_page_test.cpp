@@ -135,13 +135,14 @@ class EstimationPageTest : public AppTest {
   }
 
   void ExpectRowsEqual(const std::vector<estimation::VariantRow>& rows) {
-    ASSERT_EQ(window_->State().ResultTexts.size(), rows.size());
+    ASSERT_EQ(window_->State().ModelFits.size(), rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
       EXPECT_EQ(Field('R', i)->text().toStdString(), rows[i].RText) << i;
       EXPECT_EQ(Field('K', i)->text().toStdString(), rows[i].KText) << i;
       EXPECT_EQ(Field('Q', i)->text().toStdString(), rows[i].QText) << i;
       EXPECT_EQ(Field('L', i)->text().toStdString(), rows[i].LText) << i;
-      EXPECT_EQ(window_->State().ResultTexts[i].K, rows[i].KText) << i;
+      EXPECT_EQ(estimation::ResultTextsOf(window_->State(), i, DecimalMark()).K, rows[i].KText)
+          << i;
       EXPECT_EQ(VariantBox(i)->toolTip().toStdString(), rows[i].ExponentHint) << i;
     }
   }
@@ -237,7 +238,7 @@ TEST_F(EstimationPageTest, ModelBoxesAndTheCutOffListDriveTheVariants) {
   EXPECT_TRUE(VariantBox(7)->isChecked());  // every variant is on again
   EXPECT_EQ(VariantBox(2)->text(), " Медианная (2)");
   EXPECT_EQ(VariantBox(7)->text(), " Медианная (9)");
-  EXPECT_EQ(window.State().ResultTexts.size(), 24u);
+  EXPECT_NO_THROW(estimation::ResultTextsOf(window.State(), 23, DecimalMark()));
   // The rows do not fit: the scroll box scrolls.
   window.resize(1025, 784);
   QCoreApplication::processEvents();
@@ -288,8 +289,8 @@ TEST_F(EstimationPageTest, OneVariantFillsItsRowAndTheModelListWithTheCoreBits) 
   EXPECT_FALSE(window.Pages()->IsTabVisible(2));
   EXPECT_EQ(Find<ChartPanel>("Chart7")->Points("CpueTheor").size(), 20u);
   auto* trackBarR = Find<QSlider>("TrackBarR");
-  EXPECT_EQ(trackBarR->toolTip().toStdString(), expected.Estimation.Display.TrackBarR.Hint);
-  EXPECT_EQ(trackBarR->value(), expected.Estimation.Display.TrackBarR.Position);
+  EXPECT_EQ(trackBarR->toolTip().toStdString(), expected.Estimation.Display.TuningR.Hint);
+  EXPECT_EQ(trackBarR->value(), expected.Estimation.Display.TuningR.Position);
 
   // The tuning panel comes and goes.
   EXPECT_FALSE(Find<ChartPanel>("Chart7")->isVisible());
@@ -480,7 +481,8 @@ TEST_F(EstimationPageTest, ABadStartValueIsRefusedBeforeAnythingStarts) {
 
   // Nothing ticked: refused the same way.
   Find<QLineEdit>("EditInitialR")->setText("0.5");
-  for (const char* model : {"CheckSchaefer", "CheckFox", "CheckPT"}) Find<QCheckBox>(model)->click();
+  for (const char* model : {"CheckSchaefer", "CheckFox", "CheckPT"})
+    Find<QCheckBox>(model)->click();
   Find<QPushButton>("Button5")->click();
   EXPECT_FALSE(window.Background().Running());
   ASSERT_EQ(ui_.boxes.size(), 2u);
@@ -651,7 +653,7 @@ TEST_F(EstimationPageTest, AdoptingTheRefinedValuesChangesOnlyTheChosenVariant) 
   EXPECT_EQ(Field('K', chosen)->text().toStdString(), refinement.Row.KText);
   EXPECT_EQ(Field('Q', chosen)->text().toStdString(), refinement.Row.QText);
   EXPECT_EQ(Field('L', chosen)->text().toStdString(), refinement.Row.LText);
-  EXPECT_EQ(after.ResultTexts[chosen].L, refinement.Row.LText);
+  EXPECT_EQ(estimation::ResultTextsOf(after, chosen, DecimalMark()).L, refinement.Row.LText);
   EXPECT_EQ(after.ModelFits[chosen].R, refinement.Point.r);
   EXPECT_EQ(after.ModelFits[chosen].ObjectiveValue, refinement.Objective);
   EXPECT_EQ(Mark(chosen)->text(), "✓");
@@ -662,7 +664,9 @@ TEST_F(EstimationPageTest, AdoptingTheRefinedValuesChangesOnlyTheChosenVariant) 
     EXPECT_EQ(Field('K', i)->text(), rows[i][1]) << i;
     EXPECT_EQ(Field('Q', i)->text(), rows[i][2]) << i;
     EXPECT_EQ(Field('L', i)->text(), rows[i][3]) << i;
-    EXPECT_EQ(after.ResultTexts[i].K, before.ResultTexts[i].K) << i;
+    EXPECT_EQ(estimation::ResultTextsOf(after, i, DecimalMark()).K,
+              estimation::ResultTextsOf(before, i, DecimalMark()).K)
+        << i;
     const model::ModelFit& fit = after.ModelFits[i];
     const model::ModelFit& old = before.ModelFits[i];
     EXPECT_TRUE(fit.R == old.R && fit.K == old.K && fit.Q == old.Q &&
@@ -686,6 +690,43 @@ TEST_F(EstimationPageTest, AdoptingTheRefinedValuesChangesOnlyTheChosenVariant) 
   EXPECT_FALSE(residuals->isVisible());
   EXPECT_FALSE(estimation::IsRefined(window.State(), chosen));
   EXPECT_NE(Mark(chosen)->text(), "✓");
+}
+
+// «Открыть» on a file that does not read (a text among the numbers) changes
+// nothing: the fits, the results panel, the table and the data file stay.
+TEST_F(EstimationPageTest, AFileThatDoesNotReadKeepsTheFitsAndTheTable) {
+  MainWindow& window = OpenExample(kYellowfin);
+  Search(100);
+  const std::vector<model::ModelFit> fits = window.State().ModelFits;
+  const data::DataTable table = window.State().Table;
+  const std::string dataFile = window.State().DataFileName;
+  const QString k = Field('K', 4)->text();
+  ASSERT_FALSE(k.isEmpty());
+
+  data::DataFile broken = data::ReadDataFile(ExamplePath(kYellowfin).toStdString(), '.');
+  broken.table.SetCell(data::DataTable::kCatch, 7, "12a");
+  const QString path = TempPath("broken.txt");
+  {
+    std::string bytes = data::FormatDataFile(broken.description, broken.table);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  }
+  ui_.openAnswers.push_back(path);
+  Action("N3")->trigger();
+  ASSERT_EQ(ui_.Count(FakeServices::BoxKind::Error), 1);
+  EXPECT_NE(ui_.boxes[0].text.indexOf("12a"), -1) << ui_.boxes[0].text.toStdString();
+
+  const AssessmentState& after = window.State();
+  ASSERT_EQ(after.ModelFits.size(), fits.size());
+  for (std::size_t i = 0; i < fits.size(); ++i) {
+    EXPECT_EQ(after.ModelFits[i].K, fits[i].K) << i;
+    EXPECT_EQ(after.ModelFits[i].Origin, model::FitOrigin::Search) << i;
+  }
+  EXPECT_EQ(after.Table, table);
+  EXPECT_EQ(after.DataFileName, dataFile);
+  EXPECT_EQ(Field('K', 4)->text(), k);
+  EXPECT_EQ(ChoiceItems().size(), 9);
 }
 
 TEST_F(EstimationPageTest, ClosingTheWindowDuringASearchEndsCleanly) {

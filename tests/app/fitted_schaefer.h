@@ -38,11 +38,6 @@ inline void EstimateSchaefer(MainWindow& window, const QString& dataFile, int ma
   window.Data()->ShowTable();
   window.Flow().DataFileOpened();
   estimation::ChooseModel(state, "Шефер СК");
-  state.ModelChoiceText = "Шефер СК";
-  state.ResultTexts.clear();
-  for (const estimation::VariantRow& row : run.Estimation.Display.Rows) {
-    state.ResultTexts.push_back(estimation::ResultTextsOf(row));
-  }
   window.Flow().ModelChosen();
 }
 
@@ -53,8 +48,7 @@ inline void AddReferencePointsAndRules(MainWindow& window,
                                        const std::vector<rules::RuleEditor>& ruleEditors) {
   AssessmentState& state = window.State();
   const char mark = DecimalMark();
-  std::vector<refpoints::ReferenceTab> tabs = refpoints::BuildReferenceTabs(state);
-  refpoints::CalculateReferencePoints(state, {}, tabs, mark);
+  refpoints::UpdateReferencePoints(state, refpoints::ReferenceSelectors{}, mark);
   window.Flow().ReferencePointsShown();
   for (const rules::RuleEditor& editor : ruleEditors) {
     rules::AddRule(state, editor, mark);

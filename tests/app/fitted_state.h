@@ -54,8 +54,6 @@ inline std::size_t ChooseFittedVariant(AssessmentState& state, const data::DataT
   fit.Q = q;
   if (exponent != 0.0) fit.Exponent = exponent;
   estimation::ChooseModel(state, label);
-  state.ModelChoiceText = label;
-  state.ResultTexts.assign(state.ModelFits.size(), {});
   return index;
 }
 
@@ -88,8 +86,6 @@ inline void EstimateAndChooseLikeCli(AssessmentState& state, const std::string& 
   fresh.TickedVariants = std::vector<std::size_t>{variant};
   const estimation::FreshStart run = estimation::RunFreshStartEstimation(state, fresh, {});
   estimation::ChooseModelAndRefit(state, run.File.table, label, run.Request, {});
-  state.ModelChoiceText = label;
-  state.ResultTexts.assign(state.ModelFits.size(), {});
 }
 
 }  // namespace tarvik::app::testing

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabWidget>
 
 #include "app/data_page.h"
 #include "app/estimation_page.h"
@@ -53,8 +54,8 @@ class ManagementPages : public AppTest {
   void SetUpFitted(const std::vector<rules::RuleEditor>& ruleEditors) {
     Started();
     dataFile_ = TempPath("yellowfin.txt");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"),
-                            dataFile_));
+    ASSERT_TRUE(QFile::copy(
+        QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), dataFile_));
     SetUpFittedSchaefer(*window_, dataFile_, ruleEditors);
   }
 
@@ -97,7 +98,7 @@ class ManagementPages : public AppTest {
     }
     options.Species = window_->Data()->Description().species;
     options.Stock = window_->Data()->Description().stock;
-    options.Results = copy.ResultTexts[0];
+    options.Results = estimation::ResultTextsOf(copy, 0, DecimalMark());
     options.DecimalMark = DecimalMark();
     return projection::BuildForecast(copy, options);
   }
@@ -331,7 +332,8 @@ TEST_F(ManagementPages, AFailedForecastKeepsTheForecastShownBefore) {
   Find<QSpinBox>("SpinEdit2")->setValue(7);
   Forecast(true);
   ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("19x5"))) << ui_.boxes[0].text.toStdString();
+  EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("19x5")))
+      << ui_.boxes[0].text.toStdString();
   EXPECT_EQ(Find<QPlainTextEdit>("Memo3")->toPlainText(), report);
   EXPECT_EQ(Chart()->Points(TacPage::kBiomass), biomass);
 
@@ -391,8 +393,7 @@ TEST_F(ManagementPages, TheReportIsWindows1251WithCrLfAndTheChartARealJpegBeside
   EXPECT_FALSE(IsValidUtf8(bytes));
   const std::string text = Cp1251ToUtf8(bytes);
   EXPECT_EQ(text.rfind("Вид  Желтоперый тунец\r\n", 0), 0u);
-  EXPECT_NE(text.find("\r\nФайл входных данных  " + ToUtf8(dataFile_) + "\r\n"),
-            std::string::npos);
+  EXPECT_NE(text.find("\r\nФайл входных данных  " + ToUtf8(dataFile_) + "\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nИнтервальная оценка прогнозного значения ОДУ:  \r\n"),
             std::string::npos);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -590,9 +591,60 @@ TEST_F(ManagementPages, TheReportSaysTheValuesWereRefinedOnlyAfterTheyWereAdopte
   ASSERT_EQ(ui_.boxes.size(), 0u) << ui_.boxes[0].text.toStdString();
   const std::string refined = ReadBytes(TempPath("refined.txt"));
   EXPECT_EQ(refined.substr(refined.size() - refinedLine.size() - 2), refinedLine + "\r\n");
-  const std::string k = "K  " + window_->State().ResultTexts[0].K + "\r\n";
+  const std::string k =
+      "K  " + estimation::ResultTextsOf(window_->State(), 0, DecimalMark()).K + "\r\n";
   EXPECT_NE(Cp1251ToUtf8(refined).find(k), std::string::npos) << k;
   EXPECT_EQ(Cp1251ToUtf8(ReadBytes(TempPath("searched.txt"))).find(k), std::string::npos);
+}
+
+// Another data set after the whole road: pages 3 … 6 hide and keep nothing
+// of the first one, and no report can be written from its results.
+TEST_F(ManagementPages, ASecondDataSetLeavesNothingOfTheFirstAndNoReport) {
+  SetUpChosen();
+  Forecast(true);
+  ASSERT_TRUE(ui_.boxes.empty()) << ui_.boxes[0].text.toStdString();
+  ASSERT_FALSE(Chart()->Points(TacPage::kBiomass).empty());
+
+  const QString second = TempPath("simulated.txt");
+  ASSERT_TRUE(QFile::copy(
+      QStringLiteral(TARVIK_SOURCE_DIR "/examples/schaefer_simulated_1990_2019.txt"), second));
+  ui_.openAnswers.push_back(second);
+  ui_.saveChangesAnswers.push_back(SaveAnswer::Discard);  // the first file was set up by hand
+  Action("N3")->trigger();
+  ASSERT_TRUE(ui_.boxes.empty()) << ui_.boxes[0].text.toStdString();
+  ASSERT_EQ(window_->State().DataFileName, second.toStdString());
+
+  const AssessmentState& state = window_->State();
+  EXPECT_TRUE(state.ModelChoiceText.empty());
+  EXPECT_TRUE(state.ReferencePoints.Tabs.empty());
+  EXPECT_FALSE(state.Indicators.Evaluated);
+  EXPECT_FALSE(state.Forecast.has_value());
+  for (const model::ModelFit& fit : state.ModelFits) {
+    EXPECT_EQ(fit.Origin, model::FitOrigin::None);
+    EXPECT_EQ(fit.K, 0.0);
+    EXPECT_EQ(fit.BMSY, 0.0);
+  }
+  for (PageIndex page :
+       {PageIndex::ReferencePoints, PageIndex::Rule, PageIndex::Performance, PageIndex::Tac}) {
+    EXPECT_FALSE(window_->Pages()->IsTabVisible(static_cast<int>(page)));
+  }
+  EXPECT_EQ(Find<QTabWidget>("PageControl2")->count(), 0);
+  EXPECT_EQ(Grid()->rowCount(), 1);
+  EXPECT_TRUE(Find<QPlainTextEdit>("Memo2")->toPlainText().isEmpty());
+  EXPECT_TRUE(Chart()->Points(TacPage::kBiomass).empty());
+  EXPECT_TRUE(Find<QPlainTextEdit>("Memo3")->toPlainText().isEmpty());
+  EXPECT_FALSE(window_->Tac()->Results()->IsTabVisible(TacPage::kKobeTab));
+  EXPECT_TRUE(Find<QLineEdit>("ResultEditsK0")->text().isEmpty());
+
+  // The workflow items still bring the pages to the front: they are empty,
+  // and saving the report finds nothing to save.
+  window_->Flow().BringToFront(PageIndex::Tac);
+  ui_.saveAnswers.push_back(TempPath("mixed.txt"));
+  Find<QPushButton>("Button19")->click();
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].kind, FakeServices::BoxKind::Information);
+  EXPECT_FALSE(QFile::exists(TempPath("mixed.txt")));
+  EXPECT_TRUE(Chart()->Points(TacPage::kBiomass).empty());
 }
 
 TEST_F(ManagementPages, BeforeAnyForecastThereIsNothingToSave) {

@@ -1,6 +1,7 @@
 #include "data/data_file.h"
 
 #include <array>
+#include <iterator>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -242,18 +243,13 @@ std::string FormatDataFile(const DataDescription& description, const DataTable& 
   std::string out;
   const auto constant = [&out](const std::string& line) { AppendCp1251(out, line, "Заголовок"); };
   constant(kLine1);
-  constant("ВИД");
-  AppendCp1251(out, description.species, fields[0].second);
-  constant("");
-  constant("ЗАПАС");
-  AppendCp1251(out, description.stock, fields[1].second);
-  constant("");
-  constant("СЕЗОН");
-  AppendCp1251(out, description.season, fields[2].second);
-  constant("");
-  constant("РАЙОН");
-  AppendCp1251(out, description.area, fields[3].second);
-  constant("");
+  // Species, stock, season and area: a heading, the field, an empty line.
+  const char* const headings[] = {"ВИД", "ЗАПАС", "СЕЗОН", "РАЙОН"};
+  for (std::size_t i = 0; i < std::size(headings); ++i) {
+    constant(headings[i]);
+    AppendCp1251(out, *fields[i].first, fields[i].second);
+    constant("");
+  }
   constant("ДАННЫЕ");
   constant(std::string(description.scientific ? kScientificData : kCommercialData));
   constant("");

@@ -11,19 +11,19 @@ namespace tarvik::data {
 // The description of a data set (block «СПРАВКА» and «РАЗМЕРНОСТЬ» of the data
 // file). Texts are UTF-8.
 struct DataDescription {
-  std::string species;  // Edit1, «ВИД»
-  std::string stock;    // Edit2, «ЗАПАС»
-  std::string season;   // Edit3, «СЕЗОН»
-  std::string area;     // Edit4, «РАЙОН»
-  bool scientific = false;  // ComboBox1, «ДАННЫЕ»: "научные" (true) or "промысловые"
-  std::string source;         // Edit5, «ИСТОЧНИК»
-  std::string effortUnit;     // ComboBox2, unit of fishing effort (free text)
-  int catchUnitExponent = 0;  // UpDown1: the catch is in 10^N tonnes, N = −6 … 5
+  std::string species;      // «ВИД»
+  std::string stock;        // «ЗАПАС»
+  std::string season;       // «СЕЗОН»
+  std::string area;         // «РАЙОН»
+  bool scientific = false;  // «ДАННЫЕ»: "научные" (true) or "промысловые"
+  std::string source;       // «ИСТОЧНИК»
+  std::string effortUnit;   // unit of fishing effort (free text)
+  int catchUnitExponent = 0;  // the catch is in 10^N tonnes, N = −6 … 5
 
   bool operator==(const DataDescription&) const = default;
 };
 
-// Item texts of ComboBox1.
+// The two kinds of data, as the description names them.
 inline constexpr std::string_view kScientificData = "научные";
 inline constexpr std::string_view kCommercialData = "промысловые";
 

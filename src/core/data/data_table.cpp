@@ -1,5 +1,6 @@
 #include "data/data_table.h"
 
+#include <functional>
 #include <utility>
 
 #include "common/error.h"
@@ -131,19 +132,27 @@ std::string CellProblem(const DataTable& table, int column, int row, char decima
   return {};
 }
 
-CatchEffortSeries RebuildLoadedSeries(const DataTable& table, char decimalMark) {
+CatchEffortSeries SeriesOfRows(
+    const DataTable& table, int rows, char decimalMark,
+    const std::function<void(int row, std::size_t k, const CatchEffortSeries&)>& checkRow) {
   CatchEffortSeries series;
-  const int n = table.DataRowCount();
-  series.U.resize(static_cast<std::size_t>(n));
-  series.E.resize(static_cast<std::size_t>(n));
-  series.C.resize(static_cast<std::size_t>(n));
-  for (int i = 1; i <= n; ++i) {
+  series.U.resize(static_cast<std::size_t>(rows));
+  series.E.resize(static_cast<std::size_t>(rows));
+  series.C.resize(static_cast<std::size_t>(rows));
+  for (int i = 1; i <= rows; ++i) {
     const auto k = static_cast<std::size_t>(i - 1);
     SequenceYear(table, i);
     series.U[k] = CellNumber(table, DataTable::kCpue, i, decimalMark);
     series.E[k] = CellNumber(table, DataTable::kEffort, i, decimalMark);
     series.C[k] = CellNumber(table, DataTable::kCatch, i, decimalMark);
+    if (checkRow) checkRow(i, k, series);
   }
+  return series;
+}
+
+CatchEffortSeries RebuildLoadedSeries(const DataTable& table, char decimalMark) {
+  const int n = table.DataRowCount();
+  CatchEffortSeries series = SeriesOfRows(table, n, decimalMark);
   if (n > 0) series.FirstYear = static_cast<std::uint16_t>(CellYear(table, 1));
   return series;
 }
@@ -209,14 +218,14 @@ CatchUnitLabels ShowCatchUnit(int exponent) {
                 " вне допустимого диапазона -6 … 5");
   }
   CatchUnitLabels labels;
-  labels.label9 = std::to_string(exponent);
+  labels.exponentText = std::to_string(exponent);
   if (exponent == 0) {
-    labels.label8 = "Улов: т";
+    labels.unitText = "Улов: т";
   } else if (exponent == 1) {
-    labels.label8 = "Улов * 10 т";
+    labels.unitText = "Улов * 10 т";
   } else {
-    labels.label8 = "Улов * 10   т";
-    labels.label9Visible = true;
+    labels.unitText = "Улов * 10   т";
+    labels.exponentVisible = true;
   }
   return labels;
 }

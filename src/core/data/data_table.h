@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +69,14 @@ const std::array<std::string, DataTable::kColumns>& TableHeader();
 // A quoted cell text is shortened as MessageExcerpt does.
 CatchEffortSeries RebuildLoadedSeries(const DataTable& table, char decimalMark);
 
+// The series of table rows 1 … `rows` (each row as RebuildLoadedSeries reads
+// it, FirstYear left 0); `checkRow`, when given, is called after each row is
+// read with its table row, its index in the series and the series so far, and
+// may raise to refuse it.
+CatchEffortSeries SeriesOfRows(
+    const DataTable& table, int rows, char decimalMark,
+    const std::function<void(int row, std::size_t k, const CatchEffortSeries&)>& checkRow = {});
+
 // Replaces the data rows of `table` by the TAB-separated lines of a
 // spreadsheet copy (data rows only, no header line) and rebuilds
 // `loadedSeries` from the new table.
@@ -84,13 +94,13 @@ void PasteClipboardRows(DataTable& table, std::string_view clipboardText, char d
 
 // Texts of the catch unit labels for a catch unit of 10^exponent tonnes
 // (exponent −6 … 5, the range of the up-down control; others raise
-// tarvik::Error). label8: "Улов: т" (0), "Улов * 10 т" (1), otherwise
-// "Улов * 10   т" with label9, the exponent as decimal text, shown raised
-// above "10".
+// tarvik::Error). unitText: "Улов: т" (0), "Улов * 10 т" (1), otherwise
+// "Улов * 10   т" with exponentText, the exponent as decimal text, shown
+// raised above "10".
 struct CatchUnitLabels {
-  std::string label8;
-  std::string label9;
-  bool label9Visible = false;
+  std::string unitText;
+  std::string exponentText;
+  bool exponentVisible = false;
 };
 CatchUnitLabels ShowCatchUnit(int exponent);
 

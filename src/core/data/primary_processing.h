@@ -18,10 +18,10 @@ namespace tarvik::data {
 // A window w < 1 or w > n raises tarvik::Error.
 DataTable MovingAverageEffort(const CatchEffortSeries& loaded, int window, char decimalMark);
 
-// One exploratory plot of Chart1. The line series (Series1) keeps its points
-// sorted by ascending x; the point series (Series10) holds them in row order.
+// One exploratory plot of the data page. A line keeps its points sorted by
+// ascending x; points stay in row order.
 struct ExploratoryPlot {
-  enum class Series { Line, Points };  // Series1 or Series10; the other one is left empty
+  enum class Series { Line, Points };  // how the points are drawn
   Series series = Series::Line;
   PointList points;
   std::string leftAxisTitle;

@@ -55,30 +55,23 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
   // one year to the next, and every output labels the years from the first
   // one on: the years of the whole table must be consecutive (the held-out
   // rows are checked after the fitted ones).
-  CatchEffortSeries series;
-  series.U.resize(static_cast<std::size_t>(n));
-  series.E.resize(static_cast<std::size_t>(n));
-  series.C.resize(static_cast<std::size_t>(n));
-  for (int i = 1; i <= n; ++i) {
-    const auto k = static_cast<std::size_t>(i - 1);
-    SequenceYear(table, i);
-    series.U[k] = CellNumber(table, DataTable::kCpue, i, decimalMark);
-    series.E[k] = CellNumber(table, DataTable::kEffort, i, decimalMark);
-    series.C[k] = CellNumber(table, DataTable::kCatch, i, decimalMark);
-    if (!(series.U[k] > 0.0)) {
-      throw Error(YearLabel(table, i) + ": улов на усилие U = " +
-                  MessageExcerpt(table.Cell(DataTable::kCpue, i)) + " должен быть больше нуля");
-    }
-    if (!(series.E[k] > 0.0)) {
-      throw Error(YearLabel(table, i) + ": усилие E = " +
-                  MessageExcerpt(table.Cell(DataTable::kEffort, i)) + " должно быть больше нуля");
-    }
-    if (!(series.C[k] >= 0.0)) {
-      throw Error(YearLabel(table, i) +
-                  ": улов C = " + MessageExcerpt(table.Cell(DataTable::kCatch, i)) +
-                  " не может быть отрицательным");
-    }
-  }
+  CatchEffortSeries series = SeriesOfRows(
+      table, n, decimalMark, [&table](int i, std::size_t k, const CatchEffortSeries& read) {
+        if (!(read.U[k] > 0.0)) {
+          throw Error(YearLabel(table, i) + ": улов на усилие U = " +
+                      MessageExcerpt(table.Cell(DataTable::kCpue, i)) + " должен быть больше нуля");
+        }
+        if (!(read.E[k] > 0.0)) {
+          throw Error(YearLabel(table, i) +
+                      ": усилие E = " + MessageExcerpt(table.Cell(DataTable::kEffort, i)) +
+                      " должно быть больше нуля");
+        }
+        if (!(read.C[k] >= 0.0)) {
+          throw Error(YearLabel(table, i) +
+                      ": улов C = " + MessageExcerpt(table.Cell(DataTable::kCatch, i)) +
+                      " не может быть отрицательным");
+        }
+      });
   for (int i = n + 1; i <= table.DataRowCount(); ++i) SequenceYear(table, i);
   const std::vector<double>& U = series.U;
   const std::vector<double>& E = series.E;
@@ -196,63 +189,15 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
       result.correlationSchaefer > 0.0 || result.correlationFox > 0.0 || result.correlationPT > 0.0;
 
   // Everything computed: hand it over to the state.
+  ClearModelChoice(state);
+  state.SuitabilityChecked = true;
+  state.PositiveCorrelation = result.positiveCorrelation;
   state.AnalysisSeries = std::move(series);
   state.PTExponent = exponent;
   for (model::ModelFit& fit : state.ModelFits) {
     if (fit.Kind == model::ProductionModelKind::PellaTomlinson) fit.Exponent = exponent;
   }
   return result;
-}
-
-bool HasPositiveCorrelation(std::string_view schaeferText, std::string_view foxText,
-                            std::string_view ptText, char decimalMark) {
-  for (std::string_view text : {schaeferText, foxText, ptText}) {
-    const std::optional<double> value = TryParseDouble(text, decimalMark);
-    if (value && *value > 0.0) return true;
-  }
-  return false;
-}
-
-TabSheet2Decision TabSheet2Show(const DataTable& table, const TabSheet2Inputs& inputs,
-                                char decimalMark, AssessmentState& state) {
-  TabSheet2Decision decision;
-  const int rowCount = table.RowCount();
-  int spinValue = inputs.spinValue;
-  if (rowCount > 15) {
-    decision.enableHoldOut = true;
-    decision.spinMaximum = (rowCount - 1) / 2;
-    decision.spinValue = 3;
-    spinValue = 3;
-  }
-  decision.trackBarRHint = inputs.initialRText;
-  decision.trackBarMedWinHint = std::to_string(inputs.medianWindowPosition * 10);
-
-  std::string schaeferText = inputs.correlSchaeferText;
-  std::string foxText = inputs.correlFoxText;
-  std::string ptText = inputs.correlPTText;
-  try {
-    // CpueFact is a point series: the points stay in row order.
-    for (int row = 1; row <= table.DataRowCount(); ++row) {
-      decision.cpueFact.push_back({static_cast<double>(CellYear(table, row)),
-                                   CellNumber(table, DataTable::kCpue, row, decimalMark)});
-    }
-    if (schaeferText == kNoCorrelationYet && table.DataRowCount() >= 1) {
-      decision.runCheck = true;
-      decision.heldOutYears = inputs.holdOutChecked ? spinValue : 0;
-      decision.check = SuitabilityCheck(table, decision.heldOutYears, decimalMark, state);
-      schaeferText = decision.check->correlationSchaeferText;
-      foxText = decision.check->correlationFoxText;
-      ptText = decision.check->correlationPTText;
-    }
-  } catch (const Error& e) {
-    decision.cpueFact.clear();
-    decision.check.reset();
-    decision.error = e.what();
-    return decision;
-  }
-  decision.showPositiveCorrelationMessage =
-      HasPositiveCorrelation(schaeferText, foxText, ptText, decimalMark);
-  return decision;
 }
 
 }  // namespace tarvik::data

@@ -11,10 +11,10 @@
 
 namespace tarvik::estimation {
 
-// Titles of the hold-out chart (Chart2).
+// Titles of the hold-out chart (the CPUE–effort chart of the estimation page).
 inline constexpr std::string_view kHoldOutLeftAxisTitle = "Улов на усилие";
 inline constexpr std::string_view kHoldOutBottomAxisTitle = "Год";
-inline constexpr std::string_view kHoldOutOriginalTitle = "Исходные";  // Series12
+inline constexpr std::string_view kHoldOutOriginalTitle = "Исходные";  // the observations
 
 // The hold-out check of one variant.
 struct HoldOutVariant {
@@ -29,7 +29,7 @@ struct HoldOutVariant {
 struct HoldOutResult {
   int HeldOutYears = 0;          // N
   std::vector<double> Observed;  // O_1 … O_N
-  PointList Original;  // Series12 «Исходные»: (year of row k, mean U of rows k−1, k)
+  PointList Original;            // «Исходные»: (year of row k, mean U of rows k−1, k)
   std::vector<HoldOutVariant> Variants;  // one per active variant, ascending index
 };
 

@@ -7,7 +7,6 @@
 #include "common/numbers.h"
 #include "common/threads.h"
 #include "estimation/objective_evaluator.h"
-#include "estimation/refinement.h"
 #include "estimation/variants.h"
 #include "model/checked.h"
 #include "model/objective.h"
@@ -41,6 +40,15 @@ void CheckBounds(double min, double max, const std::string& minText, const std::
   }
 }
 
+// The progress for `failures` of the variant at position j:
+// Round(j·100 + failures / 10000).
+int ProgressValue(std::size_t j, int failures) {
+  return static_cast<int>(
+      RoundHalfEven(static_cast<double>(j) * 100.0 + static_cast<double>(failures) / 10000.0));
+}
+
+}  // namespace
+
 void CheckTrimPosition(int trimPosition) {
   if (trimPosition < 0 || trimPosition > 9) {
     throw Error("Доля отсекаемых остатков задаётся положением от 0 до 9 (задано " +
@@ -48,26 +56,18 @@ void CheckTrimPosition(int trimPosition) {
   }
 }
 
-// The gauge position for `failures` of the variant at position j:
-// Round(j·100 + failures / 10000).
-int GaugeValue(std::size_t j, int failures) {
-  return static_cast<int>(
-      RoundHalfEven(static_cast<double>(j) * 100.0 + static_cast<double>(failures) / 10000.0));
+void WriteFit(ModelFit& fit, const ParameterPoint& point, double objective,
+              model::FitOrigin origin) {
+  fit.R = point.r;
+  fit.K = point.K;
+  fit.Q = point.q;
+  fit.ObjectiveValue = objective;
+  fit.FittedR = point.r;
+  fit.FittedQ = point.q;
+  fit.FittedK = point.K;
+  if (fit.Kind == ProductionModelKind::PellaTomlinson) fit.Exponent = point.p;
+  fit.Origin = origin;
 }
-
-TrackBarSetting TrackBar(double numerator, double range, std::string hint) {
-  TrackBarSetting bar;
-  bar.Hint = std::move(hint);
-  if (range != 0.0) {
-    const double position = RoundHalfEven(100.0 * numerator / range);
-    bar.Position = static_cast<int>(std::clamp(position, 0.0, 100.0));
-  }
-  return bar;
-}
-
-}  // namespace
-
-std::string TrimPositionHint(int position) { return std::to_string(position * 10); }
 
 SearchSettings ReadSearchSettings(const SearchTexts& t, char mark) {
   SearchSettings s;
@@ -97,15 +97,20 @@ EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings&
   if (state.ModelFits.empty()) {
     throw Error("Варианты моделей не созданы: сначала откройте файл данных");
   }
-  state.ActiveVariants = EnabledIndices(state.ModelFits);
-  if (state.ActiveVariants.empty()) {
+  const std::vector<std::uint8_t> active = EnabledIndices(state.ModelFits);
+  if (active.empty()) {
     throw Error("Не отмечен ни один вариант модели: оценивать нечего");
   }
   const data::CatchEffortSeries& series = state.AnalysisSeries;
+  // The search works on copies; the state takes them when every variant is done.
+  std::vector<ModelFit> fits = state.ModelFits;
+  model::RandomSource random = state.Random;
+  // The keep count is the same for every variant of the run.
+  const std::uint8_t keepCount = model::KeepCountFor(series.size(), trimPosition);
 
   EstimateSummary summary;
-  summary.GaugeMaximum = 100 * static_cast<int>(state.ActiveVariants.size());
-  if (options.OnProgress) options.OnProgress(0, summary.GaugeMaximum);
+  summary.ProgressTotal = 100 * static_cast<int>(active.size());
+  if (options.OnProgress) options.OnProgress(0, summary.ProgressTotal);
 
   EngineOptions engine;
   engine.MaxFailures = options.MaxFailures;
@@ -113,44 +118,38 @@ EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings&
 
   ParameterPoint current = settings.Start;
   current.p = kStartExponent;
-  for (std::size_t j = 0; j < state.ActiveVariants.size(); ++j) {
-    ModelFit& fit = state.ModelFits.at(state.ActiveVariants[j]);
-    // The keep count is the same for every variant of the run.
-    state.MedianKeepCount = model::KeepCountFor(series.size(), trimPosition);
-    summary.KeepCount = state.MedianKeepCount;
+  for (std::size_t j = 0; j < active.size(); ++j) {
+    ModelFit& fit = fits.at(active[j]);
+    summary.KeepCount = keepCount;
     summary.Memo = {model::ModelName(fit.Kind), model::ObjectiveName(fit.Objective)};
     if (options.OnMemo) options.OnMemo(summary.Memo);
 
     engine.OnCheckpoint = [&](int failures) {
-      const int value = GaugeValue(j, failures);
-      if (summary.GaugePosition < value) {
-        summary.GaugePosition = value;
-        if (options.OnProgress) options.OnProgress(value, summary.GaugeMaximum);
+      const int value = ProgressValue(j, failures);
+      if (summary.ProgressDone < value) {
+        summary.ProgressDone = value;
+        if (options.OnProgress) options.OnProgress(value, summary.ProgressTotal);
       }
     };
-    const ObjectiveEvaluator evaluator(series.U, series.C, fit.Objective, fit.Kind,
-                                       state.MedianKeepCount);
+    const ObjectiveEvaluator evaluator(series.U, series.C, fit.Objective, fit.Kind, keepCount);
     const SearchOutcome outcome =
-        SearchVariant(evaluator, current, settings.Bounds, state.Random, engine);
+        SearchVariant(evaluator, current, settings.Bounds, random, engine);
     current = outcome.Best;
     summary.Evaluations += outcome.Evaluations;
     summary.Trials += outcome.Trials;
     summary.ParallelRounds += outcome.ParallelRounds;
     summary.Discarded += outcome.Discarded;
-
-    fit.R = current.r;
-    fit.K = current.K;
-    fit.Q = current.q;
-    fit.ObjectiveValue = outcome.Objective;
-    fit.FittedR = current.r;
-    fit.FittedQ = current.q;
-    fit.FittedK = current.K;
-    if (fit.Kind == ProductionModelKind::PellaTomlinson) fit.Exponent = current.p;
-    ClearRefined(state, state.ActiveVariants[j]);
+    WriteFit(fit, current, outcome.Objective, model::FitOrigin::Search);
   }
   summary.Final = current;
   summary.Memo = {std::string(kFinishedMemoLine)};
   if (options.OnMemo) options.OnMemo(summary.Memo);
+
+  state.ModelFits = std::move(fits);
+  state.ActiveVariants = active;
+  state.MedianKeepCount = keepCount;
+  state.Random = random;
+  ClearModelChoice(state);
   return summary;
 }
 
@@ -171,84 +170,6 @@ PointList TheoreticalCpue(const data::CatchEffortSeries& series, const data::Dat
         {static_cast<double>(data::CellYear(table, static_cast<int>(t) + 1)), predicted});
   }
   return points;
-}
-
-ResidualChart ResidualsByYear(const data::CatchEffortSeries& series, const data::DataTable& table,
-                              const std::vector<ModelFit>& fits, std::size_t index) {
-  if (index >= fits.size()) throw Error("Нет варианта модели с номером " + std::to_string(index));
-  const ModelFit& fit = fits[index];
-  ResidualChart chart;
-  chart.Title = "Остатки по годам: " + VariantLabel(fits, index);
-  const std::vector<double> residuals =
-      model::CpueResiduals(series.U, series.C, fit.Kind, fit.R, fit.K, fit.Q, fit.Exponent);
-  for (std::size_t k = 0; k < residuals.size(); ++k) {
-    if (!std::isfinite(residuals[k])) {
-      throw Error("Остаток модели за " +
-                  table.Cell(data::DataTable::kYear, static_cast<int>(k) + 3) +
-                  " год не является конечным числом");
-    }
-    const double year = static_cast<double>(data::CellYear(table, static_cast<int>(k) + 3));
-    chart.Residuals.push_back({year, residuals[k]});
-  }
-  chart.ZeroLine = {{chart.Residuals.front().x, 0.0}, {chart.Residuals.back().x, 0.0}};
-  return chart;
-}
-
-VariantRow MakeVariantRow(const ModelFit& fit, const ParameterBounds& b, char mark) {
-  VariantRow row;
-  row.RText = FormatFixed(fit.R, 2, mark);
-  row.KText = FormatGeneral(RoundDecimals(fit.K, 0), mark);
-  row.QText = FormatFixed(fit.Q, 6, mark);
-  row.LText = FormatFixed(fit.ObjectiveValue, 3, mark);
-  row.ExponentHint = FormatFixed(fit.Exponent, 1, mark);
-  row.ROutOfBounds = !(b.MinR < fit.R && fit.R < b.MaxR);
-  row.KOutOfBounds = !(b.MinK < fit.K && fit.K < b.MaxK);
-  row.QOutOfBounds = !(b.MinQ < fit.Q && fit.Q < b.MaxQ);
-  return row;
-}
-
-EstimationDisplay MakeEstimationDisplay(const AssessmentState& state,
-                                        const SearchSettings& settings, const ParameterPoint& x,
-                                        const data::DataTable& table, char mark) {
-  const ParameterBounds& b = settings.Bounds;
-  EstimationDisplay d;
-  d.TheoreticalCpue = TheoreticalCpue(state.AnalysisSeries, table, x);
-  d.TrackBarR = TrackBar(x.r, 1.0, FormatGeneral(RoundDecimals(x.r, 3), mark));
-  d.TrackBarK = TrackBar(x.K, b.MaxK - b.MinK, FormatGeneral(RoundDecimals(x.K, 0), mark));
-  d.TrackBarQ = TrackBar(x.q, b.MaxQ - b.MinQ, FormatGeneral(RoundDecimals(x.q, 6), mark));
-  for (const ModelFit& fit : state.ModelFits) d.Rows.push_back(MakeVariantRow(fit, b, mark));
-  for (std::size_t i = 0; i < state.ModelFits.size(); ++i) {
-    if (state.ModelFits[i].Enabled == 1) {
-      d.ChoiceLabels.push_back(VariantLabel(state.ModelFits, i));
-      d.ChoiceIndices.push_back(static_cast<std::uint8_t>(i));
-    }
-  }
-  return d;
-}
-
-EstimationOutcome RunEstimation(AssessmentState& state, const data::DataTable& table,
-                                const EstimationRequest& request, const SearchOptions& options) {
-  EstimationOutcome outcome;
-  outcome.Settings = ReadSearchSettings(request.Texts, request.DecimalMark);
-  CheckTrimPosition(request.TrimPosition);
-  if (request.HoldOutYears != 0) {
-    const int fitted = table.DataRowCount() - request.HoldOutYears;
-    if (request.HoldOutYears < 2) {
-      throw Error("Для выбора модели по отсечённым годам нужно отсечь не менее 2 лет");
-    }
-    if (static_cast<int>(state.AnalysisSeries.size()) != fitted) {
-      throw Error("Ряд для оценки не совпадает с таблицей без " +
-                  std::to_string(request.HoldOutYears) +
-                  " последних лет: повторите проверку пригодности данных");
-    }
-  }
-  outcome.Summary = EstimateParameters(state, outcome.Settings, request.TrimPosition, options);
-  if (request.HoldOutYears != 0) {
-    outcome.HoldOut = HoldOutCheck(state, table, request.HoldOutYears, request.DecimalMark);
-  }
-  outcome.Display = MakeEstimationDisplay(state, outcome.Settings, outcome.Summary.Final, table,
-                                          request.DecimalMark);
-  return outcome;
 }
 
 }  // namespace tarvik::estimation

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <exception>
 #include <limits>
 #include <nlopt.hpp>
 #include <span>
@@ -509,40 +508,6 @@ bool MedianFromVertices(Problem& problem, const Candidate& start) {
 
 // ---------------------------------------------------------------------------
 
-std::string Percent(double fraction, char mark) {
-  return FormatFixed(100.0 * fraction, 2, mark) + " %";
-}
-
-void FillTexts(VariantRefinement& v, const model::ModelFit& fit, const ParameterBounds& bounds,
-               char mark) {
-  model::ModelFit refined = fit;
-  refined.R = v.Point.r;
-  refined.K = v.Point.K;
-  refined.Q = v.Point.q;
-  refined.ObjectiveValue = v.Objective;
-  if (v.Kind == ProductionModelKind::PellaTomlinson) refined.Exponent = v.Point.p;
-  v.Row = MakeVariantRow(refined, bounds, mark);
-  if (!v.Available) {
-    v.GapText.clear();
-    v.Tooltip = "Уточнение невозможно: " + v.Message;
-    v.MemoLine = v.Label + ": уточнение невозможно: " + v.Message;
-    return;
-  }
-  v.GapText = FormatFixed(v.Gap, 3, mark);
-  if (v.RelativeGap) v.GapText += " (" + Percent(*v.RelativeGap, mark) + ")";
-  std::string point = "r = " + v.Row.RText + ", K = " + v.Row.KText + ", q = " + v.Row.QText;
-  if (v.Kind == ProductionModelKind::PellaTomlinson) {
-    point += ", p = " + FormatGeneral(RoundDecimals(v.Point.p, 3), mark);
-  }
-  const std::string verdict = v.NotConverged ? "поиск не сошёлся"
-                                             : "поиск сошёлся (не выше минимума более чем на " +
-                                                   Percent(kConvergenceTolerance, mark) + ")";
-  v.Tooltip = "Минимум целевой функции в тех же границах: " + v.Row.LText + "\n" + point +
-              "\nПоиск остановился выше минимума на " + v.GapText + ": " + verdict;
-  v.MemoLine = v.Label + ": L = " + FormatFixed(v.SearchObjective, 3, mark) + ", минимум " +
-               v.Row.LText + ", разница " + v.GapText + " — " + verdict;
-}
-
 }  // namespace
 
 VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
@@ -591,7 +556,7 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
     v.NotConverged = v.Gap > kConvergenceTolerance * v.Objective && v.Gap > 1e-12 * scale;
     v.Degenerate = v.Objective <= 1e-12 * scale;
   }
-  FillTexts(v, fit, bounds, decimalMark);
+  DescribeRefinement(v, fit, bounds, decimalMark);
   return v;
 }
 
@@ -627,7 +592,7 @@ RefinementReport RefineActiveVariants(const AssessmentState& state, const Parame
   // The variants are independent: the results do not depend on the number
   // of threads.
   std::vector<VariantRefinement> results(indices.size());
-  ForEachIndex(indices.size(), threads, [&](std::size_t k) {
+  ParallelFor(indices.size(), ThreadsFor(threads), [&](std::size_t k) {
     results[k] = RefineVariant(state.AnalysisSeries, state.ModelFits, indices[k], bounds,
                                state.MedianKeepCount, decimalMark);
   });
@@ -643,52 +608,42 @@ RefinementReport RefineActiveVariants(const AssessmentState& state, const Parame
   return report;
 }
 
-void AdoptRefinement(AssessmentState& state, const VariantRefinement& v) {
+std::optional<std::string> AdoptionRefusal(const AssessmentState& state,
+                                           const VariantRefinement& v) {
   if (v.Index >= state.ModelFits.size()) {
-    throw Error("Нет варианта модели с номером " + std::to_string(v.Index));
+    return "Нет варианта модели с номером " + std::to_string(v.Index);
   }
-  model::ModelFit& fit = state.ModelFits[v.Index];
-  if (!v.Available) throw Error("Уточнение варианта «" + v.Label + "» невозможно: " + v.Message);
+  const model::ModelFit& fit = state.ModelFits[v.Index];
+  if (!v.Available) return "Уточнение варианта «" + v.Label + "» невозможно: " + v.Message;
   const bool pt = fit.Kind == ProductionModelKind::PellaTomlinson;
   const bool holdsRefined = fit.R == v.Point.r && fit.K == v.Point.K && fit.Q == v.Point.q &&
                             (!pt || fit.Exponent == v.Point.p) && fit.ObjectiveValue == v.Objective;
   if (holdsRefined && IsRefined(state, v.Index)) {
-    throw Error("Уточнённые значения варианта «" + v.Label + "» уже приняты");
+    return "Уточнённые значения варианта «" + v.Label + "» уже приняты";
   }
   const bool holdsSearched = fit.R == v.SearchPoint.r && fit.K == v.SearchPoint.K &&
                              fit.Q == v.SearchPoint.q && fit.Exponent == v.SearchPoint.p &&
                              fit.ObjectiveValue == v.SearchObjective;
   if (!holdsSearched) {
-    throw Error("Уточнение варианта «" + v.Label +
-                "» относится к прежней оценке параметров: повторите уточнение");
+    return "Уточнение варианта «" + v.Label +
+           "» относится к прежней оценке параметров: повторите уточнение";
   }
   if (!(v.Objective < v.SearchObjective)) {
-    throw Error("Уточнённое значение целевой функции варианта «" + v.Label +
-                "» не ниже найденного поиском: принимать нечего");
+    return "Уточнённое значение целевой функции варианта «" + v.Label +
+           "» не ниже найденного поиском: принимать нечего";
   }
-  fit.R = v.Point.r;
-  fit.K = v.Point.K;
-  fit.Q = v.Point.q;
-  if (pt) fit.Exponent = v.Point.p;
-  fit.ObjectiveValue = v.Objective;
-  fit.FittedR = v.Point.r;
-  fit.FittedQ = v.Point.q;
-  fit.FittedK = v.Point.K;
-  if (state.RefinedFits.size() < state.ModelFits.size()) {
-    state.RefinedFits.resize(state.ModelFits.size(), 0);
-  }
-  state.RefinedFits[v.Index] = 1;
-  if (v.Index < state.ResultTexts.size()) {
-    state.ResultTexts[v.Index] = ResultTextsOf(v.Row);
-  }
+  return std::nullopt;
+}
+
+void AdoptRefinement(AssessmentState& state, const VariantRefinement& v) {
+  if (const std::optional<std::string> refusal = AdoptionRefusal(state, v)) throw Error(*refusal);
+  WriteFit(state.ModelFits[v.Index], v.Point, v.Objective, model::FitOrigin::Refinement);
+  ClearReferencePoints(state);
 }
 
 bool IsRefined(const AssessmentState& state, std::size_t index) {
-  return index < state.RefinedFits.size() && state.RefinedFits[index] == 1;
-}
-
-void ClearRefined(AssessmentState& state, std::size_t index) {
-  if (index < state.RefinedFits.size()) state.RefinedFits[index] = 0;
+  return index < state.ModelFits.size() &&
+         state.ModelFits[index].Origin == model::FitOrigin::Refinement;
 }
 
 namespace {

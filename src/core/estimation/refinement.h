@@ -19,6 +19,7 @@
 
 #include "assessment_state.h"
 #include "data/catch_effort_series.h"
+#include "estimation/estimation_view.h"
 #include "estimation/parameter_search.h"
 #include "estimation/search_engine.h"
 #include "model/model_fit.h"
@@ -70,7 +71,7 @@ struct VariantRefinement {
   // not from a sample of them.
   bool Enumerated = false;
 
-  // Display texts (decimal mark of the request):
+  // Display texts (decimal mark of the request; DescribeRefinement):
   VariantRow Row;        // the refined values as the results panel writes them
   std::string GapText;   // "17.076 (7.32 %)" or "0.000 (0.00 %)"
   std::string Tooltip;   // for the variant's L field: minimum, its point, the gap
@@ -121,21 +122,26 @@ LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::Mode
 RefinementReport RefineActiveVariants(const AssessmentState& state, const ParameterBounds& bounds,
                                       char decimalMark = '.', int threads = 0);
 
-// «Принять уточнённые значения»: writes the refined r, K, q, (p for
-// Pella-Tomlinson) and objective value into the record refinement.Index, and
-// into its FittedR, FittedQ and FittedK, and marks the record as refined
-// (IsRefined). Nothing else changes. Raises tarvik::Error, changing nothing,
-// when the refinement is not available, is not lower than the search's value,
-// or belongs to other results than the record now holds (a newer search).
+// Why the refinement `refinement` cannot be adopted into the record it
+// belongs to as that record is now, or nothing when it can: not available,
+// already adopted, made for other values than the record holds (a newer
+// search), or not below the search's value. The one test behind
+// «Принять уточнённые значения» and AdoptRefinement.
+std::optional<std::string> AdoptionRefusal(const AssessmentState& state,
+                                           const VariantRefinement& refinement);
+
+// Transition «Принять уточнённые значения»: writes the refined r, K, q, (p
+// for Pella-Tomlinson) and objective value into the record refinement.Index
+// with WriteFit (origin Refinement). A new fit of the variant: its reference
+// points and everything after them are invalidated (ClearReferencePoints);
+// the model choice stays. Raises tarvik::Error with AdoptionRefusal's reason,
+// changing nothing, when it cannot be adopted.
 void AdoptRefinement(AssessmentState& state, const VariantRefinement& refinement);
 
-// Whether the record `index` holds values adopted from a refinement (a new
-// search of the record clears the mark).
+// Whether the record `index` holds values adopted from a refinement (its
+// origin is Refinement; a new search of the record or a rebuild of the
+// variants ends that).
 bool IsRefined(const AssessmentState& state, std::size_t index);
-
-// Clears the mark of the record `index` (the search calls it for every
-// record it writes).
-void ClearRefined(AssessmentState& state, std::size_t index);
 
 // The refinement's local optimiser from `start` (clamped into `bounds`),
 // without the starting points of RefineVariant, on the objective of `fit`

@@ -59,6 +59,8 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
 
   RetrospectiveResult result;
   ParameterPoint current = settings.Start;
+  // The runs continue the state's stream, which moves on when all ten are done.
+  model::RandomSource random = state.Random;
   for (int k = 1; k <= 10; ++k) {
     if (options.OnMemoLine) options.OnMemoLine(std::to_string(k));
     // Kept years [first, first + length) of the full series.
@@ -74,7 +76,7 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
 
     const ObjectiveEvaluator evaluator(U, C, fit.Objective, fit.Kind, keep);
     const SearchOutcome outcome =
-        SearchVariant(evaluator, current, settings.Bounds, state.Random, engine);
+        SearchVariant(evaluator, current, settings.Bounds, random, engine);
     current = outcome.Best;
 
     RetrospectiveRun& run = result.Runs[static_cast<std::size_t>(k - 1)];
@@ -108,6 +110,7 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
     }
   }
   result.Mohn = ComputeMohnRho(result.Runs, s, firstYear, fit.FittedQ, decimalMark);
+  state.Random = random;
   return result;
 }
 

@@ -101,10 +101,11 @@ struct RetrospectiveResult {
 //   runs 6 … 10, d = k − 5: (FirstYear + g, C[g] / (q_k·E[g])) for
 //               g = 0 … n − d − 1, then (FirstYear + n − d − 1, 0).
 // Mohn's rho of runs 6 … 10 is computed with the record's FittedQ.
-// The records of ModelFits are not changed. A bad text raises tarvik::Error
-// before the first run, so does a series shorter than 8 years, an unknown
-// variant or a keep count of 0 (no parameter search has run); faults during a
-// run raise it too (no curves are returned).
+// The records of ModelFits are not changed: it invalidates nothing. A bad
+// text raises tarvik::Error before the first run, so does a series shorter
+// than 8 years, an unknown variant or a keep count of 0 (no parameter search
+// has run); faults during a run raise it too (no curves are returned, and the
+// random stream is left as it was).
 RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTable& table,
                                      std::size_t variant, const SearchTexts& texts,
                                      char decimalMark, const RetrospectiveOptions& options);

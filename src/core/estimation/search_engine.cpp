@@ -2,15 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <exception>
+#include <functional>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
-#include <vector>
+#include <optional>
 
 #include "common/error.h"
+#include "common/threads.h"
 #include "model/checked.h"
 #include "model/objective.h"
 
@@ -181,8 +179,6 @@ class ParallelSearch {
         drawer_(random.Seed()),
         ring_(new Trial[kCapacity]) {}
 
-  ~ParallelSearch() { StopWorkers(); }
-
   SearchOutcome Run(ParameterPoint start) {
     SearchOutcome out;
     out.Best = start;
@@ -191,7 +187,7 @@ class ParallelSearch {
     best_ = start;
     logs_ = LogsOf(best_, pt_);
     limit_ = LimitAt(evaluator_, out);
-    StartWorkers();
+    pool_.emplace(threads_);
     std::uint32_t judgedSeed = random_.Seed();
     try {
       int failures = 0;
@@ -199,7 +195,7 @@ class ParallelSearch {
       while (failures < options_.MaxFailures) {
         const std::size_t count =
             std::min<std::size_t>(batch, static_cast<std::size_t>(options_.MaxFailures - failures));
-        const bool parallel = count >= kParallelMinimum && !workers_.empty();
+        const bool parallel = count >= kParallelMinimum && pool_->Threads() > 1;
         const std::uint64_t end = pos_ + count;
         if (parallel) {
           DrawUpTo(end);
@@ -340,63 +336,14 @@ class ParallelSearch {
 
   // Evaluates trials [first, end) on all threads; the calling thread first
   // draws up to `drawAhead` for the next round. Returns when every trial of
-  // the round is evaluated, whether or not the other threads took part (a
-  // thread the system has not scheduled yet finds the round finished).
+  // the round is evaluated.
   void EvaluateRound(std::uint64_t first, std::uint64_t end, std::uint64_t drawAhead) {
-    {
-      const std::lock_guard lock(mutex_);
-      claim_ = first;
-      end_ = end;
-      done_ = 0;
-      count_ = end - first;
-    }
-    roundReady_.notify_all();
-    DrawUpTo(drawAhead);
-    std::unique_lock lock(mutex_);
-    while (claim_ < end_) EvaluateChunk(lock);
-    roundDone_.wait(lock, [this] { return done_ == count_; });
-  }
-
-  // Takes the next chunk of the round, evaluates it without the lock and
-  // counts it done. Called with the lock held.
-  void EvaluateChunk(std::unique_lock<std::mutex>& lock) {
-    const std::uint64_t first = claim_;
-    const std::uint64_t last = std::min<std::uint64_t>(first + kChunk, end_);
-    claim_ = last;
-    lock.unlock();
-    for (std::uint64_t i = first; i < last; ++i) EvaluateTrial(At(i));
-    lock.lock();
-    done_ += last - first;
-    if (done_ == count_) roundDone_.notify_one();
-  }
-
-  // Starts the other threads; if the system refuses one, the search goes on
-  // with the threads it has.
-  void StartWorkers() {
-    try {
-      for (int t = 1; t < threads_; ++t) {
-        workers_.emplace_back([this] {
-          std::unique_lock lock(mutex_);
-          for (;;) {
-            roundReady_.wait(lock, [this] { return stop_ || claim_ < end_; });
-            if (stop_) return;
-            EvaluateChunk(lock);
-          }
-        });
-      }
-    } catch (const std::system_error&) {
-      // fewer helpers; the calling thread evaluates what they leave
-    }
-  }
-
-  void StopWorkers() noexcept {
-    {
-      const std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    roundReady_.notify_all();
-    for (std::thread& worker : workers_) worker.join();
-    workers_.clear();
+    const std::function<void(std::size_t, std::size_t)> evaluate = [this, first](std::size_t a,
+                                                                                 std::size_t b) {
+      for (std::size_t i = a; i < b; ++i) EvaluateTrial(At(first + i));
+    };
+    pool_->Round(static_cast<std::size_t>(end - first), kChunk, evaluate,
+                 [this, drawAhead] { DrawUpTo(drawAhead); });
   }
 
   const ObjectiveEvaluator& evaluator_;
@@ -416,17 +363,7 @@ class ParallelSearch {
   LogPoint logs_;
   ObjectiveEvaluator::RejectionLimit limit_;
 
-  // The round in progress, guarded by mutex_: trials [claim_, end_) are not
-  // taken yet; done_ of count_ are evaluated.
-  std::mutex mutex_;
-  std::condition_variable roundReady_;
-  std::condition_variable roundDone_;
-  std::uint64_t claim_ = 0;
-  std::uint64_t end_ = 0;
-  std::uint64_t done_ = 0;
-  std::uint64_t count_ = 0;
-  bool stop_ = false;
-  std::vector<std::thread> workers_;
+  std::optional<WorkerPool> pool_;  // the threads of the rounds, from Run on
 };
 
 }  // namespace
@@ -442,11 +379,6 @@ SearchOutcome SearchVariant(const ObjectiveEvaluator& evaluator, ParameterPoint 
   }
   ParallelSearch search(evaluator, bounds, random, options);
   return search.Run(start);
-}
-
-int HardwareThreads() {
-  const unsigned n = std::thread::hardware_concurrency();
-  return n == 0 ? 1 : static_cast<int>(n);
 }
 
 }  // namespace tarvik::estimation

@@ -94,7 +94,4 @@ SearchOutcome SearchVariant(const ObjectiveEvaluator& evaluator, ParameterPoint 
                             const ParameterBounds& bounds, model::RandomSource& random,
                             const EngineOptions& options);
 
-// Number of hardware threads (at least 1).
-int HardwareThreads();
-
 }  // namespace tarvik::estimation

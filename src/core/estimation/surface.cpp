@@ -7,6 +7,7 @@
 #include "common/numbers.h"
 #include "common/r_picture.h"
 #include "common/r_text.h"
+#include "estimation/parameter_search.h"
 #include "model/checked.h"
 #include "model/objective.h"
 #include "model/production.h"
@@ -58,9 +59,7 @@ SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant
   if (variant >= state.ModelFits.size()) {
     throw Error("Нет варианта модели с номером " + std::to_string(variant));
   }
-  if (trimPosition < 0 || trimPosition > 9) {
-    throw Error("Доля отсекаемых остатков задаётся положением от 0 до 9");
-  }
+  CheckTrimPosition(trimPosition);
   model::ModelFit& fit = state.ModelFits[variant];
   SurfaceGrids g;
   g.DataFileName = state.DataFileName;
@@ -73,30 +72,14 @@ SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant
   g.P = fit.Kind == ProductionModelKind::PellaTomlinson ? fit.Exponent : 0.0;
 
   const data::CatchEffortSeries& series = state.AnalysisSeries;
-  state.MedianKeepCount = model::KeepCountFor(series.size(), trimPosition);
-  g.KeepCount = state.MedianKeepCount;
+  g.KeepCount = model::KeepCountFor(series.size(), trimPosition);
 
-  // MSY point of the estimate, stored into the record.
-  double bmsy = 0.0;
-  switch (fit.Kind) {
-    case ProductionModelKind::Schaefer:
-      bmsy = g.K / 2.0;
-      break;
-    case ProductionModelKind::Fox:
-      bmsy = g.K / std::exp(1.0);
-      break;
-    case ProductionModelKind::PellaTomlinson:
-      bmsy = model::Divide(
-          g.K, model::Power(fit.Exponent + 1.0, model::Divide(1.0, fit.Exponent, "расчёте BMSY")),
-          "расчёте BMSY");
-      break;
-  }
-  const double msy = model::SurplusProduction(fit.Kind, bmsy, g.R, g.K, fit.Exponent);
-  const double fmsy = model::Divide(msy, bmsy, "расчёте FMSY");
-  fit.BMSY = bmsy;
-  fit.MSY = msy;
-  fit.FMSY = fmsy;
-  g.BMSY = bmsy;
+  // MSY point of the estimate; the record and the keep count take it when
+  // both grids are done.
+  const model::MsyPoint msyPoint = model::MsyPointOf(fit);
+  const double msy = msyPoint.MSY;
+  const double fmsy = msyPoint.FMSY;
+  g.BMSY = msyPoint.BMSY;
   g.MSY = msy;
   g.FMSY = fmsy;
 
@@ -127,6 +110,10 @@ SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant
     }
     progress();
   }
+  state.MedianKeepCount = g.KeepCount;
+  fit.BMSY = msyPoint.BMSY;
+  fit.MSY = msy;
+  fit.FMSY = fmsy;
   if (options.OnMemo) options.OnMemo({"Расчёт окончен"});
   return g;
 }

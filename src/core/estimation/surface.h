@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "assessment_state.h"
+#include "common/progress.h"
 #include "model/kinds.h"
 
 namespace tarvik::estimation {
@@ -48,18 +49,19 @@ RK SurfaceParameters(model::ProductionModelKind kind, double msy, double fmsy, d
 
 // Progress and memo of the surface analysis.
 struct SurfaceOptions {
-  // The gauge g1: (rows done × 2, 200) after each of the 100 matrix rows.
-  std::function<void(int position, int maximum)> OnProgress;
-  // Memo1's complete contents each time they change: cleared, then
+  // Progress: (rows done × 2, 200) after each of the 100 matrix rows.
+  ProgressCallback OnProgress;
+  // The progress log's complete contents each time they change: cleared, then
   // "Расчёт окончен".
   std::function<void(const std::vector<std::string>& lines)> OnMemo;
 };
 
-// The analysis of variant `variant` (a ModelFits index) on
+// Transition: the analysis of variant `variant` (a ModelFits index) on
 // state.AnalysisSeries: sets state.MedianKeepCount from trimPosition (as the
 // search does), recomputes BMSY, MSY and FMSY of the record (EMSY and the
-// other fields are not touched) and evaluates both grids. Faults (an unknown
-// variant, F = 0, p = 0, objective faults) raise tarvik::Error.
+// other fields are not touched) and evaluates both grids. It invalidates
+// nothing. Faults (an unknown variant, F = 0, p = 0, objective faults) raise
+// tarvik::Error and leave the state as it was.
 SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant, int trimPosition,
                                      const SurfaceOptions& options = {});
 
@@ -88,7 +90,7 @@ std::string FormatGraph2Script(std::string_view directory, const SurfaceGrids& g
 // separator, with backslashes turned into forward slashes on Windows.
 std::string ScriptDirectory(const std::filesystem::path& directory);
 
-// The switch btn1 between the two surface pictures: each click inverts
+// The switch between the two surface pictures: each click inverts
 // `showingMsyFmsy` (false at program start); the picture to load and the new
 // caption follow: true → "graph6.bmp", caption "r/K"; false → "graph5.bmp",
 // caption "MSY/FMSY". The analysis itself always shows "graph5.bmp" with the

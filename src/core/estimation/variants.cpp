@@ -42,6 +42,16 @@ const char* ModelPrefix(ProductionModelKind kind) {
   return "";
 }
 
+// "4", "4#3": a cut-off value and, after "#", a slot number.
+bool IsCutOffTail(std::string_view tail) {
+  const std::size_t hash = tail.find('#');
+  const auto digits = [](std::string_view part) {
+    return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (hash == std::string_view::npos) return digits(tail);
+  return digits(tail.substr(0, hash)) && digits(tail.substr(hash + 1));
+}
+
 const char* ObjectiveSuffix(ObjectiveKind objective) {
   switch (objective) {
     case ObjectiveKind::SumOfSquares:
@@ -114,9 +124,9 @@ void BuildModelFits(AssessmentState& state, std::string_view cutOffList) {
     fit.Kind = static_cast<ProductionModelKind>(i / s);
   }
   state.CutOffValues = std::move(cutOffs);
-  // The rebuilt records may stand for other variants: no adopted refinement
-  // is carried over.
-  state.RefinedFits.clear();
+  // The rebuilt records may stand for other variants: where their values
+  // came from is no longer known (no adopted refinement is carried over).
+  for (ModelFit& fit : state.ModelFits) fit.Origin = model::FitOrigin::None;
   RebuildActive(state);
 }
 
@@ -186,7 +196,34 @@ std::size_t ChooseModel(AssessmentState& state, std::string_view label) {
     state.ModelFits[i].Enabled = (i == chosen) ? 1 : 0;
   }
   RebuildActive(state);
+  ClearModelChoice(state);
+  state.ModelChoiceText = VariantLabel(state.ModelFits, chosen);
   return chosen;
+}
+
+std::optional<std::size_t> ChosenVariant(const AssessmentState& state) {
+  if (state.ModelChoiceText.empty()) return std::nullopt;
+  return FindVariantByLabel(state.ModelFits, state.ModelChoiceText);
+}
+
+std::optional<VariantKind> ParseVariantLabel(std::string_view label) {
+  for (ProductionModelKind kind : {ProductionModelKind::Schaefer, ProductionModelKind::Fox,
+                                   ProductionModelKind::PellaTomlinson}) {
+    const std::string prefix = std::string(ModelPrefix(kind)) + " ";
+    if (label.substr(0, prefix.size()) != prefix) continue;
+    const std::string_view rest = label.substr(prefix.size());
+    for (ObjectiveKind objective :
+         {ObjectiveKind::SumOfSquares, ObjectiveKind::LogSumOfSquares, ObjectiveKind::Median}) {
+      const std::string_view suffix = ObjectiveSuffix(objective);
+      if (rest == suffix) return VariantKind{kind, objective};
+      // A median label may carry its cut-off value and a slot number.
+      if (objective == ObjectiveKind::Median && rest.substr(0, suffix.size()) == suffix &&
+          IsCutOffTail(rest.substr(suffix.size()))) {
+        return VariantKind{kind, objective};
+      }
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace tarvik::estimation

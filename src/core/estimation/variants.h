@@ -38,22 +38,27 @@ std::size_t VariantsPerModel(const std::vector<model::ModelFit>& fits);
 
 // Rebuilds ModelFits for the cut-off list text (the results panel's creation):
 // resizes the array to 3 × VariantsPerModel records (records that already
-// exist keep their fitted values), enables every variant and sets Kind,
+// exist keep their fitted values, but their origin becomes None: they may
+// stand for other variants now), enables every variant and sets Kind,
 // Objective and, for the median slots, CutOff. Stores the parsed list in
 // state.CutOffValues and rebuilds ActiveVariants (every index). A bad list
 // raises tarvik::Error and changes nothing; so does a list that would give
-// more than 255 variants (indices are 8-bit).
+// more than 255 variants (indices are 8-bit). The building block of
+// RebuildVariants (estimation/workflow.h), which also clears the values.
 void BuildModelFits(AssessmentState& state, std::string_view cutOffList);
 
 // The indices of the enabled records, ascending.
 std::vector<std::uint8_t> EnabledIndices(const std::vector<model::ModelFit>& fits);
 
 // A variant check box: sets Enabled of record `index` and rebuilds
-// ActiveVariants. An index outside the array raises tarvik::Error.
+// ActiveVariants. It clears nothing: the model choice stands, and the stages
+// that work on the active variants see that they changed
+// (refpoints::ReferencePointsCurrent). An index outside the array raises
+// tarvik::Error.
 void SetVariantEnabled(AssessmentState& state, std::size_t index, bool enabled);
 
 // A model check box: sets Enabled of every variant of `kind` and rebuilds
-// ActiveVariants.
+// ActiveVariants (as SetVariantEnabled).
 void SetModelEnabled(AssessmentState& state, model::ProductionModelKind kind, bool enabled);
 
 // The short labels of the model-choice list, one per record. With three
@@ -76,9 +81,26 @@ std::size_t VariantIndexByLabel(const std::vector<model::ModelFit>& fits, std::s
 std::optional<std::size_t> FindVariantByLabel(const std::vector<model::ModelFit>& fits,
                                               std::string_view label);
 
-// The model choice: disables every variant except the one labelled `label`,
-// which is enabled, so that ActiveVariants holds exactly its index. Returns
-// that index. An unknown label raises tarvik::Error and changes nothing.
+// Transition: the model choice. Disables every variant except the one
+// labelled `label`, which is enabled, so that ActiveVariants holds exactly
+// its index, and stores the label as state.ModelChoiceText. Returns that
+// index. The previous choice and everything after it are invalidated
+// (ClearModelChoice). An unknown label raises tarvik::Error and changes
+// nothing.
 std::size_t ChooseModel(AssessmentState& state, std::string_view label);
+
+// The chosen variant: the record state.ModelChoiceText names, or nothing
+// while no model is chosen (or the label names no record). The one
+// definition every stage after the model choice uses.
+std::optional<std::size_t> ChosenVariant(const AssessmentState& state);
+
+// The model and the objective a label of VariantLabels names ("Фокс М4#3":
+// Fox, median), or nothing for a text that is no such label. The inverse of
+// VariantLabel for every cut-off list.
+struct VariantKind {
+  model::ProductionModelKind Kind = model::ProductionModelKind::Schaefer;
+  model::ObjectiveKind Objective = model::ObjectiveKind::SumOfSquares;
+};
+std::optional<VariantKind> ParseVariantLabel(std::string_view label);
 
 }  // namespace tarvik::estimation

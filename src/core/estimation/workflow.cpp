@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "common/numbers.h"
+#include "estimation/holdout.h"
 #include "estimation/variants.h"
 
 namespace tarvik::estimation {
@@ -19,37 +20,89 @@ void Override(std::string& text, const std::string& typed) {
 
 }  // namespace
 
+void ReplaceDataSet(AssessmentState& state, data::DataTable table,
+                    data::CatchEffortSeries loadedSeries) {
+  state.Table = std::move(table);
+  state.LoadedSeries = std::move(loadedSeries);
+  ClearSuitability(state);
+}
+
+void PasteDataSet(AssessmentState& state, std::string_view clipboardText, char decimalMark) {
+  data::DataTable table = state.Table;
+  data::CatchEffortSeries series = state.LoadedSeries;
+  data::PasteClipboardRows(table, clipboardText, decimalMark, series);
+  ReplaceDataSet(state, std::move(table), std::move(series));
+}
+
+void RebuildVariants(AssessmentState& state, std::string_view cutOffList) {
+  BuildModelFits(state, cutOffList);
+  ClearFits(state);
+}
+
+void OpenDataSet(AssessmentState& state, const data::DataFile& file, const std::string& path,
+                 std::string_view cutOffList) {
+  ParseCutOffList(cutOffList);  // a bad list raises before anything changes
+  AssessmentState next = state;
+  ReplaceDataSet(next, file.table, file.series);
+  next.DataFileName = path;
+  RebuildVariants(next, cutOffList);
+  state = std::move(next);
+}
+
+EstimationOutcome RunEstimation(AssessmentState& state, const data::DataTable& table,
+                                const EstimationRequest& request, const SearchOptions& options) {
+  EstimationOutcome outcome;
+  outcome.Settings = ReadSearchSettings(request.Texts, request.DecimalMark);
+  CheckTrimPosition(request.TrimPosition);
+  if (request.HoldOutYears != 0) {
+    const int fitted = table.DataRowCount() - request.HoldOutYears;
+    if (request.HoldOutYears < 2) {
+      throw Error("Для выбора модели по отсечённым годам нужно отсечь не менее 2 лет");
+    }
+    if (static_cast<int>(state.AnalysisSeries.size()) != fitted) {
+      throw Error("Ряд для оценки не совпадает с таблицей без " +
+                  std::to_string(request.HoldOutYears) +
+                  " последних лет: повторите проверку пригодности данных");
+    }
+  }
+  AssessmentState next = state;
+  outcome.Summary = EstimateParameters(next, outcome.Settings, request.TrimPosition, options);
+  if (request.HoldOutYears != 0) {
+    outcome.HoldOut = HoldOutCheck(next, table, request.HoldOutYears, request.DecimalMark);
+  }
+  outcome.Display = MakeEstimationDisplay(next, outcome.Settings, outcome.Summary.Final, table,
+                                          request.DecimalMark);
+  state = std::move(next);
+  return outcome;
+}
+
 FreshStart RunFreshStartEstimation(AssessmentState& state, const FreshStartRequest& request,
                                    const SearchOptions& options) {
-  if (request.TrimPosition < 0 || request.TrimPosition > 9) {
-    throw Error("Доля отсекаемых остатков задаётся положением от 0 до 9 (задано " +
-                std::to_string(request.TrimPosition) + ")");
-  }
+  CheckTrimPosition(request.TrimPosition);
   if (request.HoldOutYears < 0) {
     throw Error("Число отсекаемых лет не может быть отрицательным");
   }
 
   FreshStart run;
-  // «Открыть»: the results panel first, then the file.
-  BuildModelFits(state, request.CutOffList);
+  // «Открыть»: the cut-off list and the ticks are checked before the file is read.
+  const std::size_t variants = 3 * VariantsPerModelFor(ParseCutOffList(request.CutOffList));
   if (request.TickedVariants) {
     for (std::size_t index : *request.TickedVariants) {
-      if (index >= state.ModelFits.size()) {
+      if (index >= variants) {
         throw Error("Нет варианта модели с номером " + std::to_string(index) + " (вариантов " +
-                    std::to_string(state.ModelFits.size()) + ")");
+                    std::to_string(variants) + ")");
       }
     }
   }
   run.File = data::ReadDataFile(request.DataFile, request.DecimalMark);
-  state.LoadedSeries = run.File.series;
-  state.DataFileName = request.DataFile;
+  OpenDataSet(state, run.File, request.DataFile, request.CutOffList);
   const data::DataTable& table = run.File.table;
 
   // Showing the estimation page runs the suitability check on every year.
-  data::TabSheet2Inputs page;
+  data::EstimationPageInputs page;
   page.initialRText = FormatGeneral(0.5, request.DecimalMark);
-  page.medianWindowPosition = request.TrimPosition;
-  run.PageShow = data::TabSheet2Show(table, page, request.DecimalMark, state);
+  page.trimPosition = request.TrimPosition;
+  run.PageShow = data::ShowEstimationPage(table, page, request.DecimalMark, state);
   if (!run.PageShow.error.empty()) throw Error(run.PageShow.error);
   if (!run.PageShow.check) throw Error("В таблице нет данных");
   run.Check = *run.PageShow.check;
@@ -61,9 +114,9 @@ FreshStart RunFreshStartEstimation(AssessmentState& state, const FreshStartReque
           "(в таблице " +
           std::to_string(table.DataRowCount()) + ")");
     }
-    if (request.HoldOutYears < 2 || request.HoldOutYears > run.PageShow.spinMaximum) {
+    if (request.HoldOutYears < 2 || request.HoldOutYears > run.PageShow.holdOutMaximum) {
       throw Error("Количество отсекаемых лет должно быть от 2 до " +
-                  std::to_string(run.PageShow.spinMaximum) + " (задано " +
+                  std::to_string(run.PageShow.holdOutMaximum) + " (задано " +
                   std::to_string(request.HoldOutYears) + ")");
     }
     if (auto check = MatchAnalysisSeries(state, table, request.HoldOutYears, request.DecimalMark)) {
@@ -113,18 +166,22 @@ std::optional<data::SuitabilityResult> MatchAnalysisSeries(AssessmentState& stat
 ModelChoiceOutcome ChooseModelAndRefit(AssessmentState& state, const data::DataTable& table,
                                        std::string_view label, const EstimationRequest& request,
                                        const SearchOptions& options) {
+  AssessmentState next = state;
   ModelChoiceOutcome outcome;
-  outcome.Index = ChooseModel(state, label);
+  outcome.Index = ChooseModel(next, label);
   if (request.HoldOutYears > 0) {
-    outcome.HoldOutRun = RunEstimation(state, table, request, options);
+    outcome.HoldOutRun = RunEstimation(next, table, request, options);
     // The box is unticked: the check rebuilds the series from every year and
     // resets the K texts; the chosen variant is fitted to the whole series.
-    outcome.Recheck = data::SuitabilityCheck(table, 0, request.DecimalMark, state);
+    outcome.Recheck = data::SuitabilityCheck(table, 0, request.DecimalMark, next);
     EstimationRequest final = request;
     final.HoldOutYears = 0;
     TakeKTexts(final.Texts, *outcome.Recheck);
-    outcome.FinalRun = RunEstimation(state, table, final, options);
+    outcome.FinalRun = RunEstimation(next, table, final, options);
+    // The refits ended the choice; the refitted variant stands chosen.
+    ChooseModel(next, label);
   }
+  state = std::move(next);
   return outcome;
 }
 

@@ -10,39 +10,99 @@
 #include "assessment_state.h"
 #include "data/data_file.h"
 #include "data/suitability.h"
+#include "data/suitability_view.h"
+#include "estimation/estimation_view.h"
+#include "estimation/holdout.h"
 #include "estimation/parameter_search.h"
 
 namespace tarvik::estimation {
+
+// --- The data set and the variants -----------------------------------------
+
+// Transition: another data set in the table (a paste, the undo of one, the
+// moving average of effort): the table and the series as loaded are
+// replaced; the suitability check and everything after it are invalidated
+// (ClearSuitability). The variants and the data file name stay.
+void ReplaceDataSet(AssessmentState& state, data::DataTable table,
+                    data::CatchEffortSeries loadedSeries);
+
+// Transition "Вставить": the data rows replaced by the rows of a spreadsheet
+// copy (data::PasteClipboardRows), then as ReplaceDataSet. A text that does
+// not paste raises tarvik::Error and changes nothing.
+void PasteDataSet(AssessmentState& state, std::string_view clipboardText, char decimalMark);
+
+// Transition: the variants rebuilt for a cut-off list (the results panel's
+// creation): BuildModelFits, then ClearFits (the kept values may stand for
+// other variants now; this also ends the model choice and everything after
+// it). A bad list raises tarvik::Error and changes nothing.
+void RebuildVariants(AssessmentState& state, std::string_view cutOffList);
+
+// Transition «Открыть» of a data file already read (data::ReadDataFile, which
+// changes nothing when it fails): the cut-off list is read first (a bad list
+// raises tarvik::Error and nothing changes); then the table and the series of
+// the file replace those of the state (ReplaceDataSet), DataFileName becomes
+// `path` and the variants are rebuilt for the list (RebuildVariants). So no
+// result of the previous data set is left.
+void OpenDataSet(AssessmentState& state, const data::DataFile& file, const std::string& path,
+                 std::string_view cutOffList);
+
+// --- «Оценка параметров» ---------------------------------------------------
+
+// One click on «Оценка параметров».
+struct EstimationRequest {
+  SearchTexts Texts;
+  char DecimalMark = '.';
+  int TrimPosition = 0;  // the trimming slider, 0 … 9
+  // The number of held-out years when the hold-out option («Выбор модели»)
+  // is ticked, else 0. The analysis series must then lack exactly these last
+  // years of the table.
+  int HoldOutYears = 0;
+};
+
+struct EstimationOutcome {
+  SearchSettings Settings;
+  EstimateSummary Summary;
+  EstimationDisplay Display;
+  std::optional<HoldOutResult> HoldOut;  // with HoldOutYears > 0
+};
+
+// Transition: reads the texts (a bad text raises before anything changes),
+// checks the trim position and the hold-out request (N ≥ 2 and the analysis
+// series being the table without its last N years — otherwise tarvik::Error
+// before the search), runs EstimateParameters (which invalidates the model
+// choice and everything after it), the hold-out check when asked, and fills
+// the display. All or nothing: a failure leaves the state as it was.
+EstimationOutcome RunEstimation(AssessmentState& state, const data::DataTable& table,
+                                const EstimationRequest& request, const SearchOptions& options);
 
 // What a user does from a fresh start up to «Оценка параметров», as settings.
 struct FreshStartRequest {
   std::string DataFile;          // path (UTF-8)
   char DecimalMark = '.';        // the locale's decimal mark
-  std::string CutOffList = "4";  // Edit11
-  int TrimPosition = 0;          // TrackBarMedWin, 0 … 9
+  std::string CutOffList = "4";  // the cut-off list of the median slots
+  int TrimPosition = 0;          // the trimming slider, 0 … 9
   // ModelFits indices left ticked; nothing = all.
   std::optional<std::vector<std::size_t>> TickedVariants;
   // Texts typed over the page's start values r, K, q and bounds rmin, rmax,
   // Kmin, Kmax, qmin, qmax; an empty text keeps what the page shows.
   std::array<std::string, 3> StartTexts;
   std::array<std::string, 6> BoundTexts;
-  // CheckBox4 «Выбор модели» ticked with SpinEdit1 = HoldOutYears; 0 = unticked.
+  // The hold-out option «Выбор модели» ticked with this many years; 0 = unticked.
   int HoldOutYears = 0;
 };
 
 struct FreshStart {
-  data::DataFile File;               // what «Открыть» read
-  data::TabSheet2Decision PageShow;  // the first showing of the estimation page
-  data::SuitabilityResult Check;     // the check whose series the search ran on
-  EstimationRequest Request;         // the texts and settings of the click
+  data::DataFile File;                // what «Открыть» read
+  data::EstimationPageShow PageShow;  // the first showing of the estimation page
+  data::SuitabilityResult Check;      // the check whose series the search ran on
+  EstimationRequest Request;          // the texts and settings of the click
   EstimationOutcome Estimation;
 };
 
 // The fresh-start workflow on `state` (a new AssessmentState):
-//   1. «Открыть»: BuildModelFits(CutOffList), then the data file is read into
-//      the table, state.LoadedSeries and state.DataFileName;
-//   2. the estimation page is shown (data::TabSheet2Show: the suitability
-//      check on every year, K start value and bounds as texts);
+//   1. «Открыть»: the data file is read, then OpenDataSet with CutOffList;
+//   2. the estimation page is shown (data::ShowEstimationPage: the
+//      suitability check on every year, K start value and bounds as texts);
 //   3. with HoldOutYears = N: the box is ticked and the spin set to N, which
 //      the table must allow (at least 15 years, 2 ≤ N ≤ years div 2); the
 //      suitability check then runs again without the last N years, so that
@@ -75,10 +135,11 @@ struct ModelChoiceOutcome {
   std::optional<EstimationOutcome> FinalRun;
 };
 
-// The model choice in cbb1 (label as VariantLabels gives it): leaves exactly
-// that variant active and, when `request.HoldOutYears` > 0, refits it as
-// ModelChoiceOutcome describes. An unknown label raises tarvik::Error and
-// changes nothing.
+// Transition: the model choice in the model-choice list (label as
+// VariantLabels gives it): ChooseModel and, when `request.HoldOutYears` > 0,
+// the refits ModelChoiceOutcome describes, after which the variant stands
+// chosen again. All or nothing: an unknown label or a failing refit raises
+// tarvik::Error and leaves the state as it was.
 ModelChoiceOutcome ChooseModelAndRefit(AssessmentState& state, const data::DataTable& table,
                                        std::string_view label, const EstimationRequest& request,
                                        const SearchOptions& options);

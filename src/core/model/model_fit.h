@@ -6,6 +6,14 @@
 
 namespace tarvik::model {
 
+// Where the fitted values of a record (R, K, Q, ObjectiveValue, FittedR,
+// FittedQ, FittedK and the Pella-Tomlinson exponent) came from.
+enum class FitOrigin : std::uint8_t {
+  None = 0,        // not fitted since the variants were built or the data set was replaced
+  Search = 1,      // the parameter search
+  Refinement = 2,  // the refined minimum of the search's objective, adopted by the user
+};
+
 // One fitted model variant: a production model paired with an objective
 // function, its estimated parameters and the reference points derived from them.
 // Biomass, K, MSY and catch are in the unit of the catch column; F is a yearly
@@ -31,6 +39,7 @@ struct ModelFit {
   double FTarget = 0.0;  // Ftr
   double ETarget = 0.0;  // Etr
   double BLimit = 0.0;   // Blim
+  FitOrigin Origin = FitOrigin::None;
 };
 
 }  // namespace tarvik::model

@@ -70,7 +70,7 @@ double ProductionShape(ProductionModelKind kind, double B, double K, double p) {
   return 0.0;
 }
 
-void ReferenceMsy(ModelFit& fit) {
+MsyPoint MsyPointOf(const ModelFit& fit) {
   double bmsy = 0.0;
   switch (fit.Kind) {
     case ProductionModelKind::Schaefer:
@@ -80,16 +80,20 @@ void ReferenceMsy(ModelFit& fit) {
       bmsy = fit.K / std::exp(1.0);
       break;
     case ProductionModelKind::PellaTomlinson:
-      bmsy = Divide(fit.K,
-                    Power(fit.Exponent + 1.0, Divide(1.0, fit.Exponent, "расчёте BMSY")),
+      bmsy = Divide(fit.K, Power(fit.Exponent + 1.0, Divide(1.0, fit.Exponent, "расчёте BMSY")),
                     "расчёте BMSY");
       break;
   }
   const double msy = SurplusProduction(fit.Kind, bmsy, fit.R, fit.K, fit.Exponent);
-  fit.BMSY = bmsy;
-  fit.MSY = msy;
-  fit.FMSY = Divide(msy, bmsy, "расчёте FMSY");
-  fit.EMSY = Divide(msy, fit.Q * bmsy, "расчёте EMSY");
+  return {bmsy, msy, Divide(msy, bmsy, "расчёте FMSY")};
+}
+
+void ReferenceMsy(ModelFit& fit) {
+  const MsyPoint point = MsyPointOf(fit);
+  fit.BMSY = point.BMSY;
+  fit.MSY = point.MSY;
+  fit.FMSY = point.FMSY;
+  fit.EMSY = Divide(point.MSY, fit.Q * point.BMSY, "расчёте EMSY");
 }
 
 double BiomassB01(const ModelFit& fit) {
@@ -100,8 +104,8 @@ double BiomassB01(const ModelFit& fit) {
       return fit.K / std::exp(0.9);
     case ProductionModelKind::PellaTomlinson: {
       const double p = fit.Exponent;
-      return fit.K * Power(Divide(0.1 * p + 1.0, p + 1.0, "расчёте B0.1"),
-                           Divide(1.0, p, "расчёте B0.1"));
+      return fit.K *
+             Power(Divide(0.1 * p + 1.0, p + 1.0, "расчёте B0.1"), Divide(1.0, p, "расчёте B0.1"));
     }
   }
   return 0.0;

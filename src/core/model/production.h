@@ -27,8 +27,18 @@ double SurplusProduction(ProductionModelKind kind, double B, double r, double K,
 // Schaefer 1 − x; Fox −ln x; Pella-Tomlinson 1 − x^p.
 double ProductionShape(ProductionModelKind kind, double B, double K, double p);
 
-// Computes BMSY, MSY, FMSY = MSY / BMSY and EMSY = MSY / (q · BMSY) of a record
-// from its Kind, R, K, Q and Exponent, and stores them in the record.
+// The MSY point of a record from its Kind, R, K and Exponent:
+//   BMSY  Schaefer K/2, Fox K/e, Pella-Tomlinson K/(p+1)^(1/p)
+//   MSY   SurplusProduction(BMSY);  FMSY = MSY / BMSY.
+struct MsyPoint {
+  double BMSY = 0.0;
+  double MSY = 0.0;
+  double FMSY = 0.0;
+};
+MsyPoint MsyPointOf(const ModelFit& fit);
+
+// Computes BMSY, MSY, FMSY (MsyPointOf) and EMSY = MSY / (q · BMSY) of a
+// record and stores them in the record.
 void ReferenceMsy(ModelFit& fit);
 
 // The biomass B0.1 above BMSY at which the slope of the production curve is a

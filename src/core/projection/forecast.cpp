@@ -7,7 +7,6 @@
 #include "assessment_state.h"
 #include "common/error.h"
 #include "common/numbers.h"
-#include "estimation/refinement.h"
 #include "projection/projection.h"
 #include "rules/rule_list.h"
 
@@ -50,9 +49,9 @@ Checked CheckOptions(const AssessmentState& state, const ForecastOptions& option
   return c;
 }
 
-}  // namespace
-
-ForecastResult BuildForecast(AssessmentState& state, const ForecastOptions& options) {
+// The forecast, drawing from `random`.
+ForecastResult Forecast(const AssessmentState& state, const ForecastOptions& options,
+                        model::RandomSource& random) {
   const Checked years = CheckOptions(state, options);
   const data::CatchEffortSeries& series = state.AnalysisSeries;
   const std::size_t n = series.size();
@@ -74,8 +73,8 @@ ForecastResult BuildForecast(AssessmentState& state, const ForecastOptions& opti
   result.OriginYear = years.OriginYear;
 
   // The runs, stored year-major: value of run k in year i at [i·runs + k].
-  const StockProjection projection(series, rules::MakeRuleContext(state), options.Variant, rule,
-                                   h, ProcessError{options.AddNoise, false});
+  const StockProjection projection(series, rules::MakeRuleContext(state), options.Variant, rule, h,
+                                   ProcessError{options.AddNoise, false});
   constexpr std::size_t runs = kForecastRuns;
   std::vector<double> biomass(static_cast<std::size_t>(h) * runs);
   std::vector<double> catches(static_cast<std::size_t>(h) * runs);
@@ -83,7 +82,7 @@ ForecastResult BuildForecast(AssessmentState& state, const ForecastOptions& opti
   std::array<double, kMaxForecastHorizon> c{};
   for (std::size_t k = 0; k < runs; ++k) {
     // Without noise every run is the same trajectory and draws nothing.
-    if (options.AddNoise || k == 0) projection.Run(state.Random, {b.data(), h}, {c.data(), h}, {});
+    if (options.AddNoise || k == 0) projection.Run(random, {b.data(), h}, {c.data(), h}, {});
     for (std::size_t i = 0; i < h; ++i) {
       biomass[i * runs + k] = b[i];
       catches[i * runs + k] = c[i];
@@ -141,8 +140,7 @@ ForecastResult BuildForecast(AssessmentState& state, const ForecastOptions& opti
     }
     for (std::size_t k = 0; k + 1 < chart.CatchInterval.size(); k += 2) {
       const double lower = RoundTo(chart.CatchInterval[k + 1].y, -1);
-      result.Intervals.push_back({RoundTo(chart.CatchInterval[k].x, -1),
-                                  lower > 0.0 ? lower : 0.0,
+      result.Intervals.push_back({RoundTo(chart.CatchInterval[k].x, -1), lower > 0.0 ? lower : 0.0,
                                   RoundTo(chart.CatchInterval[k].y, -1)});
     }
   }
@@ -170,9 +168,18 @@ ForecastResult BuildForecast(AssessmentState& state, const ForecastOptions& opti
   report.Biomass = chart.Biomass;
   report.Catch = chart.Catch;
   report.DecimalMark = mark;
-  report.ParametersRefined = estimation::IsRefined(state, options.Variant);
   result.ReportLines = ScreenReportLines(report);
   result.TableLines = ScreenTableLines(report);
+  return result;
+}
+
+}  // namespace
+
+ForecastResult BuildForecast(AssessmentState& state, const ForecastOptions& options) {
+  model::RandomSource random = state.Random;
+  ForecastResult result = Forecast(state, options, random);
+  state.Random = random;
+  state.Forecast = result;
   return result;
 }
 
@@ -184,39 +191,35 @@ SensitivityResult RunSensitivityAnalysis(AssessmentState& state, ForecastOptions
   }
   options.AddNoise = false;
   SensitivityResult result;
-  result.Forecast = BuildForecast(state, options);
+  // Without noise the forecast draws nothing.
+  model::RandomSource unused = state.Random;
+  result.Forecast = Forecast(state, options, unused);
   const std::uint8_t v = options.Variant;
   const auto h = static_cast<std::uint8_t>(options.Horizon);
   const rules::HarvestRule rule = state.RuleList[options.Rule];
 
+  // The changed value stands in a copy of the state, never in the state.
+  AssessmentState changed = state;
   double* field = nullptr;
   switch (parameter) {
     case SensitivityParameter::R:
-      field = &state.ModelFits[v].R;
+      field = &changed.ModelFits[v].R;
       break;
     case SensitivityParameter::K:
-      field = &state.ModelFits[v].K;
+      field = &changed.ModelFits[v].K;
       break;
     case SensitivityParameter::Q:
-      field = &state.ModelFits[v].Q;
+      field = &changed.ModelFits[v].Q;
       break;
   }
   if (field == nullptr) throw Error("Неизвестный параметр анализа чувствительности");
-
-  // The changed value stands in the record only during the two runs.
-  struct Restore {
-    double* Field;
-    double Saved;
-    ~Restore() { *Field = Saved; }
-  } restore{field, *field};
-  const double p0 = restore.Saved;
+  const double p0 = *field;
   const double step = static_cast<double>(stepPercent) / 100.0;
 
   *field = (1.0 - step) * p0;
-  const ProjectionResult lower = ProjectStock(state, h, v, rule, false, false);
+  const ProjectionResult lower = ProjectStock(changed, h, v, rule, false, false);
   *field = (1.0 + step) * p0;
-  const ProjectionResult upper = ProjectStock(state, h, v, rule, false, false);
-  *field = p0;
+  const ProjectionResult upper = ProjectStock(changed, h, v, rule, false, false);
 
   const ForecastChart& chart = result.Forecast.Chart;
   const std::size_t last = state.AnalysisSeries.size() - 1;  // the last observed point
@@ -232,6 +235,7 @@ SensitivityResult RunSensitivityAnalysis(AssessmentState& state, ForecastOptions
     result.CatchLower.push_back({year, lower.Catch[i]});
     result.CatchUpper.push_back({year, upper.Catch[i]});
   }
+  state.Forecast = result.Forecast;
   return result;
 }
 

@@ -22,8 +22,8 @@ constexpr int kMaxForecastHorizon = 20;
 
 struct ForecastOptions {
   std::uint8_t Variant = 0;     // ModelFits index of the chosen variant
-  std::string ModelChoiceText;  // the model-choice list's text ("Шефер СК")
-  std::size_t Rule = 0;         // RuleList index (the rule selector's item)
+  std::string ModelChoiceText;  // the model-choice label ("Шефер СК")
+  std::size_t Rule = 0;         // RuleList index (the chosen rule)
   std::string RuleText;         // the selector's item text; empty: the rule-list name
   int Horizon = 5;              // "Прогнозный горизонт", 1 … 20
   bool AddNoise = true;         // "Добавить шум"
@@ -34,7 +34,7 @@ struct ForecastOptions {
   std::vector<std::string> YearTexts;
   std::string Species;
   std::string Stock;
-  ResultEditTexts Results;  // the result fields of the chosen variant
+  ResultFieldTexts Results;  // the result fields of the chosen variant
   char DecimalMark = '.';
 };
 
@@ -77,14 +77,16 @@ struct ForecastResult {
   TacReportInput Report;                 // what "Сохранить в файл" writes from
 };
 
-// "Построить график": 10000 projections of the chosen variant under the
+// Transition "Построить график": 10000 projections of the chosen variant under the
 // chosen rule with resampled residuals (when AddNoise), their per-year
 // statistics, the chart series, the interval of the TAC (mean ± 1.645·sd,
 // each end rounded to an integer), the report and the year table. Without
 // noise the 10000 runs are identical and draw nothing. Bad options (unknown
 // variant or rule, horizon outside 1 … 20, a year cell that is not an
-// integer) raise Error before anything is computed. Draws come from
-// state.Random.
+// integer) raise Error before anything is computed. Draws continue
+// state.Random. The state takes the forecast (state.Forecast, what the TAC
+// report is written from) and the random stream as the draws left it; a
+// failure leaves the state as it was.
 ForecastResult BuildForecast(AssessmentState& state, const ForecastOptions& options);
 
 // The parameter the sensitivity analysis varies.
@@ -95,12 +97,13 @@ struct SensitivityResult {
   PointList BiomassLower, BiomassUpper, CatchLower, CatchUpper;
 };
 
-// "Анализ чувствительности": the forecast again without noise, then two
-// noise-free projections with the parameter set to (1 − p/100)·P0 and
-// (1 + p/100)·P0 in the variant's record (so the rule's Fsq target sees it
-// too), and P0 restored exactly — also when a projection fails. Every series
-// starts at the last observed point of the forecast chart; points at
-// OriginYear + 1 + i. stepPercent: 5 … 50.
+// Transition "Анализ чувствительности": the forecast again without noise,
+// then two noise-free projections with the parameter set to (1 − p/100)·P0
+// and (1 + p/100)·P0 in the variant's record of a copy of the state (so the
+// rule's Fsq target sees it too; the state's record is never changed). Every
+// series starts at the last observed point of the forecast chart; points at
+// OriginYear + 1 + i. stepPercent: 5 … 50. The state takes the noise-free
+// forecast (state.Forecast); a failure leaves the state as it was.
 SensitivityResult RunSensitivityAnalysis(AssessmentState& state, ForecastOptions options,
                                          SensitivityParameter parameter, int stepPercent);
 

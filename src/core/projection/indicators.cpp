@@ -1,6 +1,7 @@
 #include "projection/indicators.h"
 
 #include <array>
+#include <cmath>
 #include <string>
 
 #include "assessment_state.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr int kMaxHorizon = 50;
 constexpr std::size_t kProgressRuns = 1000;  // progress is reported every so many runs
+constexpr int kProgressSteps = 1000;         // … in thousandths of all runs
 
 const model::ModelFit& FitAt(const AssessmentState& state, std::uint8_t variant) {
   if (variant >= state.ModelFits.size()) {
@@ -31,70 +33,6 @@ void Emit(BootstrapResult& result, const BootstrapOptions& options, const std::s
 }
 
 }  // namespace
-
-const std::vector<std::string>& IndicatorTitles() {
-  static const std::vector<std::string> titles = {
-      "Модель и метод аппроксимации",
-      "ПРП",
-      "Время восстановления",
-      "Средняя биомасса на прогнозе",
-      "Средний улов на прогнозе",
-      "Биомасса прогнозная к ретроспективной",
-      "Улов прогнозный к ретроспективе",
-      "Вероятность B прогнозная < Blim",
-      "Вероятность C прогнозный < C min"};
-  return titles;
-}
-
-std::string RuleText(const rules::HarvestRule& rule, char mark) {
-  std::string prefix;
-  switch (rule.TargetKind) {
-    case rules::FTargetKind::FMSY:
-      prefix = "FMSY ";
-      break;
-    case rules::FTargetKind::F01:
-      prefix = "F01 ";
-      break;
-    case rules::FTargetKind::Fsq:
-      prefix = "Fsq ";
-      break;
-    case rules::FTargetKind::Fsq75:
-      prefix = "Fsq75 ";
-      break;
-    default:
-      prefix = "Fsq125 ";
-      break;
-  }
-  switch (rule.Kind) {
-    case rules::RuleKind::Precautionary:
-      return prefix + "Предосторожный подход";
-    case rules::RuleKind::PiecewiseLinear:
-      return prefix + "Линейно-Кусочное" + " " + FormatGeneral(rule.Alpha, mark);
-    case rules::RuleKind::Logistic:
-      return prefix + "Логистическое" + " " + FormatGeneral(rule.Alpha, mark) + " " +
-             FormatGeneral(rule.Beta, mark);
-    case rules::RuleKind::NonZonal:
-      return prefix + "Незональныое";
-  }
-  return prefix;
-}
-
-IndicatorTable BuildIndicatorTable(const AssessmentState& state, char mark) {
-  const std::size_t V = state.ActiveVariants.size();
-  const std::size_t R = state.RuleList.size();
-  IndicatorTable table;
-  table.Cells.assign(V * R + 1, std::vector<std::string>(kIndicatorColumns));
-  table.Cells[0] = IndicatorTitles();
-  for (std::size_t j = 0; j < V; ++j) {
-    const std::string name = refpoints::VariantName(FitAt(state, state.ActiveVariants[j]));
-    for (std::size_t s = 0; s < R; ++s) {
-      auto& row = table.Cells[IndicatorRow(j, s, R)];
-      row[0] = name;
-      row[1] = RuleText(state.RuleList[s], mark);
-    }
-  }
-  return table;
-}
 
 double RuleLimitBiomass(const rules::HarvestRule& rule, const model::ModelFit& fit) {
   if (rule.Kind == rules::RuleKind::Logistic || rule.Alpha == 0.0) return 0.0;
@@ -133,31 +71,25 @@ RuleIndicators IndicatorsFromTally(const BootstrapTally& tally, std::size_t runs
   values.RecoveryTime = RoundTo(tally.RecoveryYears / N, 0);
   values.MeanForecastBiomass = RoundTo(tally.BiomassSum / (runYears - tally.ZeroBiomass + 1.0), -1);
   values.MeanForecastCatch = RoundTo(tally.CatchSum / (runYears - tally.ZeroCatch + 1.0), -1);
-  values.BiomassRatio = RoundTo(
-      model::Divide(values.MeanForecastBiomass, bretro,
-                    "расчёте отношения биомасс: средняя ретроспективная биомасса равна 0"),
-      -1);
-  values.CatchRatio = RoundTo(
-      model::Divide(values.MeanForecastCatch, cmean,
-                    "расчёте отношения уловов: средний наблюдённый улов равен 0"),
-      -1);
+  values.BiomassRatio =
+      RoundTo(model::Divide(values.MeanForecastBiomass, bretro,
+                            "расчёте отношения биомасс: средняя ретроспективная биомасса равна 0"),
+              -1);
+  values.CatchRatio =
+      RoundTo(model::Divide(values.MeanForecastCatch, cmean,
+                            "расчёте отношения уловов: средний наблюдённый улов равен 0"),
+              -1);
   values.ProbBelowBlim = RoundTo(tally.BelowLimit / runYears, -2);
   values.ProbBelowCmin = RoundTo(tally.BelowMinCatch / runYears, -2);
   return values;
-}
-
-std::vector<std::string> IndicatorCells(const RuleIndicators& v, char mark) {
-  return {FormatGeneral(v.RecoveryTime, mark),       FormatFixed(v.MeanForecastBiomass, 1, mark),
-          FormatFixed(v.MeanForecastCatch, 1, mark), FormatFixed(v.BiomassRatio, 1, mark),
-          FormatFixed(v.CatchRatio, 1, mark),        FormatGeneral(v.ProbBelowBlim, mark),
-          FormatGeneral(v.ProbBelowCmin, mark)};
 }
 
 double RetrospectiveBiomass(const AssessmentState& state, std::uint8_t variant) {
   const model::ModelFit& fit = FitAt(state, variant);
   const data::CatchEffortSeries& s = state.AnalysisSeries;
   const std::size_t n = s.size();
-  if (n < 2) throw Error("Для расчёта ретроспективной биомассы нужны данные не менее чем за 2 года");
+  if (n < 2)
+    throw Error("Для расчёта ретроспективной биомассы нужны данные не менее чем за 2 года");
   model::RandomSource unused;  // no draws without noise
   double sum = 0.0;
   for (std::size_t t = 0; t + 1 < n; ++t) {
@@ -175,8 +107,7 @@ std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options) {
                 "» не является целым числом");
   }
   if (*runs < 1 || *runs > 65535) {
-    throw Error("Количество прогонов должно быть от 1 до 65535, задано " +
-                std::to_string(*runs));
+    throw Error("Количество прогонов должно быть от 1 до 65535, задано " + std::to_string(*runs));
   }
   if (options.Horizon < 1 || options.Horizon > kMaxHorizon) {
     throw Error("Прогнозный горизонт должен быть от 1 до " + std::to_string(kMaxHorizon) +
@@ -185,8 +116,7 @@ std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options) {
   return static_cast<std::uint16_t>(*runs);
 }
 
-BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state,
-                                         const BootstrapOptions& options) {
+BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const BootstrapOptions& options) {
   const std::uint16_t N = ValidateBootstrapOptions(options);
   const auto h = static_cast<std::uint8_t>(options.Horizon);
   const data::CatchEffortSeries& series = state.AnalysisSeries;
@@ -197,8 +127,9 @@ BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state,
   const double Cmin = data::SeriesMin(series.C);
   const double Cmean = data::SeriesMean(series.C);
   if (Cmean == 0.0) {
-    throw Error("Средний наблюдённый улов равен 0: отношение прогнозного улова к "
-                "ретроспективному не определено");
+    throw Error(
+        "Средний наблюдённый улов равен 0: отношение прогнозного улова к "
+        "ретроспективному не определено");
   }
 
   const IndicatorTable table = BuildIndicatorTable(state, options.DecimalMark);
@@ -209,6 +140,9 @@ BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state,
   double runsDone = 0.0;
   std::array<double, kMaxHorizon> biomass{};
   std::array<double, kMaxHorizon> catches{};
+  // The draws continue the state's stream, which moves on only when every
+  // pair was evaluated.
+  model::RandomSource random = state.Random;
 
   BootstrapResult result;
   try {
@@ -221,22 +155,23 @@ BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state,
         const rules::HarvestRule& rule = state.RuleList[s];
         const model::ModelFit& fit = state.ModelFits[v];
         const StockProjection projection(series, context, v, rule, h,
-                                          ProcessError{true, options.Parametric});
+                                         ProcessError{true, options.Parametric});
         const double limit = RuleLimitBiomass(rule, fit);
         const double bmsy = fit.BMSY;
         BootstrapTally tally;
         for (std::size_t k = 0; k < N; ++k) {
-          projection.Run(state.Random, {biomass.data(), h}, {catches.data(), h}, {});
+          projection.Run(random, {biomass.data(), h}, {catches.data(), h}, {});
           TallyRun(tally, {biomass.data(), h}, {catches.data(), h}, bmsy, limit, Cmin);
           if (options.OnProgress && (k + 1) % kProgressRuns == 0) {
-            options.OnProgress((runsDone + static_cast<double>(k + 1)) / totalRuns);
+            const double fraction = (runsDone + static_cast<double>(k + 1)) / totalRuns;
+            options.OnProgress(static_cast<int>(std::lround(fraction * kProgressSteps)),
+                               kProgressSteps);
           }
         }
         runsDone += static_cast<double>(N);
         const double bretro = RetrospectiveBiomass(state, v);
         if (bretro == 0.0) {
-          throw Error("Средняя ретроспективная биомасса варианта «" +
-                      refpoints::VariantName(fit) +
+          throw Error("Средняя ретроспективная биомасса варианта «" + refpoints::VariantName(fit) +
                       "» равна 0: отношение прогнозной биомассы к ретроспективной не определено");
         }
         const RuleIndicators values = IndicatorsFromTally(tally, N, h, bretro, Cmean);
@@ -258,17 +193,9 @@ BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state,
   Emit(result, options, "Расчет окончен");
   result.RuleSelectorItems = state.RuleNames;
   result.Completed = true;
+  state.Random = random;
+  state.Indicators = {true, result.Rows};
   return result;
-}
-
-void ApplyIndicatorRows(IndicatorTable& table, const std::vector<IndicatorRowResult>& rows) {
-  for (const IndicatorRowResult& row : rows) {
-    if (row.Row >= table.Cells.size()) continue;
-    auto& cells = table.Cells[row.Row];
-    for (std::size_t c = 0; c < row.Cells.size() && c + 2 < cells.size(); ++c) {
-      cells[c + 2] = row.Cells[c];
-    }
-  }
 }
 
 }  // namespace tarvik::projection

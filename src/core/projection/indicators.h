@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "common/progress.h"
 #include "model/model_fit.h"
+#include "projection/indicators_view.h"
 #include "rules/harvest_rule.h"
 
 namespace tarvik {
@@ -20,34 +22,6 @@ struct AssessmentState;
 }
 
 namespace tarvik::projection {
-
-constexpr std::size_t kIndicatorColumns = 9;
-
-// The indicator table: row 0 holds the titles, the pair of the j-th active
-// variant and the s-th rule is row R·j + s + 1 (R rules).
-struct IndicatorTable {
-  std::vector<std::vector<std::string>> Cells;  // rows × kIndicatorColumns
-};
-
-// The titles of row 0.
-const std::vector<std::string>& IndicatorTitles();
-
-// Column 1 of a pair's row: a prefix by target ("FMSY ", "F01 ", "Fsq ",
-// "Fsq75 ", otherwise "Fsq125 "), then by kind "Предосторожный подход",
-// "Линейно-Кусочное " + alpha, "Логистическое " + alpha + " " + beta,
-// "Незональныое"; numbers in the general format with `decimalMark`.
-std::string RuleText(const rules::HarvestRule& rule, char decimalMark = '.');
-
-// The row of the pair (variant position j, rule s) for R rules.
-inline std::size_t IndicatorRow(std::size_t variantPosition, std::size_t rule,
-                                std::size_t ruleCount) {
-  return ruleCount * variantPosition + rule + 1;
-}
-
-// "Построить таблицу": V·R + 1 rows of 9 columns for the active variants and
-// the rules of the state; the titles, the variant names (column 0) and the
-// rule texts (column 1); the indicator columns empty.
-IndicatorTable BuildIndicatorTable(const AssessmentState& state, char decimalMark = '.');
 
 // The limit biomass a rule implies for a variant: 0 for a logistic rule or
 // alpha 0, otherwise (1 − 1/alpha) · BTarget (negative for 0 < alpha < 1).
@@ -89,21 +63,17 @@ void TallyRun(BootstrapTally& tally, std::span<const double> biomass,
 RuleIndicators IndicatorsFromTally(const BootstrapTally& tally, std::size_t runs,
                                    std::size_t horizon, double bretro, double cmean);
 
-// Columns 2 … 8 of a row: recovery time and the probabilities in the general
-// format, the four means and ratios with the mask "0.0".
-std::vector<std::string> IndicatorCells(const RuleIndicators& indicators,
-                                        char decimalMark = '.');
-
 struct BootstrapOptions {
-  bool Parametric = true;          // "Параметрический" (item 0) or "Непараметрический"
+  bool Parametric = true;  // "Параметрический" (item 0) or "Непараметрический"
   int Horizon = 5;                 // "Прогнозный горизонт", 1 … 50
   std::string RunsText = "10000";  // "Кол-во прогонов", an integer 1 … 65535
   char DecimalMark = '.';
-  // Called as the evaluation goes: each memo line, each finished row (its
-  // index and cells 2 … 8), and the fraction of projections done.
+  // Called as the evaluation goes: each line of the progress log, each
+  // finished row (its index and cells 2 … 8), and the projections done, in
+  // thousandths of all (done of 1000).
   std::function<void(const std::string&)> OnMemoLine;
   std::function<void(std::size_t row, const std::vector<std::string>& cells)> OnRow;
-  std::function<void(double fraction)> OnProgress;
+  ProgressCallback OnProgress;
 };
 
 // One evaluated pair.
@@ -116,10 +86,10 @@ struct IndicatorRowResult {
 };
 
 struct BootstrapResult {
-  std::vector<IndicatorRowResult> Rows;   // in the order evaluated
-  std::vector<std::string> MemoLines;     // the lines appended to the memo
-  bool Completed = false;                 // false: stopped by Error
-  std::string ErrorMessage;               // why it stopped
+  std::vector<IndicatorRowResult> Rows;        // in the order evaluated
+  std::vector<std::string> MemoLines;          // the lines appended to the memo
+  bool Completed = false;                      // false: stopped by Error
+  std::string ErrorMessage;                    // why it stopped
   std::vector<std::string> RuleSelectorItems;  // filled when completed: the rule names
 };
 
@@ -131,7 +101,7 @@ double RetrospectiveBiomass(const AssessmentState& state, std::uint8_t variant);
 // integer 1 … 65535 and the horizon 1 … 50; Error otherwise. Returns N.
 std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options);
 
-// "Оценка коэффициентов эффективности". Invalid options, no rules, no active
+// Transition "Оценка коэффициентов эффективности". Invalid options, no rules, no active
 // variant or a mean observed catch of 0 raise Error before anything is
 // computed. Then for every active variant (memo: its name) and every rule
 // (memo: the rule's text) N projections with noise; indicators per pair as
@@ -141,12 +111,10 @@ std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options);
 // those with Cmin > catch). A fault in a pair (e.g. Bretro = 0, or a Fox
 // projection meeting a non-positive biomass) stops the evaluation: the rows
 // finished before stay in the result, ErrorMessage says why and Completed is
-// false. On completion the memo gets "Расчет окончен" and the rule selector
-// the rule names. Draws come from state.Random in the order of the loops.
-BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state,
-                                         const BootstrapOptions& options);
-
-// Writes the evaluated rows into the table's columns 2 … 8.
-void ApplyIndicatorRows(IndicatorTable& table, const std::vector<IndicatorRowResult>& rows);
+// false, and the state is left as it was. On completion the memo gets
+// "Расчет окончен" and the rule selector the rule names; the state then takes
+// the rows (state.Indicators) and the random stream as the draws left it.
+// Draws continue state.Random in the order of the loops.
+BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const BootstrapOptions& options);
 
 }  // namespace tarvik::projection

@@ -1,9 +1,42 @@
 #include "projection/management_workflow.h"
 
+#include <optional>
+
 #include "assessment_state.h"
 #include "common/error.h"
+#include "estimation/estimation_view.h"
+#include "estimation/variants.h"
 
 namespace tarvik::projection {
+
+ForecastOptions ForecastOptionsFor(const AssessmentState& state, int horizon, bool addNoise,
+                                   const std::string& species, const std::string& stock,
+                                   char decimalMark) {
+  const std::optional<std::size_t> variant = estimation::ChosenVariant(state);
+  if (!variant) {
+    throw Error(
+        "Модель не выбрана: выберите вариант модели на странице «Оценка параметров "
+        "модели»");
+  }
+  if (!state.ChosenRule || *state.ChosenRule >= state.RuleList.size()) {
+    throw Error("ПРП не выбрано: выберите его на странице «Коэффициенты эффективности»");
+  }
+  ForecastOptions options;
+  options.Variant = static_cast<std::uint8_t>(*variant);
+  options.ModelChoiceText = state.ModelChoiceText;
+  options.Rule = *state.ChosenRule;
+  options.RuleText = state.RuleNames[options.Rule];
+  options.Horizon = horizon;
+  options.AddNoise = addNoise;
+  for (int row = 1; row <= state.Table.DataRowCount(); ++row) {
+    options.YearTexts.push_back(state.Table.Cell(data::DataTable::kYear, row));
+  }
+  options.Species = species;
+  options.Stock = stock;
+  options.Results = estimation::ResultTextsOf(state, options.Variant, decimalMark);
+  options.DecimalMark = decimalMark;
+  return options;
+}
 
 ManagementResult RunManagementWorkflow(AssessmentState& state, const ManagementOptions& options) {
   if (state.ActiveVariants.size() != 1) {
@@ -14,18 +47,12 @@ ManagementResult RunManagementWorkflow(AssessmentState& state, const ManagementO
 
   // Reference points: the page shows them with every selector at its first
   // item, then the analyst changes the selectors.
-  result.ReferenceTabs = refpoints::BuildReferenceTabs(state);
-  refpoints::CalculateReferencePoints(state, {}, result.ReferenceTabs, mark);
-  if (options.TargetBiomassChoice) {
-    refpoints::ChangeTargetBiomass(state, *options.TargetBiomassChoice, result.ReferenceTabs,
-                                   mark);
-  }
-  if (options.TargetEffortChoice) {
-    refpoints::ChangeTargetEffort(state, *options.TargetEffortChoice, result.ReferenceTabs, mark);
-  }
-  if (options.LimitBiomassChoice) {
-    refpoints::ChangeLimitBiomass(state, *options.LimitBiomassChoice, result.ReferenceTabs, mark);
-  }
+  refpoints::UpdateReferencePoints(
+      state,
+      refpoints::SelectorChanges{options.TargetBiomassChoice, options.TargetEffortChoice,
+                                 options.LimitBiomassChoice},
+      mark);
+  result.ReferenceTabs = state.ReferencePoints.Tabs;
 
   // Rules, in the order given.
   for (const rules::RuleEditor& editor : options.Rules) {
@@ -42,10 +69,7 @@ ManagementResult RunManagementWorkflow(AssessmentState& state, const ManagementO
   if (!result.Bootstrap.Completed) throw Error(result.Bootstrap.ErrorMessage);
 
   // The rule selector, then the forecast.
-  if (options.SelectedRule >= state.RuleList.size()) {
-    throw Error("ПРП номер " + std::to_string(options.SelectedRule + 1) +
-                " не существует: в списке " + std::to_string(state.RuleList.size()) + " ПРП");
-  }
+  rules::ChooseRule(state, options.SelectedRule);
   ForecastOptions forecast = options.Forecast;
   forecast.Variant = state.ActiveVariants[0];
   forecast.Rule = options.SelectedRule;

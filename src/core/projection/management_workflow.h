@@ -55,10 +55,19 @@ struct ManagementResult {
   std::string ReportImageFile;               // the image name beside the report
 };
 
-// Runs the stages on the state, whose ActiveVariants must hold exactly the
-// chosen variant (fitted, with the analysis series in place). Any failure
-// raises Error with the stage's message and writes no report file; a
-// bootstrap that stops early raises its message too.
+// The forecast's settings as the state holds them: the chosen variant
+// (estimation::ChosenVariant) with its label and the texts of its result
+// fields, the chosen rule with its name, the years of the table; the
+// horizon, the noise and the species and stock as given. Raises
+// tarvik::Error naming what to do when no model or no rule is chosen.
+ForecastOptions ForecastOptionsFor(const AssessmentState& state, int horizon, bool addNoise,
+                                   const std::string& species, const std::string& stock,
+                                   char decimalMark);
+
+// Runs the stages on the state (each through its transition), whose ActiveVariants must hold
+// exactly the chosen variant (fitted, with the analysis series in place). Any failure raises Error
+// with the stage's message and writes no report file; a bootstrap that stops early raises its
+// message too.
 ManagementResult RunManagementWorkflow(AssessmentState& state, const ManagementOptions& options);
 
 }  // namespace tarvik::projection

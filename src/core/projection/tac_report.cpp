@@ -9,60 +9,50 @@
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "common/numbers.h"
+#include "estimation/variants.h"
+#include "model/kinds.h"
 
 namespace tarvik::projection {
 namespace {
 
-struct ChoiceLabel {
-  const char* Label;
-  const char* Line;
-};
+const char* ObjectiveWords(model::ObjectiveKind objective) {
+  switch (objective) {
+    case model::ObjectiveKind::SumOfSquares:
+      return "сумма квадратов";
+    case model::ObjectiveKind::LogSumOfSquares:
+      return "логарифмическая";
+    case model::ObjectiveKind::Median:
+      return "медианная";
+  }
+  return "";
+}
 
-constexpr ChoiceLabel kChoices[] = {
-    {"Шефер СК", "Продукционная модель Шефера, целевая функция: сумма квадратов"},
-    {"Шефер Лог", "Продукционная модель Шефера, целевая функция: логарифмическая"},
-    {"Шефер М", "Продукционная модель Шефера, целевая функция: медианная"},
-    {"Фокс СК", "Продукционная модель Фокса, целевая функция: сумма квадратов"},
-    {"Фокс Лог", "Продукционная модель Фокса, целевая функция: логарифмическая"},
-    {"Фокс М", "Продукционная модель Фокса, целевая функция: медианная"},
-    {"ПТ СК", "Продукционная модель Пелла-Томлинсона, целевая функция: сумма квадратов"},
-    {"ПТ Лог", "Продукционная модель Пелла-Томлинсона, целевая функция: логарифмическая"},
-    {"ПТ М", "Продукционная модель Пелла-Томлинсона, целевая функция: медианная"},
-};
+std::string General(double x, char mark) {
+  return FormatGeneral(x, mark);
+}
 
-std::string General(double x, char mark) { return FormatGeneral(x, mark); }
-
-std::string Hyphens(std::size_t count) { return std::string(count, '-'); }
+std::string Hyphens(std::size_t count) {
+  return std::string(count, '-');
+}
 
 }  // namespace
 
-const std::vector<std::string>& ModelChoiceLabels() {
-  static const std::vector<std::string> labels = [] {
-    std::vector<std::string> out;
-    for (const ChoiceLabel& c : kChoices) out.emplace_back(c.Label);
-    return out;
-  }();
-  return labels;
+std::optional<std::string> ModelLine(const std::string& text) {
+  const std::optional<estimation::VariantKind> variant = estimation::ParseVariantLabel(text);
+  if (!variant) return std::nullopt;
+  return "Продукционная модель " + model::ModelName(variant->Kind) +
+         ", целевая функция: " + ObjectiveWords(variant->Objective);
 }
 
-std::optional<std::string> ModelLine(const std::string& text) {
-  for (const ChoiceLabel& c : kChoices) {
-    if (text == c.Label) return std::string(c.Line);
+std::optional<std::string_view> OriginLine(model::FitOrigin origin) {
+  switch (origin) {
+    case model::FitOrigin::Refinement:
+      return kRefinedParametersLine;
+    case model::FitOrigin::None:
+    case model::FitOrigin::Search:
+      break;
   }
   return std::nullopt;
-}
-
-std::optional<std::uint8_t> VariantForChoice(const std::string& text, std::size_t fitCount) {
-  const auto& labels = ModelChoiceLabels();
-  const auto it = std::find(labels.begin(), labels.end(), text);
-  if (it == labels.end() || fitCount < 3) return std::nullopt;
-  const auto position = static_cast<std::size_t>(it - labels.begin());
-  const std::size_t perModel = fitCount / 3;
-  const std::size_t slot = position % 3;
-  if (slot >= perModel) return std::nullopt;
-  const std::size_t index = (position / 3) * perModel + slot;
-  if (index >= fitCount || index > 255) return std::nullopt;
-  return static_cast<std::uint8_t>(index);
 }
 
 std::string BlimLine(const rules::HarvestRule& rule, const model::ModelFit& fit, char mark) {
@@ -110,8 +100,12 @@ std::vector<std::string> TableRows(const PointList& biomass, const PointList& ca
   return rows;
 }
 
-std::string FileRule() { return Hyphens(59); }
-std::string ScreenRule() { return Hyphens(91); }
+std::string FileRule() {
+  return Hyphens(59);
+}
+std::string ScreenRule() {
+  return Hyphens(91);
+}
 
 namespace {
 
@@ -169,7 +163,7 @@ std::vector<std::string> ScreenReportLines(const TacReportInput& in) {
   lines.push_back("Ftr  " + General(RoundTo(fit.FTarget, -2), mark));
   lines.push_back(" ");
   AppendForecastLines(in, lines);
-  if (in.ParametersRefined) lines.emplace_back(kRefinedParametersLine);
+  if (const auto line = OriginLine(in.Fit.Origin)) lines.emplace_back(*line);
   return lines;
 }
 
@@ -216,7 +210,7 @@ std::vector<std::string> TacReportFileLines(const TacReportInput& in) {
   lines.push_back(" ");
   // After the closing line, so that a reader that stops there, and every
   // line before it, stays as it was.
-  if (in.ParametersRefined) lines.emplace_back(kRefinedParametersLine);
+  if (const auto line = OriginLine(in.Fit.Origin)) lines.emplace_back(*line);
   return lines;
 }
 

@@ -16,21 +16,11 @@
 
 namespace tarvik::projection {
 
-// The nine short labels of the model choice, in ModelFits order for three
-// variants per model: "Шефер СК", "Шефер Лог", "Шефер М", "Фокс СК", …, "ПТ М".
-const std::vector<std::string>& ModelChoiceLabels();
-
-// The model line of a model-choice text ("Продукционная модель Шефера,
-// целевая функция: сумма квадратов", …); nothing for a text that is none of
-// the nine labels.
+// The model line of a model-choice label ("Продукционная модель Шефера,
+// целевая функция: сумма квадратов" for "Шефер СК"; the median labels of any
+// cut-off list, "Шефер М4#3", name the median objective); nothing for a text
+// that is no label of the variants (estimation::ParseVariantLabel).
 std::optional<std::string> ModelLine(const std::string& modelChoiceText);
-
-// The ModelFits index a model-choice label stands for: the model of the label
-// and its objective slot (0 sum of squares, 1 logarithmic, 2 the first median
-// slot), with fitCount / 3 variants per model. Nothing for an unknown label
-// or an index outside the array.
-std::optional<std::uint8_t> VariantForChoice(const std::string& modelChoiceText,
-                                             std::size_t fitCount);
 
 // "Blim  0" for a logistic rule or alpha 0, otherwise "Blim  " +
 // RoundTo((1 − 1/alpha)·BTarget, −2), written 0 when negative.
@@ -64,9 +54,14 @@ std::string ScreenRule();
 inline constexpr std::string_view kRefinedParametersLine =
     "Параметры уточнены локальной оптимизацией";
 
+// The last line of both reports for values that did not come from the
+// search: kRefinedParametersLine for adopted refined values; nothing for the
+// search's own. Another origin of the values is one more line here.
+std::optional<std::string_view> OriginLine(model::FitOrigin origin);
+
 // The texts of the result fields of the chosen variant, as the estimation
 // page shows them.
-struct ResultEditTexts {
+struct ResultFieldTexts {
   std::string R, K, Q, L;
 };
 
@@ -78,9 +73,9 @@ struct TacReportInput {
   std::string LastYearText;
   std::string DataFileName;
   std::string ModelChoiceText;
-  ResultEditTexts Results;
+  ResultFieldTexts Results;
   std::string RuleText;  // the rule selector's item text (the rule-list name)
-  model::ModelFit Fit;   // the chosen variant's record
+  model::ModelFit Fit;   // the chosen variant's record (its Origin: OriginLine)
   rules::HarvestRule Rule;
   int Horizon = 5;
   bool AddNoise = true;     // "Добавить шум" as checked now
@@ -88,9 +83,6 @@ struct TacReportInput {
   PointList Biomass;        // "Биомасса"
   PointList Catch;          // "Улов / ОДУ"
   char DecimalMark = '.';
-  // The variant's values were adopted from the refinement: both reports end
-  // with kRefinedParametersLine.
-  bool ParametersRefined = false;
 };
 
 // The on-screen report (first memo), line by line.

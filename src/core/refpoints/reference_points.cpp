@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "assessment_state.h"
 #include "common/error.h"
@@ -28,6 +29,14 @@ void RequireTabsMatch(const AssessmentState& state, const std::vector<ReferenceT
   if (!match) {
     throw Error("Закладки ориентиров не соответствуют выбранным вариантам модели");
   }
+}
+
+// Runs `change` on the record and the texts of every tab, after checking that
+// the tabs are those of the active variants.
+template <typename Change>
+void ForEachTab(AssessmentState& state, std::vector<ReferenceTab>& tabs, Change change) {
+  RequireTabsMatch(state, tabs);
+  for (ReferenceTab& tab : tabs) change(FitOf(state, tab.Variant), tab.Edits);
 }
 
 }  // namespace
@@ -113,8 +122,7 @@ const std::vector<std::string>& TargetEffortItems() {
 }
 
 const std::vector<std::string>& LimitBiomassItems() {
-  static const std::vector<std::string> items = {"0,1*BMSY", "0,2*BMSY", "0,3*BMSY",
-                                                 "0,5*BMSY"};
+  static const std::vector<std::string> items = {"0,1*BMSY", "0,2*BMSY", "0,3*BMSY", "0,5*BMSY"};
   return items;
 }
 
@@ -159,24 +167,20 @@ void CalculateReferencePoints(AssessmentState& state, const ReferenceSelectors& 
 
 void ChangeTargetBiomass(AssessmentState& state, int choice, std::vector<ReferenceTab>& tabs,
                          char mark) {
-  RequireTabsMatch(state, tabs);
-  for (ReferenceTab& tab : tabs) {
-    model::ModelFit& fit = FitOf(state, tab.Variant);
+  ForEachTab(state, tabs, [&](model::ModelFit& fit, ReferenceEdits& edits) {
     SelectTargetBiomass(fit, choice, state.AnalysisSeries);
-    tab.Edits.Btr = FormatGeneral(RoundTo(fit.BTarget, -2), mark);
-  }
+    edits.Btr = FormatGeneral(RoundTo(fit.BTarget, -2), mark);
+  });
 }
 
 void ChangeTargetEffort(AssessmentState& state, int choice, std::vector<ReferenceTab>& tabs,
                         char mark) {
-  RequireTabsMatch(state, tabs);
-  for (ReferenceTab& tab : tabs) {
-    model::ModelFit& fit = FitOf(state, tab.Variant);
+  ForEachTab(state, tabs, [&](model::ModelFit& fit, ReferenceEdits& edits) {
     SelectTargetBiomass(fit, choice, state.AnalysisSeries);
     ComputeTargetPoints(fit);
-    tab.Edits.Ftr = FormatGeneral(RoundTo(fit.FTarget, -2), mark);
-    tab.Edits.Etr = FormatGeneral(RoundTo(fit.ETarget, -2), mark);
-  }
+    edits.Ftr = FormatGeneral(RoundTo(fit.FTarget, -2), mark);
+    edits.Etr = FormatGeneral(RoundTo(fit.ETarget, -2), mark);
+  });
 }
 
 void ChangeLimitBiomass(AssessmentState& state, int index, std::vector<ReferenceTab>& tabs,
@@ -184,11 +188,72 @@ void ChangeLimitBiomass(AssessmentState& state, int index, std::vector<Reference
   RequireTabsMatch(state, tabs);
   const auto fraction = LimitFraction(index);
   if (!fraction) return;
-  for (ReferenceTab& tab : tabs) {
-    model::ModelFit& fit = FitOf(state, tab.Variant);
+  ForEachTab(state, tabs, [&](model::ModelFit& fit, ReferenceEdits& edits) {
     fit.BLimit = *fraction * fit.BMSY;
-    tab.Edits.Blim = FormatGeneral(fit.BLimit, mark);
+    edits.Blim = FormatGeneral(fit.BLimit, mark);
+  });
+}
+
+std::vector<FittedVariant> ActiveFits(const AssessmentState& state) {
+  std::vector<FittedVariant> fits;
+  for (std::uint8_t index : state.ActiveVariants) {
+    if (index >= state.ModelFits.size()) continue;
+    const model::ModelFit& fit = state.ModelFits[index];
+    fits.push_back({index, fit.Kind, fit.Objective, fit.R, fit.K, fit.Q, fit.Exponent});
   }
+  return fits;
+}
+
+bool ReferencePointsCurrent(const AssessmentState& state) {
+  const ReferencePointResults& computed = state.ReferencePoints;
+  return !computed.Tabs.empty() && computed.Tabs.size() == state.ActiveVariants.size() &&
+         computed.ComputedFrom == ActiveFits(state);
+}
+
+void UpdateReferencePoints(AssessmentState& state, const ReferenceSelectors& selectors, char mark) {
+  AssessmentState next = state;
+  std::vector<ReferenceTab> tabs = BuildReferenceTabs(next);
+  CalculateReferencePoints(next, selectors, tabs, mark);
+  ClearIndicators(next);
+  ClearForecast(next);
+  next.ReferencePoints.Tabs = std::move(tabs);
+  next.ReferencePoints.ComputedFrom = ActiveFits(next);
+  state = std::move(next);
+}
+
+void ChangeSelector(AssessmentState& state, Selector selector, int choice, char mark) {
+  if (state.ReferencePoints.Tabs.empty()) {
+    throw Error("Ориентиры управления ещё не рассчитаны");
+  }
+  AssessmentState next = state;
+  std::vector<ReferenceTab>& tabs = next.ReferencePoints.Tabs;
+  switch (selector) {
+    case Selector::TargetBiomass:
+      ChangeTargetBiomass(next, choice, tabs, mark);
+      break;
+    case Selector::TargetEffort:
+      ChangeTargetEffort(next, choice, tabs, mark);
+      break;
+    case Selector::LimitBiomass:
+      ChangeLimitBiomass(next, choice, tabs, mark);
+      break;
+  }
+  ClearIndicators(next);
+  ClearForecast(next);
+  state = std::move(next);
+}
+
+void UpdateReferencePoints(AssessmentState& state, const SelectorChanges& changes, char mark) {
+  AssessmentState next = state;
+  UpdateReferencePoints(next, ReferenceSelectors{}, mark);
+  const std::pair<Selector, std::optional<int>> steps[] = {
+      {Selector::TargetBiomass, changes.TargetBiomass},
+      {Selector::TargetEffort, changes.TargetEffort},
+      {Selector::LimitBiomass, changes.LimitBiomass}};
+  for (const auto& [selector, choice] : steps) {
+    if (choice) ChangeSelector(next, selector, *choice, mark);
+  }
+  state = std::move(next);
 }
 
 PointList ProductionCurve(const model::ModelFit& fit) {

@@ -47,8 +47,7 @@ void ComputeReferencePoints(model::ModelFit& fit, int blimIndex);
 // and returned: 0 the stored BMSY; 1 B0.1; 2 (or any other index)
 // BMSY + 1.7·st/q with st = StandardTerm of the model's CPUE residuals on
 // `series` (the analysis series).
-double SelectTargetBiomass(model::ModelFit& fit, int choice,
-                           const data::CatchEffortSeries& series);
+double SelectTargetBiomass(model::ModelFit& fit, int choice, const data::CatchEffortSeries& series);
 
 // FTarget = P(Btr)/Btr and ETarget = P(Btr)/(q·Btr) from the stored BTarget,
 // P being the surplus production. A zero Btr or q raises Error.
@@ -80,9 +79,9 @@ struct ReferenceSelectors {
 };
 
 // Items of the selectors, in index order.
-const std::vector<std::string>& TargetBiomassItems();    // ComboBoxBtg
-const std::vector<std::string>& TargetEffortItems();     // ComboBoxEtg
-const std::vector<std::string>& LimitBiomassItems();     // ComboBoxBlim
+const std::vector<std::string>& TargetBiomassItems();  // target biomass Btr
+const std::vector<std::string>& TargetEffortItems();   // target effort Etr
+const std::vector<std::string>& LimitBiomassItems();   // limit biomass Blim
 
 // "Создание закладок": one tab per active variant, captions set, edits empty.
 std::vector<ReferenceTab> BuildReferenceTabs(const AssessmentState& state);
@@ -111,6 +110,56 @@ void ChangeTargetEffort(AssessmentState& state, int choice, std::vector<Referenc
 // not rounded again; the Blim edit shows it. An unknown index changes nothing.
 void ChangeLimitBiomass(AssessmentState& state, int index, std::vector<ReferenceTab>& tabs,
                         char decimalMark = '.');
+
+// What a variant's reference points are computed from: the record's index,
+// model, objective and fitted parameters.
+struct FittedVariant {
+  std::uint8_t Index = 0;
+  model::ProductionModelKind Kind = model::ProductionModelKind::Schaefer;
+  model::ObjectiveKind Objective = model::ObjectiveKind::SumOfSquares;
+  double R = 0.0, K = 0.0, Q = 0.0, Exponent = 0.0;
+  bool operator==(const FittedVariant&) const = default;
+};
+
+// The active variants as FittedVariant, in ActiveVariants order.
+std::vector<FittedVariant> ActiveFits(const AssessmentState& state);
+
+// Whether state.ReferencePoints holds the reference points of the active
+// variants as they are fitted now (computed, and no record changed since).
+bool ReferencePointsCurrent(const AssessmentState& state);
+
+// Transition «Рассчет ориентиров» of the reference-point page: for the active
+// variants BuildReferenceTabs and CalculateReferencePoints with `selectors`,
+// worked out on a copy of the records; the records, the tabs and what they
+// were computed from are then stored (state.ReferencePoints). Invalidates the
+// indicators and the forecast (ClearIndicators, ClearForecast). A variant
+// whose points cannot be computed raises tarvik::Error, and nothing changes.
+void UpdateReferencePoints(AssessmentState& state, const ReferenceSelectors& selectors,
+                           char decimalMark = '.');
+
+// The three selectors of the reference-point page.
+enum class Selector { TargetBiomass, TargetEffort, LimitBiomass };
+
+// Transition: a selector changed after the computation (ChangeTargetBiomass,
+// ChangeTargetEffort or ChangeLimitBiomass on state.ReferencePoints.Tabs).
+// Invalidates the indicators and the forecast; a failure (no computed tabs
+// of the active variants, a target that cannot be computed) raises
+// tarvik::Error and changes nothing.
+void ChangeSelector(AssessmentState& state, Selector selector, int choice, char decimalMark = '.');
+
+// The selector changes an analyst makes after the computation, each when given.
+struct SelectorChanges {
+  std::optional<int> TargetBiomass;
+  std::optional<int> TargetEffort;
+  std::optional<int> LimitBiomass;
+};
+
+// The reference-point page as an analyst goes through it: UpdateReferencePoints
+// with every selector at its first item, then the changes given, in the
+// order Btr, Etr, Blim (ChangeSelector). A failure raises tarvik::Error and
+// leaves the state as it was.
+void UpdateReferencePoints(AssessmentState& state, const SelectorChanges& changes,
+                           char decimalMark = '.');
 
 // Most points a production curve gets between its end points.
 constexpr std::size_t kMaxCurveInteriorPoints = 4000;

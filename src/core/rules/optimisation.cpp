@@ -1,10 +1,8 @@
 #include "rules/optimisation.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <exception>
-#include <thread>
 
 #include "assessment_state.h"
 #include "common/error.h"
@@ -106,25 +104,15 @@ void EvaluateInOrder(const SweepInput& input, const std::vector<Candidate>& cand
       if (b + 1 < block) SkipGaussianDraws(walker, drawsPerCandidate);
     }
 
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-      for (std::size_t b = next++; b < block; b = next++) {
-        model::RandomSource own(starts[b]);
-        try {
-          values[b] = Evaluate(input, candidates[position + b], own);
-        } catch (...) {
-          errors[b] = std::current_exception();
-        }
-        ends[b] = own.Seed();
+    ParallelFor(block, static_cast<int>(threads), [&](std::size_t b) {
+      model::RandomSource own(starts[b]);
+      try {
+        values[b] = Evaluate(input, candidates[position + b], own);
+      } catch (...) {
+        errors[b] = std::current_exception();
       }
-    };
-    {
-      std::vector<std::jthread> workers;
-      const unsigned helpers = static_cast<unsigned>(std::min<std::size_t>(threads, block)) - 1;
-      workers.reserve(helpers);
-      for (unsigned t = 0; t < helpers; ++t) workers.emplace_back(work);
-      work();
-    }  // joined
+      ends[b] = own.Seed();
+    });
 
     std::size_t accepted = 0;
     for (std::size_t b = 0; b < block; ++b) {
@@ -149,10 +137,6 @@ void EvaluateInOrder(const SweepInput& input, const std::vector<Candidate>& cand
   }
 }
 
-unsigned ThreadCount(unsigned requested) {
-  return static_cast<unsigned>(ThreadsFor(requested));
-}
-
 void Validate(const RuleContext& context, const OptimisationOptions& options) {
   if (options.Horizon < 1 || options.Horizon > kMaxHorizon) {
     throw Error("Прогнозный горизонт должен быть от 1 до " + std::to_string(kMaxHorizon) +
@@ -164,7 +148,7 @@ void Validate(const RuleContext& context, const OptimisationOptions& options) {
   if (options.Variant >= context.Fits.size()) {
     throw Error("Вариант модели " + std::to_string(options.Variant) + " не существует");
   }
-  ThreadCount(options.Threads);  // refuses a count out of range before anything is drawn
+  ThreadsFor(options.Threads);  // refuses a count out of range before anything is drawn
 }
 
 }  // namespace
@@ -246,7 +230,7 @@ OptimisationResult OptimiseRule(const data::CatchEffortSeries& series, const Rul
   const SweepInput input{&series, &context, &options, result.MeanBiomass};
   const std::size_t columns = result.Betas.size();
   const int rows = static_cast<int>(result.Alphas.size());
-  EvaluateInOrder(input, candidates, random, ThreadCount(options.Threads),
+  EvaluateInOrder(input, candidates, random, static_cast<unsigned>(ThreadsFor(options.Threads)),
                   [&](std::size_t c, const CandidateIndicators& value) {
                     result.Candidates[c] = value;
                     TrackBest(result.Best, value, candidates[c].Alpha, candidates[c].Beta);
@@ -263,26 +247,32 @@ OptimisationResult OptimiseRule(const data::CatchEffortSeries& series, const Rul
 
 OptimisationResult OptimiseRule(AssessmentState& state, const OptimisePageRequest& request,
                                 char decimalMark) {
+  // The sweep works on copies; the state takes them when it is done.
+  rules::HarvestRule working = state.WorkingRule;
   if (request.Shape == RuleKind::PiecewiseLinear || request.Shape == RuleKind::Logistic) {
-    state.WorkingRule.Kind = request.Shape;
+    working.Kind = request.Shape;
   }
-  if (request.ChosenVariant) state.OptimisationVariant = *request.ChosenVariant;
+  const std::uint8_t variant = request.ChosenVariant.value_or(state.OptimisationVariant);
+  model::RandomSource random = state.Random;
   OptimisationOptions options;
-  options.Kind = state.WorkingRule.Kind;
-  options.TargetKind = state.WorkingRule.TargetKind;
-  options.Variant = state.OptimisationVariant;
+  options.Kind = working.Kind;
+  options.TargetKind = working.TargetKind;
+  options.Variant = variant;
   options.Horizon = request.Horizon;
   options.Threads = request.Threads;
   options.OnProgress = request.OnProgress;
   const RuleContext context = MakeRuleContext(state);
   OptimisationResult result =
-      OptimiseRule(state.AnalysisSeries, context, options, state.Random, decimalMark);
+      OptimiseRule(state.AnalysisSeries, context, options, random, decimalMark);
   result.DataFileName = state.DataFileName;
-  state.OptimisationBest = result.Best;  // start values when nothing was swept
   if (!result.Candidates.empty()) {
-    state.WorkingRule.Alpha = result.Alphas.back();
-    if (result.Kind == RuleKind::Logistic) state.WorkingRule.Beta = result.Betas.back();
+    working.Alpha = result.Alphas.back();
+    if (result.Kind == RuleKind::Logistic) working.Beta = result.Betas.back();
   }
+  state.WorkingRule = working;
+  state.OptimisationVariant = variant;
+  state.OptimisationBest = result.Best;  // start values when nothing was swept
+  state.Random = random;
   return result;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/point.h"
+#include "common/progress.h"
 #include "data/catch_effort_series.h"
 #include "model/model_fit.h"
 #include "model/random.h"
@@ -58,7 +59,7 @@ struct OptimisationOptions {
   // number gives the same bits and leaves the random source in the same state.
   unsigned Threads = 0;
   // Called after each finished outer step (alpha row), with the row count.
-  std::function<void(int done, int total)> OnProgress;
+  ProgressCallback OnProgress;
 };
 
 struct OptimisationResult {
@@ -101,12 +102,12 @@ struct OptimisePageRequest {
   // caller maps the list's label to its record); nothing keeps the previous
   // optimisation variant.
   std::optional<std::uint8_t> ChosenVariant;
-  int Horizon = 5;  // se1
+  int Horizon = 5;  // «Прогнозный горизонт» of the optimisation
   unsigned Threads = 0;
-  std::function<void(int done, int total)> OnProgress;
+  ProgressCallback OnProgress;
 };
 
-// "Оптимизация ПРП" on the state: the working rule takes the shape when it is
+// Transition "Оптимизация ПРП" on the state: the working rule takes the shape when it is
 // piecewise-linear or logistic (otherwise it keeps its kind and nothing is
 // swept); the optimisation variant becomes the chosen variant when one is
 // given; then OptimiseRule with the working rule's kind and target
@@ -115,6 +116,9 @@ struct OptimisePageRequest {
 // rule keeps the last candidate's alpha (and beta for the logistic sweep).
 // The best points are reset to their start values by every run, also one
 // that sweeps nothing.
+// It invalidates nothing (the working rule and the best points are the rule
+// page's); a failure raises tarvik::Error and leaves the state, the random
+// stream too, as it was.
 OptimisationResult OptimiseRule(AssessmentState& state, const OptimisePageRequest& request,
                                 char decimalMark = '.');
 

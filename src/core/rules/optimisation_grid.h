@@ -42,7 +42,7 @@ std::vector<double> LogisticAlphas();
 std::vector<double> LogisticBetas();
 
 // Which indicator a chart or picture shows (and which best point a click on
-// it picks): Chart8/img1 … Chart11/img4.
+// it picks after a sweep).
 enum class Indicator { MeanCatch = 0, MeanBiomass = 1, CatchVariability = 2, RiskBelowMean = 3 };
 
 double IndicatorValue(const CandidateIndicators& candidate, Indicator indicator);

@@ -82,9 +82,8 @@ HarvestRule RuleFromEditor(const RuleEditor& editor, char mark) {
 AddRuleResult AddRule(AssessmentState& state, const RuleEditor& editor, char mark) {
   AddRuleResult result;
   result.Name = RuleName(editor);
-  const bool listed =
-      std::find(state.RuleNames.begin(), state.RuleNames.end(), result.Name) !=
-      state.RuleNames.end();
+  const bool listed = std::find(state.RuleNames.begin(), state.RuleNames.end(), result.Name) !=
+                      state.RuleNames.end();
   if (!listed) {
     const HarvestRule rule = RuleFromEditor(editor, mark);  // may raise: nothing added yet
     if (state.RuleList.size() >= kMaxRules) {
@@ -93,6 +92,7 @@ AddRuleResult AddRule(AssessmentState& state, const RuleEditor& editor, char mar
     state.RuleList.push_back(rule);
     state.RuleNames.push_back(result.Name);
     result.Added = true;
+    ClearIndicators(state);
   }
   result.DeleteVisible = state.RuleNames.size() > 1;
   return result;
@@ -108,14 +108,31 @@ DeleteRuleResult DeleteRule(AssessmentState& state, std::optional<std::size_t> s
     state.RuleList.erase(state.RuleList.begin() + static_cast<std::ptrdiff_t>(*selected));
     state.RuleNames.erase(state.RuleNames.begin() + static_cast<std::ptrdiff_t>(*selected));
     result.Deleted = true;
+    ClearIndicators(state);
+    if (state.ChosenRule == selected) {
+      state.ChosenRule.reset();
+      ClearForecast(state);
+    } else if (state.ChosenRule && *state.ChosenRule > *selected) {
+      --*state.ChosenRule;
+    }
   }
   result.DeleteVisible = state.RuleList.size() > 1;
   return result;
 }
 
+void ChooseRule(AssessmentState& state, std::optional<std::size_t> rule) {
+  if (rule && *rule >= state.RuleList.size()) {
+    throw Error("ПРП номер " + std::to_string(*rule + 1) + " не существует: в списке " +
+                std::to_string(state.RuleList.size()) + " ПРП");
+  }
+  if (state.ChosenRule == rule) return;
+  state.ChosenRule = rule;
+  ClearForecast(state);
+}
+
 RulePlot PlotRule(const RuleContext& context, RuleKind kind, std::uint8_t variant,
-                  FTargetKind target, const std::string& alphaText,
-                  const std::string& betaText, char mark) {
+                  FTargetKind target, const std::string& alphaText, const std::string& betaText,
+                  char mark) {
   if (variant >= context.Fits.size()) {
     throw Error("Вариант модели " + std::to_string(variant) + " не существует");
   }

@@ -23,23 +23,23 @@ namespace tarvik::rules {
 // Most rules the list holds (rule indices are 8-bit).
 constexpr std::size_t kMaxRules = 256;
 
-// Items of the target selector ComboBoxFNZ, in index order.
+// Items of the target selector of the rule editor, in index order.
 const std::vector<std::string>& TargetItems();
 
-// FTargetKind of a ComboBoxFNZ index: 0 … 3 map to the value of the same
+// FTargetKind of a target selector index: 0 … 3 map to the value of the same
 // number, anything else (4, or −1 for no selection) to Fsq125.
 FTargetKind TargetKindForIndex(int index);
 
-// Prefix of a rule's name for a ComboBoxFNZ index: "FMSY ", "F01 ", "Fsq ",
+// Prefix of a rule's name for a target selector index: "FMSY ", "F01 ", "Fsq ",
 // "Fsq75 ", "Fsq125 "; empty outside 0 … 4.
 std::string TargetPrefixForIndex(int index);
 
 // The state of the rule editor as the page shows it.
 struct RuleEditor {
   RuleKind Shape = RuleKind::PiecewiseLinear;  // the shape button that is down
-  std::string AlphaText = "1";                 // EditAlpha
-  std::string BetaText = "0";                  // EditBeta
-  int TargetIndex = 0;                         // ComboBoxFNZ item index (−1: none)
+  std::string AlphaText = "1";                 // alpha as typed
+  std::string BetaText = "0";                  // beta as typed
+  int TargetIndex = 0;                         // target selector item index (−1: none)
 };
 
 // Display name of the rule the editor describes: prefix, then
@@ -60,11 +60,12 @@ struct AddRuleResult {
   bool DeleteVisible = false;  // "Удалить ПРП" is shown (two or more rules)
 };
 
-// "Добавить ПРП": appends the editor's rule to state.RuleList and its name to
-// state.RuleNames, unless the name is already listed. The numbers are
-// converted before anything changes, so a bad text (Error) leaves both lists
-// as they were; a full list (kMaxRules) raises Error likewise. The caller then
-// lays out the indicator table again, also when nothing was added.
+// Transition "Добавить ПРП": appends the editor's rule to state.RuleList and
+// its name to state.RuleNames, unless the name is already listed. The numbers
+// are converted before anything changes, so a bad text (Error) leaves both
+// lists as they were; a full list (kMaxRules) raises Error likewise. A rule
+// added invalidates the indicators (ClearIndicators: the table is laid out
+// again); the chosen rule stays.
 AddRuleResult AddRule(AssessmentState& state, const RuleEditor& editor, char decimalMark = '.');
 
 struct DeleteRuleResult {
@@ -73,16 +74,24 @@ struct DeleteRuleResult {
   bool DeleteVisible = false;  // "Удалить ПРП" stays shown
 };
 
-// "Удалить ПРП": removes the selected rule (and its name). With nothing
-// selected the message "Выберите ПРП для удаления" is returned; the last
-// remaining rule is never deleted. The caller lays out the indicator table
-// again after a deletion.
+// Transition "Удалить ПРП": removes the selected rule (and its name). With
+// nothing selected the message "Выберите ПРП для удаления" is returned; the
+// last remaining rule is never deleted. A deletion invalidates the
+// indicators (ClearIndicators); the chosen rule follows its rule to its new
+// index, and when it is the one deleted no rule is chosen and the forecast
+// is cleared (ClearForecast).
 DeleteRuleResult DeleteRule(AssessmentState& state, std::optional<std::size_t> selected);
+
+// Transition: the rule the forecast is made with (the rule selector of the
+// indicator page), a RuleList index or none. Choosing another rule than the
+// one chosen invalidates the forecast (ClearForecast). An index outside the
+// list raises Error and changes nothing.
+void ChooseRule(AssessmentState& state, std::optional<std::size_t> rule);
 
 // The chart of a rule: the rule curve (green line) and the dotted line at Ft.
 struct RulePlot {
-  PointList Rule;        // Series4
-  PointList TargetLine;  // Series27: (0, Ft) – (Bref, Ft)
+  PointList Rule;        // the rule curve
+  PointList TargetLine;  // (0, Ft) – (Bref, Ft)
   double Ft = 0.0;
 };
 
@@ -91,8 +100,8 @@ struct RulePlot {
 // texts (Error for a text that is not a number); then (Bref, Ft) and
 // (1.5·Bref, Ft).
 RulePlot PlotRule(const RuleContext& context, RuleKind kind, std::uint8_t variant,
-                  FTargetKind target, const std::string& alphaText,
-                  const std::string& betaText, char decimalMark = '.');
+                  FTargetKind target, const std::string& alphaText, const std::string& betaText,
+                  char decimalMark = '.');
 
 // Observed points of a variant with catchability q: for every year
 // F = q·E and B = C/F. A year with F = 0 raises Error naming the year.

@@ -12,9 +12,9 @@
 
 #include "common/cp1251.h"
 #include "common/error.h"
+#include "data/data_table.h"
 #include "support/error_of.h"
 #include "support/scratch_path.h"
-#include "data/data_table.h"
 
 namespace tarvik::data {
 namespace {
@@ -206,7 +206,7 @@ TEST(ParseDataFile, OnlyLowerCaseNauchnyeMeansScientific) {
 TEST(ParseDataFile, CatchUnitExponentFromLine21) {
   const DataFile file = ParseDataFile(HeaderLines("научные", "3") + "1995\t1\t2\t3\n", '.');
   EXPECT_EQ(file.description.catchUnitExponent, 3);
-  EXPECT_EQ(ShowCatchUnit(file.description.catchUnitExponent).label8, "Улов * 10   т");
+  EXPECT_EQ(ShowCatchUnit(file.description.catchUnitExponent).unitText, "Улов * 10   т");
   EXPECT_EQ(ParseDataFile(HeaderLines("научные", "-2") + "1995\t1\t2\t3\n", '.')
                 .description.catchUnitExponent,
             -2);

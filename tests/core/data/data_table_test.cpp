@@ -246,23 +246,23 @@ TEST_F(Paste, AHeaderLineCopiedAlongIsRefused) {
 
 TEST(ShowCatchUnit, LabelsForEachKindOfExponent) {
   const CatchUnitLabels tonnes = ShowCatchUnit(0);
-  EXPECT_EQ(tonnes.label8, "Улов: т");
-  EXPECT_EQ(tonnes.label9, "0");
-  EXPECT_FALSE(tonnes.label9Visible);
+  EXPECT_EQ(tonnes.unitText, "Улов: т");
+  EXPECT_EQ(tonnes.exponentText, "0");
+  EXPECT_FALSE(tonnes.exponentVisible);
 
   const CatchUnitLabels tens = ShowCatchUnit(1);
-  EXPECT_EQ(tens.label8, "Улов * 10 т");
-  EXPECT_FALSE(tens.label9Visible);
+  EXPECT_EQ(tens.unitText, "Улов * 10 т");
+  EXPECT_FALSE(tens.exponentVisible);
 
   const CatchUnitLabels thousands = ShowCatchUnit(3);
-  EXPECT_EQ(thousands.label8, "Улов * 10   т");  // three blanks leave room for the exponent
-  EXPECT_EQ(thousands.label9, "3");
-  EXPECT_TRUE(thousands.label9Visible);
+  EXPECT_EQ(thousands.unitText, "Улов * 10   т");  // three blanks leave room for the exponent
+  EXPECT_EQ(thousands.exponentText, "3");
+  EXPECT_TRUE(thousands.exponentVisible);
 
   const CatchUnitLabels grams = ShowCatchUnit(-3);
-  EXPECT_EQ(grams.label8, "Улов * 10   т");
-  EXPECT_EQ(grams.label9, "-3");
-  EXPECT_TRUE(grams.label9Visible);
+  EXPECT_EQ(grams.unitText, "Улов * 10   т");
+  EXPECT_EQ(grams.exponentText, "-3");
+  EXPECT_TRUE(grams.exponentVisible);
 
   EXPECT_THROW(ShowCatchUnit(6), Error);
   EXPECT_THROW(ShowCatchUnit(-7), Error);

@@ -11,6 +11,7 @@
 #include "common/numbers.h"
 #include "data/data_file.h"
 #include "data/suitability.h"
+#include "data/suitability_view.h"
 
 namespace tarvik::data {
 namespace {
@@ -55,12 +56,13 @@ TEST(Examples, SimulatedSchaeferSeriesSuitsTheHoldOutOption) {
   EXPECT_EQ(r.ptExponent, 1.1);
   EXPECT_EQ(r.correlationPT, RoundDecimals(-0.9219, 4));
 
-  TabSheet2Inputs inputs;
+  EstimationPageInputs inputs;
   inputs.holdOutChecked = true;
-  const TabSheet2Decision shown = TabSheet2Show(file.table, inputs, '.', state);
+  state.SuitabilityChecked = false;  // the page is shown for the first time
+  const EstimationPageShow shown = ShowEstimationPage(file.table, inputs, '.', state);
   EXPECT_TRUE(shown.error.empty()) << shown.error;
   EXPECT_TRUE(shown.enableHoldOut);
-  EXPECT_EQ(shown.spinMaximum, 15);
+  EXPECT_EQ(shown.holdOutMaximum, 15);
   EXPECT_EQ(state.AnalysisSeries.size(), 27u);
   EXPECT_FALSE(shown.showPositiveCorrelationMessage);
 }

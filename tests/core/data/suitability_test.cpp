@@ -1,4 +1,5 @@
 #include "data/suitability.h"
+#include "data/suitability_view.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,8 @@
 #include <vector>
 
 #include "common/error.h"
-#include "support/error_of.h"
 #include "common/numbers.h"
+#include "support/error_of.h"
 
 namespace tarvik::data {
 namespace {
@@ -320,30 +321,33 @@ TEST(SuitabilityCheck, EqualEffortEverywhereIsReportedNotDividedBy) {
 
 // ------------------------------------------------------- showing the page
 
-TEST(TabSheet2Show, HoldOutControlsFromFifteenDataRowsOn) {
+TEST(ShowEstimationPage, HoldOutControlsFromFifteenDataRowsOn) {
   AssessmentState state;
-  const TabSheet2Decision small = TabSheet2Show(Table(14, Falling, CatchOfYear), {}, '.', state);
+  const EstimationPageShow small =
+      ShowEstimationPage(Table(14, Falling, CatchOfYear), {}, '.', state);
   EXPECT_FALSE(small.enableHoldOut);
-  const TabSheet2Decision fifteen = TabSheet2Show(Table(15, Falling, CatchOfYear), {}, '.', state);
+  const EstimationPageShow fifteen =
+      ShowEstimationPage(Table(15, Falling, CatchOfYear), {}, '.', state);
   EXPECT_TRUE(fifteen.enableHoldOut);
-  EXPECT_EQ(fifteen.spinMaximum, 7);
-  EXPECT_EQ(fifteen.spinValue, 3);
-  const TabSheet2Decision twenty = TabSheet2Show(Table(20, Falling, CatchOfYear), {}, '.', state);
-  EXPECT_EQ(twenty.spinMaximum, 10);
+  EXPECT_EQ(fifteen.holdOutMaximum, 7);
+  EXPECT_EQ(fifteen.holdOutDefault, 3);
+  const EstimationPageShow twenty =
+      ShowEstimationPage(Table(20, Falling, CatchOfYear), {}, '.', state);
+  EXPECT_EQ(twenty.holdOutMaximum, 10);
   EXPECT_TRUE(twenty.error.empty()) << twenty.error;
 }
 
-TEST(TabSheet2Show, FirstShowRunsTheCheckLaterShowsOnlyRepeatTheMessage) {
+TEST(ShowEstimationPage, FirstShowRunsTheCheckLaterShowsOnlyRepeatTheMessage) {
   AssessmentState state;
-  TabSheet2Inputs inputs;
+  EstimationPageInputs inputs;
   inputs.initialRText = "0,5";
-  inputs.medianWindowPosition = 3;
+  inputs.trimPosition = 3;
   const DataTable table = Table(10, Rising, CatchOfYear, ',');
-  const TabSheet2Decision first = TabSheet2Show(table, inputs, ',', state);
+  const EstimationPageShow first = ShowEstimationPage(table, inputs, ',', state);
   EXPECT_TRUE(first.error.empty()) << first.error;
-  EXPECT_EQ(first.trackBarRHint, "0,5");
-  EXPECT_EQ(first.trackBarMedWinHint, "30");
-  EXPECT_EQ(first.chart2Hint, kChart2Hint);
+  EXPECT_EQ(first.tuningRHint, "0,5");
+  EXPECT_EQ(first.trimHint, "30");
+  EXPECT_EQ(first.correlationChartHint, kCorrelationChartHint);
   ASSERT_EQ(first.cpueFact.size(), 10u);
   EXPECT_EQ(first.cpueFact[0], (Point{1991, 1.5}));
   EXPECT_TRUE(first.runCheck);
@@ -352,67 +356,61 @@ TEST(TabSheet2Show, FirstShowRunsTheCheckLaterShowsOnlyRepeatTheMessage) {
   EXPECT_TRUE(first.showPositiveCorrelationMessage);
   EXPECT_EQ(state.AnalysisSeries.size(), 10u);
 
-  // Second showing: the labels hold numbers, so no check; the message again.
-  inputs.correlSchaeferText = first.check->correlationSchaeferText;
-  inputs.correlFoxText = first.check->correlationFoxText;
-  inputs.correlPTText = first.check->correlationPTText;
+  // Second showing: the check ran on this data set, so no check; the
+  // message again.
+  EXPECT_TRUE(state.SuitabilityChecked);
   state.AnalysisSeries = {};
-  const TabSheet2Decision second = TabSheet2Show(table, inputs, ',', state);
+  const EstimationPageShow second = ShowEstimationPage(table, inputs, ',', state);
   EXPECT_FALSE(second.runCheck);
   EXPECT_FALSE(second.check.has_value());
   EXPECT_TRUE(second.showPositiveCorrelationMessage);
   EXPECT_TRUE(state.AnalysisSeries.empty());
 }
 
-TEST(TabSheet2Show, FallingCpueRaisesNoMessage) {
+TEST(ShowEstimationPage, FallingCpueRaisesNoMessage) {
   AssessmentState state;
-  const TabSheet2Decision d = TabSheet2Show(Table(10, Falling, CatchOfYear), {}, '.', state);
+  const EstimationPageShow d = ShowEstimationPage(Table(10, Falling, CatchOfYear), {}, '.', state);
   ASSERT_TRUE(d.check.has_value());
   EXPECT_FALSE(d.showPositiveCorrelationMessage);
 }
 
-TEST(TabSheet2Show, TheCheckHoldsOutTheSpinValueWhenTheBoxIsTicked) {
+TEST(ShowEstimationPage, TheCheckHoldsOutTheSpinValueWhenTheBoxIsTicked) {
   AssessmentState state;
-  TabSheet2Inputs inputs;
+  EstimationPageInputs inputs;
   inputs.holdOutChecked = true;
-  inputs.spinValue = 5;  // reset to 3 on a table of 15 rows or more
-  const TabSheet2Decision d = TabSheet2Show(Table(20, Falling, CatchOfYear), inputs, '.', state);
+  inputs.holdOutYears = 5;  // reset to 3 on a table of 15 rows or more
+  const EstimationPageShow d =
+      ShowEstimationPage(Table(20, Falling, CatchOfYear), inputs, '.', state);
   EXPECT_EQ(d.heldOutYears, 3);
   EXPECT_EQ(state.AnalysisSeries.size(), 17u);
 
-  inputs.spinValue = 2;  // a smaller table keeps the spin's value
-  const TabSheet2Decision small =
-      TabSheet2Show(Table(10, Falling, CatchOfYear), inputs, '.', state);
+  inputs.holdOutYears = 2;  // a smaller table keeps the spin's value
+  ClearSuitability(state);  // another data set
+  const EstimationPageShow small =
+      ShowEstimationPage(Table(10, Falling, CatchOfYear), inputs, '.', state);
   EXPECT_EQ(small.heldOutYears, 2);
   EXPECT_EQ(state.AnalysisSeries.size(), 8u);
 }
 
-TEST(TabSheet2Show, FailuresGoToTheErrorTextAndTheLabelsStayUntouched) {
+TEST(ShowEstimationPage, FailuresGoToTheErrorTextAndTheLabelsStayUntouched) {
   AssessmentState state;
   DataTable table = Table(16, Falling, CatchOfYear);
   table.SetCell(1, 4, "-2");
-  const TabSheet2Decision d = TabSheet2Show(table, {}, '.', state);
+  const EstimationPageShow d = ShowEstimationPage(table, {}, '.', state);
   EXPECT_EQ(d.error, "1994 год (строка 4): улов на усилие U = -2 должен быть больше нуля");
   EXPECT_TRUE(d.enableHoldOut);  // settled before the check
   EXPECT_TRUE(d.cpueFact.empty());
   EXPECT_FALSE(d.check.has_value());
   EXPECT_FALSE(d.showPositiveCorrelationMessage);
-  EXPECT_EQ(d.chart2Hint, kChart2Hint);
+  EXPECT_EQ(d.correlationChartHint, kCorrelationChartHint);
 
   // A table without data rows: no check and no message (the labels say "X").
   DataTable empty;
   empty.SetRowCount(1);
-  const TabSheet2Decision none = TabSheet2Show(empty, {}, '.', state);
+  const EstimationPageShow none = ShowEstimationPage(empty, {}, '.', state);
   EXPECT_TRUE(none.error.empty());
   EXPECT_FALSE(none.runCheck);
   EXPECT_FALSE(none.showPositiveCorrelationMessage);
-}
-
-TEST(HasPositiveCorrelation, ReadsTheLabelsInTheLocaleFormat) {
-  EXPECT_FALSE(HasPositiveCorrelation("-0,8123", "-0,5", "-0,9", ','));
-  EXPECT_TRUE(HasPositiveCorrelation("-0,8123", "0,0001", "-0,9", ','));
-  EXPECT_FALSE(HasPositiveCorrelation("0", "0", "0", ','));
-  EXPECT_FALSE(HasPositiveCorrelation("X", "X", "X", ','));
 }
 
 TEST(SuitabilityCheck, YearsTypedOutOfSequenceAreRefusedAndChangeNothing) {

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "common/error.h"
+#include "estimation/estimation_view.h"
 #include "estimation/objective_evaluator.h"
 #include "estimation/variants.h"
+#include "estimation/workflow.h"
 #include "model/objective.h"
 #include "support/error_of.h"
 #include "test_series.h"
@@ -234,7 +236,7 @@ TEST(EstimateParameters, ReportsMemoAndMonotoneGauge) {
           << j * 100 + step;
     }
   }
-  EXPECT_EQ(summary.GaugePosition, 802);
+  EXPECT_EQ(summary.ProgressDone, 802);
   EXPECT_EQ(summary.Memo, (std::vector<std::string>{"Расчёт окончен"}));
 }
 
@@ -361,9 +363,9 @@ TEST(EstimationDisplay, ResultTextsBoundsAndTrackBars) {
   EXPECT_TRUE(d.Rows[0].ROutOfBounds);
   EXPECT_TRUE(d.Rows[0].KOutOfBounds);
   // Track bars: 100·0.456 → 46; 100·101000 / 198000 = 51.01 → 51; 100·0.25 / 0.9999 → 25.
-  EXPECT_EQ(d.TrackBarR, (TrackBarSetting{46, "0.456"}));
-  EXPECT_EQ(d.TrackBarK, (TrackBarSetting{51, "101000"}));
-  EXPECT_EQ(d.TrackBarQ, (TrackBarSetting{25, "0.25"}));
+  EXPECT_EQ(d.TuningR, (TuningSetting{46, "0.456"}));
+  EXPECT_EQ(d.TuningK, (TuningSetting{51, "101000"}));
+  EXPECT_EQ(d.TuningQ, (TuningSetting{25, "0.25"}));
   EXPECT_EQ(d.ChoiceLabels, (std::vector<std::string>{"Шефер СК", "Шефер Лог", "Шефер М", "Фокс СК",
                                                       "Фокс Лог", "ПТ СК", "ПТ Лог", "ПТ М"}));
   EXPECT_EQ(d.ChoiceIndices, (std::vector<std::uint8_t>{0, 1, 2, 3, 4, 6, 7, 8}));
@@ -379,9 +381,9 @@ TEST(EstimationDisplay, TrackBarWithEmptyRangeStaysAtZero) {
   settings.Bounds.MinK = settings.Bounds.MaxK = 5000.0;
   const EstimationDisplay d = MakeEstimationDisplay(state, settings, {2.0, 5000.0, 0.5, 2.0},
                                                     testing::TableOf(state.AnalysisSeries), '.');
-  EXPECT_EQ(d.TrackBarK.Position, 0);
-  EXPECT_EQ(d.TrackBarR.Position, 100);  // 200 is beyond the bar's end
-  EXPECT_EQ(d.TrackBarQ.Position, 50);
+  EXPECT_EQ(d.TuningK.Position, 0);
+  EXPECT_EQ(d.TuningR.Position, 100);  // 200 is beyond the bar's end
+  EXPECT_EQ(d.TuningQ.Position, 50);
 }
 
 TEST(TrimPositionHint, IsThePercentageCutOff) {

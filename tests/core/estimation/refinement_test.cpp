@@ -123,7 +123,7 @@ TEST(Refinement, FindsTheMinimaOfTheYellowfinExample) {
 
   for (std::size_t i = 0; i < 9; ++i) EXPECT_TRUE(SameRecord(y.state.ModelFits[i], before[i])) << i;
   EXPECT_EQ(y.state.Random.Seed(), seed);
-  EXPECT_TRUE(y.state.RefinedFits.empty());
+  for (std::size_t i = 0; i < 9; ++i) EXPECT_FALSE(IsRefined(y.state, i)) << i;
 
   // The texts the page shows.
   const VariantRefinement& schaefer = report.Variants[1];
@@ -247,7 +247,6 @@ TEST(Refinement, AdoptingChangesOnlyTheChosenVariant) {
   AssessmentState& state = s.state;
   const SearchSettings& settings = s.settings;
   const SearchOptions& options = s.options;
-  state.ResultTexts.resize(state.ModelFits.size());
   const std::vector<ModelFit> before = state.ModelFits;
   const std::uint32_t seed = state.Random.Seed();
 
@@ -270,7 +269,7 @@ TEST(Refinement, AdoptingChangesOnlyTheChosenVariant) {
   expected.Exponent = v.Point.p;
   expected.ObjectiveValue = v.Objective;
   EXPECT_TRUE(SameRecord(state.ModelFits[7], expected));
-  EXPECT_EQ(state.ResultTexts[7].L, v.Row.LText);
+  EXPECT_EQ(ResultTextsOf(state, 7, '.').L, v.Row.LText);
   EXPECT_EQ(state.Random.Seed(), seed);
 
   EXPECT_NE(ErrorOf([&] { AdoptRefinement(state, v); }).find("уже приняты"), std::string::npos);
@@ -278,10 +277,12 @@ TEST(Refinement, AdoptingChangesOnlyTheChosenVariant) {
   // The report: one line more, at the very end, and nothing else changed.
   projection::TacReportInput report;
   report.Fit = state.ModelFits[7];
+  EXPECT_EQ(report.Fit.Origin, model::FitOrigin::Refinement);
+  report.Fit.Origin = model::FitOrigin::Search;
   report.ModelChoiceText = "ПТ Лог";
   const std::vector<std::string> plain = projection::TacReportFileLines(report);
   const std::vector<std::string> plainScreen = projection::ScreenReportLines(report);
-  report.ParametersRefined = true;
+  report.Fit.Origin = model::FitOrigin::Refinement;
   std::vector<std::string> refined = projection::TacReportFileLines(report);
   std::vector<std::string> refinedScreen = projection::ScreenReportLines(report);
   ASSERT_EQ(refined.size(), plain.size() + 1);

@@ -1,5 +1,5 @@
-#include "support/scratch_path.h"
 #include "estimation/workflow.h"
+#include "support/scratch_path.h"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +54,7 @@ TEST(FreshStart, OpensTheFileShowsThePageAndEstimates) {
   EXPECT_EQ(run.Estimation.Display.ChoiceLabels.size(), 9u);
   EXPECT_FALSE(run.Estimation.HoldOut);
   EXPECT_TRUE(run.PageShow.enableHoldOut);  // 22 years: the hold-out option is offered
-  EXPECT_EQ(run.PageShow.spinMaximum, 11);
+  EXPECT_EQ(run.PageShow.holdOutMaximum, 11);
   EXPECT_EQ(state.PTExponent, run.Check.ptExponent);
 }
 
@@ -221,7 +221,7 @@ TEST(FreshStart, FullDefaultSearchOfTheYellowfinExample) {
   EXPECT_EQ(state.Random.Seed(), 4092177794u);
   EXPECT_EQ(run.Estimation.Summary.Evaluations, 19731688u);
   EXPECT_GE(run.Estimation.Summary.Evaluations, 9u * 1000001u);
-  EXPECT_EQ(run.Estimation.Summary.GaugePosition, 900);  // each variant ends at j·100 + 100
+  EXPECT_EQ(run.Estimation.Summary.ProgressDone, 900);  // each variant ends at j·100 + 100
   // The Pella-Tomlinson variants ended on the exponent's lower bound.
   EXPECT_EQ(run.Estimation.Display.Rows[6].ExponentHint, "1.0");
 }

@@ -47,11 +47,11 @@ ForecastOptions Options(bool noise, int horizon = 5) {
 TEST(BuildForecast, ReportSaysWhenTheParametersWereRefined) {
   AssessmentState plain = ForecastState();
   const ForecastResult before = BuildForecast(plain, Options(false));
-  EXPECT_FALSE(before.Report.ParametersRefined);
+  EXPECT_NE(before.Report.Fit.Origin, model::FitOrigin::Refinement);
   AssessmentState refined = ForecastState();
-  refined.RefinedFits = {1};
+  refined.ModelFits[0].Origin = model::FitOrigin::Refinement;
   const ForecastResult after = BuildForecast(refined, Options(false));
-  EXPECT_TRUE(after.Report.ParametersRefined);
+  EXPECT_EQ(after.Report.Fit.Origin, model::FitOrigin::Refinement);
   ASSERT_EQ(after.ReportLines.size(), before.ReportLines.size() + 1);
   EXPECT_EQ(after.ReportLines.back(), kRefinedParametersLine);
   const std::vector<std::string> file = TacReportFileLines(after.Report);

@@ -1,5 +1,5 @@
-#include "support/scratch_path.h"
 #include "projection/tac_report.h"
+#include "support/scratch_path.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "estimation/variants.h"
 #include "fixture.h"
 #include "support/error_of.h"
 #include "support/scratch_files.h"
@@ -39,43 +40,43 @@ TacReportInput Input(bool noise) {
   in.AddNoise = noise;
   in.Biomass = {{1955.0, 480.123}, {1956.0, 470.0}, {1957.0, 460.0}};
   in.Catch = {{1955.0, 100.456}, {1956.0, 110.0}, {1957.0, 111.0}};
-  if (noise) in.CatchInterval = {{1956.0, 130.0}, {1956.0, -12.34}, {1957.0, 140.06}, {1957.0, 80.04}};
+  if (noise)
+    in.CatchInterval = {{1956.0, 130.0}, {1956.0, -12.34}, {1957.0, 140.06}, {1957.0, 80.04}};
   return in;
 }
 
 std::vector<std::string> FileLines(bool noise) {
-  std::vector<std::string> lines = {
-      "Вид  Тунец",
-      "Запас  EPO",
-      "Период наблюдения  1934 - 1955",
-      "Файл входных данных  /d/tuna.txt",
-      " ",
-      "Продукционная модель Шефера, целевая функция: сумма квадратов",
-      " ",
-      "ПАРАМЕТРЫ МОДЕЛИ",
-      std::string(59, '-'),
-      "r  0.50",
-      "K  1000",
-      "q  0.000100",
-      "Значение целевой функции  0.123",
-      " ",
-      "Управление: FMSY Линейно-кусочное ПРП --0.5",
-      " ",
-      "ОРИЕНТИРЫ УПРАВЛЕНИЯ",
-      std::string(59, '-'),
-      "MSY  125",
-      " ",
-      "BMSY  500",
-      "Btr  550",
-      "Blim  1650",  // (1 + 2)·550
-      " ",
-      "EMSY  250.12",
-      "Etr  225.46",
-      " ",
-      "FMSY  0.25",
-      "Ftr  0.22",
-      " ",
-      "Количество лет прогноза  2"};
+  std::vector<std::string> lines = {"Вид  Тунец",
+                                    "Запас  EPO",
+                                    "Период наблюдения  1934 - 1955",
+                                    "Файл входных данных  /d/tuna.txt",
+                                    " ",
+                                    "Продукционная модель Шефера, целевая функция: сумма квадратов",
+                                    " ",
+                                    "ПАРАМЕТРЫ МОДЕЛИ",
+                                    std::string(59, '-'),
+                                    "r  0.50",
+                                    "K  1000",
+                                    "q  0.000100",
+                                    "Значение целевой функции  0.123",
+                                    " ",
+                                    "Управление: FMSY Линейно-кусочное ПРП --0.5",
+                                    " ",
+                                    "ОРИЕНТИРЫ УПРАВЛЕНИЯ",
+                                    std::string(59, '-'),
+                                    "MSY  125",
+                                    " ",
+                                    "BMSY  500",
+                                    "Btr  550",
+                                    "Blim  1650",  // (1 + 2)·550
+                                    " ",
+                                    "EMSY  250.12",
+                                    "Etr  225.46",
+                                    " ",
+                                    "FMSY  0.25",
+                                    "Ftr  0.22",
+                                    " ",
+                                    "Количество лет прогноза  2"};
   if (noise) {
     lines.push_back("");
     lines.push_back("Интервальная оценка прогнозного значения ОДУ:  ");
@@ -95,7 +96,9 @@ TEST(TacReportFile, LinesWithoutNoiseHaveNoIntervalSection) {
   EXPECT_EQ(TacReportFileLines(Input(false)), FileLines(false));
 }
 
-TEST(TacReportFile, LinesWithNoise) { EXPECT_EQ(TacReportFileLines(Input(true)), FileLines(true)); }
+TEST(TacReportFile, LinesWithNoise) {
+  EXPECT_EQ(TacReportFileLines(Input(true)), FileLines(true));
+}
 
 TEST(TacReportFile, AnUnknownModelChoiceLeavesTheModelLineOut) {
   TacReportInput in = Input(false);
@@ -157,16 +160,23 @@ TEST(ImageFileNames, ForecastImageSitsBesideTheDataFile) {
   EXPECT_EQ(ForecastImageFileName("/data.d/stock"), "/data.d/stock.bmp");
 }
 
+// The report names the model of every label the model-choice list offers,
+// the median labels of longer cut-off lists too; which record a label stands
+// for is the variants' own map.
 TEST(ModelChoice, LabelsMapToVariantsAndModelLines) {
-  EXPECT_EQ(*VariantForChoice("Шефер СК", 9), 0);
-  EXPECT_EQ(*VariantForChoice("Фокс М", 9), 5);
-  EXPECT_EQ(*VariantForChoice("ПТ Лог", 9), 7);
-  EXPECT_EQ(*VariantForChoice("Фокс М", 12), 6);  // four variants per model
-  EXPECT_FALSE(VariantForChoice("Шефер М", 6).has_value());  // no median slot
-  EXPECT_FALSE(VariantForChoice("Шефер", 9).has_value());
+  AssessmentState state;
+  estimation::BuildModelFits(state, "4,7,4");  // five variants per model
+  EXPECT_EQ(estimation::VariantIndexByLabel(state.ModelFits, "Фокс М7"), 8u);
+  EXPECT_EQ(estimation::VariantIndexByLabel(state.ModelFits, "Фокс М4#4"), 9u);
+  EXPECT_FALSE(estimation::FindVariantByLabel(state.ModelFits, "Фокс М").has_value());
   EXPECT_EQ(*ModelLine("ПТ М"),
             "Продукционная модель Пелла-Томлинсона, целевая функция: медианная");
-  EXPECT_FALSE(ModelLine("").has_value());
+  EXPECT_EQ(*ModelLine("Фокс М4#4"), "Продукционная модель Фокса, целевая функция: медианная");
+  EXPECT_EQ(*ModelLine("Шефер Лог"),
+            "Продукционная модель Шефера, целевая функция: логарифмическая");
+  for (const char* text : {"", "Шефер", "Фокс М#", "Фокс Лог4", "ПТ СК "}) {
+    EXPECT_FALSE(ModelLine(text).has_value()) << text;
+  }
 }
 
 // ------------------------------------------------- never over the data file

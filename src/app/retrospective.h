@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+
+#include <QObject>
+#include <QString>
+
+#include "app/page.h"
+#include "app/progress_log.h"
+#include "estimation/parameter_search.h"
+#include "estimation/retro_analysis.h"
+
+namespace tarvik::app {
+
+// The retrospective analysis of one variant, in the background: ten
+// re-estimations without the first and the last 1 … 5 years, their lines in
+// the progress log, Mohn's rho at the end.
+class RetrospectiveAnalysis : public QObject {
+  Q_OBJECT
+
+ public:
+  // `maxFailures`: the failure limit of the re-estimations (nothing: the
+  // program's own).
+  RetrospectiveAnalysis(PageContext context, ProgressLog log,
+                        std::function<std::optional<int>()> maxFailures, QObject* parent = nullptr);
+
+  // Runs the analysis of record `variant` with the start values and bounds
+  // of `texts` (a bad text raises before anything starts).
+  void Run(std::size_t variant, const estimation::SearchTexts& texts, char decimalMark);
+
+ signals:
+  // The ten runs and Mohn's rho of the variant labelled `variant`.
+  void Finished(const tarvik::estimation::RetrospectiveResult& result, const QString& variant);
+
+ private:
+  PageContext context_;
+  ProgressLog log_;
+  std::function<std::optional<int>()> maxFailures_;
+};
+
+}  // namespace tarvik::app

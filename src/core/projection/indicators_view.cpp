@@ -1,0 +1,95 @@
+#include "projection/indicators_view.h"
+
+#include "assessment_state.h"
+#include "common/error.h"
+#include "common/numbers.h"
+#include "projection/indicators.h"
+#include "refpoints/reference_points.h"
+
+namespace tarvik::projection {
+
+const std::vector<std::string>& IndicatorTitles() {
+  static const std::vector<std::string> titles = {"Модель и метод аппроксимации",
+                                                  "ПРП",
+                                                  "Время восстановления",
+                                                  "Средняя биомасса на прогнозе",
+                                                  "Средний улов на прогнозе",
+                                                  "Биомасса прогнозная к ретроспективной",
+                                                  "Улов прогнозный к ретроспективе",
+                                                  "Вероятность B прогнозная < Blim",
+                                                  "Вероятность C прогнозный < C min"};
+  return titles;
+}
+
+std::string RuleText(const rules::HarvestRule& rule, char mark) {
+  std::string prefix;
+  switch (rule.TargetKind) {
+    case rules::FTargetKind::FMSY:
+      prefix = "FMSY ";
+      break;
+    case rules::FTargetKind::F01:
+      prefix = "F01 ";
+      break;
+    case rules::FTargetKind::Fsq:
+      prefix = "Fsq ";
+      break;
+    case rules::FTargetKind::Fsq75:
+      prefix = "Fsq75 ";
+      break;
+    default:
+      prefix = "Fsq125 ";
+      break;
+  }
+  switch (rule.Kind) {
+    case rules::RuleKind::Precautionary:
+      return prefix + "Предосторожный подход";
+    case rules::RuleKind::PiecewiseLinear:
+      return prefix + "Линейно-Кусочное" + " " + FormatGeneral(rule.Alpha, mark);
+    case rules::RuleKind::Logistic:
+      return prefix + "Логистическое" + " " + FormatGeneral(rule.Alpha, mark) + " " +
+             FormatGeneral(rule.Beta, mark);
+    case rules::RuleKind::NonZonal:
+      return prefix + "Незональныое";
+  }
+  return prefix;
+}
+
+IndicatorTable BuildIndicatorTable(const AssessmentState& state, char mark) {
+  const std::size_t V = state.ActiveVariants.size();
+  const std::size_t R = state.RuleList.size();
+  IndicatorTable table;
+  table.Cells.assign(V * R + 1, std::vector<std::string>(kIndicatorColumns));
+  table.Cells[0] = IndicatorTitles();
+  for (std::size_t j = 0; j < V; ++j) {
+    const std::uint8_t variant = state.ActiveVariants[j];
+    if (variant >= state.ModelFits.size()) {
+      throw Error("Вариант модели " + std::to_string(variant) + " не существует");
+    }
+    const std::string name = refpoints::VariantName(state.ModelFits[variant]);
+    for (std::size_t s = 0; s < R; ++s) {
+      auto& row = table.Cells[IndicatorRow(j, s, R)];
+      row[0] = name;
+      row[1] = RuleText(state.RuleList[s], mark);
+    }
+  }
+  return table;
+}
+
+std::vector<std::string> IndicatorCells(const RuleIndicators& v, char mark) {
+  return {FormatGeneral(v.RecoveryTime, mark),       FormatFixed(v.MeanForecastBiomass, 1, mark),
+          FormatFixed(v.MeanForecastCatch, 1, mark), FormatFixed(v.BiomassRatio, 1, mark),
+          FormatFixed(v.CatchRatio, 1, mark),        FormatGeneral(v.ProbBelowBlim, mark),
+          FormatGeneral(v.ProbBelowCmin, mark)};
+}
+
+void ApplyIndicatorRows(IndicatorTable& table, const std::vector<IndicatorRowResult>& rows) {
+  for (const IndicatorRowResult& row : rows) {
+    if (row.Row >= table.Cells.size()) continue;
+    auto& cells = table.Cells[row.Row];
+    for (std::size_t c = 0; c < row.Cells.size() && c + 2 < cells.size(); ++c) {
+      cells[c + 2] = row.Cells[c];
+    }
+  }
+}
+
+}  // namespace tarvik::projection

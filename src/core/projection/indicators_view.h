@@ -1,0 +1,56 @@
+#pragma once
+
+// What the indicator page shows: the table of indicators with its titles,
+// the variant and rule names and the cells of each evaluated pair.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "rules/harvest_rule.h"
+
+namespace tarvik {
+struct AssessmentState;
+}
+
+namespace tarvik::projection {
+
+struct RuleIndicators;
+struct IndicatorRowResult;
+
+constexpr std::size_t kIndicatorColumns = 9;
+
+// The indicator table: row 0 holds the titles, the pair of the j-th active
+// variant and the s-th rule is row R·j + s + 1 (R rules).
+struct IndicatorTable {
+  std::vector<std::vector<std::string>> Cells;  // rows × kIndicatorColumns
+};
+
+// The titles of row 0.
+const std::vector<std::string>& IndicatorTitles();
+
+// Column 1 of a pair's row: a prefix by target ("FMSY ", "F01 ", "Fsq ",
+// "Fsq75 ", otherwise "Fsq125 "), then by kind "Предосторожный подход",
+// "Линейно-Кусочное " + alpha, "Логистическое " + alpha + " " + beta,
+// "Незональныое"; numbers in the general format with `decimalMark`.
+std::string RuleText(const rules::HarvestRule& rule, char decimalMark = '.');
+
+// The row of the pair (variant position j, rule s) for R rules.
+inline std::size_t IndicatorRow(std::size_t variantPosition, std::size_t rule,
+                                std::size_t ruleCount) {
+  return ruleCount * variantPosition + rule + 1;
+}
+
+// "Построить таблицу": V·R + 1 rows of 9 columns for the active variants and
+// the rules of the state; the titles, the variant names (column 0) and the
+// rule texts (column 1); the indicator columns empty.
+IndicatorTable BuildIndicatorTable(const AssessmentState& state, char decimalMark = '.');
+
+// Columns 2 … 8 of a row: recovery time and the probabilities in the general
+// format, the four means and ratios with the mask "0.0".
+std::vector<std::string> IndicatorCells(const RuleIndicators& indicators, char decimalMark = '.');
+
+// Writes the evaluated rows into the table's columns 2 … 8.
+void ApplyIndicatorRows(IndicatorTable& table, const std::vector<IndicatorRowResult>& rows);
+
+}  // namespace tarvik::projection

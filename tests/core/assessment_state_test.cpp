@@ -1,0 +1,256 @@
+#include "assessment_state.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "common/error.h"
+#include "estimation/refinement.h"
+#include "estimation/variants.h"
+#include "estimation/workflow.h"
+#include "projection/forecast.h"
+#include "projection/indicators.h"
+#include "projection/management_workflow.h"
+#include "refpoints/reference_points.h"
+#include "rules/rule_list.h"
+
+namespace tarvik {
+namespace {
+
+std::string Example(const char* name) {
+  return std::string(TARVIK_SOURCE_DIR) + "/examples/" + name;
+}
+
+rules::RuleEditor Linear(const std::string& alpha) {
+  rules::RuleEditor editor;
+  editor.Shape = rules::RuleKind::PiecewiseLinear;
+  editor.AlphaText = alpha;
+  return editor;
+}
+
+// The whole road through the core's transitions on the yellowfin example
+// with short searches and few runs: every stage has its result.
+struct Road {
+  AssessmentState state;
+  estimation::EstimationRequest request;
+  estimation::ParameterBounds bounds;
+
+  Road() {
+    estimation::FreshStartRequest fresh;
+    fresh.DataFile = Example("yellowfin_epo_1934_1955.txt");
+    fresh.TickedVariants = std::vector<std::size_t>{0, 1};
+    const estimation::FreshStart run = estimation::RunFreshStartEstimation(state, fresh, Search());
+    request = run.Request;
+    bounds = run.Estimation.Settings.Bounds;
+    estimation::ChooseModel(state, "Шефер СК");
+    refpoints::UpdateReferencePoints(state, refpoints::ReferenceSelectors{}, '.');
+    rules::AddRule(state, Linear("0.3"));
+    rules::AddRule(state, Linear("-0.5"));
+    projection::BootstrapOptions bootstrap;
+    bootstrap.RunsText = "20";
+    EXPECT_TRUE(projection::EvaluateRulesByBootstrap(state, bootstrap).Completed);
+    rules::ChooseRule(state, 0);
+    projection::BuildForecast(state, projection::ForecastOptionsFor(state, 3, true, "", "", '.'));
+  }
+
+  static estimation::SearchOptions Search() {
+    estimation::SearchOptions options;
+    options.MaxFailures = 300;
+    options.Threads = 1;
+    return options;
+  }
+};
+
+// Which stages hold a result.
+struct Stages {
+  bool fitted, chosen, reference, indicators, forecast;
+  bool operator==(const Stages&) const = default;
+};
+
+Stages Of(const AssessmentState& s) {
+  bool fitted = false;
+  for (const model::ModelFit& fit : s.ModelFits)
+    fitted = fitted || fit.Origin != model::FitOrigin::None;
+  return {fitted, estimation::ChosenVariant(s).has_value(), !s.ReferencePoints.Tabs.empty(),
+          s.Indicators.Evaluated, s.Forecast.has_value()};
+}
+
+// Every transition clears the results of what depends on it, and nothing
+// else; the rule list (the user's, not the data's) always stays.
+TEST(Transitions, EachClearsWhatDependsOnIt) {
+  const Road road;
+  ASSERT_EQ(Of(road.state), (Stages{true, true, true, true, true}));
+  const data::DataFile simulated =
+      data::ReadDataFile(Example("schaefer_simulated_1990_2019.txt"), '.');
+  struct Case {
+    const char* name;
+    std::function<void(Road&)> change;
+    Stages after;
+  };
+  const Case cases[] = {
+      {"another data set",
+       [&](Road& r) { estimation::OpenDataSet(r.state, simulated, "simulated.txt", "4"); },
+       {false, false, false, false, false}},
+      {"a paste",
+       [](Road& r) {
+         estimation::PasteDataSet(r.state, "2001\t2.5\t40\t100\n2002\t2\t50\t100", '.');
+       },
+       {false, false, false, false, false}},
+      {"the variants rebuilt",
+       [](Road& r) { estimation::RebuildVariants(r.state, "4,6"); },
+       {false, false, false, false, false}},
+      {"a suitability check",
+       [](Road& r) { data::SuitabilityCheck(r.state.Table, 0, '.', r.state); },
+       {true, false, false, false, false}},
+      {"a search",
+       [](Road& r) {
+         estimation::RunEstimation(r.state, r.state.Table, r.request, Road::Search());
+       },
+       {true, false, false, false, false}},
+      {"another model chosen",
+       [](Road& r) { estimation::ChooseModel(r.state, "Шефер Лог"); },
+       {true, true, false, false, false}},
+      {"refined values adopted",
+       [](Road& r) {
+         const estimation::VariantRefinement v = estimation::RefineVariant(
+             r.state.AnalysisSeries, r.state.ModelFits, 0, r.bounds, r.state.MedianKeepCount);
+         ASSERT_FALSE(estimation::AdoptionRefusal(r.state, v).has_value());
+         estimation::AdoptRefinement(r.state, v);
+       },
+       {true, true, false, false, false}},
+      {"a selector changed",
+       [](Road& r) { refpoints::ChangeSelector(r.state, refpoints::Selector::TargetBiomass, 1); },
+       {true, true, true, false, false}},
+      {"a rule added",
+       [](Road& r) { rules::AddRule(r.state, Linear("0.5")); },
+       {true, true, true, false, true}},
+      {"another rule chosen",
+       [](Road& r) { rules::ChooseRule(r.state, 1); },
+       {true, true, true, true, false}},
+      {"the chosen rule deleted",
+       [](Road& r) { rules::DeleteRule(r.state, 0); },
+       {true, true, true, false, false}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Road r = road;
+    c.change(r);
+    EXPECT_EQ(Of(r.state), c.after);
+    EXPECT_FALSE(r.state.RuleList.empty());
+    if (!c.after.reference) {
+      for (const model::ModelFit& fit : r.state.ModelFits) EXPECT_EQ(fit.BMSY, 0.0);
+    }
+    if (!c.after.forecast) {
+      // No report of an earlier result: the forecast must be drawn again.
+      EXPECT_FALSE(r.state.Forecast.has_value());
+    }
+  }
+}
+
+// Everything of a state a transition may touch, as text.
+std::string Fingerprint(const AssessmentState& s) {
+  std::ostringstream out;
+  out.precision(17);
+  out << s.Random.Seed() << '|' << s.Table.RowCount() << '|' << s.LoadedSeries.size() << '|'
+      << s.AnalysisSeries.size() << '|' << s.SuitabilityChecked << '|' << s.PTExponent << '|'
+      << int(s.MedianKeepCount) << '|' << s.ModelChoiceText << '|' << s.DataFileName << '|';
+  for (const model::ModelFit& f : s.ModelFits) {
+    out << int(f.Enabled) << ' ' << f.R << ' ' << f.K << ' ' << f.Q << ' ' << f.ObjectiveValue
+        << ' ' << f.Exponent << ' ' << int(f.Origin) << ' ' << f.BMSY << ' ' << f.BTarget << ';';
+  }
+  for (std::uint8_t a : s.ActiveVariants) out << int(a) << ',';
+  out << '|' << s.ReferencePoints.Tabs.size() << '|' << s.Indicators.Evaluated << ' '
+      << s.Indicators.Rows.size() << '|' << (s.ChosenRule ? int(*s.ChosenRule) : -1) << '|'
+      << s.RuleList.size() << '|';
+  if (s.Forecast) {
+    for (const std::string& line : s.Forecast->ReportLines) out << line << '\n';
+  }
+  return out.str();
+}
+
+// A transition that fails leaves the state as it was, the random stream
+// too, also when it fails half-way.
+TEST(Transitions, AFailureChangesNothing) {
+  const Road road;
+  const data::DataFile simulated =
+      data::ReadDataFile(Example("schaefer_simulated_1990_2019.txt"), '.');
+  struct Case {
+    const char* name;
+    std::function<void(Road&)> prepare;  // what the failing step starts from
+    std::function<void(Road&)> fail;
+  };
+  const auto nothing = [](Road&) {};
+  const Case cases[] = {
+      {"opening with a bad cut-off list", nothing,
+       [&](Road& r) { estimation::OpenDataSet(r.state, simulated, "simulated.txt", "2,x"); }},
+      {"a paste that does not read", nothing,
+       [](Road& r) { estimation::PasteDataSet(r.state, "2001\tx\t40\t100", '.'); }},
+      {"an unknown model", nothing,
+       [](Road& r) {
+         estimation::ChooseModelAndRefit(r.state, r.state.Table, "Шефер", r.request,
+                                         Road::Search());
+       }},
+      {"a search stopped half-way",
+       [](Road& r) { estimation::SetVariantEnabled(r.state, 1, true); },
+       [](Road& r) {
+         estimation::SearchOptions options = Road::Search();
+         // The second variant's first report: the first one is done.
+         options.OnProgress = [](int done, int) {
+           if (done >= 100) throw Error("остановлено");
+         };
+         estimation::RunEstimation(r.state, r.state.Table, r.request, options);
+       }},
+      {"a hold-out refit stopped half-way",
+       [](Road& r) {
+         r.request.HoldOutYears = 3;
+         estimation::MatchAnalysisSeries(r.state, r.state.Table, 3, '.');
+       },
+       [](Road& r) {
+         estimation::SearchOptions options = Road::Search();
+         // The refit on every year starts after the one without 3 years.
+         int runs = 0;
+         options.OnProgress = [&runs](int done, int) {
+           if (done == 0 && ++runs == 2) throw Error("остановлено");
+         };
+         estimation::ChooseModelAndRefit(r.state, r.state.Table, "Шефер Лог", r.request, options);
+       }},
+      {"reference points of an unfitted variant",
+       [](Road& r) { estimation::SetVariantEnabled(r.state, 3, true); },
+       [](Road& r) { refpoints::UpdateReferencePoints(r.state, refpoints::ReferenceSelectors{}); }},
+      {"a selector before the computation", [](Road& r) { ClearReferencePoints(r.state); },
+       [](Road& r) { refpoints::ChangeSelector(r.state, refpoints::Selector::TargetEffort, 1); }},
+      {"a forecast of a year that is no number",
+       [](Road& r) { r.state.Table.SetCell(data::DataTable::kYear, 22, "19x5"); },
+       [](Road& r) {
+         projection::BuildForecast(r.state,
+                                   projection::ForecastOptionsFor(r.state, 3, true, "", "", '.'));
+       }},
+      {"a bootstrap stopped by a fault in a pair",
+       [](Road& r) {
+         // A second variant whose retrospective biomass is 0.
+         r.state.ModelFits[1] = r.state.ModelFits[0];
+         r.state.ModelFits[1].Q = 1.0;
+         r.state.ActiveVariants = {0, 1};
+       },
+       [](Road& r) {
+         projection::BootstrapOptions options;
+         options.RunsText = "20";
+         if (!projection::EvaluateRulesByBootstrap(r.state, options).Completed) {
+           throw Error("остановлено");
+         }
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Road r = road;
+    c.prepare(r);
+    const std::string before = Fingerprint(r.state);
+    EXPECT_THROW(c.fail(r), Error);
+    EXPECT_EQ(Fingerprint(r.state), before);
+  }
+}
+
+}  // namespace
+}  // namespace tarvik
