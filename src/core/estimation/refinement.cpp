@@ -595,27 +595,6 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
   return v;
 }
 
-LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::ModelFit& fit,
-                        const ParameterPoint& start, const ParameterBounds& bounds,
-                        std::uint8_t keepCount) {
-  Problem problem(series, fit, bounds, keepCount);
-  ParameterPoint x = start;
-  const double value = problem.Value(x);
-  if (std::isfinite(value)) LocalSearch(problem, {x, value});
-  LocalRefit refit;
-  const Candidate& best = problem.Best();
-  if (!std::isfinite(best.Value)) {
-    refit.Message = problem.FirstError().empty()
-                        ? "в начальной точке целевая функция не вычисляется"
-                        : problem.FirstError();
-    return refit;
-  }
-  refit.Available = true;
-  refit.Point = best.Point;
-  refit.Objective = best.Value;
-  return refit;
-}
-
 RefinementReport RefineActiveVariants(const AssessmentState& state, const ParameterBounds& bounds,
                                       char decimalMark, int threads) {
   const std::vector<std::uint8_t>& indices = state.ActiveVariants;
@@ -693,17 +672,18 @@ void ClearRefined(AssessmentState& state, std::size_t index) {
 
 namespace {
 
-// The descents of RefineFromPoint with row starts: from the best starts
-// (the given start among them).
+// The descents of RefitLocally with row starts: from the best starts (the
+// given start among them).
 constexpr std::size_t kRowStartDescents = 3;
 
 }  // namespace
 
-LocalRefit RefineFromPoint(const data::CatchEffortSeries& series, const model::ModelFit& fit,
-                           const ParameterBounds& bounds, std::uint8_t keepCount,
-                           const ParameterPoint& start, std::span<const double> responseShift,
-                           std::size_t startRows) {
-  Problem problem(series, fit, bounds, keepCount, responseShift);
+LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::ModelFit& fit,
+                        const ParameterPoint& start, const ParameterBounds& bounds,
+                        std::uint8_t keepCount, const LocalRefitOptions& options) {
+  const std::span<const double> shift = options.ResponseShift;
+  const std::size_t startRows = options.StartRows;
+  Problem problem(series, fit, bounds, keepCount, shift);
   StartList starts(startRows >= 3 ? kRowStartDescents : 1);
   ParameterPoint x = start;
   const double value = problem.Value(x);  // clamps x
@@ -711,8 +691,8 @@ LocalRefit RefineFromPoint(const data::CatchEffortSeries& series, const model::M
   Vec3 theta{};
   if (startRows >= 3 && ThetaOf(fit.Kind, x, theta)) {
     Design d = MakeDesign(series, fit.Kind, x.p);
-    if (d.Valid && (responseShift.empty() || responseShift.size() == d.N)) {
-      for (std::size_t i = 0; i < responseShift.size(); ++i) d.y[i] += responseShift[i];
+    if (d.Valid && (shift.empty() || shift.size() == d.N)) {
+      for (std::size_t i = 0; i < shift.size(); ++i) d.y[i] += shift[i];
       // The rows the start fits best, by the size of their residuals.
       const Vec3 phi = ScaledOfTheta(d, theta);
       std::vector<std::size_t> rows(d.N);
@@ -740,11 +720,16 @@ LocalRefit RefineFromPoint(const data::CatchEffortSeries& series, const model::M
   for (const Candidate& c : seeds) LocalSearch(problem, c);
   LocalRefit refit;
   refit.Evaluations = problem.Evaluations();
-  refit.Available = std::isfinite(problem.Best().Value);
-  if (refit.Available) {
-    refit.Point = problem.Best().Point;
-    refit.Objective = problem.Best().Value;
+  const Candidate& best = problem.Best();
+  if (!std::isfinite(best.Value)) {
+    refit.Message = problem.FirstError().empty()
+                        ? "в начальной точке целевая функция не вычисляется"
+                        : problem.FirstError();
+    return refit;
   }
+  refit.Available = true;
+  refit.Point = best.Point;
+  refit.Objective = best.Value;
   return refit;
 }
 

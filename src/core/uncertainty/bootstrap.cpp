@@ -30,7 +30,7 @@ using model::ObjectiveKind;
 using model::ProductionModelKind;
 
 // Rows whose sets of three start the refits of the log and median
-// objectives (estimation::RefineFromPoint): the median's minimum passes
+// objectives (estimation::RefitLocally): the median's minimum passes
 // through rows the point estimate already fits well, while the log
 // objective's deepest wells may lie on rows it fits poorly, so it takes
 // every row of a series of up to 34 years (C(32, 3) = 4960 sets). Twelve
@@ -534,8 +534,8 @@ BootstrapResult BootstrapProcedure(const data::CatchEffortSeries& series,
     ReplicateRandom random(options.Seed, static_cast<std::uint64_t>(k));
     std::vector<double> shift(N);
     for (std::size_t i = 0; i < N; ++i) shift[i] = pool[random.Index(pool.size())] - fitted[i];
-    const estimation::LocalRefit refit =
-        estimation::RefineFromPoint(series, fit, bounds, keepCount, start, shift, startRows);
+    const estimation::LocalRefit refit = estimation::RefitLocally(
+        series, fit, start, bounds, keepCount, {.ResponseShift = shift, .StartRows = startRows});
     Replicate x = FailedReplicate();
     if (refit.Available) {
       try {
