@@ -138,6 +138,13 @@ struct LocalRefitOptions {
   // where the fit passes through three rows, which a descent from one point
   // does not reach.
   std::size_t StartRows = 0;
+  // For intervals (the bootstrap's thousand refits) rather than the exact
+  // minimum: the objective through the linear form (linear::FormObjective,
+  // the same up to rounding, so Objective too), positions to 10⁻⁴ of the
+  // optimiser's first step instead of 10⁻⁹ and no fine round, and the
+  // exponent of Pella-Tomlinson searched over its bounds, one dimension at a
+  // time, for the lowest of the minima over r, K and q at fixed p.
+  bool ForIntervals = false;
 };
 struct LocalRefit {
   bool Available = false;  // some point had a finite objective

@@ -535,7 +535,8 @@ BootstrapResult BootstrapProcedure(const data::CatchEffortSeries& series,
     std::vector<double> shift(N);
     for (std::size_t i = 0; i < N; ++i) shift[i] = pool[random.Index(pool.size())] - fitted[i];
     const estimation::LocalRefit refit = estimation::RefitLocally(
-        series, fit, start, bounds, keepCount, {.ResponseShift = shift, .StartRows = startRows});
+        series, fit, start, bounds, keepCount,
+        {.ResponseShift = shift, .StartRows = startRows, .ForIntervals = true});
     Replicate x = FailedReplicate();
     if (refit.Available) {
       try {
