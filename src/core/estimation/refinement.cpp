@@ -794,7 +794,7 @@ ParameterPoint CarriedTo(const Problem& problem, const ParameterPoint& x, double
 
 // A local minimum of f over [lo, hi] from x0 (where f is f0): walks downhill
 // in steps that double from `step` until the value rises or a bound is
-// reached, then narrows the bracket by golden section to `tolerance`; a
+// reached, then narrows the bracket to `tolerance` by Brent's method; a
 // bound is taken as the minimum when the value rises a tolerance inside it.
 // Returns the lowest point found.
 template <typename F>
@@ -849,21 +849,62 @@ double MinimiseAlong(const F& f, double x0, double f0, double lo, double hi, dou
       f1 = f2;
     }
   }
-  // Golden section within [a, c] around x1.
+  // Brent's method within [a, c] from x1: a parabola through the three
+  // lowest points where it falls well inside the bracket, else a golden
+  // section step into the larger part; steps of at least half the
+  // tolerance, until x lies within the tolerance of both ends.
   constexpr double kGolden = 0.3819660112501051;
-  while (c - a > tolerance) {
-    const bool right = c - x1 > x1 - a;
-    const double x = right ? x1 + kGolden * (c - x1) : x1 - kGolden * (x1 - a);
-    const double fx = f(x);
-    if (fx < f1) {
-      (right ? a : c) = x1;
-      x1 = x;
-      f1 = fx;
+  const double least = 0.5 * tolerance;
+  double x = x1, w = x1, v = x1, fx = f1, fw = f1, fv = f1;
+  double move = 0.0, previous = 0.0;  // the last two steps
+  while (std::max(x - a, c - x) > tolerance) {
+    const double middle = 0.5 * (a + c);
+    double stepTo = 0.0;
+    bool parabolic = false;
+    if (std::fabs(previous) > least) {
+      const double r = (x - w) * (fx - fv);
+      double q = (x - v) * (fx - fw);
+      double p = (x - v) * q - (x - w) * r;
+      q = 2.0 * (q - r);
+      if (q > 0.0) p = -p;
+      q = std::fabs(q);
+      if (std::fabs(p) < std::fabs(0.5 * q * previous) && p > q * (a - x) && p < q * (c - x)) {
+        previous = move;
+        stepTo = p / q;
+        const double u = x + stepTo;
+        if (u - a < tolerance || c - u < tolerance) stepTo = middle > x ? least : -least;
+        parabolic = true;
+      }
+    }
+    if (!parabolic) {
+      previous = x >= middle ? a - x : c - x;
+      stepTo = kGolden * previous;
+    }
+    move = stepTo;
+    const double u = std::fabs(stepTo) >= least ? x + stepTo : x + (stepTo > 0.0 ? least : -least);
+    const double fu = f(u);
+    if (fu <= fx) {
+      (u >= x ? a : c) = x;
+      v = w;
+      fv = fw;
+      w = x;
+      fw = fx;
+      x = u;
+      fx = fu;
     } else {
-      (right ? c : a) = x;
+      (u < x ? a : c) = u;
+      if (fu <= fw || w == x) {
+        v = w;
+        fv = fw;
+        w = u;
+        fw = fu;
+      } else if (fu <= fv || v == x || v == w) {
+        v = u;
+        fv = fu;
+      }
     }
   }
-  return x1;
+  return x;
 }
 
 // A local minimum at the exponent of d (which the problem holds), for
@@ -892,14 +933,46 @@ Candidate DescentAt(Problem& problem, const Design& d, const Candidate& from,
       kept = std::move(next);
       solved = FitKeptRows(d, objective, kept, phi);
     }
-    ParameterPoint x;
-    if (solved && PointOfTheta(problem.Kind(), ThetaOfScaled(d, phi), d.P, x)) {
+    std::vector<Vec3> fits;
+    if (solved) fits.push_back(phi);
+    // With none of the smallest residuals trimmed the median objective is
+    // least at a vertex, three residuals zero: those the reweighting brings
+    // nearest zero name it (reweighting only approaches it).
+    if (solved && objective == ObjectiveKind::Median &&
+        (d.N - std::min(problem.KeepCount(), d.N)) / 2 == 0) {
+      const std::vector<double> e = ResidualsOf(d, phi);
+      std::vector<std::size_t> order(d.N);
+      for (std::size_t i = 0; i < d.N; ++i) order[i] = i;
+      std::partial_sort(
+          order.begin(), order.begin() + 3, order.end(),
+          [&](std::size_t a, std::size_t b) { return std::fabs(e[a]) < std::fabs(e[b]); });
+      Mat3 A{};
+      Vec3 rhs{};
+      for (int k = 0; k < 3; ++k) {
+        for (int j = 0; j < 3; ++j) A[k][j] = d.X[j][order[k]];
+        rhs[k] = d.y[order[k]];
+      }
+      Vec3 vertex{};
+      if (SolveSmall(A, rhs, 3, vertex)) fits.push_back(vertex);
+    }
+    Candidate inside;
+    for (const Vec3& fit : fits) {
+      ParameterPoint x;
+      if (!PointOfTheta(problem.Kind(), ThetaOfScaled(d, fit), d.P, x)) continue;
       ParameterPoint clamped = x;
       const double value = problem.Value(clamped);
-      const bool inside = clamped.r == x.r && clamped.K == x.K && clamped.q == x.q;
-      if (inside && std::isfinite(value)) return {clamped, value};
-      if (value < start.Value) start = {clamped, value};
+      if (clamped.r == x.r && clamped.K == x.K && clamped.q == x.q) {
+        if (value < inside.Value) inside = {clamped, value};
+      } else if (value < start.Value) {
+        start = {clamped, value};
+      }
     }
+    // Trimming makes the objective piecewise in the rows it keeps, with
+    // minima the reweighting does not reach alone: the optimiser goes on
+    // from the reweighted point.
+    const bool trimmed = problem.KeepCount() < d.N;
+    if (std::isfinite(inside.Value) && !trimmed) return inside;
+    if (inside.Value < start.Value) start = inside;
   }
   if (!std::isfinite(start.Value)) return start;
   return LocalSearch(problem, start, settings);

@@ -138,12 +138,19 @@ struct LocalRefitOptions {
   // where the fit passes through three rows, which a descent from one point
   // does not reach.
   std::size_t StartRows = 0;
-  // For intervals (the bootstrap's thousand refits) rather than the exact
-  // minimum: the objective through the linear form (linear::FormObjective,
-  // the same up to rounding, so Objective too), positions to 10⁻⁴ of the
-  // optimiser's first step instead of 10⁻⁹ and no fine round, and the
-  // exponent of Pella-Tomlinson searched over its bounds, one dimension at a
-  // time, for the lowest of the minima over r, K and q at fixed p.
+  // For intervals (the bootstrap's thousand refits) rather than for the
+  // exact minimum: many times faster, and like the default a local minimum
+  // (on bootstrap replicates mostly the same one, sometimes a lower one,
+  // seldom a higher one):
+  //  - the objective through the linear form (linear::FormObjective, the
+  //    same up to rounding, so is Objective);
+  //  - from each start, at its exponent, iteratively reweighted least
+  //    squares of the linear form, taken when within the bounds (with every
+  //    residual kept); the optimiser only where it leaves them, with
+  //    positions to 10⁻⁷ of its first step and no fine round;
+  //  - Pella-Tomlinson with p free: p by a one-dimensional search over its
+  //    bounds for the lowest of the minima over r, K and q at fixed p, from
+  //    each distinct minimum at the start's exponent.
   bool ForIntervals = false;
 };
 struct LocalRefit {
