@@ -153,6 +153,16 @@ Vec3 ScaledOfTheta(const Design& d, const Vec3& theta) {
   return {theta[0] * d.Scale[0], theta[1] * d.Scale[1], theta[2] * d.Scale[2]};
 }
 
+bool ThroughRows(const Design& d, const std::size_t* rows, Vec3& phi) {
+  Mat3 A{};
+  Vec3 rhs{};
+  for (int k = 0; k < 3; ++k) {
+    for (int j = 0; j < 3; ++j) A[k][j] = d.X[j][rows[k]];
+    rhs[k] = d.y[rows[k]];
+  }
+  return SolveSmall(A, rhs, 3, phi);
+}
+
 bool WeightedLeastSquares(const Design& d, std::span<const double> w, Vec3& phi,
                           std::span<const double> y) {
   if (y.empty()) y = d.y;

@@ -70,6 +70,10 @@ inline double LinearResidual(const Design& d, const Vec3& phi, std::size_t i) {
   return d.y[i] - (d.X[0][i] * phi[0] + d.X[1][i] * phi[1] + d.X[2][i] * phi[2]);
 }
 
+// The scaled θ at which the residuals of the three rows rows[0 … 2] are
+// zero (an exact solution of the form); false when they do not fix it.
+bool ThroughRows(const Design& d, const std::size_t* rows, Vec3& phi);
+
 // Weighted least squares of the linear form (every weight 1: ordinary least
 // squares), by the normal equations of the unit-length columns; of the
 // responses `y` (N values) instead of d.y when given.

@@ -170,14 +170,8 @@ void LinearStarts(Problem& problem, StartList& starts, const Design& d, double r
   if (WeightedLeastSquares(d, {}, phi)) OfferTheta(problem, starts, d, phi);
 
   ForRowSets(d.N, 3, rowSetLimit, [&](const RowSet& rows) {
-    Mat3 A{};
-    Vec3 rhs{};
-    for (int k = 0; k < 3; ++k) {
-      for (int j = 0; j < 3; ++j) A[k][j] = d.X[j][rows[k]];
-      rhs[k] = d.y[rows[k]];
-    }
     Vec3 solution{};
-    if (SolveSmall(A, rhs, 3, solution)) OfferTheta(problem, starts, d, solution);
+    if (ThroughRows(d, rows.data(), solution)) OfferTheta(problem, starts, d, solution);
   });
 
   // Faces on which one component of θ is fixed: r (θ0, for Fox θ1) and q (θ2).
@@ -946,14 +940,8 @@ Candidate DescentAt(Problem& problem, const Design& d, const Candidate& from,
       std::partial_sort(
           order.begin(), order.begin() + 3, order.end(),
           [&](std::size_t a, std::size_t b) { return std::fabs(e[a]) < std::fabs(e[b]); });
-      Mat3 A{};
-      Vec3 rhs{};
-      for (int k = 0; k < 3; ++k) {
-        for (int j = 0; j < 3; ++j) A[k][j] = d.X[j][order[k]];
-        rhs[k] = d.y[order[k]];
-      }
       Vec3 vertex{};
-      if (SolveSmall(A, rhs, 3, vertex)) fits.push_back(vertex);
+      if (ThroughRows(d, order.data(), vertex)) fits.push_back(vertex);
     }
     Candidate inside;
     for (const Vec3& fit : fits) {
@@ -1077,15 +1065,9 @@ LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::Mode
       for (std::size_t a = 0; a < rows.size(); ++a)
         for (std::size_t b = a + 1; b < rows.size(); ++b)
           for (std::size_t c = b + 1; c < rows.size(); ++c) {
-            Mat3 A{};
-            Vec3 rhs{};
             const std::size_t set[3] = {rows[a], rows[b], rows[c]};
-            for (int k = 0; k < 3; ++k) {
-              for (int j = 0; j < 3; ++j) A[k][j] = d.X[j][set[k]];
-              rhs[k] = d.y[set[k]];
-            }
             Vec3 solution{};
-            if (SolveSmall(A, rhs, 3, solution)) OfferTheta(problem, starts, d, solution);
+            if (ThroughRows(d, set, solution)) OfferTheta(problem, starts, d, solution);
           }
     }
   }
