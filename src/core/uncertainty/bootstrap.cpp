@@ -82,9 +82,11 @@ class ProgressReporter {
 
 // Runs job(k) for k = 0 … count − 1: on the calling thread when one thread
 // is asked for, otherwise on `threads` helpers while the calling thread
-// reports progress and watches the stop token. Each job writes its own slot,
-// so the order in which the helpers take them does not matter. An exception
-// of a job or of the progress callback stops the helpers and is raised here.
+// reports progress and watches the stop token (also after the last
+// replicate: a stop asked before the result is returned cancels it). Each
+// job writes its own slot, so the order in which the helpers take them does
+// not matter. An exception of a job or of the progress callback stops the
+// helpers and is raised here.
 template <typename Job>
 void ForEachReplicate(int count, int threads, const BootstrapOptions& options, const Job& job) {
   ProgressReporter reporter(count, options.OnProgress);
@@ -94,6 +96,7 @@ void ForEachReplicate(int count, int threads, const BootstrapOptions& options, c
       job(k);
       reporter.Report(k + 1);
     }
+    if (options.Stop.stop_requested()) throw Cancelled();
   };
   if (threads <= 1) return inline_();
 
@@ -147,9 +150,11 @@ void ForEachReplicate(int count, int threads, const BootstrapOptions& options, c
       raised = failure;
     }
     if (raised) std::rethrow_exception(raised);
-    if (options.Stop.stop_requested()) throw Cancelled();
     if (now != seen) reporter.Report(now);
     seen = now;
+    // After the report, whose callback may have asked to stop: the helpers
+    // may finish every replicate before this thread sees any.
+    if (options.Stop.stop_requested()) throw Cancelled();
     if (now == count) return;
   }
 }

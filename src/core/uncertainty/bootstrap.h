@@ -117,7 +117,8 @@ struct BootstrapOptions {
   // most about a hundred times, and once with done = total). An exception
   // it raises stops the computation and reaches the caller.
   std::function<void(int done, int total)> OnProgress;
-  // Checked between replicates; a stop raises Cancelled.
+  // Checked between replicates and before the result is returned; a stop
+  // raises Cancelled.
   std::stop_token Stop;
 };
 
