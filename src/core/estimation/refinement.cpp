@@ -1047,8 +1047,12 @@ LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::Mode
   ParameterPoint x = start;
   const double value = problem.Value(x);  // clamps x
   starts.Offer(x, value);
-  // For intervals p stays at the start's until the search over p.
-  const bool profile = options.ForIntervals && problem.ExponentFree();
+  // For intervals p stays at the start's until the search over p, when
+  // every residual is kept: with some trimmed the minimum at fixed p needs
+  // the optimiser, and one descent in r, K, q and p together costs less than
+  // a search over p of them.
+  const bool trimmed = series.size() < 3 || keepCount < series.size() - 2;
+  const bool profile = options.ForIntervals && problem.ExponentFree() && !trimmed;
   if (profile) problem.FixExponent(x.p);
   Vec3 theta{};
   if (startRows >= 3 && ThetaOf(fit.Kind, x, theta)) {

@@ -145,12 +145,13 @@ struct LocalRefitOptions {
   //  - the objective through the linear form (linear::FormObjective, the
   //    same up to rounding, so is Objective);
   //  - from each start, at its exponent, iteratively reweighted least
-  //    squares of the linear form, taken when within the bounds (with every
-  //    residual kept); the optimiser only where it leaves them, with
+  //    squares of the linear form, taken when within the bounds and every
+  //    residual is kept; otherwise the optimiser goes on from it, with
   //    positions to 10⁻⁷ of its first step and no fine round;
-  //  - Pella-Tomlinson with p free: p by a one-dimensional search over its
-  //    bounds for the lowest of the minima over r, K and q at fixed p, from
-  //    each distinct minimum at the start's exponent.
+  //  - Pella-Tomlinson with p free and every residual kept: p by a
+  //    one-dimensional search over its bounds for the lowest of the minima
+  //    over r, K and q at fixed p, from each distinct minimum at the start's
+  //    exponent (with residuals trimmed the optimiser moves p with them).
   bool ForIntervals = false;
 };
 struct LocalRefit {
