@@ -1,6 +1,6 @@
 #pragma once
 
-// For the benchmarks and studies: the 30-year simulated example, the bounds
+// For the benchmarks and studies: the two examples, the bounds
 // the estimation page starts with, and a variant of the procedure at its
 // objective's minimum within them.
 
@@ -18,12 +18,19 @@
 
 namespace tarvik::bench {
 
+inline data::CatchEffortSeries ReadExample(const std::string& name) {
+  return data::ReadDataFile(std::string(TARVIK_SOURCE_DIR) + "/examples/" + name, '.').series;
+}
+
 // examples/schaefer_simulated_1990_2019.txt, read once.
 inline const data::CatchEffortSeries& SimulatedExample() {
-  static const data::CatchEffortSeries series =
-      data::ReadDataFile(
-          std::string(TARVIK_SOURCE_DIR) + "/examples/schaefer_simulated_1990_2019.txt", '.')
-          .series;
+  static const data::CatchEffortSeries series = ReadExample("schaefer_simulated_1990_2019.txt");
+  return series;
+}
+
+// examples/yellowfin_epo_1934_1955.txt, read once.
+inline const data::CatchEffortSeries& YellowfinExample() {
+  static const data::CatchEffortSeries series = ReadExample("yellowfin_epo_1934_1955.txt");
   return series;
 }
 

@@ -1,7 +1,11 @@
 #include "estimation/linear_form.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <utility>
+
+#include "estimation/sorting.h"
 
 namespace tarvik::estimation::linear {
 
@@ -149,13 +153,25 @@ Vec3 ScaledOfTheta(const Design& d, const Vec3& theta) {
   return {theta[0] * d.Scale[0], theta[1] * d.Scale[1], theta[2] * d.Scale[2]};
 }
 
-bool WeightedLeastSquares(const Design& d, std::span<const double> w, Vec3& phi) {
+bool ThroughRows(const Design& d, const std::size_t* rows, Vec3& phi) {
+  Mat3 A{};
+  Vec3 rhs{};
+  for (int k = 0; k < 3; ++k) {
+    for (int j = 0; j < 3; ++j) A[k][j] = d.X[j][rows[k]];
+    rhs[k] = d.y[rows[k]];
+  }
+  return SolveSmall(A, rhs, 3, phi);
+}
+
+bool WeightedLeastSquares(const Design& d, std::span<const double> w, Vec3& phi,
+                          std::span<const double> y) {
+  if (y.empty()) y = d.y;
   Mat3 A{};
   Vec3 b{};
   for (std::size_t i = 0; i < d.N; ++i) {
     const double wi = w.empty() ? 1.0 : w[i];
     for (int r = 0; r < 3; ++r) {
-      b[r] += wi * d.X[r][i] * d.y[i];
+      b[r] += wi * d.X[r][i] * y[i];
       for (int c = 0; c < 3; ++c) A[r][c] += wi * d.X[r][i] * d.X[c][i];
     }
   }
@@ -187,6 +203,124 @@ bool ResidualsLinearInR(const data::CatchEffortSeries& s, ProductionModelKind ki
     b.push_back(shape * S);
   }
   return true;
+}
+
+FormObjective::FormObjective(const data::CatchEffortSeries& s, ProductionModelKind kind,
+                             model::ObjectiveKind objective, std::uint8_t keepCount,
+                             std::span<const double> responseShift)
+    : kind_(kind), objective_(objective) {
+  const std::size_t years = s.size();
+  if (years < 3 || s.C.size() != years) return;
+  n_ = years - 2;
+  if (!responseShift.empty() && responseShift.size() != n_) return;
+  if (keepCount < 1 || keepCount > n_) return;
+  keep_ = keepCount;
+  first_ = (n_ - keep_) / 2;
+  divisor_ = static_cast<double>(n_ - 2 * first_);
+  y_.resize(n_);
+  S_.resize(n_);
+  C_.resize(n_);
+  column_.resize(n_);
+  sizes_.resize(n_);
+  for (std::size_t i = 0; i < n_; ++i) {
+    S_[i] = s.U[i + 1] + s.U[i];
+    y_[i] = s.U[i + 2] - s.U[i] + (responseShift.empty() ? 0.0 : responseShift[i]);
+    C_[i] = s.C[i + 1];
+    if (!std::isfinite(S_[i]) || !std::isfinite(y_[i]) || !std::isfinite(C_[i])) return;
+    if (kind == ProductionModelKind::Fox && !(S_[i] > 0.0)) return;
+    if (kind == ProductionModelKind::PellaTomlinson && !(S_[i] >= 0.0)) return;
+  }
+  if (kind == ProductionModelKind::Schaefer) ColumnAt(1.0);
+  if (kind == ProductionModelKind::Fox) {
+    for (std::size_t i = 0; i < n_; ++i) column_[i] = S_[i] * std::log(S_[i]);
+  }
+  usable_ = true;
+}
+
+void FormObjective::ColumnAt(double p) {
+  if (p == columnP_) return;
+  for (std::size_t i = 0; i < n_; ++i) {
+    column_[i] = p == 1.0 ? S_[i] * S_[i] : std::pow(S_[i], p + 1.0);
+  }
+  columnP_ = p;
+}
+
+double FormObjective::Value(const ParameterPoint& x, double limit) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  Vec3 theta{};
+  if (!ThetaOf(kind_, x, theta)) return kInf;
+  if (kind_ == ProductionModelKind::PellaTomlinson) ColumnAt(x.p);
+  const auto size = [&](std::size_t i) {
+    return std::fabs(y_[i] - theta[0] * S_[i] + theta[1] * column_[i] + theta[2] * C_[i]);
+  };
+  // With every residual kept the sizes are summed as they come, and the sum
+  // is given up once it shows the value not below `limit` (with a margin
+  // for rounding); otherwise the window of the sorted sizes is summed.
+  const bool all = keep_ == n_;
+  double* e = sizes_.data();
+  if (!all) {
+    for (std::size_t i = 0; i < n_; ++i) {
+      e[i] = size(i);
+      if (!std::isfinite(e[i])) return kInf;
+    }
+    SortFiniteAscending(e, n_);
+    e += first_;
+    limit = kInf;
+  }
+  const auto term = [&](std::size_t i) { return all ? size(i) : e[i]; };
+  constexpr double kMargin = 1.0 + 1e-9;
+  double value = kInf;
+  switch (objective_) {
+    case model::ObjectiveKind::SumOfSquares: {
+      const double bound = limit * limit * divisor_ * kMargin;
+      double sum = 0.0;
+      for (std::size_t i = 0; i < keep_; ++i) {
+        const double v = term(i);
+        sum += v * v;
+        if (sum >= bound) return kInf;
+      }
+      value = std::sqrt(sum / divisor_);
+      break;
+    }
+    case model::ObjectiveKind::LogSumOfSquares: {
+      // The product of the 1 + e², rescaled by powers of two as it grows,
+      // for one logarithm instead of one per residual.
+      const double bound = divisor_ * std::log1p(limit * limit) * kMargin;
+      double product = 1.0, logs = 0.0;
+      double most = std::exp(bound);  // the product that reaches the bound
+      for (std::size_t i = 0; i < keep_; ++i) {
+        const double v = term(i);
+        const double factor = 1.0 + v * v;
+        if (factor < 0x1p256) {
+          product *= factor;
+          if (product < 0x1p512) {
+            if (product >= most) return kInf;
+            continue;
+          }
+          int exponent = 0;
+          product = std::frexp(product, &exponent);
+          logs += exponent * std::numbers::ln2;
+        } else {
+          logs += std::log(factor);
+        }
+        most = std::exp(bound - logs);
+        if (product >= most) return kInf;
+      }
+      value = std::sqrt(std::exp((logs + std::log(product)) / divisor_) - 1.0);
+      break;
+    }
+    case model::ObjectiveKind::Median: {
+      const double bound = limit * divisor_ * kMargin;
+      double sum = 0.0;
+      for (std::size_t i = 0; i < keep_; ++i) {
+        sum += term(i);
+        if (sum >= bound) return kInf;
+      }
+      value = sum / divisor_;
+      break;
+    }
+  }
+  return std::isfinite(value) ? value : kInf;
 }
 
 }  // namespace tarvik::estimation::linear

@@ -70,9 +70,56 @@ inline double LinearResidual(const Design& d, const Vec3& phi, std::size_t i) {
   return d.y[i] - (d.X[0][i] * phi[0] + d.X[1][i] * phi[1] + d.X[2][i] * phi[2]);
 }
 
+// The scaled θ at which the residuals of the three rows rows[0 … 2] are
+// zero (an exact solution of the form); false when they do not fix it.
+bool ThroughRows(const Design& d, const std::size_t* rows, Vec3& phi);
+
 // Weighted least squares of the linear form (every weight 1: ordinary least
-// squares), by the normal equations of the unit-length columns.
-bool WeightedLeastSquares(const Design& d, std::span<const double> w, Vec3& phi);
+// squares), by the normal equations of the unit-length columns; of the
+// responses `y` (N values) instead of d.y when given.
+bool WeightedLeastSquares(const Design& d, std::span<const double> w, Vec3& phi,
+                          std::span<const double> y = {});
+
+// The objective of a variant (its kind, objective and keep count) through the
+// linear form, e = y* − X·θ with y* the responses plus `responseShift` (a
+// fixed-design bootstrap replicate, as ObjectiveEvaluator): the same
+// function as ObjectiveEvaluator's up to rounding, but several times cheaper
+// at a fixed exponent, because the column of p is kept for the last p asked
+// and no residual needs a logarithm or a power. The kept terms are summed in
+// year order (sorted only when some are trimmed), and Σ ln(1 + e²) is the
+// logarithm of the product of the 1 + e².
+class FormObjective {
+ public:
+  // `responseShift`: empty, or one value per residual.
+  FormObjective(const data::CatchEffortSeries& s, model::ProductionModelKind kind,
+                model::ObjectiveKind objective, std::uint8_t keepCount,
+                std::span<const double> responseShift);
+  // False when the form cannot stand for the objective on this series: fewer
+  // than 3 years, a shift of another length, a keep count outside 1 … N,
+  // values that are not finite, or a sum S of two CPUE that is not positive
+  // (Fox) or negative (Pella-Tomlinson). Value must not be called then.
+  bool Usable() const { return usable_; }
+  // The objective at x (its p counts for Pella-Tomlinson only); +inf where θ
+  // of x is undefined (ThetaOf) or a residual or the value is not finite,
+  // and when every residual is kept also where the sum of the terms so far
+  // shows that the value is not below `limit`.
+  double Value(const ParameterPoint& x, double limit = std::numeric_limits<double>::infinity());
+
+ private:
+  void ColumnAt(double p);
+
+  model::ProductionModelKind kind_;
+  model::ObjectiveKind objective_;
+  std::size_t n_ = 0;      // residuals
+  std::size_t first_ = 0;  // the kept window of the sorted sizes
+  std::size_t keep_ = 0;
+  double divisor_ = 1.0;
+  bool usable_ = false;
+  std::vector<double> y_, S_, C_;  // responses (shifted), X0 = S, X2 = −C
+  std::vector<double> column_;     // −X1 at columnP_
+  double columnP_ = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> sizes_;
+};
 
 // A point and its objective value.
 struct Candidate {

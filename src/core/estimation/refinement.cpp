@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <nlopt.hpp>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -58,22 +59,32 @@ constexpr double kExponentGrid[] = {1.01, 1.1, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0,
 
 class Problem {
  public:
+  // With `viaForm` the objective is evaluated through the linear form
+  // (FormObjective) wherever the form holds the series.
   Problem(const data::CatchEffortSeries& series, const model::ModelFit& fit,
           const ParameterBounds& bounds, std::uint8_t keepCount,
-          std::span<const double> responseShift = {})
+          std::span<const double> responseShift = {}, bool viaForm = false)
       : series_(series),
+        shift_(responseShift),
         evaluator_(series.U, series.C, fit.Objective, fit.Kind, keepCount, responseShift),
         bounds_(bounds),
         kind_(fit.Kind),
         objective_(fit.Objective),
         pt_(fit.Kind == ProductionModelKind::PellaTomlinson),
         exponent_(fit.Exponent),
-        keepCount_(keepCount) {}
+        keepCount_(keepCount) {
+    if (viaForm) {
+      form_.emplace(series, fit.Kind, fit.Objective, keepCount, responseShift);
+      if (!form_->Usable()) form_.reset();
+    }
+  }
 
   // The objective at x clamped to the bounds (x is clamped in place); +inf
-  // where it cannot be evaluated (the evaluation raised, or x is undefined).
-  double Value(ParameterPoint& x) {
+  // where it cannot be evaluated (the evaluation raised, or x is undefined),
+  // and through the linear form also where it is not below `limit`.
+  double Value(ParameterPoint& x, double limit = kInf) {
     if (!pt_) x.p = exponent_;
+    if (fixedExponent_) x.p = *fixedExponent_;
     if (std::isnan(x.r) || std::isnan(x.K) || std::isnan(x.q) || std::isnan(x.p)) return kInf;
     ClampToBounds(x, bounds_, pt_);
     if (!std::isfinite(x.r) || !std::isfinite(x.K) || !std::isfinite(x.q) || !std::isfinite(x.p)) {
@@ -81,21 +92,33 @@ class Problem {
     }
     ++evaluations_;
     double f = kInf;
-    try {
-      f = evaluator_.Evaluate(x.r, x.K, x.q, x.p);
-    } catch (const Error& e) {
-      if (firstError_.empty()) firstError_ = e.what();
-      return kInf;
+    if (form_) {
+      f = form_->Value(x, limit);
+    } else {
+      try {
+        f = evaluator_.Evaluate(x.r, x.K, x.q, x.p);
+      } catch (const Error& e) {
+        if (firstError_.empty()) firstError_ = e.what();
+        return kInf;
+      }
     }
     if (!std::isfinite(f)) return kInf;
     if (f < best_.Value) best_ = {x, f};
     return f;
   }
 
+  // Holds the exponent of Pella-Tomlinson at p (within its bounds) until
+  // FreeExponent: the local optimiser then moves r, K and q only.
+  void FixExponent(double p) { fixedExponent_ = p; }
+  void FreeExponent() { fixedExponent_.reset(); }
+  // The local optimiser moves p.
+  bool ExponentFree() const { return pt_ && !fixedExponent_ && bounds_.MinP < bounds_.MaxP; }
+
   const Candidate& Best() const { return best_; }
   std::uint64_t Evaluations() const { return evaluations_; }
   const std::string& FirstError() const { return firstError_; }
   const data::CatchEffortSeries& Series() const { return series_; }
+  std::span<const double> Shift() const { return shift_; }
   const ParameterBounds& Bounds() const { return bounds_; }
   ProductionModelKind Kind() const { return kind_; }
   ObjectiveKind Objective() const { return objective_; }
@@ -105,6 +128,7 @@ class Problem {
 
  private:
   const data::CatchEffortSeries& series_;
+  std::span<const double> shift_;
   ObjectiveEvaluator evaluator_;
   ParameterBounds bounds_;
   ProductionModelKind kind_;
@@ -112,16 +136,19 @@ class Problem {
   bool pt_;
   double exponent_;
   std::size_t keepCount_;
+  std::optional<linear::FormObjective> form_;
+  std::optional<double> fixedExponent_;
   Candidate best_;
   std::uint64_t evaluations_ = 0;
   std::string firstError_;
 };
 
-// Evaluates the point of scaled θ and offers it.
+// Evaluates the point of scaled θ and offers it (through the linear form
+// only when the list would take it).
 void OfferTheta(Problem& problem, StartList& starts, const Design& d, const Vec3& phi) {
   ParameterPoint x;
   if (!PointOfTheta(problem.Kind(), ThetaOfScaled(d, phi), d.P, x)) return;
-  const double f = problem.Value(x);
+  const double f = problem.Value(x, starts.Worst());
   starts.Offer(x, f);
 }
 
@@ -142,14 +169,8 @@ void LinearStarts(Problem& problem, StartList& starts, const Design& d, double r
   if (WeightedLeastSquares(d, {}, phi)) OfferTheta(problem, starts, d, phi);
 
   ForRowSets(d.N, 3, rowSetLimit, [&](const RowSet& rows) {
-    Mat3 A{};
-    Vec3 rhs{};
-    for (int k = 0; k < 3; ++k) {
-      for (int j = 0; j < 3; ++j) A[k][j] = d.X[j][rows[k]];
-      rhs[k] = d.y[rows[k]];
-    }
     Vec3 solution{};
-    if (SolveSmall(A, rhs, 3, solution)) OfferTheta(problem, starts, d, solution);
+    if (ThroughRows(d, rows.data(), solution)) OfferTheta(problem, starts, d, solution);
   });
 
   // Faces on which one component of θ is fixed: r (θ0, for Fox θ1) and q (θ2).
@@ -236,48 +257,66 @@ void GridStarts(Problem& problem, StartList& starts) {
 // Rows the trimmed objective keeps at scaled θ: the central window of the
 // residuals sorted by absolute value (c = (N − m) div 2 smallest dropped,
 // then m kept), as 0/1 flags.
-std::vector<std::uint8_t> KeptRows(const Design& d, const Vec3& phi, std::size_t keep) {
-  std::vector<std::size_t> order(d.N);
-  std::vector<double> a(d.N);
-  for (std::size_t i = 0; i < d.N; ++i) {
-    order[i] = i;
-    a[i] = std::fabs(LinearResidual(d, phi, i));
-  }
-  std::stable_sort(order.begin(), order.end(),
-                   [&a](std::size_t x, std::size_t y) { return a[x] < a[y]; });
-  std::vector<std::uint8_t> kept(d.N, 0);
-  const std::size_t m = std::min(keep, d.N);
-  const std::size_t c = (d.N - m) / 2;
+std::vector<std::uint8_t> KeptOf(std::span<const double> residuals, std::size_t keep) {
+  const std::size_t n = residuals.size();
+  std::vector<std::size_t> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&residuals](std::size_t x, std::size_t y) {
+    return std::fabs(residuals[x]) < std::fabs(residuals[y]);
+  });
+  std::vector<std::uint8_t> kept(n, 0);
+  const std::size_t m = std::min(keep, n);
+  const std::size_t c = (n - m) / 2;
   for (std::size_t k = c; k < c + m; ++k) kept[order[k]] = 1;
   return kept;
+}
+
+std::vector<double> ResidualsOf(const Design& d, const Vec3& phi) {
+  std::vector<double> e(d.N);
+  for (std::size_t i = 0; i < d.N; ++i) e[i] = LinearResidual(d, phi, i);
+  return e;
+}
+
+std::vector<std::uint8_t> KeptRows(const Design& d, const Vec3& phi, std::size_t keep) {
+  return KeptOf(ResidualsOf(d, phi), keep);
 }
 
 // Minimises the objective's sum over the kept rows alone, for the linear
 // form: least squares; for Σ ln(1 + e²) iteratively reweighted least squares
 // with weights 1/(1 + e²) (each step minimises a majorant, so the sum never
-// grows); for Σ |e| weights 1/|e|. Unconstrained; false when a system is
+// grows); for Σ |e| weights 1/|e|. With `carried` (residuals of a point,
+// perhaps of another form) the reweighting starts from the form fitted to
+// those residuals with their weights, so that rows fitted closely there stay
+// close, rather than from phi. Unconstrained; false when a system is
 // singular.
 bool FitKeptRows(const Design& d, ObjectiveKind objective, const std::vector<std::uint8_t>& kept,
-                 Vec3& phi) {
+                 Vec3& phi, std::span<const double> carried = {}) {
   std::vector<double> w(d.N);
   for (std::size_t i = 0; i < d.N; ++i) w[i] = kept[i];
   if (objective == ObjectiveKind::SumOfSquares) return WeightedLeastSquares(d, w, phi);
   double scale = 0.0;
   for (double y : d.y) scale = std::max(scale, std::fabs(y));
   const double floor = 1e-9 * std::max(scale, 1e-300);
+  const auto weight = [&](double e) {
+    return objective == ObjectiveKind::LogSumOfSquares ? 1.0 / (1.0 + e * e)
+                                                       : 1.0 / std::max(std::fabs(e), floor);
+  };
+  if (carried.size() == d.N) {
+    std::vector<double> fitted(d.N);
+    for (std::size_t i = 0; i < d.N; ++i) {
+      if (kept[i]) w[i] = weight(carried[i]);
+      fitted[i] = d.y[i] - carried[i];
+    }
+    if (!WeightedLeastSquares(d, w, phi, fitted)) return false;
+  }
   double previous = kInf;
   for (int iteration = 0; iteration < 100; ++iteration) {
     double sum = 0.0;
     for (std::size_t i = 0; i < d.N; ++i) {
       if (!kept[i]) continue;
       const double e = LinearResidual(d, phi, i);
-      if (objective == ObjectiveKind::LogSumOfSquares) {
-        w[i] = 1.0 / (1.0 + e * e);
-        sum += std::log(1.0 + e * e);
-      } else {
-        w[i] = 1.0 / std::max(std::fabs(e), floor);
-        sum += std::fabs(e);
-      }
+      w[i] = weight(e);
+      sum += objective == ObjectiveKind::LogSumOfSquares ? std::log(1.0 + e * e) : std::fabs(e);
     }
     if (!(sum < previous * (1.0 - 1e-13))) break;
     previous = sum;
@@ -361,7 +400,7 @@ Mat3 InverseUpper(const Mat3& R) {
 Coordinates CoordinatesAt(const Problem& problem, const ParameterPoint& centre) {
   Coordinates c;
   c.Kind = problem.Kind();
-  c.WithExponent = problem.PellaTomlinson() && problem.Bounds().MinP < problem.Bounds().MaxP;
+  c.WithExponent = problem.ExponentFree();
   c.Centre = centre;
   const Design d = MakeDesign(problem.Series(), problem.Kind(), centre.p);
   Vec3 theta{};
@@ -405,10 +444,23 @@ double LocalObjective(unsigned n, const double* z, double* gradient, void* data)
   return f;
 }
 
-// Subplex from one point, re-centred after each round while it improves.
-void LocalSearch(Problem& problem, Candidate start) {
-  double stepFactor = 1.0;
-  for (int round = 0; round < kLocalRounds; ++round) {
+// How the local optimiser runs from one point.
+struct LocalSettings {
+  int Rounds = kLocalRounds;
+  int RoundEvaluations = kRoundEvaluations;
+  double Step = 1.0;          // the first round's step, in the coordinates' steps
+  double Tolerance = 1e-9;    // of the position, in units of the round's step
+  double FTolerance = 1e-13;  // relative, of the value
+  // A round that does not improve is followed by one with a step 10⁻³ times
+  // as large before giving up.
+  bool FineRound = true;
+};
+
+// Subplex from one point, re-centred after each round while it improves;
+// returns the lowest point it saw.
+Candidate LocalSearch(Problem& problem, Candidate start, const LocalSettings& settings = {}) {
+  double stepFactor = settings.Step;
+  for (int round = 0; round < settings.Rounds; ++round) {
     const Coordinates c = CoordinatesAt(problem, start.Point);
     const unsigned dimension = static_cast<unsigned>(c.Steps.size());
     LocalRun run{&problem, &c, start};
@@ -419,10 +471,10 @@ void LocalSearch(Problem& problem, Candidate start) {
       for (double& s : steps) s *= stepFactor;
       opt.set_initial_step(steps);
       std::vector<double> tolerance = steps;
-      for (double& t : tolerance) t *= 1e-9;
+      for (double& t : tolerance) t *= settings.Tolerance;
       opt.set_xtol_abs(tolerance);
-      opt.set_ftol_rel(1e-13);
-      opt.set_maxeval(kRoundEvaluations);
+      opt.set_ftol_rel(settings.FTolerance);
+      opt.set_maxeval(settings.RoundEvaluations);
       std::vector<double> z(dimension, 0.0);
       double value = 0.0;
       opt.optimize(z, value);
@@ -432,10 +484,11 @@ void LocalSearch(Problem& problem, Candidate start) {
     const bool improved = run.Best.Value < start.Value * (1.0 - 1e-10);
     start = run.Best;
     if (!improved) {
-      if (stepFactor < 1.0) break;
-      stepFactor = 1e-3;  // once more with a fine step before giving up
+      if (!settings.FineRound || stepFactor < settings.Step) break;
+      stepFactor = 1e-3 * settings.Step;  // once more with a fine step before giving up
     }
   }
+  return start;
 }
 
 // The sum-of-squares and log objectives: starting points from the linear
@@ -560,27 +613,6 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
   return v;
 }
 
-LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::ModelFit& fit,
-                        const ParameterPoint& start, const ParameterBounds& bounds,
-                        std::uint8_t keepCount) {
-  Problem problem(series, fit, bounds, keepCount);
-  ParameterPoint x = start;
-  const double value = problem.Value(x);
-  if (std::isfinite(value)) LocalSearch(problem, {x, value});
-  LocalRefit refit;
-  const Candidate& best = problem.Best();
-  if (!std::isfinite(best.Value)) {
-    refit.Message = problem.FirstError().empty()
-                        ? "в начальной точке целевая функция не вычисляется"
-                        : problem.FirstError();
-    return refit;
-  }
-  refit.Available = true;
-  refit.Point = best.Point;
-  refit.Objective = best.Value;
-  return refit;
-}
-
 RefinementReport RefineActiveVariants(const AssessmentState& state, const ParameterBounds& bounds,
                                       char decimalMark, int threads) {
   const std::vector<std::uint8_t>& indices = state.ActiveVariants;
@@ -648,26 +680,339 @@ bool IsRefined(const AssessmentState& state, std::size_t index) {
 
 namespace {
 
-// The descents of RefineFromPoint with row starts: from the best starts
-// (the given start among them).
+// The descents of RefitLocally with row starts: from the best starts (the
+// given start among them).
 constexpr std::size_t kRowStartDescents = 3;
+
+// The local optimiser for intervals, where reweighting leaves the bounds:
+// positions to 10⁻⁷ of the first step (which is 5 % of the residuals' root
+// mean square) and values to 10⁻¹², without the fine round. (A looser
+// value tolerance stops it early where the minimum lies in a corner of the
+// bounds, r near 0 with K or q on a bound.)
+constexpr LocalSettings kIntervalSettings{
+    .Tolerance = 1e-7, .FTolerance = 1e-12, .FineRound = false};
+// Minima at the start's exponent whose values differ by less than this
+// fraction are taken for one.
+constexpr double kSameMinimum = 1e-6;
+// The search over p of Pella-Tomlinson: the first step and the width of the
+// final bracket.
+constexpr double kExponentStep = 0.1;
+constexpr double kExponentTolerance = 1e-3;
+
+// The linear form at p of the problem's responses, shifted as its
+// objective's.
+Design FormAt(const Problem& problem, double p) {
+  Design d = MakeDesign(problem.Series(), problem.Kind(), p);
+  const std::span<const double> shift = problem.Shift();
+  if (d.Valid && shift.size() == d.N) {
+    for (std::size_t i = 0; i < d.N; ++i) d.y[i] += shift[i];
+  }
+  return d;
+}
+
+// The residuals of x in the form d (empty where x has no θ).
+std::vector<double> FormResiduals(const Problem& problem, const Design& d,
+                                  const ParameterPoint& x) {
+  Vec3 theta{};
+  if (!d.Valid || !ThetaOf(problem.Kind(), x, theta)) return {};
+  return ResidualsOf(d, ScaledOfTheta(d, theta));
+}
+
+// x carried to exponent p: r and q kept, and θ1 (so K) such that the
+// production column at p matches the one at x.p in least squares, which
+// keeps the model's CPUE nearly as it was.
+ParameterPoint CarriedTo(const Problem& problem, const ParameterPoint& x, double p) {
+  ParameterPoint out = x;
+  out.p = p;
+  Vec3 theta{};
+  if (!ThetaOf(problem.Kind(), x, theta)) return out;
+  const data::CatchEffortSeries& s = problem.Series();
+  double cross = 0.0, squares = 0.0;
+  for (std::size_t t = 2; t < s.size(); ++t) {
+    const double S = s.U[t - 1] + s.U[t - 2];
+    const double before = std::pow(S, x.p + 1.0), after = std::pow(S, p + 1.0);
+    cross += after * before;
+    squares += after * after;
+  }
+  if (!(squares > 0.0)) return out;
+  theta[1] *= cross / squares;
+  ParameterPoint moved;
+  if (PointOfTheta(problem.Kind(), theta, p, moved)) out = moved;
+  return out;
+}
+
+// A local minimum of f over [lo, hi] from x0 (where f is f0): walks downhill
+// in steps that double from `step` until the value rises or a bound is
+// reached, then narrows the bracket to `tolerance` by Brent's method; a
+// bound is taken as the minimum when the value rises a tolerance inside it.
+// Returns the lowest point found.
+template <typename F>
+double MinimiseAlong(const F& f, double x0, double f0, double lo, double hi, double step,
+                     double tolerance) {
+  // Bracket [a, c] around x1, the lowest value found.
+  double direction = 1.0;
+  double x1 = ClampValue(x0 + step, lo, hi);
+  double f1 = x1 != x0 ? f(x1) : kInf;
+  double a = x0, c = x1;
+  if (!(f1 < f0)) {
+    const double xm = ClampValue(x0 - step, lo, hi);
+    const double fm = xm != x0 ? f(xm) : kInf;
+    if (fm < f0) {
+      direction = -1.0;
+      x1 = xm;
+      f1 = fm;
+    } else {
+      a = xm;
+      c = x1;
+      x1 = x0;
+      f1 = f0;
+      direction = 0.0;
+    }
+  }
+  if (direction != 0.0) {
+    // x1 lies below x0: walk on.
+    for (;;) {
+      step *= 2.0;
+      const double x2 = ClampValue(x1 + direction * step, lo, hi);
+      if (x2 == x1) {
+        // At a bound, still descending: the bound, unless the value falls
+        // just inside it.
+        const double inside = x1 - direction * tolerance;
+        const double fi = f(inside);
+        if (!(fi < f1)) return x1;
+        a = std::min(x0, x1);
+        c = std::max(x0, x1);
+        x1 = inside;
+        f1 = fi;
+        break;
+      }
+      const double f2 = f(x2);
+      if (!(f2 < f1)) {
+        a = std::min(x0, x2);
+        c = std::max(x0, x2);
+        break;
+      }
+      x0 = x1;
+      f0 = f1;
+      x1 = x2;
+      f1 = f2;
+    }
+  }
+  // Brent's method within [a, c] from x1: a parabola through the three
+  // lowest points where it falls well inside the bracket, else a golden
+  // section step into the larger part; steps of at least half the
+  // tolerance, until x lies within the tolerance of both ends.
+  constexpr double kGolden = 0.3819660112501051;
+  const double least = 0.5 * tolerance;
+  double x = x1, w = x1, v = x1, fx = f1, fw = f1, fv = f1;
+  double move = 0.0, previous = 0.0;  // the last two steps
+  while (std::max(x - a, c - x) > tolerance) {
+    const double middle = 0.5 * (a + c);
+    double stepTo = 0.0;
+    bool parabolic = false;
+    if (std::fabs(previous) > least) {
+      const double r = (x - w) * (fx - fv);
+      double q = (x - v) * (fx - fw);
+      double p = (x - v) * q - (x - w) * r;
+      q = 2.0 * (q - r);
+      if (q > 0.0) p = -p;
+      q = std::fabs(q);
+      if (std::fabs(p) < std::fabs(0.5 * q * previous) && p > q * (a - x) && p < q * (c - x)) {
+        previous = move;
+        stepTo = p / q;
+        const double u = x + stepTo;
+        if (u - a < tolerance || c - u < tolerance) stepTo = middle > x ? least : -least;
+        parabolic = true;
+      }
+    }
+    if (!parabolic) {
+      previous = x >= middle ? a - x : c - x;
+      stepTo = kGolden * previous;
+    }
+    move = stepTo;
+    const double u = std::fabs(stepTo) >= least ? x + stepTo : x + (stepTo > 0.0 ? least : -least);
+    const double fu = f(u);
+    if (fu <= fx) {
+      (u >= x ? a : c) = x;
+      v = w;
+      fv = fw;
+      w = x;
+      fw = fx;
+      x = u;
+      fx = fu;
+    } else {
+      (u < x ? a : c) = u;
+      if (fu <= fw || w == x) {
+        v = w;
+        fv = fw;
+        w = u;
+        fw = fu;
+      } else if (fu <= fv || v == x || v == w) {
+        v = u;
+        fv = fu;
+      }
+    }
+  }
+  return x;
+}
+
+// A local minimum at the exponent of d (which the problem holds), for
+// intervals. The objective is a function of the residuals of the linear
+// form, so iteratively reweighted least squares over the rows it keeps
+// (FitKeptRows) finds the minimum without a search: first the form is
+// fitted, with the objective's weights, to `residuals` (those of the point
+// descended from, perhaps at another exponent), so that the rows that point
+// fits closely stay close (the deep minima of the log and median objectives
+// lie where some residuals are zero), then reweighted to convergence, the
+// kept rows re-chosen while they change. Its point is taken when it lies
+// within the bounds; otherwise the local optimiser descends from the better
+// of that point clamped into them and `from` (a point at the exponent of
+// d).
+Candidate DescentAt(Problem& problem, const Design& d, const Candidate& from,
+                    std::span<const double> residuals, const LocalSettings& settings) {
+  Candidate start = from;
+  if (d.FullRank && residuals.size() == d.N) {
+    const ObjectiveKind objective = problem.Objective();
+    std::vector<std::uint8_t> kept = KeptOf(residuals, problem.KeepCount());
+    Vec3 phi{};
+    bool solved = FitKeptRows(d, objective, kept, phi, residuals);
+    for (int step = 0; solved && step < 8; ++step) {
+      std::vector<std::uint8_t> next = KeptRows(d, phi, problem.KeepCount());
+      if (next == kept) break;
+      kept = std::move(next);
+      solved = FitKeptRows(d, objective, kept, phi);
+    }
+    std::vector<Vec3> fits;
+    if (solved) fits.push_back(phi);
+    // With none of the smallest residuals trimmed the median objective is
+    // least at a vertex, three residuals zero: those the reweighting brings
+    // nearest zero name it (reweighting only approaches it).
+    if (solved && objective == ObjectiveKind::Median &&
+        (d.N - std::min(problem.KeepCount(), d.N)) / 2 == 0) {
+      const std::vector<double> e = ResidualsOf(d, phi);
+      std::vector<std::size_t> order(d.N);
+      for (std::size_t i = 0; i < d.N; ++i) order[i] = i;
+      std::partial_sort(
+          order.begin(), order.begin() + 3, order.end(),
+          [&](std::size_t a, std::size_t b) { return std::fabs(e[a]) < std::fabs(e[b]); });
+      Vec3 vertex{};
+      if (ThroughRows(d, order.data(), vertex)) fits.push_back(vertex);
+    }
+    Candidate inside;
+    for (const Vec3& fit : fits) {
+      ParameterPoint x;
+      if (!PointOfTheta(problem.Kind(), ThetaOfScaled(d, fit), d.P, x)) continue;
+      ParameterPoint clamped = x;
+      const double value = problem.Value(clamped);
+      if (clamped.r == x.r && clamped.K == x.K && clamped.q == x.q) {
+        if (value < inside.Value) inside = {clamped, value};
+      } else if (value < start.Value) {
+        start = {clamped, value};
+      }
+    }
+    // Trimming makes the objective piecewise in the rows it keeps, with
+    // minima the reweighting does not reach alone: the optimiser goes on
+    // from the reweighted point.
+    const bool trimmed = problem.KeepCount() < d.N;
+    if (std::isfinite(inside.Value) && !trimmed) return inside;
+    if (inside.Value < start.Value) start = inside;
+  }
+  if (!std::isfinite(start.Value)) return start;
+  return LocalSearch(problem, start, settings);
+}
+
+// A local minimum at an exponent with its residuals in the form there.
+struct Found {
+  Candidate Point;
+  std::vector<double> Residuals;
+};
+
+// Pella-Tomlinson with p free, for intervals: the lowest over p of the local
+// minimum over r, K and q at that p (DescentAt), each descended from the one
+// found at the nearest p searched, from `start`. From the start's p the
+// search walks downhill in steps that double until the value rises or p
+// reaches a bound, then narrows the bracket by golden section to
+// `tolerance`; a bound is taken as the minimum when the value rises a
+// tolerance inside it. (Descending in r, K, q and p together crawls along
+// the valley that p and the level of the production column form, for
+// thousands of evaluations.)
+void ProfileExponent(Problem& problem, const Found& start, double tolerance) {
+  const ParameterBounds& b = problem.Bounds();
+  std::vector<Found> found = {start};  // the minimum at each p searched
+  const auto at = [&](double p) {
+    p = ClampValue(p, b.MinP, b.MaxP);
+    const Found* nearest = &found.front();
+    for (const Found& f : found) {
+      if (f.Point.Point.p == p) return f.Point.Value;
+      if (std::fabs(f.Point.Point.p - p) < std::fabs(nearest->Point.Point.p - p)) nearest = &f;
+    }
+    problem.FixExponent(p);
+    const Design d = FormAt(problem, p);
+    // From the better of the nearest minimum carried to p and the same r, K
+    // and q at p (near r = 0 the exponent hardly matters).
+    Candidate from{CarriedTo(problem, nearest->Point.Point, p), kInf};
+    from.Value = problem.Value(from.Point);
+    Candidate same{nearest->Point.Point, kInf};
+    same.Value = problem.Value(same.Point);
+    if (same.Value < from.Value) from = same;
+    Candidate c = DescentAt(problem, d, from, nearest->Residuals, kIntervalSettings);
+    c.Point.p = p;
+    found.push_back({c, FormResiduals(problem, d, c.Point)});
+    return c.Value;
+  };
+  MinimiseAlong(at, start.Point.Point.p, start.Point.Value, b.MinP, b.MaxP, kExponentStep,
+                tolerance);
+  problem.FreeExponent();
+}
+
+// For intervals: a local minimum at the start's exponent from each of
+// `seeds` (DescentAt), and for Pella-Tomlinson with p free then the search
+// over p from each distinct one of them (ProfileExponent): a minimum that is
+// not the lowest at the start's p may become it at another.
+void DescentsForIntervals(Problem& problem, const std::vector<Candidate>& seeds, double exponent,
+                          bool profile) {
+  const Design d0 = FormAt(problem, exponent);
+  StartList minima(seeds.size());
+  for (const Candidate& seed : seeds) {
+    const Candidate c =
+        DescentAt(problem, d0, seed, FormResiduals(problem, d0, seed.Point), kIntervalSettings);
+    minima.Offer(c.Point, c.Value);
+  }
+  if (!profile) return;
+  std::vector<double> profiled;  // the values of the minima searched from
+  for (const Candidate& c : minima.Items()) {
+    const bool seen = std::any_of(profiled.begin(), profiled.end(), [&](double v) {
+      return std::fabs(v - c.Value) <= kSameMinimum * v;
+    });
+    if (seen) continue;
+    profiled.push_back(c.Value);
+    ProfileExponent(problem, {c, FormResiduals(problem, d0, c.Point)}, kExponentTolerance);
+  }
+}
 
 }  // namespace
 
-LocalRefit RefineFromPoint(const data::CatchEffortSeries& series, const model::ModelFit& fit,
-                           const ParameterBounds& bounds, std::uint8_t keepCount,
-                           const ParameterPoint& start, std::span<const double> responseShift,
-                           std::size_t startRows) {
-  Problem problem(series, fit, bounds, keepCount, responseShift);
+LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::ModelFit& fit,
+                        const ParameterPoint& start, const ParameterBounds& bounds,
+                        std::uint8_t keepCount, const LocalRefitOptions& options) {
+  const std::span<const double> shift = options.ResponseShift;
+  const std::size_t startRows = options.StartRows;
+  Problem problem(series, fit, bounds, keepCount, shift, options.ForIntervals);
   StartList starts(startRows >= 3 ? kRowStartDescents : 1);
   ParameterPoint x = start;
   const double value = problem.Value(x);  // clamps x
   starts.Offer(x, value);
+  // For intervals p stays at the start's until the search over p, when
+  // every residual is kept: with some trimmed the minimum at fixed p needs
+  // the optimiser, and one descent in r, K, q and p together costs less than
+  // a search over p of them.
+  const bool trimmed = series.size() < 3 || keepCount < series.size() - 2;
+  const bool profile = options.ForIntervals && problem.ExponentFree() && !trimmed;
+  if (profile) problem.FixExponent(x.p);
   Vec3 theta{};
   if (startRows >= 3 && ThetaOf(fit.Kind, x, theta)) {
-    Design d = MakeDesign(series, fit.Kind, x.p);
-    if (d.Valid && (responseShift.empty() || responseShift.size() == d.N)) {
-      for (std::size_t i = 0; i < responseShift.size(); ++i) d.y[i] += responseShift[i];
+    const Design d = FormAt(problem, x.p);
+    if (d.Valid && (shift.empty() || shift.size() == d.N)) {
       // The rows the start fits best, by the size of their residuals.
       const Vec3 phi = ScaledOfTheta(d, theta);
       std::vector<std::size_t> rows(d.N);
@@ -679,27 +1024,30 @@ LocalRefit RefineFromPoint(const data::CatchEffortSeries& series, const model::M
       for (std::size_t a = 0; a < rows.size(); ++a)
         for (std::size_t b = a + 1; b < rows.size(); ++b)
           for (std::size_t c = b + 1; c < rows.size(); ++c) {
-            Mat3 A{};
-            Vec3 rhs{};
             const std::size_t set[3] = {rows[a], rows[b], rows[c]};
-            for (int k = 0; k < 3; ++k) {
-              for (int j = 0; j < 3; ++j) A[k][j] = d.X[j][set[k]];
-              rhs[k] = d.y[set[k]];
-            }
             Vec3 solution{};
-            if (SolveSmall(A, rhs, 3, solution)) OfferTheta(problem, starts, d, solution);
+            if (ThroughRows(d, set, solution)) OfferTheta(problem, starts, d, solution);
           }
     }
   }
   const std::vector<Candidate> seeds = starts.Items();
-  for (const Candidate& c : seeds) LocalSearch(problem, c);
+  if (options.ForIntervals) {
+    DescentsForIntervals(problem, seeds, x.p, profile);
+  } else {
+    for (const Candidate& c : seeds) LocalSearch(problem, c);
+  }
   LocalRefit refit;
   refit.Evaluations = problem.Evaluations();
-  refit.Available = std::isfinite(problem.Best().Value);
-  if (refit.Available) {
-    refit.Point = problem.Best().Point;
-    refit.Objective = problem.Best().Value;
+  const Candidate& best = problem.Best();
+  if (!std::isfinite(best.Value)) {
+    refit.Message = problem.FirstError().empty()
+                        ? "в начальной точке целевая функция не вычисляется"
+                        : problem.FirstError();
+    return refit;
   }
+  refit.Available = true;
+  refit.Point = best.Point;
+  refit.Objective = best.Value;
   return refit;
 }
 

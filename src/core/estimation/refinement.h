@@ -97,24 +97,6 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
                                 const ParameterBounds& bounds, std::uint8_t keepCount,
                                 char decimalMark = '.');
 
-// A local refit: the refinement's local optimiser (subplex, re-centred
-// rounds) from `start` clamped to `bounds`, for the model, objective and (for
-// Schaefer and Fox) exponent of `fit`, on `series` with keep count
-// `keepCount`. Deterministic, and the search's random stream is not used.
-// Objective is model::EvaluateObjective at Point, bit for bit. Never raises
-// for faults of the objective: when it cannot be evaluated at the start,
-// Available is false and Message says why.
-struct LocalRefit {
-  bool Available = false;  // some point had a finite objective
-  std::string Message;     // why not, when Available is false
-  ParameterPoint Point;    // the lowest point found, within the bounds
-  double Objective = 0.0;
-  std::uint64_t Evaluations = 0;
-};
-LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::ModelFit& fit,
-                        const ParameterPoint& start, const ParameterBounds& bounds,
-                        std::uint8_t keepCount);
-
 // RefineVariant for every index of state.ActiveVariants on
 // state.AnalysisSeries with state.MedianKeepCount (what the last search ran
 // with), the variants spread over `threads` threads (0 = every hardware
@@ -143,21 +125,50 @@ void AdoptRefinement(AssessmentState& state, const VariantRefinement& refinement
 // variants ends that).
 bool IsRefined(const AssessmentState& state, std::size_t index);
 
-// The refinement's local optimiser from `start` (clamped into `bounds`),
-// without the starting points of RefineVariant, on the objective of `fit`
-// (its Kind, Objective and, when not Pella-Tomlinson, Exponent) with keep
-// count `keepCount`, where `responseShift` (empty, or n − 2 values) is added
-// to the observed CPUE of each residual (the series of a fixed-design
-// bootstrap replicate; see ObjectiveEvaluator). With `startRows` ≥ 3 the
-// exact solutions of the linear form (at the start's exponent) through every
-// three of the `startRows` rows that the start fits best compete with
-// `start`, and the optimiser descends from the best three: the log and
-// median objectives have their deep minima where the fit passes through
-// three rows, which a descent from one point does not reach. Faults of
-// single points only make those points unusable; nothing raises.
-LocalRefit RefineFromPoint(const data::CatchEffortSeries& series, const model::ModelFit& fit,
-                           const ParameterBounds& bounds, std::uint8_t keepCount,
-                           const ParameterPoint& start, std::span<const double> responseShift = {},
-                           std::size_t startRows = 0);
+// A local refit: the refinement's local optimiser (subplex, re-centred
+// rounds) from `start` clamped to `bounds`, without the starting points of
+// RefineVariant, for the model, objective and (for Schaefer and Fox)
+// exponent of `fit`, on `series` with keep count `keepCount`. Deterministic,
+// and the search's random stream is not used. Objective is the objective at
+// Point, bit for bit (model::EvaluateObjective when no response is shifted).
+// Faults of single points only make those points unusable; nothing raises:
+// when no point could be evaluated, Available is false and Message says why.
+struct LocalRefitOptions {
+  // Empty, or n − 2 values added to the observed CPUE of each residual: the
+  // series of a fixed-design bootstrap replicate (see ObjectiveEvaluator).
+  std::span<const double> ResponseShift;
+  // With StartRows ≥ 3 the exact solutions of the linear form (at the
+  // start's exponent) through every three of the StartRows rows that the
+  // start fits best compete with `start`, and the optimiser descends from
+  // the best three: the log and median objectives have their deep minima
+  // where the fit passes through three rows, which a descent from one point
+  // does not reach.
+  std::size_t StartRows = 0;
+  // For intervals (the bootstrap's thousand refits) rather than for the
+  // exact minimum: many times faster, and like the default a local minimum
+  // (on bootstrap replicates mostly the same one, sometimes a lower one,
+  // seldom a higher one):
+  //  - the objective through the linear form (linear::FormObjective, the
+  //    same up to rounding, so is Objective);
+  //  - from each start, at its exponent, iteratively reweighted least
+  //    squares of the linear form, taken when within the bounds and every
+  //    residual is kept; otherwise the optimiser goes on from it, with
+  //    positions to 10⁻⁷ of its first step and no fine round;
+  //  - Pella-Tomlinson with p free and every residual kept: p by a
+  //    one-dimensional search over its bounds for the lowest of the minima
+  //    over r, K and q at fixed p, from each distinct minimum at the start's
+  //    exponent (with residuals trimmed the optimiser moves p with them).
+  bool ForIntervals = false;
+};
+struct LocalRefit {
+  bool Available = false;  // some point had a finite objective
+  std::string Message;     // why not, when not Available
+  ParameterPoint Point;    // the lowest point found, within the bounds
+  double Objective = 0.0;
+  std::uint64_t Evaluations = 0;
+};
+LocalRefit RefitLocally(const data::CatchEffortSeries& series, const model::ModelFit& fit,
+                        const ParameterPoint& start, const ParameterBounds& bounds,
+                        std::uint8_t keepCount, const LocalRefitOptions& options = {});
 
 }  // namespace tarvik::estimation

@@ -30,7 +30,7 @@ using model::ObjectiveKind;
 using model::ProductionModelKind;
 
 // Rows whose sets of three start the refits of the log and median
-// objectives (estimation::RefineFromPoint): the median's minimum passes
+// objectives (estimation::RefitLocally): the median's minimum passes
 // through rows the point estimate already fits well, while the log
 // objective's deepest wells may lie on rows it fits poorly, so it takes
 // every row of a series of up to 34 years (C(32, 3) = 4960 sets). Twelve
@@ -82,9 +82,11 @@ class ProgressReporter {
 
 // Runs job(k) for k = 0 … count − 1: on the calling thread when one thread
 // is asked for, otherwise on `threads` helpers while the calling thread
-// reports progress and watches the stop token. Each job writes its own slot,
-// so the order in which the helpers take them does not matter. An exception
-// of a job or of the progress callback stops the helpers and is raised here.
+// reports progress and watches the stop token (also after the last
+// replicate: a stop asked before the result is returned cancels it). Each
+// job writes its own slot, so the order in which the helpers take them does
+// not matter. An exception of a job or of the progress callback stops the
+// helpers and is raised here.
 template <typename Job>
 void ForEachReplicate(int count, int threads, const BootstrapOptions& options, const Job& job) {
   ProgressReporter reporter(count, options.OnProgress);
@@ -94,6 +96,7 @@ void ForEachReplicate(int count, int threads, const BootstrapOptions& options, c
       job(k);
       reporter.Report(k + 1);
     }
+    if (options.Stop.stop_requested()) throw Cancelled();
   };
   if (threads <= 1) return inline_();
 
@@ -147,9 +150,11 @@ void ForEachReplicate(int count, int threads, const BootstrapOptions& options, c
       raised = failure;
     }
     if (raised) std::rethrow_exception(raised);
-    if (options.Stop.stop_requested()) throw Cancelled();
     if (now != seen) reporter.Report(now);
     seen = now;
+    // After the report, whose callback may have asked to stop: the helpers
+    // may finish every replicate before this thread sees any.
+    if (options.Stop.stop_requested()) throw Cancelled();
     if (now == count) return;
   }
 }
@@ -534,8 +539,9 @@ BootstrapResult BootstrapProcedure(const data::CatchEffortSeries& series,
     ReplicateRandom random(options.Seed, static_cast<std::uint64_t>(k));
     std::vector<double> shift(N);
     for (std::size_t i = 0; i < N; ++i) shift[i] = pool[random.Index(pool.size())] - fitted[i];
-    const estimation::LocalRefit refit =
-        estimation::RefineFromPoint(series, fit, bounds, keepCount, start, shift, startRows);
+    const estimation::LocalRefit refit = estimation::RefitLocally(
+        series, fit, start, bounds, keepCount,
+        {.ResponseShift = shift, .StartRows = startRows, .ForIntervals = true});
     Replicate x = FailedReplicate();
     if (refit.Available) {
       try {

@@ -11,7 +11,7 @@
 // Û being the model's CPUE at the point estimate θ̂ and e* drawn with
 // replacement from the residuals of θ̂ (below), and refits it with the same
 // objective, keep count and bounds by the refinement's local optimiser from
-// θ̂ (estimation::RefineFromPoint); the log and median objectives, whose
+// θ̂ (estimation::RefitLocally, for intervals); the log and median objectives, whose
 // minima lie where the fit passes exactly through three rows, also from the
 // best exact solutions through three rows of the replicate. We do not
 // regenerate the series recursively from its first two years: the two-year
@@ -117,7 +117,8 @@ struct BootstrapOptions {
   // most about a hundred times, and once with done = total). An exception
   // it raises stops the computation and reaches the caller.
   std::function<void(int done, int total)> OnProgress;
-  // Checked between replicates; a stop raises Cancelled.
+  // Checked between replicates and before the result is returned; a stop
+  // raises Cancelled.
   std::stop_token Stop;
 };
 

@@ -5,10 +5,13 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "common/numbers.h"
+#include "estimation/linear_form.h"
+#include "estimation/objective_evaluator.h"
 #include "estimation/variants.h"
 #include "estimation/workflow.h"
 #include "model/objective.h"
@@ -304,6 +307,88 @@ TEST(Refinement, AdoptingChangesOnlyTheChosenVariant) {
   AdoptRefinement(state, again);
   BuildModelFits(state, "4");
   EXPECT_FALSE(IsRefined(state, 7));
+}
+
+// The linear form gives the objective of a bootstrap replicate to rounding,
+// for every model, objective and trimming; given a limit it gives up only on
+// values not below it, and only when every residual counts.
+TEST(FormObjective, AgreesWithTheShiftedEvaluatorAndGivesUpOnlyAboveTheLimit) {
+  const data::CatchEffortSeries s = testing::FishedStock(22);
+  std::vector<double> shift(s.size() - 2);
+  for (std::size_t i = 0; i < shift.size(); ++i) shift[i] = 0.3 * std::sin(2.0 + i);
+  const ParameterPoint points[] = {
+      {0.43, 12500.0, 0.00021, 2.4}, {0.9, 3000.0, 0.0011, 1.01}, {0.05, 90000.0, 0.0001, 7.0}};
+  for (ProductionModelKind kind : {ProductionModelKind::Schaefer, ProductionModelKind::Fox,
+                                   ProductionModelKind::PellaTomlinson}) {
+    for (model::ObjectiveKind objective :
+         {model::ObjectiveKind::SumOfSquares, model::ObjectiveKind::LogSumOfSquares,
+          model::ObjectiveKind::Median}) {
+      for (int trim : {0, 4}) {
+        SCOPED_TRACE("kind " + std::to_string(int(kind)) + ", objective " +
+                     std::to_string(int(objective)) + ", trim " + std::to_string(trim));
+        const std::uint8_t keep = model::KeepCountFor(s.size(), trim);
+        const ObjectiveEvaluator evaluator(s.U, s.C, objective, kind, keep, shift);
+        linear::FormObjective form(s, kind, objective, keep, shift);
+        ASSERT_TRUE(form.Usable());
+        for (const ParameterPoint& x : points) {
+          const double expected = evaluator.Evaluate(x.r, x.K, x.q, x.p);
+          EXPECT_NEAR(form.Value(x), expected, 1e-12 * expected);
+          EXPECT_NEAR(form.Value(x, 1.001 * expected), expected, 1e-12 * expected);
+          const double below = form.Value(x, 0.999 * expected);
+          if (trim == 0) {
+            EXPECT_EQ(below, std::numeric_limits<double>::infinity());
+          } else {
+            EXPECT_NEAR(below, expected, 1e-12 * expected);
+          }
+        }
+      }
+    }
+  }
+  data::CatchEffortSeries zero = s;
+  zero.U[3] = zero.U[4] = 0.0;  // S = 0: no logarithm for Fox; Pella-Tomlinson's power is 0
+  EXPECT_FALSE(linear::FormObjective(zero, ProductionModelKind::Fox,
+                                     model::ObjectiveKind::SumOfSquares, 20, {})
+                   .Usable());
+  EXPECT_TRUE(linear::FormObjective(zero, ProductionModelKind::PellaTomlinson,
+                                    model::ObjectiveKind::SumOfSquares, 20, {})
+                  .Usable());
+}
+
+// A series Pella-Tomlinson reproduces exactly at p = 2.5: the refit for
+// intervals, started at p = 1.5, finds p by its search over p, for every
+// objective; with the bounds of p short of 2.5 it ends on the nearer bound.
+TEST(RefitLocally, ForIntervalsSearchesTheExponentWithinItsBounds) {
+  const double r = 0.4, K = 50000.0, q = 0.0003, p = 2.5;
+  const data::CatchEffortSeries s =
+      testing::ExactSeries(ProductionModelKind::PellaTomlinson, r, K, q, p);
+  struct Case {
+    double minP, maxP, expected;
+  };
+  for (const Case& c : {Case{1.01, 10.0, p}, Case{1.01, 2.0, 2.0}, Case{3.0, 10.0, 3.0}}) {
+    for (model::ObjectiveKind objective :
+         {model::ObjectiveKind::SumOfSquares, model::ObjectiveKind::LogSumOfSquares,
+          model::ObjectiveKind::Median}) {
+      SCOPED_TRACE("p within " + std::to_string(c.minP) + " … " + std::to_string(c.maxP) +
+                   ", objective " + std::to_string(int(objective)));
+      ModelFit fit;
+      fit.Kind = ProductionModelKind::PellaTomlinson;
+      fit.Objective = objective;
+      const ParameterBounds bounds{0.0, 1.0, 5000.0, 500000.0, 0.0001, 1.0, c.minP, c.maxP};
+      const std::size_t rows = objective == model::ObjectiveKind::SumOfSquares ? 0 : 12;
+      const LocalRefit refit =
+          RefitLocally(s, fit, {0.3, 60000.0, 0.00025, 1.5}, bounds, 23,
+                       {.ResponseShift = {}, .StartRows = rows, .ForIntervals = true});
+      ASSERT_TRUE(refit.Available);
+      EXPECT_NEAR(refit.Point.p, c.expected, 2e-3);
+      EXPECT_NEAR(refit.Objective, Objective(s, fit, refit.Point, 23),
+                  1e-9 * refit.Objective + 1e-12);
+      if (c.expected == p) {
+        EXPECT_NEAR(refit.Point.r, r, 1e-2 * r);
+        EXPECT_NEAR(refit.Point.K, K, 1e-2 * K);
+        EXPECT_LT(refit.Objective, 1e-3 * s.U[0]);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "data/catch_effort_series.h"
 #include "data/data_table.h"
+#include "model/kinds.h"
 #include "model/random.h"
 
 namespace tarvik::estimation::testing {
@@ -37,12 +38,13 @@ inline data::CatchEffortSeries FishedStock(int years = 22, std::uint32_t seed = 
   return s;
 }
 
-// A series that the Schaefer model reproduces exactly: effort rising for 15
-// years and then held, the CPUE made by the model's own two-year step
-//   U[t] = U[t−2] + (r·g)·S − (2q)·C[t−1],  S = U[t−1] + U[t−2],  g = 1 − S/(2q)/K,
-// and the catch C = E·U; every residual at (r, K, q) is 0 to rounding.
-inline data::CatchEffortSeries ExactSchaeferSeries(double r = 0.4, double K = 50000.0,
-                                                   double q = 0.0003, int years = 25) {
+// A series that the model of `kind` (exponent p for Pella-Tomlinson)
+// reproduces exactly: effort rising for 15 years and then held, the CPUE
+// made by the model's own two-year step
+//   U[t] = U[t−2] + (r·g)·S − (2q)·C[t−1],  S = U[t−1] + U[t−2],  g = Shape(S/(2q)/K),
+// and the catch C = E·U; every residual at (r, K, q, p) is 0 to rounding.
+inline data::CatchEffortSeries ExactSeries(model::ProductionModelKind kind, double r, double K,
+                                           double q, double p, int years = 25) {
   data::CatchEffortSeries s;
   s.FirstYear = 1980;
   s.U = {0.9 * q * K, 0.88 * q * K};
@@ -50,11 +52,19 @@ inline data::CatchEffortSeries ExactSchaeferSeries(double r = 0.4, double K = 50
   s.C = {s.E[0] * s.U[0], s.E[1] * s.U[1]};
   for (std::size_t t = 2; t < s.E.size(); ++t) {
     const double S = s.U[t - 1] + s.U[t - 2];
-    const double g = 1.0 - S / (2.0 * q) / K;
+    const double x = S / (2.0 * q) / K;
+    const double g = kind == model::ProductionModelKind::Schaefer ? 1.0 - x
+                     : kind == model::ProductionModelKind::Fox    ? -std::log(x)
+                                                                  : 1.0 - std::pow(x, p);
     s.U.push_back(s.U[t - 2] + r * g * S - 2.0 * q * s.C[t - 1]);
     s.C.push_back(s.E[t] * s.U[t]);
   }
   return s;
+}
+
+inline data::CatchEffortSeries ExactSchaeferSeries(double r = 0.4, double K = 50000.0,
+                                                   double q = 0.0003, int years = 25) {
+  return ExactSeries(model::ProductionModelKind::Schaefer, r, K, q, 2.0, years);
 }
 
 // Where the full default search (1 000 000 failures, nine variants, trim 0)
