@@ -1,5 +1,8 @@
 #include "app/background_task.h"
 
+#include <string>
+#include <system_error>
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractSlider>
@@ -10,7 +13,6 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTabBar>
-#include <QThread>
 
 #include "app/chart_panel.h"
 #include "app/handler.h"
@@ -69,22 +71,31 @@ void BackgroundTask::Start(std::function<void(Progress&)> work, std::function<vo
   DisableInputs();
   QApplication::setOverrideCursor(Qt::WaitCursor);
 
-  thread_.reset(QThread::create([this, work = std::move(work)]() mutable {
-    Progress progress(this);
-    try {
-      work(progress);
-    } catch (...) {
-      error_ = std::current_exception();
-    }
-  }));
-  connect(thread_.get(), &QThread::finished, this, &BackgroundTask::Complete, Qt::QueuedConnection);
-  thread_->start();
+  try {
+    thread_ = std::thread([this, work = std::move(work)]() mutable {
+      {
+        Progress progress(this);
+        try {
+          work(progress);
+        } catch (...) {
+          error_ = std::current_exception();
+        }
+      }
+      QMetaObject::invokeMethod(this, [this] { Complete(); }, Qt::QueuedConnection);
+    });
+  } catch (const std::system_error& error) {
+    running_ = false;
+    done_ = nullptr;
+    RestoreInputs();
+    QApplication::restoreOverrideCursor();
+    throw Error(std::string("Не удалось начать расчёт: система не дала потока (") + error.what() +
+                ")");
+  }
 }
 
 void BackgroundTask::Complete() {
-  if (!running_ || !thread_) return;
-  thread_->wait();
-  thread_.reset();
+  if (!running_) return;
+  if (thread_.joinable()) thread_.join();
   running_ = false;
   RestoreInputs();
   QApplication::restoreOverrideCursor();
@@ -107,9 +118,9 @@ void BackgroundTask::Complete() {
 }
 
 void BackgroundTask::CancelAndWait() {
-  if (!running_ || !thread_) return;
+  if (!running_) return;
   cancelled_ = true;
-  thread_->wait();
+  if (thread_.joinable()) thread_.join();
   Complete();
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -12,7 +13,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QProgressBar>
-#include <QThread>
 #include <QWidget>
 
 #include "app/services.h"
@@ -132,7 +132,10 @@ class BackgroundTask : public QObject {
 
   QWidget* window_;
   UiServices& ui_;
-  std::unique_ptr<QThread> thread_;
+  // A joinable thread, joined before the finishing step: once joined it has
+  // ended completely (a detached thread may still be unwinding while the
+  // process exits).
+  std::thread thread_;
   bool running_ = false;
   std::atomic<bool> cancelled_{false};
   std::exception_ptr error_;
