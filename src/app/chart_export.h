@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
+#include <QLabel>
 #include <QMenu>
 
 #include "app/chart_panel.h"
@@ -23,5 +25,14 @@ QByteArray ChartPictureBytes(const ChartPanel& chart, bool pdf);
 // named "<chart>SaveImage" and "<chart>CopyImage".
 void AttachChartExport(ChartPanel* chart, UiServices& ui, const AssessmentState& state,
                        QMenu* menu = nullptr);
+
+// The file bytes of a picture drawn elsewhere: PNG, or PDF (one page the
+// picture's size, the picture embedded as it is).
+QByteArray PictureBytes(const QImage& image, bool pdf);
+
+// The same two items for a picture R drew and a label shows (the surface of
+// the objective, the optimisation of a rule): the picture at its own size.
+// Before a picture is shown they end in the error box.
+void AttachPictureExport(QLabel* picture, UiServices& ui, const AssessmentState& state);
 
 }  // namespace tarvik::app

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/locale_mark.h"
+#include "app/table_export.h"
 #include "app/widgets.h"
 #include "common/error.h"
 #include "data/suitability_view.h"
@@ -131,6 +132,12 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   n4->setObjectName("N4");
   auto* n5 = popupMenu2_->addAction(QStringLiteral("Прогноз"));
   n5->setObjectName("N5");
+  // The panel's rows are copied and saved from its own menu and from a
+  // variant's.
+  TableExport* resultsExport =
+      AttachPanelExport(results_, Ui(), State(), [this] { return results_->Table(); });
+  popupMenu2_->addSeparator();
+  popupMenu2_->addActions(resultsExport->Actions());
 
   On(button4, &QPushButton::clicked, [this] { CheckSuitability(); });
   On(button5, &QPushButton::clicked, [this] { EstimateParameters(); });

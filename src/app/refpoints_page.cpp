@@ -1,5 +1,7 @@
 #include "app/refpoints_page.h"
 
+#include <algorithm>
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -7,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/locale_mark.h"
+#include "app/table_export.h"
 #include "app/widgets.h"
 #include "estimation/variants.h"
 
@@ -33,10 +36,6 @@ constexpr std::array<PointCell, 10> kPointCells = {{
     {"Flim", "FlimEdit", 2, 4},
     {"Elim", "ElimEdit", 3, 4},
 }};
-
-std::array<const std::string*, 10> EditTexts(const refpoints::ReferenceEdits& e) {
-  return {&e.Msy, &e.Bmsy, &e.Fmsy, &e.Emsy, &e.Btr, &e.Ftr, &e.Etr, &e.Blim, &e.Flim, &e.Elim};
-}
 
 // Colours of the per-variant production curves, in tab order.
 QColor CurveColour(std::size_t i) {
@@ -71,6 +70,12 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
 
   pageControl2_ = Named<QTabWidget>("PageControl2");
   pageControl2_->setUsesScrollButtons(true);
+  // The tabs the page shows (none while it shows nothing).
+  AttachPanelExport(pageControl2_, Ui(), State(), [this] {
+    std::vector<refpoints::ReferenceTab> shown = State().ReferencePoints.Tabs;
+    shown.resize(std::min(shown.size(), tabControls_.size()));
+    return refpoints::ReferenceTable(shown);
+  });
 
   // Top: the selectors beside the tabs of the variants; below: the curves.
   auto* top = new QHBoxLayout();
@@ -217,7 +222,7 @@ void ReferencePointsPage::MoveLabelsTo(int tab) {
 void ReferencePointsPage::ShowEdits() {
   const std::vector<refpoints::ReferenceTab>& tabs = State().ReferencePoints.Tabs;
   for (std::size_t i = 0; i < tabs.size() && i < tabControls_.size(); ++i) {
-    const auto texts = EditTexts(tabs[i].Edits);
+    const auto texts = refpoints::EditTexts(tabs[i].Edits);
     for (std::size_t k = 0; k < texts.size(); ++k) {
       tabControls_[i].edits[k]->setText(FromUtf8(*texts[k]));
       tabControls_[i].edits[k]->setCursorPosition(0);

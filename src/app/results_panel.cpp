@@ -117,6 +117,7 @@ void ResultsPanel::Rebuild(const std::vector<model::ModelFit>& fits) {
 
   const std::size_t perModel = fits.empty() ? 0 : estimation::VariantsPerModel(fits);
   rows_.clear();
+  const std::vector<std::string> labels = estimation::VariantLabels(fits);
   int gridRow = 0;
   for (int kind = 0; kind < 3; ++kind) {
     QCheckBox* model =
@@ -128,6 +129,7 @@ void ResultsPanel::Rebuild(const std::vector<model::ModelFit>& fits) {
     for (std::size_t slot = 0; slot < perModel; ++slot) {
       const std::size_t index = static_cast<std::size_t>(kind) * perModel + slot;
       Row row;
+      row.label = labels[index];
       // With more than one cut-off value the median variants differ only
       // in it, so their boxes name it.
       QString caption = FromUtf8(model::ObjectiveName(fits[index].Objective));
@@ -185,6 +187,7 @@ void ResultsPanel::Rebuild(const std::vector<model::ModelFit>& fits) {
 void ResultsPanel::ShowRow(std::size_t index, const estimation::VariantRow& shown) {
   if (index >= rows_.size()) return;
   Row& row = rows_[index];
+  row.shown = shown;
   row.fields[0]->setText(FromUtf8(shown.RText));
   row.fields[1]->setText(FromUtf8(shown.KText));
   row.fields[2]->setText(FromUtf8(shown.QText));
@@ -199,6 +202,7 @@ void ResultsPanel::ShowRow(std::size_t index, const estimation::VariantRow& show
 void ResultsPanel::ShowMark(std::size_t index, const estimation::RefinementMarkView& view) {
   if (index >= rows_.size()) return;
   Row& row = rows_[index];
+  row.markSymbol = view.Symbol;
   const QString symbol = FromUtf8(view.Symbol);
   row.mark->setText(symbol);
   row.mark->setStyleSheet(symbol.isEmpty()
@@ -209,6 +213,18 @@ void ResultsPanel::ShowMark(std::size_t index, const estimation::RefinementMarkV
   row.mark->setToolTip(tip);
   row.mark->setProperty("notConverged", view.Mark == estimation::RefinementMark::NotConverged);
   row.fields[3]->setToolTip(tip);
+}
+
+TextTable ResultsPanel::Table() const {
+  std::vector<std::string> labels;
+  std::vector<estimation::VariantRow> shown;
+  std::vector<std::string> marks;
+  for (const Row& row : rows_) {
+    labels.push_back(row.label);
+    shown.push_back(row.shown);
+    marks.push_back(row.markSymbol);
+  }
+  return estimation::ResultsTable(labels, shown, marks);
 }
 
 void ResultsPanel::SyncChecks(const std::vector<model::ModelFit>& fits) {

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QScrollArea>
 
+#include "common/table_text.h"
 #include "estimation/estimation_view.h"
 #include "model/model_fit.h"
 
@@ -43,6 +44,9 @@ class ResultsPanel : public QGroupBox {
 
   std::size_t RowCount() const { return rows_.size(); }
 
+  // The rows as shown (estimation::ResultsTable), for copying and saving.
+  TextTable Table() const;
+
  signals:
   void VariantClicked(std::size_t index, bool checked);
   void ModelClicked(int kind, bool checked);
@@ -54,6 +58,9 @@ class ResultsPanel : public QGroupBox {
     QCheckBox* check = nullptr;
     std::array<QLineEdit*, 4> fields{};  // r, K, q, L
     QLabel* mark = nullptr;
+    std::string label;             // VariantLabel
+    estimation::VariantRow shown;  // the texts in the fields
+    std::string markSymbol;        // the text of `mark`
   };
 
   QWidget* BuildHeader();

@@ -7,10 +7,12 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/chart_export.h"
 #include "app/handler.h"
 #include "app/locale_mark.h"
 #include "app/widgets.h"
@@ -178,6 +180,7 @@ QWidget* RulePage::BuildOptimisationViews() {
     image->setCursor(Qt::PointingHandCursor);
     image->setToolTip(QStringLiteral("Щелчок: параметры ПРП с лучшим значением показателя"));
     image->installEventFilter(this);
+    AttachPictureExport(image, Ui(), State());
     grid->addWidget(image, row, column);
     images_[i] = image;
   }
@@ -632,7 +635,9 @@ void RulePage::Pick(rules::Indicator indicator, bool withBeta) {
 }
 
 bool RulePage::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonRelease) {
+  // The left button picks; the right one opens the picture's menu.
+  if (event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     for (std::size_t i = 0; i < images_.size(); ++i) {
       if (watched == images_[i] && images_[i]->isEnabled()) {
         RunHandler(Ui(), [this, i] { Pick(static_cast<rules::Indicator>(i), true); });

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include "app/chart_export.h"
 #include "app/locale_mark.h"
 #include "app/widgets.h"
 #include "common/error.h"
@@ -47,6 +48,7 @@ class ProportionalImage : public QLabel {
 SurfacePictures::SurfacePictures(PageContext context, ProgressLog log, QObject* parent)
     : QObject(parent), context_(context), log_(log) {
   image_ = Hidden(Named<ProportionalImage>("img5"));
+  AttachPictureExport(image_, context_.ui, context_.state);
   switch_ = Hidden(MakeButton("btn1", QStringLiteral(" MSY/FMSY")));
   ConnectHandler(switch_, &QPushButton::clicked, this, context_.ui, [this] { ShowOtherPicture(); });
 }
@@ -75,7 +77,8 @@ void SurfacePictures::Analyse(std::size_t variant, int trimPosition, QWidget* re
             estimation::ComputeObjectiveSurface(state, variant, trimPosition, options);
         const std::filesystem::path directory(
             std::u8string(where.Directory.begin(), where.Directory.end()));
-        const estimation::SurfaceFiles files = estimation::WriteSurfaceFiles(directory, grids, catchUnit);
+        const estimation::SurfaceFiles files =
+            estimation::WriteSurfaceFiles(directory, grids, catchUnit);
         // R draws graph5.bmp and graph6.bmp beside the script.
         return rbridge::DrawSurfacePictures(files.Script.parent_path().string(), rDirectory);
       },

@@ -65,19 +65,37 @@ bool TableExport::SaveCsv() {
   return true;
 }
 
-TableExport* AttachTableExport(QTableWidget* table, UiServices& ui, const AssessmentState& state,
-                               QMenu* menu) {
-  auto* exporter = new TableExport(
-      table, ui, state, [table](bool selectedOnly) { return ShownCells(*table, selectedOnly); });
+namespace {
+
+// Ctrl+C within `owner` and the items in its menu.
+TableExport* Attach(QWidget* owner, TableExport* exporter, QMenu* menu) {
   exporter->CopyAction()->setShortcut(QKeySequence::Copy);
   exporter->CopyAction()->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  table->addActions(exporter->Actions());
+  owner->addActions(exporter->Actions());
   if (menu != nullptr) {
     menu->addActions(exporter->Actions());
   } else {
-    table->setContextMenuPolicy(Qt::ActionsContextMenu);
+    owner->setContextMenuPolicy(Qt::ActionsContextMenu);
   }
   return exporter;
+}
+
+}  // namespace
+
+TableExport* AttachTableExport(QTableWidget* table, UiServices& ui, const AssessmentState& state,
+                               QMenu* menu) {
+  return Attach(
+      table,
+      new TableExport(table, ui, state,
+                      [table](bool selectedOnly) { return ShownCells(*table, selectedOnly); }),
+      menu);
+}
+
+TableExport* AttachPanelExport(QWidget* panel, UiServices& ui, const AssessmentState& state,
+                               std::function<TextTable()> rows, QMenu* menu) {
+  return Attach(
+      panel, new TableExport(panel, ui, state, [rows = std::move(rows)](bool) { return rows(); }),
+      menu);
 }
 
 TableExport* AttachTextTableExport(QPlainTextEdit* memo, UiServices& ui,

@@ -61,6 +61,14 @@ class TableExport : public QObject {
 TableExport* AttachTableExport(QTableWidget* table, UiServices& ui, const AssessmentState& state,
                                QMenu* menu = nullptr);
 
+// The same for a panel that shows a table in widgets of its own (fields,
+// tabs): Ctrl+C while the focus is in the panel (a field keeps its own
+// Ctrl+C for its selected text) and the two items in the panel's context
+// menu — `menu` when it has one, otherwise a menu of the panel's actions,
+// opened where no child has a menu of its own. `rows` gives the whole table.
+TableExport* AttachPanelExport(QWidget* panel, UiServices& ui, const AssessmentState& state,
+                               std::function<TextTable()> rows, QMenu* menu = nullptr);
+
 // The same for a table shown as text (a memo): its context menu gets
 // «Копировать таблицу» and «Сохранить как CSV…» after the text's own items,
 // whose Ctrl+C keeps copying the selected text.

@@ -1,6 +1,8 @@
 // Tables and charts leave the program as they are shown: copied as
 // tab-separated text or a picture, saved as CSV, PNG or PDF, never over the
 // data file.
+#include <QImage>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QPushButton>
@@ -83,6 +85,24 @@ TEST_F(ExportTest, ChartsAreSavedAsPngOrPdfAndCopied) {
   EXPECT_GE(ui_.clipboardImage.width(), 1000);
   // The forecast chart keeps its own menu and gains the two items.
   EXPECT_EQ(Find<QMenu>("PopupMenu3")->actions().back()->objectName(), "Chart5CopyImage");
+  // So does every other chart of the window, in its own menu or its page's,
+  // and every picture R draws.
+  QList<QWidget*> charts;
+  for (ChartPanel* each : window_->findChildren<ChartPanel*>()) charts.push_back(each);
+  for (const char* picture : {"img1", "img2", "img3", "img4", "img5"})
+    charts.push_back(Find<QWidget>(picture));
+  for (const QWidget* each : charts) {
+    EXPECT_NE(each->findChild<QAction*>(each->objectName() + "SaveImage"), nullptr)
+        << each->objectName().toStdString();
+  }
+  // A picture is saved at its own size.
+  auto* picture = Find<QLabel>("img5");
+  QPixmap drawn(320, 200);
+  drawn.fill(Qt::darkGreen);
+  picture->setPixmap(drawn);
+  ui_.saveAnswers.push_back(TempPath("surface.png"));
+  Action("img5SaveImage")->trigger();
+  EXPECT_EQ(QImage(TempPath("surface.png")).size(), QSize(320, 200));
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include "app/chart_panel.h"
 #include "app/refpoints_page.h"
 #include "app_fixture.h"
-#include "fitted_state.h"
 #include "common/numbers.h"
+#include "fitted_state.h"
 #include "model/production.h"
 #include "refpoints/reference_points.h"
 
@@ -85,7 +85,7 @@ TEST_F(ReferencePointsPageTest, SelectorsChangeTheStoredPointsInTheirOrder) {
   EXPECT_EQ(Edit(0, "FtrEdit"), "0.25");  // not touched by the Btr selector
   Choose("ComboBoxEtg", 1);               // "E0,1"
   EXPECT_EQ(Edit(0, "FtrEdit"), "0.23");  // 0.45·r, rounded
-  Choose("ComboBoxEtg", 0);  // "EMSY"
+  Choose("ComboBoxEtg", 0);               // "EMSY"
   EXPECT_EQ(Fit().BTarget, Fit().BMSY);
   EXPECT_EQ(Edit(0, "BtrEdit"), "550");
   EXPECT_EQ(Edit(0, "FtrEdit"), "0.25");
@@ -149,6 +149,38 @@ TEST_F(ReferencePointsPageTest, SeveralVariantsGetOneTabEachAndTheLabelsFollowTh
   EXPECT_EQ(Tabs()->count(), 1);
 }
 
+// «Сохранить как CSV…» and Ctrl+C write every tab's points as its edits show
+// them, one column per tab.
+TEST_F(ReferencePointsPageTest, ThePointsAreSavedAndCopiedAsTheTabsShowThem) {
+  AddFittedVariant(window_->State(), "Фокс Лог", 0.4, 1500.0, 0.002);
+  ShowPage();
+  Choose("ComboBoxBlim", 3);
+  ASSERT_EQ(Tabs()->count(), 2);
+  const std::pair<const char*, const char*> points[] = {
+      {"MSY", "MsyEdit"},   {"BMSY", "BmsyEdit"}, {"FMSY", "FmsyEdit"}, {"EMSY", "EmsyEdit"},
+      {"Btr", "BtrEdit"},   {"Ftr", "FtrEdit"},   {"Etr", "EtrEdit"},   {"Blim", "BlimEdit"},
+      {"Flim", "FlimEdit"}, {"Elim", "ElimEdit"}};
+  std::vector<QStringList> rows = {
+      {QStringLiteral("Ориентир"), Tabs()->tabText(0), Tabs()->tabText(1)}};
+  for (const auto& [caption, edit] : points) {
+    const QString shown = Find<QLabel>((std::string("ReferenceLabel") + caption).c_str())->text();
+    rows.push_back({shown, Edit(0, edit), Edit(1, edit)});
+  }
+  QString csv = QStringLiteral("\uFEFF"), copied;
+  for (const QStringList& row : rows) {
+    csv += row.join(';') + QStringLiteral("\r\n");
+    copied += row.join('\t') + '\n';
+  }
+  ui_.saveAnswers.push_back(TempPath("points.csv"));
+  Action("PageControl2SaveCsv")->trigger();
+  EXPECT_TRUE(ui_.boxes.empty());
+  EXPECT_EQ(ReadBytes(TempPath("points.csv")), csv.toStdString());
+
+  Tabs()->setFocus();
+  QTest::keyClick(Tabs(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(ui_.clipboard, copied);
+}
+
 TEST_F(ReferencePointsPageTest, ProductionCurvesAndTheMarkersOfOneVariant) {
   ShowPage();
   Find<QPushButton>("Button11")->click();
@@ -178,8 +210,8 @@ TEST_F(ReferencePointsPageTest, ProductionCurvesAndTheMarkersOfOneVariant) {
   ASSERT_EQ(markers.size(), 2u);
   EXPECT_EQ(markers[0], (Point{500.0, 125.0}));
   EXPECT_EQ(markers[1].x, 550.0);
-  EXPECT_EQ(markers[1].y, model::SurplusProduction(model::ProductionModelKind::Schaefer, 550.0,
-                                                   0.5, 1000.0, 0.0));
+  EXPECT_EQ(markers[1].y, model::SurplusProduction(model::ProductionModelKind::Schaefer, 550.0, 0.5,
+                                                   1000.0, 0.0));
   ASSERT_TRUE(Chart3()->HasSeries(curves[0]));
   EXPECT_TRUE(Chart3()->Points(curves[0]).empty());
 }

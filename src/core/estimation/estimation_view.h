@@ -13,6 +13,7 @@
 
 #include "assessment_state.h"
 #include "common/point.h"
+#include "common/table_text.h"
 #include "data/data_table.h"
 #include "estimation/parameter_search.h"
 #include "model/model_fit.h"
@@ -46,6 +47,13 @@ struct VariantRow {
 // run that wrote it.
 VariantRow MakeVariantRow(const model::ModelFit& fit, const ParameterBounds& bounds,
                           char decimalMark);
+
+// The results panel as a table to copy or save: the head row «Вариант», «r»,
+// «K», «q», «p», «L», «Отметка», then one row per record with its label
+// (VariantLabels), the texts of `rows` and the symbol of its mark in
+// `marks` (the panel's rows as shown; a shorter list leaves the cells empty).
+TextTable ResultsTable(const std::vector<std::string>& labels, const std::vector<VariantRow>& rows,
+                       const std::vector<std::string>& marks);
 
 // The texts of the row's r, K, q and L fields, as the forecast and the TAC
 // report copy them.

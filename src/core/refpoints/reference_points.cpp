@@ -111,6 +111,30 @@ std::string VariantName(const model::ModelFit& fit) {
   return model::ModelName(fit.Kind) + model::ObjectiveName(fit.Objective);
 }
 
+const std::array<std::string, 10>& ReferencePointNames() {
+  static const std::array<std::string, 10> names = {"MSY", "BMSY", "FMSY", "EMSY", "Btr",
+                                                    "Ftr", "Etr",  "Blim", "Flim", "Elim"};
+  return names;
+}
+
+std::array<const std::string*, 10> EditTexts(const ReferenceEdits& e) {
+  return {&e.Msy, &e.Bmsy, &e.Fmsy, &e.Emsy, &e.Btr, &e.Ftr, &e.Etr, &e.Blim, &e.Flim, &e.Elim};
+}
+
+TextTable ReferenceTable(const std::vector<ReferenceTab>& tabs) {
+  TextTable table(1 + ReferencePointNames().size());
+  table[0].push_back("Ориентир");
+  for (std::size_t k = 0; k < ReferencePointNames().size(); ++k) {
+    table[k + 1].push_back(ReferencePointNames()[k]);
+  }
+  for (const ReferenceTab& tab : tabs) {
+    table[0].push_back(tab.Caption);
+    const auto texts = EditTexts(tab.Edits);
+    for (std::size_t k = 0; k < texts.size(); ++k) table[k + 1].push_back(*texts[k]);
+  }
+  return table;
+}
+
 const std::vector<std::string>& TargetBiomassItems() {
   static const std::vector<std::string> items = {"BMSY", "B0.1", "BMSY+ st"};
   return items;

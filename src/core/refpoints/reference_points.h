@@ -5,6 +5,7 @@
 // biomass Blim, stored in the variant's ModelFit record, plus everything the
 // reference-point page shows (edit texts, production curves).
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "common/point.h"
+#include "common/table_text.h"
 #include "data/catch_effort_series.h"
 #include "model/model_fit.h"
 
@@ -64,12 +66,24 @@ struct ReferenceEdits {
   std::string Blim, Flim, Elim;
 };
 
+// The ten points in the order the page and its table list them: "MSY",
+// "BMSY", "FMSY", "EMSY", "Btr", "Ftr", "Etr", "Blim", "Flim", "Elim".
+const std::array<std::string, 10>& ReferencePointNames();
+
+// The edits' texts in the order of ReferencePointNames.
+std::array<const std::string*, 10> EditTexts(const ReferenceEdits& edits);
+
 // One tab of the reference-point page.
 struct ReferenceTab {
   std::uint8_t Variant = 0;  // ModelFits index (the tag of its "Построить график")
   std::string Caption;       // VariantName of the variant
   ReferenceEdits Edits;
 };
+
+// The page's points as a table to copy or save: the head row «Ориентир» and
+// the tabs' captions, then one row per point (ReferencePointNames) with the
+// texts of its edit on every tab.
+TextTable ReferenceTable(const std::vector<ReferenceTab>& tabs);
 
 // Indices of the three selectors of "Настройка ориентиров".
 struct ReferenceSelectors {
