@@ -1,5 +1,6 @@
 #include "app/estimation_page.h"
 
+#include <cmath>
 #include <utility>
 
 #include <QGridLayout>
@@ -11,6 +12,7 @@
 #include "common/error.h"
 #include "data/suitability_view.h"
 #include "estimation/estimation_view.h"
+#include "estimation/observation_error_view.h"
 #include "estimation/variants.h"
 #include "model/kinds.h"
 #include "rbridge/r_runner.h"
@@ -63,7 +65,13 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   left->addLayout(actions);
 
   results_ = new ResultsPanel();
-  left->addWidget(results_, 1);
+  observationError_ = new ObservationErrorPanel(context, log, [this] {
+    return estimation::ReadSearchSettings(ReadTexts(), DecimalMark()).Bounds;
+  });
+  resultTabs_ = Named<QTabWidget>("ResultTabs");
+  resultTabs_->addTab(results_, QStringLiteral("Варианты моделей"));
+  resultTabs_->addTab(observationError_, FromUtf8(std::string(estimation::kObservationErrorTitle)));
+  left->addWidget(resultTabs_, 1);
 
   auto* medianRow = new QHBoxLayout();
   trackBarMedWin_ = MakeTrackBar("TrackBarMedWin", 0, 9, 0, 1);
@@ -138,6 +146,9 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   On(button18_, &QPushButton::clicked, [this] { ToggleTuningPanel(); });
   On(button21_, &QPushButton::clicked, [this] { AnalyseObjectiveSurface(); });
   On(buttonAdopt_, &QPushButton::clicked, [this] { AdoptRefinedValues(); });
+  On(observationError_, &ObservationErrorPanel::Adopted,
+     [this](std::size_t index) { ObservationErrorAdopted(index); });
+  On(resultTabs_, &QTabWidget::currentChanged, [this] { observationError_->Refresh(); });
   On(n4, &QAction::triggered, [this] { RunRetrospective(); });
   On(edit11_, &QLineEdit::returnPressed, [this] { RebuildResultsPanel(); });
   On(cbb1_, &QComboBox::activated, [this](int index) { ChooseModel(index); });
@@ -350,6 +361,7 @@ void EstimationPage::ShowSuitability(const data::SuitabilityResult& check, bool 
     }
   }
   proposedK_ = proposal;
+  observationError_->Refresh();  // a new series drops the observation-error fits
 }
 
 void EstimationPage::ShowNoSuitability() {
@@ -471,6 +483,7 @@ void EstimationPage::ShowEstimation(const EstimationOutcome& outcome) {
   cbb1_->setCurrentIndex(-1);
   cbb1_->show();
   button18_->show();
+  observationError_->Refresh();
 }
 
 // ---------------------------------------------------------------------------
@@ -533,6 +546,26 @@ void EstimationPage::AdoptRefinedValues() {
                                    v.Label + "): L = " + v.Row.LText));
   UpdateAdoptButton();
   ShowResiduals();
+  observationError_->Refresh();
+}
+
+void EstimationPage::ObservationErrorAdopted(std::size_t index) {
+  estimation::ParameterBounds bounds;
+  try {
+    bounds = estimation::ReadSearchSettings(ReadTexts(), DecimalMark()).Bounds;
+  } catch (const Error&) {
+    // Bounds typed over since: the row shows no bound marks.
+    bounds = {0.0, HUGE_VAL, 0.0, HUGE_VAL, 0.0, HUGE_VAL, 0.0, HUGE_VAL};
+  }
+  const estimation::VariantRow row =
+      estimation::MakeVariantRow(State().ModelFits[index], bounds, DecimalMark());
+  results_->ShowRow(index, row);
+  ShowMark(index);
+  memo1_->appendPlainText(FromUtf8(std::string(projection::kObservationErrorParametersLine) + " (" +
+                                   estimation::VariantLabel(State().ModelFits, index) +
+                                   "): L = " + row.LText));
+  UpdateAdoptButton();
+  ShowResiduals();
 }
 
 void EstimationPage::ShowResiduals() {
@@ -556,6 +589,7 @@ void EstimationPage::ShowNoModelChoice() {
   button21_->hide();
   buttonAdopt_->hide();
   residuals_.Clear();
+  observationError_->Refresh();
 }
 
 void EstimationPage::ShowModelChoice() {
@@ -570,6 +604,7 @@ void EstimationPage::ShowModelChoice() {
   button21_->show();
   UpdateAdoptButton();
   ShowResiduals();
+  observationError_->Refresh();
 }
 
 void EstimationPage::ShowChoiceKept() {
