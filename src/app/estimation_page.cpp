@@ -112,6 +112,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   right->addWidget(chart2_, 3);
   right->addWidget(surface_->Image(), 3);
   right->addWidget(residuals_.Panel(), 3);
+  right->addWidget(observationError_->Chart(), 3);
 
   auto* correlationRow = new QHBoxLayout();
   correlationRow->addWidget(BuildCorrelation());
@@ -148,7 +149,10 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   On(buttonAdopt_, &QPushButton::clicked, [this] { AdoptRefinedValues(); });
   On(observationError_, &ObservationErrorPanel::Adopted,
      [this](std::size_t index) { ObservationErrorAdopted(index); });
-  On(resultTabs_, &QTabWidget::currentChanged, [this] { observationError_->Refresh(); });
+  On(resultTabs_, &QTabWidget::currentChanged, [this] {
+    observationError_->Refresh();
+    PlaceCharts();
+  });
   On(n4, &QAction::triggered, [this] { RunRetrospective(); });
   On(edit11_, &QLineEdit::returnPressed, [this] { RebuildResultsPanel(); });
   On(cbb1_, &QComboBox::activated, [this](int index) { ChooseModel(index); });
@@ -281,7 +285,7 @@ void EstimationPage::ToggleTuningPanel() {
   const bool show = chart7_->isHidden();
   chart7_->setVisible(show);
   // The residuals of the chosen variant give Chart7 their place meanwhile.
-  residuals_.Panel()->setVisible(!show && estimation::ChosenVariant(State()).has_value());
+  PlaceCharts();
   for (QSlider* bar : tuningBars_) bar->setVisible(show);
   for (QLabel* label : tuningLabels_) label->setVisible(show);
 }
@@ -576,8 +580,15 @@ void EstimationPage::ShowResiduals() {
   }
   residuals_.Show(estimation::ResidualsByYear(State().AnalysisSeries, State().Table,
                                               State().ModelFits, *chosen));
-  // While the tuning panel is open its Chart7 takes the place.
-  residuals_.Panel()->setVisible(chart7_->isHidden());
+  PlaceCharts();
+}
+
+void EstimationPage::PlaceCharts() {
+  const bool chosen = estimation::ChosenVariant(State()).has_value();
+  const bool tuning = !chart7_->isHidden();
+  const bool observation = resultTabs_->currentWidget() == observationError_;
+  observationError_->Chart()->setVisible(chosen && !tuning && observation);
+  residuals_.Panel()->setVisible(chosen && !tuning && !observation);
 }
 
 // ---------------------------------------------------------------------------
@@ -590,6 +601,8 @@ void EstimationPage::ShowNoModelChoice() {
   buttonAdopt_->hide();
   residuals_.Clear();
   observationError_->Refresh();
+  // Called also while the state still holds the choice (a search starts).
+  observationError_->Chart()->hide();
 }
 
 void EstimationPage::ShowModelChoice() {

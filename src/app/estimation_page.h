@@ -142,6 +142,10 @@ class EstimationPage : public Page {
   void UpdateAdoptButton();
   // The residuals by year of the chosen variant (hidden without a choice).
   void ShowResiduals();
+  // The chart in the residuals' place: none without a choice, Chart7 while
+  // the tuning panel is open, the observation-error chart while its tab is
+  // current, else the residuals.
+  void PlaceCharts();
   // The model-choice list emptied: no model is chosen.
   void ShowNoModelChoice();
   // The model choice as the state holds it.

@@ -29,6 +29,7 @@ QTableWidget* MakeTable(const char* name) {
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->verticalHeader()->hide();
   table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
   return table;
 }
 
@@ -49,11 +50,12 @@ void Fill(QTableWidget* table, const TextTable& cells) {
   }
 }
 
-// Tall enough for the header, `rows` rows and a horizontal scroll bar.
-void FitHeight(QTableWidget* table, int rows) {
+// Tall enough for the header, `rows` rows and (with `scrolls`) a horizontal
+// scroll bar.
+void FitHeight(QTableWidget* table, int rows, bool scrolls) {
   const int row = table->verticalHeader()->defaultSectionSize();
   table->setFixedHeight(table->horizontalHeader()->sizeHint().height() + rows * row +
-                        table->horizontalScrollBar()->sizeHint().height() +
+                        (scrolls ? table->horizontalScrollBar()->sizeHint().height() : 0) +
                         2 * table->frameWidth() + 2);
 }
 
@@ -74,28 +76,24 @@ ObservationErrorPanel::ObservationErrorPanel(PageContext context, ProgressLog lo
   status_->setWordWrap(true);
   fits_ = MakeTable("GridObservationError");
   comparison_ = MakeTable("GridObservationErrorComparison");
-  chart_ = Named<ChartPanel>("ChartObservationError");
+  chart_ = Hidden(Named<ChartPanel>("ChartObservationError"));
   chart_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.7g"));
   chart_->AddSeries("Observed", {Kind::Points, Qt::black, 1, Marker::Square, 5, false, true, {}});
   chart_->AddSeries("Procedure", {Kind::Line, Qt::red, 2, Marker::None, 3, false, true, {}});
   chart_->AddSeries("ObservationError",
                     {Kind::Line, Qt::blue, 2, Marker::None, 3, false, true, {}});
-  chart_->SetLegendVisible(true, true);
-  chart_->setMinimumHeight(180);
 
   auto* buttons = new QHBoxLayout();
   buttons->addWidget(estimateB1_);
   buttons->addWidget(estimate);
   buttons->addStretch(1);
   buttons->addWidget(adopt_);
-  auto* lower = new QHBoxLayout();
-  lower->addWidget(comparison_, 0, Qt::AlignTop);
-  lower->addWidget(chart_, 1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(buttons);
   layout->addWidget(fits_);
   layout->addWidget(status_);
-  layout->addLayout(lower, 1);
+  layout->addWidget(comparison_, 0, Qt::AlignLeft);
+  layout->addStretch(1);
 
   AttachTableExport(fits_, context_.ui, context_.state);
   AttachTableExport(comparison_, context_.ui, context_.state);
@@ -136,7 +134,7 @@ void ObservationErrorPanel::Refresh() {
   const AssessmentState& state = context_.state;
   const char mark = DecimalMark();
   Fill(fits_, estimation::ObservationErrorTable(state.ObservationError.Fits, mark));
-  FitHeight(fits_, 3);
+  FitHeight(fits_, 3, true);
   const std::optional<std::size_t> chosen = estimation::ChosenVariant(state);
   const std::optional<std::string> refusal =
       chosen ? estimation::ObservationErrorAdoptionRefusal(state, *chosen) : std::nullopt;
@@ -161,11 +159,13 @@ void ObservationErrorPanel::Refresh() {
   if (!comparison.empty()) {
     comparison_->setFixedWidth(comparison_->horizontalHeader()->length() +
                                2 * comparison_->frameWidth() + 2);
-    FitHeight(comparison_, static_cast<int>(comparison.size()) - 1);
+    FitHeight(comparison_, static_cast<int>(comparison.size()) - 1, false);
   }
 
-  chart_->setVisible(chosen.has_value());
-  if (!chosen) return;
+  if (!chosen) {
+    chart_->ClearAll();
+    return;
+  }
   const estimation::CpuePredictionChart c = estimation::ObservationErrorChart(state, *chosen);
   chart_->SetTitle(FromUtf8(c.Title));
   chart_->SetAxisTitle(Axis::Bottom, FromUtf8(c.XTitle));
@@ -176,6 +176,9 @@ void ObservationErrorPanel::Refresh() {
   chart_->SetPoints("Observed", c.Observed);
   chart_->SetPoints("Procedure", c.Procedure);
   chart_->SetPoints("ObservationError", c.ObservationError);
+  // The names are long for the width of the column: a legend that wraps,
+  // made again for the titles just set.
+  chart_->SetWrappedLegendVisible(true);
 }
 
 }  // namespace tarvik::app

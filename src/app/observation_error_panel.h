@@ -20,7 +20,7 @@ namespace tarvik::app {
 // the observation-error models of the three kinds in the background (option
 // «B₁/K оценивается»), a row per kind; for the variant chosen in the model
 // list its procedure values beside those of its kind and a chart of the
-// observed CPUE with both predictions; «Принять оценки модели ошибки
+// observed CPUE with both predictions (Chart(), placed by the page); «Принять оценки модели ошибки
 // наблюдения» carries the estimates into the chosen variant.
 class ObservationErrorPanel : public QWidget {
   Q_OBJECT
@@ -34,6 +34,10 @@ class ObservationErrorPanel : public QWidget {
 
   // Redraws everything from the state (fits, the chosen variant, the button).
   void Refresh();
+
+  // The chart of the observed CPUE with both predictions of the chosen
+  // variant's kind; the page places it and shows it while the tab is current.
+  ChartPanel* Chart() const { return chart_; }
 
  signals:
   // The chosen variant (ModelFits index) took the estimates.
