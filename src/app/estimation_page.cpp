@@ -1,5 +1,6 @@
 #include "app/estimation_page.h"
 
+#include <cmath>
 #include <utility>
 
 #include <QGridLayout>
@@ -12,6 +13,7 @@
 #include "common/error.h"
 #include "data/suitability_view.h"
 #include "estimation/estimation_view.h"
+#include "estimation/observation_error_view.h"
 #include "estimation/variants.h"
 #include "model/kinds.h"
 #include "rbridge/r_runner.h"
@@ -64,7 +66,13 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   left->addLayout(actions);
 
   results_ = new ResultsPanel();
-  left->addWidget(results_, 1);
+  observationError_ = new ObservationErrorPanel(context, log, [this] {
+    return estimation::ReadSearchSettings(ReadTexts(), DecimalMark()).Bounds;
+  });
+  resultTabs_ = Named<QTabWidget>("ResultTabs");
+  resultTabs_->addTab(results_, QStringLiteral("Варианты моделей"));
+  resultTabs_->addTab(observationError_, FromUtf8(std::string(estimation::kObservationErrorTitle)));
+  left->addWidget(resultTabs_, 1);
 
   auto* medianRow = new QHBoxLayout();
   trackBarMedWin_ = MakeTrackBar("TrackBarMedWin", 0, 9, 0, 1);
@@ -105,6 +113,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   right->addWidget(chart2_, 3);
   right->addWidget(surface_->Image(), 3);
   right->addWidget(residuals_.Panel(), 3);
+  right->addWidget(observationError_->Chart(), 3);
 
   auto* correlationRow = new QHBoxLayout();
   correlationRow->addWidget(BuildCorrelation());
@@ -145,6 +154,12 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   On(button18_, &QPushButton::clicked, [this] { ToggleTuningPanel(); });
   On(button21_, &QPushButton::clicked, [this] { AnalyseObjectiveSurface(); });
   On(buttonAdopt_, &QPushButton::clicked, [this] { AdoptRefinedValues(); });
+  On(observationError_, &ObservationErrorPanel::Adopted,
+     [this](std::size_t index) { ObservationErrorAdopted(index); });
+  On(resultTabs_, &QTabWidget::currentChanged, [this] {
+    observationError_->Refresh();
+    PlaceCharts();
+  });
   On(n4, &QAction::triggered, [this] { RunRetrospective(); });
   On(edit11_, &QLineEdit::returnPressed, [this] { RebuildResultsPanel(); });
   On(cbb1_, &QComboBox::activated, [this](int index) { ChooseModel(index); });
@@ -277,7 +292,7 @@ void EstimationPage::ToggleTuningPanel() {
   const bool show = chart7_->isHidden();
   chart7_->setVisible(show);
   // The residuals of the chosen variant give Chart7 their place meanwhile.
-  residuals_.Panel()->setVisible(!show && estimation::ChosenVariant(State()).has_value());
+  PlaceCharts();
   for (QSlider* bar : tuningBars_) bar->setVisible(show);
   for (QLabel* label : tuningLabels_) label->setVisible(show);
 }
@@ -357,6 +372,7 @@ void EstimationPage::ShowSuitability(const data::SuitabilityResult& check, bool 
     }
   }
   proposedK_ = proposal;
+  observationError_->Refresh();  // a new series drops the observation-error fits
 }
 
 void EstimationPage::ShowNoSuitability() {
@@ -478,6 +494,7 @@ void EstimationPage::ShowEstimation(const EstimationOutcome& outcome) {
   cbb1_->setCurrentIndex(-1);
   cbb1_->show();
   button18_->show();
+  observationError_->Refresh();
 }
 
 // ---------------------------------------------------------------------------
@@ -540,6 +557,26 @@ void EstimationPage::AdoptRefinedValues() {
                                    v.Label + "): L = " + v.Row.LText));
   UpdateAdoptButton();
   ShowResiduals();
+  observationError_->Refresh();
+}
+
+void EstimationPage::ObservationErrorAdopted(std::size_t index) {
+  estimation::ParameterBounds bounds;
+  try {
+    bounds = estimation::ReadSearchSettings(ReadTexts(), DecimalMark()).Bounds;
+  } catch (const Error&) {
+    // Bounds typed over since: the row shows no bound marks.
+    bounds = {0.0, HUGE_VAL, 0.0, HUGE_VAL, 0.0, HUGE_VAL, 0.0, HUGE_VAL};
+  }
+  const estimation::VariantRow row =
+      estimation::MakeVariantRow(State().ModelFits[index], bounds, DecimalMark());
+  results_->ShowRow(index, row);
+  ShowMark(index);
+  memo1_->appendPlainText(FromUtf8(std::string(projection::kObservationErrorParametersLine) + " (" +
+                                   estimation::VariantLabel(State().ModelFits, index) +
+                                   "): L = " + row.LText));
+  UpdateAdoptButton();
+  ShowResiduals();
 }
 
 void EstimationPage::ShowResiduals() {
@@ -550,8 +587,15 @@ void EstimationPage::ShowResiduals() {
   }
   residuals_.Show(estimation::ResidualsByYear(State().AnalysisSeries, State().Table,
                                               State().ModelFits, *chosen));
-  // While the tuning panel is open its Chart7 takes the place.
-  residuals_.Panel()->setVisible(chart7_->isHidden());
+  PlaceCharts();
+}
+
+void EstimationPage::PlaceCharts() {
+  const bool chosen = estimation::ChosenVariant(State()).has_value();
+  const bool tuning = !chart7_->isHidden();
+  const bool observation = resultTabs_->currentWidget() == observationError_;
+  observationError_->Chart()->setVisible(chosen && !tuning && observation);
+  residuals_.Panel()->setVisible(chosen && !tuning && !observation);
 }
 
 // ---------------------------------------------------------------------------
@@ -563,6 +607,9 @@ void EstimationPage::ShowNoModelChoice() {
   button21_->hide();
   buttonAdopt_->hide();
   residuals_.Clear();
+  observationError_->Refresh();
+  // Called also while the state still holds the choice (a search starts).
+  observationError_->Chart()->hide();
 }
 
 void EstimationPage::ShowModelChoice() {
@@ -577,6 +624,7 @@ void EstimationPage::ShowModelChoice() {
   button21_->show();
   UpdateAdoptButton();
   ShowResiduals();
+  observationError_->Refresh();
 }
 
 void EstimationPage::ShowChoiceKept() {

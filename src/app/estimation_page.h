@@ -18,9 +18,11 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 
 #include "app/chart_panel.h"
 #include "app/holdout_chart.h"
+#include "app/observation_error_panel.h"
 #include "app/page.h"
 #include "app/progress_log.h"
 #include "app/residuals_chart.h"
@@ -45,7 +47,9 @@ namespace tarvik::app {
 // searched variant shows whether the search reached the minimum (a mark
 // beside each L field); after a model choice the chosen variant's residuals
 // by year are drawn and its refined values can be adopted («Принять
-// уточнённые значения»).
+// уточнённые значения»). The tab «Модель ошибки наблюдения» beside the
+// results panel fits the observation-error models and can carry their
+// estimates into the chosen variant.
 class EstimationPage : public Page {
   Q_OBJECT
 
@@ -106,6 +110,9 @@ class EstimationPage : public Page {
   void EstimateParameters();
   void ChooseModel(int index);
   void AdoptRefinedValues();
+  // The chosen variant took the observation-error estimates: its row, mark,
+  // residuals and the memo follow.
+  void ObservationErrorAdopted(std::size_t index);
   void ToggleTuningPanel();
   void AnalyseObjectiveSurface();
   void RunRetrospective();
@@ -135,6 +142,10 @@ class EstimationPage : public Page {
   void UpdateAdoptButton();
   // The residuals by year of the chosen variant (hidden without a choice).
   void ShowResiduals();
+  // The chart in the residuals' place: none without a choice, Chart7 while
+  // the tuning panel is open, the observation-error chart while its tab is
+  // current, else the residuals.
+  void PlaceCharts();
   // The model-choice list emptied: no model is chosen.
   void ShowNoModelChoice();
   // The model choice as the state holds it.
@@ -147,6 +158,8 @@ class EstimationPage : public Page {
   ChartPanel* chart7_ = nullptr;
   ResidualsChart residuals_;
   ResultsPanel* results_ = nullptr;
+  QTabWidget* resultTabs_ = nullptr;  // the results panel and the observation-error tab
+  ObservationErrorPanel* observationError_ = nullptr;
   SurfacePictures* surface_ = nullptr;
   RetrospectiveAnalysis* retrospective_ = nullptr;
   QPushButton* buttonAdopt_ = nullptr;

@@ -45,6 +45,8 @@ QColor MarkColour(estimation::RefinementMark mark) {
     case estimation::RefinementMark::Adopted:
     case estimation::RefinementMark::Converged:
       return QColor(0, 130, 0);
+    case estimation::RefinementMark::ObservationErrorAdopted:
+      return QColor(0, 60, 200);
     case estimation::RefinementMark::None:
       break;
   }

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include <QDir>
+#include <QHeaderView>
 
 #include "app/handler.h"
 #include "app/locale_mark.h"
@@ -28,6 +29,16 @@ TextTable ShownCells(const QTableWidget& table, bool selectedOnly) {
     }
   }
   TextTable rows;
+  // Header sections of their own (not a row of the grid) come first.
+  std::vector<std::string> header;
+  bool anyHeader = false;
+  for (int column = left; column <= right && !table.horizontalHeader()->isHidden(); ++column) {
+    if (table.isColumnHidden(column)) continue;
+    const QTableWidgetItem* cell = table.horizontalHeaderItem(column);
+    anyHeader = anyHeader || cell != nullptr;
+    header.push_back(cell != nullptr ? ToUtf8(cell->text()) : std::string());
+  }
+  if (anyHeader) rows.push_back(std::move(header));
   for (int row = top; row <= bottom; ++row) {
     if (table.isRowHidden(row)) continue;
     std::vector<std::string> cells;

@@ -15,9 +15,9 @@
 
 namespace tarvik::app {
 
-// The texts a table widget shows, row by row; hidden rows and columns are
-// left out. With `selectedOnly` and more than one cell selected: only the
-// rectangle that spans the selection; otherwise the whole table.
+// The texts a table widget shows, row by row, after the texts of its header
+// sections when it has any; hidden rows and columns are left out. With `selectedOnly` and more than
+// one cell selected: only the rectangle that spans the selection; otherwise the whole table.
 TextTable ShownCells(const QTableWidget& table, bool selectedOnly = false);
 
 // «Копировать» and «Сохранить как CSV…» of one table: the clipboard gets

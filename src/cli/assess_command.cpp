@@ -137,7 +137,7 @@ Json KobeJson(const model::ModelFit& fit, const KobeOutcome& kobe) {
 Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
                 const AssessOptions& o, std::size_t variant,
                 const projection::ManagementResult& result, const KobeOutcome& kobe,
-                const std::optional<AdoptedRefinement>& refinement) {
+                const AdoptedEstimate& adopted) {
   const model::ModelFit& fit = state.ModelFits[variant];
   Json j;
   j["estimation"] = EstimateJson(state, run, o.Estimate);
@@ -185,7 +185,7 @@ Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
                         {"catch_upper", PointsJson(s.CatchUpper)}};
   }
   j["kobe"] = KobeJson(fit, kobe);
-  if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
+  AddAdoptedEstimateJson(j, adopted);
   j["report_lines"] = f.ReportLines;
   j["table_lines"] = f.TableLines;
   if (!o.Report.empty()) {
@@ -197,10 +197,9 @@ Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
 }
 
 std::string AssessText(const projection::ManagementResult& result, const AssessOptions& o,
-                       const KobeOutcome& kobe,
-                       const std::optional<AdoptedRefinement>& refinement) {
+                       const KobeOutcome& kobe, const AdoptedEstimate& adopted) {
   std::ostringstream out;
-  if (refinement) out << AdoptedRefinementText(*refinement) << "\n";
+  out << AdoptedEstimateText(adopted);
   for (const rules::AddRuleResult& added : result.AddedRules) {
     if (!added.Added) out << "ПРП «" << added.Name << "» уже есть в списке и не добавлено\n";
   }
@@ -285,7 +284,7 @@ CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& o) {
   sub->add_option("--sensitivity", o.Sensitivity, "Анализ чувствительности: r, K или q");
   sub->add_option("--step", o.Step, "Приращение параметра, % (5…50)")->default_val(10);
   sub->add_option("--report", o.Report, "Файл отчёта об ОДУ (.txt)");
-  AddRefineOption(*sub, o.Estimate);
+  AddEstimatorOption(*sub, o.Estimate);
   return sub;
 }
 
@@ -297,7 +296,7 @@ std::string RunAssessCommand(const AssessOptions& o) {
   const ChosenVariantRun chosen = EstimateAndChoose(state, o.Estimate, o.Variant);
   const estimation::FreshStart& run = chosen.Run;
   const std::size_t variant = chosen.Variant;
-  const std::optional<AdoptedRefinement>& refinement = chosen.Refinement;
+  const AdoptedEstimate& adopted = chosen.Adopted;
   m.Forecast.Results = estimation::ResultTextsOf(state, variant, kDecimalMark);
   m.Forecast.Species = run.File.description.species;
   m.Forecast.Stock = run.File.description.stock;
@@ -308,9 +307,8 @@ std::string RunAssessCommand(const AssessOptions& o) {
   const projection::ManagementResult result = projection::RunManagementWorkflow(state, m);
   const KobeOutcome kobe = MakeKobe(state, variant, result);
   const std::string output =
-      o.Estimate.Json
-          ? DumpJson(AssessJson(state, run, o, variant, result, kobe, refinement)) + "\n"
-          : AssessText(result, o, kobe, refinement);
+      o.Estimate.Json ? DumpJson(AssessJson(state, run, o, variant, result, kobe, adopted)) + "\n"
+                      : AssessText(result, o, kobe, adopted);
   if (!o.Report.empty()) projection::SaveTacReport(o.Report, result.Report);
   return output;
 }

@@ -8,6 +8,8 @@
 #include "common/error.h"
 #include "common/numbers.h"
 #include "common/threads.h"
+#include "estimation/observation_error_state.h"
+#include "estimation/observation_error_view.h"
 #include "estimation/variants.h"
 #include "model/kinds.h"
 
@@ -73,6 +75,62 @@ void AddEstimateOptions(CLI::App& sub, EstimateOptions& o) {
   sub.add_option("--threads", o.Threads, "Число потоков поиска (0 — все ядра, не более 64)")
       ->default_val(0);
   sub.add_flag("--json", o.Json, "Вывести результат в формате JSON");
+}
+
+namespace {
+
+void AddB1kOption(CLI::App& sub, EstimateOptions& o) {
+  sub.add_option("--b1k", o.B1k,
+                 "Модель ошибки наблюдения: fixed — B₁ = K, free — отношение B₁/K оценивается")
+      ->default_val("fixed");
+}
+
+}  // namespace
+
+Estimator EstimatorOf(const EstimateOptions& o) {
+  const std::optional<int> chosen =
+      Choice(o.Estimator, {"procedure", "refined", "observation-error"}, "--estimator");
+  const Estimator estimator = chosen ? static_cast<Estimator>(*chosen) : Estimator::Procedure;
+  if (o.Refine && estimator == Estimator::ObservationError) {
+    throw Error("Параметры --refine и --estimator observation-error несовместимы: выберите один");
+  }
+  return o.Refine ? Estimator::Refined : estimator;
+}
+
+estimation::ObservationErrorOptions MakeObservationErrorOptions(
+    const EstimateOptions& o, const estimation::ParameterBounds& bounds) {
+  const std::optional<int> b1k = Choice(o.B1k, {"fixed", "free"}, "--b1k");
+  return {b1k == 1, bounds};
+}
+
+Json ObservationErrorFitJson(const estimation::ObservationErrorFit& f) {
+  const bool pt = f.Kind == model::ProductionModelKind::PellaTomlinson;
+  return {{"r", f.R},
+          {"K", f.K},
+          {"q", f.Q},
+          {"p", pt ? Json(f.P) : Json(nullptr)},
+          {"b1k", f.Phi},
+          {"sigma", f.Sigma},
+          {"rss", f.RSS},
+          {"aicc", f.AICc},
+          {"n", f.N},
+          {"msy", f.MSY},
+          {"bmsy", f.BMSY},
+          {"fmsy", f.FMSY},
+          {"emsy", f.EMSY},
+          {"b_last_bmsy", f.BLastOverBMSY},
+          {"f_last_fmsy", f.FLastOverFMSY},
+          {"at_bounds", f.AtBounds},
+          {"converged", f.Converged}};
+}
+
+Json ObservationErrorJson(const std::vector<estimation::ObservationErrorFit>& fits) {
+  static const char* const kKeys[] = {"schaefer", "fox", "pella_tomlinson"};
+  Json j = Json::object();
+  for (const estimation::ObservationErrorFit& f : fits) {
+    j[kKeys[static_cast<std::size_t>(f.Kind)]] = ObservationErrorFitJson(f);
+  }
+  return j;
 }
 
 estimation::FreshStartRequest MakeFreshStartRequest(const EstimateOptions& o) {
@@ -200,6 +258,9 @@ Json EstimateJson(const AssessmentState& state, const FreshStart& run, const Est
     }
     j["refined"] = std::move(refined);
   }
+  if (!state.ObservationError.Fits.empty()) {
+    j["observation_error"] = ObservationErrorJson(state.ObservationError.Fits);
+  }
   return j;
 }
 
@@ -230,17 +291,20 @@ CLI::App* AddVariantCommand(CLI::App& app, const char* name, const char* descrip
   return sub;
 }
 
-void AddRefineOption(CLI::App& sub, EstimateOptions& options) {
-  sub.add_flag("--refine", options.Refine,
-               "Принять уточнённые значения выбранного варианта (минимум целевой функции в тех "
-               "же границах)");
+void AddEstimatorOption(CLI::App& sub, EstimateOptions& options) {
+  sub.add_option("--estimator", options.Estimator,
+                 "Значения выбранного варианта: procedure — найденные поиском, refined — "
+                 "уточнённые, observation-error — оценки модели ошибки наблюдения")
+      ->default_val("procedure");
+  sub.add_flag("--refine", options.Refine, "То же, что --estimator refined");
+  AddB1kOption(sub, options);
 }
 
 std::optional<AdoptedRefinement> RefineChosenVariant(AssessmentState& state,
                                                      const estimation::EstimationOutcome& last,
                                                      std::size_t variant,
                                                      const EstimateOptions& options) {
-  if (!options.Refine) return std::nullopt;
+  if (EstimatorOf(options) != Estimator::Refined) return std::nullopt;
   AdoptedRefinement adopted;
   adopted.Refinement =
       estimation::RefineVariant(state.AnalysisSeries, state.ModelFits, variant,
@@ -255,6 +319,9 @@ std::optional<AdoptedRefinement> RefineChosenVariant(AssessmentState& state,
 
 ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions& options,
                                    const std::string& label, bool choose) {
+  // A bad --estimator or --b1k fails before the long estimation.
+  const Estimator estimator = EstimatorOf(options);
+  if (estimator == Estimator::ObservationError) MakeObservationErrorOptions(options, {});
   ChosenVariantRun chosen;
   chosen.Run = RunEstimateWorkflow(state, options);
   const estimation::EstimationOutcome* last = &chosen.Run.Estimation;
@@ -266,8 +333,51 @@ ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions
   } else {
     chosen.Variant = estimation::VariantIndexByLabel(state.ModelFits, label);
   }
-  chosen.Refinement = RefineChosenVariant(state, *last, chosen.Variant, options);
+  chosen.Adopted.Refinement = RefineChosenVariant(state, *last, chosen.Variant, options);
+  chosen.Adopted.ObservationError =
+      AdoptObservationErrorOfChosen(state, *last, chosen.Variant, options);
   return chosen;
+}
+
+std::optional<AdoptedObservationError> AdoptObservationErrorOfChosen(
+    AssessmentState& state, const estimation::EstimationOutcome& last, std::size_t variant,
+    const EstimateOptions& options) {
+  if (EstimatorOf(options) != Estimator::ObservationError) return std::nullopt;
+  estimation::EstimateObservationError(state,
+                                       MakeObservationErrorOptions(options, last.Settings.Bounds));
+  AdoptedObservationError adopted;
+  adopted.Label = estimation::VariantLabel(state.ModelFits, variant);
+  adopted.Fit = *estimation::ObservationErrorFitOf(state, state.ModelFits[variant].Kind);
+  if (const auto refusal = estimation::ObservationErrorAdoptionRefusal(state, variant)) {
+    adopted.Message = *refusal;
+  } else {
+    estimation::AdoptObservationError(state, variant);
+    adopted.Adopted = true;
+  }
+  return adopted;
+}
+
+void AddAdoptedEstimateJson(Json& j, const AdoptedEstimate& adopted) {
+  if (adopted.Refinement) j["refinement"] = AdoptedRefinementJson(*adopted.Refinement);
+  if (const auto& o = adopted.ObservationError) {
+    Json entry = ObservationErrorFitJson(o->Fit);
+    entry["label"] = o->Label;
+    entry["adopted"] = o->Adopted;
+    if (!o->Adopted) entry["message"] = o->Message;
+    j["observation_error"] = std::move(entry);
+  }
+}
+
+std::string AdoptedEstimateText(const AdoptedEstimate& adopted) {
+  if (adopted.Refinement) return AdoptedRefinementText(*adopted.Refinement) + "\n";
+  if (const auto& o = adopted.ObservationError) {
+    if (!o->Adopted) return o->Message + "\n";
+    return "Приняты оценки модели ошибки наблюдения для варианта «" + o->Label +
+           "»: r = " + estimation::SignificantText(o->Fit.R, kDecimalMark) +
+           ", K = " + estimation::SignificantText(o->Fit.K, kDecimalMark) +
+           ", q = " + FormatCatchability(o->Fit.Q, kDecimalMark) + "\n";
+  }
+  return "";
 }
 
 Json AdoptedRefinementJson(const AdoptedRefinement& adopted) {
@@ -331,6 +441,14 @@ std::string EstimateText(const AssessmentState& state, const FreshStart& run,
     out << "\n";
     for (const std::string& line : refinement->MemoLines) out << line << "\n";
   }
+  if (!state.ObservationError.Fits.empty()) {
+    const TextTable table =
+        estimation::ObservationErrorTable(state.ObservationError.Fits, kDecimalMark);
+    out << "\n"
+        << estimation::kObservationErrorTitle
+        << (state.ObservationError.EstimateB1 ? " (B₁/K оценивается)" : " (B₁ = K)") << ":\n"
+        << FormatTable(table[0], TextTable(table.begin() + 1, table.end()));
+  }
   return out.str();
 }
 
@@ -338,15 +456,25 @@ CLI::App* AddEstimateCommand(CLI::App& app, EstimateOptions& options) {
   CLI::App* sub = app.add_subcommand(
       "estimate", "Оценка параметров моделей по файлу данных (как «Оценка параметров»)");
   AddEstimateOptions(*sub, options);
+  sub->add_flag("--observation-error", options.ObservationError,
+                "Оценить также модели ошибки наблюдения (Шефер, Фокс, Пелла-Томлинсон)");
+  AddB1kOption(*sub, options);
   return sub;
 }
 
 std::string RunEstimateCommand(const EstimateOptions& options) {
+  if (options.ObservationError) MakeObservationErrorOptions(options, {});  // fails early
   AssessmentState state;
   const FreshStart run = RunEstimateWorkflow(state, options);
   // The convergence check of every searched variant; it reads the state only.
   const estimation::RefinementReport refinement = estimation::RefineActiveVariants(
       state, run.Estimation.Settings.Bounds, kDecimalMark, options.Threads);
+  if (options.ObservationError) {
+    // A second estimator beside the search: it reads the series and the
+    // bounds only and leaves the random stream alone.
+    estimation::EstimateObservationError(
+        state, MakeObservationErrorOptions(options, run.Estimation.Settings.Bounds));
+  }
   if (options.Json) return DumpJson(EstimateJson(state, run, options, &refinement)) + "\n";
   return EstimateText(state, run, &refinement);
 }

@@ -6,6 +6,7 @@
 
 #include "assessment_state.h"
 #include "cli/json_output.h"
+#include "estimation/observation_error.h"
 #include "estimation/refinement.h"
 #include "estimation/workflow.h"
 
@@ -23,10 +24,35 @@ struct EstimateOptions {
   int HoldOut = 0;            // --holdout N: CheckBox4 ticked, SpinEdit1 = N
   int Threads = 0;            // --threads T: 0 = every core
   bool Json = false;          // --json
-  // --refine (commands that choose a variant): adopt the refined values of
-  // the chosen variant («Принять уточнённые значения») before going on.
+  // --estimator (commands that choose a variant): which values the chosen
+  // variant carries on: "procedure" (the search's), "refined" (the refined
+  // values, «Принять уточнённые значения») or "observation-error" (the
+  // observation-error estimates of its model kind). --refine is "refined".
+  std::string Estimator = "procedure";
   bool Refine = false;
+  // --observation-error (estimate): the observation-error fits of the three
+  // model kinds as well.
+  bool ObservationError = false;
+  // --b1k fixed|free: B₁ = K, or φ = B₁/K estimated («B₁/K оценивается»).
+  std::string B1k = "fixed";
 };
+
+// The estimator --estimator and --refine ask for; conflicting or unknown
+// values raise tarvik::Error naming the option.
+enum class Estimator { Procedure, Refined, ObservationError };
+Estimator EstimatorOf(const EstimateOptions& options);
+
+// The options of the observation-error estimator: --b1k and the bounds of r,
+// K and p of the search `bounds`. An unknown --b1k raises tarvik::Error.
+estimation::ObservationErrorOptions MakeObservationErrorOptions(
+    const EstimateOptions& options, const estimation::ParameterBounds& bounds);
+
+// One observation-error fit as JSON: r, K, q, p (null but for
+// Pella-Tomlinson), b1k, sigma, rss, aicc, n, msy, bmsy, fmsy, emsy,
+// b_last_bmsy, f_last_fmsy, at_bounds, converged.
+Json ObservationErrorFitJson(const estimation::ObservationErrorFit& fit);
+// The fits of the three kinds as the object {schaefer, fox, pella_tomlinson}.
+Json ObservationErrorJson(const std::vector<estimation::ObservationErrorFit>& fits);
 
 // Adds FILE and the options above to a subcommand.
 void AddEstimateOptions(CLI::App& sub, EstimateOptions& options);
@@ -45,14 +71,15 @@ estimation::FreshStart RunEstimateWorkflow(AssessmentState& state, const Estimat
 
 // The JSON object of an estimation: n, keep_count, pt_exponent,
 // correlations, k_start/k_min/k_max, variants, holdout, random_seed_after, …
-// and, when given, the refinement of the variants as `refined`.
+// and, when given, the refinement of the variants as `refined`, and with
+// state.ObservationError fitted its fits as `observation_error`.
 Json EstimateJson(const AssessmentState& state, const estimation::FreshStart& run,
                   const EstimateOptions& options,
                   const estimation::RefinementReport* refinement = nullptr);
 
 // The readable report of an estimation (the results table, the
 // correlations, the exponent and the hold-out check) and, when given, a line
-// per refined variant.
+// per refined variant, and the table of the observation-error fits.
 std::string EstimateText(const AssessmentState& state, const estimation::FreshStart& run,
                          const estimation::RefinementReport* refinement = nullptr);
 
@@ -68,8 +95,9 @@ CLI::App* AddVariantCommand(CLI::App& app, const char* name, const char* descrip
                             EstimateOptions& options, std::string& variant,
                             const char* help = "Выбранный вариант модели, например \"Шефер СК\"");
 
-// Adds --refine to a subcommand that chooses a variant.
-void AddRefineOption(CLI::App& sub, EstimateOptions& options);
+// Adds --estimator, its alias --refine and --b1k to a subcommand that
+// chooses a variant.
+void AddEstimatorOption(CLI::App& sub, EstimateOptions& options);
 
 // What --refine did to the chosen variant.
 struct AdoptedRefinement {
@@ -77,23 +105,45 @@ struct AdoptedRefinement {
   bool Adopted = false;  // false: not available, or not below the search's value
 };
 
-// With --refine: refines the chosen variant on the series and bounds of its
+// With --estimator refined: refines the chosen variant on the series and bounds of its
 // last search (`last`) and adopts the result when it is below the search's
-// value; nothing without --refine.
+// value; nothing with another estimator.
 std::optional<AdoptedRefinement> RefineChosenVariant(AssessmentState& state,
                                                      const estimation::EstimationOutcome& last,
                                                      std::size_t variant,
                                                      const EstimateOptions& options);
 
+// What --estimator observation-error did to the chosen variant.
+struct AdoptedObservationError {
+  std::string Label;  // the chosen variant's
+  estimation::ObservationErrorFit Fit;
+  bool Adopted = false;
+  std::string Message;  // why not, when not adopted
+};
+
+// With --estimator observation-error: fits the observation-error models on
+// the analysis series within the bounds of the last search (`last`) and
+// adopts the fit of the chosen variant's kind when it can
+// (estimation::AdoptObservationError); nothing with another estimator.
+std::optional<AdoptedObservationError> AdoptObservationErrorOfChosen(
+    AssessmentState& state, const estimation::EstimationOutcome& last, std::size_t variant,
+    const EstimateOptions& options);
+
+// What the estimator did to the chosen variant (at most one is set).
+struct AdoptedEstimate {
+  std::optional<AdoptedRefinement> Refinement;
+  std::optional<AdoptedObservationError> ObservationError;
+};
+
 // What the commands that go on with one variant start with: the fresh start
 // (RunEstimateWorkflow), with `choose` the model choice of `label` with its
-// refits (estimation::ChooseModelAndRefit), and --refine on the variant
-// (RefineChosenVariant, on the series and bounds of its last search).
+// refits (estimation::ChooseModelAndRefit), and the estimator on the variant
+// (on the series and bounds of its last search).
 struct ChosenVariantRun {
   estimation::FreshStart Run;
   std::optional<estimation::ModelChoiceOutcome> Choice;  // with `choose`
   std::size_t Variant = 0;                               // the ModelFits index of `label`
-  std::optional<AdoptedRefinement> Refinement;
+  AdoptedEstimate Adopted;
 };
 ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions& options,
                                    const std::string& label, bool choose = true);
@@ -103,6 +153,13 @@ Json AdoptedRefinementJson(const AdoptedRefinement& adopted);
 
 // Its line of a readable report.
 std::string AdoptedRefinementText(const AdoptedRefinement& adopted);
+
+// The estimator's entry of a command's JSON: "refinement" or
+// "observation_error" (the fit, label, adopted and, when refused, message).
+void AddAdoptedEstimateJson(Json& j, const AdoptedEstimate& adopted);
+// Its line of a readable report, ended by a line break; empty for the
+// procedure's values.
+std::string AdoptedEstimateText(const AdoptedEstimate& adopted);
 
 // `tarvik-cli estimate`.
 CLI::App* AddEstimateCommand(CLI::App& app, EstimateOptions& options);

@@ -136,7 +136,7 @@ CLI::App* AddOptimiseCommand(CLI::App& app, OptimiseCommandOptions& o) {
                   "Папка для OutMatrix.txt, Graph.R и рисунков (по умолчанию папка файла данных)");
   AddReferenceSelectorOptions(*sub, o.Selectors);
   AddRTimeLimitOption(*sub, o.TimeLimit);
-  AddRefineOption(*sub, o.Estimate);
+  AddEstimatorOption(*sub, o.Estimate);
   return sub;
 }
 
@@ -145,7 +145,7 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
   AssessmentState state;
   const ChosenVariantRun chosen = EstimateAndChoose(state, o.Estimate, o.Variant);
   const estimation::FreshStart& run = chosen.Run;
-  const std::optional<AdoptedRefinement>& refinement = chosen.Refinement;
+  const AdoptedEstimate& adopted = chosen.Adopted;
 
   // The reference-point page, then its selectors in the order Btr, Etr, Blim.
   refpoints::UpdateReferencePoints(state, p.Selected, kDecimalMark);
@@ -177,7 +177,7 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
 
   if (!o.Estimate.Json) {
     const std::string text = OptimiseText(result, o, pictures, directoryNote);
-    return refinement ? AdoptedRefinementText(*refinement) + "\n" + text : text;
+    return AdoptedEstimateText(adopted) + text;
   }
 
   const model::ModelFit& fit = state.ModelFits[chosen.Variant];
@@ -186,7 +186,7 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
   j["variant"] = {{"label", o.Variant}, {"index", static_cast<int>(chosen.Variant)}};
   j["reference_points"] = ReferencePointsJson(fit);
   j["optimisation"] = OptimisationJson(result, o);
-  if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
+  AddAdoptedEstimateJson(j, adopted);
   if (pictures.FilesWritten) {
     j["files"] = {{"directory", pictures.Directory},
                   {"directory_note", directoryNote},

@@ -15,7 +15,7 @@ CLI::App* AddRetrospectiveCommand(CLI::App& app, RetrospectiveCommandOptions& op
   CLI::App* sub = AddVariantCommand(
       app, "retrospective", "Оценка параметров, затем ретроспективный анализ одного варианта",
       options.Estimate, options.Variant, "Вариант модели, например \"Шефер СК\"");
-  AddRefineOption(*sub, options.Estimate);
+  AddEstimatorOption(*sub, options.Estimate);
   return sub;
 }
 
@@ -57,7 +57,7 @@ std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) 
       EstimateAndChoose(state, options.Estimate, options.Variant, /*choose=*/false);
   const estimation::FreshStart& run = chosen.Run;
   const std::size_t variant = chosen.Variant;
-  const std::optional<AdoptedRefinement>& refinement = chosen.Refinement;
+  const AdoptedEstimate& adopted = chosen.Adopted;
   estimation::RetrospectiveOptions retro;
   retro.Threads = options.Estimate.Threads;
   const estimation::RetrospectiveResult result = estimation::RunRetrospective(
@@ -87,13 +87,13 @@ std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) 
     r["runs"] = std::move(runs);
     r["mohn_rho"] = MohnJson(result.Mohn);
     j["retrospective"] = std::move(r);
-    if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
+    AddAdoptedEstimateJson(j, adopted);
     j["random_seed_after"] = state.Random.Seed();
     return DumpJson(j) + "\n";
   }
   std::ostringstream out;
   out << EstimateText(state, run);
-  if (refinement) out << "\n" << AdoptedRefinementText(*refinement) << "\n";
+  if (const std::string line = AdoptedEstimateText(adopted); !line.empty()) out << "\n" << line;
   out << "\nРетроспективный анализ: " << estimation::VariantLabel(state.ModelFits, variant) << "\n";
   std::vector<std::vector<std::string>> rows;
   for (const estimation::RetrospectiveRun& k : result.Runs) {

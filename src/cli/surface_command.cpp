@@ -24,7 +24,7 @@ CLI::App* AddSurfaceCommand(CLI::App& app, SurfaceCommandOptions& options) {
                   "Папка для OutMatrix.txt, Graph2.R и рисунков (по умолчанию папка файла "
                   "данных)");
   AddRTimeLimitOption(*sub, options.TimeLimit);
-  AddRefineOption(*sub, options.Estimate);
+  AddEstimatorOption(*sub, options.Estimate);
   return sub;
 }
 
@@ -40,7 +40,7 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   const std::chrono::seconds timeLimit = RTimeLimit(options.TimeLimit);
   AssessmentState state;
   const ChosenVariantRun chosen = EstimateAndChoose(state, options.Estimate, options.Variant);
-  const std::optional<AdoptedRefinement>& refinement = chosen.Refinement;
+  const AdoptedEstimate& adopted = chosen.Adopted;
   const std::size_t variant = chosen.Variant;
   const estimation::SurfaceGrids grids =
       estimation::ComputeObjectiveSurface(state, variant, options.Estimate.Trim);
@@ -79,12 +79,12 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
               {"pictures", pictures.Pictures},
               {"r_status", RStatusKey(pictures.R.Status)},
               {"r_message", pictures.R.Message}};
-    if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
+    AddAdoptedEstimateJson(j, adopted);
     j["random_seed_after"] = state.Random.Seed();
     return DumpJson(j) + "\n";
   }
   std::ostringstream out;
-  if (refinement) out << AdoptedRefinementText(*refinement) << "\n";
+  out << AdoptedEstimateText(adopted);
   out << "Вариант: " << estimation::VariantLabel(state.ModelFits, variant) << "\n"
       << "r = " << FormatGeneral(grids.R) << ", K = " << FormatGeneral(grids.K)
       << ", q = " << FormatGeneral(grids.Q) << "\n"

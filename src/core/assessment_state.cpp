@@ -7,7 +7,12 @@ void ClearSuitability(AssessmentState& state) {
   state.PositiveCorrelation = false;
   state.AnalysisSeries = {};
   state.PTExponent = 0.0;
+  ClearObservationError(state);
   ClearFits(state);
+}
+
+void ClearObservationError(AssessmentState& state) {
+  state.ObservationError = {};
 }
 
 void ClearFits(AssessmentState& state) {

@@ -7,6 +7,7 @@
 
 #include "data/catch_effort_series.h"
 #include "data/data_table.h"
+#include "estimation/observation_error.h"
 #include "model/model_fit.h"
 #include "model/random.h"
 #include "projection/forecast.h"
@@ -33,6 +34,14 @@ struct IndicatorResults {
   std::vector<projection::IndicatorRowResult> Rows;
 };
 
+// The observation-error fits of the analysis series (FitObservationErrorModels),
+// a second estimator beside the search: nothing depends on them until their
+// values are adopted into a record.
+struct ObservationErrorResults {
+  bool EstimateB1 = false;                            // the option they were fitted with
+  std::vector<estimation::ObservationErrorFit> Fits;  // empty: not fitted; else indexed by kind
+};
+
 // Everything one assessment shares across its stages. The program (the window
 // or the command line) owns one instance and passes it explicitly; nothing of
 // it lives in globals.
@@ -48,6 +57,8 @@ struct IndicatorResults {
 //   search, model choice estimation/parameter_search.h (RunEstimation),
 //                        estimation/variants.h (ChooseModel), estimation/workflow.h
 //   refined values       estimation/refinement.h (AdoptRefinement)
+//   observation error    estimation/observation_error_state.h
+//                        (EstimateObservationError, AdoptObservationError)
 //   reference points     refpoints/reference_points.h (UpdateReferencePoints,
 //                        ChangeSelector)
 //   rule list            rules/rule_list.h (AddRule, DeleteRule)
@@ -64,6 +75,9 @@ struct AssessmentState {
   bool PositiveCorrelation = false;        // one of its correlations is above 0
   data::CatchEffortSeries AnalysisSeries;  // the series all model work runs on
   double PTExponent = 0.0;                 // Pella-Tomlinson exponent it chose
+
+  // --- The observation-error estimator on AnalysisSeries.
+  ObservationErrorResults ObservationError;
 
   // --- The model variants and their fits.
   std::vector<model::ModelFit> ModelFits;    // kind-major: kind × VariantsPerModel + slot
@@ -104,8 +118,11 @@ struct AssessmentState {
 // the first stage its change makes stale. A new result of a stage is one
 // field above and one line in its stage's function.
 
-// The suitability check (flag, analysis series, exponent); then ClearFits.
+// The suitability check (flag, analysis series, exponent); then
+// ClearObservationError and ClearFits.
 void ClearSuitability(AssessmentState& state);
+// The observation-error fits (the analysis series they belong to changed).
+void ClearObservationError(AssessmentState& state);
 // The fitted values of every record (back to an unfitted record of its
 // variant: Kind, Objective, CutOff and Enabled stay, a Pella-Tomlinson record
 // takes state.PTExponent) and the keep count; then ClearModelChoice.

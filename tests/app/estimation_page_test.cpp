@@ -13,15 +13,19 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 
 #include "app/chart_panel.h"
 #include "app/estimation_page.h"
 #include "app/locale_mark.h"
+#include "app/table_export.h"
 #include "app/tac_page.h"
 #include "app_fixture.h"
 #include "cli/cli_run.h"
 #include "data/data_file.h"
+#include "estimation/observation_error_view.h"
 #include "estimation/refinement.h"
 #include "estimation/retro_analysis.h"
 #include "estimation/workflow.h"
@@ -690,6 +694,62 @@ TEST_F(EstimationPageTest, AdoptingTheRefinedValuesChangesOnlyTheChosenVariant) 
   EXPECT_FALSE(residuals->isVisible());
   EXPECT_FALSE(estimation::IsRefined(window.State(), chosen));
   EXPECT_NE(Mark(chosen)->text(), "✓");
+}
+
+// The tab «Модель ошибки наблюдения»: «Оценить» shows a row per model kind,
+// the chosen variant beside its kind and both predictions; «Принять …»
+// writes the Schaefer estimates into the chosen variant, whose reference
+// points follow; another data set empties the tab.
+TEST_F(EstimationPageTest, TheObservationErrorTabEstimatesAndAdopts) {
+  MainWindow& window = OpenExample(kYellowfin);
+  Search(300);
+  Choose("Шефер Лог");
+  const std::size_t chosen = 1;
+  auto* tabs = Find<QTabWidget>("ResultTabs");
+  tabs->setCurrentWidget(Find<QWidget>("ObservationErrorPanel"));
+  auto* adopt = Find<QPushButton>("ButtonAdoptObservationError");
+  auto* grid = Find<QTableWidget>("GridObservationError");
+  EXPECT_FALSE(adopt->isEnabled());
+  EXPECT_EQ(grid->rowCount(), 0);
+
+  Find<QPushButton>("ButtonObservationError")->click();
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  const AssessmentState& state = window.State();
+  ASSERT_EQ(state.ObservationError.Fits.size(), 3u);
+  EXPECT_EQ(ShownCells(*grid),
+            estimation::ObservationErrorTable(state.ObservationError.Fits, DecimalMark()));
+  EXPECT_EQ(ShownCells(*Find<QTableWidget>("GridObservationErrorComparison")),
+            estimation::ObservationErrorComparison(state, chosen, DecimalMark()));
+  auto* chart = Find<ChartPanel>("ChartObservationError");
+  EXPECT_TRUE(chart->isVisible());
+  EXPECT_EQ(chart->Points("Observed").size(), 22u);
+  EXPECT_EQ(chart->Points("Procedure").size(), 20u);
+  EXPECT_EQ(chart->Points("ObservationError").size(), 22u);
+
+  ASSERT_TRUE(adopt->isEnabled());
+  const estimation::ObservationErrorFit fit = state.ObservationError.Fits[0];
+  adopt->click();
+  ASSERT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  EXPECT_EQ(state.ModelFits[chosen].R, fit.R);
+  EXPECT_EQ(state.ModelFits[chosen].K, fit.K);
+  EXPECT_EQ(Field('L', chosen)->text().toStdString(),
+            estimation::ResultTextsOf(state, chosen, DecimalMark()).L);
+  EXPECT_EQ(Field('K', chosen)->text().toStdString(),
+            estimation::ResultTextsOf(state, chosen, DecimalMark()).K);
+  EXPECT_FALSE(adopt->isEnabled());
+  EXPECT_EQ(Mark(chosen)->text(), "✓");
+  EXPECT_TRUE(Mark(chosen)->toolTip().startsWith("Параметры оценены по модели ошибки наблюдения"));
+
+  window.Pages()->BringToFront(static_cast<int>(PageIndex::ReferencePoints));
+  EXPECT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  // The page keeps them rounded as it shows them.
+  EXPECT_NEAR(state.ModelFits[chosen].MSY, fit.MSY, 1e-6 * fit.MSY);
+  EXPECT_NEAR(state.ModelFits[chosen].BMSY, fit.BMSY, 1e-6 * fit.BMSY);
+
+  OpenExample(kSimulated);
+  EXPECT_TRUE(window.State().ObservationError.Fits.empty());
+  EXPECT_EQ(grid->rowCount(), 0);
 }
 
 // «Открыть» on a file that does not read (a text among the numbers) changes

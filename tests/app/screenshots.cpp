@@ -5,6 +5,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QToolButton>
 
 #include "app/data_page.h"
@@ -170,6 +171,47 @@ TEST_F(AppTest, EstimationScreenshots) {
   edit11->setText("2-5,7,9");
   QTest::keyClick(edit11, Qt::Key_Return);
   shot("estimation-24");
+}
+
+// The tab «Модель ошибки наблюдения» of the estimation page before and after
+// «Оценить» and after the adoption, at the design size and the smallest.
+TEST_F(AppTest, ObservationErrorScreenshots) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  Started();
+  const QString path = TempPath("yellowfin.txt");
+  QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path);
+  ui_.openAnswers.push_back(path);
+  Action("N3")->trigger();
+  window_->resize(1025, 784);
+  window_->Pages()->BringToFront(1);
+  const auto shot = [&](const QString& name) {
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/" + name + ".png");
+    window_->resize(window_->minimumSizeHint());
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/" + name + "-minimum.png");
+    window_->resize(1025, 784);
+  };
+  window_->Estimation()->SetMaxFailuresForTesting(3000);
+  Find<QPushButton>("Button5")->click();
+  WaitIdle();
+  auto* tabs = Find<QTabWidget>("ResultTabs");
+  tabs->setCurrentIndex(1);
+  shot("observation-error-searched");
+  auto* choice = Find<QComboBox>("cbb1");
+  const int logSchaefer = choice->findText(QStringLiteral("Шефер Лог"));
+  choice->setCurrentIndex(logSchaefer);
+  emit choice->activated(logSchaefer);
+  WaitIdle();
+  Find<QPushButton>("ButtonObservationError")->click();
+  WaitIdle();
+  shot("observation-error-fitted");
+  Find<QPushButton>("ButtonAdoptObservationError")->click();
+  shot("observation-error-adopted");
+  tabs->setCurrentIndex(0);
+  shot("observation-error-results-tab");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "cli_run.h"
 #include "common/cp1251.h"
@@ -143,6 +144,58 @@ TEST(CliDiagnostics, RetrospectiveReportsMohnsRho) {
   EXPECT_EQ(m["ranges"]["long_lived"][0].get<double>(), -0.15);
   EXPECT_EQ(m["ranges"]["short_lived"][1].get<double>(), 0.30);
   EXPECT_NE(m["text"].get<std::string>().find("Коэффициент Мона"), std::string::npos);
+}
+
+// estimate --observation-error: every kind with every key, the search and
+// the procedure's random stream as without it; the text output has the table.
+TEST(CliDiagnostics, EstimateWithTheObservationErrorFits) {
+  const std::string common = std::string("estimate ") + kExample + " --variants 1";
+  const testing::CliRun plain = RunCli(common + " --json");
+  const testing::CliRun run = RunCli(common + " --observation-error --b1k free --json");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  const nlohmann::json k = nlohmann::json::parse(plain.out);
+  EXPECT_FALSE(k.contains("observation_error"));
+  EXPECT_EQ(j["random_seed_after"], k["random_seed_after"]);
+  EXPECT_EQ(j["variants"], k["variants"]);
+  const std::vector<std::string> keys = {
+      "K",    "aicc", "at_bounds", "b1k", "b_last_bmsy", "bmsy", "converged", "emsy", "f_last_fmsy",
+      "fmsy", "msy",  "n",         "p",   "q",           "r",    "rss",       "sigma"};
+  for (const char* kind : {"schaefer", "fox", "pella_tomlinson"}) {
+    const nlohmann::json& fit = j["observation_error"][kind];
+    std::vector<std::string> names;
+    for (const auto& item : fit.items()) names.push_back(item.key());
+    EXPECT_EQ(names, keys) << kind;
+    EXPECT_EQ(fit["p"].is_null(), std::string(kind) != "pella_tomlinson") << kind;
+    EXPECT_EQ(fit["n"], 22) << kind;
+    EXPECT_TRUE(fit["at_bounds"].is_array()) << kind;
+  }
+  const testing::CliRun text = RunCli(common + " --observation-error");
+  EXPECT_NE(text.out.find("Модель ошибки наблюдения (B₁ = K)"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("Пелла-Томлинсон"), std::string::npos);
+  EXPECT_EQ(RunCli(common + " --observation-error --b1k maybe").exitCode, 2);
+  EXPECT_EQ(RunCli(std::string("surface ") + kExample + " --variant 'Шефер Лог' --estimator guess")
+                .exitCode,
+            2);
+}
+
+// assess --estimator observation-error: the chosen variant carries the
+// Schaefer fit into the reference points and the report, whose last line
+// says so.
+TEST(CliDiagnostics, AssessCarriesTheObservationErrorEstimates) {
+  const testing::CliRun run = RunCli(std::string("assess ") + kExample +
+                                     " --variants 1 --variant 'Шефер Лог' --rule linear:0.3 "
+                                     "--runs 200 --json --estimator observation-error");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  const nlohmann::json& adopted = j["observation_error"];
+  ASSERT_TRUE(adopted["adopted"].get<bool>()) << adopted;
+  EXPECT_EQ(j["estimation"]["variants"][1]["r"], adopted["r"]);
+  EXPECT_EQ(j["estimation"]["variants"][1]["K"], adopted["K"]);
+  // The reference points are kept rounded as page 3 shows them.
+  const double msy = adopted["msy"].get<double>();
+  EXPECT_NEAR(j["reference_points"]["msy"].get<double>(), msy, 1e-6 * msy);
+  EXPECT_EQ(j["report_lines"].back(), "Параметры оценены по модели ошибки наблюдения");
 }
 
 }  // namespace

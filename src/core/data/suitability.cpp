@@ -192,6 +192,10 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
   ClearModelChoice(state);
   state.SuitabilityChecked = true;
   state.PositiveCorrelation = result.positiveCorrelation;
+  // The observation-error fits belong to the series they were fitted on.
+  if (series.U != state.AnalysisSeries.U || series.C != state.AnalysisSeries.C) {
+    ClearObservationError(state);
+  }
   state.AnalysisSeries = std::move(series);
   state.PTExponent = exponent;
   for (model::ModelFit& fit : state.ModelFits) {

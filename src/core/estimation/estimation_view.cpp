@@ -111,6 +111,14 @@ EstimationDisplay MakeEstimationDisplay(const AssessmentState& state,
 RefinementMarkView MarkOf(const AssessmentState& state, std::size_t index,
                           const VariantRefinement* refinement) {
   RefinementMarkView view;
+  if (index < state.ModelFits.size() &&
+      state.ModelFits[index].Origin == model::FitOrigin::ObservationError) {
+    view.Mark = RefinementMark::ObservationErrorAdopted;
+    view.Symbol = "✓";
+    view.Tip = std::string(projection::kObservationErrorParametersLine) +
+               "\nL — значение целевой функции варианта при этих r, K, q";
+    return view;
+  }
   if (refinement == nullptr) return view;
   view.Tip = refinement->Tooltip;
   if (!refinement->Available) {

@@ -118,6 +118,9 @@ enum class RefinementMark {
   NotConverged,  // "!": it stopped above it
   Adopted,       // "✓": the refined values were adopted
   Unavailable,   // "?": no refinement was possible
+  // "✓" (blue): the observation-error estimates were adopted; L is the
+  // variant's objective at them
+  ObservationErrorAdopted,
 };
 
 struct RefinementMarkView {
@@ -128,7 +131,8 @@ struct RefinementMarkView {
 
 // The mark of record `index` given its refinement (nothing: not refined since
 // its last search). An adopted record's tip starts with the report's line
-// kRefinedParametersLine.
+// kRefinedParametersLine, or kObservationErrorParametersLine for adopted
+// observation-error estimates (whatever the refinement).
 RefinementMarkView MarkOf(const AssessmentState& state, std::size_t index,
                           const VariantRefinement* refinement);
 

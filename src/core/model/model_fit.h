@@ -9,9 +9,10 @@ namespace tarvik::model {
 // Where the fitted values of a record (R, K, Q, ObjectiveValue, FittedR,
 // FittedQ, FittedK and the Pella-Tomlinson exponent) came from.
 enum class FitOrigin : std::uint8_t {
-  None = 0,        // not fitted since the variants were built or the data set was replaced
-  Search = 1,      // the parameter search
-  Refinement = 2,  // the refined minimum of the search's objective, adopted by the user
+  None = 0,              // not fitted since the variants were built or the data set was replaced
+  Search = 1,            // the parameter search
+  Refinement = 2,        // the refined minimum of the search's objective, adopted by the user
+  ObservationError = 3,  // the observation-error estimates of the record's model kind, adopted
 };
 
 // One fitted model variant: a production model paired with an objective

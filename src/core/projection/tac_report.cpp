@@ -48,6 +48,8 @@ std::optional<std::string_view> OriginLine(model::FitOrigin origin) {
   switch (origin) {
     case model::FitOrigin::Refinement:
       return kRefinedParametersLine;
+    case model::FitOrigin::ObservationError:
+      return kObservationErrorParametersLine;
     case model::FitOrigin::None:
     case model::FitOrigin::Search:
       break;

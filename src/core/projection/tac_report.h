@@ -53,10 +53,14 @@ std::string ScreenRule();
 // exactly as before.
 inline constexpr std::string_view kRefinedParametersLine =
     "Параметры уточнены локальной оптимизацией";
+// The same for values adopted from the observation-error estimator.
+inline constexpr std::string_view kObservationErrorParametersLine =
+    "Параметры оценены по модели ошибки наблюдения";
 
 // The last line of both reports for values that did not come from the
-// search: kRefinedParametersLine for adopted refined values; nothing for the
-// search's own. Another origin of the values is one more line here.
+// search: kRefinedParametersLine for adopted refined values,
+// kObservationErrorParametersLine for adopted observation-error estimates;
+// nothing for the search's own. Another origin of the values is one more line here.
 std::optional<std::string_view> OriginLine(model::FitOrigin origin);
 
 // The texts of the result fields of the chosen variant, as the estimation
