@@ -13,6 +13,8 @@
 #include "projection/kobe.h"
 #include "projection/management_workflow.h"
 #include "projection/tac_report.h"
+#include "refpoints/reference_points.h"
+#include "uncertainty/bootstrap_view.h"
 
 namespace tarvik::cli {
 namespace {
@@ -83,6 +85,7 @@ Prepared Prepare(const AssessOptions& o) {
   // The report file is written by the command once its output is ready, so
   // that a failure anywhere leaves no report behind; where it goes is checked
   // now (never over the data file, not into a missing folder).
+  if (o.Uncertainty.Replicates != 0) CheckUncertaintySettings(o.Uncertainty, "--uncertainty");
   m.ReportPath.clear();
   if (!o.Report.empty()) projection::CheckReportPath(o.Report, o.Estimate.File);
   return p;
@@ -185,6 +188,10 @@ Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
                         {"catch_upper", PointsJson(s.CatchUpper)}};
   }
   j["kobe"] = KobeJson(fit, kobe);
+  if (state.Uncertainty) {
+    j["uncertainty"] = UncertaintyJson(*state.Uncertainty, fit.Origin);
+    if (kobe.Chart) AddKobeCloudJson(*state.Uncertainty, j["kobe"]);
+  }
   if (refinement) j["refinement"] = AdoptedRefinementJson(*refinement);
   j["report_lines"] = f.ReportLines;
   j["table_lines"] = f.TableLines;
@@ -196,8 +203,8 @@ Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
   return j;
 }
 
-std::string AssessText(const projection::ManagementResult& result, const AssessOptions& o,
-                       const KobeOutcome& kobe,
+std::string AssessText(const AssessmentState& state, const projection::ManagementResult& result,
+                       const AssessOptions& o, const KobeOutcome& kobe,
                        const std::optional<AdoptedRefinement>& refinement) {
   std::ostringstream out;
   if (refinement) out << AdoptedRefinementText(*refinement) << "\n";
@@ -214,6 +221,11 @@ std::string AssessText(const projection::ManagementResult& result, const AssessO
   out << "\nДиаграмма Кобе\n";
   if (kobe.Chart) {
     for (const std::string& line : kobe.Chart->Summary) out << line << "\n";
+    if (state.Uncertainty) {
+      out << uncertainty::KobeCloudCaption(
+                 *state.Uncertainty, uncertainty::KobeCloudOf(*state.Uncertainty), kDecimalMark)
+          << "\n";
+    }
   } else {
     out << kobe.Error << "\n";
   }
@@ -286,6 +298,8 @@ CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& o) {
   sub->add_option("--step", o.Step, "Приращение параметра, % (5…50)")->default_val(10);
   sub->add_option("--report", o.Report, "Файл отчёта об ОДУ (.txt)");
   AddRefineOption(*sub, o.Estimate);
+  AddUncertaintyOptions(*sub, o.Uncertainty, "--uncertainty",
+                        "Доверительные интервалы: число повторов бутстрепа (100…10000)");
   return sub;
 }
 
@@ -298,6 +312,11 @@ std::string RunAssessCommand(const AssessOptions& o) {
   const estimation::FreshStart& run = chosen.Run;
   const std::size_t variant = chosen.Variant;
   const std::optional<AdoptedRefinement>& refinement = chosen.Refinement;
+  if (o.Uncertainty.Replicates != 0) {
+    EstimateChosenUncertainty(state, chosen, o.Uncertainty,
+                              *refpoints::LimitFraction(m.LimitBiomassChoice.value_or(0)),
+                              o.Estimate);
+  }
   m.Forecast.Results = estimation::ResultTextsOf(state, variant, kDecimalMark);
   m.Forecast.Species = run.File.description.species;
   m.Forecast.Stock = run.File.description.stock;
@@ -310,7 +329,7 @@ std::string RunAssessCommand(const AssessOptions& o) {
   const std::string output =
       o.Estimate.Json
           ? DumpJson(AssessJson(state, run, o, variant, result, kobe, refinement)) + "\n"
-          : AssessText(result, o, kobe, refinement);
+          : AssessText(state, result, o, kobe, refinement);
   if (!o.Report.empty()) projection::SaveTacReport(o.Report, result.Report);
   return output;
 }
