@@ -27,6 +27,8 @@ namespace {
 // progress log and the rows already computed can be read during the run.
 bool IsInput(QWidget* widget) {
   if (qobject_cast<QScrollBar*>(widget) != nullptr) return false;
+  // A button that only stops the computation that is running.
+  if (widget->property("tarvikStop").toBool()) return false;
   if (widget->property("tarvikInput").toBool()) return true;
   if (qobject_cast<QAbstractButton*>(widget) != nullptr) return true;
   if (qobject_cast<QLineEdit*>(widget) != nullptr) {

@@ -34,7 +34,8 @@ struct ComputationCancelled {};
 //     is disabled (buttons, edits, check boxes, combo boxes, sliders, spin
 //     boxes, editable tables, charts that react to clicks, tab bars and the
 //     menu actions), so the state and the random source have one owner at a
-//     time; the hourglass is shown;
+//     time (a button with the property "tarvikStop", which only stops the
+//     running computation, stays usable); the hourglass is shown;
 //   - it reports to the window through Progress::Post: the closures run on
 //     the user-interface thread, in the order posted, before the end;
 //   - at the end the inputs are restored, then the finishing step runs on

@@ -130,6 +130,7 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
   tacPage_->SetDescriptionSource([this] { return dataPage_->Description(); });
   const auto catchUnit = [this] { return dataPage_->Description().catchUnitExponent; };
   estimationPage_->SetCatchUnitSource(catchUnit);
+  referencePointsPage_->SetSearchBoundsSource([this] { return estimationPage_->SearchBounds(); });
   rulePage_->SetCatchUnitSource(catchUnit);
   connect(dataPage_, &DataPage::DataSetReplaced, this,
           [this] { RunHandler(ui_, [this] { DataSetReplaced(); }); });

@@ -4,14 +4,19 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
+#include "common/error.h"
 #include "estimation/variants.h"
+#include "uncertainty/bootstrap_view.h"
+#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik::app {
 
@@ -29,13 +34,19 @@ constexpr std::array<PointCell, 10> kPointCells = {{
     {"BMSY", "BmsyEdit", 1, 0},
     {"FMSY", "FmsyEdit", 2, 0},
     {"EMSY", "EmsyEdit", 3, 0},
-    {"Btr", "BtrEdit", 1, 2},
-    {"Ftr", "FtrEdit", 2, 2},
-    {"Etr", "EtrEdit", 3, 2},
-    {"Blim", "BlimEdit", 1, 4},
-    {"Flim", "FlimEdit", 2, 4},
-    {"Elim", "ElimEdit", 3, 4},
+    {"Btr", "BtrEdit", 1, 3},
+    {"Ftr", "FtrEdit", 2, 3},
+    {"Etr", "EtrEdit", 3, 3},
+    {"Blim", "BlimEdit", 1, 5},
+    {"Flim", "FlimEdit", 2, 5},
+    {"Elim", "ElimEdit", 3, 5},
 }};
+// The confidence interval of MSY, BMSY, FMSY and EMSY stands in this column,
+// beside their edits (rows 0 … 3).
+constexpr int kIntervalColumn = 2;
+constexpr std::array<uncertainty::Quantity, 4> kIntervalQuantities = {
+    uncertainty::Quantity::Msy, uncertainty::Quantity::Bmsy, uncertainty::Quantity::Fmsy,
+    uncertainty::Quantity::Emsy};
 
 // Colours of the per-variant production curves, in tab order.
 QColor CurveColour(std::size_t i) {
@@ -84,6 +95,7 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
   selectors->addWidget(button11);
   selectors->addWidget(button9);
   selectors->addWidget(button10);
+  selectors->addWidget(BuildIntervalControls());
   selectors->addStretch(1);
   top->addLayout(selectors);
   top->addWidget(pageControl2_, 1);
@@ -105,9 +117,34 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
                      {Kind::Line, Qt::darkGreen, 1, Marker::None, 3, false, false, {}});
   chart3_->AddSeries("Series3", {Kind::Points, Qt::red, 1, Marker::Square, 9, false, false, {}});
 
+  // Below: the curves, then the intervals as a table and as the scatter.
+  lowerTabs_ = Named<QTabWidget>("IntervalTabs");
+  lowerTabs_->addTab(chart3_, QStringLiteral("Кривая устойчивого улова"));
+  auto* intervalSheet = Named<QWidget>("IntervalSheet");
+  auto* intervalLayout = new QVBoxLayout(intervalSheet);
+  intervalTable_ = Named<QTableWidget>("IntervalTable");
+  intervalTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  intervalTable_->horizontalHeader()->hide();
+  intervalTable_->verticalHeader()->hide();
+  AttachTableExport(intervalTable_, Ui(), State());
+  intervalSummary_ = MakeLabel("IntervalSummary", {});
+  intervalSummary_->setWordWrap(true);
+  intervalSummary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  intervalLayout->addWidget(intervalTable_, 1);
+  intervalLayout->addWidget(intervalSummary_);
+  lowerTabs_->addTab(intervalSheet, QStringLiteral("Доверительные интервалы"));
+  chartRk_ = Named<ChartPanel>("ChartRK");
+  chartRk_->AddSeries("RkReplicates", {Kind::Points, QColor(40, 40, 140, 80), 1, Marker::Circle, 5,
+                                       false, true, QStringLiteral("Повторы бутстрепа")});
+  chartRk_->AddSeries("RkEstimate", {Kind::Points, Qt::red, 1, Marker::Square, 10, false, true,
+                                     QStringLiteral("Точечная оценка")});
+  chartRk_->SetLegendVisible(true, true);
+  chartRk_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.10g"));
+  lowerTabs_->addTab(chartRk_, QStringLiteral("Повторы: r и K"));
+
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
-  layout->addWidget(chart3_, 1);
+  layout->addWidget(lowerTabs_, 1);
 
   On(button9, &QPushButton::clicked, [this] { BuildTabs(); });
   On(button10, &QPushButton::clicked, [this] { CalculateReferencePoints(); });
@@ -119,11 +156,142 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
   On(comboBlim_, &QComboBox::activated,
      [this](int choice) { ChangeSelector(refpoints::Selector::LimitBiomass, choice); });
   connect(pageControl2_, &QTabWidget::currentChanged, this, [this](int tab) { MoveLabelsTo(tab); });
+  ShowIntervals();
+}
+
+QWidget* ReferencePointsPage::BuildIntervalControls() {
+  auto* box = MakeGroupBox("IntervalBox", QStringLiteral("Доверительные интервалы"));
+  auto* form = new QFormLayout(box);
+  replicates_ = MakeSpinEdit("ReplicatesEdit", uncertainty::kMinReplicates,
+                             uncertainty::kMaxReplicates, uncertainty::kDefaultReplicates, 100);
+  seed_ = MakeSpinEdit("SeedEdit", 1, 2147483647, 1);
+  level_ = MakeComboBox("LevelBox", {QStringLiteral("90 %"), QStringLiteral("95 %")});
+  form->addRow(QStringLiteral("Повторов"), replicates_);
+  form->addRow(QStringLiteral("Зерно"), seed_);
+  form->addRow(QStringLiteral("Уровень"), level_);
+  auto* run = MakeButton("IntervalButton", QStringLiteral("Рассчитать"));
+  stopButton_ = Hidden(MakeButton("IntervalStopButton", QStringLiteral("Прервать")));
+  // The one input that stays usable while the bootstrap runs.
+  stopButton_->setProperty("tarvikStop", true);
+  gauge_ = Hidden(MakeGauge("IntervalGauge"));
+  form->addRow(run);
+  form->addRow(stopButton_);
+  form->addRow(gauge_);
+  On(run, &QPushButton::clicked, [this] { EstimateIntervals(); });
+  On(stopButton_, &QPushButton::clicked, [this] { StopIntervals(); });
+  return box;
+}
+
+void ReferencePointsPage::EstimateIntervals() {
+  if (!estimation::ChosenVariant(State())) {
+    throw Error(
+        "Доверительные интервалы считаются для выбранной модели: выберите вариант в списке "
+        "«Выбор модели» на странице оценки параметров");
+  }
+  if (!searchBounds_) throw Error("Границы поиска параметров неизвестны");
+  uncertainty::BootstrapOptions options;
+  options.Replicates = replicates_->value();
+  options.Seed = static_cast<std::uint64_t>(seed_->value());
+  options.Level = level_->currentIndex() == 1 ? 95 : 90;
+  options.BlimFraction = refpoints::LimitFraction(comboBlim_->currentIndex()).value_or(0.1);
+  const estimation::ParameterBounds bounds = searchBounds_();
+  stop_ = std::stop_source();
+  options.Stop = stop_.get_token();
+  gauge_->setRange(0, options.Replicates);
+  gauge_->setValue(0);
+  gauge_->show();
+  stopButton_->show();
+  intervalSummary_->setText(QStringLiteral("Идёт расчёт доверительных интервалов…"));
+  Background().RunGuarded(
+      [this, options, bounds](BackgroundTask::Progress& progress) mutable {
+        options.OnProgress = ProgressOn(progress, gauge_);
+        try {
+          uncertainty::EstimateUncertainty(State(), bounds, options);
+        } catch (const uncertainty::Cancelled&) {
+          return false;  // stopped by «Прервать»: the state is as it was
+        }
+        return true;
+      },
+      [this] {
+        gauge_->hide();
+        stopButton_->hide();
+        ShowIntervals();
+      },
+      [this](bool completed) {
+        if (!completed) {
+          intervalSummary_->setText(
+              QStringLiteral("Расчёт доверительных интервалов прерван; прежние результаты "
+                             "не изменились."));
+          return;
+        }
+        lowerTabs_->setCurrentIndex(1);
+      });
+}
+
+void ReferencePointsPage::StopIntervals() {
+  stop_.request_stop();
+}
+
+void ReferencePointsPage::ShowIntervals() {
+  const std::optional<uncertainty::BootstrapResult>& result = State().Uncertainty;
+  const std::optional<std::size_t> chosen = estimation::ChosenVariant(State());
+  const char mark = DecimalMark();
+  for (std::size_t i = 0; i < tabControls_.size(); ++i) {
+    const bool shown = result && chosen && tabVariants_[i] == *chosen;
+    for (std::size_t k = 0; k < kIntervalQuantities.size(); ++k) {
+      QLabel* label = tabControls_[i].intervals[k];
+      label->setText(
+          shown ? FromUtf8(uncertainty::IntervalText(result->Of(kIntervalQuantities[k]), mark))
+                : QString());
+      label->setToolTip(
+          shown
+              ? QStringLiteral("Доверительный интервал %1 % (бутстреп остатков)").arg(result->Level)
+              : QString());
+    }
+  }
+  const TextTable table = result ? uncertainty::IntervalTable(*result, mark) : TextTable{};
+  intervalTable_->clear();
+  intervalTable_->setRowCount(static_cast<int>(table.size()));
+  intervalTable_->setColumnCount(table.empty() ? 0 : static_cast<int>(table.front().size()));
+  for (std::size_t r = 0; r < table.size(); ++r) {
+    for (std::size_t c = 0; c < table[r].size(); ++c) {
+      auto* item = new QTableWidgetItem(FromUtf8(table[r][c]));
+      if (r == 0) {
+        QFont bold = item->font();
+        bold.setBold(true);
+        item->setFont(bold);
+      }
+      intervalTable_->setItem(static_cast<int>(r), static_cast<int>(c), item);
+    }
+  }
+  intervalTable_->resizeColumnsToContents();
+  chartRk_->Clear("RkReplicates");
+  chartRk_->Clear("RkEstimate");
+  if (!result) {
+    intervalSummary_->setText(
+        chosen
+            ? QStringLiteral("Доверительные интервалы ещё не рассчитаны: задайте число повторов, "
+                             "зерно и уровень и нажмите «Рассчитать».")
+            : QString());
+    return;
+  }
+  QStringList lines;
+  for (const std::string& line : uncertainty::SummaryLines(*result, mark)) {
+    lines << FromUtf8(line);
+  }
+  intervalSummary_->setText(lines.join(QLatin1Char('\n')));
+  const uncertainty::RkScatter scatter = uncertainty::RkScatterOf(*result);
+  chartRk_->SetTitle(FromUtf8(scatter.Title));
+  chartRk_->SetAxisTitle(Axis::Bottom, FromUtf8(scatter.XTitle));
+  chartRk_->SetAxisTitle(Axis::Left, FromUtf8(scatter.YTitle));
+  chartRk_->SetPoints("RkReplicates", scatter.Replicates);
+  chartRk_->SetPoints("RkEstimate", {scatter.Estimate});
 }
 
 void ReferencePointsPage::Shown() {
   if (!estimation::ChosenVariant(State())) {
     ClearResults();
+    ShowIntervals();
     return;
   }
   // The tabs are rebuilt when the variants changed: another count, but also
@@ -136,6 +304,7 @@ void ReferencePointsPage::Shown() {
     BuildTabs();
     ShowEdits();
   }
+  ShowIntervals();
 }
 
 refpoints::ReferenceSelectors ReferencePointsPage::Selectors() const {
@@ -183,10 +352,16 @@ void ReferencePointsPage::BuildTabs() {
     }
     controls.curveButton = MakeButton("CurveButton", QStringLiteral("Построить график"));
     controls.curveButton->setProperty("tag", tabs[i].Variant);
-    controls.grid->addWidget(controls.curveButton, 0, 3);
+    controls.grid->addWidget(controls.curveButton, 0, 4);
+    for (std::size_t k = 0; k < controls.intervals.size(); ++k) {
+      controls.intervals[k] = new QLabel();
+      controls.intervals[k]->setObjectName(
+          QStringLiteral("Interval%1").arg(kPointCells[k].caption));
+      controls.grid->addWidget(controls.intervals[k], kPointCells[k].row, kIntervalColumn);
+    }
     controls.grid->setColumnStretch(1, 1);
-    controls.grid->setColumnStretch(3, 1);
-    controls.grid->setColumnStretch(5, 1);
+    controls.grid->setColumnStretch(4, 1);
+    controls.grid->setColumnStretch(6, 1);
     controls.grid->setRowStretch(4, 1);
     On(controls.curveButton, &QPushButton::clicked, [this, i] { DrawCurve(i); });
     pageControl2_->addTab(controls.sheet, FromUtf8(tabs[i].Caption));

@@ -2,23 +2,33 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <stop_token>
 #include <vector>
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
+#include <QTableWidget>
 
 #include "app/chart_panel.h"
 #include "app/page.h"
+#include "estimation/search_engine.h"
 #include "refpoints/reference_points.h"
 
 namespace tarvik::app {
 
 // Page 3 "Оценка ориентиров управления": the reference points of the chosen
-// model variant, one tab per variant, and the sustainable-yield curves.
+// model variant, one tab per variant, and the sustainable-yield curves; the
+// bootstrap's confidence intervals of the chosen variant («Доверительные
+// интервалы»): beside its reference points, as a table and as the
+// replicates' r–K scatter.
 class ReferencePointsPage : public Page {
   Q_OBJECT
 
@@ -34,6 +44,18 @@ class ReferencePointsPage : public Page {
   // The results of another data set are gone: no tabs, no curves.
   void ClearResults();
 
+  // Where the bounds of the last search come from (the estimation page's
+  // fields); the bootstrap refits within them.
+  void SetSearchBoundsSource(std::function<estimation::ParameterBounds()> source) {
+    searchBounds_ = std::move(source);
+  }
+
+  // «Рассчитать» of «Доверительные интервалы»: the bootstrap of the chosen
+  // variant in the background (uncertainty::EstimateUncertainty); «Прервать»
+  // stops it and leaves the state as it was.
+  void EstimateIntervals();
+  void StopIntervals();
+
   // The tabs as the core computed them, in PageControl2's order.
   const std::vector<refpoints::ReferenceTab>& Tabs() const { return State().ReferencePoints.Tabs; }
   // The names of the per-variant production curves on Chart3 ("Построить все графики").
@@ -45,6 +67,7 @@ class ReferencePointsPage : public Page {
     QWidget* sheet = nullptr;
     QGridLayout* grid = nullptr;
     std::array<QLineEdit*, 10> edits{};  // MSY, BMSY, FMSY, EMSY, Btr, Ftr, Etr, Blim, Flim, Elim
+    std::array<QLabel*, 4> intervals{};  // beside MSY, BMSY, FMSY, EMSY
     QPushButton* curveButton = nullptr;  // "Построить график"
   };
   void BuildTabs();  // "Создание закладок": the tabs of the active variants
@@ -56,6 +79,10 @@ class ReferencePointsPage : public Page {
   refpoints::ReferenceSelectors Selectors() const;
   void ShowEdits();
   void MoveLabelsTo(int tab);
+  // The intervals of state.Uncertainty beside the chosen variant's points,
+  // in the table and on the scatter; all empty without them.
+  void ShowIntervals();
+  QWidget* BuildIntervalControls();
 
   ChartPanel* chart3_ = nullptr;
   QTabWidget* pageControl2_ = nullptr;
@@ -68,6 +95,19 @@ class ReferencePointsPage : public Page {
   std::vector<QString> productionCurves_;  // ProductionCurves: series on Chart3
   // The variants the tab widgets stand for.
   std::vector<std::uint8_t> tabVariants_;
+
+  // «Доверительные интервалы».
+  QSpinBox* replicates_ = nullptr;
+  QSpinBox* seed_ = nullptr;
+  QComboBox* level_ = nullptr;
+  QPushButton* stopButton_ = nullptr;
+  QProgressBar* gauge_ = nullptr;
+  QTabWidget* lowerTabs_ = nullptr;  // the curves, the intervals, the r–K scatter
+  QTableWidget* intervalTable_ = nullptr;
+  QLabel* intervalSummary_ = nullptr;
+  ChartPanel* chartRk_ = nullptr;
+  std::function<estimation::ParameterBounds()> searchBounds_;
+  std::stop_source stop_;
 };
 
 }  // namespace tarvik::app

@@ -15,6 +15,7 @@
 #include "common/error.h"
 #include "projection/management_workflow.h"
 #include "projection/tac_report.h"
+#include "uncertainty/bootstrap_view.h"
 
 namespace tarvik::app {
 
@@ -73,6 +74,8 @@ const QString TacPage::kKobeForecast = QStringLiteral("KobeForecast");
 const QString TacPage::kKobeBmsyLine = QStringLiteral("KobeBmsy");
 const QString TacPage::kKobeFmsyLine = QStringLiteral("KobeFmsy");
 const QString TacPage::kKobeYears = QStringLiteral("KobeYears");
+const QString TacPage::kKobeCloud = QStringLiteral("KobeCloud");
+const QString TacPage::kKobeCloudEstimate = QStringLiteral("KobeCloudEstimate");
 
 QString TacPage::KobeArea(projection::KobeQuadrant quadrant) {
   return QStringLiteral("Kobe_") + FromUtf8(projection::QuadrantKey(quadrant));
@@ -214,10 +217,16 @@ void TacPage::BuildResults() {
   }
   chartKobe_->AddSeries(kKobeBmsyLine, line(Qt::darkGray, 1, false, {}));
   chartKobe_->AddSeries(kKobeFmsyLine, line(Qt::darkGray, 1, false, {}));
+  // The bootstrap's cloud behind the trajectory; its point estimate on top.
+  chartKobe_->AddSeries(kKobeCloud, {Kind::Points, QColor(40, 40, 140, 70), 1, Marker::Circle, 5,
+                                     false, false, QStringLiteral("Повторы бутстрепа")});
   chartKobe_->AddSeries(kKobeObserved, {Kind::Line, Qt::black, 2, Marker::Circle, 6, false, true,
                                         QStringLiteral("Наблюдения")});
   chartKobe_->AddSeries(kKobeForecast, {Kind::Line, Qt::blue, 2, Marker::Circle, 6, false, true,
                                         QStringLiteral("Средний прогноз"), Qt::DashLine});
+  chartKobe_->AddSeries(kKobeCloudEstimate,
+                        {Kind::Points, QColor(150, 0, 150), 1, Marker::Square, 10, false, false,
+                         QStringLiteral("Оценка по модели (B = U0/q)")});
   chartKobe_->SetAxisRoundTicks(Axis::Bottom);
   chartKobe_->SetAxisRoundTicks(Axis::Left);
   chartKobe_->SetLegendVisible(true, true);
@@ -345,6 +354,9 @@ void TacPage::ShowKobe(const projection::ForecastResult& forecast) {
   kobe_.reset();
   kobeError_.clear();
   chartKobe_->ClearAll();
+  chartKobe_->SetSeriesTitle(kKobeCloud, chartKobe_->SeriesTitle(kKobeCloud), false);
+  chartKobe_->SetSeriesTitle(kKobeCloudEstimate, chartKobe_->SeriesTitle(kKobeCloudEstimate),
+                             false);
   try {
     if (forecast.Variant >= state.ModelFits.size()) {
       throw Error("Нет варианта модели с номером " + std::to_string(forecast.Variant));
@@ -360,6 +372,11 @@ void TacPage::ShowKobe(const projection::ForecastResult& forecast) {
     chartKobe_->SetTitle(QStringLiteral("Диаграмма Кобе"));
     kobeSummary_->setText(FromUtf8(kobeError_));
     return;
+  }
+  std::optional<uncertainty::KobeCloud> cloud;
+  if (state.Uncertainty) {
+    cloud = uncertainty::KobeCloudOf(*state.Uncertainty);
+    uncertainty::WidenKobeForCloud(*kobe_, *cloud);
   }
   const projection::KobeChart& chart = *kobe_;
   chartKobe_->SetTitle(FromUtf8(chart.Title));
@@ -382,6 +399,22 @@ void TacPage::ShowKobe(const projection::ForecastResult& forecast) {
   }
   chartKobe_->SetLabels(kKobeYears, years);
   kobeSummary_->setText(Joined(chart.Summary));
+  if (cloud) ShowKobeCloud(*state.Uncertainty, *cloud);
+}
+
+void TacPage::ShowKobeCloud(const uncertainty::BootstrapResult& result,
+                            const uncertainty::KobeCloud& cloud) {
+  // The zones' shares go into the title, so that a saved picture has them.
+  const char mark = DecimalMark();
+  chartKobe_->SetTitle(chartKobe_->Title() + QStringLiteral("<br><small>") +
+                       FromUtf8(uncertainty::KobeCloudZones(cloud, mark)).toHtmlEscaped() +
+                       QStringLiteral("</small>"));
+  chartKobe_->SetPoints(kKobeCloud, cloud.Points);
+  chartKobe_->SetPoints(kKobeCloudEstimate, {uncertainty::KobeCloudEstimate(result)});
+  chartKobe_->SetSeriesTitle(kKobeCloud, chartKobe_->SeriesTitle(kKobeCloud), true);
+  chartKobe_->SetSeriesTitle(kKobeCloudEstimate, chartKobe_->SeriesTitle(kKobeCloudEstimate), true);
+  kobeSummary_->setText(kobeSummary_->text() + QStringLiteral("\n") +
+                        FromUtf8(uncertainty::KobeCloudCaption(result, cloud, mark)));
 }
 
 void TacPage::RunSensitivity(int item) {

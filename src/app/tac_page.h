@@ -21,6 +21,7 @@
 #include "estimation/retro_analysis.h"
 #include "projection/forecast.h"
 #include "projection/kobe.h"
+#include "uncertainty/bootstrap.h"
 
 namespace tarvik::app {
 
@@ -68,6 +69,10 @@ class TacPage : public Page {
   static const QString kKobeBmsyLine;  // B = BMSY
   static const QString kKobeFmsyLine;  // F = FMSY
   static const QString kKobeYears;     // the labelled years
+  // The bootstrap's last-year points and their point estimate (with
+  // confidence intervals computed on page 3).
+  static const QString kKobeCloud;
+  static const QString kKobeCloudEstimate;
   // The area of each quadrant (KobeQuadrant order: green, yellow, orange, red).
   static QString KobeArea(projection::KobeQuadrant quadrant);
 
@@ -101,6 +106,9 @@ class TacPage : public Page {
   void ShowForecast(const projection::ForecastResult& forecast);
   // The Kobe plot of the forecast drawn, or why there is none.
   void ShowKobe(const projection::ForecastResult& forecast);
+  // The bootstrap's cloud on the plot, its zones in the title and the caption.
+  void ShowKobeCloud(const uncertainty::BootstrapResult& result,
+                     const uncertainty::KobeCloud& cloud);
   // Writes the Kobe plot as PNG beside the report just written.
   void SaveKobeImage(const std::string& reportPath) const;
   // The report as the page shows it now: the state's forecast with the

@@ -13,6 +13,8 @@
 #include "projection/kobe.h"
 #include "projection/management_workflow.h"
 #include "projection/tac_report.h"
+#include "refpoints/reference_points.h"
+#include "uncertainty/bootstrap_view.h"
 
 namespace tarvik::cli {
 namespace {
@@ -83,6 +85,7 @@ Prepared Prepare(const AssessOptions& o) {
   // The report file is written by the command once its output is ready, so
   // that a failure anywhere leaves no report behind; where it goes is checked
   // now (never over the data file, not into a missing folder).
+  if (o.Uncertainty.Replicates != 0) CheckUncertaintySettings(o.Uncertainty, "--uncertainty");
   m.ReportPath.clear();
   if (!o.Report.empty()) projection::CheckReportPath(o.Report, o.Estimate.File);
   return p;
@@ -186,6 +189,10 @@ Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
   }
   j["kobe"] = KobeJson(fit, kobe);
   AddAdoptedEstimateJson(j, adopted);
+  if (state.Uncertainty) {
+    j["uncertainty"] = UncertaintyJson(*state.Uncertainty, fit.Origin);
+    if (kobe.Chart) AddKobeCloudJson(*state.Uncertainty, j["kobe"]);
+  }
   j["report_lines"] = f.ReportLines;
   j["table_lines"] = f.TableLines;
   if (!o.Report.empty()) {
@@ -196,8 +203,9 @@ Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
   return j;
 }
 
-std::string AssessText(const projection::ManagementResult& result, const AssessOptions& o,
-                       const KobeOutcome& kobe, const AdoptedEstimate& adopted) {
+std::string AssessText(const AssessmentState& state, const projection::ManagementResult& result,
+                       const AssessOptions& o, const KobeOutcome& kobe,
+                       const AdoptedEstimate& adopted) {
   std::ostringstream out;
   out << AdoptedEstimateText(adopted);
   for (const rules::AddRuleResult& added : result.AddedRules) {
@@ -213,6 +221,11 @@ std::string AssessText(const projection::ManagementResult& result, const AssessO
   out << "\nДиаграмма Кобе\n";
   if (kobe.Chart) {
     for (const std::string& line : kobe.Chart->Summary) out << line << "\n";
+    if (state.Uncertainty) {
+      out << uncertainty::KobeCloudCaption(
+                 *state.Uncertainty, uncertainty::KobeCloudOf(*state.Uncertainty), kDecimalMark)
+          << "\n";
+    }
   } else {
     out << kobe.Error << "\n";
   }
@@ -285,6 +298,8 @@ CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& o) {
   sub->add_option("--step", o.Step, "Приращение параметра, % (5…50)")->default_val(10);
   sub->add_option("--report", o.Report, "Файл отчёта об ОДУ (.txt)");
   AddEstimatorOption(*sub, o.Estimate);
+  AddUncertaintyOptions(*sub, o.Uncertainty, "--uncertainty",
+                        "Доверительные интервалы: число повторов бутстрепа (100…10000)");
   return sub;
 }
 
@@ -297,6 +312,11 @@ std::string RunAssessCommand(const AssessOptions& o) {
   const estimation::FreshStart& run = chosen.Run;
   const std::size_t variant = chosen.Variant;
   const AdoptedEstimate& adopted = chosen.Adopted;
+  if (o.Uncertainty.Replicates != 0) {
+    EstimateChosenUncertainty(state, chosen, o.Uncertainty,
+                              *refpoints::LimitFraction(m.LimitBiomassChoice.value_or(0)),
+                              o.Estimate);
+  }
   m.Forecast.Results = estimation::ResultTextsOf(state, variant, kDecimalMark);
   m.Forecast.Species = run.File.description.species;
   m.Forecast.Stock = run.File.description.stock;
@@ -308,7 +328,7 @@ std::string RunAssessCommand(const AssessOptions& o) {
   const KobeOutcome kobe = MakeKobe(state, variant, result);
   const std::string output =
       o.Estimate.Json ? DumpJson(AssessJson(state, run, o, variant, result, kobe, adopted)) + "\n"
-                      : AssessText(result, o, kobe, adopted);
+                      : AssessText(state, result, o, kobe, adopted);
   if (!o.Report.empty()) projection::SaveTacReport(o.Report, result.Report);
   return output;
 }

@@ -6,6 +6,7 @@
 
 #include "cli/common_options.h"
 #include "cli/estimate_command.h"
+#include "cli/uncertainty_command.h"
 #include "rules/rule_list.h"
 
 namespace tarvik::cli {
@@ -14,11 +15,11 @@ namespace tarvik::cli {
 // of the management stages.
 struct AssessOptions {
   EstimateOptions Estimate;
-  std::string Variant;             // --variant LABEL ("Шефер СК", …)
+  std::string Variant;  // --variant LABEL ("Шефер СК", …)
   // --btr BMSY|B0.1|BMSY+st, --etr EMSY|E0,1|EMSY+st, --blim 0.1|0.2|0.3|0.5
   // (empty: untouched)
   ReferenceSelectorTexts Selectors;
-  std::vector<std::string> Rules;  // --rule RULE, in order
+  std::vector<std::string> Rules;        // --rule RULE, in order
   std::string Bootstrap = "parametric";  // --bootstrap parametric|nonparametric
   std::string Runs = "10000";            // --runs N (the text of "Кол-во прогонов")
   int Horizon = 5;                       // --horizon H (indicators, 1 … 50)
@@ -28,6 +29,9 @@ struct AssessOptions {
   std::string Sensitivity;               // --sensitivity r|K|q (empty: none)
   int Step = 10;                         // --step P, percent
   std::string Report;                    // --report FILE.txt (empty: none)
+  // --uncertainty N (0: no bootstrap), --seed, --level: the confidence
+  // intervals of the chosen variant, in the report and with the Kobe cloud.
+  UncertaintySettings Uncertainty{0};
 };
 
 // A rule of the command line, `ruleText` one of

@@ -15,6 +15,7 @@
 #include "cli/retro_command.h"
 #include "cli/russian_help.h"
 #include "cli/surface_command.h"
+#include "cli/uncertainty_command.h"
 #include "common/error.h"
 #include "tarvik_version.h"
 
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
   CLI::App* assess = AddAssessCommand(app, assessOptions);
   OptimiseCommandOptions optimiseOptions;
   CLI::App* optimise = AddOptimiseCommand(app, optimiseOptions);
+  UncertaintyCommandOptions uncertaintyOptions;
+  CLI::App* uncertainty = AddUncertaintyCommand(app, uncertaintyOptions);
   RussianSubcommandGroup(app);
 
   try {
@@ -66,6 +69,8 @@ int main(int argc, char** argv) {
       output = RunAssessCommand(assessOptions);
     } else if (optimise->parsed()) {
       output = RunOptimiseCommand(optimiseOptions);
+    } else if (uncertainty->parsed()) {
+      output = RunUncertaintyCommand(uncertaintyOptions);
     } else {
       std::cout << app.help();
       return 0;

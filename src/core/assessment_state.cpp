@@ -41,8 +41,13 @@ void ClearReferencePoints(AssessmentState& state) {
     fit.BTarget = fit.FTarget = fit.ETarget = fit.BLimit = 0.0;
   }
   state.ReferencePoints = {};
+  ClearUncertainty(state);
   ClearIndicators(state);
   ClearForecast(state);
+}
+
+void ClearUncertainty(AssessmentState& state) {
+  state.Uncertainty.reset();
 }
 
 void ClearIndicators(AssessmentState& state) {

@@ -15,6 +15,7 @@
 #include "refpoints/reference_points.h"
 #include "rules/harvest_rule.h"
 #include "rules/optimisation_grid.h"
+#include "uncertainty/bootstrap.h"
 
 namespace tarvik {
 
@@ -61,6 +62,7 @@ struct ObservationErrorResults {
 //                        (EstimateObservationError, AdoptObservationError)
 //   reference points     refpoints/reference_points.h (UpdateReferencePoints,
 //                        ChangeSelector)
+//   confidence intervals uncertainty/uncertainty_state.h (EstimateUncertainty)
 //   rule list            rules/rule_list.h (AddRule, DeleteRule)
 //   indicators, rule     projection/indicators.h (EvaluateRules, ChooseRule)
 //   forecast             projection/forecast.h (DrawForecast, DrawSensitivity)
@@ -91,6 +93,11 @@ struct AssessmentState {
 
   // --- Reference points of the active variants.
   ReferencePointResults ReferencePoints;
+
+  // --- The bootstrap of the chosen variant's values as they are now (its
+  // replicates, and the replicate count, seed, level and Blim fraction it
+  // was made with); nothing until «Рассчитать» of «Доверительные интервалы».
+  std::optional<uncertainty::BootstrapResult> Uncertainty;
 
   // --- The rules: the list the user builds (independent of the data) and
   // the rule page's optimisation.
@@ -130,8 +137,12 @@ void ClearFits(AssessmentState& state);
 // The model choice; then ClearReferencePoints.
 void ClearModelChoice(AssessmentState& state);
 // The reference points stored in every record and the computed tabs; then
-// ClearIndicators and ClearForecast.
+// ClearUncertainty, ClearIndicators and ClearForecast. Every change of the
+// chosen record's values (a search, a model choice, adopted values, a new
+// data set) ends here.
 void ClearReferencePoints(AssessmentState& state);
+// The bootstrap of the chosen variant.
+void ClearUncertainty(AssessmentState& state);
 // The bootstrap indicators.
 void ClearIndicators(AssessmentState& state);
 // The forecast.

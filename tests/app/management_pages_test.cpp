@@ -29,6 +29,8 @@
 #include "projection/indicators.h"
 #include "projection/kobe.h"
 #include "projection/tac_report.h"
+#include "uncertainty/bootstrap_view.h"
+#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik::app::testing {
 namespace {
@@ -525,6 +527,33 @@ TEST_F(ManagementPages, TheKobeTabDrawsTheCoresPlotOfTheForecastAndTheReportGets
         kobe->AreaColor(TacPage::KobeArea(static_cast<projection::KobeQuadrant>(q)));
     EXPECT_EQ(colours.count(fill.rgb()), 1u) << "quadrant " << q;
   }
+}
+
+// With confidence intervals the Kobe plot draws the replicates' cloud and
+// the zones' shares in its title (so the saved picture has them), and the
+// report ends with the intervals.
+TEST_F(ManagementPages, TheKobePlotDrawsTheCloudOfTheIntervals) {
+  SetUpChosen();
+  AssessmentState& state = window_->State();
+  estimation::ParameterBounds bounds;
+  bounds.MinK = state.ModelFits[0].K / 10.0;
+  bounds.MaxK = state.ModelFits[0].K * 10.0;
+  uncertainty::BootstrapOptions options;
+  options.Replicates = uncertainty::kMinReplicates;
+  uncertainty::EstimateUncertainty(state, bounds, options);
+  Forecast(true);
+  ASSERT_EQ(ui_.boxes.size(), 0u) << ui_.boxes[0].text.toStdString();
+  const uncertainty::KobeCloud cloud = uncertainty::KobeCloudOf(*state.Uncertainty);
+  ChartPanel* kobe = window_->Tac()->KobeChart();
+  EXPECT_EQ(kobe->Points(TacPage::kKobeCloud), cloud.Points);
+  EXPECT_TRUE(kobe->SeriesInLegend(TacPage::kKobeCloud));
+  EXPECT_TRUE(kobe->Title().contains(
+      QString::fromStdString(uncertainty::KobeCloudZones(cloud, DecimalMark()))));
+  const QStringList report = Lines(Find<QPlainTextEdit>("Memo3"));
+  const std::vector<std::string> section =
+      uncertainty::ReportLines(*state.Uncertainty, DecimalMark());
+  ASSERT_GT(report.size(), static_cast<qsizetype>(section.size()));
+  EXPECT_EQ(report.back(), QString::fromStdString(section.back()));
 }
 
 TEST_F(ManagementPages, AKobePlotThatCannotBeWrittenIsReportedAfterTheReportWasSaved) {

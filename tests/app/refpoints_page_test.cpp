@@ -2,7 +2,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QTabWidget>
+#include <QTableWidget>
 
 #include "app/chart_panel.h"
 #include "app/refpoints_page.h"
@@ -11,9 +14,14 @@
 #include "fitted_state.h"
 #include "model/production.h"
 #include "refpoints/reference_points.h"
+#include "uncertainty/bootstrap_view.h"
 
 namespace tarvik::app::testing {
 namespace {
+
+// The ten labels of the reference points (beside them stand the labels of
+// the confidence intervals).
+const QRegularExpression kReferenceLabels(QStringLiteral("^ReferenceLabel"));
 
 class ReferencePointsPageTest : public AppTest {
  protected:
@@ -65,7 +73,7 @@ TEST_F(ReferencePointsPageTest, ShowingThePageComputesTheMsyPointOfTheChosenVari
   EXPECT_EQ(Fit().BTarget, 500.0);
   EXPECT_EQ(Fit().BLimit, 50.0);
   // The ten labels are on the tab in front.
-  EXPECT_EQ(Tabs()->widget(0)->findChildren<QLabel*>().size(), 10);
+  EXPECT_EQ(Tabs()->widget(0)->findChildren<QLabel*>(kReferenceLabels).size(), 10);
   auto* button = Tabs()->widget(0)->findChild<QPushButton*>("CurveButton");
   ASSERT_NE(button, nullptr);
   EXPECT_EQ(button->property("tag").toInt(), static_cast<int>(variant_));
@@ -138,8 +146,8 @@ TEST_F(ReferencePointsPageTest, SeveralVariantsGetOneTabEachAndTheLabelsFollowTh
   const model::ModelFit& fox = window_->State().ModelFits[4];
   EXPECT_EQ(Edit(1, "BmsyEdit").toStdString(), FormatGeneral(fox.BMSY));
   Tabs()->setCurrentIndex(1);
-  EXPECT_EQ(Tabs()->widget(0)->findChildren<QLabel*>().size(), 0);
-  EXPECT_EQ(Tabs()->widget(1)->findChildren<QLabel*>().size(), 10);
+  EXPECT_EQ(Tabs()->widget(0)->findChildren<QLabel*>(kReferenceLabels).size(), 0);
+  EXPECT_EQ(Tabs()->widget(1)->findChildren<QLabel*>(kReferenceLabels).size(), 10);
   EXPECT_TRUE(Tabs()->widget(1)->findChild<QLabel*>("ReferenceLabelEtr")->isVisible());
 
   // Unticking a variant changes the count: the tabs are built anew.
@@ -231,6 +239,53 @@ TEST_F(ReferencePointsPageTest, AVariantThatCannotBeComputedLeavesEveryFitAsItWa
   window_->Pages()->BringToFront(0);
   ShowPage();
   EXPECT_EQ(Edit(0, "MsyEdit"), "125");
+}
+
+// «Рассчитать» of «Доверительные интервалы»: the intervals stand beside the
+// chosen variant's points, in the table and on the scatter, and the random
+// stream of the procedure has not moved; a new model choice takes them away.
+TEST_F(ReferencePointsPageTest, IntervalsStandBesideThePointsUntilTheChoiceChanges) {
+  window_->ReferencePoints()->SetSearchBoundsSource([] {
+    estimation::ParameterBounds bounds;
+    bounds.MinK = 100.0;
+    bounds.MaxK = 10000.0;
+    return bounds;
+  });
+  // Off the exact values, so that the fit has residuals to resample; every
+  // residual counts, as after a search without trimming.
+  window_->State().ModelFits[variant_].R = 0.55;
+  window_->State().MedianKeepCount = 18;
+  ShowPage();
+  const auto interval = [&](const char* name) {
+    return Tabs()->widget(0)->findChild<QLabel*>(name)->text();
+  };
+  EXPECT_EQ(interval("IntervalMSY"), "");
+  const std::uint64_t seed = window_->State().Random.Seed();
+  Find<QSpinBox>("ReplicatesEdit")->setValue(100);
+  Find<QPushButton>("IntervalButton")->click();
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_EQ(ui_.Count(FakeServices::BoxKind::Error), 0) << ui_.boxes[0].text.toStdString();
+  ASSERT_TRUE(window_->State().Uncertainty.has_value());
+  const uncertainty::BootstrapResult& result = *window_->State().Uncertainty;
+  for (const auto& [name, quantity] : {std::pair{"IntervalMSY", uncertainty::Quantity::Msy},
+                                       std::pair{"IntervalBMSY", uncertainty::Quantity::Bmsy},
+                                       std::pair{"IntervalFMSY", uncertainty::Quantity::Fmsy},
+                                       std::pair{"IntervalEMSY", uncertainty::Quantity::Emsy}}) {
+    EXPECT_EQ(interval(name).toStdString(), uncertainty::IntervalText(result.Of(quantity)));
+    EXPECT_TRUE(interval(name).startsWith("[")) << name;
+  }
+  auto* table = Find<QTableWidget>("IntervalTable");
+  ASSERT_GE(table->rowCount(), 9);  // the header, r, K, q, MSY … F_last/FMSY (p of Schaefer: none)
+  EXPECT_EQ(table->item(4, 0)->text(), "MSY");
+  EXPECT_EQ(Find<ChartPanel>("ChartRK")->Points("RkReplicates").size(), 100u);
+  EXPECT_EQ(window_->State().Random.Seed(), seed);
+
+  estimation::ChooseModel(window_->State(), "Шефер СК");
+  window_->Pages()->BringToFront(0);
+  ShowPage();
+  EXPECT_FALSE(window_->State().Uncertainty.has_value());
+  EXPECT_EQ(interval("IntervalMSY"), "");
+  EXPECT_EQ(table->rowCount(), 0);
 }
 
 }  // namespace

@@ -26,7 +26,8 @@ namespace {
 // CTest): with TARVIK_SCREENSHOT_DIR set it writes pictures of the welcome
 // window and of every page at the design size and at the smallest size, for
 // looking at the layout.
-//   TARVIK_SCREENSHOT_DIR=/tmp/shots QT_QPA_PLATFORM=xcb xvfb-run -a build/tests/app/tarvik_app_screenshots
+//   TARVIK_SCREENSHOT_DIR=/tmp/shots QT_QPA_PLATFORM=xcb xvfb-run -a
+//   build/tests/app/tarvik_app_screenshots
 TEST_F(AppTest, Screenshots) {
   const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
   if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
@@ -73,7 +74,8 @@ TEST_F(AppTest, Screenshots) {
 
   // The example with the longest numbers, at the smallest size.
   ui_.saveChangesAnswers.push_back(SaveAnswer::Discard);
-  ui_.openAnswers.push_back(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"));
+  ui_.openAnswers.push_back(
+      QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"));
   Action("N3")->trigger();
   window_->findChild<QPushButton*>("Button1")->click();
   window_->resize(window_->minimumSize());
@@ -267,6 +269,19 @@ TEST_F(AppTest, ScreenshotsOfReferencePointsAndRules) {
 namespace tarvik::app::testing {
 namespace {
 
+// The rules evaluated on page 5 with `runs` runs, the first one chosen and
+// its forecast drawn on page 6; false when the evaluation did not end.
+bool ForecastOfTheFirstRule(MainWindow& window, const char* runs) {
+  window.findChild<QLineEdit*>("EditKolvoProgon")->setText(QString::fromLatin1(runs));
+  window.findChild<QPushButton*>("Button14")->click();
+  if (!QTest::qWaitFor([&] { return !window.Background().Running(); }, 300000)) return false;
+  auto* cbb2 = window.findChild<QComboBox*>("cbb2");
+  cbb2->setCurrentIndex(0);
+  emit cbb2->activated(0);
+  window.findChild<QPushButton*>("Button16")->click();
+  return true;
+}
+
 // Pages 5 and 6 after an evaluation of three rules and a forecast with
 // noise, at the design size and at the window's smallest size.
 TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
@@ -275,17 +290,11 @@ TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
   QDir().mkpath(folder);
   Started();
   const QString path = TempPath("yellowfin.txt");
-  ASSERT_TRUE(QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"),
-                          path));
+  ASSERT_TRUE(
+      QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path));
   SetUpFittedSchaefer(*window_, path,
                       {LinearRule("0.3"), LogisticRule("2", "0.5"), LinearRule("-1", 3)});
-  window_->findChild<QLineEdit*>("EditKolvoProgon")->setText("1000");
-  window_->findChild<QPushButton*>("Button14")->click();
-  ASSERT_TRUE(WaitIdle());
-  auto* cbb2 = window_->findChild<QComboBox*>("cbb2");
-  cbb2->setCurrentIndex(0);
-  emit cbb2->activated(0);
-  window_->findChild<QPushButton*>("Button16")->click();
+  ASSERT_TRUE(ForecastOfTheFirstRule(*window_, "1000"));
   for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
     window_->resize(size);
     const QString suffix = QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
@@ -299,6 +308,50 @@ TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
       window_->grab().save(folder + QStringLiteral("/page6-tab%1").arg(tab + 1) + suffix + ".png");
     }
   }
+}
+
+// The confidence intervals of the yellowfin Schaefer variant: page 3 with
+// the intervals beside the points, the table and the r–K scatter, and the
+// Kobe plot with the cloud; at the design size and the smallest.
+TEST_F(AppTest, ScreenshotsOfTheConfidenceIntervals) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  Started();
+  // The example itself: nothing is written beside it.
+  SetUpFittedSchaefer(*window_,
+                      QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"),
+                      {LinearRule("0.3")});
+  window_->resize(1025, 784);
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::ReferencePoints));
+  Find<QPushButton>("IntervalButton")->click();
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_TRUE(ui_.boxes.empty()) << ui_.boxes.front().text.toStdString();
+  auto* tabs = Find<QTabWidget>("IntervalTabs");
+  for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
+    window_->resize(size);
+    const QString suffix = size == QSize(1025, 784) ? QString() : QStringLiteral("-small");
+    window_->Pages()->BringToFront(static_cast<int>(PageIndex::ReferencePoints));
+    for (int tab : {1, 2}) {
+      tabs->setCurrentIndex(tab);
+      QCoreApplication::processEvents();
+      window_->grab().save(folder + QStringLiteral("/intervals-tab%1").arg(tab) + suffix + ".png");
+    }
+  }
+  window_->resize(1025, 784);
+  ASSERT_TRUE(ForecastOfTheFirstRule(*window_, "200"));
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
+  for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
+    window_->resize(size);
+    const QString suffix = size == QSize(1025, 784) ? QString() : QStringLiteral("-small");
+    window_->Tac()->Results()->BringToFront(TacPage::kKobeTab);
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/kobe-cloud" + suffix + ".png");
+    window_->Tac()->Results()->BringToFront(1);
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/report-intervals" + suffix + ".png");
+  }
+  window_->Tac()->KobeChart()->Picture(QSize(900, 800)).save(folder + "/kobe-cloud-saved.png");
 }
 
 }  // namespace
@@ -322,8 +375,8 @@ TEST_F(AppTest, GuideScreenshots) {
   window_->resize(1025, 784);
   const auto shot = [&](const QString& name, QWidget* widget) {
     QCoreApplication::processEvents();
-    EXPECT_TRUE(ui_.boxes.empty()) << name.toStdString() << ": "
-                                   << ui_.boxes.front().text.toStdString();
+    EXPECT_TRUE(ui_.boxes.empty())
+        << name.toStdString() << ": " << ui_.boxes.front().text.toStdString();
     ui_.boxes.clear();
     widget->grab().save(folder + "/" + name + ".png");
   };

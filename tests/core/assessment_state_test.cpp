@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -13,8 +15,10 @@
 #include "projection/forecast.h"
 #include "projection/indicators.h"
 #include "projection/management_workflow.h"
+#include "projection/tac_report.h"
 #include "refpoints/reference_points.h"
 #include "rules/rule_list.h"
+#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik {
 namespace {
@@ -46,6 +50,7 @@ struct Road {
     bounds = run.Estimation.Settings.Bounds;
     estimation::ChooseModel(state, "Шефер СК");
     refpoints::UpdateReferencePoints(state, refpoints::ReferenceSelectors{}, '.');
+    uncertainty::EstimateUncertainty(state, bounds, Bootstrap());
     rules::AddRule(state, Linear("0.3"));
     rules::AddRule(state, Linear("-0.5"));
     projection::BootstrapOptions bootstrap;
@@ -53,6 +58,13 @@ struct Road {
     EXPECT_TRUE(projection::EvaluateRulesByBootstrap(state, bootstrap).Completed);
     rules::ChooseRule(state, 0);
     projection::BuildForecast(state, projection::ForecastOptionsFor(state, 3, true, "", "", '.'));
+  }
+
+  static uncertainty::BootstrapOptions Bootstrap() {
+    uncertainty::BootstrapOptions options;
+    options.Replicates = uncertainty::kMinReplicates;
+    options.Threads = 1;
+    return options;
   }
 
   static estimation::SearchOptions Search() {
@@ -65,7 +77,7 @@ struct Road {
 
 // Which stages hold a result.
 struct Stages {
-  bool fitted, chosen, reference, indicators, forecast;
+  bool fitted, chosen, reference, intervals, indicators, forecast;
   bool operator==(const Stages&) const = default;
 };
 
@@ -73,15 +85,19 @@ Stages Of(const AssessmentState& s) {
   bool fitted = false;
   for (const model::ModelFit& fit : s.ModelFits)
     fitted = fitted || fit.Origin != model::FitOrigin::None;
-  return {fitted, estimation::ChosenVariant(s).has_value(), !s.ReferencePoints.Tabs.empty(),
-          s.Indicators.Evaluated, s.Forecast.has_value()};
+  return {fitted,
+          estimation::ChosenVariant(s).has_value(),
+          !s.ReferencePoints.Tabs.empty(),
+          s.Uncertainty.has_value(),
+          s.Indicators.Evaluated,
+          s.Forecast.has_value()};
 }
 
 // Every transition clears the results of what depends on it, and nothing
 // else; the rule list (the user's, not the data's) always stays.
 TEST(Transitions, EachClearsWhatDependsOnIt) {
   const Road road;
-  ASSERT_EQ(Of(road.state), (Stages{true, true, true, true, true}));
+  ASSERT_EQ(Of(road.state), (Stages{true, true, true, true, true, true}));
   const data::DataFile simulated =
       data::ReadDataFile(Example("schaefer_simulated_1990_2019.txt"), '.');
   struct Case {
@@ -92,26 +108,26 @@ TEST(Transitions, EachClearsWhatDependsOnIt) {
   const Case cases[] = {
       {"another data set",
        [&](Road& r) { estimation::OpenDataSet(r.state, simulated, "simulated.txt", "4"); },
-       {false, false, false, false, false}},
+       {false, false, false, false, false, false}},
       {"a paste",
        [](Road& r) {
          estimation::PasteDataSet(r.state, "2001\t2.5\t40\t100\n2002\t2\t50\t100", '.');
        },
-       {false, false, false, false, false}},
+       {false, false, false, false, false, false}},
       {"the variants rebuilt",
        [](Road& r) { estimation::RebuildVariants(r.state, "4,6"); },
-       {false, false, false, false, false}},
+       {false, false, false, false, false, false}},
       {"a suitability check",
        [](Road& r) { data::SuitabilityCheck(r.state.Table, 0, '.', r.state); },
-       {true, false, false, false, false}},
+       {true, false, false, false, false, false}},
       {"a search",
        [](Road& r) {
          estimation::RunEstimation(r.state, r.state.Table, r.request, Road::Search());
        },
-       {true, false, false, false, false}},
+       {true, false, false, false, false, false}},
       {"another model chosen",
        [](Road& r) { estimation::ChooseModel(r.state, "Шефер Лог"); },
-       {true, true, false, false, false}},
+       {true, true, false, false, false, false}},
       {"refined values adopted",
        [](Road& r) {
          const estimation::VariantRefinement v = estimation::RefineVariant(
@@ -119,19 +135,22 @@ TEST(Transitions, EachClearsWhatDependsOnIt) {
          ASSERT_FALSE(estimation::AdoptionRefusal(r.state, v).has_value());
          estimation::AdoptRefinement(r.state, v);
        },
-       {true, true, false, false, false}},
+       {true, true, false, false, false, false}},
       {"a selector changed",
        [](Road& r) { refpoints::ChangeSelector(r.state, refpoints::Selector::TargetBiomass, 1); },
-       {true, true, true, false, false}},
+       {true, true, true, true, false, false}},
       {"a rule added",
        [](Road& r) { rules::AddRule(r.state, Linear("0.5")); },
-       {true, true, true, false, true}},
+       {true, true, true, true, false, true}},
+      {"new confidence intervals",
+       [](Road& r) { uncertainty::EstimateUncertainty(r.state, r.bounds, Road::Bootstrap()); },
+       {true, true, true, true, true, false}},
       {"another rule chosen",
        [](Road& r) { rules::ChooseRule(r.state, 1); },
-       {true, true, true, true, false}},
+       {true, true, true, true, true, false}},
       {"the chosen rule deleted",
        [](Road& r) { rules::DeleteRule(r.state, 0); },
-       {true, true, true, false, false}},
+       {true, true, true, true, false, false}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -164,6 +183,9 @@ std::string Fingerprint(const AssessmentState& s) {
   out << '|' << s.ReferencePoints.Tabs.size() << '|' << s.Indicators.Evaluated << ' '
       << s.Indicators.Rows.size() << '|' << (s.ChosenRule ? int(*s.ChosenRule) : -1) << '|'
       << s.RuleList.size() << '|';
+  if (s.Uncertainty)
+    out << s.Uncertainty->Seed << ' ' << s.Uncertainty->Of(uncertainty::Quantity::Msy).Lower;
+  out << '|';
   if (s.Forecast) {
     for (const std::string& line : s.Forecast->ReportLines) out << line << '\n';
   }
@@ -242,13 +264,49 @@ TEST(Transitions, AFailureChangesNothing) {
          }
        }},
   };
-  for (const Case& c : cases) {
+  std::stop_source stop;
+  stop.request_stop();
+  const Case more[] = {
+      {"confidence intervals without a model chosen", [](Road& r) { ClearModelChoice(r.state); },
+       [](Road& r) { uncertainty::EstimateUncertainty(r.state, r.bounds, Road::Bootstrap()); }},
+      {"confidence intervals stopped", nothing,
+       [&](Road& r) {
+         uncertainty::BootstrapOptions options = Road::Bootstrap();
+         options.Seed = 7;
+         options.Stop = stop.get_token();
+         uncertainty::EstimateUncertainty(r.state, r.bounds, options);
+       }},
+  };
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  all.insert(all.end(), std::begin(more), std::end(more));
+  for (const Case& c : all) {
     SCOPED_TRACE(c.name);
     Road r = road;
     c.prepare(r);
     const std::string before = Fingerprint(r.state);
     EXPECT_THROW(c.fail(r), Error);
     EXPECT_EQ(Fingerprint(r.state), before);
+  }
+}
+
+// A forecast drawn after the intervals reports them after every line the
+// report had without them, in both reports; the file can hold them.
+TEST(Transitions, TheForecastAfterTheIntervalsReportsThemAtTheEnd) {
+  const Road road;
+  projection::TacReportInput input = road.state.Forecast->Report;
+  ASSERT_FALSE(input.UncertaintyLines.empty());
+  const auto withSection = [&] {
+    return std::array{projection::ScreenReportLines(input), projection::TacReportFileLines(input)};
+  }();
+  EXPECT_NO_THROW(projection::EncodeReportFile(withSection[1]));
+  input.UncertaintyLines.clear();
+  const auto without =
+      std::array{projection::ScreenReportLines(input), projection::TacReportFileLines(input)};
+  for (std::size_t k = 0; k < 2; ++k) {
+    ASSERT_EQ(withSection[k].size(),
+              without[k].size() + 1 + road.state.Forecast->Report.UncertaintyLines.size());
+    EXPECT_TRUE(std::equal(without[k].begin(), without[k].end(), withSection[k].begin()));
+    EXPECT_EQ(withSection[k][without[k].size() + 1].rfind("Доверительные интервалы (", 0), 0u);
   }
 }
 

@@ -9,6 +9,7 @@
 #include "common/numbers.h"
 #include "projection/projection.h"
 #include "rules/rule_list.h"
+#include "uncertainty/bootstrap.h"
 
 namespace tarvik::projection {
 namespace {
@@ -168,6 +169,8 @@ ForecastResult Forecast(const AssessmentState& state, const ForecastOptions& opt
   report.Biomass = chart.Biomass;
   report.Catch = chart.Catch;
   report.DecimalMark = mark;
+  if (state.Uncertainty)
+    report.UncertaintyLines = uncertainty::ReportLines(*state.Uncertainty, mark);
   result.ReportLines = ScreenReportLines(report);
   result.TableLines = ScreenTableLines(report);
   return result;

@@ -4,7 +4,9 @@
 #include <cctype>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "common/cp1251.h"
 #include "common/error.h"
@@ -91,8 +93,7 @@ std::vector<std::vector<std::string>> TableCells(const PointList& biomass, const
   return cells;
 }
 
-std::vector<std::string> TableRows(const PointList& biomass, const PointList& catches,
-                                   char mark) {
+std::vector<std::string> TableRows(const PointList& biomass, const PointList& catches, char mark) {
   const std::vector<std::vector<std::string>> cells = TableCells(biomass, catches, mark);
   std::vector<std::string> rows;
   rows.reserve(cells.size() - 1);
@@ -142,6 +143,34 @@ void AppendForecastLines(const TacReportInput& in, std::vector<std::string>& lin
 
 }  // namespace
 
+namespace {
+
+// Signs of the bootstrap's method text that Windows-1251 has no place for.
+std::string ForCodePage(std::string line) {
+  static const std::pair<std::string_view, std::string_view> kSigns[] = {
+      {"Û", "U^"}, {"\u0302", "^"}, {"−", "-"},  {"√", "sqrt"}, {"ε", "e"},
+      {"²", "^2"}, {"≤", "<="},     {"≥", ">="}, {"θ", "theta"}};
+  for (const auto& [sign, ascii] : kSigns) {
+    for (std::size_t at = line.find(sign); at != std::string::npos;
+         at = line.find(sign, at + ascii.size())) {
+      line.replace(at, sign.size(), ascii);
+    }
+  }
+  return line;
+}
+
+}  // namespace
+
+void AppendClosingSections(const TacReportInput& in, bool forFile,
+                           std::vector<std::string>& lines) {
+  if (const auto line = OriginLine(in.Fit.Origin)) lines.emplace_back(*line);
+  if (in.UncertaintyLines.empty()) return;
+  lines.push_back(" ");
+  for (const std::string& line : in.UncertaintyLines) {
+    lines.push_back(forFile ? ForCodePage(line) : line);
+  }
+}
+
 std::vector<std::string> ScreenReportLines(const TacReportInput& in) {
   const char mark = in.DecimalMark;
   const model::ModelFit& fit = in.Fit;
@@ -165,7 +194,7 @@ std::vector<std::string> ScreenReportLines(const TacReportInput& in) {
   lines.push_back("Ftr  " + General(RoundTo(fit.FTarget, -2), mark));
   lines.push_back(" ");
   AppendForecastLines(in, lines);
-  if (const auto line = OriginLine(in.Fit.Origin)) lines.emplace_back(*line);
+  AppendClosingSections(in, false, lines);
   return lines;
 }
 
@@ -212,7 +241,7 @@ std::vector<std::string> TacReportFileLines(const TacReportInput& in) {
   lines.push_back(" ");
   // After the closing line, so that a reader that stops there, and every
   // line before it, stays as it was.
-  if (const auto line = OriginLine(in.Fit.Origin)) lines.emplace_back(*line);
+  AppendClosingSections(in, true, lines);
   return lines;
 }
 

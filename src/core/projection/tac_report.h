@@ -87,7 +87,18 @@ struct TacReportInput {
   PointList Biomass;        // "Биомасса"
   PointList Catch;          // "Улов / ОДУ"
   char DecimalMark = '.';
+  // The section of the confidence intervals (uncertainty::ReportLines of
+  // the chosen variant's bootstrap); empty without one.
+  std::vector<std::string> UncertaintyLines;
 };
+
+// The additions after the last line of both reports, in this order: the
+// origin line (OriginLine), then the section of the confidence intervals
+// after a blank line. In the file (`forFile`) the few signs of its formulas
+// that Windows-1251 lacks are written out in ASCII ("−" as "-", "√" as
+// "sqrt", a circumflex as "^").
+void AppendClosingSections(const TacReportInput& input, bool forFile,
+                           std::vector<std::string>& lines);
 
 // The on-screen report (first memo), line by line.
 std::vector<std::string> ScreenReportLines(const TacReportInput& input);

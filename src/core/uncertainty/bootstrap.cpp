@@ -437,17 +437,17 @@ std::string CentringText(ObjectiveKind objective) {
   return "";
 }
 
-std::string Significant(double x, char mark) {
-  if (x == 0.0) return "0";
-  const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(x))));
-  return FormatGeneral(RoundDecimals(x, 3 - magnitude), mark);
-}
-
 std::string Percent(double fraction, char mark) {
   return FormatFixed(100.0 * fraction, 1, mark) + " %";
 }
 
 }  // namespace
+
+std::string Significant(double x, char mark) {
+  if (x == 0.0) return "0";
+  const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(x))));
+  return FormatGeneral(RoundDecimals(x, 3 - magnitude), mark);
+}
 
 ReplicateRandom::ReplicateRandom(std::uint64_t seed, std::uint64_t replicate, std::uint64_t purpose)
     : engine_(SplitMix64(SplitMix64(SplitMix64(seed) ^ replicate) ^ purpose)) {}

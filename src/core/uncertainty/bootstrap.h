@@ -249,4 +249,8 @@ KobeCloud KobeCloudOf(const BootstrapResult& result);
 // `decimalMark`.
 std::vector<std::string> ReportLines(const BootstrapResult& result, char decimalMark = '.');
 
+// A figure of the intervals as the report writes it: four significant
+// digits ("20.83", "0.0512"), 0 as "0", with `decimalMark`.
+std::string Significant(double x, char decimalMark = '.');
+
 }  // namespace tarvik::uncertainty
