@@ -28,6 +28,9 @@ struct AssessOptions {
   std::string Sensitivity;               // --sensitivity r|K|q (empty: none)
   int Step = 10;                         // --step P, percent
   std::string Report;                    // --report FILE.txt (empty: none)
+  bool DecisionTable = false;            // --decision-table
+  std::string CatchOptions;              // --catch-options LIST (empty: the default list)
+  double RiskPercent = 5.0;              // --risk PERCENT
 };
 
 // A rule of the command line, `ruleText` one of

@@ -38,6 +38,7 @@ void ClearReferencePoints(AssessmentState& state) {
   state.ReferencePoints = {};
   ClearIndicators(state);
   ClearForecast(state);
+  ClearDecisionTable(state);
 }
 
 void ClearIndicators(AssessmentState& state) {
@@ -46,6 +47,10 @@ void ClearIndicators(AssessmentState& state) {
 
 void ClearForecast(AssessmentState& state) {
   state.Forecast.reset();
+}
+
+void ClearDecisionTable(AssessmentState& state) {
+  state.Decision.reset();
 }
 
 }  // namespace tarvik

@@ -244,6 +244,9 @@ TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
   cbb2->setCurrentIndex(0);
   emit cbb2->activated(0);
   window_->findChild<QPushButton*>("Button16")->click();
+  window_->Tac()->Results()->BringToFront(TacPage::kDecisionTab);
+  window_->findChild<QPushButton*>("DecisionCompute")->click();
+  ASSERT_TRUE(WaitIdle());
   for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
     window_->resize(size);
     const QString suffix = QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
@@ -251,7 +254,7 @@ TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
     QCoreApplication::processEvents();
     window_->grab().save(folder + "/page5" + suffix + ".png");
     window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
-    for (int tab : {0, 1, TacPage::kKobeTab}) {
+    for (int tab : {0, 1, TacPage::kKobeTab, TacPage::kDecisionTab}) {
       window_->Tac()->Results()->BringToFront(tab);
       QCoreApplication::processEvents();
       window_->grab().save(folder + QStringLiteral("/page6-tab%1").arg(tab + 1) + suffix + ".png");

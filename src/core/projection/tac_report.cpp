@@ -164,6 +164,7 @@ std::vector<std::string> ScreenReportLines(const TacReportInput& in) {
   lines.push_back(" ");
   AppendForecastLines(in, lines);
   if (const auto line = OriginLine(in.Fit.Origin)) lines.emplace_back(*line);
+  AppendDecisionSection(lines, in.DecisionSection);
   return lines;
 }
 
@@ -211,7 +212,15 @@ std::vector<std::string> TacReportFileLines(const TacReportInput& in) {
   // After the closing line, so that a reader that stops there, and every
   // line before it, stays as it was.
   if (const auto line = OriginLine(in.Fit.Origin)) lines.emplace_back(*line);
+  AppendDecisionSection(lines, in.DecisionSection);
   return lines;
+}
+
+void AppendDecisionSection(std::vector<std::string>& lines,
+                           const std::vector<std::string>& section) {
+  if (section.empty()) return;
+  lines.push_back(" ");
+  lines.insert(lines.end(), section.begin(), section.end());
 }
 
 std::string EncodeReportFile(const std::vector<std::string>& lines) {

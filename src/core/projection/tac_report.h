@@ -83,7 +83,15 @@ struct TacReportInput {
   PointList Biomass;        // "Биомасса"
   PointList Catch;          // "Улов / ОДУ"
   char DecimalMark = '.';
+  // The decision-table section (uncertainty::DecisionSectionOf); empty: none.
+  std::vector<std::string> DecisionSection;
 };
+
+// The decision-table section after the last line of a report (after the
+// origin line): a blank line, then `section`; nothing for an empty section,
+// so that a report without a decision table stays as it was.
+void AppendDecisionSection(std::vector<std::string>& lines,
+                           const std::vector<std::string>& section);
 
 // The on-screen report (first memo), line by line.
 std::vector<std::string> ScreenReportLines(const TacReportInput& input);

@@ -216,6 +216,7 @@ void UpdateReferencePoints(AssessmentState& state, const ReferenceSelectors& sel
   CalculateReferencePoints(next, selectors, tabs, mark);
   ClearIndicators(next);
   ClearForecast(next);
+  ClearDecisionTable(next);
   next.ReferencePoints.Tabs = std::move(tabs);
   next.ReferencePoints.ComputedFrom = ActiveFits(next);
   state = std::move(next);
@@ -236,6 +237,7 @@ void ChangeSelector(AssessmentState& state, Selector selector, int choice, char 
       break;
     case Selector::LimitBiomass:
       ChangeLimitBiomass(next, choice, tabs, mark);
+      ClearDecisionTable(next);  // its Blim
       break;
   }
   ClearIndicators(next);
