@@ -39,20 +39,23 @@ DecisionTab::DecisionTab(PageContext context, std::function<int()> horizon,
       "Через «;»: тонны (1200), доли MSY (0,5*MSY), «текущий» (последний улов), «ОДУ» (ОДУ "
       "правила в первом году прогноза)"));
   settings->addWidget(options_, 1);
-  settings->addWidget(MakeLabel("DecisionRiskLabel", QStringLiteral("Риск, %:")));
+  layout->addLayout(settings);
+
+  // The risk, the buttons and the outlook in one row under the list, so
+  // that the list keeps the whole width.
+  auto* view = new QHBoxLayout();
+  view->addWidget(MakeLabel("DecisionRiskLabel", QStringLiteral("Риск, %:")));
   risk_ = Named<QDoubleSpinBox>("DecisionRisk");
   risk_->setRange(0.5, 50.0);
   risk_->setDecimals(1);
   risk_->setSingleStep(0.5);
   risk_->setValue(100.0 * uncertainty::kDefaultRisk);
-  settings->addWidget(risk_);
+  view->addWidget(risk_);
   auto* compute = MakeButton("DecisionCompute", QStringLiteral("Рассчитать"));
-  settings->addWidget(compute);
+  view->addWidget(compute);
   stopButton_ = Hidden(MakeButton("DecisionStop", QStringLiteral("Прервать")));
-  settings->addWidget(stopButton_);
-  layout->addLayout(settings);
-
-  auto* view = new QHBoxLayout();
+  view->addWidget(stopButton_);
+  view->addSpacing(12);
   view->addWidget(MakeLabel("DecisionOutlookLabel", QStringLiteral("Показать:")));
   QStringList items;
   for (const std::string& item : uncertainty::OutlookItems()) items << FromUtf8(item);

@@ -244,6 +244,12 @@ TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
   cbb2->setCurrentIndex(0);
   emit cbb2->activated(0);
   window_->findChild<QPushButton*>("Button16")->click();
+  // The bounds of K as the suitability check would have shown them.
+  const double K = window_->State().ModelFits[0].K;
+  for (const auto& [name, factor] :
+       {std::pair{"EditInitialK", 1.0}, std::pair{"EditMinK", 0.1}, std::pair{"EditMaxK", 10.0}}) {
+    window_->findChild<QLineEdit*>(name)->setText(QString::number(K * factor, 'f', 0));
+  }
   window_->Tac()->Results()->BringToFront(TacPage::kDecisionTab);
   window_->findChild<QPushButton*>("DecisionCompute")->click();
   ASSERT_TRUE(WaitIdle());
