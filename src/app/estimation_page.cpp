@@ -391,6 +391,10 @@ estimation::SearchTexts EstimationPage::ReadTexts() const {
   return {t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8]};
 }
 
+estimation::ParameterBounds EstimationPage::SearchBounds() const {
+  return estimation::ReadSearchSettings(ReadTexts(), DecimalMark()).Bounds;
+}
+
 int EstimationPage::HeldOutYears() const {
   return checkBox4_->isChecked() ? spinEdit1_->value() : 0;
 }

@@ -59,6 +59,11 @@ class EstimationPage : public Page {
   // The cut-off list as typed (the hidden Edit11).
   std::string CutOffList() const;
 
+  // The bounds of «Начальные условия» as typed now (those a refit of the
+  // chosen variant keeps to); a text that is not a number raises
+  // tarvik::Error naming its field.
+  estimation::ParameterBounds SearchBounds() const;
+
   // Rebuilds the variants for the cut-off list and the results panel (the
   // hidden Button6, or Enter in the cut-off list).
   void RebuildResultsPanel();

@@ -128,6 +128,7 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
     if (chart->contextMenuPolicy() != Qt::CustomContextMenu) AttachChartExport(chart, ui_, state_);
   }
   tacPage_->SetDescriptionSource([this] { return dataPage_->Description(); });
+  tacPage_->SetBoundsSource([this] { return estimationPage_->SearchBounds(); });
   const auto catchUnit = [this] { return dataPage_->Description().catchUnitExponent; };
   estimationPage_->SetCatchUnitSource(catchUnit);
   referencePointsPage_->SetSearchBoundsSource([this] { return estimationPage_->SearchBounds(); });

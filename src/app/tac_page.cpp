@@ -16,6 +16,7 @@
 #include "projection/management_workflow.h"
 #include "projection/tac_report.h"
 #include "uncertainty/bootstrap_view.h"
+#include "uncertainty/decision_workflow.h"
 
 namespace tarvik::app {
 
@@ -83,6 +84,10 @@ QString TacPage::KobeArea(projection::KobeQuadrant quadrant) {
 
 TacPage::TacPage(PageContext context, QWidget* parent) : Page(context, parent) {
   setObjectName("TabSheet6");
+  decisionTab_ = new DecisionTab(
+      context, [this] { return spinEdit2_->value(); },
+      [this] { return bounds_ ? bounds_() : estimation::ParameterBounds{}; },
+      [this] { ShowReportText(); });
   BuildResults();
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(BuildControls());
@@ -91,6 +96,10 @@ TacPage::TacPage(PageContext context, QWidget* parent) : Page(context, parent) {
 
 void TacPage::SetDescriptionSource(std::function<data::DataDescription()> source) {
   description_ = std::move(source);
+}
+
+void TacPage::SetBoundsSource(std::function<estimation::ParameterBounds()> source) {
+  bounds_ = std::move(source);
 }
 
 QWidget* TacPage::BuildControls() {
@@ -240,6 +249,7 @@ void TacPage::BuildResults() {
   pageControl3_->AddPage(tabSheet8, QStringLiteral("Результаты"));
   pageControl3_->AddPage(tabSheet9, QStringLiteral("График"));
   pageControl3_->AddPage(tabSheetKobe, QStringLiteral("Диаграмма Кобе"));
+  pageControl3_->AddPage(decisionTab_, QStringLiteral("Таблица решений"));
   pageControl3_->SetTabVisible(2, false);
   pageControl3_->SetTabVisible(kKobeTab, false);
 }
@@ -297,6 +307,8 @@ void TacPage::DrawForecast() {
 
 void TacPage::Shown() {
   if (!State().Forecast) ClearForecast();
+  ShowReportText();
+  decisionTab_->Shown();
 }
 
 void TacPage::ClearForecast() {
@@ -314,6 +326,7 @@ void TacPage::ClearForecast() {
 
 void TacPage::ClearResults() {
   ClearForecast();
+  decisionTab_->Shown();
   // The retrospective curves belong to the data set too.
   for (int number = 1; chart6_->HasSeries(QStringLiteral("Retrospective%1").arg(number));
        ++number) {
@@ -339,14 +352,23 @@ void TacPage::ShowForecast(const projection::ForecastResult& forecast) {
   chart5_->SetPoints(kCatchInterval, chart.CatchInterval);
   chart5_->SetPoints(kBiomassInterval, chart.BiomassInterval);
 
-  memo3_->setPlainText(Joined(forecast.ReportLines));
   memo4_->setPlainText(Joined(forecast.TableLines));
   ShowKobe(forecast);
+  ShowReportText();
 
   radioGroup1_->setVisible(true);
   lbl2_->setVisible(true);
   se2_->setVisible(true);
   Flow().ForecastDrawn();
+}
+
+void TacPage::ShowReportText() {
+  const std::optional<projection::ForecastResult>& forecast = State().Forecast;
+  if (!forecast) return;
+  std::vector<std::string> lines = forecast->ReportLines;
+  projection::AppendDecisionSection(
+      lines, uncertainty::DecisionSectionOf(State(), forecast->Report.DecimalMark));
+  memo3_->setPlainText(Joined(lines));
 }
 
 void TacPage::ShowKobe(const projection::ForecastResult& forecast) {
@@ -463,6 +485,7 @@ projection::TacReportInput TacPage::ReportAsShown() const {
     input.Stock = description.stock;
   }
   input.AddNoise = checkBox3_->isChecked();
+  input.DecisionSection = uncertainty::DecisionSectionOf(State(), input.DecimalMark);
   input.CatchInterval = chart5_->Points(kCatchInterval);
   input.Biomass = chart5_->Points(kBiomass);
   input.Catch = chart5_->Points(kCatch);

@@ -13,6 +13,7 @@
 #include <QSpinBox>
 
 #include "app/chart_panel.h"
+#include "app/decision_tab.h"
 #include "app/page.h"
 #include "app/page_control.h"
 #include "app/performance_page.h"
@@ -38,6 +39,9 @@ class TacPage : public Page {
   // Where the report's species and stock come from (the data page's
   // description fields). Set once by the main window.
   void SetDescriptionSource(std::function<data::DataDescription()> source);
+  // Where the decision table's bootstrap takes the bounds of its refits
+  // (the estimation page's). Set once by the main window.
+  void SetBoundsSource(std::function<estimation::ParameterBounds()> source);
 
   // Showing the page: the forecast as the state has it (none: nothing shown).
   void Shown() override;
@@ -54,6 +58,9 @@ class TacPage : public Page {
   ChartPanel* ForecastChart() const { return chart5_; }
   ChartPanel* KobeChart() const { return chartKobe_; }
   static constexpr int kKobeTab = 3;
+  // The tab «Таблица решений».
+  DecisionTab* Decision() const { return decisionTab_; }
+  static constexpr int kDecisionTab = 4;
 
   // The retrospective analysis of the estimation page (of the variant
   // labelled `variant`): adds its curves to Chart6 (never removing earlier
@@ -104,6 +111,9 @@ class TacPage : public Page {
   // The forecast's settings as the page and the earlier pages show them now.
   projection::ForecastOptions ReadForecastOptions() const;
   void ShowForecast(const projection::ForecastResult& forecast);
+  // The on-screen report of the forecast drawn, with the decision table's
+  // section when the state holds one.
+  void ShowReportText();
   // The Kobe plot of the forecast drawn, or why there is none.
   void ShowKobe(const projection::ForecastResult& forecast);
   // The bootstrap's cloud on the plot, its zones in the title and the caption.
@@ -137,7 +147,9 @@ class TacPage : public Page {
   QPlainTextEdit* memo4_ = nullptr;
   QMenu* popupMenu3_ = nullptr;
 
+  DecisionTab* decisionTab_ = nullptr;
   std::function<data::DataDescription()> description_;
+  std::function<estimation::ParameterBounds()> bounds_;
   // The Kobe plot of the forecast shown (state.Forecast), or the reason there is none.
   std::optional<projection::KobeChart> kobe_;
   std::string kobeError_;

@@ -15,6 +15,7 @@
 #include "projection/tac_report.h"
 #include "refpoints/reference_points.h"
 #include "uncertainty/bootstrap_view.h"
+#include "uncertainty/decision_workflow.h"
 
 namespace tarvik::cli {
 namespace {
@@ -37,7 +38,29 @@ void RequireNumber(const std::string& text, const char* what, const std::string&
 
 struct Prepared {
   projection::ManagementOptions Management;
+  std::optional<uncertainty::DecisionRequest> Decision;
 };
+
+// The decision table's request from --catch-options and --risk; the
+// bootstrap's settings are its defaults.
+uncertainty::DecisionRequest DecisionRequestOf(const AssessOptions& o) {
+  uncertainty::DecisionRequest request;
+  request.DecimalMark = kDecimalMark;
+  request.Horizon = o.ForecastHorizon;
+  if (!o.CatchOptions.empty()) {
+    try {
+      request.Specs = uncertainty::ParseCatchOptions(o.CatchOptions, kDecimalMark);
+    } catch (const Error& e) {
+      throw Error(std::string("Параметр --catch-options: ") + e.what());
+    }
+  }
+  if (!(o.RiskPercent > 0.0 && o.RiskPercent < 100.0)) {
+    throw Error("Параметр --risk: допустимый риск в процентах, больше 0 и меньше 100, задано " +
+                FormatGeneral(o.RiskPercent, kDecimalMark));
+  }
+  request.Risk = o.RiskPercent / 100.0;
+  return request;
+}
 
 // Checks everything that can be checked before the data file is read.
 Prepared Prepare(const AssessOptions& o) {
@@ -88,6 +111,7 @@ Prepared Prepare(const AssessOptions& o) {
   if (o.Uncertainty.Replicates != 0) CheckUncertaintySettings(o.Uncertainty, "--uncertainty");
   m.ReportPath.clear();
   if (!o.Report.empty()) projection::CheckReportPath(o.Report, o.Estimate.File);
+  if (o.DecisionTable) p.Decision = DecisionRequestOf(o);
   return p;
 }
 
@@ -137,6 +161,38 @@ Json KobeJson(const model::ModelFit& fit, const KobeOutcome& kobe) {
           {"summary", c.Summary}};
 }
 
+Json DecisionJson(const uncertainty::DecisionTableResult& result) {
+  const uncertainty::DecisionTable& t = result.Table;
+  Json options = Json::array();
+  for (const uncertainty::OptionOutlook& row : t.Rows) {
+    Json years = Json::array();
+    for (const uncertainty::YearOutlook& cell : row.Years) {
+      Json year = {{"year", cell.Year}};
+      for (std::size_t k = 0; k < uncertainty::kOutlookCount; ++k) {
+        const auto outlook = static_cast<uncertainty::Outlook>(k);
+        year[uncertainty::OutlookKey(outlook)] = uncertainty::ValueOf(cell, outlook);
+      }
+      years.push_back(std::move(year));
+    }
+    options.push_back(
+        {{"catch", row.Option.Catch}, {"label", row.Option.Label}, {"years", std::move(years)}});
+  }
+  static const char* const kOutcomes[] = {"found", "none_within_risk",
+                                          "largest_option_within_risk"};
+  const uncertainty::MaxCatchAtRisk& m = t.MaxCatch;
+  return {{"replicates", t.ReplicatesUsed},
+          {"failed", result.FailedReplicates},
+          {"seed", t.Seed},
+          {"blim_fraction", t.BlimFraction},
+          {"options", std::move(options)},
+          {"max_catch_at_risk",
+           {{"risk", m.Risk},
+            {"catch", m.Catch},
+            {"p_b_below_bmsy_end", m.ProbBelowBmsyEnd},
+            {"outcome", kOutcomes[static_cast<std::size_t>(m.Outcome)]}}},
+          {"sentence", uncertainty::MaxCatchSentence(t, kDecimalMark)}};
+}
+
 Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
                 const AssessOptions& o, std::size_t variant,
                 const projection::ManagementResult& result, const KobeOutcome& kobe,
@@ -162,7 +218,8 @@ Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
                           {"biomass_ratio", v.BiomassRatio},
                           {"catch_ratio", v.CatchRatio},
                           {"prob_below_blim", v.ProbBelowBlim},
-                          {"prob_below_cmin", v.ProbBelowCmin}});
+                          {"prob_below_cmin", v.ProbBelowCmin},
+                          {"prob_below_reference_blim", v.ProbBelowReferenceBlim}});
   }
   j["indicators"] = std::move(indicators);
   const projection::ForecastResult& f = result.Forecast;
@@ -193,7 +250,11 @@ Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
     j["uncertainty"] = UncertaintyJson(*state.Uncertainty, fit.Origin);
     if (kobe.Chart) AddKobeCloudJson(*state.Uncertainty, j["kobe"]);
   }
-  j["report_lines"] = f.ReportLines;
+  if (state.Decision) j["decision_table"] = DecisionJson(*state.Decision);
+  std::vector<std::string> reportLines = f.ReportLines;
+  projection::AppendDecisionSection(reportLines,
+                                    uncertainty::DecisionSectionOf(state, kDecimalMark));
+  j["report_lines"] = std::move(reportLines);
   j["table_lines"] = f.TableLines;
   if (!o.Report.empty()) {
     j["report_file"] = o.Report;
@@ -229,6 +290,9 @@ std::string AssessText(const AssessmentState& state, const projection::Managemen
   } else {
     out << kobe.Error << "\n";
   }
+  const std::vector<std::string> decision = uncertainty::DecisionSectionOf(state, kDecimalMark);
+  if (!decision.empty()) out << "\n";
+  for (const std::string& line : decision) out << line << "\n";
   if (!o.Report.empty()) {
     out << "\nОтчёт сохранён в файл " << o.Report << "\n";
   }
@@ -297,6 +361,18 @@ CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& o) {
   sub->add_option("--sensitivity", o.Sensitivity, "Анализ чувствительности: r, K или q");
   sub->add_option("--step", o.Step, "Приращение параметра, % (5…50)")->default_val(10);
   sub->add_option("--report", o.Report, "Файл отчёта об ОДУ (.txt)");
+  CLI::Option* decision = sub->add_flag(
+      "--decision-table", o.DecisionTable,
+      "Таблица решений: вероятности состояния запаса при постоянных уловах по годам прогноза "
+      "(бутстреп 1000 повторов, зерно 1) и наибольший улов с допустимым риском");
+  sub->add_option("--catch-options", o.CatchOptions,
+                  "Варианты улова через «;»: тонны, доли MSY (0.5*MSY), «текущий», «ОДУ»; "
+                  "по умолчанию 0; 0.25*MSY; …; 1.5*MSY; текущий; ОДУ")
+      ->needs(decision);
+  sub->add_option("--risk", o.RiskPercent,
+                  "Допустимый риск B < Blim для наибольшего улова, % (больше 0 и меньше 100)")
+      ->default_val(5.0)
+      ->needs(decision);
   AddEstimatorOption(*sub, o.Estimate);
   AddUncertaintyOptions(*sub, o.Uncertainty, "--uncertainty",
                         "Доверительные интервалы: число повторов бутстрепа (100…10000)");
@@ -326,10 +402,19 @@ std::string RunAssessCommand(const AssessOptions& o) {
 
   const projection::ManagementResult result = projection::RunManagementWorkflow(state, m);
   const KobeOutcome kobe = MakeKobe(state, variant, result);
+  if (prepared.Decision) {
+    prepared.Decision->Bounds = run.Estimation.Settings.Bounds;
+    uncertainty::UpdateDecisionTable(state, *prepared.Decision,
+                                     state.Uncertainty ? &*state.Uncertainty : nullptr);
+  }
   const std::string output =
       o.Estimate.Json ? DumpJson(AssessJson(state, run, o, variant, result, kobe, adopted)) + "\n"
                       : AssessText(state, result, o, kobe, adopted);
-  if (!o.Report.empty()) projection::SaveTacReport(o.Report, result.Report);
+  if (!o.Report.empty()) {
+    projection::TacReportInput report = result.Report;
+    report.DecisionSection = uncertainty::DecisionSectionOf(state, kDecimalMark);
+    projection::SaveTacReport(o.Report, report);
+  }
   return output;
 }
 

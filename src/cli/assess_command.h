@@ -32,6 +32,9 @@ struct AssessOptions {
   // --uncertainty N (0: no bootstrap), --seed, --level: the confidence
   // intervals of the chosen variant, in the report and with the Kobe cloud.
   UncertaintySettings Uncertainty{0};
+  bool DecisionTable = false;            // --decision-table
+  std::string CatchOptions;              // --catch-options LIST (empty: the default list)
+  double RiskPercent = 5.0;              // --risk PERCENT
 };
 
 // A rule of the command line, `ruleText` one of

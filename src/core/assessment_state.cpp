@@ -44,6 +44,7 @@ void ClearReferencePoints(AssessmentState& state) {
   ClearUncertainty(state);
   ClearIndicators(state);
   ClearForecast(state);
+  ClearDecisionTable(state);
 }
 
 void ClearUncertainty(AssessmentState& state) {
@@ -56,6 +57,10 @@ void ClearIndicators(AssessmentState& state) {
 
 void ClearForecast(AssessmentState& state) {
   state.Forecast.reset();
+}
+
+void ClearDecisionTable(AssessmentState& state) {
+  state.Decision.reset();
 }
 
 }  // namespace tarvik

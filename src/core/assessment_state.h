@@ -16,6 +16,7 @@
 #include "rules/harvest_rule.h"
 #include "rules/optimisation_grid.h"
 #include "uncertainty/bootstrap.h"
+#include "uncertainty/decision_workflow.h"
 
 namespace tarvik {
 
@@ -66,6 +67,7 @@ struct ObservationErrorResults {
 //   rule list            rules/rule_list.h (AddRule, DeleteRule)
 //   indicators, rule     projection/indicators.h (EvaluateRules, ChooseRule)
 //   forecast             projection/forecast.h (DrawForecast, DrawSensitivity)
+//   decision table       uncertainty/decision_workflow.h (UpdateDecisionTable)
 struct AssessmentState {
   // --- The data set: «Открыть», a paste, the cells typed in the table.
   data::DataTable Table;                 // the data table as text cells (row 0 = header)
@@ -115,6 +117,10 @@ struct AssessmentState {
   // --- The forecast drawn last: what the TAC report is written from.
   std::optional<projection::ForecastResult> Forecast;
 
+  // --- The decision table of the chosen variant (catch options × years)
+  // and the options it was made with.
+  std::optional<uncertainty::DecisionTableResult> Decision;
+
   // --- Shared by every stage.
   model::RandomSource Random;  // RandomSeed: 0 at start, never reseeded
   std::string RDirectory;      // R's folder with trailing separator, or "Not found"
@@ -137,9 +143,9 @@ void ClearFits(AssessmentState& state);
 // The model choice; then ClearReferencePoints.
 void ClearModelChoice(AssessmentState& state);
 // The reference points stored in every record and the computed tabs; then
-// ClearUncertainty, ClearIndicators and ClearForecast. Every change of the
-// chosen record's values (a search, a model choice, adopted values, a new
-// data set) ends here.
+// ClearUncertainty, ClearIndicators, ClearForecast and ClearDecisionTable.
+// Every change of the chosen record's values (a search, a model choice,
+// adopted values, a new data set) ends here.
 void ClearReferencePoints(AssessmentState& state);
 // The bootstrap of the chosen variant.
 void ClearUncertainty(AssessmentState& state);
@@ -147,5 +153,7 @@ void ClearUncertainty(AssessmentState& state);
 void ClearIndicators(AssessmentState& state);
 // The forecast.
 void ClearForecast(AssessmentState& state);
+// The decision table (it rests on the chosen record's values and its Blim).
+void ClearDecisionTable(AssessmentState& state);
 
 }  // namespace tarvik

@@ -31,6 +31,7 @@
 #include "projection/tac_report.h"
 #include "uncertainty/bootstrap_view.h"
 #include "uncertainty/uncertainty_state.h"
+#include "uncertainty/decision_view.h"
 
 namespace tarvik::app::testing {
 namespace {
@@ -117,8 +118,9 @@ TEST_F(ManagementPages, OneRuleFillsItsRowAsTheCoreComputesItAndOffersTheRule) {
   SetUpFitted({Linear("0.3")});
   StringGrid* grid = Grid();
   ASSERT_EQ(grid->rowCount(), 2);
-  ASSERT_EQ(grid->columnCount(), 9);
+  ASSERT_EQ(grid->columnCount(), 10);
   EXPECT_EQ(grid->Cell(0, 0), QStringLiteral("Модель и метод аппроксимации"));
+  EXPECT_EQ(grid->Cell(9, 0), QStringLiteral("P(B < Blim ориентира)"));
   EXPECT_EQ(grid->Cell(0, 1), QStringLiteral("Шефера Сумма квадратов"));
   EXPECT_EQ(grid->Cell(1, 1), QStringLiteral("FMSY Линейно-Кусочное 0.3"));
   EXPECT_EQ(grid->Cell(2, 1), QString());
@@ -126,7 +128,7 @@ TEST_F(ManagementPages, OneRuleFillsItsRowAsTheCoreComputesItAndOffersTheRule) {
   EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectRows);
   // Columns fit their longest word, so wrapped titles break between words.
   const QFontMetrics metrics(grid->font());
-  for (int column = 0; column < 9; ++column) {
+  for (int column = 0; column < 10; ++column) {
     EXPECT_GE(grid->columnWidth(column), 105);
     for (const QString& word : grid->Cell(column, 0).split(' ')) {
       EXPECT_GT(grid->columnWidth(column), metrics.horizontalAdvance(word)) << word.toStdString();
@@ -415,6 +417,90 @@ TEST_F(ManagementPages, TheReportIsWindows1251WithCrLfAndTheChartARealJpegBeside
   if (const QString keep = qEnvironmentVariable("TARVIK_KEEP_PICTURE"); !keep.isEmpty()) {
     QFile::copy(picture, keep);
   }
+}
+
+// The tab «Таблица решений»: a bad option list is named and changes
+// nothing; «Рассчитать» shows the core's table of the outlook chosen, shaded,
+// with the sentence under it, and the report ends with its section.
+TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) {
+  SetUpChosen();
+  Forecast(true);
+  // The bounds of K as the suitability check would have shown them.
+  const double K = window_->State().ModelFits[0].K;
+  const auto number = [](double x) {
+    return QString::number(x, 'f', 1).replace('.', QChar::fromLatin1(DecimalMark()));
+  };
+  Find<QLineEdit>("EditInitialK")->setText(number(K));
+  Find<QLineEdit>("EditMinK")->setText(number(K / 10));
+  Find<QLineEdit>("EditMaxK")->setText(number(K * 10));
+  window_->Tac()->Results()->BringToFront(TacPage::kDecisionTab);
+  DecisionTab* tab = window_->Tac()->Decision();
+  const QString before = Find<QPlainTextEdit>("Memo3")->toPlainText();
+  auto* options = Find<QLineEdit>("DecisionOptions");
+  options->setText(QStringLiteral("0; много; MSY"));
+  Find<QPushButton>("DecisionCompute")->click();
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("«много»")))
+      << ui_.boxes[0].text.toStdString();
+  EXPECT_FALSE(window_->State().Decision.has_value());
+
+  const char mark = DecimalMark();
+  options->setText(QStringLiteral("0; 0") + QChar::fromLatin1(mark) +
+                   QStringLiteral("5*MSY; MSY; ОДУ"));
+  const std::uint32_t seed = window_->State().Random.Seed();
+  Find<QPushButton>("DecisionCompute")->click();
+  ASSERT_TRUE(WaitIdle(600000));
+  ASSERT_EQ(ui_.boxes.size(), 1u) << ui_.boxes.back().text.toStdString();
+  ASSERT_TRUE(window_->State().Decision.has_value());
+  const uncertainty::DecisionTable& table = window_->State().Decision->Table;
+  ASSERT_EQ(table.Rows.size(), 4u);
+  for (int outlook : {0, 3}) {
+    tab->OutlookSelector()->setCurrentIndex(outlook);
+    const uncertainty::DecisionGrid grid =
+        uncertainty::DecisionGridOf(table, static_cast<uncertainty::Outlook>(outlook), mark);
+    QTableWidget* shown = tab->Table();
+    ASSERT_EQ(shown->rowCount(), 4);
+    ASSERT_EQ(shown->columnCount(), 2 + 5);
+    EXPECT_EQ(shown->horizontalHeaderItem(2)->text(), FromUtf8(grid.Cells[0][2]));
+    for (int row = 0; row < 4; ++row) {
+      for (int column = 0; column < 7; ++column) {
+        EXPECT_EQ(shown->item(row, column)->text(), FromUtf8(grid.Cells[row + 1][column]));
+      }
+    }
+    // The shade follows the class: equal classes, equal colours.
+    for (int row = 0; row < 4; ++row) {
+      for (int column = 2; column < 7; ++column) {
+        const bool same = grid.Colours[row][column - 2] == grid.Colours[0][0];
+        EXPECT_EQ(shown->item(row, column)->background() == shown->item(0, 2)->background(), same);
+      }
+    }
+  }
+  EXPECT_EQ(tab->Sentence()->text(), FromUtf8(uncertainty::MaxCatchSentence(table, mark)));
+  EXPECT_EQ(window_->State().Random.Seed(), seed);
+
+  // The on-screen report and the file end with the section, after every
+  // line they had.
+  const QString after = Find<QPlainTextEdit>("Memo3")->toPlainText();
+  ASSERT_TRUE(after.startsWith(before + QLatin1Char('\n')));
+  QStringList section;
+  for (const std::string& line : uncertainty::DecisionSectionOf(window_->State(), mark)) {
+    section << FromUtf8(line);
+  }
+  EXPECT_EQ(after.mid(before.size() + 1), QStringLiteral(" \n") + section.join('\n'));
+  const QString report = TempPath("decision.txt");
+  ui_.saveAnswers.push_back(report);
+  Find<QPushButton>("Button19")->click();
+  ASSERT_EQ(ui_.boxes.size(), 1u) << ui_.boxes.back().text.toStdString();
+  const std::string text = Cp1251ToUtf8(ReadBytes(report));
+  EXPECT_NE(text.find(" \r\n" + uncertainty::DecisionSectionOf(window_->State(), mark).front()),
+            std::string::npos);
+
+  // Another Blim on page 3 makes the table stale: it is gone.
+  refpoints::ChangeSelector(window_->State(), refpoints::Selector::LimitBiomass, 1);
+  tab->Shown();
+  EXPECT_EQ(tab->Table()->rowCount(), 0);
+  EXPECT_TRUE(tab->Sentence()->text().isEmpty());
 }
 
 TEST_F(ManagementPages, TheReportTakesTheNoiseBoxAsItIsWhenSaving) {

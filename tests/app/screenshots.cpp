@@ -295,6 +295,15 @@ TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
   SetUpFittedSchaefer(*window_, path,
                       {LinearRule("0.3"), LogisticRule("2", "0.5"), LinearRule("-1", 3)});
   ASSERT_TRUE(ForecastOfTheFirstRule(*window_, "1000"));
+  // The bounds of K as the suitability check would have shown them.
+  const double K = window_->State().ModelFits[0].K;
+  for (const auto& [name, factor] :
+       {std::pair{"EditInitialK", 1.0}, std::pair{"EditMinK", 0.1}, std::pair{"EditMaxK", 10.0}}) {
+    window_->findChild<QLineEdit*>(name)->setText(QString::number(K * factor, 'f', 0));
+  }
+  window_->Tac()->Results()->BringToFront(TacPage::kDecisionTab);
+  window_->findChild<QPushButton*>("DecisionCompute")->click();
+  ASSERT_TRUE(WaitIdle());
   for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
     window_->resize(size);
     const QString suffix = QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
@@ -302,7 +311,7 @@ TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
     QCoreApplication::processEvents();
     window_->grab().save(folder + "/page5" + suffix + ".png");
     window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
-    for (int tab : {0, 1, TacPage::kKobeTab}) {
+    for (int tab : {0, 1, TacPage::kKobeTab, TacPage::kDecisionTab}) {
       window_->Tac()->Results()->BringToFront(tab);
       QCoreApplication::processEvents();
       window_->grab().save(folder + QStringLiteral("/page6-tab%1").arg(tab + 1) + suffix + ".png");

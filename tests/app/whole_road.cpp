@@ -147,6 +147,7 @@ class WholeRoad : public AppTest {
       values.CatchRatio = row.at("catch_ratio");
       values.ProbBelowBlim = row.at("prob_below_blim");
       values.ProbBelowCmin = row.at("prob_below_cmin");
+      values.ProbBelowReferenceBlim = row.at("prob_below_reference_blim");
       std::vector<std::string> expected = {row.at("variant"), row.at("rule")};
       for (const std::string& cell : projection::IndicatorCells(values, '.')) {
         expected.push_back(cell);

@@ -113,6 +113,65 @@ TEST_F(AssessCommand, JsonIsReproducible) {
   EXPECT_NE(first.out.find(ftr), std::string::npos) << ftr;
 }
 
+// --decision-table adds its object and its report section and changes
+// nothing else: the procedure's stream, the indicators, the forecast and the
+// report's lines before it are those of the run without it.
+TEST_F(AssessCommand, TheDecisionTableAddsToTheJsonAndTheReportOnly) {
+  const std::string common =
+      "--variant 'Шефер СК' --rule linear:0.3 --runs 200 --forecast-horizon 3 --json ";
+  const fs::path plainReport = folder_ / "plain.txt";
+  const fs::path tableReport = folder_ / "table.txt";
+  const CommandRun plain = Assess(common + "--report '" + plainReport.string() + "'");
+  const CommandRun table = Assess(common + "--report '" + tableReport.string() +
+                                  "' --decision-table --catch-options '0; 0.5*MSY; MSY; "
+                                  "текущий; ОДУ; 100000000' --risk 10");
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  ASSERT_EQ(table.exitCode, 0) << table.err;
+  nlohmann::json p = nlohmann::json::parse(plain.out);
+  nlohmann::json t = nlohmann::json::parse(table.out);
+  EXPECT_EQ(t["random_seed_after"], p["random_seed_after"]);
+  for (const char* key : {"indicators", "forecast", "kobe", "reference_points"}) {
+    EXPECT_EQ(t[key], p[key]) << key;
+  }
+  for (const auto& row : t["indicators"]) {
+    const double share = row.at("prob_below_reference_blim").get<double>();
+    EXPECT_TRUE(share >= 0.0 && share <= 1.0);
+  }
+  ASSERT_FALSE(p.contains("decision_table"));
+  const nlohmann::json& d = t.at("decision_table");
+  ASSERT_EQ(d.at("options").size(), 6u);
+  double previous = -1.0;
+  for (const auto& option : d["options"]) {
+    EXPECT_GE(option.at("catch").get<double>(), previous);  // ascending
+    previous = option["catch"].get<double>();
+    EXPECT_FALSE(option.at("label").get<std::string>().empty());
+    ASSERT_EQ(option.at("years").size(), 3u);
+    for (const auto& year : option["years"]) {
+      for (const char* key : {"year", "p_b_below_blim", "p_b_below_bmsy", "p_f_above_fmsy",
+                              "p_green", "median_b_bmsy"}) {
+        EXPECT_TRUE(year.contains(key)) << key;
+      }
+    }
+  }
+  // 10⁸ t, far above K, collapses the stock.
+  EXPECT_EQ(d["options"][5]["years"][2]["p_b_below_blim"], 1.0);
+  EXPECT_EQ(d["options"][0]["years"][0]["year"].get<double>(),
+            t["forecast"]["years"][0].get<double>());
+  const nlohmann::json& m = d.at("max_catch_at_risk");
+  EXPECT_EQ(m.at("risk"), 0.1);
+  EXPECT_GT(m.at("catch").get<double>(), 0.0);
+  EXPECT_TRUE(m.contains("p_b_below_bmsy_end"));
+
+  // The report: every line of the plain one, then the section.
+  const std::string before = ReadAll(plainReport);
+  const std::string after = ReadAll(tableReport);
+  ASSERT_GT(after.size(), before.size());
+  EXPECT_EQ(after.substr(0, before.size()), before);
+  const std::string section = tarvik::Cp1251ToUtf8(after.substr(before.size()));
+  EXPECT_EQ(section.rfind(" \r\nТаблица решений: вероятность B < Blim", 0), 0u) << section;
+  EXPECT_NE(section.find("Наибольший постоянный улов"), std::string::npos);
+}
+
 TEST_F(AssessCommand, WithoutNoiseTheReportHasNoInterval) {
   const fs::path report = folder_ / "quiet.TXT";
   const CommandRun run = Assess("--variant 'Шефер СК' --rule precautionary --runs 100 --no-noise "
@@ -134,7 +193,10 @@ TEST_F(AssessCommand, ErrorsExitWithTwoAndWriteNothing) {
         "--variant 'Шефер СК' --rule linear:0.3 --select-rule 2",
         "--variant 'Шефер СК' --rule linear:0.3 --sensitivity K --step 60",
         "--variant 'Нет такого' --rule linear:0.3",
-        "--variant 'Шефер СК' --rule linear:0.3 --forecast-horizon 21"}) {
+        "--variant 'Шефер СК' --rule linear:0.3 --forecast-horizon 21",
+        "--variant 'Шефер СК' --rule linear:0.3 --decision-table --catch-options '0; много'",
+        "--variant 'Шефер СК' --rule linear:0.3 --decision-table --risk 0",
+        "--variant 'Шефер СК' --rule linear:0.3 --risk 5"}) {
     const CommandRun run = Assess(bad + tail);
     EXPECT_EQ(run.exitCode, 2) << bad;
     EXPECT_TRUE(run.out.empty()) << bad;

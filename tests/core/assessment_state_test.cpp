@@ -19,6 +19,7 @@
 #include "refpoints/reference_points.h"
 #include "rules/rule_list.h"
 #include "uncertainty/uncertainty_state.h"
+#include "uncertainty/decision_workflow.h"
 
 namespace tarvik {
 namespace {
@@ -58,6 +59,16 @@ struct Road {
     EXPECT_TRUE(projection::EvaluateRulesByBootstrap(state, bootstrap).Completed);
     rules::ChooseRule(state, 0);
     projection::BuildForecast(state, projection::ForecastOptionsFor(state, 3, true, "", "", '.'));
+    uncertainty::UpdateDecisionTable(state, Decision(bounds));
+  }
+
+  // A small decision table: the fewest replicates, three years.
+  static uncertainty::DecisionRequest Decision(const estimation::ParameterBounds& bounds) {
+    uncertainty::DecisionRequest request;
+    request.Replicates = uncertainty::kMinReplicates;
+    request.Horizon = 3;
+    request.Bounds = bounds;
+    return request;
   }
 
   static uncertainty::BootstrapOptions Bootstrap() {
@@ -77,7 +88,7 @@ struct Road {
 
 // Which stages hold a result.
 struct Stages {
-  bool fitted, chosen, reference, intervals, indicators, forecast;
+  bool fitted, chosen, reference, intervals, indicators, forecast, decision;
   bool operator==(const Stages&) const = default;
 };
 
@@ -90,14 +101,15 @@ Stages Of(const AssessmentState& s) {
           !s.ReferencePoints.Tabs.empty(),
           s.Uncertainty.has_value(),
           s.Indicators.Evaluated,
-          s.Forecast.has_value()};
+          s.Forecast.has_value(),
+          s.Decision.has_value()};
 }
 
 // Every transition clears the results of what depends on it, and nothing
 // else; the rule list (the user's, not the data's) always stays.
 TEST(Transitions, EachClearsWhatDependsOnIt) {
   const Road road;
-  ASSERT_EQ(Of(road.state), (Stages{true, true, true, true, true, true}));
+  ASSERT_EQ(Of(road.state), (Stages{true, true, true, true, true, true, true}));
   const data::DataFile simulated =
       data::ReadDataFile(Example("schaefer_simulated_1990_2019.txt"), '.');
   struct Case {
@@ -108,26 +120,26 @@ TEST(Transitions, EachClearsWhatDependsOnIt) {
   const Case cases[] = {
       {"another data set",
        [&](Road& r) { estimation::OpenDataSet(r.state, simulated, "simulated.txt", "4"); },
-       {false, false, false, false, false, false}},
+       {false, false, false, false, false, false, false}},
       {"a paste",
        [](Road& r) {
          estimation::PasteDataSet(r.state, "2001\t2.5\t40\t100\n2002\t2\t50\t100", '.');
        },
-       {false, false, false, false, false, false}},
+       {false, false, false, false, false, false, false}},
       {"the variants rebuilt",
        [](Road& r) { estimation::RebuildVariants(r.state, "4,6"); },
-       {false, false, false, false, false, false}},
+       {false, false, false, false, false, false, false}},
       {"a suitability check",
        [](Road& r) { data::SuitabilityCheck(r.state.Table, 0, '.', r.state); },
-       {true, false, false, false, false, false}},
+       {true, false, false, false, false, false, false}},
       {"a search",
        [](Road& r) {
          estimation::RunEstimation(r.state, r.state.Table, r.request, Road::Search());
        },
-       {true, false, false, false, false, false}},
+       {true, false, false, false, false, false, false}},
       {"another model chosen",
        [](Road& r) { estimation::ChooseModel(r.state, "Шефер Лог"); },
-       {true, true, false, false, false, false}},
+       {true, true, false, false, false, false, false}},
       {"refined values adopted",
        [](Road& r) {
          const estimation::VariantRefinement v = estimation::RefineVariant(
@@ -135,22 +147,25 @@ TEST(Transitions, EachClearsWhatDependsOnIt) {
          ASSERT_FALSE(estimation::AdoptionRefusal(r.state, v).has_value());
          estimation::AdoptRefinement(r.state, v);
        },
-       {true, true, false, false, false, false}},
+       {true, true, false, false, false, false, false}},
       {"a selector changed",
        [](Road& r) { refpoints::ChangeSelector(r.state, refpoints::Selector::TargetBiomass, 1); },
-       {true, true, true, true, false, false}},
+       {true, true, true, true, false, false, true}},
       {"a rule added",
        [](Road& r) { rules::AddRule(r.state, Linear("0.5")); },
-       {true, true, true, true, false, true}},
+       {true, true, true, true, false, true, true}},
       {"new confidence intervals",
        [](Road& r) { uncertainty::EstimateUncertainty(r.state, r.bounds, Road::Bootstrap()); },
-       {true, true, true, true, true, false}},
+       {true, true, true, true, true, false, true}},
       {"another rule chosen",
        [](Road& r) { rules::ChooseRule(r.state, 1); },
-       {true, true, true, true, true, false}},
+       {true, true, true, true, true, false, true}},
       {"the chosen rule deleted",
        [](Road& r) { rules::DeleteRule(r.state, 0); },
-       {true, true, true, true, false, false}},
+       {true, true, true, true, false, false, true}},
+      {"another Blim chosen",
+       [](Road& r) { refpoints::ChangeSelector(r.state, refpoints::Selector::LimitBiomass, 1); },
+       {true, true, true, false, false, false, false}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -189,6 +204,7 @@ std::string Fingerprint(const AssessmentState& s) {
   if (s.Forecast) {
     for (const std::string& line : s.Forecast->ReportLines) out << line << '\n';
   }
+  for (const std::string& line : uncertainty::DecisionSectionOf(s)) out << line << '\n';
   return out.str();
 }
 
@@ -249,6 +265,23 @@ TEST(Transitions, AFailureChangesNothing) {
          projection::BuildForecast(r.state,
                                    projection::ForecastOptionsFor(r.state, 3, true, "", "", '.'));
        }},
+      {"a decision table without reference points", [](Road& r) { ClearReferencePoints(r.state); },
+       [](Road& r) { uncertainty::UpdateDecisionTable(r.state, Road::Decision(r.bounds)); }},
+      {"a decision table of a bad option list", nothing,
+       [](Road& r) {
+         uncertainty::DecisionRequest request = Road::Decision(r.bounds);
+         request.Horizon = 0;
+         uncertainty::UpdateDecisionTable(r.state, request);
+       }},
+      {"a decision table stopped half-way", nothing,
+       [](Road& r) {
+         uncertainty::DecisionRequest request = Road::Decision(r.bounds);
+         request.Seed = 2;
+         request.OnProgress = [](int done, int) {
+           if (done > 500) throw Error("остановлено");
+         };
+         uncertainty::UpdateDecisionTable(r.state, request);
+       }},
       {"a bootstrap stopped by a fault in a pair",
        [](Road& r) {
          // A second variant whose retrospective biomass is 0.
@@ -308,6 +341,44 @@ TEST(Transitions, TheForecastAfterTheIntervalsReportsThemAtTheEnd) {
     EXPECT_TRUE(std::equal(without[k].begin(), without[k].end(), withSection[k].begin()));
     EXPECT_EQ(withSection[k][without[k].size() + 1].rfind("Доверительные интервалы (", 0), 0u);
   }
+}
+
+// The decision table: the page-3 Blim of the chosen record, the forecast's
+// TAC as an option, the procedure's random stream untouched, and a bootstrap
+// handed over is used only when it was made for the record as it is.
+TEST(Transitions, TheDecisionTableRestsOnTheChosenRecordAlone) {
+  Road r;
+  const uncertainty::DecisionTableResult& first = *r.state.Decision;
+  EXPECT_EQ(first.Table.BlimFraction, 0.1);
+  EXPECT_EQ(first.Table.FirstYear, r.state.Forecast->OriginYear + 1);
+  EXPECT_TRUE(first.BootstrapRunHere);
+  bool hasTac = false;
+  for (const uncertainty::OptionOutlook& row : first.Table.Rows) {
+    if (row.Option.Kind == uncertainty::CatchOptionKind::RuleTac) {
+      hasTac = true;
+      EXPECT_EQ(row.Option.Catch, r.state.Forecast->CatchMean.front());
+    }
+  }
+  EXPECT_TRUE(hasTac);
+
+  refpoints::ChangeSelector(r.state, refpoints::Selector::LimitBiomass, 3);  // 0.5·BMSY
+  const std::uint32_t seed = r.state.Random.Seed();
+  uncertainty::BootstrapOptions options;
+  options.Replicates = uncertainty::kMinReplicates;
+  options.Seed = 7;
+  const uncertainty::BootstrapResult mine =
+      uncertainty::BootstrapProcedure(r.state, 0, r.bounds, options);
+  uncertainty::UpdateDecisionTable(r.state, Road::Decision(r.bounds), &mine);
+  EXPECT_EQ(r.state.Random.Seed(), seed);
+  EXPECT_EQ(r.state.Decision->Table.BlimFraction, 0.5);
+  EXPECT_FALSE(r.state.Decision->BootstrapRunHere);
+  EXPECT_EQ(r.state.Decision->Table.Seed, 7u);
+
+  uncertainty::BootstrapResult stale = mine;
+  stale.Estimate.R *= 1.01;
+  uncertainty::UpdateDecisionTable(r.state, Road::Decision(r.bounds), &stale);
+  EXPECT_TRUE(r.state.Decision->BootstrapRunHere);
+  EXPECT_EQ(r.state.Decision->Table.Seed, 1u);
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ double RuleLimitBiomass(const rules::HarvestRule& rule, const model::ModelFit& f
 }
 
 void TallyRun(BootstrapTally& tally, std::span<const double> biomass,
-              std::span<const double> catches, double bmsy, double limit, double cmin) {
+              std::span<const double> catches, double bmsy, double limit, double cmin,
+              double referenceLimit) {
   const std::size_t h = biomass.size();
   std::size_t recovery = 0;
   while (recovery < h && biomass[recovery] <= bmsy) ++recovery;
@@ -60,6 +61,7 @@ void TallyRun(BootstrapTally& tally, std::span<const double> biomass,
     tally.CatchSum += c;
     if (limit > b) tally.BelowLimit += 1.0;
     if (cmin > c) tally.BelowMinCatch += 1.0;
+    if (referenceLimit > b) tally.BelowReferenceLimit += 1.0;
   }
 }
 
@@ -81,6 +83,7 @@ RuleIndicators IndicatorsFromTally(const BootstrapTally& tally, std::size_t runs
               -1);
   values.ProbBelowBlim = RoundTo(tally.BelowLimit / runYears, -2);
   values.ProbBelowCmin = RoundTo(tally.BelowMinCatch / runYears, -2);
+  values.ProbBelowReferenceBlim = RoundTo(tally.BelowReferenceLimit / runYears, -2);
   return values;
 }
 
@@ -161,7 +164,7 @@ BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const Bootstrap
         BootstrapTally tally;
         for (std::size_t k = 0; k < N; ++k) {
           projection.Run(random, {biomass.data(), h}, {catches.data(), h}, {});
-          TallyRun(tally, {biomass.data(), h}, {catches.data(), h}, bmsy, limit, Cmin);
+          TallyRun(tally, {biomass.data(), h}, {catches.data(), h}, bmsy, limit, Cmin, fit.BLimit);
           if (options.OnProgress && (k + 1) % kProgressRuns == 0) {
             const double fraction = (runsDone + static_cast<double>(k + 1)) / totalRuns;
             options.OnProgress(static_cast<int>(std::lround(fraction * kProgressSteps)),

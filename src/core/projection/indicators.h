@@ -27,35 +27,39 @@ namespace tarvik::projection {
 // alpha 0, otherwise (1 − 1/alpha) · BTarget (negative for 0 < alpha < 1).
 double RuleLimitBiomass(const rules::HarvestRule& rule, const model::ModelFit& fit);
 
-// The seven indicators of one pair.
+// The seven indicators of one pair, and the share of run-years below the
+// variant's reference Blim (page 3), counted in the same runs.
 struct RuleIndicators {
-  double RecoveryTime = 0.0;         // RoundTo(T / N, 0)
-  double MeanForecastBiomass = 0.0;  // RoundTo(SB / (N·h − zB + 1), −1)
-  double MeanForecastCatch = 0.0;    // RoundTo(SC / (N·h − zC + 1), −1)
-  double BiomassRatio = 0.0;         // RoundTo(MeanForecastBiomass / Bretro, −1)
-  double CatchRatio = 0.0;           // RoundTo(MeanForecastCatch / Cmean, −1)
-  double ProbBelowBlim = 0.0;        // RoundTo(nB / (N·h), −2)
-  double ProbBelowCmin = 0.0;        // RoundTo(nC / (N·h), −2)
+  double RecoveryTime = 0.0;            // RoundTo(T / N, 0)
+  double MeanForecastBiomass = 0.0;     // RoundTo(SB / (N·h − zB + 1), −1)
+  double MeanForecastCatch = 0.0;       // RoundTo(SC / (N·h − zC + 1), −1)
+  double BiomassRatio = 0.0;            // RoundTo(MeanForecastBiomass / Bretro, −1)
+  double CatchRatio = 0.0;              // RoundTo(MeanForecastCatch / Cmean, −1)
+  double ProbBelowBlim = 0.0;           // RoundTo(nB / (N·h), −2)
+  double ProbBelowCmin = 0.0;           // RoundTo(nC / (N·h), −2)
+  double ProbBelowReferenceBlim = 0.0;  // RoundTo(nR / (N·h), −2)
 };
 
 // Sums and counts of one pair, accumulated run by run in run order.
 struct BootstrapTally {
-  double RecoveryYears = 0.0;  // T
-  double BiomassSum = 0.0;     // SB
-  double CatchSum = 0.0;       // SC
-  double ZeroBiomass = 0.0;    // zB
-  double ZeroCatch = 0.0;      // zC
-  double BelowLimit = 0.0;     // nB
-  double BelowMinCatch = 0.0;  // nC
+  double RecoveryYears = 0.0;        // T
+  double BiomassSum = 0.0;           // SB
+  double CatchSum = 0.0;             // SC
+  double ZeroBiomass = 0.0;          // zB
+  double ZeroCatch = 0.0;            // zC
+  double BelowLimit = 0.0;           // nB
+  double BelowMinCatch = 0.0;        // nC
+  double BelowReferenceLimit = 0.0;  // nR
 };
 
 // Adds one run of h years: the recovery count (years from the first on while
 // the biomass is ≤ bmsy; h when it never exceeds it), then per year a
 // non-positive biomass or catch is counted and taken as 0, summed, and
-// compared with the limit biomass (limit > biomass) and with Cmin
-// (cmin > catch).
+// compared with the limit biomass (limit > biomass), with Cmin
+// (cmin > catch) and with the reference Blim (referenceLimit > biomass).
 void TallyRun(BootstrapTally& tally, std::span<const double> biomass,
-              std::span<const double> catches, double bmsy, double limit, double cmin);
+              std::span<const double> catches, double bmsy, double limit, double cmin,
+              double referenceLimit = 0.0);
 
 // The indicators of a pair from its tally (N runs of h years), the
 // retrospective biomass and the mean observed catch; Error when Bretro or
@@ -69,7 +73,7 @@ struct BootstrapOptions {
   std::string RunsText = "10000";  // "Кол-во прогонов", an integer 1 … 65535
   char DecimalMark = '.';
   // Called as the evaluation goes: each line of the progress log, each
-  // finished row (its index and cells 2 … 8), and the projections done, in
+  // finished row (its index and cells 2 … 9), and the projections done, in
   // thousandths of all (done of 1000).
   std::function<void(const std::string&)> OnMemoLine;
   std::function<void(std::size_t row, const std::vector<std::string>& cells)> OnRow;
@@ -82,7 +86,7 @@ struct IndicatorRowResult {
   std::uint8_t Variant = 0;  // ModelFits index
   std::size_t Rule = 0;      // RuleList index
   RuleIndicators Values;
-  std::vector<std::string> Cells;  // columns 2 … 8
+  std::vector<std::string> Cells;  // columns 2 … 9
 };
 
 struct BootstrapResult {
@@ -108,8 +112,8 @@ std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options);
 // their fields say (T counts, per run, the years from the first on while the
 // biomass is ≤ the stored BMSY; zB, zC count non-positive biomasses and
 // catches, set to 0; nB counts run-years with RuleLimitBiomass > biomass, nC
-// those with Cmin > catch). A fault in a pair (e.g. Bretro = 0, or a Fox
-// projection meeting a non-positive biomass) stops the evaluation: the rows
+// those with Cmin > catch, nR those with the stored BLimit > biomass). A fault in a pair (e.g.
+// Bretro = 0, or a Fox projection meeting a non-positive biomass) stops the evaluation: the rows
 // finished before stay in the result, ErrorMessage says why and Completed is
 // false, and the state is left as it was. On completion the memo gets
 // "Расчет окончен" and the rule selector the rule names; the state then takes

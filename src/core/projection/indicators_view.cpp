@@ -17,7 +17,8 @@ const std::vector<std::string>& IndicatorTitles() {
                                                   "Биомасса прогнозная к ретроспективной",
                                                   "Улов прогнозный к ретроспективе",
                                                   "Вероятность B прогнозная < Blim",
-                                                  "Вероятность C прогнозный < C min"};
+                                                  "Вероятность C прогнозный < C min",
+                                                  "P(B < Blim ориентира)"};
   return titles;
 }
 
@@ -79,7 +80,7 @@ std::vector<std::string> IndicatorCells(const RuleIndicators& v, char mark) {
   return {FormatGeneral(v.RecoveryTime, mark),       FormatFixed(v.MeanForecastBiomass, 1, mark),
           FormatFixed(v.MeanForecastCatch, 1, mark), FormatFixed(v.BiomassRatio, 1, mark),
           FormatFixed(v.CatchRatio, 1, mark),        FormatGeneral(v.ProbBelowBlim, mark),
-          FormatGeneral(v.ProbBelowCmin, mark)};
+          FormatGeneral(v.ProbBelowCmin, mark),      FormatGeneral(v.ProbBelowReferenceBlim, mark)};
 }
 
 void ApplyIndicatorRows(IndicatorTable& table, const std::vector<IndicatorRowResult>& rows) {

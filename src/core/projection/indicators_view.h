@@ -18,7 +18,7 @@ namespace tarvik::projection {
 struct RuleIndicators;
 struct IndicatorRowResult;
 
-constexpr std::size_t kIndicatorColumns = 9;
+constexpr std::size_t kIndicatorColumns = 10;
 
 // The indicator table: row 0 holds the titles, the pair of the j-th active
 // variant and the s-th rule is row R·j + s + 1 (R rules).
@@ -41,16 +41,16 @@ inline std::size_t IndicatorRow(std::size_t variantPosition, std::size_t rule,
   return ruleCount * variantPosition + rule + 1;
 }
 
-// "Построить таблицу": V·R + 1 rows of 9 columns for the active variants and
+// "Построить таблицу": V·R + 1 rows of kIndicatorColumns columns for the active variants and
 // the rules of the state; the titles, the variant names (column 0) and the
 // rule texts (column 1); the indicator columns empty.
 IndicatorTable BuildIndicatorTable(const AssessmentState& state, char decimalMark = '.');
 
-// Columns 2 … 8 of a row: recovery time and the probabilities in the general
+// Columns 2 … 9 of a row: recovery time and the probabilities in the general
 // format, the four means and ratios with the mask "0.0".
 std::vector<std::string> IndicatorCells(const RuleIndicators& indicators, char decimalMark = '.');
 
-// Writes the evaluated rows into the table's columns 2 … 8.
+// Writes the evaluated rows into the table's columns 2 … 9.
 void ApplyIndicatorRows(IndicatorTable& table, const std::vector<IndicatorRowResult>& rows);
 
 }  // namespace tarvik::projection

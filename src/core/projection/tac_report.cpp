@@ -164,11 +164,19 @@ std::string ForCodePage(std::string line) {
 void AppendClosingSections(const TacReportInput& in, bool forFile,
                            std::vector<std::string>& lines) {
   if (const auto line = OriginLine(in.Fit.Origin)) lines.emplace_back(*line);
-  if (in.UncertaintyLines.empty()) return;
-  lines.push_back(" ");
-  for (const std::string& line : in.UncertaintyLines) {
-    lines.push_back(forFile ? ForCodePage(line) : line);
+  if (!in.UncertaintyLines.empty()) {
+    lines.push_back(" ");
+    for (const std::string& line : in.UncertaintyLines) {
+      lines.push_back(forFile ? ForCodePage(line) : line);
+    }
   }
+  if (!forFile) {
+    AppendDecisionSection(lines, in.DecisionSection);
+    return;
+  }
+  std::vector<std::string> section;
+  for (const std::string& line : in.DecisionSection) section.push_back(ForCodePage(line));
+  AppendDecisionSection(lines, section);
 }
 
 std::vector<std::string> ScreenReportLines(const TacReportInput& in) {
@@ -243,6 +251,13 @@ std::vector<std::string> TacReportFileLines(const TacReportInput& in) {
   // line before it, stays as it was.
   AppendClosingSections(in, true, lines);
   return lines;
+}
+
+void AppendDecisionSection(std::vector<std::string>& lines,
+                           const std::vector<std::string>& section) {
+  if (section.empty()) return;
+  lines.push_back(" ");
+  lines.insert(lines.end(), section.begin(), section.end());
 }
 
 std::string EncodeReportFile(const std::vector<std::string>& lines) {

@@ -90,15 +90,23 @@ struct TacReportInput {
   // The section of the confidence intervals (uncertainty::ReportLines of
   // the chosen variant's bootstrap); empty without one.
   std::vector<std::string> UncertaintyLines;
+  // The decision-table section (uncertainty::DecisionSectionOf); empty: none.
+  std::vector<std::string> DecisionSection;
 };
 
 // The additions after the last line of both reports, in this order: the
 // origin line (OriginLine), then the section of the confidence intervals
-// after a blank line. In the file (`forFile`) the few signs of its formulas
+// after a blank line, then the decision-table section (AppendDecisionSection). In the file (`forFile`) the few signs of its formulas
 // that Windows-1251 lacks are written out in ASCII ("−" as "-", "√" as
 // "sqrt", a circumflex as "^").
 void AppendClosingSections(const TacReportInput& input, bool forFile,
                            std::vector<std::string>& lines);
+
+// The decision-table section after the last line of a report (after the
+// origin line and the intervals): a blank line, then `section`; nothing for
+// an empty section, so that a report without a decision table stays as it was.
+void AppendDecisionSection(std::vector<std::string>& lines,
+                           const std::vector<std::string>& section);
 
 // The on-screen report (first memo), line by line.
 std::vector<std::string> ScreenReportLines(const TacReportInput& input);

@@ -240,6 +240,7 @@ void UpdateReferencePoints(AssessmentState& state, const ReferenceSelectors& sel
   CalculateReferencePoints(next, selectors, tabs, mark);
   ClearIndicators(next);
   ClearForecast(next);
+  ClearDecisionTable(next);
   next.ReferencePoints.Tabs = std::move(tabs);
   next.ReferencePoints.ComputedFrom = ActiveFits(next);
   state = std::move(next);
@@ -260,6 +261,9 @@ void ChangeSelector(AssessmentState& state, Selector selector, int choice, char 
       break;
     case Selector::LimitBiomass:
       ChangeLimitBiomass(next, choice, tabs, mark);
+      // Their probabilities below Blim are of the previous Blim.
+      ClearUncertainty(next);
+      ClearDecisionTable(next);
       break;
   }
   ClearIndicators(next);

@@ -146,7 +146,8 @@ bool ReferencePointsCurrent(const AssessmentState& state);
 // variants BuildReferenceTabs and CalculateReferencePoints with `selectors`,
 // worked out on a copy of the records; the records, the tabs and what they
 // were computed from are then stored (state.ReferencePoints). Invalidates the
-// indicators and the forecast (ClearIndicators, ClearForecast). A variant
+// indicators, the forecast and the decision table (ClearIndicators,
+// ClearForecast, ClearDecisionTable). A variant
 // whose points cannot be computed raises tarvik::Error, and nothing changes.
 void UpdateReferencePoints(AssessmentState& state, const ReferenceSelectors& selectors,
                            char decimalMark = '.');
@@ -156,7 +157,8 @@ enum class Selector { TargetBiomass, TargetEffort, LimitBiomass };
 
 // Transition: a selector changed after the computation (ChangeTargetBiomass,
 // ChangeTargetEffort or ChangeLimitBiomass on state.ReferencePoints.Tabs).
-// Invalidates the indicators and the forecast; a failure (no computed tabs
+// Invalidates the indicators and the forecast, and for Blim the decision
+// table; a failure (no computed tabs
 // of the active variants, a target that cannot be computed) raises
 // tarvik::Error and changes nothing.
 void ChangeSelector(AssessmentState& state, Selector selector, int choice, char decimalMark = '.');

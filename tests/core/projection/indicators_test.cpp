@@ -143,8 +143,10 @@ TEST(IndicatorCells, MasksAndGeneralFormat) {
   v.CatchRatio = 0.8;
   v.ProbBelowBlim = 0.05;
   v.ProbBelowCmin = 0.0;
+  v.ProbBelowReferenceBlim = 0.125;
   const std::vector<std::string> cells = IndicatorCells(v, ',');
-  const std::vector<std::string> expected = {"3", "450,0", "100,0", "1,0", "0,8", "0,05", "0"};
+  const std::vector<std::string> expected = {"3",   "450,0", "100,0", "1,0",
+                                             "0,8", "0,05",  "0",     "0,125"};
   EXPECT_EQ(cells, expected);
 }
 
@@ -170,6 +172,36 @@ TEST(EvaluateRulesByBootstrap, MemoOrderAndRowsOfTwoVariants) {
   ApplyIndicatorRows(table, result.Rows);
   EXPECT_EQ(table.Cells[2][2], result.Rows[1].Cells[0]);
   EXPECT_EQ(table.Cells[2][8], result.Rows[1].Cells[6]);
+}
+
+// The column of the reference Blim is counted in the runs the other
+// indicators are made of: no draw more, and nothing else moves with it.
+TEST(EvaluateRulesByBootstrap, TheReferenceBlimColumnDrawsNothingOfItsOwn) {
+  std::vector<BootstrapResult> results;
+  std::vector<std::uint32_t> seeds;
+  for (double blim : {0.0, 50.0, 1e9}) {
+    AssessmentState state = TwoVariantsOneRule();
+    for (model::ModelFit& fit : state.ModelFits) fit.BLimit = blim;
+    results.push_back(EvaluateRulesByBootstrap(state, Options("100", 4)));
+    ASSERT_TRUE(results.back().Completed) << results.back().ErrorMessage;
+    seeds.push_back(state.Random.Seed());
+  }
+  EXPECT_EQ(seeds[1], seeds[0]);
+  EXPECT_EQ(seeds[2], seeds[0]);
+  for (std::size_t i = 0; i < results[0].Rows.size(); ++i) {
+    const auto& none = results[0].Rows[i];
+    const auto& all = results[2].Rows[i];
+    EXPECT_EQ(none.Values.ProbBelowReferenceBlim, 0.0);
+    EXPECT_EQ(all.Values.ProbBelowReferenceBlim, 1.0);
+    ASSERT_EQ(none.Cells.size(), kIndicatorColumns - 2);
+    // The nine columns before it are the same whatever Blim is.
+    for (const IndicatorRowResult* row :
+         std::vector<const IndicatorRowResult*>{&results[1].Rows[i], &all}) {
+      EXPECT_EQ(std::vector<std::string>(row->Cells.begin(), row->Cells.end() - 1),
+                std::vector<std::string>(none.Cells.begin(), none.Cells.end() - 1));
+    }
+  }
+  EXPECT_EQ(IndicatorTitles().back(), "P(B < Blim ориентира)");
 }
 
 TEST(EvaluateRulesByBootstrap, RepeatsBitForBitFromTheSameSeed) {

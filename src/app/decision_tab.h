@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+#include <stop_token>
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "app/page.h"
+#include "estimation/search_engine.h"
+
+namespace tarvik::app {
+
+// The tab «Таблица решений» of the TAC page: the catch options and the risk,
+// «Рассчитать» (in the background, with progress, «Прервать» stops it), the
+// options × years table of the outlook chosen above it, shaded as Kobe II
+// strategy matrices are, and the sentence with the largest catch within the
+// risk. The texts come from uncertainty/decision_view.h.
+class DecisionTab : public Page {
+  Q_OBJECT
+
+ public:
+  // `horizon`: the forecast horizon the page shows; `bounds`: the bounds of
+  // the search the bootstrap refits within; `changed`: called after a new
+  // table is stored (the report shows it).
+  DecisionTab(PageContext context, std::function<int()> horizon,
+              std::function<estimation::ParameterBounds()> bounds, std::function<void()> changed,
+              QWidget* parent = nullptr);
+
+  // The table as the state holds it (none: the empty tab).
+  void Shown() override;
+
+  QTableWidget* Table() const { return table_; }
+  QComboBox* OutlookSelector() const { return outlook_; }
+  QLabel* Sentence() const { return sentence_; }
+
+ private:
+  void Compute();
+  void ShowTable();
+
+  std::function<int()> horizon_;
+  std::function<estimation::ParameterBounds()> bounds_;
+  std::function<void()> changed_;
+  std::stop_source stop_;
+
+  QLineEdit* options_ = nullptr;
+  QDoubleSpinBox* risk_ = nullptr;
+  QPushButton* stopButton_ = nullptr;
+  QProgressBar* gauge_ = nullptr;
+  QComboBox* outlook_ = nullptr;
+  QLabel* caption_ = nullptr;
+  QTableWidget* table_ = nullptr;
+  QLabel* sentence_ = nullptr;
+};
+
+}  // namespace tarvik::app
