@@ -418,10 +418,6 @@ estimation::SearchOptions EstimationPage::SearchOptionsFor(
   return options;
 }
 
-estimation::ParameterBounds EstimationPage::SearchBounds() const {
-  return estimation::ReadSearchSettings(ReadTexts(), DecimalMark()).Bounds;
-}
-
 estimation::EstimationRequest EstimationPage::PrepareSearch() {
   const char mark = DecimalMark();
   // A text that is not a number names its field; nothing has changed yet.

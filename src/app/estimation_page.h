@@ -84,10 +84,6 @@ class EstimationPage : public Page {
   // The catch unit of the data, 10^N tonnes (N of the data page), for the
   // titles of the R pictures; set once by the main window (tonnes until then).
   void SetCatchUnitSource(std::function<int()> source) { catchUnit_ = std::move(source); }
-  // The bounds of r, K and q as the search reads them from the fields now.
-  // Raises tarvik::Error naming a field that is not a number.
-  estimation::ParameterBounds SearchBounds() const;
-
   // Tests only: ends every search (also those of the model choice and of the
   // retrospective analysis) after this many consecutive failures instead of
   // the program's million. The program never calls it.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/error.h"
+#include "estimation/observation_error_state.h"
 #include "estimation/refinement.h"
 #include "estimation/variants.h"
 #include "estimation/workflow.h"
@@ -18,8 +19,8 @@
 #include "projection/tac_report.h"
 #include "refpoints/reference_points.h"
 #include "rules/rule_list.h"
-#include "uncertainty/uncertainty_state.h"
 #include "uncertainty/decision_workflow.h"
+#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik {
 namespace {
@@ -379,6 +380,20 @@ TEST(Transitions, TheDecisionTableRestsOnTheChosenRecordAlone) {
   uncertainty::UpdateDecisionTable(r.state, Road::Decision(r.bounds), &stale);
   EXPECT_TRUE(r.state.Decision->BootstrapRunHere);
   EXPECT_EQ(r.state.Decision->Table.Seed, 1u);
+}
+
+// Adopted observation-error estimates are bootstrapped by their own
+// estimator, and the decision table projects those replicates.
+TEST(Transitions, AdoptedObservationErrorEstimatesKeepTheirEstimatorDownstream) {
+  Road r;
+  estimation::EstimateObservationError(r.state, {false, r.bounds});
+  ASSERT_FALSE(estimation::ObservationErrorAdoptionRefusal(r.state, 0).has_value());
+  estimation::AdoptObservationError(r.state, 0);
+  refpoints::UpdateReferencePoints(r.state, refpoints::ReferenceSelectors{}, '.');
+  uncertainty::EstimateUncertainty(r.state, r.bounds, Road::Bootstrap());
+  EXPECT_EQ(r.state.Uncertainty->Method, uncertainty::Estimator::ObservationError);
+  uncertainty::UpdateDecisionTable(r.state, Road::Decision(r.bounds), &*r.state.Uncertainty);
+  EXPECT_FALSE(r.state.Decision->BootstrapRunHere);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include "assessment_state.h"
 #include "common/error.h"
 #include "common/numbers.h"
+#include "estimation/observation_error_state.h"
 #include "estimation/variants.h"
+#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik::uncertainty {
 namespace {
@@ -25,8 +27,10 @@ std::function<void(int, int)> ScaledProgress(const std::function<void(int, int)>
 }
 
 bool MadeFor(const BootstrapResult& bootstrap, const model::ModelFit& fit) {
-  return bootstrap.Method == Estimator::Procedure && bootstrap.Kind == fit.Kind &&
-         bootstrap.Objective == fit.Objective && bootstrap.Estimate.R == fit.R &&
+  const bool observation = fit.Origin == model::FitOrigin::ObservationError;
+  const Estimator method = observation ? Estimator::ObservationError : Estimator::Procedure;
+  return bootstrap.Method == method && bootstrap.Kind == fit.Kind &&
+         (observation || bootstrap.Objective == fit.Objective) && bootstrap.Estimate.R == fit.R &&
          bootstrap.Estimate.K == fit.K && bootstrap.Estimate.Q == fit.Q;
 }
 
@@ -80,7 +84,7 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
     options.BlimFraction = blimFraction;
     options.OnProgress = ScaledProgress(request.OnProgress, 0, kBootstrapShare);
     options.Stop = request.Stop;
-    own = BootstrapProcedure(state, *chosen, request.Bounds, options);
+    own = BootstrapRecord(state, *chosen, request.Bounds, options);
     result.BootstrapRunHere = true;
   }
   const BootstrapResult& used = reuse ? *bootstrap : *own;
@@ -91,7 +95,10 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
   if (state.Forecast && state.Forecast->Variant == *chosen && !state.Forecast->CatchMean.empty()) {
     ruleTac = state.Forecast->CatchMean.front();
   }
-  ProjectionBasis basis = ProcedureBasis(series, used);
+  ProjectionBasis basis =
+      used.Method == Estimator::ObservationError
+          ? ObservationErrorBasis(series, used, *estimation::ObservationErrorFitOf(state, fit.Kind))
+          : ProcedureBasis(series, used);
   basis.FirstYear = FirstForecastYear(state);
   const std::vector<CatchOption> options = ResolveCatchOptions(
       request.Specs, basis.PointMsy, series.C.back(), ruleTac, request.DecimalMark);

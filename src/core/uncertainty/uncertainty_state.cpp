@@ -1,9 +1,31 @@
 #include "uncertainty/uncertainty_state.h"
 
 #include "common/error.h"
+#include "estimation/observation_error_state.h"
 #include "estimation/variants.h"
 
 namespace tarvik::uncertainty {
+
+BootstrapResult BootstrapRecord(const AssessmentState& state, std::size_t index,
+                                const estimation::ParameterBounds& bounds,
+                                const BootstrapOptions& options) {
+  if (index < state.ModelFits.size() &&
+      state.ModelFits[index].Origin == model::FitOrigin::ObservationError) {
+    const model::ModelFit& record = state.ModelFits[index];
+    const estimation::ObservationErrorFit* fit =
+        estimation::ObservationErrorFitOf(state, record.Kind);
+    if (fit == nullptr || fit->R != record.R || fit->K != record.K || fit->Q != record.Q) {
+      throw Error(
+          "Модель ошибки наблюдения оценена заново после того, как её оценки были приняты для "
+          "варианта: примите оценки снова или выберите вариант заново");
+    }
+    estimation::ObservationErrorOptions fitOptions;
+    fitOptions.EstimateB1 = state.ObservationError.EstimateB1;
+    fitOptions.Bounds = bounds;
+    return BootstrapObservationError(state.AnalysisSeries, *fit, fitOptions, options);
+  }
+  return BootstrapProcedure(state, index, bounds, options);
+}
 
 void EstimateUncertainty(AssessmentState& state, const estimation::ParameterBounds& bounds,
                          const BootstrapOptions& options) {
@@ -13,7 +35,7 @@ void EstimateUncertainty(AssessmentState& state, const estimation::ParameterBoun
         "Доверительные интервалы считаются для выбранной модели: выберите вариант в списке "
         "«Выбор модели» на странице оценки параметров");
   }
-  BootstrapResult result = BootstrapProcedure(state, *chosen, bounds, options);
+  BootstrapResult result = BootstrapRecord(state, *chosen, bounds, options);
   ClearUncertainty(state);
   ClearForecast(state);
   state.Uncertainty = std::move(result);

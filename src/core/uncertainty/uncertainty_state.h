@@ -8,9 +8,18 @@
 
 namespace tarvik::uncertainty {
 
+// The bootstrap of record `index` as it is now, by the estimator its values
+// came from: BootstrapObservationError of the state's observation-error fit
+// of its kind when it holds adopted observation-error estimates (fitted
+// again within `bounds`, with the B₁ option they were fitted with), else
+// BootstrapProcedure within `bounds`. Reads the state only. Raises as those.
+BootstrapResult BootstrapRecord(const AssessmentState& state, std::size_t index,
+                                const estimation::ParameterBounds& bounds,
+                                const BootstrapOptions& options);
+
 // Bootstraps the chosen variant's record (estimation::ChosenVariant) as it
-// is now (the search's values, or the refined ones it adopted) by
-// BootstrapProcedure within `bounds`, the bounds of its search, and stores
+// is now (the search's values, the refined ones or the observation-error
+// estimates it adopted) by BootstrapRecord within `bounds`, and stores
 // the result as state.Uncertainty (ClearUncertainty first). The forecast is
 // cleared as well: the report it was drawn with lacks the intervals. Reads
 // the series and the records only; the random source is never touched.
