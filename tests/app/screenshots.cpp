@@ -26,7 +26,8 @@ namespace {
 // CTest): with TARVIK_SCREENSHOT_DIR set it writes pictures of the welcome
 // window and of every page at the design size and at the smallest size, for
 // looking at the layout.
-//   TARVIK_SCREENSHOT_DIR=/tmp/shots QT_QPA_PLATFORM=xcb xvfb-run -a build/tests/app/tarvik_app_screenshots
+//   TARVIK_SCREENSHOT_DIR=/tmp/shots QT_QPA_PLATFORM=xcb xvfb-run -a
+//   build/tests/app/tarvik_app_screenshots
 TEST_F(AppTest, Screenshots) {
   const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
   if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
@@ -73,7 +74,8 @@ TEST_F(AppTest, Screenshots) {
 
   // The example with the longest numbers, at the smallest size.
   ui_.saveChangesAnswers.push_back(SaveAnswer::Discard);
-  ui_.openAnswers.push_back(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"));
+  ui_.openAnswers.push_back(
+      QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"));
   Action("N3")->trigger();
   window_->findChild<QPushButton*>("Button1")->click();
   window_->resize(window_->minimumSize());
@@ -85,22 +87,31 @@ TEST_F(AppTest, Screenshots) {
   window_->grab().save(folder + "/page1-yellowfin.png");
 }
 
+// A started window with a copy of the yellowfin example opened and the
+// estimation page in front at the design size (with R looked for when `withR`).
+class YellowfinShots : public AppTest {
+ protected:
+  void OpenOnTheEstimationPage(bool withR) {
+    Started();
+    if (withR) window_->State().RDirectory = rbridge::LocateR();
+    const QString path = TempPath("yellowfin.txt");
+    QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path);
+    ui_.openAnswers.push_back(path);
+    Action("N3")->trigger();
+    window_->resize(1025, 784);
+    window_->Pages()->BringToFront(1);
+  }
+};
+
 // The estimation page through its stages: after the search, with the tuning
 // panel and the hold-out chart, 24 variants, the objective surface (with R)
 // and the retrospective curves on page 6; at the design size and at the
 // window's smallest size.
-TEST_F(AppTest, EstimationScreenshots) {
+TEST_F(YellowfinShots, EstimationScreenshots) {
   const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
   if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
   QDir().mkpath(folder);
-  Started();
-  window_->State().RDirectory = rbridge::LocateR();
-  const QString path = TempPath("yellowfin.txt");
-  QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path);
-  ui_.openAnswers.push_back(path);
-  Action("N3")->trigger();
-  window_->resize(1025, 784);
-  window_->Pages()->BringToFront(1);
+  OpenOnTheEstimationPage(true);
   const auto shot = [&](const QString& name) {
     QCoreApplication::processEvents();
     window_->grab().save(folder + "/" + name + ".png");
@@ -175,17 +186,11 @@ TEST_F(AppTest, EstimationScreenshots) {
 
 // The tab «Модель ошибки наблюдения» of the estimation page before and after
 // «Оценить» and after the adoption, at the design size and the smallest.
-TEST_F(AppTest, ObservationErrorScreenshots) {
+TEST_F(YellowfinShots, ObservationErrorScreenshots) {
   const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
   if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
   QDir().mkpath(folder);
-  Started();
-  const QString path = TempPath("yellowfin.txt");
-  QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path);
-  ui_.openAnswers.push_back(path);
-  Action("N3")->trigger();
-  window_->resize(1025, 784);
-  window_->Pages()->BringToFront(1);
+  OpenOnTheEstimationPage(false);
   const auto shot = [&](const QString& name) {
     QCoreApplication::processEvents();
     window_->grab().save(folder + "/" + name + ".png");
@@ -275,8 +280,8 @@ TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
   QDir().mkpath(folder);
   Started();
   const QString path = TempPath("yellowfin.txt");
-  ASSERT_TRUE(QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"),
-                          path));
+  ASSERT_TRUE(
+      QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path));
   SetUpFittedSchaefer(*window_, path,
                       {LinearRule("0.3"), LogisticRule("2", "0.5"), LinearRule("-1", 3)});
   window_->findChild<QLineEdit*>("EditKolvoProgon")->setText("1000");
@@ -322,8 +327,8 @@ TEST_F(AppTest, GuideScreenshots) {
   window_->resize(1025, 784);
   const auto shot = [&](const QString& name, QWidget* widget) {
     QCoreApplication::processEvents();
-    EXPECT_TRUE(ui_.boxes.empty()) << name.toStdString() << ": "
-                                   << ui_.boxes.front().text.toStdString();
+    EXPECT_TRUE(ui_.boxes.empty())
+        << name.toStdString() << ": " << ui_.boxes.front().text.toStdString();
     ui_.boxes.clear();
     widget->grab().save(folder + "/" + name + ".png");
   };
