@@ -87,22 +87,31 @@ TEST_F(AppTest, Screenshots) {
   window_->grab().save(folder + "/page1-yellowfin.png");
 }
 
+// A started window with a copy of the yellowfin example opened and the
+// estimation page in front at the design size (with R looked for when `withR`).
+class YellowfinShots : public AppTest {
+ protected:
+  void OpenOnTheEstimationPage(bool withR) {
+    Started();
+    if (withR) window_->State().RDirectory = rbridge::LocateR();
+    const QString path = TempPath("yellowfin.txt");
+    QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path);
+    ui_.openAnswers.push_back(path);
+    Action("N3")->trigger();
+    window_->resize(1025, 784);
+    window_->Pages()->BringToFront(1);
+  }
+};
+
 // The estimation page through its stages: after the search, with the tuning
 // panel and the hold-out chart, 24 variants, the objective surface (with R)
 // and the retrospective curves on page 6; at the design size and at the
 // window's smallest size.
-TEST_F(AppTest, EstimationScreenshots) {
+TEST_F(YellowfinShots, EstimationScreenshots) {
   const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
   if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
   QDir().mkpath(folder);
-  Started();
-  window_->State().RDirectory = rbridge::LocateR();
-  const QString path = TempPath("yellowfin.txt");
-  QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path);
-  ui_.openAnswers.push_back(path);
-  Action("N3")->trigger();
-  window_->resize(1025, 784);
-  window_->Pages()->BringToFront(1);
+  OpenOnTheEstimationPage(true);
   const auto shot = [&](const QString& name) {
     QCoreApplication::processEvents();
     window_->grab().save(folder + "/" + name + ".png");
@@ -177,17 +186,11 @@ TEST_F(AppTest, EstimationScreenshots) {
 
 // The tab «Модель ошибки наблюдения» of the estimation page before and after
 // «Оценить» and after the adoption, at the design size and the smallest.
-TEST_F(AppTest, ObservationErrorScreenshots) {
+TEST_F(YellowfinShots, ObservationErrorScreenshots) {
   const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
   if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
   QDir().mkpath(folder);
-  Started();
-  const QString path = TempPath("yellowfin.txt");
-  QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path);
-  ui_.openAnswers.push_back(path);
-  Action("N3")->trigger();
-  window_->resize(1025, 784);
-  window_->Pages()->BringToFront(1);
+  OpenOnTheEstimationPage(false);
   const auto shot = [&](const QString& name) {
     QCoreApplication::processEvents();
     window_->grab().save(folder + "/" + name + ".png");
