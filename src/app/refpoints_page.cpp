@@ -140,6 +140,8 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
                                      QStringLiteral("Точечная оценка")});
   chartRk_->SetLegendVisible(true, true);
   chartRk_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.10g"));
+  chartRk_->SetAxisMinimum(Axis::Bottom, 0.0);  // r and K are never negative
+  chartRk_->SetAxisMinimum(Axis::Left, 0.0);
   lowerTabs_->addTab(chartRk_, QStringLiteral("Повторы: r и K"));
 
   auto* layout = new QVBoxLayout(this);

@@ -11,6 +11,7 @@
 #include "app/data_page.h"
 #include "app/estimation_page.h"
 #include "app/help_window.h"
+#include "app/refpoints_page.h"
 #include "app/rule_page.h"
 #include "app/tac_page.h"
 #include "app_fixture.h"
@@ -334,6 +335,14 @@ TEST_F(AppTest, ScreenshotsOfTheConfidenceIntervals) {
   SetUpFittedSchaefer(*window_,
                       QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"),
                       {LinearRule("0.3")});
+  // The state was fitted without the estimation page: its fields are empty.
+  const double K = window_->State().ModelFits[0].K;
+  window_->ReferencePoints()->SetSearchBoundsSource([K] {
+    estimation::ParameterBounds bounds;
+    bounds.MinK = K / 10.0;
+    bounds.MaxK = K * 10.0;
+    return bounds;
+  });
   window_->resize(1025, 784);
   window_->Pages()->BringToFront(static_cast<int>(PageIndex::ReferencePoints));
   Find<QPushButton>("IntervalButton")->click();

@@ -14,12 +14,14 @@ std::string Percent(double fraction, char mark) {
   return FormatFixed(100.0 * fraction, 1, mark) + " %";
 }
 
-// The end of an axis that holds 97.5 % of the values, rounded up to 0.5.
+// The end of an axis that holds 90 % of the values, rounded up to 0.5, but
+// at most twice the plot's own end: a few replicates far out would
+// otherwise squeeze the trajectory into a corner.
 double CloudEnd(std::vector<double> values, double end) {
   if (values.empty()) return end;
-  const auto k = static_cast<std::size_t>(0.975 * static_cast<double>(values.size() - 1));
+  const auto k = static_cast<std::size_t>(0.9 * static_cast<double>(values.size() - 1));
   std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k), values.end());
-  return std::max(end, std::ceil(values[k] * 2.0) / 2.0);
+  return std::clamp(std::ceil(values[k] * 2.0) / 2.0, end, 2.0 * end);
 }
 
 }  // namespace

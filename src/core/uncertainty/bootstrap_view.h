@@ -41,10 +41,11 @@ RkScatter RkScatterOf(const BootstrapResult& result);
 // (B_last/BMSY, F_last/FMSY) of BootstrapResult::Estimate.
 Point KobeCloudEstimate(const BootstrapResult& result);
 
-// Widens the Kobe plot so that its axes hold at least 97.5 % of the cloud's
-// points along each axis (ends rounded up to a multiple of 0.5), with the
-// zones and the border lines that ended at the old ends; a plot that holds
-// them already is left as it is.
+// Widens the Kobe plot so that its axes hold 90 % of the cloud's points
+// along each axis (ends rounded up to a multiple of 0.5), but to no more
+// than twice their own ends, with the zones and the border lines that ended
+// at the old ends; a plot that holds them already is left as it is. Points
+// outside are not drawn; the zones' shares count every replicate.
 void WidenKobeForCloud(projection::KobeChart& chart, const KobeCloud& cloud);
 
 // The shares of the four zones among the replicates, in per cent:
