@@ -131,7 +131,8 @@ void ResultsPanel::Rebuild(const std::vector<model::ModelFit>& fits) {
     for (std::size_t slot = 0; slot < perModel; ++slot) {
       const std::size_t index = static_cast<std::size_t>(kind) * perModel + slot;
       Row row;
-      row.label = labels[index];
+      row.shown.Label = labels[index];
+      row.shown.Kind = fits[index].Kind;
       // With more than one cut-off value the median variants differ only
       // in it, so their boxes name it.
       QString caption = FromUtf8(model::ObjectiveName(fits[index].Objective));
@@ -189,7 +190,7 @@ void ResultsPanel::Rebuild(const std::vector<model::ModelFit>& fits) {
 void ResultsPanel::ShowRow(std::size_t index, const estimation::VariantRow& shown) {
   if (index >= rows_.size()) return;
   Row& row = rows_[index];
-  row.shown = shown;
+  row.shown.Row = shown;
   row.fields[0]->setText(FromUtf8(shown.RText));
   row.fields[1]->setText(FromUtf8(shown.KText));
   row.fields[2]->setText(FromUtf8(shown.QText));
@@ -204,7 +205,7 @@ void ResultsPanel::ShowRow(std::size_t index, const estimation::VariantRow& show
 void ResultsPanel::ShowMark(std::size_t index, const estimation::RefinementMarkView& view) {
   if (index >= rows_.size()) return;
   Row& row = rows_[index];
-  row.markSymbol = view.Symbol;
+  row.shown.Mark = view.Symbol;
   const QString symbol = FromUtf8(view.Symbol);
   row.mark->setText(symbol);
   row.mark->setStyleSheet(symbol.isEmpty()
@@ -218,15 +219,9 @@ void ResultsPanel::ShowMark(std::size_t index, const estimation::RefinementMarkV
 }
 
 TextTable ResultsPanel::Table() const {
-  std::vector<std::string> labels;
-  std::vector<estimation::VariantRow> shown;
-  std::vector<std::string> marks;
-  for (const Row& row : rows_) {
-    labels.push_back(row.label);
-    shown.push_back(row.shown);
-    marks.push_back(row.markSymbol);
-  }
-  return estimation::ResultsTable(labels, shown, marks);
+  std::vector<estimation::ShownVariantRow> shown;
+  for (const Row& row : rows_) shown.push_back(row.shown);
+  return estimation::ResultsTable(shown);
 }
 
 void ResultsPanel::SyncChecks(const std::vector<model::ModelFit>& fits) {

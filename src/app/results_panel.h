@@ -58,9 +58,7 @@ class ResultsPanel : public QGroupBox {
     QCheckBox* check = nullptr;
     std::array<QLineEdit*, 4> fields{};  // r, K, q, L
     QLabel* mark = nullptr;
-    std::string label;             // VariantLabel
-    estimation::VariantRow shown;  // the texts in the fields
-    std::string markSymbol;        // the text of `mark`
+    estimation::ShownVariantRow shown;  // the texts of the row and its mark
   };
 
   QWidget* BuildHeader();

@@ -373,6 +373,24 @@ TEST_F(EstimationPageTest, AllNineVariantsGiveTheTextsOfTheCommandLineWhileTheWi
   // The log variants of this example stop far above their minimum.
   EXPECT_TRUE(Mark(1)->property("notConverged").toBool());
   EXPECT_GT(flagged, 0);
+
+  // «Копировать» of the panel: its rows as shown, p where it is estimated.
+  Action("GroupBox6Copy")->trigger();
+  const QStringList lines = ui_.clipboard.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 10);
+  for (std::size_t i = 0; i < 9; ++i) {
+    const auto& texts = variants[i]["texts"];
+    const std::string p = variants[i]["p"].is_null() ? "" : texts["p"].get<std::string>();
+    const QStringList expectedCells = {
+        QString::fromStdString(variants[i]["label"].get<std::string>()),
+        Field('R', i)->text(),
+        Field('K', i)->text(),
+        Field('Q', i)->text(),
+        QString::fromStdString(p),
+        Field('L', i)->text(),
+        Mark(i)->text()};
+    EXPECT_EQ(lines[static_cast<int>(i) + 1].split('\t'), expectedCells) << i;
+  }
 }
 
 TEST_F(EstimationPageTest, ChoosingFoxLogLeavesOneVariantAndOpensTheReferencePoints) {

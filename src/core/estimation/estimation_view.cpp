@@ -78,13 +78,13 @@ VariantRow MakeVariantRow(const ModelFit& fit, const ParameterBounds& b, char ma
   return row;
 }
 
-TextTable ResultsTable(const std::vector<std::string>& labels, const std::vector<VariantRow>& rows,
-                       const std::vector<std::string>& marks) {
+TextTable ResultsTable(const std::vector<ShownVariantRow>& rows) {
   TextTable table{{"Вариант", "r", "K", "q", "p", "L", "Отметка"}};
-  for (std::size_t i = 0; i < labels.size(); ++i) {
-    const VariantRow row = i < rows.size() ? rows[i] : VariantRow{};
-    table.push_back({labels[i], row.RText, row.KText, row.QText, row.ExponentHint, row.LText,
-                     i < marks.size() ? marks[i] : std::string()});
+  for (const ShownVariantRow& shown : rows) {
+    const VariantRow& row = shown.Row;
+    table.push_back({shown.Label, row.RText, row.KText, row.QText,
+                     shown.Kind == ProductionModelKind::PellaTomlinson ? row.ExponentHint : "",
+                     row.LText, shown.Mark});
   }
   return table;
 }

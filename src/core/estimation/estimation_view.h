@@ -48,12 +48,18 @@ struct VariantRow {
 VariantRow MakeVariantRow(const model::ModelFit& fit, const ParameterBounds& bounds,
                           char decimalMark);
 
+// A row of the results panel as it is shown.
+struct ShownVariantRow {
+  std::string Label;  // VariantLabel
+  model::ProductionModelKind Kind = model::ProductionModelKind::Schaefer;
+  VariantRow Row;    // the texts in its fields (empty before a search)
+  std::string Mark;  // the symbol of its mark
+};
+
 // The results panel as a table to copy or save: the head row «Вариант», «r»,
-// «K», «q», «p», «L», «Отметка», then one row per record with its label
-// (VariantLabels), the texts of `rows` and the symbol of its mark in
-// `marks` (the panel's rows as shown; a shorter list leaves the cells empty).
-TextTable ResultsTable(const std::vector<std::string>& labels, const std::vector<VariantRow>& rows,
-                       const std::vector<std::string>& marks);
+// «K», «q», «p», «L», «Отметка», then one row per variant; p only for
+// Pella-Tomlinson, whose exponent is estimated (as tarvik-cli writes it).
+TextTable ResultsTable(const std::vector<ShownVariantRow>& rows);
 
 // The texts of the row's r, K, q and L fields, as the forecast and the TAC
 // report copy them.
