@@ -18,8 +18,10 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 
 #include "app/chart_panel.h"
+#include "app/diagnostics_panel.h"
 #include "app/holdout_chart.h"
 #include "app/page.h"
 #include "app/progress_log.h"
@@ -36,9 +38,10 @@ namespace tarvik::app {
 
 // Page 2 "Оценка параметров модели": the suitability check, the start values
 // and bounds of the search, the results panel with the model variants, the
-// model choice, the objective surface and the retrospective analysis. It
-// coordinates the pieces that show them (ResultsPanel, HoldOutChart,
-// ResidualsChart, SurfacePictures, RetrospectiveAnalysis): it reads the
+// model choice, the objective surface, the retrospective analysis and, in a
+// tab beside the charts, the checklist of a variant's fit. It coordinates the
+// pieces that show them (ResultsPanel, HoldOutChart, ResidualsChart,
+// SurfacePictures, RetrospectiveAnalysis, DiagnosticsPanel): it reads the
 // controls, calls the core's transitions and redraws. The search, the model
 // choice with hold-out re-fits, the surface and the retrospective analysis
 // run in the background. Right after a search the refinement of every
@@ -107,6 +110,11 @@ class EstimationPage : public Page {
   void ChooseModel(int index);
   void AdoptRefinedValues();
   void ToggleTuningPanel();
+  // «Границы по данным»: the nine edits of «Начальные условия» from the
+  // analysis series (diagnostics::ProposeBounds); the user searches again.
+  void FillBoundsFromData();
+  // The tab «Диагностика» emptied and disabled (no search of these variants).
+  void HideDiagnostics();
   void AnalyseObjectiveSurface();
   void RunRetrospective();
   void TrimPositionChanged();
@@ -149,6 +157,8 @@ class EstimationPage : public Page {
   ResultsPanel* results_ = nullptr;
   SurfacePictures* surface_ = nullptr;
   RetrospectiveAnalysis* retrospective_ = nullptr;
+  QTabWidget* rightTabs_ = nullptr;
+  DiagnosticsPanel* diagnostics_ = nullptr;
   QPushButton* buttonAdopt_ = nullptr;
   std::array<QLineEdit*, 9> searchEdits_{};  // InitialR, InitialK, InitialQ, MinR, MaxR, MinK, …
   QLineEdit* edit11_ = nullptr;

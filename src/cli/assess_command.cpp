@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/common_options.h"
+#include "cli/diagnose_command.h"
 #include "cli/json_output.h"
 #include "cli/text_output.h"
 #include "common/error.h"
@@ -305,12 +306,20 @@ std::string RunAssessCommand(const AssessOptions& o) {
     m.Forecast.YearTexts.push_back(run.File.table.Cell(data::DataTable::kYear, r));
   }
 
+  // The checklist of the fit the management options rest on (they do not
+  // change the fit).
+  std::optional<diagnostics::VariantDiagnosis> diagnosis;
+  if (o.Estimate.Json) diagnosis = DiagnoseChosen(state, chosen, o.Estimate);
   const projection::ManagementResult result = projection::RunManagementWorkflow(state, m);
   const KobeOutcome kobe = MakeKobe(state, variant, result);
-  const std::string output =
-      o.Estimate.Json
-          ? DumpJson(AssessJson(state, run, o, variant, result, kobe, refinement)) + "\n"
-          : AssessText(result, o, kobe, refinement);
+  std::string output;
+  if (o.Estimate.Json) {
+    Json j = AssessJson(state, run, o, variant, result, kobe, refinement);
+    j["diagnostics"] = DiagnosisJson(*diagnosis);
+    output = DumpJson(j) + "\n";
+  } else {
+    output = AssessText(result, o, kobe, refinement);
+  }
   if (!o.Report.empty()) projection::SaveTacReport(o.Report, result.Report);
   return output;
 }

@@ -170,9 +170,25 @@ Json EstimateJson(const AssessmentState& state, const FreshStart& run, const Est
                   {"q", row.QText},
                   {"L", row.LText},
                   {"p", row.ExponentHint}};
+    Json atBounds = Json::array();
+    if (fit.Enabled == 1) {
+      for (const diagnostics::BoundHit& hit : diagnostics::ParametersAtBounds(
+               {fit.R, fit.K, fit.Q, fit.Exponent}, e.Settings.Bounds,
+               fit.Kind == model::ProductionModelKind::PellaTomlinson)) {
+        atBounds.push_back(hit.Parameter);
+      }
+    }
+    v["at_bounds"] = std::move(atBounds);
     variants.push_back(std::move(v));
   }
   j["variants"] = std::move(variants);
+  std::optional<diagnostics::ProposedBounds> proposal;
+  try {
+    proposal = diagnostics::ProposeBounds(state.AnalysisSeries);
+  } catch (const Error&) {
+    proposal.reset();  // no positive catch or CPUE: nothing to propose from
+  }
+  j["proposed_bounds"] = ProposedBoundsJson(proposal);
   if (e.HoldOut) {
     Json h;
     h["years"] = e.HoldOut->HeldOutYears;
@@ -201,6 +217,12 @@ Json EstimateJson(const AssessmentState& state, const FreshStart& run, const Est
     j["refined"] = std::move(refined);
   }
   return j;
+}
+
+Json ProposedBoundsJson(const std::optional<diagnostics::ProposedBounds>& proposal) {
+  if (!proposal) return nullptr;
+  const estimation::ParameterBounds& b = proposal->Bounds;
+  return {{"r", {b.MinR, b.MaxR}}, {"K", {b.MinK, b.MaxK}}, {"q", {b.MinQ, b.MaxQ}}};
 }
 
 Json RefinementJson(const estimation::VariantRefinement& v) {
@@ -257,16 +279,14 @@ ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions
                                    const std::string& label, bool choose) {
   ChosenVariantRun chosen;
   chosen.Run = RunEstimateWorkflow(state, options);
-  const estimation::EstimationOutcome* last = &chosen.Run.Estimation;
   if (choose) {
     chosen.Choice = estimation::ChooseModelAndRefit(state, chosen.Run.File.table, label,
                                                     chosen.Run.Request, MakeSearchOptions(options));
     chosen.Variant = chosen.Choice->Index;
-    if (chosen.Choice->FinalRun) last = &*chosen.Choice->FinalRun;
   } else {
     chosen.Variant = estimation::VariantIndexByLabel(state.ModelFits, label);
   }
-  chosen.Refinement = RefineChosenVariant(state, *last, chosen.Variant, options);
+  chosen.Refinement = RefineChosenVariant(state, chosen.LastSearch(), chosen.Variant, options);
   return chosen;
 }
 

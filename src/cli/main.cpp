@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cli/assess_command.h"
+#include "cli/diagnose_command.h"
 #include "cli/estimate_command.h"
 #include "cli/optimise_command.h"
 #include "cli/parse_errors.h"
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
   CLI::App* assess = AddAssessCommand(app, assessOptions);
   OptimiseCommandOptions optimiseOptions;
   CLI::App* optimise = AddOptimiseCommand(app, optimiseOptions);
+  DiagnoseOptions diagnoseOptions;
+  CLI::App* diagnose = AddDiagnoseCommand(app, diagnoseOptions);
   RussianSubcommandGroup(app);
 
   try {
@@ -66,6 +69,8 @@ int main(int argc, char** argv) {
       output = RunAssessCommand(assessOptions);
     } else if (optimise->parsed()) {
       output = RunOptimiseCommand(optimiseOptions);
+    } else if (diagnose->parsed()) {
+      output = RunDiagnoseCommand(diagnoseOptions);
     } else {
       std::cout << app.help();
       return 0;

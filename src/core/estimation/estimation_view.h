@@ -24,6 +24,9 @@ struct VariantRefinement;
 
 // Text of the model-choice list while it offers nothing yet.
 inline constexpr std::string_view kModelChoicePrompt = "Выбор модели";
+// The convergence verdict of a variant whose minimum is 0 (Degenerate).
+inline constexpr std::string_view kDegenerateMinimumText =
+    "не оценивается: минимум вырожден (L = 0)";
 
 // Hint of the trimming slider at `position` (0 … 9): the percentage of
 // residuals cut off, position × 10 ("30" at 3).
@@ -33,7 +36,8 @@ std::string TrimPositionHint(int position);
 struct VariantRow {
   std::string RText;         // r, "0.00"
   std::string KText;         // K rounded to an integer
-  std::string QText;         // q, "0.000000"
+  std::string QText;         // q, "0.000000" (the command line's tables)
+  std::string QShown;        // q in the window: FormatCatchability (0.000005123)
   std::string LText;         // objective value, "0.000"
   std::string ExponentHint;  // hint of the variant's check box: p, "0.0"
   // Shown red: the value lies on or outside its bound (not strictly inside).
@@ -105,11 +109,12 @@ ResidualChart ResidualsByYear(const data::CatchEffortSeries& series, const data:
 
 // The mark beside a variant's L field after the convergence check.
 enum class RefinementMark {
-  None,          // no refinement of the values the record holds
-  Converged,     // "≈": the search reached the minimum within 0.1 %
-  NotConverged,  // "!": it stopped above it
-  Adopted,       // "✓": the refined values were adopted
-  Unavailable,   // "?": no refinement was possible
+  None,           // no refinement of the values the record holds
+  Converged,      // "≈": the search reached the minimum within 0.1 %
+  NotConverged,   // "!": it stopped above it
+  Adopted,        // "✓": the refined values were adopted
+  Unavailable,    // "?": no refinement was possible
+  NotAssessable,  // "–": the minimum is degenerate (L = 0), the gap says nothing
 };
 
 struct RefinementMarkView {
