@@ -5,6 +5,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "app/locale_mark.h"
@@ -12,6 +13,8 @@
 #include "app/widgets.h"
 #include "common/error.h"
 #include "data/suitability_view.h"
+#include "diagnostics/bounds.h"
+#include "diagnostics/checklist_view.h"
 #include "estimation/estimation_view.h"
 #include "estimation/observation_error_view.h"
 #include "estimation/variants.h"
@@ -132,9 +135,22 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   chart7_->AddSeries("CpueTheor", {Kind::Points, Qt::red, 1, Marker::Circle, 5, false, true, {}});
   right->addWidget(chart7_, 2);
 
+  // The charts and, after a search, the checklist of a variant share the
+  // right column as two tabs.
+  auto* charts = new QWidget();
+  right->setContentsMargins(0, 0, 0, 0);
+  charts->setLayout(right);
+  diagnostics_ = new DiagnosticsPanel(context);
+  rightTabs_ = Named<QTabWidget>("TabsEstimationRight");
+  rightTabs_->addTab(charts, QStringLiteral("Графики"));
+  rightTabs_->addTab(diagnostics_, QStringLiteral("Диагностика"));
+  rightTabs_->setTabEnabled(1, false);
+  rightTabs_->setTabToolTip(1, QStringLiteral("Проверки подгонки варианта и вердикт: доступны "
+                                              "после «Оценка параметров»"));
+
   auto* layout = new QHBoxLayout(this);
   layout->addLayout(left, 6);
-  layout->addLayout(right, 5);
+  layout->addWidget(rightTabs_, 5);
 
   popupMenu2_ = Named<QMenu>("PopupMenu2", this);
   auto* n4 = popupMenu2_->addAction(QStringLiteral("Ретроспектива"));
@@ -175,6 +191,17 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
           });
   connect(retrospective_, &RetrospectiveAnalysis::Finished, this,
           &EstimationPage::RetrospectiveFinished);
+  connect(retrospective_, &RetrospectiveAnalysis::Finished, this,
+          [this](const estimation::RetrospectiveResult& result, const QString& variant) {
+            diagnostics_->SetMohnRho(ToUtf8(variant), result.Mohn.Available
+                                                          ? std::optional(result.Mohn.Rho)
+                                                          : std::nullopt);
+          });
+  On(rightTabs_, &QTabWidget::currentChanged, [this](int tab) {
+    if (rightTabs_->widget(tab) == diagnostics_) diagnostics_->Activated();
+  });
+  connect(diagnostics_, &DiagnosticsPanel::Diagnosed, this,
+          [this](std::size_t index, const QString&) { ShowMark(index); });
 }
 
 QGroupBox* EstimationPage::BuildStartValues() {
@@ -192,6 +219,12 @@ QGroupBox* EstimationPage::BuildStartValues() {
     searchEdits_[i] = MakeEdit(kSearchEdits[i], QString::fromLatin1(kSearchDefaults[i]));
     grid->addWidget(searchEdits_[i], kRow[i], kColumn[i]);
   }
+  auto* proposeBounds = MakeButton("ButtonBoundsFromData", QStringLiteral("Границы по данным"));
+  proposeBounds->setToolTip(QStringLiteral(
+      "Начальные значения и границы r, K и q по уловам и уловам на усилие ряда: оценки "
+      "попадают внутрь границ при данных в любых единицах. Затем снова «Оценка параметров»"));
+  grid->addWidget(proposeBounds, 2, 4, 2, 1);
+  On(proposeBounds, &QPushButton::clicked, [this] { FillBoundsFromData(); });
 
   // The tuning panel: a slider with its label under each column.
   tuningBars_ = {Hidden(MakeTrackBar("TrackBarR", 0, 100, 50, 5)),
@@ -265,6 +298,7 @@ void EstimationPage::RebuildResultsPanel() {
   results_->Rebuild(State().ModelFits);
   refinements_.assign(State().ModelFits.size(), std::nullopt);
   menuVariant_.reset();
+  HideDiagnostics();
   // Every variant is active again: the model chosen before no longer holds.
   ShowNoModelChoice();
 }
@@ -340,6 +374,7 @@ void EstimationPage::DataSetReplaced() {
   results_->Rebuild(State().ModelFits);
   refinements_.assign(State().ModelFits.size(), std::nullopt);
   menuVariant_.reset();
+  HideDiagnostics();
   ShowNoModelChoice();
   ShowNoSuitability();
   chart7_->Clear("CpueFact");
@@ -373,6 +408,25 @@ void EstimationPage::ShowSuitability(const data::SuitabilityResult& check, bool 
   }
   proposedK_ = proposal;
   observationError_->Refresh();  // a new series drops the observation-error fits
+}
+
+void EstimationPage::FillBoundsFromData() {
+  const data::CatchEffortSeries& series = State().AnalysisSeries;
+  if (series.size() == 0) {
+    throw Error(
+        "Нет данных для границ: откройте файл данных и дождитесь проверки пригодности "
+        "данных");
+  }
+  // Raises, changing no edit, when the series has no positive catch or CPUE.
+  const estimation::SearchTexts texts =
+      diagnostics::SearchTextsOf(diagnostics::ProposeBounds(series), DecimalMark());
+  const std::array<const std::string*, 9> shown = {
+      &texts.InitialR, &texts.InitialK, &texts.InitialQ, &texts.MinR, &texts.MaxR,
+      &texts.MinK,     &texts.MaxK,     &texts.MinQ,     &texts.MaxQ};
+  for (std::size_t i = 0; i < searchEdits_.size(); ++i)
+    searchEdits_[i]->setText(FromUtf8(*shown[i]));
+  memo1_->appendPlainText(QStringLiteral(
+      "Начальные значения и границы взяты по данным: выполните «Оценка параметров» снова"));
 }
 
 void EstimationPage::ShowNoSuitability() {
@@ -499,6 +553,14 @@ void EstimationPage::ShowEstimation(const EstimationOutcome& outcome) {
   cbb1_->show();
   button18_->show();
   observationError_->Refresh();
+  rightTabs_->setTabEnabled(1, true);
+  diagnostics_->SearchFinished(outcome.Settings.Bounds);
+}
+
+void EstimationPage::HideDiagnostics() {
+  diagnostics_->Clear();
+  rightTabs_->setCurrentIndex(0);
+  rightTabs_->setTabEnabled(1, false);
 }
 
 // ---------------------------------------------------------------------------
@@ -524,7 +586,13 @@ void EstimationPage::ShowRefinement(const Refined& refined) {
 void EstimationPage::ShowMark(std::size_t index) {
   const estimation::VariantRefinement* refinement =
       index < refinements_.size() && refinements_[index] ? &*refinements_[index] : nullptr;
-  results_->ShowMark(index, estimation::MarkOf(State(), index, refinement));
+  estimation::RefinementMarkView view = estimation::MarkOf(State(), index, refinement);
+  // The verdict of the variant's checklist, once it was made.
+  if (const diagnostics::VariantDiagnosis* d = diagnostics_->DiagnosisOf(index)) {
+    const std::string verdict = diagnostics::ViewOfDiagnosis(*d, DecimalMark()).MarkTip;
+    view.Tip = view.Tip.empty() ? verdict : verdict + "\n" + view.Tip;
+  }
+  results_->ShowMark(index, view);
 }
 
 void EstimationPage::ClearRefinements() {
@@ -556,6 +624,7 @@ void EstimationPage::AdoptRefinedValues() {
   // Raises, changing nothing, when there is nothing to adopt.
   estimation::AdoptRefinement(State(), v);
   results_->ShowRow(*chosen, v.Row);
+  diagnostics_->FitChanged(*chosen);
   ShowMark(*chosen);
   memo1_->appendPlainText(FromUtf8(std::string(projection::kRefinedParametersLine) + " (" +
                                    v.Label + "): L = " + v.Row.LText));
@@ -629,6 +698,7 @@ void EstimationPage::ShowModelChoice() {
   UpdateAdoptButton();
   ShowResiduals();
   observationError_->Refresh();
+  diagnostics_->Select(*estimation::ChosenVariant(State()));
 }
 
 void EstimationPage::ShowChoiceKept() {

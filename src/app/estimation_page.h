@@ -21,6 +21,7 @@
 #include <QTabWidget>
 
 #include "app/chart_panel.h"
+#include "app/diagnostics_panel.h"
 #include "app/holdout_chart.h"
 #include "app/observation_error_panel.h"
 #include "app/page.h"
@@ -38,9 +39,10 @@ namespace tarvik::app {
 
 // Page 2 "Оценка параметров модели": the suitability check, the start values
 // and bounds of the search, the results panel with the model variants, the
-// model choice, the objective surface and the retrospective analysis. It
-// coordinates the pieces that show them (ResultsPanel, HoldOutChart,
-// ResidualsChart, SurfacePictures, RetrospectiveAnalysis): it reads the
+// model choice, the objective surface, the retrospective analysis and, in a
+// tab beside the charts, the checklist of a variant's fit. It coordinates the
+// pieces that show them (ResultsPanel, HoldOutChart, ResidualsChart,
+// SurfacePictures, RetrospectiveAnalysis, DiagnosticsPanel): it reads the
 // controls, calls the core's transitions and redraws. The search, the model
 // choice with hold-out re-fits, the surface and the retrospective analysis
 // run in the background. Right after a search the refinement of every
@@ -118,6 +120,11 @@ class EstimationPage : public Page {
   // residuals and the memo follow.
   void ObservationErrorAdopted(std::size_t index);
   void ToggleTuningPanel();
+  // «Границы по данным»: the nine edits of «Начальные условия» from the
+  // analysis series (diagnostics::ProposeBounds); the user searches again.
+  void FillBoundsFromData();
+  // The tab «Диагностика» emptied and disabled (no search of these variants).
+  void HideDiagnostics();
   void AnalyseObjectiveSurface();
   void RunRetrospective();
   void TrimPositionChanged();
@@ -166,6 +173,8 @@ class EstimationPage : public Page {
   ObservationErrorPanel* observationError_ = nullptr;
   SurfacePictures* surface_ = nullptr;
   RetrospectiveAnalysis* retrospective_ = nullptr;
+  QTabWidget* rightTabs_ = nullptr;
+  DiagnosticsPanel* diagnostics_ = nullptr;
   QPushButton* buttonAdopt_ = nullptr;
   std::array<QLineEdit*, 9> searchEdits_{};  // InitialR, InitialK, InitialQ, MinR, MaxR, MinK, …
   QLineEdit* edit11_ = nullptr;

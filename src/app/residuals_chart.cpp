@@ -5,7 +5,7 @@
 
 namespace tarvik::app {
 
-ResidualsChart::ResidualsChart() : panel_(Hidden(Named<ChartPanel>("ChartResiduals"))) {
+ResidualsChart::ResidualsChart(const char* name) : panel_(Hidden(Named<ChartPanel>(name))) {
   using Kind = SeriesStyle::Kind;
   using Marker = SeriesStyle::Marker;
   panel_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.7g"));

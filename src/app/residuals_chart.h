@@ -11,7 +11,8 @@ namespace tarvik::app {
 // at the smallest window).
 class ResidualsChart {
  public:
-  ResidualsChart();
+  // `name`: the chart's object name (the estimation page's is ChartResiduals).
+  explicit ResidualsChart(const char* name = "ChartResiduals");
 
   // The chart, for the page's layout; it starts hidden.
   ChartPanel* Panel() const { return panel_; }

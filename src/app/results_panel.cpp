@@ -39,6 +39,7 @@ void SetRed(QLineEdit* edit, bool red) {
 QColor MarkColour(estimation::RefinementMark mark) {
   switch (mark) {
     case estimation::RefinementMark::Unavailable:
+    case estimation::RefinementMark::NotAssessable:
       return Qt::darkGray;
     case estimation::RefinementMark::NotConverged:
       return QColor(215, 100, 0);
@@ -193,7 +194,7 @@ void ResultsPanel::ShowRow(std::size_t index, const estimation::VariantRow& show
   row.shown.Row = shown;
   row.fields[0]->setText(FromUtf8(shown.RText));
   row.fields[1]->setText(FromUtf8(shown.KText));
-  row.fields[2]->setText(FromUtf8(shown.QText));
+  row.fields[2]->setText(FromUtf8(shown.QShown));
   row.fields[3]->setText(FromUtf8(shown.LText));
   for (QLineEdit* field : row.fields) field->setCursorPosition(0);
   SetRed(row.fields[0], shown.ROutOfBounds);

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/common_options.h"
+#include "cli/diagnose_command.h"
 #include "cli/json_output.h"
 #include "cli/text_output.h"
 #include "common/error.h"
@@ -400,6 +401,10 @@ std::string RunAssessCommand(const AssessOptions& o) {
     m.Forecast.YearTexts.push_back(run.File.table.Cell(data::DataTable::kYear, r));
   }
 
+  // The checklist of the fit the management options rest on (they do not
+  // change the fit).
+  std::optional<diagnostics::VariantDiagnosis> diagnosis;
+  if (o.Estimate.Json) diagnosis = DiagnoseChosen(state, chosen, o.Estimate);
   const projection::ManagementResult result = projection::RunManagementWorkflow(state, m);
   const KobeOutcome kobe = MakeKobe(state, variant, result);
   if (prepared.Decision) {
@@ -407,9 +412,14 @@ std::string RunAssessCommand(const AssessOptions& o) {
     uncertainty::UpdateDecisionTable(state, *prepared.Decision,
                                      state.Uncertainty ? &*state.Uncertainty : nullptr);
   }
-  const std::string output =
-      o.Estimate.Json ? DumpJson(AssessJson(state, run, o, variant, result, kobe, adopted)) + "\n"
-                      : AssessText(state, result, o, kobe, adopted);
+  std::string output;
+  if (o.Estimate.Json) {
+    Json j = AssessJson(state, run, o, variant, result, kobe, adopted);
+    j["diagnostics"] = DiagnosisJson(*diagnosis);
+    output = DumpJson(j) + "\n";
+  } else {
+    output = AssessText(state, result, o, kobe, adopted);
+  }
   if (!o.Report.empty()) {
     projection::TacReportInput report = result.Report;
     report.DecisionSection = uncertainty::DecisionSectionOf(state, kDecimalMark);

@@ -228,9 +228,25 @@ Json EstimateJson(const AssessmentState& state, const FreshStart& run, const Est
                   {"q", row.QText},
                   {"L", row.LText},
                   {"p", row.ExponentHint}};
+    Json atBounds = Json::array();
+    if (fit.Enabled == 1) {
+      for (const diagnostics::BoundHit& hit : diagnostics::ParametersAtBounds(
+               {fit.R, fit.K, fit.Q, fit.Exponent}, e.Settings.Bounds,
+               fit.Kind == model::ProductionModelKind::PellaTomlinson)) {
+        atBounds.push_back(hit.Parameter);
+      }
+    }
+    v["at_bounds"] = std::move(atBounds);
     variants.push_back(std::move(v));
   }
   j["variants"] = std::move(variants);
+  std::optional<diagnostics::ProposedBounds> proposal;
+  try {
+    proposal = diagnostics::ProposeBounds(state.AnalysisSeries);
+  } catch (const Error&) {
+    proposal.reset();  // no positive catch or CPUE: nothing to propose from
+  }
+  j["proposed_bounds"] = ProposedBoundsJson(proposal);
   if (e.HoldOut) {
     Json h;
     h["years"] = e.HoldOut->HeldOutYears;
@@ -262,6 +278,12 @@ Json EstimateJson(const AssessmentState& state, const FreshStart& run, const Est
     j["observation_error"] = ObservationErrorJson(state.ObservationError.Fits);
   }
   return j;
+}
+
+Json ProposedBoundsJson(const std::optional<diagnostics::ProposedBounds>& proposal) {
+  if (!proposal) return nullptr;
+  const estimation::ParameterBounds& b = proposal->Bounds;
+  return {{"r", {b.MinR, b.MaxR}}, {"K", {b.MinK, b.MaxK}}, {"q", {b.MinQ, b.MaxQ}}};
 }
 
 Json RefinementJson(const estimation::VariantRefinement& v) {
@@ -324,12 +346,10 @@ ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions
   if (estimator == Estimator::ObservationError) MakeObservationErrorOptions(options, {});
   ChosenVariantRun chosen;
   chosen.Run = RunEstimateWorkflow(state, options);
-  const estimation::EstimationOutcome* last = &chosen.Run.Estimation;
   if (choose) {
     chosen.Choice = estimation::ChooseModelAndRefit(state, chosen.Run.File.table, label,
                                                     chosen.Run.Request, MakeSearchOptions(options));
     chosen.Variant = chosen.Choice->Index;
-    if (chosen.Choice->FinalRun) last = &*chosen.Choice->FinalRun;
   } else {
     chosen.Variant = estimation::VariantIndexByLabel(state.ModelFits, label);
   }

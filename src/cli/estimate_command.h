@@ -7,6 +7,7 @@
 #include "assessment_state.h"
 #include "cli/json_output.h"
 #include "estimation/observation_error.h"
+#include "diagnostics/bounds.h"
 #include "estimation/refinement.h"
 #include "estimation/workflow.h"
 
@@ -70,9 +71,11 @@ estimation::SearchOptions MakeSearchOptions(const EstimateOptions& options);
 estimation::FreshStart RunEstimateWorkflow(AssessmentState& state, const EstimateOptions& options);
 
 // The JSON object of an estimation: n, keep_count, pt_exponent,
-// correlations, k_start/k_min/k_max, variants, holdout, random_seed_after, …
-// and, when given, the refinement of the variants as `refined`, and with
-// state.ObservationError fitted its fits as `observation_error`.
+// correlations, k_start/k_min/k_max, variants (each with at_bounds, the
+// parameters on a bound of the search), proposed_bounds (null when the series
+// allows none), holdout, random_seed_after, … and, when given, the refinement
+// of the variants as `refined`, and with state.ObservationError fitted its
+// fits as `observation_error`.
 Json EstimateJson(const AssessmentState& state, const estimation::FreshStart& run,
                   const EstimateOptions& options,
                   const estimation::RefinementReport* refinement = nullptr);
@@ -82,6 +85,10 @@ Json EstimateJson(const AssessmentState& state, const estimation::FreshStart& ru
 // per refined variant, and the table of the observation-error fits.
 std::string EstimateText(const AssessmentState& state, const estimation::FreshStart& run,
                          const estimation::RefinementReport* refinement = nullptr);
+
+// The bounds proposed from the data as JSON ({r, K, q: [min, max]}), null
+// without a proposal.
+Json ProposedBoundsJson(const std::optional<diagnostics::ProposedBounds>& proposal);
 
 // The refinement of one variant as JSON: index, label, available, L, r, K,
 // q, p (null but for Pella-Tomlinson), search_L, gap, relative_gap,
@@ -144,6 +151,11 @@ struct ChosenVariantRun {
   std::optional<estimation::ModelChoiceOutcome> Choice;  // with `choose`
   std::size_t Variant = 0;                               // the ModelFits index of `label`
   AdoptedEstimate Adopted;
+  // The last search of the variant: the final refit of the choice, or the
+  // estimation.
+  const estimation::EstimationOutcome& LastSearch() const {
+    return Choice && Choice->FinalRun ? *Choice->FinalRun : Run.Estimation;
+  }
 };
 ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions& options,
                                    const std::string& label, bool choose = true);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cli/assess_command.h"
+#include "cli/diagnose_command.h"
 #include "cli/estimate_command.h"
 #include "cli/optimise_command.h"
 #include "cli/parse_errors.h"
@@ -48,6 +49,8 @@ int main(int argc, char** argv) {
   CLI::App* optimise = AddOptimiseCommand(app, optimiseOptions);
   UncertaintyCommandOptions uncertaintyOptions;
   CLI::App* uncertainty = AddUncertaintyCommand(app, uncertaintyOptions);
+  DiagnoseOptions diagnoseOptions;
+  CLI::App* diagnose = AddDiagnoseCommand(app, diagnoseOptions);
   RussianSubcommandGroup(app);
 
   try {
@@ -71,6 +74,8 @@ int main(int argc, char** argv) {
       output = RunOptimiseCommand(optimiseOptions);
     } else if (uncertainty->parsed()) {
       output = RunUncertaintyCommand(uncertaintyOptions);
+    } else if (diagnose->parsed()) {
+      output = RunDiagnoseCommand(diagnoseOptions);
     } else {
       std::cout << app.help();
       return 0;

@@ -26,8 +26,10 @@
 #include "cli/cli_run.h"
 #include "data/data_file.h"
 #include "estimation/observation_error_view.h"
+#include "diagnostics/checklist_view.h"
 #include "estimation/refinement.h"
 #include "estimation/retro_analysis.h"
+#include "estimation/variants.h"
 #include "estimation/workflow.h"
 #include "rbridge/r_runner.h"
 
@@ -143,7 +145,7 @@ class EstimationPageTest : public AppTest {
     for (std::size_t i = 0; i < rows.size(); ++i) {
       EXPECT_EQ(Field('R', i)->text().toStdString(), rows[i].RText) << i;
       EXPECT_EQ(Field('K', i)->text().toStdString(), rows[i].KText) << i;
-      EXPECT_EQ(Field('Q', i)->text().toStdString(), rows[i].QText) << i;
+      EXPECT_EQ(Field('Q', i)->text().toStdString(), rows[i].QShown) << i;
       EXPECT_EQ(Field('L', i)->text().toStdString(), rows[i].LText) << i;
       EXPECT_EQ(estimation::ResultTextsOf(window_->State(), i, DecimalMark()).K, rows[i].KText)
           << i;
@@ -418,6 +420,50 @@ TEST_F(EstimationPageTest, ChoosingFoxLogLeavesOneVariantAndOpensTheReferencePoi
   EXPECT_FALSE(Find<QPushButton>("Button21")->isVisible());
 }
 
+TEST_F(EstimationPageTest, TheDiagnosticsTabShowsTheChecklistOfTheChosenVariant) {
+  MainWindow& window = OpenExample(kYellowfin);
+  auto* tabs = Find<QTabWidget>("TabsEstimationRight");
+  EXPECT_FALSE(tabs->isTabEnabled(1));  // nothing searched yet
+  Search(200);
+  ASSERT_TRUE(tabs->isTabEnabled(1));
+  Choose("Фокс СК");
+  tabs->setCurrentIndex(1);  // the diagnosis runs in the background
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+
+  const AssessmentState& state = window.State();
+  const std::size_t chosen = *estimation::ChosenVariant(state);
+  diagnostics::DiagnosisOptions options;
+  options.DecimalMark = DecimalMark();
+  const diagnostics::VariantDiagnosis d = diagnostics::DiagnoseVariant(
+      diagnostics::DiagnosedSeries(state), state.ModelFits, chosen,
+      estimation::ReadSearchSettings(PageTexts(), DecimalMark()).Bounds, state.MedianKeepCount,
+      options);
+  EXPECT_EQ(Find<QComboBox>("ComboDiagnosticsVariant")->currentText(), "Фокс СК");
+  EXPECT_EQ(Text("LabelVerdict").toStdString(), d.Items.VerdictText);
+  auto* checks = Find<QTableWidget>("GridChecklist");
+  ASSERT_EQ(checks->rowCount(), static_cast<int>(d.Items.Items.size()));
+  for (int r = 0; r < checks->rowCount(); ++r) {
+    EXPECT_EQ(checks->item(r, 1)->text().toStdString(), d.Items.Items[r].Name) << r;
+    EXPECT_EQ(checks->item(r, 2)->text().toStdString(), d.Items.Items[r].Value) << r;
+  }
+  EXPECT_EQ(Find<QTableWidget>("GridResidualTests")->rowCount(), 3);
+  EXPECT_TRUE(Find<ChartPanel>("ChartDiagnosticResiduals")->isVisible());
+  // The verdict heads the tooltip of the variant's mark.
+  EXPECT_EQ(Mark(chosen)->toolTip().toStdString().rfind("Диагностика: " + d.Items.VerdictText, 0),
+            0u);
+
+  // «Границы по данным»: nine texts the search accepts, each start inside its bounds.
+  Find<QPushButton>("ButtonBoundsFromData")->click();
+  EXPECT_TRUE(ui_.boxes.empty());
+  const estimation::SearchSettings proposed =
+      estimation::ReadSearchSettings(PageTexts(), DecimalMark());
+  const estimation::ParameterBounds& b = proposed.Bounds;
+  EXPECT_TRUE(b.MinR < proposed.Start.r && proposed.Start.r < b.MaxR);
+  EXPECT_TRUE(b.MinK < proposed.Start.K && proposed.Start.K < b.MaxK);
+  EXPECT_TRUE(b.MinQ < proposed.Start.q && proposed.Start.q < b.MaxQ);
+}
+
 TEST_F(EstimationPageTest, TheHoldOutCheckComparesTheVariantsAndTheChoiceRefitsOnEveryYear) {
   MainWindow& window = OpenExample(kYellowfin);
   Find<QCheckBox>("CheckBox4")->setChecked(true);
@@ -673,7 +719,7 @@ TEST_F(EstimationPageTest, AdoptingTheRefinedValuesChangesOnlyTheChosenVariant) 
   EXPECT_TRUE(estimation::IsRefined(after, chosen));
   EXPECT_EQ(Field('R', chosen)->text().toStdString(), refinement.Row.RText);
   EXPECT_EQ(Field('K', chosen)->text().toStdString(), refinement.Row.KText);
-  EXPECT_EQ(Field('Q', chosen)->text().toStdString(), refinement.Row.QText);
+  EXPECT_EQ(Field('Q', chosen)->text().toStdString(), refinement.Row.QShown);
   EXPECT_EQ(Field('L', chosen)->text().toStdString(), refinement.Row.LText);
   EXPECT_EQ(estimation::ResultTextsOf(after, chosen, DecimalMark()).L, refinement.Row.LText);
   EXPECT_EQ(after.ModelFits[chosen].R, refinement.Point.r);

@@ -220,6 +220,50 @@ TEST_F(YellowfinShots, ObservationErrorScreenshots) {
   shot("observation-error-results-tab");
 }
 
+// The tab «Диагностика» of the estimation page after a search and a model
+// choice, then the search again with «Границы по данным» (q below 0.001 in
+// the results panel); at the design size and at the smallest.
+TEST_F(AppTest, DiagnosticsScreenshots) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  Started();
+  const QString path = TempPath("yellowfin.txt");
+  QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path);
+  ui_.openAnswers.push_back(path);
+  Action("N3")->trigger();
+  window_->Pages()->BringToFront(1);
+  const auto shots = [&](const QString& name) {
+    for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
+      window_->resize(size);
+      QCoreApplication::processEvents();
+      window_->grab().save(folder + "/" + name + (size.width() == 1025 ? "" : "-min") + ".png");
+    }
+    window_->resize(1025, 784);
+  };
+  window_->Estimation()->SetMaxFailuresForTesting(5000);
+  Find<QPushButton>("Button5")->click();
+  WaitIdle();
+  auto* choice = Find<QComboBox>("cbb1");
+  choice->setCurrentIndex(choice->findText(QStringLiteral("Шефер СК")));
+  emit choice->activated(choice->currentIndex());
+  WaitIdle();
+  Find<QTabWidget>("TabsEstimationRight")->setCurrentIndex(1);
+  WaitIdle();
+  shots("estimation-diagnostics");
+  Find<QTabWidget>("TabsEstimationRight")->setCurrentIndex(0);
+  Find<QPushButton>("ButtonBoundsFromData")->click();
+  for (const char* model : {"CheckSchaefer", "CheckFox", "CheckPT"}) {
+    Find<QCheckBox>(model)->click();
+  }
+  Find<QPushButton>("Button5")->click();
+  WaitIdle();
+  shots("estimation-bounds-from-data");
+  Find<QTabWidget>("TabsEstimationRight")->setCurrentIndex(1);
+  WaitIdle();
+  shots("estimation-diagnostics-bounds-from-data");
+}
+
 }  // namespace
 }  // namespace tarvik::app::testing
 

@@ -118,6 +118,69 @@ TEST(CliDiagnostics, AssessAdoptsWithRefineAndPrintsTheKobePoints) {
   EXPECT_NE(k["report_lines"].back(), kRefinedLine);
   EXPECT_EQ(testing::ReadAll(report).find(*Utf8ToCp1251(kRefinedLine)), std::string::npos);
   std::filesystem::remove_all(folder);
+  // The checklist of the fit the options rest on: the one `diagnose` gives.
+  const testing::CliRun diagnose =
+      RunCli(std::string("diagnose ") + kExample + " --variants 1 --variant 'Шефер Лог' --json");
+  ASSERT_EQ(diagnose.exitCode, 0) << diagnose.err;
+  EXPECT_EQ(k["diagnostics"], nlohmann::json::parse(diagnose.out)["diagnostics"]);
+}
+
+TEST(CliDiagnostics, DiagnoseGivesTheChecklistOfTheVariant) {
+  const std::string arguments = std::string(" ") + kExample + " --variants 0 --variant 'Шефер СК'";
+  const testing::CliRun run = RunCli("diagnose" + arguments + " --json");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  const nlohmann::json& d = j["diagnostics"];
+  const std::string verdict = d["verdict"].get<std::string>();
+  EXPECT_TRUE(verdict.rfind("Модель пригодна", 0) == 0 ||
+              verdict.rfind("Есть предупреждения: ", 0) == 0 ||
+              verdict.rfind("Модель непригодна: ", 0) == 0)
+      << verdict;
+  ASSERT_EQ(d["checks"].size(), 10u);
+  for (const nlohmann::json& check : d["checks"]) {
+    const std::string status = check["status"].get<std::string>();
+    EXPECT_TRUE(status == "ok" || status == "warn" || status == "fail" ||
+                status == "not_assessable")
+        << status;
+    EXPECT_FALSE(check["name"].get<std::string>().empty());
+    EXPECT_FALSE(check["value"].get<std::string>().empty());
+    EXPECT_FALSE(check["text"].get<std::string>().empty());
+    // A failing or warning item is named in the verdict.
+    if (status == "fail" || status == "warn") {
+      EXPECT_NE(verdict.find(check["name"].get<std::string>()), std::string::npos) << verdict;
+    }
+  }
+  // A residual per year from the third on.
+  const std::size_t n = j["estimation"]["n"].get<std::size_t>();
+  ASSERT_EQ(d["years"].size(), n - 2);
+  EXPECT_EQ(d["residuals"].size(), n - 2);
+  EXPECT_EQ(d["years"][0], 1936);
+  EXPECT_TRUE(d["runs_test"]["runs"].is_number_integer());
+  for (const char* key : {"z", "p"}) EXPECT_TRUE(d["runs_test"][key].is_number()) << key;
+  for (const char* key : {"W", "p"}) EXPECT_TRUE(d["shapiro_wilk"][key].is_number()) << key;
+  EXPECT_EQ(d["ljung_box"]["lag"], 4);
+  for (const char* key : {"Q", "p"}) EXPECT_TRUE(d["ljung_box"][key].is_number()) << key;
+  // The estimation's own view of the bounds agrees with the diagnosis.
+  EXPECT_EQ(d["at_bounds"], j["estimation"]["variants"][0]["at_bounds"]);
+  EXPECT_EQ(d["proposed_bounds"], j["estimation"]["proposed_bounds"]);
+  for (const char* key : {"r", "K", "q"}) {
+    EXPECT_LT(d["proposed_bounds"][key][0].get<double>(),
+              d["proposed_bounds"][key][1].get<double>())
+        << key;
+  }
+  EXPECT_TRUE(d["hindcast"]["mase"].is_number());
+  EXPECT_EQ(d["hindcast"]["peels"], 5);
+  EXPECT_EQ(d["jitter"]["starts"], 20);
+  EXPECT_LE(d["jitter"]["agree"].get<int>(), 20);
+  // Neither a retrospective nor intervals were run.
+  EXPECT_TRUE(d["mohn_rho"].is_null());
+  EXPECT_TRUE(d["msy_interval_ratio"].is_null());
+
+  const testing::CliRun text = RunCli("diagnose" + arguments);
+  ASSERT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_NE(text.out.find("Диагностика: Вариант «Шефер СК» — " + verdict), std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("Нормальность (Шапиро — Уилк)"), std::string::npos);
 }
 
 TEST(CliDiagnostics, RetrospectiveReportsMohnsRho) {

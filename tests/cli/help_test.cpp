@@ -23,7 +23,7 @@ std::size_t Column(const std::string& line, std::size_t end) {
 }
 
 TEST(CommandLineHelp, IsRussianAndAligned) {
-  for (const char* arguments : {"--help", "assess --help", "estimate --help"}) {
+  for (const char* arguments : {"--help", "assess --help", "estimate --help", "diagnose --help"}) {
     SCOPED_TRACE(arguments);
     const CliRun run = RunCli(arguments);
     EXPECT_EQ(run.exitCode, 0);

@@ -64,8 +64,8 @@ CheckItem BoundsItem(const ChecklistInput& in) {
 
 CheckItem LengthItem(const ChecklistInput& in) {
   const char* name = "Длина ряда";
-  const std::string value =
-      std::to_string(in.Years) + " лет, остатков " + std::to_string(in.Residuals.size());
+  const std::string value = CountWithNoun(in.Years, "год", "года", "лет") + ", остатков " +
+                            std::to_string(in.Residuals.size());
   if (in.Residuals.size() <= static_cast<std::size_t>(std::max(in.Parameters, 0))) {
     return Item(name, CheckStatus::Fail, value,
                 "остатков не больше, чем оцениваемых параметров (" + std::to_string(in.Parameters) +

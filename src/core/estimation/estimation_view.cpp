@@ -70,6 +70,7 @@ VariantRow MakeVariantRow(const ModelFit& fit, const ParameterBounds& b, char ma
   row.RText = FormatFixed(fit.R, 2, mark);
   row.KText = FormatGeneral(RoundDecimals(fit.K, 0), mark);
   row.QText = FormatFixed(fit.Q, 6, mark);
+  row.QShown = FormatCatchability(fit.Q, mark);
   row.LText = FormatFixed(fit.ObjectiveValue, 3, mark);
   row.ExponentHint = FormatFixed(fit.Exponent, 1, mark);
   row.ROutOfBounds = !(b.MinR < fit.R && fit.R < b.MaxR);
@@ -128,6 +129,9 @@ RefinementMarkView MarkOf(const AssessmentState& state, std::size_t index,
     view.Mark = RefinementMark::Adopted;
     view.Symbol = "✓";
     view.Tip = std::string(projection::kRefinedParametersLine) + "\n" + view.Tip;
+  } else if (refinement->Degenerate) {
+    view.Mark = RefinementMark::NotAssessable;
+    view.Symbol = "–";
   } else if (refinement->NotConverged) {
     view.Mark = RefinementMark::NotConverged;
     view.Symbol = "!";
@@ -155,13 +159,16 @@ void DescribeRefinement(VariantRefinement& v, const model::ModelFit& fit,
   }
   v.GapText = FormatFixed(v.Gap, 3, mark);
   if (v.RelativeGap) v.GapText += " (" + Percent(*v.RelativeGap, mark) + ")";
-  std::string point = "r = " + v.Row.RText + ", K = " + v.Row.KText + ", q = " + v.Row.QText;
+  std::string point = "r = " + v.Row.RText + ", K = " + v.Row.KText + ", q = " + v.Row.QShown;
   if (v.Kind == ProductionModelKind::PellaTomlinson) {
     point += ", p = " + FormatGeneral(RoundDecimals(v.Point.p, 3), mark);
   }
-  const std::string verdict = v.NotConverged ? "поиск не сошёлся"
-                                             : "поиск сошёлся (не выше минимума более чем на " +
-                                                   Percent(kConvergenceTolerance, mark) + ")";
+  // A minimum of 0 (the model passes through every kept residual) leaves
+  // nothing to compare the search with.
+  const std::string verdict = v.Degenerate     ? std::string(kDegenerateMinimumText)
+                              : v.NotConverged ? "поиск не сошёлся"
+                                               : "поиск сошёлся (не выше минимума более чем на " +
+                                                     Percent(kConvergenceTolerance, mark) + ")";
   v.Tooltip = "Минимум целевой функции в тех же границах: " + v.Row.LText + "\n" + point +
               "\nПоиск остановился выше минимума на " + v.GapText + ": " + verdict;
   v.MemoLine = v.Label + ": L = " + FormatFixed(v.SearchObjective, 3, mark) + ", минимум " +

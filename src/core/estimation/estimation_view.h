@@ -25,6 +25,9 @@ struct VariantRefinement;
 
 // Text of the model-choice list while it offers nothing yet.
 inline constexpr std::string_view kModelChoicePrompt = "Выбор модели";
+// The convergence verdict of a variant whose minimum is 0 (Degenerate).
+inline constexpr std::string_view kDegenerateMinimumText =
+    "не оценивается: минимум вырожден (L = 0)";
 
 // Hint of the trimming slider at `position` (0 … 9): the percentage of
 // residuals cut off, position × 10 ("30" at 3).
@@ -34,7 +37,8 @@ std::string TrimPositionHint(int position);
 struct VariantRow {
   std::string RText;         // r, "0.00"
   std::string KText;         // K rounded to an integer
-  std::string QText;         // q, "0.000000"
+  std::string QText;         // q, "0.000000" (the command line's tables)
+  std::string QShown;        // q in the window: FormatCatchability (0.000005123)
   std::string LText;         // objective value, "0.000"
   std::string ExponentHint;  // hint of the variant's check box: p, "0.0"
   // Shown red: the value lies on or outside its bound (not strictly inside).
@@ -127,6 +131,7 @@ enum class RefinementMark {
   // "✓" (blue): the observation-error estimates were adopted; L is the
   // variant's objective at them
   ObservationErrorAdopted,
+  NotAssessable,  // "–": the minimum is degenerate (L = 0), the gap says nothing
 };
 
 struct RefinementMarkView {

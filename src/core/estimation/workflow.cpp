@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "common/numbers.h"
+#include "diagnostics/bounds.h"
 #include "estimation/holdout.h"
 #include "estimation/variants.h"
 
@@ -63,6 +64,15 @@ EstimationOutcome RunEstimation(AssessmentState& state, const data::DataTable& t
       throw Error("Ряд для оценки не совпадает с таблицей без " +
                   std::to_string(request.HoldOutYears) +
                   " последних лет: повторите проверку пригодности данных");
+    }
+  }
+  // A variant with no more residuals than parameters would pass through every
+  // residual whatever the data: refused before any search starts.
+  for (const std::uint8_t index : EnabledIndices(state.ModelFits)) {
+    if (auto refusal =
+            diagnostics::TooFewYears(state.AnalysisSeries.size(), state.ModelFits[index].Kind,
+                                     VariantLabel(state.ModelFits, index))) {
+      throw Error(*refusal);
     }
   }
   AssessmentState next = state;

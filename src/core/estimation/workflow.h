@@ -69,8 +69,9 @@ struct EstimationOutcome {
 // Transition: reads the texts (a bad text raises before anything changes),
 // checks the trim position and the hold-out request (N ≥ 2 and the analysis
 // series being the table without its last N years — otherwise tarvik::Error
-// before the search), runs EstimateParameters (which invalidates the model
-// choice and everything after it), the hold-out check when asked, and fills
+// before the search), refuses a ticked variant the series is too short for
+// (diagnostics::TooFewYears, tarvik::Error before the search), runs EstimateParameters (which
+// invalidates the model choice and everything after it), the hold-out check when asked, and fills
 // the display. All or nothing: a failure leaves the state as it was.
 EstimationOutcome RunEstimation(AssessmentState& state, const data::DataTable& table,
                                 const EstimationRequest& request, const SearchOptions& options);

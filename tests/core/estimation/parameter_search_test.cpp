@@ -314,6 +314,33 @@ TEST(RunEstimation, HoldOutNeedsTheShortenedSeries) {
   EXPECT_THROW(RunEstimation(state, table, request, Short(100)), Error);
 }
 
+// A ticked variant with no more residuals than parameters is refused before
+// any search, naming the first such variant; nothing changes.
+TEST(RunEstimation, TooShortASeriesIsRefusedBeforeTheSearch) {
+  struct Case {
+    int years;
+    bool withPellaTomlinson;
+    const char* refused;  // label named in the refusal, or nullptr: it runs
+  };
+  for (const Case& c :
+       {Case{5, true, "«Шефер СК»"}, Case{6, true, "«ПТ СК»"}, Case{6, false, nullptr}}) {
+    AssessmentState state = Prepared(c.years);
+    if (!c.withPellaTomlinson) SetModelEnabled(state, ProductionModelKind::PellaTomlinson, false);
+    const data::DataTable table = testing::TableOf(state.AnalysisSeries);
+    EstimationRequest request;
+    request.Texts = Texts();
+    if (c.refused == nullptr) {
+      EXPECT_NO_THROW(RunEstimation(state, table, request, Short(50))) << c.years;
+      continue;
+    }
+    const std::string message = ErrorOf([&] { RunEstimation(state, table, request, Short(50)); });
+    EXPECT_NE(message.find(c.refused), std::string::npos) << message;
+    EXPECT_NE(message.find("нужно не меньше"), std::string::npos) << message;
+    EXPECT_EQ(state.Random.Seed(), 0u) << c.years;
+    EXPECT_EQ(state.MedianKeepCount, 0) << c.years;
+  }
+}
+
 TEST(RunEstimation, StartOutsideItsBoundIsKeptAndShownRed) {
   AssessmentState state = Prepared();
   for (std::size_t i = 1; i < 9; ++i) SetVariantEnabled(state, i, false);

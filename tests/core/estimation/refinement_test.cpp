@@ -203,6 +203,13 @@ TEST(Refinement, FindsTheParametersOfAnExactSeries) {
   EXPECT_NEAR(v.Point.K, K, 1e-6 * K);
   EXPECT_NEAR(v.Point.q, q, 1e-6 * q);
   EXPECT_TRUE(v.NotConverged);  // the start point is far off
+  // But the minimum is 0: the gap says nothing, the mark is "not assessable".
+  EXPECT_TRUE(v.Degenerate);
+  EXPECT_NE(v.MemoLine.find(kDegenerateMinimumText), std::string::npos) << v.MemoLine;
+  EXPECT_EQ(v.MemoLine.find("не сошёлся"), std::string::npos) << v.MemoLine;
+  AssessmentState state;
+  state.ModelFits = fits;
+  EXPECT_EQ(MarkOf(state, 0, &v).Mark, RefinementMark::NotAssessable);
 }
 
 TEST(Refinement, BoundsThatFixAValueAndUnusableObjectives) {

@@ -1,0 +1,75 @@
+#include "diagnostics/checklist_view.h"
+
+#include <cmath>
+
+#include "common/numbers.h"
+#include "data/data_table.h"
+
+namespace tarvik::diagnostics {
+namespace {
+
+std::string Fixed(double x, int decimals, char mark) {
+  return std::isfinite(x) ? FormatFixed(x, decimals, mark) : "—";
+}
+
+// A test's row: the figures when it could be made, else its reason.
+std::array<std::string, 4> TestRow(const char* name, bool assessable, const std::string& reason,
+                                   std::string statistic, double p, char mark) {
+  if (!assessable) return {name, "—", "—", "не оценивается: " + reason};
+  const bool rejected = p < kResidualTestLevel;
+  return {
+      name, std::move(statistic), Fixed(p, 4, mark),
+      rejected ? "отклонение (p < " + Fixed(kResidualTestLevel, 2, mark) + ")" : "нет отклонения"};
+}
+
+}  // namespace
+
+data::CatchEffortSeries DiagnosedSeries(const AssessmentState& state) {
+  data::CatchEffortSeries series = state.AnalysisSeries;
+  if (state.Table.DataRowCount() > 0) {
+    series.FirstYear = static_cast<std::uint16_t>(data::CellYear(state.Table, 1));
+  }
+  return series;
+}
+
+const char* StatusMark(CheckStatus status) {
+  switch (status) {
+    case CheckStatus::Ok:
+      return "✓";
+    case CheckStatus::Warning:
+      return "!";
+    case CheckStatus::Fail:
+      return "✗";
+    case CheckStatus::NotAssessable:
+      break;
+  }
+  return "–";
+}
+
+DiagnosisView ViewOfDiagnosis(const VariantDiagnosis& d, char mark) {
+  DiagnosisView view;
+  const Checklist& list = d.Items;
+  view.Heading = "Вариант «" + d.Label + "»";
+  view.Result = list.Result;
+  view.VerdictText = list.VerdictText;
+  view.MarkTip = "Диагностика: " + list.VerdictText;
+  for (const CheckItem& item : list.Items) {
+    view.Checks.push_back(
+        {item.Status, StatusMark(item.Status), item.Name, item.Value, item.Explanation});
+  }
+  const ResidualTests& t = list.Tests;
+  view.Tests.push_back(
+      TestRow("Серии знаков (Вальд — Вольфовиц)", t.Runs.Assessable, t.Runs.Reason,
+              "серий " + std::to_string(t.Runs.Runs) + ", z = " + Fixed(t.Runs.Z, 3, mark),
+              t.Runs.P, mark));
+  view.Tests.push_back(TestRow("Нормальность (Шапиро — Уилк)", t.Normality.Assessable,
+                               t.Normality.Reason, "W = " + Fixed(t.Normality.W, 4, mark),
+                               t.Normality.P, mark));
+  const LjungBox& lb = t.Autocorrelation;
+  view.Tests.push_back(TestRow("Автокорреляция (Льюнг — Бокс)", lb.Assessable, lb.Reason,
+                               "Q = " + Fixed(lb.Q, 3, mark) + ", лаг " + std::to_string(lb.Lag),
+                               lb.P, mark));
+  return view;
+}
+
+}  // namespace tarvik::diagnostics
