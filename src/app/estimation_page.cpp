@@ -4,6 +4,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "app/locale_mark.h"
@@ -44,6 +45,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   surface_ = new SurfacePictures(context, log, this);
   retrospective_ = new RetrospectiveAnalysis(
       context, log, [this] { return testMaxFailures_; }, this);
+  retrospective_->SetCatchUnitSource([this] { return catchUnit_ ? catchUnit_() : 0; });
 
   // Left column: start values, the search button, the results panel and the
   // tuning controls, the progress log.
@@ -73,7 +75,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   label35->setWordWrap(true);
   edit11_ = Hidden(MakeEdit("Edit11", QStringLiteral("4")));
   edit11_->setToolTip(QStringLiteral(
-      "Введите значения медианного окна (через запятую) или диапозон значений (через дефис). "
+      "Введите значения медианного окна (через запятую) или диапазон значений (через дефис). "
       "Например: 2-5,7,9"));
   medianRow->addWidget(trackBarMedWin_, 1);
   medianRow->addWidget(label35, 2);
@@ -86,6 +88,10 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   buttonAdopt_ =
       Hidden(MakeButton("ButtonAdoptRefined", QStringLiteral("Принять уточнённые значения")));
   adoptRow->addWidget(buttonAdopt_);
+  // The retrospective analysis of the chosen variant, after the choice.
+  buttonRetrospective_ =
+      Hidden(MakeButton("ButtonRetrospective", QStringLiteral("Ретроспективный анализ")));
+  adoptRow->addWidget(buttonRetrospective_);
   adoptRow->addStretch(1);
   left->addLayout(adoptRow);
 
@@ -103,12 +109,18 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   chart2_ = new HoldOutChart();
   right->addWidget(chart2_, 3);
   right->addWidget(surface_->Image(), 3);
-  right->addWidget(residuals_.Panel(), 3);
+  // The chosen variant's residuals and its retrospective analysis, a tab
+  // each (the second once an analysis ran).
+  resultTabs_ = Hidden(Named<QTabWidget>("ResultTabs"));
+  resultTabs_->addTab(residuals_.Panel(), QStringLiteral("Остатки"));
+  resultTabs_->addTab(retrospective_->Chart(), QStringLiteral("Ретроспектива"));
+  resultTabs_->setTabVisible(kRetrospectiveTab, false);
+  right->addWidget(resultTabs_, 3);
 
   auto* correlationRow = new QHBoxLayout();
   correlationRow->addWidget(BuildCorrelation());
   auto* hiddenButtons = new QVBoxLayout();
-  auto* button4 = Hidden(MakeButton("Button4", QStringLiteral("Оценить коэффициет корреляции")));
+  auto* button4 = Hidden(MakeButton("Button4", QStringLiteral("Оценить коэффициент корреляции")));
   auto* button6 = Hidden(MakeButton("Button6", QStringLiteral("Создание полей на поле Результат")));
   hiddenButtons->addWidget(button4);
   hiddenButtons->addWidget(button6);
@@ -129,8 +141,6 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   popupMenu2_ = Named<QMenu>("PopupMenu2", this);
   auto* n4 = popupMenu2_->addAction(QStringLiteral("Ретроспектива"));
   n4->setObjectName("N4");
-  auto* n5 = popupMenu2_->addAction(QStringLiteral("Прогноз"));
-  n5->setObjectName("N5");
 
   On(button4, &QPushButton::clicked, [this] { CheckSuitability(); });
   On(button5, &QPushButton::clicked, [this] { EstimateParameters(); });
@@ -138,6 +148,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   On(button18_, &QPushButton::clicked, [this] { ToggleTuningPanel(); });
   On(button21_, &QPushButton::clicked, [this] { AnalyseObjectiveSurface(); });
   On(buttonAdopt_, &QPushButton::clicked, [this] { AdoptRefinedValues(); });
+  On(buttonRetrospective_, &QPushButton::clicked, [this] { StartRetrospective(); });
   On(n4, &QAction::triggered, [this] { RunRetrospective(); });
   On(edit11_, &QLineEdit::returnPressed, [this] { RebuildResultsPanel(); });
   On(cbb1_, &QComboBox::activated, [this](int index) { ChooseModel(index); });
@@ -152,7 +163,12 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
             popupMenu2_->popup(position);
           });
   connect(retrospective_, &RetrospectiveAnalysis::Finished, this,
-          &EstimationPage::RetrospectiveFinished);
+          [this](const estimation::RetrospectiveResult& result, const QString& variant) {
+            resultTabs_->setTabVisible(kRetrospectiveTab, true);
+            resultTabs_->setCurrentIndex(kRetrospectiveTab);
+            resultTabs_->show();
+            emit RetrospectiveFinished(result, variant);
+          });
 }
 
 QGroupBox* EstimationPage::BuildStartValues() {
@@ -270,7 +286,7 @@ void EstimationPage::ToggleTuningPanel() {
   const bool show = chart7_->isHidden();
   chart7_->setVisible(show);
   // The residuals of the chosen variant give Chart7 their place meanwhile.
-  residuals_.Panel()->setVisible(!show && estimation::ChosenVariant(State()).has_value());
+  resultTabs_->setVisible(!show && estimation::ChosenVariant(State()).has_value());
   for (QSlider* bar : tuningBars_) bar->setVisible(show);
   for (QLabel* label : tuningLabels_) label->setVisible(show);
 }
@@ -404,6 +420,10 @@ estimation::EstimationRequest EstimationPage::PrepareSearch() {
 }
 
 void EstimationPage::EstimateParameters() {
+  // The table at start is its header and one empty row.
+  if (State().Table == data::DataTable() || State().Table.DataRowCount() == 0) {
+    throw Error("Нет данных: откройте файл или вставьте таблицу");
+  }
   if (State().ModelFits.empty()) {
     throw Error("Варианты моделей ещё не созданы: откройте файл данных («Файл» → «Открыть»)");
   }
@@ -470,7 +490,8 @@ void EstimationPage::ShowEstimation(const EstimationOutcome& outcome) {
   for (const std::string& label : display.ChoiceLabels) cbb1_->addItem(FromUtf8(label));
   cbb1_->setCurrentIndex(-1);
   cbb1_->show();
-  button18_->show();
+  // Button18 «Настройка начальных значений» stays hidden: its track bars
+  // only show where the search's start values lie and set nothing.
 }
 
 // ---------------------------------------------------------------------------
@@ -543,8 +564,9 @@ void EstimationPage::ShowResiduals() {
   }
   residuals_.Show(estimation::ResidualsByYear(State().AnalysisSeries, State().Table,
                                               State().ModelFits, *chosen));
+  if (resultTabs_->currentWidget() == residuals_.Panel()) residuals_.Panel()->show();
   // While the tuning panel is open its Chart7 takes the place.
-  residuals_.Panel()->setVisible(chart7_->isHidden());
+  resultTabs_->setVisible(chart7_->isHidden());
 }
 
 // ---------------------------------------------------------------------------
@@ -555,7 +577,13 @@ void EstimationPage::ShowNoModelChoice() {
   cbb1_->setCurrentIndex(-1);
   button21_->hide();
   buttonAdopt_->hide();
+  buttonRetrospective_->hide();
   residuals_.Clear();
+  // The retrospective analysis was of a fit that no longer stands.
+  retrospective_->Clear();
+  resultTabs_->setTabVisible(kRetrospectiveTab, false);
+  resultTabs_->setCurrentIndex(0);
+  resultTabs_->hide();
 }
 
 void EstimationPage::ShowModelChoice() {
@@ -568,6 +596,7 @@ void EstimationPage::ShowModelChoice() {
   cbb1_->setCurrentIndex(cbb1_->findText(label));
   button21_->setEnabled(State().RDirectory != rbridge::kRNotFound);
   button21_->show();
+  buttonRetrospective_->show();
   UpdateAdoptButton();
   ShowResiduals();
 }
@@ -643,6 +672,12 @@ void EstimationPage::AnalyseObjectiveSurface() {
   const std::optional<std::size_t> chosen = estimation::ChosenVariant(State());
   if (!chosen) throw Error("Модель не выбрана: выберите вариант модели в списке «Выбор модели»");
   surface_->Analyse(*chosen, trackBarMedWin_->value(), chart2_, catchUnit_ ? catchUnit_() : 0);
+}
+
+void EstimationPage::StartRetrospective() {
+  const std::optional<std::size_t> chosen = estimation::ChosenVariant(State());
+  if (!chosen) throw Error("Модель не выбрана: выберите вариант модели в списке «Выбор модели»");
+  retrospective_->Run(*chosen, ReadTexts(), DecimalMark());
 }
 
 void EstimationPage::RunRetrospective() {

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 
 #include "app/chart_panel.h"
 #include "app/holdout_chart.h"
@@ -68,6 +69,11 @@ class EstimationPage : public Page {
   // suitability check runs again the next time the page is shown (at once
   // when the page is showing).
   void DataSetReplaced();
+
+  // «Ретроспективный анализ» (also the workflow item of the retrospective):
+  // the analysis of the chosen variant, its curves in the tab beside the
+  // residuals. Without a chosen model it says so.
+  void StartRetrospective();
 
   // The context menu of the per-variant result controls (PopupMenu2).
   QMenu* ResultsMenu() const { return popupMenu2_; }
@@ -150,6 +156,10 @@ class EstimationPage : public Page {
   SurfacePictures* surface_ = nullptr;
   RetrospectiveAnalysis* retrospective_ = nullptr;
   QPushButton* buttonAdopt_ = nullptr;
+  QPushButton* buttonRetrospective_ = nullptr;
+  // The residuals and the retrospective curves (ResultTabs).
+  QTabWidget* resultTabs_ = nullptr;
+  static constexpr int kRetrospectiveTab = 1;
   std::array<QLineEdit*, 9> searchEdits_{};  // InitialR, InitialK, InitialQ, MinR, MaxR, MinK, …
   QLineEdit* edit11_ = nullptr;
   std::array<QSlider*, 3> tuningBars_{};  // TrackBarR, TrackBarK, TrackBarQ

@@ -8,6 +8,7 @@
 
 #include "app/locale_mark.h"
 #include "app/widgets.h"
+#include "common/r_picture.h"
 #include "estimation/variants.h"
 
 namespace tarvik::app {
@@ -66,7 +67,7 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
   grid->setColumnStretch(1, 1);
 
   auto* button9 = Hidden(MakeButton("Button9", QStringLiteral("Создание закладок")));
-  auto* button10 = Hidden(MakeButton("Button10", QStringLiteral("Рассчет ориентиров")));
+  auto* button10 = Hidden(MakeButton("Button10", QStringLiteral("Расчёт ориентиров")));
   auto* button11 = MakeButton("Button11", QStringLiteral("Построить все графики"));
 
   pageControl2_ = Named<QTabWidget>("PageControl2");
@@ -117,6 +118,9 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
 }
 
 void ReferencePointsPage::Shown() {
+  const int unit = catchUnit_ ? catchUnit_() : 0;
+  chart3_->SetAxisTitle(Axis::Bottom, FromUtf8(MassTitle("Биомасса", unit)));
+  chart3_->SetAxisTitle(Axis::Left, FromUtf8(MassTitle("Продукция", unit)));
   if (!estimation::ChosenVariant(State())) {
     ClearResults();
     return;
