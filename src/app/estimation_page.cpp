@@ -115,6 +115,9 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   resultTabs_->addTab(residuals_.Panel(), QStringLiteral("Остатки"));
   resultTabs_->addTab(retrospective_->Chart(), QStringLiteral("Ретроспектива"));
   resultTabs_->setTabVisible(kRetrospectiveTab, false);
+  // Room for the retrospective chart's labels and its six-entry legend at
+  // the smallest window (the CPUE-effort chart above gives way).
+  resultTabs_->setMinimumHeight(300);
   right->addWidget(resultTabs_, 3);
 
   auto* correlationRow = new QHBoxLayout();
