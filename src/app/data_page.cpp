@@ -51,6 +51,11 @@ DataPage::DataPage(PageContext context, QWidget* parent) : Page(context, parent)
   est1->setShortcut(QKeySequence::Paste);
   est1->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   stringGrid1_->addAction(est1);
+  // Ctrl+V in an open cell editor pastes rows as «Вставить» does.
+  stringGrid1_->SetRowsOnClipboard([this] {
+    const QString text = Ui().ClipboardText();
+    return text.contains(u'\t') || text.contains(u'\n') || text.contains(u'\r');
+  });
   undoAction_ = Named<QAction>("GridUndo", QStringLiteral("Отменить"), stringGrid1_);
   undoAction_->setShortcut(QKeySequence::Undo);
   undoAction_->setShortcutContext(Qt::WidgetWithChildrenShortcut);

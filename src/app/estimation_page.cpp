@@ -50,6 +50,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   surface_ = new SurfacePictures(context, log, this);
   retrospective_ = new RetrospectiveAnalysis(
       context, log, [this] { return testMaxFailures_; }, this);
+  retrospective_->SetCatchUnitSource([this] { return catchUnit_ ? catchUnit_() : 0; });
 
   // Left column: start values, the search button, the results panel and the
   // tuning controls, the progress log.
@@ -85,7 +86,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   label35->setWordWrap(true);
   edit11_ = Hidden(MakeEdit("Edit11", QStringLiteral("4")));
   edit11_->setToolTip(QStringLiteral(
-      "Введите значения медианного окна (через запятую) или диапозон значений (через дефис). "
+      "Введите значения медианного окна (через запятую) или диапазон значений (через дефис). "
       "Например: 2-5,7,9"));
   medianRow->addWidget(trackBarMedWin_, 1);
   medianRow->addWidget(label35, 2);
@@ -98,6 +99,10 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   buttonAdopt_ =
       Hidden(MakeButton("ButtonAdoptRefined", QStringLiteral("Принять уточнённые значения")));
   adoptRow->addWidget(buttonAdopt_);
+  // The retrospective analysis of the chosen variant, after the choice.
+  buttonRetrospective_ =
+      Hidden(MakeButton("ButtonRetrospective", QStringLiteral("Ретроспективный анализ")));
+  adoptRow->addWidget(buttonRetrospective_);
   adoptRow->addStretch(1);
   left->addLayout(adoptRow);
 
@@ -115,13 +120,22 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   chart2_ = new HoldOutChart();
   right->addWidget(chart2_, 3);
   right->addWidget(surface_->Image(), 3);
-  right->addWidget(residuals_.Panel(), 3);
+  // The chosen variant's residuals and its retrospective analysis, a tab
+  // each (the second once an analysis ran).
+  chartTabs_ = Hidden(Named<QTabWidget>("ChartTabs"));
+  chartTabs_->addTab(residuals_.Panel(), QStringLiteral("Остатки"));
+  chartTabs_->addTab(retrospective_->Chart(), QStringLiteral("Ретроспектива"));
+  chartTabs_->setTabVisible(kRetrospectiveTab, false);
+  // Room for the retrospective chart's labels and its six-entry legend at
+  // the smallest window (the CPUE-effort chart above gives way).
+  chartTabs_->setMinimumHeight(300);
+  right->addWidget(chartTabs_, 3);
   right->addWidget(observationError_->Chart(), 3);
 
   auto* correlationRow = new QHBoxLayout();
   correlationRow->addWidget(BuildCorrelation());
   auto* hiddenButtons = new QVBoxLayout();
-  auto* button4 = Hidden(MakeButton("Button4", QStringLiteral("Оценить коэффициет корреляции")));
+  auto* button4 = Hidden(MakeButton("Button4", QStringLiteral("Оценить коэффициент корреляции")));
   auto* button6 = Hidden(MakeButton("Button6", QStringLiteral("Создание полей на поле Результат")));
   hiddenButtons->addWidget(button4);
   hiddenButtons->addWidget(button6);
@@ -155,8 +169,6 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   popupMenu2_ = Named<QMenu>("PopupMenu2", this);
   auto* n4 = popupMenu2_->addAction(QStringLiteral("Ретроспектива"));
   n4->setObjectName("N4");
-  auto* n5 = popupMenu2_->addAction(QStringLiteral("Прогноз"));
-  n5->setObjectName("N5");
   // The panel's rows are copied and saved from its own menu and from a
   // variant's.
   TableExport* resultsExport =
@@ -176,6 +188,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
     observationError_->Refresh();
     PlaceCharts();
   });
+  On(buttonRetrospective_, &QPushButton::clicked, [this] { StartRetrospective(); });
   On(n4, &QAction::triggered, [this] { RunRetrospective(); });
   On(edit11_, &QLineEdit::returnPressed, [this] { RebuildResultsPanel(); });
   On(cbb1_, &QComboBox::activated, [this](int index) { ChooseModel(index); });
@@ -190,7 +203,12 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
             popupMenu2_->popup(position);
           });
   connect(retrospective_, &RetrospectiveAnalysis::Finished, this,
-          &EstimationPage::RetrospectiveFinished);
+          [this](const estimation::RetrospectiveResult& result, const QString& variant) {
+            chartTabs_->setTabVisible(kRetrospectiveTab, true);
+            chartTabs_->setCurrentIndex(kRetrospectiveTab);
+            PlaceCharts();
+            emit RetrospectiveFinished(result, variant);
+          });
   connect(retrospective_, &RetrospectiveAnalysis::Finished, this,
           [this](const estimation::RetrospectiveResult& result, const QString& variant) {
             diagnostics_->SetMohnRho(ToUtf8(variant), result.Mohn.Available
@@ -485,6 +503,10 @@ estimation::EstimationRequest EstimationPage::PrepareSearch() {
 }
 
 void EstimationPage::EstimateParameters() {
+  // The table at start is its header and one empty row.
+  if (State().Table == data::DataTable() || State().Table.DataRowCount() == 0) {
+    throw Error("Нет данных: откройте файл или вставьте таблицу");
+  }
   if (State().ModelFits.empty()) {
     throw Error("Варианты моделей ещё не созданы: откройте файл данных («Файл» → «Открыть»)");
   }
@@ -551,7 +573,8 @@ void EstimationPage::ShowEstimation(const EstimationOutcome& outcome) {
   for (const std::string& label : display.ChoiceLabels) cbb1_->addItem(FromUtf8(label));
   cbb1_->setCurrentIndex(-1);
   cbb1_->show();
-  button18_->show();
+  // Button18 «Настройка начальных значений» stays hidden: its track bars
+  // only show where the search's start values lie and set nothing.
   observationError_->Refresh();
   rightTabs_->setTabEnabled(1, true);
   diagnostics_->SearchFinished(outcome.Settings.Bounds);
@@ -660,6 +683,7 @@ void EstimationPage::ShowResiduals() {
   }
   residuals_.Show(estimation::ResidualsByYear(State().AnalysisSeries, State().Table,
                                               State().ModelFits, *chosen));
+  residuals_.Panel()->show();
   PlaceCharts();
 }
 
@@ -668,7 +692,7 @@ void EstimationPage::PlaceCharts() {
   const bool tuning = !chart7_->isHidden();
   const bool observation = resultTabs_->currentWidget() == observationError_;
   observationError_->Chart()->setVisible(chosen && !tuning && observation);
-  residuals_.Panel()->setVisible(chosen && !tuning && !observation);
+  chartTabs_->setVisible(chosen && !tuning && !observation);
 }
 
 // ---------------------------------------------------------------------------
@@ -679,10 +703,16 @@ void EstimationPage::ShowNoModelChoice() {
   cbb1_->setCurrentIndex(-1);
   button21_->hide();
   buttonAdopt_->hide();
+  buttonRetrospective_->hide();
   residuals_.Clear();
   observationError_->Refresh();
   // Called also while the state still holds the choice (a search starts).
   observationError_->Chart()->hide();
+  // The retrospective analysis was of a fit that no longer stands.
+  retrospective_->Clear();
+  chartTabs_->setTabVisible(kRetrospectiveTab, false);
+  chartTabs_->setCurrentIndex(0);
+  chartTabs_->hide();
 }
 
 void EstimationPage::ShowModelChoice() {
@@ -695,6 +725,7 @@ void EstimationPage::ShowModelChoice() {
   cbb1_->setCurrentIndex(cbb1_->findText(label));
   button21_->setEnabled(State().RDirectory != rbridge::kRNotFound);
   button21_->show();
+  buttonRetrospective_->show();
   UpdateAdoptButton();
   ShowResiduals();
   observationError_->Refresh();
@@ -772,6 +803,12 @@ void EstimationPage::AnalyseObjectiveSurface() {
   const std::optional<std::size_t> chosen = estimation::ChosenVariant(State());
   if (!chosen) throw Error("Модель не выбрана: выберите вариант модели в списке «Выбор модели»");
   surface_->Analyse(*chosen, trackBarMedWin_->value(), chart2_, catchUnit_ ? catchUnit_() : 0);
+}
+
+void EstimationPage::StartRetrospective() {
+  const std::optional<std::size_t> chosen = estimation::ChosenVariant(State());
+  if (!chosen) throw Error("Модель не выбрана: выберите вариант модели в списке «Выбор модели»");
+  retrospective_->Run(*chosen, ReadTexts(), DecimalMark());
 }
 
 void EstimationPage::RunRetrospective() {

@@ -80,6 +80,11 @@ class EstimationPage : public Page {
   // when the page is showing).
   void DataSetReplaced();
 
+  // «Ретроспективный анализ» (also the workflow item of the retrospective):
+  // the analysis of the chosen variant, its curves in the tab beside the
+  // residuals. Without a chosen model it says so.
+  void StartRetrospective();
+
   // The context menu of the per-variant result controls (PopupMenu2).
   QMenu* ResultsMenu() const { return popupMenu2_; }
 
@@ -176,6 +181,10 @@ class EstimationPage : public Page {
   QTabWidget* rightTabs_ = nullptr;
   DiagnosticsPanel* diagnostics_ = nullptr;
   QPushButton* buttonAdopt_ = nullptr;
+  QPushButton* buttonRetrospective_ = nullptr;
+  // The residuals and the retrospective curves (ChartTabs).
+  QTabWidget* chartTabs_ = nullptr;
+  static constexpr int kRetrospectiveTab = 1;
   std::array<QLineEdit*, 9> searchEdits_{};  // InitialR, InitialK, InitialQ, MinR, MaxR, MinK, …
   QLineEdit* edit11_ = nullptr;
   std::array<QSlider*, 3> tuningBars_{};  // TrackBarR, TrackBarK, TrackBarQ

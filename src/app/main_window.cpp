@@ -133,8 +133,20 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
   estimationPage_->SetCatchUnitSource(catchUnit);
   referencePointsPage_->SetSearchBoundsSource([this] { return estimationPage_->SearchBounds(); });
   rulePage_->SetCatchUnitSource(catchUnit);
-  connect(dataPage_, &DataPage::DataSetReplaced, this,
-          [this] { RunHandler(ui_, [this] { DataSetReplaced(); }); });
+  referencePointsPage_->SetCatchUnitSource(catchUnit);
+  connect(dataPage_, &DataPage::DataSetReplaced, this, [this] {
+    RunHandler(ui_, [this] {
+      DataSetReplaced();
+      // Pasted rows go on as an opened file does: they can be estimated
+      // and saved.
+      if (state_.Table != data::DataTable()) {
+        n1_->setEnabled(true);
+        n2_->setEnabled(true);
+        workflow_->OpenCommandUsed();
+        workflow_->DataFileOpened();
+      }
+    });
+  });
 
   FormCreate();
 }
@@ -212,8 +224,13 @@ void MainWindow::BuildMenu() {
   workflow_ = std::make_unique<Workflow>(*pageControl1_, actions);
   for (int i = 0; i < kStageCount; ++i) {
     const auto stage = static_cast<Stage>(i);
-    ConnectHandler(actions[i], &QAction::triggered, this, ui_,
-                   [this, stage] { workflow_->ItemClicked(stage); });
+    ConnectHandler(actions[i], &QAction::triggered, this, ui_, [this, stage] {
+      workflow_->ItemClicked(stage);
+      // The retrospective analysis starts from its item once a model is chosen.
+      if (stage == Stage::N11 && estimation::ChosenVariant(state_)) {
+        estimationPage_->StartRetrospective();
+      }
+    });
   }
   workflow_->Start();
   BuildHelpMenu();
@@ -406,6 +423,11 @@ void MainWindow::DataSetReplaced() {
 }
 
 void MainWindow::N1Click() {
+  // Pasted data have no file yet: «Сохранить» asks for one.
+  if (state_.DataFileName.empty()) {
+    SaveDataAs();
+    return;
+  }
   dataPage_->CommitGrid();
   data::WriteDataFile(state_.DataFileName, dataPage_->Description(), state_.Table);
   dataPage_->MarkSaved();

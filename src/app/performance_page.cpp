@@ -18,8 +18,9 @@ namespace tarvik::app {
 
 namespace {
 
-constexpr int kColumnWidth = 105;  // the least width of a column
-constexpr int kRowHeight = 40;     // the least height of a row
+constexpr int kColumnWidth = 105;  // the width of a column before the table is filled
+constexpr int kLeastColumnWidth = 60;
+constexpr int kRowHeight = 40;  // the least height of a row
 constexpr int kGaugeSteps = 1000;
 
 }  // namespace
@@ -79,6 +80,7 @@ PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(co
   stringGrid2_->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
   stringGrid2_->verticalHeader()->setDefaultSectionSize(kRowHeight);
   AttachTableExport(stringGrid2_, Ui(), State());
+  connect(stringGrid2_, &StringGrid::ColumnsLaidOut, this, [this] { FitRows(); });
   memo2_ = MakeMemo("Memo2");
 
   auto* layout = new QVBoxLayout(this);
@@ -179,21 +181,27 @@ void PerformancePage::ShowRow(std::size_t row, const std::vector<std::string>& c
 }
 
 // Every column at least as wide as its longest word, so that the wrapped
-// texts break only between words; every row at least kRowHeight high and as
-// high as its wrapped text needs.
+// texts break only between words, and the table's width shared out beyond
+// that (no horizontal scroll while the words fit); every row at least
+// kRowHeight high and as high as its wrapped text needs.
 void PerformancePage::FitTable() {
   const QFontMetrics metrics(stringGrid2_->font());
   const int padding = 10;  // the text margins of a cell and a little air
+  std::vector<int> widths;
   for (int column = 0; column < stringGrid2_->columnCount(); ++column) {
-    int width = kColumnWidth;
+    int width = kLeastColumnWidth;
     for (int row = 0; row < stringGrid2_->rowCount(); ++row) {
       const QString text = stringGrid2_->Cell(column, row);
       for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         width = std::max(width, metrics.horizontalAdvance(word) + padding);
       }
     }
-    stringGrid2_->setColumnWidth(column, width);
+    widths.push_back(width);
   }
+  stringGrid2_->SetLeastColumnWidths(std::move(widths));  // FitRows follows
+}
+
+void PerformancePage::FitRows() {
   for (int row = 0; row < stringGrid2_->rowCount(); ++row) {
     stringGrid2_->resizeRowToContents(row);
     if (stringGrid2_->rowHeight(row) < kRowHeight) stringGrid2_->setRowHeight(row, kRowHeight);

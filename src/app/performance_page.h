@@ -55,6 +55,7 @@ class PerformancePage : public Page {
   void ShowTable(const projection::IndicatorTable& table);
   void ShowRow(std::size_t row, const std::vector<std::string>& cells);
   void FitTable();
+  void FitRows();
   void FillRuleSelector(const std::vector<std::string>& names);
 
   QComboBox* comboBootStrap_ = nullptr;

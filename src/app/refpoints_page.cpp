@@ -14,6 +14,7 @@
 #include "app/table_export.h"
 #include "app/widgets.h"
 #include "common/error.h"
+#include "common/r_picture.h"
 #include "estimation/variants.h"
 #include "uncertainty/bootstrap_view.h"
 #include "uncertainty/uncertainty_state.h"
@@ -76,7 +77,7 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
   grid->setColumnStretch(1, 1);
 
   auto* button9 = Hidden(MakeButton("Button9", QStringLiteral("Создание закладок")));
-  auto* button10 = Hidden(MakeButton("Button10", QStringLiteral("Рассчет ориентиров")));
+  auto* button10 = Hidden(MakeButton("Button10", QStringLiteral("Расчёт ориентиров")));
   auto* button11 = MakeButton("Button11", QStringLiteral("Построить все графики"));
 
   pageControl2_ = Named<QTabWidget>("PageControl2");
@@ -291,6 +292,9 @@ void ReferencePointsPage::ShowIntervals() {
 }
 
 void ReferencePointsPage::Shown() {
+  const int unit = catchUnit_ ? catchUnit_() : 0;
+  chart3_->SetAxisTitle(Axis::Bottom, FromUtf8(MassTitle("Биомасса", unit)));
+  chart3_->SetAxisTitle(Axis::Left, FromUtf8(MassTitle("Продукция", unit)));
   if (!estimation::ChosenVariant(State())) {
     ClearResults();
     ShowIntervals();

@@ -41,6 +41,10 @@ class ReferencePointsPage : public Page {
   // built and the points computed; otherwise nothing changes.
   void Shown() override;
 
+  // The catch unit of the data, 10^N tonnes (N of the data page), for the
+  // axis titles; set once by the main window (tonnes until then).
+  void SetCatchUnitSource(std::function<int()> source) { catchUnit_ = std::move(source); }
+
   // The results of another data set are gone: no tabs, no curves.
   void ClearResults();
 
@@ -71,7 +75,7 @@ class ReferencePointsPage : public Page {
     QPushButton* curveButton = nullptr;  // "Построить график"
   };
   void BuildTabs();  // "Создание закладок": the tabs of the active variants
-  void CalculateReferencePoints();  // "Рассчет ориентиров"
+  void CalculateReferencePoints();  // "Расчёт ориентиров"
   void DrawAllCurves();             // "Построить все графики"
   void DrawCurve(std::size_t tab);  // a tab's "Построить график"
   void ChangeSelector(refpoints::Selector selector, int choice);
@@ -85,6 +89,7 @@ class ReferencePointsPage : public Page {
   QWidget* BuildIntervalControls();
 
   ChartPanel* chart3_ = nullptr;
+  std::function<int()> catchUnit_;
   QTabWidget* pageControl2_ = nullptr;
   QComboBox* comboBtg_ = nullptr;
   QComboBox* comboEtg_ = nullptr;

@@ -184,8 +184,9 @@ void ResultsPanel::Rebuild(const std::vector<model::ModelFit>& fits) {
                               scrollBox_->verticalScrollBar()->sizeHint().width() +
                               2 * scrollBox_->frameWidth());
   scrollBox_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // At least a model heading and four rows stay in view.
-  scrollBox_->setMinimumHeight(5 * (QLineEdit().sizeHint().height() + 3) + 2 * kPanelMargin);
+  // At least a model heading and four whole rows stay in view (the heading
+  // and the spacing take about a row more than the four fields).
+  scrollBox_->setMinimumHeight(6 * (QLineEdit().sizeHint().height() + 3) + 2 * kPanelMargin);
 }
 
 void ResultsPanel::ShowRow(std::size_t index, const estimation::VariantRow& shown) {

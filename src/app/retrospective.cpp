@@ -1,6 +1,9 @@
 #include "app/retrospective.h"
 
 #include "app/locale_mark.h"
+#include "app/widgets.h"
+#include "data/data_table.h"
+#include "estimation/retro_view.h"
 #include "estimation/variants.h"
 
 namespace tarvik::app {
@@ -8,7 +11,35 @@ namespace tarvik::app {
 RetrospectiveAnalysis::RetrospectiveAnalysis(PageContext context, ProgressLog log,
                                              std::function<std::optional<int>()> maxFailures,
                                              QObject* parent)
-    : QObject(parent), context_(context), log_(log), maxFailures_(std::move(maxFailures)) {}
+    : QObject(parent), context_(context), log_(log), maxFailures_(std::move(maxFailures)) {
+  chart_ = Named<ChartPanel>("ChartRetrospective");
+  chart_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.7g"));
+  chart_->SetAxisRoundTicks(Axis::Bottom, 1.0);  // whole years
+  chart_->SetAxisRoundTicks(Axis::Left);
+  chart_->SetAxisMinimum(Axis::Left, 0.0);  // a biomass
+  // Six long names: a legend that wraps them whole.
+  chart_->SetLegendVisible(false);
+}
+
+namespace {
+
+// The whole series first, then the peels, darker to lighter.
+const QColor kCurveColours[] = {Qt::black,     Qt::blue,    Qt::red,
+                                Qt::darkGreen, Qt::magenta, Qt::darkCyan};
+
+QString CurveName(int index) {
+  return QStringLiteral("RetroCurve%1").arg(index);
+}
+
+}  // namespace
+
+void RetrospectiveAnalysis::Clear() {
+  for (int i = 0; i < curves_; ++i) chart_->RemoveSeries(CurveName(i));
+  curves_ = 0;
+  chart_->SetTitle(QString());
+  chart_->SetAxisTitle(Axis::Bottom, QString());
+  chart_->SetAxisTitle(Axis::Left, QString());
+}
 
 void RetrospectiveAnalysis::Run(std::size_t variant, const estimation::SearchTexts& texts,
                                 char decimalMark) {
@@ -32,8 +63,26 @@ void RetrospectiveAnalysis::Run(std::size_t variant, const estimation::SearchTex
         return estimation::RunRetrospective(state, table, variant, texts, decimalMark, options);
       },
       [this] { log_.HideGauge(); },
-      [this, label](const estimation::RetrospectiveResult& result) {
+      [this, variant, label](const estimation::RetrospectiveResult& result) {
         log_.Append(result.Mohn.Text);
+        const AssessmentState& done = context_.state;
+        const estimation::RetrospectiveChart view = estimation::RetrospectiveCurves(
+            result, done.AnalysisSeries, data::CellYear(done.Table, 1),
+            done.ModelFits.at(variant).FittedQ, catchUnit_ ? catchUnit_() : 0, ToUtf8(label));
+        Clear();
+        chart_->SetTitle(FromUtf8(view.Title));
+        chart_->SetAxisTitle(Axis::Bottom, FromUtf8(view.XTitle));
+        chart_->SetAxisTitle(Axis::Left, FromUtf8(view.YTitle));
+        for (const estimation::NamedCurve& curve : view.Curves) {
+          const QString name = CurveName(curves_);
+          chart_->AddSeries(
+              name, {SeriesStyle::Kind::Line, kCurveColours[curves_ % std::size(kCurveColours)],
+                     curves_ == 0 ? 3.0 : 2.0, SeriesStyle::Marker::None, 3, false, true,
+                     FromUtf8(curve.Label)});
+          chart_->SetPoints(name, curve.Points);
+          ++curves_;
+        }
+        chart_->SetWrappedLegendVisible(true);
         emit Finished(result, label);
       });
 }

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include "app/chart_panel.h"
 #include "app/page.h"
 #include "app/progress_log.h"
 #include "estimation/parameter_search.h"
@@ -16,7 +17,8 @@ namespace tarvik::app {
 
 // The retrospective analysis of one variant, in the background: ten
 // re-estimations without the first and the last 1 … 5 years, their lines in
-// the progress log, Mohn's rho at the end.
+// the progress log, Mohn's rho at the end, and the biomass of the whole
+// series and of the five shortened ones on its chart (ChartRetrospective).
 class RetrospectiveAnalysis : public QObject {
   Q_OBJECT
 
@@ -30,6 +32,13 @@ class RetrospectiveAnalysis : public QObject {
   // of `texts` (a bad text raises before anything starts).
   void Run(std::size_t variant, const estimation::SearchTexts& texts, char decimalMark);
 
+  // The chart of the last analysis, for the page's layout; the biomass axis
+  // names the catch unit `catchUnit()` gives (10^N tonnes) when it is drawn.
+  ChartPanel* Chart() const { return chart_; }
+  void SetCatchUnitSource(std::function<int()> catchUnit) { catchUnit_ = std::move(catchUnit); }
+  // Empties the chart (the analysed fit is gone).
+  void Clear();
+
  signals:
   // The ten runs and Mohn's rho of the variant labelled `variant`.
   void Finished(const tarvik::estimation::RetrospectiveResult& result, const QString& variant);
@@ -38,6 +47,9 @@ class RetrospectiveAnalysis : public QObject {
   PageContext context_;
   ProgressLog log_;
   std::function<std::optional<int>()> maxFailures_;
+  std::function<int()> catchUnit_;
+  ChartPanel* chart_ = nullptr;
+  int curves_ = 0;
 };
 
 }  // namespace tarvik::app

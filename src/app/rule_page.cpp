@@ -18,6 +18,7 @@
 #include "app/widgets.h"
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/r_picture.h"
 #include "estimation/variants.h"
 #include "rbridge/r_runner.h"
 #include "rbridge/work_directory.h"
@@ -292,6 +293,8 @@ QWidget* RulePage::BuildRuleList() {
 // --- showing, variants, shapes ---------------------------------------------
 
 void RulePage::Shown() {
+  chart4_->SetAxisTitle(Axis::Bottom,
+                        FromUtf8(MassTitle("Биомасса", catchUnit_ ? catchUnit_() : 0)));
   // Before a model is chosen the page has no variant to draw rules for.
   if (!estimation::ChosenVariant(State())) {
     ClearResults();

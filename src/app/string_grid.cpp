@@ -6,6 +6,7 @@
 #include <QBrush>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QScrollBar>
 
@@ -24,6 +25,8 @@ class GridCellDelegate final : public QStyledItemDelegate {
                         const QModelIndex& index) const override {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     editor_ = editor;
+    // The grid sees the editor's keys first (Ctrl+V of table rows).
+    if (editor != nullptr) editor->installEventFilter(this->parent());
     return editor;
   }
 
@@ -56,7 +59,13 @@ StringGrid::StringGrid(int columns, QWidget* parent) : QTableWidget(0, columns, 
   setItemDelegate(delegate_);
   connect(this, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
     if (quiet_) return;
-    emit CellEdited(item->column(), item->row(), item->text());
+    const QString text = OneCellText(item->text());
+    if (text != item->text()) {
+      quiet_ = true;
+      item->setText(text);
+      quiet_ = false;
+    }
+    emit CellEdited(item->column(), item->row(), text);
     FitColumns();
   });
   FitColumns();
@@ -133,6 +142,13 @@ void StringGrid::SetAutomaticColumnWidths(bool automatic) {
   }
 }
 
+void StringGrid::SetLeastColumnWidths(std::vector<int> widths) {
+  if (automaticWidths_) return;
+  contentWidths_ = std::move(widths);
+  contentWidths_.resize(static_cast<std::size_t>(columnCount()), 0);
+  LayOutColumns();
+}
+
 void StringGrid::FitColumns() {
   if (!automaticWidths_) return;
   // A little air on both sides, so that a number never touches the grid
@@ -161,6 +177,27 @@ void StringGrid::LayOutColumns() {
     if (column == columns - 1) width += extra % columns;
     horizontalHeader()->resizeSection(column, width);
   }
+  emit ColumnsLaidOut();
+}
+
+QString StringGrid::OneCellText(QString text) {
+  for (QChar& c : text) {
+    if (c == u'\t' || c == u'\n' || c == u'\r') c = u' ';
+  }
+  return text;
+}
+
+bool StringGrid::eventFilter(QObject* watched, QEvent* event) {
+  // Only the open editor is watched. Left unaccepted, the shortcut override
+  // lets the grid's paste action take Ctrl+V; the editor is closed first, so
+  // nothing of the clipboard lands in the cell.
+  if (event->type() == QEvent::ShortcutOverride && watched == delegate_->OpenEditor() &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) && rowsOnClipboard_ &&
+      rowsOnClipboard_()) {
+    event->ignore();
+    return true;
+  }
+  return QTableWidget::eventFilter(watched, event);
 }
 
 bool StringGrid::viewportEvent(QEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <QStyledItemDelegate>
@@ -44,13 +45,32 @@ class StringGrid : public QTableWidget {
   // Whether the grid sizes its columns itself (the default). A grid whose
   // owner sets the column widths (wrapped texts) turns it off.
   void SetAutomaticColumnWidths(bool automatic);
+  // With automatic widths off: the least width of each column. The room the
+  // grid has beyond their sum is shared out evenly, again whenever the grid
+  // is resized (ColumnsLaidOut then follows).
+  void SetLeastColumnWidths(std::vector<int> widths);
+
+  // Whether the clipboard holds table rows (a TAB or a line break). While it
+  // does, Ctrl+V in an open cell editor is not the editor's own: the editor
+  // is closed and the key goes to the grid's paste action, as without an
+  // editor. Unset: the editor pastes as usual.
+  void SetRowsOnClipboard(std::function<bool()> rowsOnClipboard) {
+    rowsOnClipboard_ = std::move(rowsOnClipboard);
+  }
+
+  // The text a cell takes: a TAB or a line break becomes a space, so a cell
+  // is always one line of one cell.
+  static QString OneCellText(QString text);
 
  signals:
   // The user changed a cell's text.
   void CellEdited(int column, int row, const QString& text);
+  // The columns were given their widths (wrapped rows may need new heights).
+  void ColumnsLaidOut();
 
  protected:
   bool viewportEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void LayOutColumns();
@@ -59,6 +79,7 @@ class StringGrid : public QTableWidget {
   bool quiet_ = false;
   bool automaticWidths_ = true;
   std::vector<int> contentWidths_;
+  std::function<bool()> rowsOnClipboard_;
 };
 
 }  // namespace tarvik::app

@@ -2,9 +2,12 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QMainWindow>
 #include <QRadioButton>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include "app/chart_export.h"
@@ -13,6 +16,7 @@
 #include "app/widgets.h"
 #include "assessment_state.h"
 #include "common/error.h"
+#include "common/r_picture.h"
 #include "projection/management_workflow.h"
 #include "projection/tac_report.h"
 #include "uncertainty/bootstrap_view.h"
@@ -38,6 +42,8 @@ const QColor kKobeColours[] = {QColor(150, 215, 150), QColor(255, 238, 130), QCo
 const QColor kCream(255, 251, 240);
 const QColor kMaroon(128, 0, 0);
 const QColor kGreen(0, 128, 0);
+
+const QString kBiomassIntervalTitle = QStringLiteral("Биомасса: 90 % интервал");
 
 // Writes a picture in `format` ("JPG", "BMP", "PNG"); the file is replaced
 // whole or left as it was.
@@ -170,7 +176,10 @@ void TacPage::BuildResults() {
   chart5_->AddSeries(kBiomass, line(Qt::red, 2, true, QStringLiteral("Биомасса")));
   chart5_->AddSeries(kCatch, line(kGreen, 2, true, QStringLiteral("Улов / ОДУ")));
   chart5_->AddSeries(kCatchInterval, points(Qt::yellow));
-  chart5_->AddSeries(kBiomassInterval, points(Qt::white));
+  // The 90 % interval of the biomass: dark red rings, seen on the cream
+  // ground beside the red biomass line.
+  chart5_->AddSeries(kBiomassInterval, {Kind::Points, kMaroon, 2, Marker::Circle, kIntervalMarker,
+                                        false, false, kBiomassIntervalTitle});
   chart5_->AddSeries(kBiomassLower, line(Qt::red, 1, false, {}));
   chart5_->AddSeries(kBiomassUpper, line(Qt::red, 1, false, {}));
   chart5_->AddSeries(kCatchLower, line(kGreen, 1, false, {}));
@@ -278,12 +287,9 @@ void TacPage::AddRetrospectiveCurves(const estimation::RetrospectiveResult& resu
   chart6_->SetTitle(variant + QStringLiteral(": ") + FromUtf8(result.Mohn.ChartLabel));
   mohnLabel_->setText(FromUtf8(result.Mohn.Text));
   mohnLabel_->show();
-  // The chart's tab and, when it is still hidden, the tab of this page are
-  // shown, so the user sees the result; nothing else is unlocked.
+  // The chart's tab is shown; the page itself stays as it is (the estimation
+  // page shows the analysis), so nothing is unlocked.
   pageControl3_->SetTabVisible(2, true);
-  Flow().RevealPage(PageIndex::Tac);
-  Flow().BringToFront(PageIndex::Tac);
-  pageControl3_->BringToFront(2);
 }
 projection::ForecastOptions TacPage::ReadForecastOptions() const {
   data::DataDescription description;
@@ -303,9 +309,13 @@ void TacPage::DrawForecast() {
     forecast = projection::BuildForecast(State(), options);
   }
   ShowForecast(forecast);
+  // The chart drawn is the chart seen, whichever tab was in front.
+  pageControl3_->BringToFront(0);
 }
 
 void TacPage::Shown() {
+  const int unit = description_ ? description_().catchUnitExponent : 0;
+  chart5_->SetAxisTitle(Axis::Left, FromUtf8(MassTitle("Биомасса", unit)));
   if (!State().Forecast) ClearForecast();
   ShowReportText();
   decisionTab_->Shown();
@@ -351,6 +361,7 @@ void TacPage::ShowForecast(const projection::ForecastResult& forecast) {
   chart5_->SetPoints(kCatch, chart.Catch);
   chart5_->SetPoints(kCatchInterval, chart.CatchInterval);
   chart5_->SetPoints(kBiomassInterval, chart.BiomassInterval);
+  chart5_->SetSeriesTitle(kBiomassInterval, kBiomassIntervalTitle, !chart.BiomassInterval.empty());
 
   memo4_->setPlainText(Joined(forecast.TableLines));
   ShowKobe(forecast);
@@ -526,7 +537,19 @@ void TacPage::SaveReport() {
 // "Сохранить результат": the chart image beside the data file.
 void TacPage::SaveChartBesideDataFile() {
   if (!HasForecastToSave()) return;
-  SaveChartImage(FromUtf8(projection::ForecastImageFileName(State().DataFileName)), "BMP");
+  if (State().DataFileName.empty()) {
+    throw Error(
+        "Данные ещё не сохранены в файл, а рисунок записывается рядом с файлом данных: "
+        "сохраните данные («Файл» → «Сохранить как»)");
+  }
+  const QString path = FromUtf8(projection::ForecastImageFileName(State().DataFileName));
+  SaveChartImage(path, "BMP");
+  // The file is not asked for: the status bar says where it went.
+  if (auto* mainWindow = qobject_cast<QMainWindow*>(window())) {
+    mainWindow->statusBar()->showMessage(
+        QStringLiteral("Рисунок прогноза записан в файл «%1»")
+            .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())));
+  }
 }
 
 }  // namespace tarvik::app

@@ -65,8 +65,9 @@ class TacPage : public Page {
   // The retrospective analysis of the estimation page (of the variant
   // labelled `variant`): adds its curves to Chart6 (never removing earlier
   // ones), shows its Mohn's rho as the chart's title and, with the ranges
-  // usually judged acceptable, under the chart, and brings the tab "График"
-  // with the chart to the front.
+  // usually judged acceptable, under the chart, and shows the tab "График"
+  // (the page is not brought to the front: the estimation page shows the
+  // analysis).
   void AddRetrospectiveCurves(const estimation::RetrospectiveResult& result,
                               const QString& variant);
 

@@ -1,8 +1,11 @@
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 
 #include "app/chart_panel.h"
@@ -88,7 +91,8 @@ TEST_F(DataPageTest, OpenFillsFieldsAndTableAndRevealsTheEstimationPage) {
   EXPECT_EQ(ui_.openRequests[0].filter, "Текстовый документ (*.txt)");
   EXPECT_EQ(ui_.openRequests[0].directory, QDir::currentPath());
 
-  for (const char* item : {"N1", "N2", "N10", "N11"}) EXPECT_TRUE(Action(item)->isEnabled()) << item;
+  for (const char* item : {"N1", "N2", "N10", "N11"})
+    EXPECT_TRUE(Action(item)->isEnabled()) << item;
   EXPECT_TRUE(window.Pages()->IsTabVisible(1));
   EXPECT_EQ(window.State().DataFileName, path.toStdString());
 
@@ -263,8 +267,7 @@ TEST_F(DataPageTest, TheThreePlots) {
   Grid()->item(2, 0)->setText("2000");
 
   Find<QPushButton>("Button1")->click();
-  EXPECT_EQ(Chart()->Points("Series1"),
-            (PointList{{2000, 3}, {2001, 2.5}, {2002, 2}}));
+  EXPECT_EQ(Chart()->Points("Series1"), (PointList{{2000, 3}, {2001, 2.5}, {2002, 2}}));
   EXPECT_TRUE(Chart()->Points("Series10").empty());
   EXPECT_EQ(Chart()->AxisTitle(Axis::Left), "Улов на усилие");
   EXPECT_EQ(Chart()->AxisTitle(Axis::Bottom), "Год");
@@ -294,7 +297,7 @@ TEST_F(DataPageTest, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
   Find<QPushButton>("Button1")->click();
   ASSERT_EQ(ui_.Count(FakeServices::BoxKind::Error), 1);
   EXPECT_TRUE(ui_.boxes.back().text.contains("2,5x")) << ui_.boxes.back().text.toStdString();
-  EXPECT_EQ(Chart()->Points("Series1"), before);  // the chart is as it was
+  EXPECT_EQ(Chart()->Points("Series1"), before);     // the chart is as it was
   EXPECT_EQ(window.State().LoadedSeries.U[1], 2.5);  // typing does not rebuild the series
 
   // The program goes on: the fixed cell plots.
@@ -421,6 +424,43 @@ TEST_F(DataPageTest, CtrlZInTheGridUndoesAPaste) {
   EXPECT_EQ(window.State().Table, data::DataTable());
   EXPECT_EQ(Grid()->rowCount(), 2);
   EXPECT_TRUE(ui_.boxes.empty());
+}
+
+TEST_F(DataPageTest, CtrlVInAnOpenCellEditorPastesRowsAsTheMenuDoes) {
+  MainWindow& window = Started();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  const QSize size = window.size();
+  ui_.clipboard = "2001\t2.5\t40\t100\r\n2002\t2.25\t44\t99\r\n";
+  Find<QAction>("est1")->trigger();
+  ui_.clipboard = "2001\t2.5\t40\t100\n2002\t2.25\t44\t99\n2003\t2\t50\t100\n";
+  QGuiApplication::clipboard()->setText(ui_.clipboard);  // what the editor itself would paste
+  Grid()->setCurrentCell(1, 1);
+  Grid()->editItem(Grid()->item(1, 1));
+  QWidget* editor = QApplication::focusWidget();
+  ASSERT_NE(editor, Grid());
+  QTest::keySequence(editor, QKeySequence::Paste);
+  EXPECT_TRUE(ui_.boxes.empty()) << ui_.boxes[0].text.toStdString();
+  ASSERT_EQ(Grid()->rowCount(), 4);
+  EXPECT_EQ(window.State().LoadedSeries.size(), 3u);
+  for (int row = 0; row < Grid()->rowCount(); ++row) {
+    for (int column = 0; column < 4; ++column) {
+      EXPECT_FALSE(Grid()->Cell(column, row).contains(QRegularExpression("[\t\r\n]")));
+    }
+  }
+  EXPECT_EQ(Grid()->Cell(1, 3), "2");
+  EXPECT_EQ(window.size(), size);
+
+  // One value without a TAB or a line break is the editor's own paste; a
+  // line break typed into a cell some other way becomes a space.
+  ui_.clipboard = "7";
+  QGuiApplication::clipboard()->setText(ui_.clipboard);
+  Grid()->editItem(Grid()->item(1, 3));
+  QTest::keySequence(QApplication::focusWidget(), QKeySequence::Paste);
+  Grid()->CommitEdit();
+  EXPECT_EQ(Grid()->Cell(3, 1).right(1), "7");
+  EXPECT_EQ(Grid()->rowCount(), 4);
+  Grid()->item(2, 0)->setText("2002\n");
+  EXPECT_EQ(window.State().Table.Cell(0, 2), "2002 ");
 }
 
 TEST_F(DataPageTest, ACellThatDoesNotReadIsMarkedAsSoonAsItIsCommitted) {

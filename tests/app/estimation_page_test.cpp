@@ -23,6 +23,7 @@
 #include "app/table_export.h"
 #include "app/tac_page.h"
 #include "app_fixture.h"
+#include "copied_rows.h"
 #include "cli/cli_run.h"
 #include "data/data_file.h"
 #include "estimation/observation_error_view.h"
@@ -298,13 +299,9 @@ TEST_F(EstimationPageTest, OneVariantFillsItsRowAndTheModelListWithTheCoreBits) 
   EXPECT_EQ(trackBarR->toolTip().toStdString(), expected.Estimation.Display.TuningR.Hint);
   EXPECT_EQ(trackBarR->value(), expected.Estimation.Display.TuningR.Position);
 
-  // The tuning panel comes and goes.
+  // The tuning panel, whose track bars set nothing, is not offered.
   EXPECT_FALSE(Find<ChartPanel>("Chart7")->isVisible());
-  Find<QPushButton>("Button18")->click();
-  EXPECT_TRUE(Find<ChartPanel>("Chart7")->isVisible());
-  EXPECT_TRUE(trackBarR->isVisible());
-  EXPECT_TRUE(Find<QLabel>("Label26")->isVisible());
-  Find<QPushButton>("Button18")->click();
+  EXPECT_FALSE(Find<QPushButton>("Button18")->isVisible());
   EXPECT_FALSE(trackBarR->isVisible());
 }
 
@@ -530,6 +527,45 @@ TEST_F(EstimationPageTest, AStartValueOutsideItsBoundsShowsRedUntilTheTrimmingBa
   EXPECT_FALSE(IsRed(Field('K', 8)));
 }
 
+TEST_F(EstimationPageTest, PastedRowsAreEstimatedAsTheOpenedFileAndSavedWithSaveAs) {
+  MainWindow& window = Started();
+  // On an empty table the search says what is missing.
+  Find<QPushButton>("Button5")->click();
+  ASSERT_EQ(ErrorTexts(),
+            std::vector<std::string>{"Нет данных: откройте файл или вставьте таблицу"});
+  ui_.boxes.clear();
+
+  // The example's rows as a spreadsheet copies them.
+  const data::DataFile file = data::ReadDataFile(ExamplePath(kYellowfin).toStdString(), '.');
+  ui_.clipboard = CopiedRows(file.table, DecimalMark());
+  Find<QAction>("est1")->trigger();
+  ASSERT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  EXPECT_TRUE(window.Pages()->IsTabVisible(static_cast<int>(PageIndex::Estimation)));
+  for (const char* item : {"N1", "N2", "N10", "N11"})
+    EXPECT_TRUE(Action(item)->isEnabled()) << item;
+
+  window.Pages()->BringToFront(static_cast<int>(PageIndex::Estimation));
+  Find<QCheckBox>("CheckFox")->click();
+  Find<QCheckBox>("CheckPT")->click();
+  VariantBox(1)->click();
+  VariantBox(2)->click();
+  Search(300);
+  ASSERT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  AssessmentState core;
+  const estimation::FreshStart expected =
+      CoreRun(core, kYellowfin, 300, std::vector<std::size_t>{0});
+  EXPECT_EQ(Field('K', 0)->text().toStdString(), expected.Estimation.Display.Rows[0].KText);
+  EXPECT_EQ(window.State().ModelFits[0].K, core.ModelFits[0].K);
+
+  const QString path = TempPath("pasted.txt");
+  ui_.saveAnswers.push_back(path);
+  Action("N2")->trigger();
+  ASSERT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  ASSERT_EQ(ui_.saveRequests.size(), 1u);
+  EXPECT_EQ(data::ReadDataFile(path.toStdString(), DecimalMark()).table, window.State().Table);
+  EXPECT_EQ(window.State().DataFileName, path.toStdString());
+}
+
 TEST_F(EstimationPageTest, ABadStartValueIsRefusedBeforeAnythingStarts) {
   MainWindow& window = OpenExample(kYellowfin);
   Search(100);
@@ -540,7 +576,8 @@ TEST_F(EstimationPageTest, ABadStartValueIsRefusedBeforeAnythingStarts) {
   EXPECT_FALSE(window.Background().Running());
   ASSERT_EQ(ui_.boxes.size(), 1u);
   EXPECT_EQ(ui_.boxes[0].kind, FakeServices::BoxKind::Error);
-  EXPECT_NE(ui_.boxes[0].text.indexOf("EditInitialR"), -1) << ui_.boxes[0].text.toStdString();
+  EXPECT_NE(ui_.boxes[0].text.indexOf(QStringLiteral("Начальная точка, r: «0,5x»")), -1)
+      << ui_.boxes[0].text.toStdString();
   EXPECT_FALSE(Find<QProgressBar>("g1")->isVisible());
   EXPECT_EQ(ChoiceItems().size(), 9);  // the model list stays
   EXPECT_EQ(Field('K', 0)->text().toStdString(), kBefore);
@@ -659,22 +696,35 @@ TEST_F(EstimationPageTest, TheRetrospectiveAddsTenCurvesToChart6AndShowsThem) {
   }
   EXPECT_EQ(chart6->Title().toStdString(), "Фокс СК: " + expected.Mohn.ChartLabel);
   auto* mohn = Find<QLabel>("MohnLabel");
-  EXPECT_TRUE(mohn->isVisible());
+  EXPECT_FALSE(mohn->isHidden());  // on page 6, which stays where it is
   EXPECT_EQ(mohn->text().toStdString(), expected.Mohn.Text);
   EXPECT_TRUE(window.Tac()->Results()->IsTabVisible(2));
-  EXPECT_EQ(window.Tac()->Results()->ActivePage(), 2);
-  EXPECT_TRUE(window.Pages()->IsTabVisible(static_cast<int>(PageIndex::Tac)));
-  EXPECT_EQ(window.Pages()->ActivePage(), static_cast<int>(PageIndex::Tac));
-  EXPECT_TRUE(chart6->isVisible());
-  // Nothing else was unlocked.
+  // The estimation page shows the analysis in the tab beside the residuals:
+  // the whole series and the five peels, named, none dropping to zero.
+  EXPECT_EQ(window.Pages()->ActivePage(), static_cast<int>(PageIndex::Estimation));
+  auto* retro = Find<ChartPanel>("ChartRetrospective");
+  EXPECT_TRUE(retro->isVisible());
+  EXPECT_EQ(retro->Title(), chart6->Title());
+  EXPECT_EQ(retro->AxisTitle(Axis::Left), "Биомасса, т");
+  for (int i = 0; i < 6; ++i) {
+    const QString name = QStringLiteral("RetroCurve%1").arg(i);
+    ASSERT_TRUE(retro->HasSeries(name)) << i;
+    EXPECT_TRUE(retro->SeriesInLegend(name)) << i;
+    for (const Point& p : retro->Points(name)) EXPECT_GT(p.y, 0.0) << i;
+  }
+  EXPECT_EQ(retro->Points("RetroCurve5").back().x, 1950.0);  // 1955 less 5 years
+  // Nothing was unlocked.
   for (const char* item : {"N12", "N13", "N14", "N15", "N16"}) {
     EXPECT_FALSE(Action(item)->isEnabled()) << item;
   }
   EXPECT_FALSE(window.Pages()->IsTabVisible(static_cast<int>(PageIndex::Rule)));
+  EXPECT_FALSE(window.Pages()->IsTabVisible(static_cast<int>(PageIndex::Tac)));
 
-  // A second analysis adds ten more.
-  window.Pages()->BringToFront(1);
-  Action("N4")->trigger();
+  // A second analysis, from the workflow item after a model choice, adds ten
+  // more to Chart6 and redraws the page's chart.
+  Choose("Фокс СК");
+  EXPECT_TRUE(Find<QPushButton>("ButtonRetrospective")->isVisible());
+  Action("N11")->trigger();
   ASSERT_TRUE(WaitIdle());
   EXPECT_TRUE(chart6->HasSeries("Retrospective20"));
   EXPECT_TRUE(chart6->HasSeries("Retrospective1"));

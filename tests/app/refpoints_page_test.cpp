@@ -86,7 +86,7 @@ TEST_F(ReferencePointsPageTest, SelectorsChangeTheStoredPointsInTheirOrder) {
   EXPECT_EQ(Fit().BLimit, 100.0);
 
   // "B0.1" shows Btr = 0.55·K; "EMSY" then writes BMSY back into BTarget and
-  // computes Ftr, Etr from it, while the Btr edit still shows B0.1.
+  // computes Ftr, Etr from it, and the Btr edit shows BMSY again.
   Choose("ComboBoxBtg", 1);
   EXPECT_EQ(Edit(0, "BtrEdit"), "550");
   EXPECT_EQ(Fit().BTarget, 550.0);
@@ -95,9 +95,24 @@ TEST_F(ReferencePointsPageTest, SelectorsChangeTheStoredPointsInTheirOrder) {
   EXPECT_EQ(Edit(0, "FtrEdit"), "0.23");  // 0.45·r, rounded
   Choose("ComboBoxEtg", 0);               // "EMSY"
   EXPECT_EQ(Fit().BTarget, Fit().BMSY);
-  EXPECT_EQ(Edit(0, "BtrEdit"), "550");
+  EXPECT_EQ(Edit(0, "BtrEdit"), "500");
   EXPECT_EQ(Edit(0, "FtrEdit"), "0.25");
   EXPECT_EQ(Edit(0, "EtrEdit"), "250");
+}
+
+// The mass axes of pages 3, 4 and 6 name the catch unit chosen on page 1.
+TEST_F(ReferencePointsPageTest, MassAxesFollowTheCatchUnitOfTheData) {
+  Find<QSpinBox>("UpDown1")->setValue(3);
+  ShowPage();
+  EXPECT_EQ(Chart3()->AxisTitle(Axis::Bottom), "Биомасса, тыс. т");
+  EXPECT_EQ(Chart3()->AxisTitle(Axis::Left), "Продукция, тыс. т");
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Rule));
+  EXPECT_EQ(Find<ChartPanel>("Chart4")->AxisTitle(Axis::Bottom), "Биомасса, тыс. т");
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
+  EXPECT_EQ(Find<ChartPanel>("Chart5")->AxisTitle(Axis::Left), "Биомасса, тыс. т");
+  Find<QSpinBox>("UpDown1")->setValue(0);
+  ShowPage();
+  EXPECT_EQ(Chart3()->AxisTitle(Axis::Bottom), "Биомасса, т");
 }
 
 TEST_F(ReferencePointsPageTest, ShowingTheSameVariantsAgainRebuildsNothing) {

@@ -15,6 +15,7 @@
 #include "app/rule_page.h"
 #include "app/tac_page.h"
 #include "app_fixture.h"
+#include "copied_rows.h"
 #include "data/data_file.h"
 #include "fitted_schaefer.h"
 #include "fitted_state.h"
@@ -502,6 +503,67 @@ TEST_F(AppTest, GuideScreenshots) {
   window_->Help()->close();
   Action("NAbout")->trigger();
   shot("about", Find<QDialog>("AboutDialog"));
+}
+
+}  // namespace
+}  // namespace tarvik::app::testing
+
+namespace tarvik::app::testing {
+namespace {
+
+// The road of the simulated example (catch in thousands of tonnes) as a
+// newcomer takes it, at the design size and at the smallest: the data
+// pasted, the estimation with the retrospective tab, the reference points,
+// the rule, the indicator table and the forecast with its interval.
+//   TARVIK_SCREENSHOT_DIR=/tmp/shots xvfb-run -a build/tests/app/tarvik_app_screenshots \
+//     --gtest_filter='*Newcomer*'
+TEST_F(AppTest, ScreenshotsOfTheNewcomerRoad) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  Started();
+  const auto click = [&](const char* button) {
+    Find<QPushButton>(button)->click();
+    ASSERT_TRUE(WaitIdle());
+  };
+  const data::DataFile file =
+      data::ReadDataFile(TARVIK_SOURCE_DIR "/examples/schaefer_simulated_1990_2019.txt", '.');
+  ui_.clipboard = CopiedRows(file.table);
+  Find<QAction>("est1")->trigger();
+  Find<QSpinBox>("UpDown1")->setValue(3);
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Estimation));
+  window_->Estimation()->SetMaxFailuresForTesting(5000);
+  click("Button5");
+  auto* choice = Find<QComboBox>("cbb1");
+  const int schaefer = choice->findText(QStringLiteral("Шефер СК"));
+  choice->setCurrentIndex(schaefer);
+  emit choice->activated(schaefer);
+  ASSERT_TRUE(WaitIdle());
+  click("ButtonRetrospective");
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::ReferencePoints));
+  click("Button11");
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Rule));
+  click("Button12");
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Performance));
+  Find<QLineEdit>("EditKolvoProgon")->setText("500");
+  click("Button14");
+  auto* rule = Find<QComboBox>("cbb2");
+  rule->setCurrentIndex(0);
+  emit rule->activated(0);
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
+  Find<QCheckBox>("CheckBox3")->setChecked(true);
+  window_->Tac()->Results()->BringToFront(1);
+  click("Button16");
+  for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
+    window_->resize(size);
+    const QString suffix = QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
+    for (int page = 0; page < 6; ++page) {
+      window_->Pages()->BringToFront(page);
+      QCoreApplication::processEvents();
+      window_->grab().save(folder + QStringLiteral("/road-page%1").arg(page + 1) + suffix + ".png");
+    }
+  }
+  EXPECT_TRUE(ui_.boxes.empty()) << ui_.boxes.front().text.toStdString();
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ TEST_F(AssessCommand, JsonIsReproducible) {
                    0.55 * j["estimation"]["variants"][0]["K"].get<double>());
   EXPECT_EQ(points["blim"].get<double>(), 0.5 * points["bmsy"].get<double>());
   ASSERT_EQ(j["indicators"].size(), 2u);
-  EXPECT_EQ(j["indicators"][1]["rule"], "Fsq75 Незональныое");
+  EXPECT_EQ(j["indicators"][1]["rule"], "Fsq75 Незональное");
   EXPECT_EQ(j["forecast"]["years"].size(), 3u);
   EXPECT_EQ(j["forecast"]["tac_interval"].size(), 3u);
   EXPECT_EQ(j["forecast"]["catch_sd"].size(), 3u);

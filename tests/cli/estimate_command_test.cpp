@@ -41,11 +41,11 @@ TEST(CliEstimate, BadArgumentsAndFilesFailWithCodeTwoAndNoOutput) {
              "--dir /no/such/dir"));
 }
 
-TEST(CliEstimate, BadStartTextNamesTheEdit) {
+TEST(CliEstimate, BadStartTextNamesTheField) {
   const testing::CliRun run =
       RunCli("estimate examples/yellowfin_epo_1934_1955.txt --start 0.5,abc,");
   EXPECT_EQ(run.exitCode, 2);
-  EXPECT_NE(run.err.find("EditInitialK"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Начальная точка, K: «abc»"), std::string::npos) << run.err;
 }
 
 // One full default estimation of the yellowfin example (a few seconds).

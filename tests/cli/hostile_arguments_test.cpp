@@ -109,9 +109,9 @@ TEST(CliArguments, ParseErrorsAreRussian) {
   ExpectRussianFailure(RunCli("estimate"), "не задан обязательный параметр FILE");
 }
 
-TEST(CliArguments, InvertedBoundsNameTheEdit) {
+TEST(CliArguments, InvertedBoundsNameTheField) {
   ExpectRussianFailure(RunCli("estimate " + kExample + " --bounds 1,0.1,,,,"),
-                       "Нижняя граница r (EditMinR) «1» больше верхней (EditMaxR) «0.1»");
+                       "Нижняя граница r «1» больше верхней «0.1»");
 }
 
 TEST(CliArguments, EveryOptionIsCheckedBeforeTheDataFileIsRead) {

@@ -70,6 +70,10 @@ PictureScale PlainScale(double largestMagnitude) {
   return scale;
 }
 
+std::string MassTitle(std::string_view name, int tonnesExponent) {
+  return std::string(name) + ", " + MassScale(0.0, tonnesExponent).Unit;
+}
+
 std::string RDivision(const PictureScale& scale) {
   if (scale.Exponent == 0) return "";
   return " / 1e" + std::to_string(scale.Exponent);

@@ -31,6 +31,11 @@ PictureScale MassScale(double largestMagnitude, int tonnesExponent);
 // the numbers are divided.
 PictureScale PlainScale(double largestMagnitude);
 
+// The title of a chart axis of a mass in the catch unit of the data,
+// 10^tonnesExponent tonnes: "name, unit" with the unit as MassScale names it
+// ("Биомасса, тыс. т" for 3). UTF-8, for the window's charts.
+std::string MassTitle(std::string_view name, int tonnesExponent);
+
 // " / 1e6" for Exponent 6; empty for Exponent 0. Appended to the R expression
 // that reads the values.
 std::string RDivision(const PictureScale& scale);

@@ -20,11 +20,10 @@ using model::ProductionModelKind;
 
 constexpr double kStartExponent = 2.0;
 
-double ReadEdit(const std::string& text, char decimalMark, const char* what, const char* edit) {
+double ReadEdit(const std::string& text, char decimalMark, const char* what) {
   const std::optional<double> value = TryParseDouble(text, decimalMark);
   if (!value) {
-    throw Error(std::string(what) + " (" + edit + "): «" + MessageExcerpt(text) +
-                "» не является числом");
+    throw Error(std::string(what) + ": «" + MessageExcerpt(text) + "» не является числом");
   }
   return *value;
 }
@@ -32,11 +31,10 @@ double ReadEdit(const std::string& text, char decimalMark, const char* what, con
 // Equal bounds fix the parameter; a minimum above the maximum would pin every
 // trial to one of them.
 void CheckBounds(double min, double max, const std::string& minText, const std::string& maxText,
-                 const char* parameter, const char* minEdit, const char* maxEdit) {
+                 const char* parameter) {
   if (min > max) {
-    throw Error(std::string("Нижняя граница ") + parameter + " (" + minEdit + ") «" +
-                MessageExcerpt(minText) + "» больше верхней (" + maxEdit + ") «" +
-                MessageExcerpt(maxText) + "»; исправьте границы");
+    throw Error(std::string("Нижняя граница ") + parameter + " «" + MessageExcerpt(minText) +
+                "» больше верхней «" + MessageExcerpt(maxText) + "»; исправьте границы");
   }
 }
 
@@ -71,21 +69,21 @@ void WriteFit(ModelFit& fit, const ParameterPoint& point, double objective,
 
 SearchSettings ReadSearchSettings(const SearchTexts& t, char mark) {
   SearchSettings s;
-  s.Start.r = ReadEdit(t.InitialR, mark, "Начальное значение r", "EditInitialR");
-  s.Start.K = ReadEdit(t.InitialK, mark, "Начальное значение K", "EditInitialK");
-  s.Start.q = ReadEdit(t.InitialQ, mark, "Начальное значение q", "EditInitialQ");
+  s.Start.r = ReadEdit(t.InitialR, mark, "Начальная точка, r");
+  s.Start.K = ReadEdit(t.InitialK, mark, "Начальная точка, K");
+  s.Start.q = ReadEdit(t.InitialQ, mark, "Начальная точка, q");
   s.Start.p = kStartExponent;
-  s.Bounds.MinR = ReadEdit(t.MinR, mark, "Нижняя граница r", "EditMinR");
-  s.Bounds.MaxR = ReadEdit(t.MaxR, mark, "Верхняя граница r", "EditMaxR");
-  s.Bounds.MinK = ReadEdit(t.MinK, mark, "Нижняя граница K", "EditMinK");
-  s.Bounds.MaxK = ReadEdit(t.MaxK, mark, "Верхняя граница K", "EditMaxK");
-  s.Bounds.MinQ = ReadEdit(t.MinQ, mark, "Нижняя граница q", "EditMinQ");
-  s.Bounds.MaxQ = ReadEdit(t.MaxQ, mark, "Верхняя граница q", "EditMaxQ");
+  s.Bounds.MinR = ReadEdit(t.MinR, mark, "Нижняя граница r");
+  s.Bounds.MaxR = ReadEdit(t.MaxR, mark, "Верхняя граница r");
+  s.Bounds.MinK = ReadEdit(t.MinK, mark, "Нижняя граница K");
+  s.Bounds.MaxK = ReadEdit(t.MaxK, mark, "Верхняя граница K");
+  s.Bounds.MinQ = ReadEdit(t.MinQ, mark, "Нижняя граница q");
+  s.Bounds.MaxQ = ReadEdit(t.MaxQ, mark, "Верхняя граница q");
   s.Bounds.MinP = 1.01;
   s.Bounds.MaxP = 10.0;
-  CheckBounds(s.Bounds.MinR, s.Bounds.MaxR, t.MinR, t.MaxR, "r", "EditMinR", "EditMaxR");
-  CheckBounds(s.Bounds.MinK, s.Bounds.MaxK, t.MinK, t.MaxK, "K", "EditMinK", "EditMaxK");
-  CheckBounds(s.Bounds.MinQ, s.Bounds.MaxQ, t.MinQ, t.MaxQ, "q", "EditMinQ", "EditMaxQ");
+  CheckBounds(s.Bounds.MinR, s.Bounds.MaxR, t.MinR, t.MaxR, "r");
+  CheckBounds(s.Bounds.MinK, s.Bounds.MaxK, t.MinK, t.MaxK, "K");
+  CheckBounds(s.Bounds.MinQ, s.Bounds.MaxQ, t.MinQ, t.MaxQ, "q");
   return s;
 }
 

@@ -1,5 +1,6 @@
 #include "projection/forecast.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -149,6 +150,9 @@ ForecastResult Forecast(const AssessmentState& state, const ForecastOptions& opt
        {&chart.Biomass, &chart.Catch, &chart.CatchInterval, &chart.BiomassInterval}) {
     for (const Point& p : *points) {
       if (!std::isfinite(p.y)) throw Error("Прогноз дал бесконечное значение");
+      // The left axis reaches 1.1·K, or further when a point lies above it
+      // (an observed biomass U/q, an interval end).
+      chart.YMax = std::max(chart.YMax, p.y);
     }
   }
 

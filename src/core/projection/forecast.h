@@ -41,6 +41,7 @@ struct ForecastOptions {
 // The forecast chart: fixed axes and its series.
 struct ForecastChart {
   std::string Title;  // "Модель: " + model choice + ",   ПРП: " + rule text
+  // YMax: the larger of 1.1·K and the largest value of the series below.
   double XMin = 0.0, XMax = 0.0, YMin = 0.0, YMax = 0.0;
   PointList Capacity;         // "Ёмкость среды"
   PointList Bmsy;             // "BMSY"
@@ -48,7 +49,7 @@ struct ForecastChart {
   PointList Biomass;          // "Биомасса": observed, then forecast
   PointList Catch;            // "Улов / ОДУ": observed, then forecast
   PointList CatchInterval;    // "Интервал": per year upper end, then lower end
-  PointList BiomassInterval;  // the untitled biomass interval points
+  PointList BiomassInterval;  // the biomass interval, as CatchInterval
 };
 
 // The interval estimate of the TAC of one forecast year as the report shows it.

@@ -50,7 +50,7 @@ std::string RuleText(const rules::HarvestRule& rule, char mark) {
       return prefix + "Логистическое" + " " + FormatGeneral(rule.Alpha, mark) + " " +
              FormatGeneral(rule.Beta, mark);
     case rules::RuleKind::NonZonal:
-      return prefix + "Незональныое";
+      return prefix + "Незональное";
   }
   return prefix;
 }

@@ -32,7 +32,7 @@ const std::vector<std::string>& IndicatorTitles();
 // Column 1 of a pair's row: a prefix by target ("FMSY ", "F01 ", "Fsq ",
 // "Fsq75 ", otherwise "Fsq125 "), then by kind "Предосторожный подход",
 // "Линейно-Кусочное " + alpha, "Логистическое " + alpha + " " + beta,
-// "Незональныое"; numbers in the general format with `decimalMark`.
+// "Незональное"; numbers in the general format with `decimalMark`.
 std::string RuleText(const rules::HarvestRule& rule, char decimalMark = '.');
 
 // The row of the pair (variant position j, rule s) for R rules.

@@ -202,6 +202,8 @@ void ChangeTargetEffort(AssessmentState& state, int choice, std::vector<Referenc
   ForEachTab(state, tabs, [&](model::ModelFit& fit, ReferenceEdits& edits) {
     SelectTargetBiomass(fit, choice, state.AnalysisSeries);
     ComputeTargetPoints(fit);
+    // The Btr edit shows the target the rules use.
+    edits.Btr = FormatGeneral(RoundTo(fit.BTarget, -2), mark);
     edits.Ftr = FormatGeneral(RoundTo(fit.FTarget, -2), mark);
     edits.Etr = FormatGeneral(RoundTo(fit.ETarget, -2), mark);
   });

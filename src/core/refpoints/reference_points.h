@@ -115,8 +115,8 @@ void ChangeTargetBiomass(AssessmentState& state, int choice, std::vector<Referen
                          char decimalMark = '.');
 
 // Etg selector change: BTarget ← SelectTargetBiomass(choice), then
-// ComputeTargetPoints; the Ftr and Etr edits show them rounded to 2 decimals
-// (the Btr edit is not refreshed).
+// ComputeTargetPoints; the Btr, Ftr and Etr edits show them rounded to 2
+// decimals (so the Btr shown is the one the rules use).
 void ChangeTargetEffort(AssessmentState& state, int choice, std::vector<ReferenceTab>& tabs,
                         char decimalMark = '.');
 

@@ -34,6 +34,7 @@ TEST(PictureScale, KeepsLabelsShortAndNamesTheShownUnit) {
     EXPECT_EQ(scale.Exponent, c.exponent) << c.largest << " in 10^" << c.tonnesExponent << " t";
     EXPECT_EQ(scale.Unit, c.unit) << c.largest << " in 10^" << c.tonnesExponent << " t";
   }
+  EXPECT_EQ(MassTitle("Биомасса", 3), "Биомасса, тыс. т");
   EXPECT_EQ(PlainScale(2400.0).Unit, "");
   EXPECT_EQ(PlainScale(-0.0).Exponent, 0);
   EXPECT_EQ(PlainScale(2.5e7).Unit, "×10⁶");

@@ -97,7 +97,8 @@ TEST(ReadSearchSettings, UsesTheLocaleMarkAndNamesABadEdit) {
     ReadSearchSettings(t, '.');
     FAIL();
   } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("EditInitialR"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("Начальная точка, r: «0,25»"), std::string::npos)
+        << e.what();
     EXPECT_NE(std::string(e.what()).find("«0,25»"), std::string::npos) << e.what();
   }
   t = Texts();
@@ -106,7 +107,7 @@ TEST(ReadSearchSettings, UsesTheLocaleMarkAndNamesABadEdit) {
     ReadSearchSettings(t, '.');
     FAIL();
   } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("EditMaxK"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("Верхняя граница K: «»"), std::string::npos) << e.what();
   }
 }
 
@@ -115,16 +116,17 @@ TEST(ReadSearchSettings, AMinimumAboveItsMaximumIsRefusedNamingTheEdits) {
   t.MinR = "1";
   t.MaxR = "0.1";
   EXPECT_EQ(ErrorOf([&] { ReadSearchSettings(t, '.'); }),
-            "Нижняя граница r (EditMinR) «1» больше верхней (EditMaxR) «0.1»; исправьте границы");
+            "Нижняя граница r «1» больше верхней «0.1»; исправьте границы");
   t = Texts();
   t.MinK = "300000";
   EXPECT_NE(ErrorOf([&] {
               ReadSearchSettings(t, '.');
-            }).find("(EditMinK) «300000» больше верхней (EditMaxK) «200000»"),
+            }).find("Нижняя граница K «300000» больше верхней «200000»"),
             std::string::npos);
   t = Texts();
   t.MinQ = "2";
-  EXPECT_NE(ErrorOf([&] { ReadSearchSettings(t, '.'); }).find("EditMinQ"), std::string::npos);
+  EXPECT_NE(ErrorOf([&] { ReadSearchSettings(t, '.'); }).find("Нижняя граница q «2»"),
+            std::string::npos);
   // Equal bounds fix the parameter and stay allowed.
   t = Texts();
   t.MinR = t.MaxR = "0.3";

@@ -92,6 +92,9 @@ TEST(BuildForecast, ChartAxesLinesAndObservedPoints) {
   EXPECT_EQ(chart.XMax, 2008.0);
   EXPECT_EQ(chart.YMin, 0.0);
   EXPECT_DOUBLE_EQ(chart.YMax, 1100.0);
+  // An observed biomass above 1.1·K raises the axis to it.
+  state.AnalysisSeries.U[2] = 1.5;
+  EXPECT_EQ(BuildForecast(state, Options(false, 3)).Chart.YMax, 1.5 / 0.001);
   EXPECT_EQ(chart.Capacity, (PointList{{2001.0, 1000.0}, {2008.0, 1000.0}}));
   EXPECT_EQ(chart.Bmsy, (PointList{{2001.0, 500.0}, {2008.0, 500.0}}));
   EXPECT_EQ(chart.Msy, (PointList{{2001.0, 125.0}, {2008.0, 125.0}}));

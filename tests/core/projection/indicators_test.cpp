@@ -63,7 +63,7 @@ TEST(RuleText, UsesItsOwnSpellings) {
   rules::HarvestRule precautionary{};
   EXPECT_EQ(RuleText(precautionary), "FMSY Предосторожный подход");
   rules::HarvestRule nonZonal{rules::RuleKind::NonZonal, 0.0, 0.0, rules::FTargetKind::Fsq125};
-  EXPECT_EQ(RuleText(nonZonal), "Fsq125 Незональныое");
+  EXPECT_EQ(RuleText(nonZonal), "Fsq125 Незональное");
   rules::HarvestRule linear = LinearRule(-0.5);
   linear.TargetKind = rules::FTargetKind::Fsq75;
   EXPECT_EQ(RuleText(linear), "Fsq75 Линейно-Кусочное -0.5");
@@ -75,7 +75,7 @@ TEST(RuleLimitBiomass, ZeroForLogisticAndAlphaZero) {
   const model::ModelFit fit = testing::SchaeferFit();  // Btr = 500
   EXPECT_EQ(RuleLimitBiomass(rules::HarvestRule{}, fit), 0.0);
   EXPECT_EQ(RuleLimitBiomass({rules::RuleKind::Logistic, 2.0, 0.5, {}}, fit), 0.0);
-  EXPECT_EQ(RuleLimitBiomass(LinearRule(0.5), fit), -500.0);  // (1 − 2)·Btr
+  EXPECT_EQ(RuleLimitBiomass(LinearRule(0.5), fit), -500.0);   // (1 − 2)·Btr
   EXPECT_EQ(RuleLimitBiomass(LinearRule(-0.5), fit), 1500.0);  // (1 + 2)·Btr
 }
 

@@ -112,8 +112,7 @@ TEST(SelectTargetBiomass, BmsyPlusStandardTermUsesTheResiduals) {
   fit.BMSY = 500.0;
   const AssessmentState state = SchaeferState();
   const double st = std::sqrt(std::sqrt(2.0 / 3.0) / 3.0);
-  EXPECT_NEAR(SelectTargetBiomass(fit, 2, state.AnalysisSeries), 500.0 + 1.7 * st / 0.01,
-              1e-9);
+  EXPECT_NEAR(SelectTargetBiomass(fit, 2, state.AnalysisSeries), 500.0 + 1.7 * st / 0.01, 1e-9);
   EXPECT_EQ(fit.BTarget, 500.0 + 1.7 * st / 0.01);
   // Any other index is read as "BMSY+ st" too.
   EXPECT_EQ(SelectTargetBiomass(fit, 5, state.AnalysisSeries), fit.BTarget);
@@ -150,8 +149,8 @@ TEST(ReferenceSelectors, Button10FillsTheEditsAndLeavesTheEtgChoiceStored) {
   EXPECT_EQ(e.Flim, "0,25");
   EXPECT_EQ(e.Elim, "250");
   // The Btg handler wrote B0.1 into the Btr edit, the Etg handler then put
-  // BMSY back into BTarget without refreshing the Btr edit.
-  EXPECT_EQ(e.Btr, "550");
+  // BMSY back into BTarget, and the edit shows it.
+  EXPECT_EQ(e.Btr, "500");
   EXPECT_EQ(state.ModelFits[0].BTarget, 500.0);
   EXPECT_EQ(e.Ftr, "0,25");
   EXPECT_EQ(e.Etr, "250");
@@ -170,7 +169,9 @@ TEST(ReferenceSelectors, BtgChangeAloneDoesNotTouchFtrAndEtr) {
   // Ftr = P(550)/550 = 0.22500000000000003; / 0.01 = 22.500000000000004 → 23.
   EXPECT_DOUBLE_EQ(state.ModelFits[0].FTarget, 0.225);
   EXPECT_EQ(tabs[0].Edits.Ftr, "0.23");
-  EXPECT_EQ(tabs[0].Edits.Btr, "550");  // the Etg change does not refresh it
+  EXPECT_EQ(tabs[0].Edits.Btr, "550");
+  ChangeTargetEffort(state, 0, tabs);  // back to BMSY: the Btr edit follows
+  EXPECT_EQ(tabs[0].Edits.Btr, "500");
 }
 
 TEST(ReferenceSelectors, BlimChangeMultipliesTheRoundedBmsyWithoutRounding) {
