@@ -25,9 +25,12 @@ QTableWidget* MakeTable(const char* name, const QStringList& header) {
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setWordWrap(true);
   table->verticalHeader()->hide();
-  table->horizontalHeader()->setStretchLastSection(true);
-  table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  table->horizontalHeader()->setSectionResizeMode(header.size() - 1, QHeaderView::Stretch);
+  // The texts wrap within the tab's width rather than scroll out of it; a
+  // column of marks keeps its own width.
+  table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  if (header.front().isEmpty()) {
+    table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  }
   table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   return table;
 }
@@ -94,15 +97,13 @@ DiagnosticsPanel::DiagnosticsPanel(PageContext context, QWidget* parent)
   top->addWidget(variants_);
   top->addWidget(verdict_, 1);
 
-  auto* bottom = new QHBoxLayout();
-  residuals_.Panel()->setMinimumWidth(220);
-  bottom->addWidget(residuals_.Panel(), 1);
-  bottom->addWidget(tests_, 1);
-
+  // The tab is narrow: the tests' figures take its whole width, right above
+  // the residuals they judge.
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
-  layout->addWidget(checks_, 3);
-  layout->addLayout(bottom, 2);
+  layout->addWidget(checks_, 4);
+  layout->addWidget(tests_, 2);
+  layout->addWidget(residuals_.Panel(), 3);
 
   ShowEmpty(
       QStringLiteral("Выполните «Оценка параметров»: диагностика проверяет найденные "
