@@ -15,6 +15,7 @@
 #include "diagnostics/checklist_view.h"
 #include "estimation/estimation_view.h"
 #include "estimation/variants.h"
+#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik::app {
 namespace {
@@ -196,6 +197,7 @@ void DiagnosticsPanel::Diagnose() {
   options.DecimalMark = DecimalMark();
   const std::string label = estimation::VariantLabel(state.ModelFits, *index);
   if (const auto rho = mohnRho_.find(label); rho != mohnRho_.end()) options.MohnRho = rho->second;
+  options.MsyIntervalRatio = uncertainty::MsyIntervalRatioOf(state, *index);
   ShowEmpty(QStringLiteral("Диагностика варианта «%1»: уточнение минимума, прогноз на год вперёд "
                            "и 20 подгонок из разных начальных точек…")
                 .arg(FromUtf8(label)));

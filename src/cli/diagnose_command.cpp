@@ -7,6 +7,7 @@
 #include "cli/text_output.h"
 #include "common/numbers.h"
 #include "diagnostics/checklist_view.h"
+#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik::cli {
 namespace {
@@ -40,6 +41,7 @@ diagnostics::VariantDiagnosis DiagnoseChosen(const AssessmentState& state,
   diagnostics::DiagnosisOptions settings;
   settings.JitterSettings.Threads = options.Threads;
   settings.DecimalMark = kDecimalMark;
+  settings.MsyIntervalRatio = uncertainty::MsyIntervalRatioOf(state, chosen.Variant);
   return diagnostics::DiagnoseVariant(diagnostics::DiagnosedSeries(state), state.ModelFits,
                                       chosen.Variant, chosen.LastSearch().Settings.Bounds,
                                       state.MedianKeepCount, settings);

@@ -353,9 +353,9 @@ ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions
   } else {
     chosen.Variant = estimation::VariantIndexByLabel(state.ModelFits, label);
   }
-  chosen.Adopted.Refinement = RefineChosenVariant(state, *last, chosen.Variant, options);
+  chosen.Adopted.Refinement = RefineChosenVariant(state, chosen.LastSearch(), chosen.Variant, options);
   chosen.Adopted.ObservationError =
-      AdoptObservationErrorOfChosen(state, *last, chosen.Variant, options);
+      AdoptObservationErrorOfChosen(state, chosen.LastSearch(), chosen.Variant, options);
   return chosen;
 }
 

@@ -1,5 +1,7 @@
 #include "uncertainty/uncertainty_state.h"
 
+#include <cmath>
+
 #include "common/error.h"
 #include "estimation/observation_error_state.h"
 #include "estimation/variants.h"
@@ -39,6 +41,21 @@ void EstimateUncertainty(AssessmentState& state, const estimation::ParameterBoun
   ClearUncertainty(state);
   ClearForecast(state);
   state.Uncertainty = std::move(result);
+}
+
+std::optional<double> MsyIntervalRatioOf(const AssessmentState& state, std::size_t index) {
+  if (!state.Uncertainty || index >= state.ModelFits.size()) return std::nullopt;
+  const BootstrapResult& b = *state.Uncertainty;
+  const model::ModelFit& fit = state.ModelFits[index];
+  if (b.Kind != fit.Kind || b.Estimate.R != fit.R || b.Estimate.K != fit.K ||
+      b.Estimate.Q != fit.Q) {
+    return std::nullopt;
+  }
+  const Interval& msy = b.Of(Quantity::Msy);
+  if (!msy.Estimated || !(msy.Lower > 0.0) || !std::isfinite(msy.Upper / msy.Lower)) {
+    return std::nullopt;
+  }
+  return msy.Upper / msy.Lower;
 }
 
 }  // namespace tarvik::uncertainty

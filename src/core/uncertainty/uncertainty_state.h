@@ -2,6 +2,9 @@
 
 // The bootstrap of the chosen variant as a change of the assessment.
 
+#include <cstddef>
+#include <optional>
+
 #include "assessment_state.h"
 #include "estimation/search_engine.h"
 #include "uncertainty/bootstrap.h"
@@ -27,5 +30,10 @@ BootstrapResult BootstrapRecord(const AssessmentState& state, std::size_t index,
 // (Cancelled on a stop); the state is then as it was.
 void EstimateUncertainty(AssessmentState& state, const estimation::ParameterBounds& bounds,
                          const BootstrapOptions& options);
+
+// The upper over the lower end of the MSY interval of state.Uncertainty when
+// it was made for record `index` as the record is now (its kind and r, K, q),
+// for the diagnostics; nothing otherwise or when the lower end is not above 0.
+std::optional<double> MsyIntervalRatioOf(const AssessmentState& state, std::size_t index);
 
 }  // namespace tarvik::uncertainty
