@@ -692,7 +692,9 @@ void EstimationPage::PlaceCharts() {
   const bool tuning = !chart7_->isHidden();
   const bool observation = resultTabs_->currentWidget() == observationError_;
   observationError_->Chart()->setVisible(chosen && !tuning && observation);
-  chartTabs_->setVisible(chosen && !tuning && !observation);
+  // The retrospective analysis of a variant may run before any model choice.
+  const bool retrospective = chartTabs_->isTabVisible(kRetrospectiveTab);
+  chartTabs_->setVisible((chosen || retrospective) && !tuning && !observation);
 }
 
 // ---------------------------------------------------------------------------
