@@ -1,5 +1,8 @@
 #include "app/retrospective.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "app/locale_mark.h"
 #include "app/widgets.h"
 #include "data/data_table.h"
@@ -14,7 +17,8 @@ RetrospectiveAnalysis::RetrospectiveAnalysis(PageContext context, ProgressLog lo
     : QObject(parent), context_(context), log_(log), maxFailures_(std::move(maxFailures)) {
   chart_ = Named<ChartPanel>("ChartRetrospective");
   chart_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.7g"));
-  chart_->SetAxisRoundTicks(Axis::Bottom, 1.0);  // whole years
+  // Whole decades: four-digit years stay whole at the smallest window.
+  chart_->SetAxisRoundTicks(Axis::Bottom, 10.0);
   chart_->SetAxisRoundTicks(Axis::Left);
   chart_->SetAxisMinimum(Axis::Left, 0.0);  // a biomass
   // Six long names: a legend that wraps them whole.
@@ -82,6 +86,16 @@ void RetrospectiveAnalysis::Run(std::size_t variant, const estimation::SearchTex
           chart_->SetPoints(name, curve.Points);
           ++curves_;
         }
+        // The years of the curves, without padding, so that few labels fall in.
+        double first = std::numeric_limits<double>::infinity();
+        double last = -first;
+        for (const estimation::NamedCurve& curve : view.Curves) {
+          for (const Point& point : curve.Points) {
+            first = std::min(first, point.x);
+            last = std::max(last, point.x);
+          }
+        }
+        if (first < last) chart_->SetAxisRange(Axis::Bottom, first, last);
         chart_->SetWrappedLegendVisible(true);
         emit Finished(result, label);
       });
