@@ -7,6 +7,8 @@
 #include "cli/text_output.h"
 #include "common/numbers.h"
 #include "diagnostics/checklist_view.h"
+#include "estimation/observation_error_state.h"
+#include "estimation/variants.h"
 #include "uncertainty/uncertainty_state.h"
 
 namespace tarvik::cli {
@@ -42,6 +44,17 @@ diagnostics::VariantDiagnosis DiagnoseChosen(const AssessmentState& state,
   settings.JitterSettings.Threads = options.Threads;
   settings.DecimalMark = kDecimalMark;
   settings.MsyIntervalRatio = uncertainty::MsyIntervalRatioOf(state, chosen.Variant);
+  // Adopted observation-error estimates are judged by their own residuals.
+  const model::ModelFit& record = state.ModelFits.at(chosen.Variant);
+  if (record.Origin == model::FitOrigin::ObservationError) {
+    if (const auto* fit = estimation::ObservationErrorFitOf(state, record.Kind)) {
+      return diagnostics::DiagnoseObservationError(
+          diagnostics::DiagnosedSeries(state), *fit,
+          estimation::VariantLabel(state.ModelFits, chosen.Variant) +
+              " (модель ошибки наблюдения)",
+          settings);
+    }
+  }
   return diagnostics::DiagnoseVariant(diagnostics::DiagnosedSeries(state), state.ModelFits,
                                       chosen.Variant, chosen.LastSearch().Settings.Bounds,
                                       state.MedianKeepCount, settings);

@@ -183,6 +183,21 @@ TEST(CliDiagnostics, DiagnoseGivesTheChecklistOfTheVariant) {
   EXPECT_NE(text.out.find("Нормальность (Шапиро — Уилк)"), std::string::npos);
 }
 
+// Adopted observation-error estimates are judged by their own log
+// residuals, one per year, not by the procedure's.
+TEST(CliDiagnostics, DiagnoseJudgesAdoptedObservationErrorEstimatesByTheirResiduals) {
+  const testing::CliRun run =
+      RunCli(std::string("diagnose ") + kExample +
+             " --variants 0 --variant 'Шефер СК' --estimator observation-error --json");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const nlohmann::json d = nlohmann::json::parse(run.out)["diagnostics"];
+  EXPECT_NE(d["variant"].get<std::string>().find("модель ошибки наблюдения"), std::string::npos);
+  ASSERT_EQ(d["residuals"].size(), 22u);  // 1934 … 1955
+  EXPECT_EQ(d["years"].front(), 1934);
+  EXPECT_EQ(d["years"].back(), 1955);
+  EXPECT_FALSE(d["shapiro_wilk"]["W"].is_null());
+}
+
 TEST(CliDiagnostics, RetrospectiveReportsMohnsRho) {
   const testing::CliRun run = RunCli(std::string("retrospective ") + kExample +
                                      " --variants 0 --variant 'Шефер СК' --json");

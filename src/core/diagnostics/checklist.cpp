@@ -282,4 +282,38 @@ VariantDiagnosis DiagnoseVariant(const data::CatchEffortSeries& series,
   return d;
 }
 
+VariantDiagnosis DiagnoseObservationError(const data::CatchEffortSeries& series,
+                                          const estimation::ObservationErrorFit& fit,
+                                          std::string label, const DiagnosisOptions& options) {
+  VariantDiagnosis d;
+  d.Label = std::move(label);
+  d.Residuals = fit.LogResiduals;
+  for (std::size_t k = 0; k < d.Residuals.size(); ++k) {
+    d.ResidualYears.push_back(series.FirstYear + static_cast<int>(k));
+  }
+  if (d.Residuals.empty()) d.ResidualsMessage = "подгонка модели ошибки наблюдения недопустима";
+  for (const std::string& name : fit.AtBounds) {
+    BoundHit hit;
+    hit.Parameter = name;
+    hit.Text = name + " на границе поиска: оценка определяется границей, а не данными";
+    d.AtBounds.push_back(std::move(hit));
+  }
+  d.HindcastSkill.Reason = "проверяется для процедуры, не для модели ошибки наблюдения";
+  d.JitterRuns.Reason = d.HindcastSkill.Reason;
+
+  ChecklistInput in;
+  in.Years = series.size();
+  // r, K, q and the estimated p and φ; σ is not a parameter of the residuals.
+  in.Parameters = std::max(fit.ParameterCount - 1, 3);
+  in.ResidualYears = d.ResidualYears;
+  in.Residuals = d.Residuals;
+  in.ResidualsMessage = d.ResidualsMessage;
+  in.AtBounds = d.AtBounds;
+  in.MohnRho = options.MohnRho;
+  in.MsyIntervalRatio = options.MsyIntervalRatio;
+  in.DecimalMark = options.DecimalMark;
+  d.Items = BuildChecklist(in);
+  return d;
+}
+
 }  // namespace tarvik::diagnostics

@@ -40,6 +40,7 @@
 #include "diagnostics/hindcast.h"
 #include "diagnostics/jitter.h"
 #include "diagnostics/residual_tests.h"
+#include "estimation/observation_error.h"
 #include "estimation/refinement.h"
 #include "model/model_fit.h"
 
@@ -143,5 +144,15 @@ VariantDiagnosis DiagnoseVariant(const data::CatchEffortSeries& series,
                                  const std::vector<model::ModelFit>& fits, std::size_t index,
                                  const estimation::ParameterBounds& bounds, std::uint8_t keepCount,
                                  const DiagnosisOptions& options = {});
+
+// The diagnosis of an observation-error fit of `series` (the series it was
+// fitted to): its log residuals by year (residual k at FirstYear + k), the
+// residual tests, its parameters on a bound, the length of the series, Mohn's
+// rho and the MSY interval of `options`. The exact minimum, the hindcast and
+// the jitter are refits of the procedure's objectives: not assessed here.
+// Never raises.
+VariantDiagnosis DiagnoseObservationError(const data::CatchEffortSeries& series,
+                                          const estimation::ObservationErrorFit& fit,
+                                          std::string label, const DiagnosisOptions& options = {});
 
 }  // namespace tarvik::diagnostics
