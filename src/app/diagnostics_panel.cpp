@@ -14,6 +14,7 @@
 #include "common/error.h"
 #include "diagnostics/checklist_view.h"
 #include "estimation/estimation_view.h"
+#include "estimation/observation_error_state.h"
 #include "estimation/variants.h"
 #include "uncertainty/uncertainty_state.h"
 
@@ -201,9 +202,23 @@ void DiagnosticsPanel::Diagnose() {
   ShowEmpty(QStringLiteral("Диагностика варианта «%1»: уточнение минимума, прогноз на год вперёд "
                            "и 20 подгонок из разных начальных точек…")
                 .arg(FromUtf8(label)));
+  // Adopted observation-error estimates are judged by their own residuals.
+  std::optional<estimation::ObservationErrorFit> observation;
+  if (state.ModelFits[*index].Origin == model::FitOrigin::ObservationError) {
+    if (const auto* fit = estimation::ObservationErrorFitOf(state, state.ModelFits[*index].Kind)) {
+      observation = *fit;
+    }
+  }
   context_.background.RunGuarded(
       [series = diagnostics::DiagnosedSeries(state), fits = state.ModelFits, index = *index,
-       bounds = *bounds_, keep = state.MedianKeepCount, options](BackgroundTask::Progress&) {
+       bounds = *bounds_, keep = state.MedianKeepCount, options, observation,
+       label](BackgroundTask::Progress&) {
+        if (observation) {
+          diagnostics::VariantDiagnosis d = diagnostics::DiagnoseObservationError(
+              series, *observation, label + " (модель ошибки наблюдения)", options);
+          d.Index = index;
+          return d;
+        }
         return diagnostics::DiagnoseVariant(series, fits, index, bounds, keep, options);
       },
       [] {},

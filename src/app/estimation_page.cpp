@@ -667,6 +667,7 @@ void EstimationPage::ObservationErrorAdopted(std::size_t index) {
   const estimation::VariantRow row =
       estimation::MakeVariantRow(State().ModelFits[index], bounds, DecimalMark());
   results_->ShowRow(index, row);
+  diagnostics_->FitChanged(index);
   ShowMark(index);
   memo1_->appendPlainText(FromUtf8(std::string(projection::kObservationErrorParametersLine) + " (" +
                                    estimation::VariantLabel(State().ModelFits, index) +
