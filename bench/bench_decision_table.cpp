@@ -63,7 +63,7 @@ const uncertainty::ProjectionBasis& ObservationErrorBasis() {
 
 void Run(benchmark::State& bench, const uncertainty::ProjectionBasis& basis) {
   const std::vector<uncertainty::CatchOption> options =
-      uncertainty::ResolveCatchOptions(uncertainty::DefaultCatchOptionSpecs(), basis.PointMsy,
+      uncertainty::ResolveCatchOptions(uncertainty::DefaultCatchOptionEntries(), basis.PointMsy,
                                        basis.LastCatch, 0.9 * basis.PointMsy);
   uncertainty::DecisionTableOptions settings;
   settings.Horizon = 10;

@@ -34,7 +34,7 @@ DecisionTab::DecisionTab(PageContext context, std::function<int()> horizon,
   auto* settings = new QHBoxLayout();
   settings->addWidget(MakeLabel("DecisionOptionsLabel", QStringLiteral("Варианты улова:")));
   options_ = MakeEdit("DecisionOptions", FromUtf8(uncertainty::CatchOptionsText(
-                                             uncertainty::DefaultCatchOptionSpecs(), mark)));
+                                             uncertainty::DefaultCatchOptionEntries(), mark)));
   options_->setToolTip(QStringLiteral(
       "Через «;»: тонны (1200), доли MSY (0,5*MSY), «текущий» (последний улов), «ОДУ» (ОДУ "
       "правила в первом году прогноза)"));
@@ -92,7 +92,7 @@ void DecisionTab::Compute() {
   uncertainty::DecisionRequest request;
   request.DecimalMark = DecimalMark();
   // A bad list is reported before anything runs.
-  request.Specs = uncertainty::ParseCatchOptions(ToUtf8(options_->text()), request.DecimalMark);
+  request.Entries = uncertainty::ParseCatchOptions(ToUtf8(options_->text()), request.DecimalMark);
   request.Risk = risk_->value() / 100.0;
   request.Horizon = horizon_ ? horizon_() : 5;
   if (bounds_) request.Bounds = bounds_();

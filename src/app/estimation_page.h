@@ -28,7 +28,7 @@
 #include "app/progress_log.h"
 #include "app/residuals_chart.h"
 #include "app/results_panel.h"
-#include "app/retrospective.h"
+#include "app/retro_panel.h"
 #include "app/surface_pictures.h"
 #include "data/suitability.h"
 #include "estimation/refinement.h"

@@ -50,7 +50,7 @@ uncertainty::DecisionRequest DecisionRequestOf(const AssessOptions& o) {
   request.Horizon = o.ForecastHorizon;
   if (!o.CatchOptions.empty()) {
     try {
-      request.Specs = uncertainty::ParseCatchOptions(o.CatchOptions, kDecimalMark);
+      request.Entries = uncertainty::ParseCatchOptions(o.CatchOptions, kDecimalMark);
     } catch (const Error& e) {
       throw Error(std::string("Параметр --catch-options: ") + e.what());
     }

@@ -50,16 +50,16 @@ std::string Example(char mark) {
 }
 
 // One item of the list (already trimmed, not empty).
-CatchOptionSpec ParseItem(std::string_view item, std::size_t number, char mark) {
+CatchOptionEntry ParseItem(std::string_view item, std::size_t number, char mark) {
   const std::string where =
       "Вариант улова № " + std::to_string(number) + " «" + MessageExcerpt(item) + "»";
   const std::string lower = Lowered(item);
   if (lower == "текущий" || lower == "текущий улов") return {CatchOptionKind::CurrentCatch, 0.0};
   if (lower == "оду" || lower == "оду правила") return {CatchOptionKind::RuleTac, 0.0};
-  CatchOptionSpec spec;
+  CatchOptionEntry entry;
   std::string_view numberText = item;
   if (EndsWith(lower, "msy")) {
-    spec.Kind = CatchOptionKind::MsyMultiple;
+    entry.Kind = CatchOptionKind::MsyMultiple;
     numberText = Trimmed(item.substr(0, item.size() - 3));
     for (std::string_view sign : {"*", "·", "×"}) {
       if (EndsWith(numberText, sign)) {
@@ -75,18 +75,18 @@ CatchOptionSpec ParseItem(std::string_view item, std::size_t number, char mark) 
                 "5*MSY), «текущий» или «ОДУ»");
   }
   if (*value < 0.0) throw Error(where + " отрицателен: улов не может быть меньше 0");
-  spec.Value = *value + 0.0;  // no negative zero
-  return spec;
+  entry.Value = *value + 0.0;  // no negative zero
+  return entry;
 }
 
-std::string Label(const CatchOptionSpec& spec, char mark) {
-  switch (spec.Kind) {
+std::string Label(const CatchOptionEntry& entry, char mark) {
+  switch (entry.Kind) {
     case CatchOptionKind::Tonnes:
-      return CatchText(spec.Value, mark);
+      return CatchText(entry.Value, mark);
     case CatchOptionKind::MsyMultiple:
-      if (spec.Value == 0.0) return "0";
-      if (spec.Value == 1.0) return "MSY";
-      return FormatGeneral(spec.Value, mark) + "·MSY";
+      if (entry.Value == 0.0) return "0";
+      if (entry.Value == 1.0) return "MSY";
+      return FormatGeneral(entry.Value, mark) + "·MSY";
     case CatchOptionKind::CurrentCatch:
       return "Текущий улов";
     case CatchOptionKind::RuleTac:
@@ -103,46 +103,46 @@ void RequireCatch(double value, const char* what) {
 
 }  // namespace
 
-std::vector<CatchOptionSpec> DefaultCatchOptionSpecs() {
-  std::vector<CatchOptionSpec> specs{{CatchOptionKind::Tonnes, 0.0}};
+std::vector<CatchOptionEntry> DefaultCatchOptionEntries() {
+  std::vector<CatchOptionEntry> entries{{CatchOptionKind::Tonnes, 0.0}};
   for (double multiple : {0.25, 0.5, 0.75, 1.0, 1.25, 1.5}) {
-    specs.push_back({CatchOptionKind::MsyMultiple, multiple});
+    entries.push_back({CatchOptionKind::MsyMultiple, multiple});
   }
-  specs.push_back({CatchOptionKind::CurrentCatch, 0.0});
-  specs.push_back({CatchOptionKind::RuleTac, 0.0});
-  return specs;
+  entries.push_back({CatchOptionKind::CurrentCatch, 0.0});
+  entries.push_back({CatchOptionKind::RuleTac, 0.0});
+  return entries;
 }
 
-std::vector<CatchOptionSpec> ParseCatchOptions(std::string_view text, char mark) {
-  std::vector<CatchOptionSpec> specs;
+std::vector<CatchOptionEntry> ParseCatchOptions(std::string_view text, char mark) {
+  std::vector<CatchOptionEntry> entries;
   std::size_t number = 0;
   while (!text.empty()) {
     const std::size_t end = text.find_first_of(";\n");
     const std::string_view item = Trimmed(text.substr(0, end));
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     if (item.empty()) continue;
-    specs.push_back(ParseItem(item, ++number, mark));
+    entries.push_back(ParseItem(item, ++number, mark));
   }
-  if (specs.empty()) {
+  if (entries.empty()) {
     throw Error("Список вариантов улова пуст: введите, например, «" + Example(mark) + "»");
   }
-  if (specs.size() > kMaxCatchOptions) {
-    throw Error("В списке " + CountWithNoun(specs.size(), "вариант", "варианта", "вариантов") +
+  if (entries.size() > kMaxCatchOptions) {
+    throw Error("В списке " + CountWithNoun(entries.size(), "вариант", "варианта", "вариантов") +
                 " улова, допускается не более " + std::to_string(kMaxCatchOptions));
   }
-  return specs;
+  return entries;
 }
 
-std::string CatchOptionsText(const std::vector<CatchOptionSpec>& specs, char mark) {
+std::string CatchOptionsText(const std::vector<CatchOptionEntry>& entries, char mark) {
   std::string text;
-  for (const CatchOptionSpec& spec : specs) {
+  for (const CatchOptionEntry& entry : entries) {
     if (!text.empty()) text += "; ";
-    switch (spec.Kind) {
+    switch (entry.Kind) {
       case CatchOptionKind::Tonnes:
-        text += FormatGeneral(spec.Value, mark);
+        text += FormatGeneral(entry.Value, mark);
         break;
       case CatchOptionKind::MsyMultiple:
-        text += spec.Value == 1.0 ? "MSY" : FormatGeneral(spec.Value, mark) + "*MSY";
+        text += entry.Value == 1.0 ? "MSY" : FormatGeneral(entry.Value, mark) + "*MSY";
         break;
       case CatchOptionKind::CurrentCatch:
         text += "текущий";
@@ -155,18 +155,18 @@ std::string CatchOptionsText(const std::vector<CatchOptionSpec>& specs, char mar
   return text;
 }
 
-std::vector<CatchOption> ResolveCatchOptions(const std::vector<CatchOptionSpec>& specs, double msy,
-                                             double currentCatch, std::optional<double> ruleTac,
-                                             char mark) {
+std::vector<CatchOption> ResolveCatchOptions(const std::vector<CatchOptionEntry>& entries,
+                                             double msy, double currentCatch,
+                                             std::optional<double> ruleTac, char mark) {
   RequireCatch(msy, "MSY точечной оценки");
   RequireCatch(currentCatch, "Текущий улов");
   if (ruleTac) RequireCatch(*ruleTac, "ОДУ правила");
   std::vector<CatchOption> options;
-  for (const CatchOptionSpec& spec : specs) {
-    CatchOption option{spec.Kind, spec.Value, Label(spec, mark)};
-    if (spec.Kind == CatchOptionKind::MsyMultiple) option.Catch = spec.Value * msy;
-    if (spec.Kind == CatchOptionKind::CurrentCatch) option.Catch = currentCatch;
-    if (spec.Kind == CatchOptionKind::RuleTac) {
+  for (const CatchOptionEntry& entry : entries) {
+    CatchOption option{entry.Kind, entry.Value, Label(entry, mark)};
+    if (entry.Kind == CatchOptionKind::MsyMultiple) option.Catch = entry.Value * msy;
+    if (entry.Kind == CatchOptionKind::CurrentCatch) option.Catch = currentCatch;
+    if (entry.Kind == CatchOptionKind::RuleTac) {
       if (!ruleTac) continue;
       option.Catch = *ruleTac;
     }

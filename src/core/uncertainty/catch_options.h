@@ -24,7 +24,7 @@ enum class CatchOptionKind : std::uint8_t {
 };
 
 // One item of the list as typed.
-struct CatchOptionSpec {
+struct CatchOptionEntry {
   CatchOptionKind Kind = CatchOptionKind::Tonnes;
   double Value = 0.0;  // read for Tonnes and MsyMultiple
 };
@@ -38,7 +38,7 @@ struct CatchOption {
 };
 
 // 0 t, then 0.25, 0.5, 0.75, 1, 1.25 and 1.5 × MSY, the current catch, the rule's TAC.
-std::vector<CatchOptionSpec> DefaultCatchOptionSpecs();
+std::vector<CatchOptionEntry> DefaultCatchOptionEntries();
 
 // Reads the list: items separated by ';' or line breaks (empty items are
 // skipped), each one of
@@ -48,19 +48,19 @@ std::vector<CatchOptionSpec> DefaultCatchOptionSpecs();
 // case does not matter. Raises tarvik::Error, in Russian naming the item by
 // its number and text, for an item that is none of these or a negative
 // number, for an empty list and for more than kMaxCatchOptions items.
-std::vector<CatchOptionSpec> ParseCatchOptions(std::string_view text, char decimalMark = '.');
+std::vector<CatchOptionEntry> ParseCatchOptions(std::string_view text, char decimalMark = '.');
 
 // The list as ParseCatchOptions reads it back: "0; 0,25*MSY; …; текущий; ОДУ".
-std::string CatchOptionsText(const std::vector<CatchOptionSpec>& specs, char decimalMark = '.');
+std::string CatchOptionsText(const std::vector<CatchOptionEntry>& entries, char decimalMark = '.');
 
 // The options in ascending order of catch (items of equal catch in list
 // order): multiples of `msy`, the current catch `currentCatch`, and the TAC
 // `ruleTac` — an item "ОДУ" is left out while no TAC is given. Raises
 // tarvik::Error when msy, the current catch or the TAC is not a finite
 // number ≥ 0, and when no option is left.
-std::vector<CatchOption> ResolveCatchOptions(const std::vector<CatchOptionSpec>& specs, double msy,
-                                             double currentCatch, std::optional<double> ruleTac,
-                                             char decimalMark = '.');
+std::vector<CatchOption> ResolveCatchOptions(const std::vector<CatchOptionEntry>& entries,
+                                             double msy, double currentCatch,
+                                             std::optional<double> ruleTac, char decimalMark = '.');
 
 // A catch as the tables write it: at least four significant digits, whole
 // tonnes from 1000 t up ("1234", "12,35", "0").

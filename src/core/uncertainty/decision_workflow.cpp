@@ -71,7 +71,7 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
   if (series.C.empty()) throw Error("Нет данных для таблицы решений");
 
   DecisionTableResult result;
-  result.Specs = request.Specs;
+  result.Entries = request.Entries;
   result.Variant = static_cast<std::uint8_t>(*chosen);
   const bool reuse = bootstrap != nullptr && MadeFor(*bootstrap, fit);
   std::optional<BootstrapResult> own;
@@ -101,7 +101,7 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
           : ProcedureBasis(series, used);
   basis.FirstYear = FirstForecastYear(state);
   const std::vector<CatchOption> options = ResolveCatchOptions(
-      request.Specs, basis.PointMsy, series.C.back(), ruleTac, request.DecimalMark);
+      request.Entries, basis.PointMsy, series.C.back(), ruleTac, request.DecimalMark);
   DecisionTableOptions settings;
   settings.Horizon = request.Horizon;
   settings.BlimFraction = blimFraction;

@@ -26,7 +26,7 @@ namespace tarvik::uncertainty {
 
 // What the table is made with.
 struct DecisionRequest {
-  std::vector<CatchOptionSpec> Specs = DefaultCatchOptionSpecs();
+  std::vector<CatchOptionEntry> Entries = DefaultCatchOptionEntries();
   double Risk = kDefaultRisk;  // 0 < p < 1
   int Horizon = 5;             // 1 … kMaxDecisionHorizon
   // The bootstrap run when none is handed over: replicates, seed, level and
@@ -45,11 +45,11 @@ struct DecisionRequest {
 // The decision table the assessment holds and what it was made with.
 struct DecisionTableResult {
   DecisionTable Table;
-  std::vector<CatchOptionSpec> Specs;  // the options as given
-  std::uint8_t Variant = 0;            // ModelFits index of the chosen variant
-  int Replicates = 0;                  // of the bootstrap
-  int FailedReplicates = 0;            // left out of the table
-  bool BootstrapRunHere = false;       // false: the bootstrap handed over
+  std::vector<CatchOptionEntry> Entries;  // the options as given
+  std::uint8_t Variant = 0;               // ModelFits index of the chosen variant
+  int Replicates = 0;                     // of the bootstrap
+  int FailedReplicates = 0;               // left out of the table
+  bool BootstrapRunHere = false;          // false: the bootstrap handed over
 };
 
 // The page-3 Blim of a record as a fraction of its BMSY: the item of the
@@ -64,7 +64,7 @@ double LimitFractionOf(const model::ModelFit& fit);
 //     made for the record's kind, objective and r, K, q as they are now;
 //     otherwise BootstrapProcedure with the request's settings and the page-3
 //     Blim fraction;
-//   - the options: request.Specs resolved with the point estimate's MSY, the
+//   - the options: request.Entries resolved with the point estimate's MSY, the
 //     last observed catch and, when the forecast drawn is of this variant,
 //     its mean catch of the first forecast year as the rule's TAC;
 //   - BuildDecisionTable with the request's horizon and risk, with process

@@ -55,7 +55,7 @@ const Bases& FishedStockBases() {
 }
 
 std::vector<CatchOption> DefaultOptions(const ProjectionBasis& basis) {
-  return ResolveCatchOptions(DefaultCatchOptionSpecs(), basis.PointMsy, basis.LastCatch,
+  return ResolveCatchOptions(DefaultCatchOptionEntries(), basis.PointMsy, basis.LastCatch,
                              std::nullopt);
 }
 
@@ -67,9 +67,9 @@ DecisionTableOptions Settings(int horizon, long long threads = 1) {
 }
 
 std::vector<CatchOption> Tonnes(const std::vector<double>& catches) {
-  std::vector<CatchOptionSpec> specs;
-  for (double c : catches) specs.push_back({CatchOptionKind::Tonnes, c});
-  return ResolveCatchOptions(specs, 0.0, 0.0, std::nullopt);
+  std::vector<CatchOptionEntry> entries;
+  for (double c : catches) entries.push_back({CatchOptionKind::Tonnes, c});
+  return ResolveCatchOptions(entries, 0.0, 0.0, std::nullopt);
 }
 
 TEST(DecisionTable, RiskGrowsWithTheCatchInEveryYearAndIsLowestWithoutCatch) {
@@ -305,7 +305,7 @@ TEST(CatchOptions, ReadTheListAndWriteItBack) {
   struct Case {
     const char* text;
     char mark;
-    std::vector<CatchOptionSpec> specs;
+    std::vector<CatchOptionEntry> entries;
   };
   using K = CatchOptionKind;
   const Case cases[] = {
@@ -319,18 +319,18 @@ TEST(CatchOptions, ReadTheListAndWriteItBack) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    const std::vector<CatchOptionSpec> specs = ParseCatchOptions(c.text, c.mark);
-    ASSERT_EQ(specs.size(), c.specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-      EXPECT_EQ(specs[i].Kind, c.specs[i].Kind);
-      EXPECT_EQ(specs[i].Value, c.specs[i].Value);
+    const std::vector<CatchOptionEntry> entries = ParseCatchOptions(c.text, c.mark);
+    ASSERT_EQ(entries.size(), c.entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      EXPECT_EQ(entries[i].Kind, c.entries[i].Kind);
+      EXPECT_EQ(entries[i].Value, c.entries[i].Value);
     }
-    const std::vector<CatchOptionSpec> again =
-        ParseCatchOptions(CatchOptionsText(specs, c.mark), c.mark);
-    ASSERT_EQ(again.size(), specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) EXPECT_EQ(again[i].Value, specs[i].Value);
+    const std::vector<CatchOptionEntry> again =
+        ParseCatchOptions(CatchOptionsText(entries, c.mark), c.mark);
+    ASSERT_EQ(again.size(), entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) EXPECT_EQ(again[i].Value, entries[i].Value);
   }
-  EXPECT_EQ(CatchOptionsText(DefaultCatchOptionSpecs(), ','),
+  EXPECT_EQ(CatchOptionsText(DefaultCatchOptionEntries(), ','),
             "0; 0,25*MSY; 0,5*MSY; 0,75*MSY; MSY; 1,25*MSY; 1,5*MSY; текущий; ОДУ");
 }
 
@@ -360,14 +360,15 @@ TEST(CatchOptions, RejectWhatIsNotACatchNamingTheItem) {
 
 TEST(CatchOptions, ResolveInAscendingOrderWithTheirLabels) {
   const std::vector<CatchOption> options = ResolveCatchOptions(
-      DefaultCatchOptionSpecs(), 1000.0, 600.0, std::optional<double>(820.5), ',');
+      DefaultCatchOptionEntries(), 1000.0, 600.0, std::optional<double>(820.5), ',');
   std::string rows;
   for (const CatchOption& o : options) rows += o.Label + " " + CatchText(o.Catch, ',') + "; ";
   EXPECT_EQ(rows,
             "0 0; 0,25·MSY 250; 0,5·MSY 500; Текущий улов 600; 0,75·MSY 750; ОДУ правила 820,5; "
             "MSY 1000; 1,25·MSY 1250; 1,5·MSY 1500; ");
   // Without a forecast there is no TAC row.
-  EXPECT_EQ(ResolveCatchOptions(DefaultCatchOptionSpecs(), 1000.0, 600.0, std::nullopt).size(), 8u);
+  EXPECT_EQ(ResolveCatchOptions(DefaultCatchOptionEntries(), 1000.0, 600.0, std::nullopt).size(),
+            8u);
 }
 
 TEST(DecisionTable, CellClassesFollowTheKobeScaleAndTheChosenRisk) {

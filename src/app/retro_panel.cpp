@@ -1,4 +1,4 @@
-#include "app/retrospective.h"
+#include "app/retro_panel.h"
 
 #include <algorithm>
 #include <limits>
