@@ -26,14 +26,6 @@ std::function<void(int, int)> ScaledProgress(const std::function<void(int, int)>
   };
 }
 
-bool MadeFor(const BootstrapResult& bootstrap, const model::ModelFit& fit) {
-  const bool observation = fit.Origin == model::FitOrigin::ObservationError;
-  const Estimator method = observation ? Estimator::ObservationError : Estimator::Procedure;
-  return bootstrap.Method == method && bootstrap.Kind == fit.Kind &&
-         (observation || bootstrap.Objective == fit.Objective) && bootstrap.Estimate.R == fit.R &&
-         bootstrap.Estimate.K == fit.K && bootstrap.Estimate.Q == fit.Q;
-}
-
 // The calendar year after the last year of the analysis series: the year
 // cell of its last row in the data table (the series keeps no years).
 int FirstForecastYear(const AssessmentState& state) {
@@ -73,7 +65,7 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
   DecisionTableResult result;
   result.Entries = request.Entries;
   result.Variant = static_cast<std::uint8_t>(*chosen);
-  const bool reuse = bootstrap != nullptr && MadeFor(*bootstrap, fit);
+  const bool reuse = bootstrap != nullptr && MadeForRecord(*bootstrap, fit);
   std::optional<BootstrapResult> own;
   if (!reuse) {
     BootstrapOptions options;

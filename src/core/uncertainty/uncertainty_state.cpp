@@ -8,6 +8,14 @@
 
 namespace tarvik::uncertainty {
 
+bool MadeForRecord(const BootstrapResult& bootstrap, const model::ModelFit& fit) {
+  const bool observation = fit.Origin == model::FitOrigin::ObservationError;
+  const Estimator method = observation ? Estimator::ObservationError : Estimator::Procedure;
+  return bootstrap.Method == method && bootstrap.Kind == fit.Kind &&
+         (observation || bootstrap.Objective == fit.Objective) && bootstrap.Estimate.R == fit.R &&
+         bootstrap.Estimate.K == fit.K && bootstrap.Estimate.Q == fit.Q;
+}
+
 BootstrapResult BootstrapRecord(const AssessmentState& state, std::size_t index,
                                 const estimation::ParameterBounds& bounds,
                                 const BootstrapOptions& options) {
@@ -46,11 +54,7 @@ void EstimateUncertainty(AssessmentState& state, const estimation::ParameterBoun
 std::optional<double> MsyIntervalRatioOf(const AssessmentState& state, std::size_t index) {
   if (!state.Uncertainty || index >= state.ModelFits.size()) return std::nullopt;
   const BootstrapResult& b = *state.Uncertainty;
-  const model::ModelFit& fit = state.ModelFits[index];
-  if (b.Kind != fit.Kind || b.Estimate.R != fit.R || b.Estimate.K != fit.K ||
-      b.Estimate.Q != fit.Q) {
-    return std::nullopt;
-  }
+  if (!MadeForRecord(b, state.ModelFits[index])) return std::nullopt;
   const Interval& msy = b.Of(Quantity::Msy);
   if (!msy.Estimated || !(msy.Lower > 0.0) || !std::isfinite(msy.Upper / msy.Lower)) {
     return std::nullopt;

@@ -11,6 +11,11 @@
 
 namespace tarvik::uncertainty {
 
+// Whether `bootstrap` was made for the record `fit` as it is now: by the
+// estimator its values came from, of its kind (and objective, for the
+// procedure's), at its r, K and q.
+bool MadeForRecord(const BootstrapResult& bootstrap, const model::ModelFit& fit);
+
 // The bootstrap of record `index` as it is now, by the estimator its values
 // came from: BootstrapObservationError of the state's observation-error fit
 // of its kind when it holds adopted observation-error estimates (fitted
