@@ -1,7 +1,8 @@
 #include "cli/json_output.h"
 
 #include <cmath>
-#include <cstdio>
+#include <charconv>
+#include <string>
 
 #include "common/error.h"
 
@@ -65,9 +66,12 @@ void Dump(const Json& j, int indent, int depth, std::string& out) {
 
 std::string JsonDouble(double x) {
   if (!std::isfinite(x)) throw Error("Нечисловое значение при выводе JSON");
+  // std::to_chars is printf's "%.17g" in the "C" locale, whatever the
+  // C library's numeric locale is.
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.17g", x);
-  return buffer;
+  const std::to_chars_result written =
+      std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, 17);
+  return std::string(buffer, written.ptr);
 }
 
 std::string DumpJson(const Json& document, int indent) {

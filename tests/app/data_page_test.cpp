@@ -10,6 +10,7 @@
 
 #include "app/chart_panel.h"
 #include "app/data_page.h"
+#include "app/locale_mark.h"
 #include "app/string_grid.h"
 #include "app_fixture.h"
 #include "data/data_file.h"
@@ -36,6 +37,23 @@ data::DataTable SampleTable() {
                                     {"1996", "1.1", "120", "132"},
                                     {"1997", "0.9", "150", "135"},
                                     {"1998", "0.85", "140", "119"}});
+}
+
+// A number as the user types it, and as the table shows it: in the
+// locale's decimal mark (these tests run on a Russian desktop too).
+QString Typed(const char* text) {
+  return QString::fromUtf8(text).replace(QLatin1Char('.'), QLatin1Char(DecimalMark()));
+}
+
+// The bytes of a data file as the window saves it in this locale: the
+// cells of the data lines (from line 24) carry the locale's decimal mark.
+std::string SavedInThisLocale(std::string bytes) {
+  int line = 1;
+  for (char& ch : bytes) {
+    if (ch == '\n') ++line;
+    if (line >= 24 && ch == '.') ch = DecimalMark();
+  }
+  return bytes;
 }
 
 class DataPageTest : public AppTest {
@@ -111,7 +129,7 @@ TEST_F(DataPageTest, OpenFillsFieldsAndTableAndRevealsTheEstimationPage) {
   ASSERT_EQ(Grid()->rowCount(), 5);
   EXPECT_EQ(Grid()->Cell(0, 0), "Год");
   EXPECT_EQ(Grid()->Cell(0, 1), "1995");
-  EXPECT_EQ(Grid()->Cell(1, 4), "0.85");
+  EXPECT_EQ(Grid()->Cell(1, 4), Typed("0.85"));
   EXPECT_EQ(Grid()->Cell(3, 3), "135");
   EXPECT_EQ(window.State().LoadedSeries.size(), 4u);
   EXPECT_EQ(window.State().LoadedSeries.FirstYear, 1995);
@@ -165,10 +183,10 @@ TEST_F(DataPageTest, SaveAsThenSaveWritesTheNewFileAndLeavesTheOriginalAlone) {
   EXPECT_EQ(ui_.saveRequests[0].title, "Введите имя файла");
   EXPECT_EQ(ui_.saveRequests[0].defaultSuffix, "txt");
   EXPECT_EQ(ui_.saveRequests[0].filter, "Текстовый документ (*.txt)");
-  EXPECT_EQ(ReadBytes(copy), originalBytes);
+  EXPECT_EQ(ReadBytes(copy), SavedInThisLocale(originalBytes));
   EXPECT_EQ(window_->State().DataFileName, copy.toStdString());
 
-  Grid()->item(1, 1)->setText("1.3");
+  Grid()->item(1, 1)->setText(Typed("1.3"));
   Action("N1")->trigger();
   ASSERT_TRUE(ui_.boxes.empty()) << ui_.boxes[0].text.toStdString();
   EXPECT_EQ(data::ReadDataFile(copy.toStdString(), '.').table.Cell(1, 1), "1.3");
@@ -181,7 +199,7 @@ TEST_F(DataPageTest, SaveWritesEditedCellsAndAnOpenEditToTheOpenedFile) {
   const QString path = WriteSample("edited.txt");
   Open(path);
   // A cell typed over, and a cell whose editor is still open.
-  Grid()->item(1, 1)->setText("1.25");
+  Grid()->item(1, 1)->setText(Typed("1.25"));
   QTableWidgetItem* catchCell = Grid()->item(2, 3);
   Grid()->setCurrentItem(catchCell);
   Grid()->editItem(catchCell);
@@ -201,7 +219,7 @@ TEST_F(DataPageTest, SaveWritesEditedCellsAndAnOpenEditToTheOpenedFile) {
 
 TEST_F(DataPageTest, PasteOfTwoCrLfLinesGivesTwoRows) {
   MainWindow& window = Started();
-  ui_.clipboard = "2001\t2.5\t40\t100\r\n2002\t2.25\t44\t99\r\n";
+  ui_.clipboard = Typed("2001\t2.5\t40\t100\r\n2002\t2.25\t44\t99\r\n");
   QAction* est1 = Find<QAction>("est1");
   EXPECT_EQ(est1->text(), "Вставить");
   est1->trigger();
@@ -218,7 +236,7 @@ TEST_F(DataPageTest, PasteOfTwoCrLfLinesGivesTwoRows) {
 
 TEST_F(DataPageTest, FailedPasteShowsTheErrorAndKeepsTheTable) {
   MainWindow& window = Started();
-  ui_.clipboard = "2001\t2.5\t40\t100\r\n2002\t2.25\t44\t99\r\n";
+  ui_.clipboard = Typed("2001\t2.5\t40\t100\r\n2002\t2.25\t44\t99\r\n");
   Find<QAction>("est1")->trigger();
   ui_.clipboard = "2003\tx\t40\t100\r\n";
   Find<QAction>("est1")->trigger();
@@ -260,7 +278,7 @@ TEST_F(DataPageTest, TheThreePlots) {
   Started();
   // Years typed out of order (a paste takes only consecutive years): the line
   // series keeps its points sorted by x.
-  ui_.clipboard = "2000\t2.5\t40\t100\r\n2001\t3\t30\t90\r\n2002\t2\t50\t100\r\n";
+  ui_.clipboard = Typed("2000\t2.5\t40\t100\r\n2001\t3\t30\t90\r\n2002\t2\t50\t100\r\n");
   Find<QAction>("est1")->trigger();
   ASSERT_TRUE(ui_.boxes.empty());
   Grid()->item(1, 0)->setText("2001");
@@ -287,7 +305,7 @@ TEST_F(DataPageTest, TheThreePlots) {
 
 TEST_F(DataPageTest, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
   MainWindow& window = Started();
-  ui_.clipboard = "2000\t3\t30\t90\r\n2001\t2.5\t40\t100\r\n";
+  ui_.clipboard = Typed("2000\t3\t30\t90\r\n2001\t2.5\t40\t100\r\n");
   Find<QAction>("est1")->trigger();
   Find<QPushButton>("Button1")->click();
   const PointList before = Chart()->Points("Series1");
@@ -301,7 +319,7 @@ TEST_F(DataPageTest, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
   EXPECT_EQ(window.State().LoadedSeries.U[1], 2.5);  // typing does not rebuild the series
 
   // The program goes on: the fixed cell plots.
-  Grid()->item(2, 1)->setText("2.4");
+  Grid()->item(2, 1)->setText(Typed("2.4"));
   Find<QPushButton>("Button1")->click();
   EXPECT_EQ(ui_.Count(FakeServices::BoxKind::Error), 1);
   EXPECT_EQ(Chart()->Points("Series1"), (PointList{{2000, 3}, {2001, 2.4}}));
@@ -371,7 +389,7 @@ TEST_F(DataPageTest, ExampleFilesOpenAndSaveBackUnchanged) {
     ui_.saveAnswers.push_back(copy);
     Action("N2")->trigger();
     ASSERT_TRUE(ui_.boxes.empty()) << name << ": " << ui_.boxes[0].text.toStdString();
-    EXPECT_EQ(ReadBytes(copy), ReadBytes(example)) << name;
+    EXPECT_EQ(ReadBytes(copy), SavedInThisLocale(ReadBytes(example))) << name;
   }
 }
 
@@ -384,7 +402,7 @@ TEST_F(DataPageTest, UndoPutsTheTableAndTheSeriesBackStepByStep) {
   const data::CatchEffortSeries openedSeries = window.State().LoadedSeries;
   EXPECT_FALSE(window.Data()->CanUndo());  // nothing before the file
 
-  ui_.clipboard = "2001\t2.5\t40\t100\r\n";
+  ui_.clipboard = Typed("2001\t2.5\t40\t100\r\n");
   Find<QAction>("est1")->trigger();
   ASSERT_EQ(Grid()->rowCount(), 2);
   Grid()->item(1, 3)->setText("101");  // a cell typed after the paste
@@ -416,7 +434,7 @@ TEST_F(DataPageTest, UndoPutsTheTableAndTheSeriesBackStepByStep) {
 TEST_F(DataPageTest, CtrlZInTheGridUndoesAPaste) {
   MainWindow& window = Started();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  ui_.clipboard = "2001\t2.5\t40\t100\r\n2002\t2.25\t44\t99\r\n";
+  ui_.clipboard = Typed("2001\t2.5\t40\t100\r\n2002\t2.25\t44\t99\r\n");
   Grid()->setFocus();
   QTest::keySequence(Grid(), QKeySequence::Paste);
   ASSERT_EQ(Grid()->rowCount(), 3);
@@ -430,9 +448,9 @@ TEST_F(DataPageTest, CtrlVInAnOpenCellEditorPastesRowsAsTheMenuDoes) {
   MainWindow& window = Started();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   const QSize size = window.size();
-  ui_.clipboard = "2001\t2.5\t40\t100\r\n2002\t2.25\t44\t99\r\n";
+  ui_.clipboard = Typed("2001\t2.5\t40\t100\r\n2002\t2.25\t44\t99\r\n");
   Find<QAction>("est1")->trigger();
-  ui_.clipboard = "2001\t2.5\t40\t100\n2002\t2.25\t44\t99\n2003\t2\t50\t100\n";
+  ui_.clipboard = Typed("2001\t2.5\t40\t100\n2002\t2.25\t44\t99\n2003\t2\t50\t100\n");
   QGuiApplication::clipboard()->setText(ui_.clipboard);  // what the editor itself would paste
   Grid()->setCurrentCell(1, 1);
   Grid()->editItem(Grid()->item(1, 1));
@@ -465,7 +483,7 @@ TEST_F(DataPageTest, CtrlVInAnOpenCellEditorPastesRowsAsTheMenuDoes) {
 
 TEST_F(DataPageTest, ACellThatDoesNotReadIsMarkedAsSoonAsItIsCommitted) {
   Started();
-  ui_.clipboard = "2000\t3\t30\t90\r\n2001\t2.5\t40\t100\r\n";
+  ui_.clipboard = Typed("2000\t3\t30\t90\r\n2001\t2.5\t40\t100\r\n");
   Find<QAction>("est1")->trigger();
   for (int column = 0; column < 4; ++column) EXPECT_FALSE(Grid()->CellMarked(column, 1));
 
@@ -543,7 +561,7 @@ TEST_F(DataPageTest, OpeningAnotherFileClearsThePlotOfTheFirst) {
   // A paste replaces the data too.
   Find<QPushButton>("Button3")->click();
   ASSERT_FALSE(Chart()->Points("Series10").empty());
-  ui_.clipboard = "2001\t2.5\t40\t100\r\n";
+  ui_.clipboard = Typed("2001\t2.5\t40\t100\r\n");
   Find<QAction>("est1")->trigger();
   EXPECT_TRUE(Chart()->Points("Series10").empty());
 }
@@ -595,7 +613,7 @@ TEST_F(DataPageTest, ColumnsFitTheirNumbersAndTheGridWidensWithTheWindow) {
 
   // A longer number typed into a cell widens its column.
   const int before = grid->minimumWidth();
-  grid->item(1, 2)->setText("123456789.123456");
+  grid->item(1, 2)->setText(Typed("123456789.123456"));
   EXPECT_GT(grid->minimumWidth(), before);
   QCoreApplication::processEvents();
   EXPECT_TRUE(fits());
@@ -606,9 +624,9 @@ TEST_F(DataPageTest, ChangesCountFromTheLastOpenOrSave) {
   EXPECT_FALSE(window.Data()->Modified());
   Open(WriteSample("changes.txt"));
   EXPECT_FALSE(window.Data()->Modified());
-  Grid()->item(1, 1)->setText("1.25");
+  Grid()->item(1, 1)->setText(Typed("1.25"));
   EXPECT_TRUE(window.Data()->Modified());
-  Grid()->item(1, 1)->setText("1.2");  // typed back: as in the file
+  Grid()->item(1, 1)->setText(Typed("1.2"));  // typed back: as in the file
   EXPECT_FALSE(window.Data()->Modified());
   Find<QLineEdit>("Edit3")->setText("Зима");
   EXPECT_TRUE(window.Data()->Modified());

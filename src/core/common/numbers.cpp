@@ -1,11 +1,10 @@
 #include "common/numbers.h"
 
 #include <array>
-#include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <system_error>
 
 #include "common/error.h"
 
@@ -35,6 +34,28 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
+// Numbers are written and read without the C library's locale: the window
+// sets LC_NUMERIC from the desktop (a comma in Russian), and a file, a
+// report or a number typed with the program's own mark must not depend on
+// it. std::to_chars writes exactly what printf writes in the "C" locale.
+std::string CharsOf(double x, std::chars_format format, int precision) {
+  char buffer[512];
+  const std::to_chars_result written =
+      std::to_chars(buffer, buffer + sizeof buffer, x, format, precision);
+  if (written.ec != std::errc()) {
+    throw Error("Число " + std::string(format == std::chars_format::fixed ? "в записи с " : "с ") +
+                std::to_string(precision) + " знаками не помещается в строку");
+  }
+  return std::string(buffer, written.ptr);
+}
+
+void ReplaceDecimalPoint(std::string& text, char decimalMark) {
+  if (decimalMark == '.') return;
+  for (char& ch : text) {
+    if (ch == '.') ch = decimalMark;
+  }
+}
+
 void RequireFinite(double x) {
   if (!std::isfinite(x)) {
     throw Error("Результат расчёта не является конечным числом");
@@ -62,14 +83,8 @@ double RoundDecimals(double x, int decimals) {
 std::string FormatGeneral(double x, char decimalMark) {
   RequireFinite(x);
   if (x == 0.0) return "0";
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.15g", x);
-  std::string text(buffer);
-  if (decimalMark != '.') {
-    for (char& ch : text) {
-      if (ch == '.') ch = decimalMark;
-    }
-  }
+  std::string text = CharsOf(x, std::chars_format::general, 15);
+  ReplaceDecimalPoint(text, decimalMark);
   return text;
 }
 
@@ -77,17 +92,11 @@ std::string FormatFixed(double x, int decimals, char decimalMark) {
   RequireFinite(x);
   double rounded = RoundDecimals(x, decimals);
   if (rounded == 0.0) rounded = 0.0;  // drops the sign of a negative zero
-  char buffer[512];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, rounded);
-  std::string text(buffer);
+  std::string text = CharsOf(rounded, std::chars_format::fixed, decimals);
   if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) {
     text.erase(0, 1);
   }
-  if (decimalMark != '.') {
-    for (char& ch : text) {
-      if (ch == '.') ch = decimalMark;
-    }
-  }
+  ReplaceDecimalPoint(text, decimalMark);
   return text;
 }
 
@@ -113,9 +122,11 @@ std::string CountWithNoun(std::size_t n, std::string_view one, std::string_view 
 
 std::string FormatField(double x, int width, int decimals) {
   RequireFinite(x);
-  char buffer[512];
-  std::snprintf(buffer, sizeof buffer, "%*.*f", width, decimals, x);
-  return buffer;
+  std::string text = CharsOf(x, std::chars_format::fixed, decimals);
+  if (static_cast<int>(text.size()) < width) {
+    text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
+  }
+  return text;
 }
 
 std::string FormatMatrixField(double x, int width, int decimals) {
@@ -127,6 +138,10 @@ std::string FormatMatrixField(double x, int width, int decimals) {
 std::optional<double> TryParseDouble(std::string_view text, char decimalMark) {
   text = Trim(text);
   if (text.empty()) return std::nullopt;
+  // One leading plus is allowed (std::from_chars takes none).
+  if (text.front() == '+' && text.size() > 1 && text[1] != '+' && text[1] != '-') {
+    text.remove_prefix(1);
+  }
   std::string normal;
   normal.reserve(text.size());
   for (char ch : text) {
@@ -140,30 +155,31 @@ std::optional<double> TryParseDouble(std::string_view text, char decimalMark) {
       return std::nullopt;
     }
   }
-  char* end = nullptr;
-  errno = 0;
-  const double value = std::strtod(normal.c_str(), &end);
-  if (end != normal.c_str() + normal.size() || !std::isfinite(value)) return std::nullopt;
+  double value = 0.0;
+  const char* const end = normal.data() + normal.size();
+  const std::from_chars_result read =
+      std::from_chars(normal.data(), end, value, std::chars_format::general);
   // Out of range: a number too large, or one so small that it would become
-  // 0. A very small number that is still held (with fewer digits, as the
-  // general format writes it) is read.
-  if (errno == ERANGE && value == 0.0) return std::nullopt;
+  // 0 (std::from_chars says so for both). A very small number that is still
+  // held (with fewer digits, as the general format writes it) is read.
+  if (read.ec != std::errc() || read.ptr != end || !std::isfinite(value)) return std::nullopt;
   return value;
 }
 
 std::optional<long long> TryParseInteger(std::string_view text) {
   text = Trim(text);
   if (text.empty()) return std::nullopt;
-  std::string normal(text);
-  for (std::size_t i = 0; i < normal.size(); ++i) {
-    const char ch = normal[i];
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
     const bool sign = (i == 0 && (ch == '+' || ch == '-'));
     if (!sign && (ch < '0' || ch > '9')) return std::nullopt;
   }
-  char* end = nullptr;
-  errno = 0;
-  const long long value = std::strtoll(normal.c_str(), &end, 10);
-  if (end != normal.c_str() + normal.size() || errno == ERANGE) return std::nullopt;
+  if (text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  long long value = 0;
+  const char* const end = text.data() + text.size();
+  const std::from_chars_result read = std::from_chars(text.data(), end, value, 10);
+  if (read.ec != std::errc() || read.ptr != end) return std::nullopt;
   return value;
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "common/error.h"
+#include "common/numbers.h"
 #include "model/checked.h"
 
 namespace tarvik::model {
@@ -33,11 +34,23 @@ bool TryPower(double base, double exponent, double& result) {
   return true;
 }
 
+namespace {
+
+// A number of a message, in every locale the same ("не число" where it has
+// no value).
+std::string MessageNumber(double x) {
+  if (std::isnan(x)) return "не число";
+  if (std::isinf(x)) return x > 0 ? "+∞" : "−∞";
+  return FormatGeneral(x);
+}
+
+}  // namespace
+
 double Power(double base, double exponent) {
   double result = 0.0;
   if (!TryPower(base, exponent, result)) {
-    throw Error("Недопустимое возведение в степень: основание " + std::to_string(base) +
-                ", показатель " + std::to_string(exponent));
+    throw Error("Недопустимое возведение в степень: основание " + MessageNumber(base) +
+                ", показатель " + MessageNumber(exponent));
   }
   if (!std::isfinite(result) && std::isfinite(base)) {
     throw Error("Переполнение при возведении в степень");
