@@ -45,7 +45,7 @@ bench: build
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := data_file paste numbers cutoffs
+FUZZ_TARGETS := data_file paste numbers cutoffs assessment_file
 
 sanitize: deps
 	@if [ ! -f $(SANITIZE_DIR)/CMakeCache.txt ]; then \

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "assessment/assessment_file.h"
 #include "assessment_state.h"
 #include "common/cp1251.h"
 #include "common/error.h"
@@ -421,7 +422,33 @@ void CheckCutOffList(std::string_view bytes) {
   }
 }
 
+void CheckAssessmentFileReader(std::string_view bytes) {
+  constexpr std::string_view target = "assessment_file";
+  for (const char mark : {'.', ','}) {
+    assessment::AssessmentFile file;
+    if (ErrorFrom(target, [&] { file = assessment::ParseAssessmentFile(bytes, mark); })) continue;
+    std::string written;
+    if (const auto error = ErrorFrom(target, [&] { written = assessment::FormatAssessmentFile(file); })) {
+      Violated(target, "a file that was read cannot be written: " + *error);
+    }
+    assessment::AssessmentFile again;
+    if (const auto error = ErrorFrom(target, [&] { again = assessment::ParseAssessmentFile(written, mark); })) {
+      Violated(target, "what was written does not read back: " + *error);
+    }
+    if (again.Table != file.Table || !(again.Description == file.Description) ||
+        again.Steps != file.Steps || !(again.Results == file.Results) ||
+        again.RandomSeedAtStart != file.RandomSeedAtStart || again.FrontPage != file.FrontPage ||
+        again.DataFileName != file.DataFileName || again.ProgramVersion != file.ProgramVersion) {
+      Violated(target, "what was written reads back as another assessment");
+    }
+  }
+}
+
 bool CheckTarget(std::string_view target, std::string_view bytes) {
+  if (target == "assessment_file") {
+    CheckAssessmentFileReader(bytes);
+    return true;
+  }
   if (target == kDataFile) {
     CheckDataFileReader(bytes);
   } else if (target == kPaste) {

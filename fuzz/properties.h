@@ -28,8 +28,12 @@ void CheckNumbers(std::string_view bytes);
 // The cut-off list of the results panel (ParseCutOffList, BuildModelFits).
 void CheckCutOffList(std::string_view bytes);
 
+// ParseAssessmentFile with either decimal mark; a file it takes is written
+// back (FormatAssessmentFile) and read again to the same assessment.
+void CheckAssessmentFileReader(std::string_view bytes);
+
 // Runs the check named `target` ("data_file", "paste", "numbers",
-// "cutoffs"); false for an unknown name.
+// "cutoffs", "assessment_file"); false for an unknown name.
 bool CheckTarget(std::string_view target, std::string_view bytes);
 
 // The name of the input being checked, for the report of a failure.

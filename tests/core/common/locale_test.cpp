@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 
+#include "assessment/assessment_file.h"
 #include "common/numbers.h"
 #include "data/catch_effort_series.h"
 #include "data/data_file.h"
@@ -95,6 +96,16 @@ TEST_F(RussianNumericLocale, NumbersAreWrittenWithTheMarkAskedFor) {
   EXPECT_EQ(TryParseDouble("+1e-3"), 0.001);
   EXPECT_FALSE(TryParseDouble("+-1"));
   EXPECT_EQ(TryParseInteger("+1955"), 1955);
+}
+
+TEST_F(RussianNumericLocale, AnAssessmentFileReadsItsNumbersExactly) {
+  const assessment::AssessmentFile file = assessment::ReadAssessmentFile(
+      std::string(TARVIK_SOURCE_DIR) + "/fuzz/corpus/assessment_file/whole_road.tarvik", '.');
+  EXPECT_EQ(file.Steps[1].Inputs["start"]["q"].get<double>(), 0.0001);
+  EXPECT_EQ(file.Results.Variants[0].K, 1903459.1234);
+  const std::string written = assessment::FormatAssessmentFile(file);
+  EXPECT_NE(written.find("1903459.1234"), std::string::npos);
+  EXPECT_EQ(assessment::ParseAssessmentFile(written, '.').Results, file.Results);
 }
 
 }  // namespace
