@@ -352,7 +352,9 @@ CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& o) {
       ->required();
   sub->add_option("--bootstrap", o.Bootstrap, "Бутстреп: parametric или nonparametric")
       ->default_val("parametric");
-  sub->add_option("--runs", o.Runs, "Количество прогонов (1…65535)")->default_val("10000");
+  sub->add_option("--runs", o.Runs, "Количество прогонов (1…65535)")
+      ->default_val("10000")
+      ->type_name("ЦЕЛОЕ");
   sub->add_option("--horizon", o.Horizon, "Прогнозный горизонт коэффициентов (1…50)")
       ->default_val(5);
   sub->add_option("--select-rule", o.SelectRule, "Номер ПРП для прогноза (с 1)")->default_val(1);

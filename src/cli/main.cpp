@@ -77,8 +77,10 @@ int main(int argc, char** argv) {
     } else if (diagnose->parsed()) {
       output = RunDiagnoseCommand(diagnoseOptions);
     } else {
-      std::cout << app.help();
-      return 0;
+      // No subcommand: nothing was done, which a script must not take for
+      // success.
+      std::cerr << app.help();
+      return kFailure;
     }
     errno = 0;
     std::cout << output << std::flush;

@@ -24,8 +24,10 @@ bool SplitAtFirst(std::string_view message, std::string_view separator, std::str
   return true;
 }
 
+// An option's name as the help shows it (the data file's positional
+// argument is «ФАЙЛ» there).
 std::string Option(std::string_view name) {
-  return MessageExcerpt(name);
+  return name == "FILE" ? std::string("ФАЙЛ") : MessageExcerpt(name);
 }
 std::string Value(std::string_view value) {
   return "«" + MessageExcerpt(value) + "»";

@@ -18,9 +18,18 @@ std::size_t CharacterCount(const std::string& text) {
 class RussianFormatter final : public CLI::Formatter {
  public:
   std::string make_option(const CLI::Option* option, bool isPositional) const override {
-    const std::string name =
-        "  " + make_option_name(option, isPositional) + make_option_opts(option);
-    const std::string description = make_option_desc(option);
+    // What an option needs or excludes goes under its description, where it
+    // reads as a sentence, not beside its name, where it pushed the column.
+    std::string opts = make_option_opts(option);
+    std::string relations;
+    for (const char* label : {" Требует:", " Исключает:"}) {
+      const std::size_t at = opts.find(label);
+      if (at == std::string::npos) continue;
+      relations += "\n" + opts.substr(at + 1);
+      opts.erase(at);
+    }
+    const std::string name = "  " + make_option_name(option, isPositional) + opts;
+    const std::string description = make_option_desc(option) + relations;
     const std::size_t width = CharacterCount(name);
     std::string line = name;
     if (!description.empty()) {
@@ -35,6 +44,15 @@ class RussianFormatter final : public CLI::Formatter {
       }
     }
     return line + "\n";
+  }
+
+  // The positional argument's name in the user's words.
+  std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override {
+    std::string help = CLI::Formatter::make_help(app, std::move(name), mode);
+    for (std::size_t at = help.find("FILE"); at != std::string::npos; at = help.find("FILE", at)) {
+      help.replace(at, 4, "ФАЙЛ");
+    }
+    return help;
   }
 };
 

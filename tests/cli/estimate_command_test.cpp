@@ -23,6 +23,18 @@ TEST(CliEstimate, HelpListsTheSubcommands) {
   EXPECT_NE(run.out.find("estimate"), std::string::npos);
   EXPECT_NE(run.out.find("retrospective"), std::string::npos);
   EXPECT_NE(run.out.find("surface"), std::string::npos);
+
+  // In Russian words, what an option needs under its description, and no
+  // subcommand is no success.
+  const testing::CliRun assess = RunCli("assess --help");
+  EXPECT_NE(assess.out.find("[ПАРАМЕТРЫ] ФАЙЛ\n"), std::string::npos);
+  EXPECT_NE(assess.out.find("  --runs ЦЕЛОЕ=10000 "), std::string::npos);
+  EXPECT_NE(assess.out.find("\n                                Требует: --decision-table\n"),
+            std::string::npos);
+  const testing::CliRun none = RunCli("");
+  EXPECT_EQ(none.exitCode, 2);
+  EXPECT_TRUE(none.out.empty());
+  EXPECT_NE(none.err.find("Подкоманды:\n  estimate "), std::string::npos);
 }
 
 TEST(CliEstimate, BadArgumentsAndFilesFailWithCodeTwoAndNoOutput) {

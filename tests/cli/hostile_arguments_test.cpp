@@ -106,7 +106,7 @@ TEST(CliArguments, ParseErrorsAreRussian) {
                        "лишние или неизвестные аргументы: extra words");
   ExpectRussianFailure(RunCli("estimate " + kExample + " --trim"),
                        "параметру --trim нужно значение");
-  ExpectRussianFailure(RunCli("estimate"), "не задан обязательный параметр FILE");
+  ExpectRussianFailure(RunCli("estimate"), "не задан обязательный параметр ФАЙЛ");
 }
 
 TEST(CliArguments, InvertedBoundsNameTheField) {
