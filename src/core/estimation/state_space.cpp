@@ -39,7 +39,7 @@ constexpr int kInnerIterations = 100;
 constexpr double kInnerStepTolerance = 1e-8;
 // The outer optimiser: evaluations per start, relative tolerance of L.
 constexpr int kOuterEvaluations = 3000;
-constexpr double kOuterRelativeTolerance = 1e-14;
+constexpr double kOuterRelativeTolerance = 1e-10;
 // The split σ_p/σ_o of the starts; the first goes with the observation-error
 // fit as it is (nearly all its σ observation error).
 constexpr double kStartRatios[] = {0.1, 0.5, 1.0, 2.0};
@@ -512,7 +512,7 @@ Candidate Descend(Problem& problem, const std::vector<double>& start) {
     opt.set_upper_bounds(upper);
     opt.set_min_objective(OuterObjective, &run);
     opt.set_ftol_rel(kOuterRelativeTolerance);
-    opt.set_xtol_rel(1e-12);
+    opt.set_xtol_rel(1e-8);
     opt.set_maxeval(kOuterEvaluations);
     double value = 0.0;
     const nlopt::result result = opt.optimize(x, value);
@@ -571,11 +571,17 @@ void Polish(Problem& problem, Candidate& best) {
   double value = 0.0;
   std::vector<double> mode = best.Mode;
   if (!problem.Laplace(best.Z.data(), mode, value, gradient.data())) return;
+  // One Hessian serves every step: near the optimum the steps converge fast
+  // enough with it.
+  Eigen::MatrixXd h;
+  if (!(MaxAbs(gradient) > 1e-9) || !HessianAt(problem, best.Z, best.Mode, h) ||
+      !PositiveDefinite(h)) {
+    return;
+  }
+  const Eigen::LLT<Eigen::MatrixXd> factors(h);
   for (int step = 0; step < kPolishSteps && MaxAbs(gradient) > 1e-9; ++step) {
-    Eigen::MatrixXd h;
-    if (!HessianAt(problem, best.Z, best.Mode, h) || !PositiveDefinite(h)) return;
     const Eigen::VectorXd g = Eigen::Map<const Eigen::VectorXd>(gradient.data(), k);
-    const Eigen::VectorXd delta = h.llt().solve(-g);
+    const Eigen::VectorXd delta = factors.solve(-g);
     std::vector<double> z = best.Z;
     for (std::size_t i = 0; i < k; ++i) z[i] = std::clamp(z[i] + delta(i), lower[i], upper[i]);
     std::vector<double> u = best.Mode, trialGradient(k);

@@ -81,14 +81,19 @@ TEST(StateSpace, EqualsTheIndependentImplementationOnTheYellowfinExample) {
           .series;
   struct Case {
     ProductionModelKind kind;
-    double objective, r, K;
+    double objective, logR, logK, logSigmaP, seLogMsy;
   };
-  for (const Case& c : {Case{ProductionModelKind::Schaefer, -5.341407996, 0.31377, 1.72442e6},
-                        Case{ProductionModelKind::Fox, -5.626085701, 0.260447, 1.66901e6}}) {
+  for (const Case& c :
+       {Case{ProductionModelKind::Schaefer, -5.341407996, -1.15909388, 14.36040396, -3.85059450,
+             0.300384},
+        Case{ProductionModelKind::Fox, -5.626085701, -1.34535698, 14.32774286, -3.82845269,
+             0.221877}}) {
     const StateSpaceFit f = FitStateSpace(s, c.kind, {});
     EXPECT_NEAR(f.Objective, c.objective, 1e-6 * std::fabs(c.objective));
-    EXPECT_NEAR(f.R.Value / c.r, 1.0, 1e-4);
-    EXPECT_NEAR(f.K.Value / c.K, 1.0, 1e-4);
+    EXPECT_NEAR(std::log(f.R.Value), c.logR, 1e-6);
+    EXPECT_NEAR(std::log(f.K.Value), c.logK, 1e-6);
+    EXPECT_NEAR(std::log(f.SigmaP.Value), c.logSigmaP, 1e-6);
+    EXPECT_NEAR(f.MSY.SeLog / c.seLogMsy, 1.0, 0.01);
   }
 }
 
