@@ -22,6 +22,7 @@ PACKAGES=(
   libcli11-dev
   libnlopt-cxx-dev
   libboost-dev
+  libeigen3-dev
   clang-format
   file
   clang

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/common_options.h"
+#include "cli/state_space_output.h"
 #include "cli/text_output.h"
 #include "common/error.h"
 #include "common/numbers.h"
@@ -478,12 +479,15 @@ CLI::App* AddEstimateCommand(CLI::App& app, EstimateOptions& options) {
   AddEstimateOptions(*sub, options);
   sub->add_flag("--observation-error", options.ObservationError,
                 "Оценить также модели ошибки наблюдения (Шефер, Фокс, Пелла-Томлинсон)");
+  sub->add_flag("--state-space", options.StateSpace,
+                "Оценить также модели пространства состояний (Шефер, Фокс, Пелла-Томлинсон)");
   AddB1kOption(*sub, options);
   return sub;
 }
 
 std::string RunEstimateCommand(const EstimateOptions& options) {
   if (options.ObservationError) MakeObservationErrorOptions(options, {});  // fails early
+  if (options.StateSpace) MakeStateSpaceOptions(options, {});
   AssessmentState state;
   const FreshStart run = RunEstimateWorkflow(state, options);
   // The convergence check of every searched variant; it reads the state only.
@@ -495,8 +499,21 @@ std::string RunEstimateCommand(const EstimateOptions& options) {
     estimation::EstimateObservationError(
         state, MakeObservationErrorOptions(options, run.Estimation.Settings.Bounds));
   }
-  if (options.Json) return DumpJson(EstimateJson(state, run, options, &refinement)) + "\n";
-  return EstimateText(state, run, &refinement);
+  // The state-space estimator, beside the others: it reads the analysis
+  // series only.
+  std::optional<std::array<estimation::StateSpaceFit, 3>> stateSpace;
+  if (options.StateSpace) {
+    stateSpace = estimation::FitStateSpaceModels(
+        state.AnalysisSeries, MakeStateSpaceOptions(options, run.Estimation.Settings.Bounds));
+  }
+  if (options.Json) {
+    Json j = EstimateJson(state, run, options, &refinement);
+    if (stateSpace) j["state_space"] = StateSpaceJson(*stateSpace);
+    return DumpJson(j) + "\n";
+  }
+  std::string text = EstimateText(state, run, &refinement);
+  if (stateSpace) text += "\n" + StateSpaceText(*stateSpace);
+  return text;
 }
 
 }  // namespace tarvik::cli

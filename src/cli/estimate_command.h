@@ -34,6 +34,9 @@ struct EstimateOptions {
   // --observation-error (estimate): the observation-error fits of the three
   // model kinds as well.
   bool ObservationError = false;
+  // --state-space (estimate): the state-space fits of the three model kinds
+  // as well.
+  bool StateSpace = false;
   // --b1k fixed|free: B₁ = K, or φ = B₁/K estimated («B₁/K оценивается»).
   std::string B1k = "fixed";
 };

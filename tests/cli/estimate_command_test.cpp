@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "cli_run.h"
 
@@ -85,6 +86,44 @@ TEST(CliEstimate, JsonOfTheYellowfinExample) {
   EXPECT_EQ(j["variants"][8]["p"].get<double>(), 1.01);
   EXPECT_TRUE(j["holdout"].is_null());
   EXPECT_EQ(j["random_seed_after"], 4092177794u);
+}
+
+// estimate --state-space: every kind with every key, the search and the
+// procedure's random stream as without it; φ estimated with --b1k free;
+// the text output has the table.
+TEST(CliEstimate, StateSpaceFitsBesideTheSearch) {
+  const std::string common = "estimate examples/yellowfin_epo_1934_1955.txt --variants 1";
+  const testing::CliRun plain = RunCli(common + " --json");
+  const testing::CliRun run = RunCli(common + " --state-space --b1k free --json");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const nlohmann::ordered_json j = nlohmann::ordered_json::parse(run.out);
+  const nlohmann::ordered_json k = nlohmann::ordered_json::parse(plain.out);
+  EXPECT_FALSE(k.contains("state_space"));
+  EXPECT_EQ(j["random_seed_after"], k["random_seed_after"]);
+  EXPECT_EQ(j["variants"], k["variants"]);
+  const std::vector<std::string> keys = {
+      "r",      "K",           "q",           "p",    "b1k",       "sigma_p",
+      "sigma_o", "msy",        "bmsy",        "fmsy", "b_next",    "b_next_bmsy",
+      "f_last_fmsy", "nll",    "n",           "level", "converged", "max_gradient",
+      "hessian_pd", "osa_residuals", "osa_tests"};
+  for (const char* kind : {"schaefer", "fox", "pella_tomlinson"}) {
+    const nlohmann::ordered_json& fit = j["state_space"][kind];
+    std::vector<std::string> names;
+    for (const auto& item : fit.items()) names.push_back(item.key());
+    EXPECT_EQ(names, keys) << kind;
+    EXPECT_EQ(fit["p"].is_null(), std::string(kind) != "pella_tomlinson") << kind;
+    EXPECT_EQ(fit["n"], 22) << kind;
+    EXPECT_EQ(fit["osa_residuals"].size(), 22u) << kind;
+    const nlohmann::ordered_json& msy = fit["msy"];
+    ASSERT_TRUE(msy["interval"].is_array()) << kind;
+    EXPECT_LT(msy["interval"][0].get<double>(), msy["estimate"].get<double>());
+    EXPECT_GT(msy["interval"][1].get<double>(), msy["estimate"].get<double>());
+    EXPECT_TRUE(fit["b1k"]["se_log"].is_number()) << kind;
+  }
+  const testing::CliRun text = RunCli(common + " --state-space");
+  EXPECT_NE(text.out.find("Модель пространства состояний (B₁ = K)"), std::string::npos)
+      << text.out;
+  EXPECT_EQ(RunCli(common + " --state-space --b1k maybe").exitCode, 2);
 }
 
 }  // namespace
