@@ -102,7 +102,7 @@ Transition<T> Step(ProductionModelKind kind, const T& a, const T& r, const T& p,
   using std::exp;
   using std::log;
   const T P = exp(a);
-  T g, g1, g2;  // g(P), g'(P), P²·g''(P) (no division: P may underflow)
+  T g = T(0.0), g1 = T(0.0), g2 = T(0.0);  // g(P), g'(P), P²·g''(P) (no division: P may underflow)
   switch (kind) {
     case ProductionModelKind::Schaefer:
       g = r * P * (1.0 - P);
