@@ -42,7 +42,7 @@ DataPage::DataPage(PageContext context, QWidget* parent) : Page(context, parent)
     const std::string cell = ToUtf8(text);
     if (State().Table.Cell(column, row) == cell) return;
     RememberForUndo({State().Table, State().LoadedSeries});
-    State().Table.SetCell(column, row, cell);
+    estimation::EditCell(State(), column, row, cell);
     MarkCell(column, row);
   });
   // The grid's keys: Ctrl+V pastes, Ctrl+Z takes a change back. They act
@@ -269,13 +269,9 @@ void DataPage::UndoTableChange() {
   if (undo_.empty()) return;
   TableState previous = std::move(undo_.back());
   undo_.pop_back();
-  if (previous.replacedDataSet) {
-    estimation::ReplaceDataSet(State(), std::move(previous.table),
-                               std::move(previous.loadedSeries));
-  } else {
-    State().Table = std::move(previous.table);
-    State().LoadedSeries = std::move(previous.loadedSeries);
-  }
+  // Either way the table the analysis ran on is gone: the check and
+  // everything after it are cleared.
+  estimation::ReplaceDataSet(State(), std::move(previous.table), std::move(previous.loadedSeries));
   ShowTable();
   if (previous.replacedDataSet) emit DataSetReplaced();
 }

@@ -366,6 +366,8 @@ void TacPage::ShowForecast(const projection::ForecastResult& forecast) {
   memo4_->setPlainText(Joined(forecast.TableLines));
   ShowKobe(forecast);
   ShowReportText();
+  // A decision table made for another TAC went with the old forecast.
+  decisionTab_->Shown();
 
   radioGroup1_->setVisible(true);
   lbl2_->setVisible(true);

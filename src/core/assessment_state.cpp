@@ -13,6 +13,14 @@ void ClearSuitability(AssessmentState& state) {
 
 void ClearObservationError(AssessmentState& state) {
   state.ObservationError = {};
+  // What was made from the fits: a bootstrap by their estimator, and a
+  // decision table that projected one.
+  if (state.Uncertainty && state.Uncertainty->Method == uncertainty::Estimator::ObservationError) {
+    ClearUncertainty(state);
+  }
+  if (state.Decision && state.Decision->Method == uncertainty::Estimator::ObservationError) {
+    ClearDecisionTable(state);
+  }
 }
 
 void ClearFits(AssessmentState& state) {
@@ -57,6 +65,7 @@ void ClearIndicators(AssessmentState& state) {
 
 void ClearForecast(AssessmentState& state) {
   state.Forecast.reset();
+  ClearDecisionTable(state);
 }
 
 void ClearDecisionTable(AssessmentState& state) {

@@ -134,7 +134,10 @@ struct AssessmentState {
 // The suitability check (flag, analysis series, exponent); then
 // ClearObservationError and ClearFits.
 void ClearSuitability(AssessmentState& state);
-// The observation-error fits (the analysis series they belong to changed).
+// The observation-error fits (the analysis series they belong to changed, or
+// new fits replace them); then what was made from them: the bootstrap of
+// their estimator (ClearUncertainty) and a decision table that projected one
+// (ClearDecisionTable). Records holding adopted estimates keep them.
 void ClearObservationError(AssessmentState& state);
 // The fitted values of every record (back to an unfitted record of its
 // variant: Kind, Objective, CutOff and Enabled stay, a Pella-Tomlinson record
@@ -151,9 +154,11 @@ void ClearReferencePoints(AssessmentState& state);
 void ClearUncertainty(AssessmentState& state);
 // The bootstrap indicators.
 void ClearIndicators(AssessmentState& state);
-// The forecast.
+// The forecast; then ClearDecisionTable (its «ОДУ» option is the
+// forecast's TAC: a report never shows a table made for another TAC).
 void ClearForecast(AssessmentState& state);
-// The decision table (it rests on the chosen record's values and its Blim).
+// The decision table (it rests on the chosen record's values, its Blim and
+// the forecast's TAC).
 void ClearDecisionTable(AssessmentState& state);
 
 }  // namespace tarvik

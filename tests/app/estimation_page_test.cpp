@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include "app/chart_panel.h"
+#include "app/data_page.h"
 #include "app/estimation_page.h"
 #include "app/locale_mark.h"
 #include "app/table_export.h"
@@ -193,6 +194,29 @@ TEST_F(EstimationPageTest, ShowingThePageChecksTheDataOncePerDataSet) {
   EXPECT_NE(Text("LabelCorrelSchaefer"), "-0.7753");
   EXPECT_EQ(window.State().AnalysisSeries.size(), 30u);
   EXPECT_EQ(spin->maximum(), 15);
+  EXPECT_TRUE(ui_.boxes.empty());
+}
+
+// A catch typed over in the table, and its undo, reach the next search: the
+// check runs again on what the table shows.
+TEST_F(EstimationPageTest, ATypedCellAndItsUndoReachTheNextSearch) {
+  MainWindow& window = OpenExample(kYellowfin);
+  const double loaded = window.State().AnalysisSeries.C[0];
+  ASSERT_NE(loaded, 1000.0);
+  window.Pages()->BringToFront(static_cast<int>(PageIndex::Data));
+  window.Data()->Grid()->item(1, data::DataTable::kCatch)->setText("1000");
+  window.Pages()->BringToFront(static_cast<int>(PageIndex::Estimation));
+  Search(50);
+  EXPECT_EQ(window.State().AnalysisSeries.C[0], 1000.0);
+  EXPECT_NE(window.State().ModelFits[0].Origin, model::FitOrigin::None);
+
+  window.Pages()->BringToFront(static_cast<int>(PageIndex::Data));
+  window.Data()->UndoAction()->trigger();
+  // The fits of the typed catch are gone with it.
+  EXPECT_EQ(window.State().ModelFits[0].Origin, model::FitOrigin::None);
+  window.Pages()->BringToFront(static_cast<int>(PageIndex::Estimation));
+  Search(50);
+  EXPECT_EQ(window.State().AnalysisSeries.C[0], loaded);
   EXPECT_TRUE(ui_.boxes.empty());
 }
 
@@ -641,6 +665,8 @@ TEST_F(EstimationPageTest, WhenRFailsTheUserReadsWhyAndTheFilesStay) {
   ASSERT_NE(window.State().RDirectory, rbridge::kRNotFound);
   Search(100);
   Choose("Фокс СК");
+  const model::ModelFit before = window.State().ModelFits[3];
+  const std::uint8_t keepCount = window.State().MedianKeepCount;
   Find<QPushButton>("Button21")->click();
   ASSERT_TRUE(WaitIdle());
   ASSERT_EQ(ui_.boxes.size(), 1u);
@@ -650,7 +676,10 @@ TEST_F(EstimationPageTest, WhenRFailsTheUserReadsWhyAndTheFilesStay) {
   EXPECT_TRUE(QFile::exists(TempPath("Graph2.R")));
   EXPECT_FALSE(Find<QLabel>("img5")->isVisible());
   EXPECT_TRUE(Find<ChartPanel>("Chart2")->isVisible());
-  EXPECT_GT(window.State().ModelFits[3].MSY, 0.0);
+  // The surface only reads the record and the search's keep count.
+  EXPECT_EQ(window.State().ModelFits[3].MSY, before.MSY);
+  EXPECT_EQ(window.State().ModelFits[3].BMSY, before.BMSY);
+  EXPECT_EQ(window.State().MedianKeepCount, keepCount);
   EXPECT_FALSE(Find<QProgressBar>("g1")->isVisible());
 }
 

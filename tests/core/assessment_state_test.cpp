@@ -127,6 +127,9 @@ TEST(Transitions, EachClearsWhatDependsOnIt) {
          estimation::PasteDataSet(r.state, "2001\t2.5\t40\t100\n2002\t2\t50\t100", '.');
        },
        {false, false, false, false, false, false, false}},
+      {"a typed cell",
+       [](Road& r) { estimation::EditCell(r.state, data::DataTable::kCatch, 1, "1000"); },
+       {false, false, false, false, false, false, false}},
       {"the variants rebuilt",
        [](Road& r) { estimation::RebuildVariants(r.state, "4,6"); },
        {false, false, false, false, false, false, false}},
@@ -151,19 +154,30 @@ TEST(Transitions, EachClearsWhatDependsOnIt) {
        {true, true, false, false, false, false, false}},
       {"a selector changed",
        [](Road& r) { refpoints::ChangeSelector(r.state, refpoints::Selector::TargetBiomass, 1); },
-       {true, true, true, true, false, false, true}},
+       {true, true, true, true, false, false, false}},
       {"a rule added",
        [](Road& r) { rules::AddRule(r.state, Linear("0.5")); },
        {true, true, true, true, false, true, true}},
       {"new confidence intervals",
        [](Road& r) { uncertainty::EstimateUncertainty(r.state, r.bounds, Road::Bootstrap()); },
-       {true, true, true, true, true, false, true}},
+       {true, true, true, true, true, false, false}},
+      // The decision table's «ОДУ» option is the forecast's TAC: a new
+      // forecast, or the end of the old one, takes the table with it.
       {"another rule chosen",
        [](Road& r) { rules::ChooseRule(r.state, 1); },
-       {true, true, true, true, true, false, true}},
+       {true, true, true, true, true, false, false}},
+      {"a new forecast",
+       [](Road& r) {
+         projection::BuildForecast(r.state,
+                                   projection::ForecastOptionsFor(r.state, 5, true, "", "", '.'));
+       },
+       {true, true, true, true, true, true, false}},
+      {"a new observation-error fit",
+       [](Road& r) { estimation::EstimateObservationError(r.state, {false, r.bounds}); },
+       {true, true, true, true, true, true, true}},
       {"the chosen rule deleted",
        [](Road& r) { rules::DeleteRule(r.state, 0); },
-       {true, true, true, true, false, false, true}},
+       {true, true, true, true, false, false, false}},
       {"another Blim chosen",
        [](Road& r) { refpoints::ChangeSelector(r.state, refpoints::Selector::LimitBiomass, 1); },
        {true, true, true, false, false, false, false}},
@@ -394,6 +408,15 @@ TEST(Transitions, AdoptedObservationErrorEstimatesKeepTheirEstimatorDownstream) 
   EXPECT_EQ(r.state.Uncertainty->Method, uncertainty::Estimator::ObservationError);
   uncertainty::UpdateDecisionTable(r.state, Road::Decision(r.bounds), &*r.state.Uncertainty);
   EXPECT_FALSE(r.state.Decision->BootstrapRunHere);
+
+  // New fits: the bootstrap of the old ones, and the table that projected
+  // it with the new fit's σ, are gone; the adopted record stays.
+  const model::ModelFit adopted = r.state.ModelFits[0];
+  estimation::EstimateObservationError(r.state, {true, r.bounds});
+  EXPECT_FALSE(r.state.Uncertainty.has_value());
+  EXPECT_FALSE(r.state.Decision.has_value());
+  EXPECT_EQ(r.state.ModelFits[0].R, adopted.R);
+  EXPECT_TRUE(r.state.ObservationError.EstimateB1);
 }
 
 }  // namespace

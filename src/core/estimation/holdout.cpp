@@ -23,7 +23,7 @@ double Finite(double x, const char* what) {
 
 }  // namespace
 
-HoldOutResult HoldOutCheck(AssessmentState& state, const DataTable& table, int heldOutYears,
+HoldOutResult HoldOutCheck(const AssessmentState& state, const DataTable& table, int heldOutYears,
                            char decimalMark) {
   const int N = heldOutYears;
   const int R = table.RowCount();
@@ -63,7 +63,7 @@ HoldOutResult HoldOutCheck(AssessmentState& state, const DataTable& table, int h
   }
 
   for (std::uint8_t v : state.ActiveVariants) {
-    model::ModelFit& fit = state.ModelFits.at(v);
+    model::ModelFit fit = state.ModelFits.at(v);  // the record stays as it is
     model::ReferenceMsy(fit);
     const double q = fit.Q;
     const double p = fit.Exponent;

@@ -36,7 +36,8 @@ struct HoldOutResult {
 // Compares every active variant with the last N years of the table, which
 // the fit has not seen (state.AnalysisSeries holds the table without them).
 // With R = table rows including the header, n = R − 1 − N fitted years and,
-// for each variant, its ReferenceMsy (stored into the record):
+// for each variant, the ReferenceMsy of a copy of its record (the state is
+// only read):
 //   x_0 = ln(S_0 / (2·q·BMSY));
 //   for k = 1 … N:
 //     h   = 2 − e^x (Schaefer), 1 − x (Fox), (p + 1 − e^(p·x)) / p (Pella-Tomlinson),
@@ -53,7 +54,7 @@ struct HoldOutResult {
 // that c is the catch over the mean biomass of the pair the step ends at.
 // Raises tarvik::Error for N < 2, fewer than two fitted years, a table that
 // does not hold n + N rows, cells that do not convert, and arithmetic faults.
-HoldOutResult HoldOutCheck(AssessmentState& state, const data::DataTable& table, int heldOutYears,
+HoldOutResult HoldOutCheck(const AssessmentState& state, const data::DataTable& table, int heldOutYears,
                            char decimalMark);
 
 }  // namespace tarvik::estimation

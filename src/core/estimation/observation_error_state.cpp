@@ -92,6 +92,7 @@ void EstimateObservationError(AssessmentState& state, const ObservationErrorOpti
     fits.push_back(FitObservationError(state.AnalysisSeries, kind, options));
     if (progress) progress(static_cast<int>(fits.size()), 3);
   }
+  ClearObservationError(state);
   state.ObservationError.EstimateB1 = options.EstimateB1;
   state.ObservationError.Fits = std::move(fits);
 }

@@ -17,7 +17,8 @@ namespace tarvik::estimation {
 
 // Transition «Оценить»: the fits of Schaefer, Fox and Pella-Tomlinson on
 // state.AnalysisSeries with `options` (FitObservationErrorModels) replace
-// state.ObservationError; nothing else changes (the random stream neither).
+// state.ObservationError; what was made from the old fits is cleared
+// (ClearObservationError); nothing else changes (the random stream neither).
 // `progress` (when set) hears (k, 3) after the k-th kind. Raises
 // tarvik::Error, changing nothing, before the suitability check (no analysis
 // series) and as FitObservationErrorModels.

@@ -54,13 +54,13 @@ RK SurfaceParameters(ProductionModelKind kind, double msy, double fmsy, double p
   return {};
 }
 
-SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant, int trimPosition,
+SurfaceGrids ComputeObjectiveSurface(const AssessmentState& state, std::size_t variant, int trimPosition,
                                      const SurfaceOptions& options) {
   if (variant >= state.ModelFits.size()) {
     throw Error("Нет варианта модели с номером " + std::to_string(variant));
   }
   CheckTrimPosition(trimPosition);
-  model::ModelFit& fit = state.ModelFits[variant];
+  const model::ModelFit& fit = state.ModelFits[variant];
   SurfaceGrids g;
   g.DataFileName = state.DataFileName;
   g.Variant = variant;
@@ -74,8 +74,7 @@ SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant
   const data::CatchEffortSeries& series = state.AnalysisSeries;
   g.KeepCount = model::KeepCountFor(series.size(), trimPosition);
 
-  // MSY point of the estimate; the record and the keep count take it when
-  // both grids are done.
+  // MSY point of the estimate, for the grids only: the record keeps its own.
   const model::MsyPoint msyPoint = model::MsyPointOf(fit);
   const double msy = msyPoint.MSY;
   const double fmsy = msyPoint.FMSY;
@@ -110,10 +109,6 @@ SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant
     }
     progress();
   }
-  state.MedianKeepCount = g.KeepCount;
-  fit.BMSY = msyPoint.BMSY;
-  fit.MSY = msy;
-  fit.FMSY = fmsy;
   if (options.OnMemo) options.OnMemo({"Расчёт окончен"});
   return g;
 }

@@ -56,13 +56,13 @@ struct SurfaceOptions {
   std::function<void(const std::vector<std::string>& lines)> OnMemo;
 };
 
-// Transition: the analysis of variant `variant` (a ModelFits index) on
-// state.AnalysisSeries: sets state.MedianKeepCount from trimPosition (as the
-// search does), recomputes BMSY, MSY and FMSY of the record (EMSY and the
-// other fields are not touched) and evaluates both grids. It invalidates
-// nothing. Faults (an unknown variant, F = 0, p = 0, objective faults) raise
-// tarvik::Error and leave the state as it was.
-SurfaceGrids ComputeObjectiveSurface(AssessmentState& state, std::size_t variant, int trimPosition,
+// The analysis of variant `variant` (a ModelFits index) on
+// state.AnalysisSeries: the keep count of trimPosition (as the search takes
+// it) and the record's BMSY, MSY and FMSY go into the grids only, and both
+// grids are evaluated with them. The state is only read: the record and
+// state.MedianKeepCount stay those of the search. Faults (an unknown
+// variant, F = 0, p = 0, objective faults) raise tarvik::Error.
+SurfaceGrids ComputeObjectiveSurface(const AssessmentState& state, std::size_t variant, int trimPosition,
                                      const SurfaceOptions& options = {});
 
 // The text of "OutMatrix.txt" (lines ended by CR LF):

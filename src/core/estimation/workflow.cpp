@@ -28,6 +28,12 @@ void ReplaceDataSet(AssessmentState& state, data::DataTable table,
   ClearSuitability(state);
 }
 
+void EditCell(AssessmentState& state, int column, int row, std::string text) {
+  if (state.Table.Cell(column, row) == text) return;
+  state.Table.SetCell(column, row, std::move(text));
+  ClearSuitability(state);
+}
+
 void PasteDataSet(AssessmentState& state, std::string_view clipboardText, char decimalMark) {
   data::DataTable table = state.Table;
   data::CatchEffortSeries series = state.LoadedSeries;
@@ -169,7 +175,9 @@ std::optional<data::SuitabilityResult> MatchAnalysisSeries(AssessmentState& stat
                                                            const data::DataTable& table,
                                                            int heldOutYears, char decimalMark) {
   const int wanted = table.DataRowCount() - heldOutYears;
-  if (static_cast<int>(state.AnalysisSeries.size()) == wanted) return std::nullopt;
+  if (state.SuitabilityChecked && static_cast<int>(state.AnalysisSeries.size()) == wanted) {
+    return std::nullopt;
+  }
   return data::SuitabilityCheck(table, heldOutYears, decimalMark, state);
 }
 

@@ -26,6 +26,13 @@ namespace tarvik::estimation {
 void ReplaceDataSet(AssessmentState& state, data::DataTable table,
                     data::CatchEffortSeries loadedSeries);
 
+// Transition: a cell typed in the table (column, row of DataTable; row 0 is
+// the header). When the text differs from the cell's, the cell takes it and
+// the suitability check and everything after it are invalidated
+// (ClearSuitability): the next check, and so the next search, runs on what
+// the table shows. The series as loaded stays (it is the file's).
+void EditCell(AssessmentState& state, int column, int row, std::string text);
+
 // Transition "Вставить": the data rows replaced by the rows of a spreadsheet
 // copy (data::PasteClipboardRows), then as ReplaceDataSet. A text that does
 // not paste raises tarvik::Error and changes nothing.

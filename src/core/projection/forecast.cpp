@@ -186,6 +186,7 @@ ForecastResult BuildForecast(AssessmentState& state, const ForecastOptions& opti
   model::RandomSource random = state.Random;
   ForecastResult result = Forecast(state, options, random);
   state.Random = random;
+  ClearForecast(state);
   state.Forecast = result;
   return result;
 }
@@ -242,6 +243,7 @@ SensitivityResult RunSensitivityAnalysis(AssessmentState& state, ForecastOptions
     result.CatchLower.push_back({year, lower.Catch[i]});
     result.CatchUpper.push_back({year, upper.Catch[i]});
   }
+  ClearForecast(state);
   state.Forecast = result.Forecast;
   return result;
 }

@@ -82,6 +82,7 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
   const BootstrapResult& used = reuse ? *bootstrap : *own;
   result.Replicates = used.ReplicateCount;
   result.FailedReplicates = used.Failed;
+  result.Method = used.Method;
 
   std::optional<double> ruleTac;
   if (state.Forecast && state.Forecast->Variant == *chosen && !state.Forecast->CatchMean.empty()) {

@@ -50,6 +50,7 @@ struct DecisionTableResult {
   int Replicates = 0;                     // of the bootstrap
   int FailedReplicates = 0;               // left out of the table
   bool BootstrapRunHere = false;          // false: the bootstrap handed over
+  Estimator Method = Estimator::Procedure;  // of the bootstrap projected
 };
 
 // The page-3 Blim of a record as a fraction of its BMSY: the item of the

@@ -99,17 +99,25 @@ TEST(ObjectiveSurface, ValuesThatFillTheirFieldStaySeparatedByABlank) {
   EXPECT_EQ(lines[53].size(), 51u * 10);
 }
 
-TEST(ObjectiveSurface, RecomputesTheMsyPointOfTheRecordOnly) {
+// The grids carry the MSY point and the keep count of the slider; the
+// record and the search's keep count stay as they were (the refinement, the
+// bootstrap and the adoption read them).
+TEST(ObjectiveSurface, TakesTheMsyPointIntoTheGridsAndLeavesTheStateAlone) {
   AssessmentState state = SchaeferEstimate();
+  state.MedianKeepCount = 20;
+  const AssessmentState before = state;
   const SurfaceGrids g = ComputeObjectiveSurface(state, 0, 3);
-  const model::ModelFit& fit = state.ModelFits[0];
-  EXPECT_EQ(fit.BMSY, 5000.0);
-  EXPECT_EQ(fit.MSY, 1250.0);
-  EXPECT_EQ(fit.FMSY, 0.25);
-  EXPECT_EQ(fit.EMSY, 123.0);  // untouched
+  EXPECT_EQ(g.BMSY, 5000.0);
   EXPECT_EQ(g.MSY, 1250.0);
-  EXPECT_EQ(state.MedianKeepCount, 14);  // trim position 3 on 20 residuals
-  EXPECT_EQ(g.KeepCount, 14);
+  EXPECT_EQ(g.FMSY, 0.25);
+  EXPECT_EQ(g.KeepCount, 14);  // trim position 3 on 20 residuals
+  EXPECT_EQ(state.MedianKeepCount, 20);
+  const model::ModelFit& fit = state.ModelFits[0];
+  const model::ModelFit& was = before.ModelFits[0];
+  EXPECT_EQ(fit.BMSY, was.BMSY);
+  EXPECT_EQ(fit.MSY, was.MSY);
+  EXPECT_EQ(fit.FMSY, was.FMSY);
+  EXPECT_EQ(fit.EMSY, 123.0);
 }
 
 TEST(ObjectiveSurface, CentreCellsAreTheObjectiveAtTheEstimate) {
