@@ -104,6 +104,13 @@ std::string FormatCatchability(double q, char decimalMark) {
   RequireFinite(q);
   if (q == 0.0 || std::fabs(q) >= 0.001) return FormatFixed(q, 6, decimalMark);
   int decimals = 3 - static_cast<int>(std::floor(std::log10(std::fabs(q))));
+  if (decimals > 20) {
+    // Beyond twenty decimals a fixed notation is unreadable (and past the
+    // roundings' range): four significant digits with an exponent.
+    std::string text = CharsOf(q, std::chars_format::scientific, 3);
+    ReplaceDecimalPoint(text, decimalMark);
+    return text;
+  }
   // Rounding may carry into the next power of ten (0.00099996 → 0.0010000).
   if (std::fabs(RoundDecimals(q, decimals)) >= std::pow(10.0, 4 - decimals)) --decimals;
   return FormatFixed(q, decimals, decimalMark);

@@ -35,7 +35,8 @@ std::string FormatFixed(double x, int decimals, char decimalMark = '.');
 // A displayed catchability q: the mask "0.000000" (FormatFixed, 6 decimals)
 // from 0.001 up and for 0; below 0.001 four significant digits in fixed
 // notation ("0.000005856"), so that a small q is never shown as 0.000006 or
-// 0.000000. Raises as FormatFixed.
+// 0.000000; below 1e-17 (more than twenty decimals) four significant digits
+// with an exponent ("2.550e-24"). Raises as FormatFixed.
 std::string FormatCatchability(double q, char decimalMark = '.');
 
 // A count with its Russian noun in the form the count needs: `one` for 1,

@@ -1,6 +1,7 @@
 #include "data/data_file.h"
 
 #include <array>
+#include <cmath>
 #include <iterator>
 #include <optional>
 #include <utility>
@@ -112,6 +113,24 @@ int SplitDataLine(std::string_view line, std::array<std::string, DataTable::kCol
   return count;
 }
 
+// What reading the file would refuse in data row `row` of the table: a year
+// that is no year or does not follow the one above, a number that is no
+// number (written with either mark) or is out of range; "" when the row reads.
+std::string RowReadProblem(const DataTable& table, int row) {
+  for (int column = 0; column < DataTable::kColumns; ++column) {
+    const std::string& cell = table.Cell(column, row);
+    const char mark = cell.find(',') != std::string::npos ? ',' : '.';
+    std::string problem = CellProblem(table, column, row, mark);
+    if (!problem.empty()) return problem;
+  }
+  try {
+    SequenceYear(table, row);
+  } catch (const Error& error) {
+    return error.what();
+  }
+  return {};
+}
+
 void CheckOneLine(std::string_view text, const std::string& what) {
   if (text.find_first_of("\r\n") != std::string_view::npos) {
     throw Error(what + " содержит перевод строки; в файле данных каждое поле занимает одну строку");
@@ -207,9 +226,15 @@ DataFile ParseDataFile(std::string_view bytes, char decimalMark) {
     }
     for (int column = DataTable::kCpue; column <= DataTable::kCatch; ++column) {
       const std::string& cell = rows[r][static_cast<std::size_t>(column)];
-      if (!TryParseDouble(cell, decimalMark)) {
+      const std::optional<double> number = TryParseDouble(cell, decimalMark);
+      if (!number) {
         throw Error(FileCellError(lineNumber, column,
                                   "значение \"" + MessageExcerpt(cell) + "\" не является числом"));
+      }
+      if (std::fabs(*number) > kMaxCellMagnitude) {
+        throw Error(FileCellError(lineNumber, column,
+                                  "значение \"" + MessageExcerpt(cell) + "\" по модулю больше " +
+                                      kMaxCellMagnitudeText));
       }
     }
   }
@@ -260,6 +285,14 @@ std::string FormatDataFile(const DataDescription& description, const DataTable& 
   constant(std::to_string(description.catchUnitExponent));
   constant(kLine22);
   constant(kLine23);
+
+  // Only a table that reads back is written: every cell is checked as
+  // reading checks it (either decimal mark), so a file the program cannot
+  // open again is never made; the table stays as it is for the user to mend.
+  for (int row = 1; row <= table.DataRowCount(); ++row) {
+    const std::string problem = RowReadProblem(table, row);
+    if (!problem.empty()) throw Error(problem + "; файл не сохранён: исправьте ячейку");
+  }
 
   for (int row = 1; row <= table.DataRowCount(); ++row) {
     std::string line;

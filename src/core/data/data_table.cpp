@@ -1,5 +1,6 @@
 #include "data/data_table.h"
 
+#include <cmath>
 #include <functional>
 #include <utility>
 
@@ -77,6 +78,11 @@ double CellNumber(const DataTable& table, int column, int row, char decimalMark)
   if (!value) {
     throw Error("Строка " + std::to_string(row) + ", столбец " + ColumnName(column) +
                 ": значение \"" + MessageExcerpt(text) + "\" не является числом");
+  }
+  if (std::fabs(*value) > kMaxCellMagnitude) {
+    throw Error("Строка " + std::to_string(row) + ", столбец " + ColumnName(column) +
+                ": значение \"" + MessageExcerpt(text) + "\" по модулю больше " +
+                kMaxCellMagnitudeText + ", такого значения не бывает");
   }
   return *value;
 }

@@ -109,6 +109,14 @@ CatchUnitLabels ShowCatchUnit(int exponent);
 // text.
 double CellNumber(const DataTable& table, int column, int row, char decimalMark);
 
+// The largest magnitude a CPUE, effort or catch may have (in the table's
+// units): beyond it no stock's numbers lie, and the quantities derived from
+// them (K up to 1000 times the catch, q down to the CPUE over that) leave the
+// range the program's roundings and displays hold.
+inline constexpr double kMaxCellMagnitude = 1e15;
+// The text naming that limit in messages.
+inline constexpr const char* kMaxCellMagnitudeText = "10¹⁵";
+
 // The year in the "Год" cell of a row (a decimal integer 0 … 65535); anything
 // else raises tarvik::Error naming the row and the text.
 int CellYear(const DataTable& table, int row);

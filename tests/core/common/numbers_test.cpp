@@ -49,6 +49,8 @@ TEST(Formatting, CatchabilityKeepsFourSignificantDigitsBelowAThousandth) {
   EXPECT_EQ(FormatCatchability(5.85649e-6, ','), "0,000005856");
   EXPECT_EQ(FormatCatchability(0.0001), "0.0001000");
   EXPECT_EQ(FormatCatchability(4.0e-9), "0.000000004000");
+  EXPECT_EQ(FormatCatchability(2.5e-17), "0.00000000000000002500");  // twenty decimals
+  EXPECT_EQ(FormatCatchability(2.55e-24, ','), "2,550e-24");  // not a rounding failure
   EXPECT_EQ(FormatCatchability(0.00099996), "0.001000");  // rounds up into the mask's range
   EXPECT_THROW(FormatCatchability(std::numeric_limits<double>::infinity()), Error);
 }

@@ -153,6 +153,32 @@ TEST(FormatDataFile, RefusesTextsTheFileCannotHold) {
   EXPECT_THROW(FormatDataFile(Description(), table), Error);
 }
 
+TEST(FormatDataFile, WritesOnlyATableThatReadsBackAndNamesTheCellThatWouldNot) {
+  const struct {
+    int column, row;
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {1, 2, "--1", "Строка 2, столбец \"U = С/Е\": значение \"--1\" не является числом; файл не "
+                    "сохранён: исправьте ячейку"},
+      {3, 1, "", "Строка 1, столбец \"C (Улов)\": значение \"\" не является числом"},
+      {3, 2, "99999999999999999999", "значение \"99999999999999999999\" по модулю больше 10¹⁵"},
+      {0, 2, "20x1", "Строка 2, столбец \"Год\": значение \"20x1\" не является целым числом"},
+      {0, 2, "1999", "Строка 2: год 1999 не следует за годом"},
+  };
+  for (const auto& c : cases) {
+    DataTable table = Table(2);
+    table.SetCell(c.column, c.row, c.text);
+    const std::string message = ErrorOf([&] { FormatDataFile(Description(), table); });
+    EXPECT_NE(message.find(c.message), std::string::npos) << c.text << ": " << message;
+  }
+  // Either decimal mark is written: reading takes both.
+  DataTable table = Table(2);
+  table.SetCell(1, 1, "1,5");
+  table.SetCell(2, 2, "2.5");
+  EXPECT_NO_THROW(FormatDataFile(Description(), table));
+}
+
 // ---------------------------------------------------------------- reading
 
 TEST(ParseDataFile, ReadsBackWhatWasWritten) {

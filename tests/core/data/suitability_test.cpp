@@ -291,13 +291,17 @@ TEST(SuitabilityCheck, RefusesBadInputAndLeavesTheStateUnchanged) {
   expectUnchanged();
 }
 
-TEST(SuitabilityCheck, AnOverflowInTheExponentScanIsReportedWithItsExponent) {
+TEST(SuitabilityCheck, ACpueTooLargeForAnyStockIsRefusedBeforeTheExponentScan) {
   AssessmentState state;
-  // (3e40)^m overflows a double from m = 7.7 on.
+  // (3e40)^m would overflow a double in the exponent scan from m = 7.7 on;
+  // no CPUE, effort or catch beyond 1e15 is taken, so (1e15)^10 is the most
+  // the scan meets.
   const DataTable table = DataTable::FromRows(
       {{"2001", "3e40", "1", "1"}, {"2002", "2e40", "2", "1"}, {"2003", "1e40", "3", "1"}});
   const std::string message = ErrorOf([&] { SuitabilityCheck(table, 0, '.', state); });
-  EXPECT_EQ(message.find("Подбор показателя модели Пелла-Томлинсона, m = "), 0u) << message;
+  EXPECT_EQ(message,
+            "Строка 1, столбец \"U = С/Е\": значение \"3e40\" по модулю больше 10¹⁵, такого "
+            "значения не бывает");
   EXPECT_TRUE(state.AnalysisSeries.empty());
 }
 
