@@ -15,7 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "assessment_state.h"
+#include "assessment/state.h"
+#include "assessment/variants.h"
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "common/numbers.h"
