@@ -54,15 +54,17 @@ RK SurfaceParameters(ProductionModelKind kind, double msy, double fmsy, double p
   return {};
 }
 
-SurfaceGrids ComputeObjectiveSurface(const AssessmentState& state, std::size_t variant, int trimPosition,
+SurfaceGrids ComputeObjectiveSurface(const data::CatchEffortSeries& series,
+                                     const std::vector<model::ModelFit>& fits, std::size_t variant,
+                                     int trimPosition, const std::string& dataFileName,
                                      const SurfaceOptions& options) {
-  if (variant >= state.ModelFits.size()) {
+  if (variant >= fits.size()) {
     throw Error("Нет варианта модели с номером " + std::to_string(variant));
   }
   CheckTrimPosition(trimPosition);
-  const model::ModelFit& fit = state.ModelFits[variant];
+  const model::ModelFit& fit = fits[variant];
   SurfaceGrids g;
-  g.DataFileName = state.DataFileName;
+  g.DataFileName = dataFileName;
   g.Variant = variant;
   g.Kind = fit.Kind;
   g.Objective = fit.Objective;
@@ -71,7 +73,6 @@ SurfaceGrids ComputeObjectiveSurface(const AssessmentState& state, std::size_t v
   g.Q = fit.Q;
   g.P = fit.Kind == ProductionModelKind::PellaTomlinson ? fit.Exponent : 0.0;
 
-  const data::CatchEffortSeries& series = state.AnalysisSeries;
   g.KeepCount = model::KeepCountFor(series.size(), trimPosition);
 
   // MSY point of the estimate, for the grids only: the record keeps its own.

@@ -83,6 +83,14 @@ double ProductionShape(ProductionModelKind kind, double B, double K, double p) {
   return 0.0;
 }
 
+double StartCpue(ProductionModelKind kind, double r, double K, double q, double p,
+                 double cpueTwoBack, double cpueOneBack, double catchOneBack) {
+  const double S = cpueTwoBack + cpueOneBack;
+  const double twoQ = 2.0 * q;
+  const double shape = ProductionShape(kind, S / twoQ, K, p);
+  return cpueTwoBack + r * S * shape - twoQ * catchOneBack;
+}
+
 MsyPoint MsyPointOf(const ModelFit& fit) {
   double bmsy = 0.0;
   switch (fit.Kind) {

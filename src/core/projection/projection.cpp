@@ -3,7 +3,6 @@
 #include <cmath>
 #include <string>
 
-#include "assessment_state.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "model/objective.h"
@@ -226,13 +225,6 @@ ProjectionResult ProjectStock(const data::CatchEffortSeries& series, std::uint8_
   const StockProjection projection(series, context, modelIndex, rule, horizon,
                                    ProcessError{addNoise, parametric});
   return projection.Run(random);
-}
-
-ProjectionResult ProjectStock(AssessmentState& state, std::uint8_t horizon,
-                              std::uint8_t modelIndex, const rules::HarvestRule& rule,
-                              bool addNoise, bool parametric) {
-  return ProjectStock(state.AnalysisSeries, horizon, rules::MakeRuleContext(state), modelIndex,
-                      rule, addNoise, parametric, state.Random);
 }
 
 }  // namespace tarvik::projection

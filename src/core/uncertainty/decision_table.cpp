@@ -6,6 +6,7 @@
 
 #include "common/numbers.h"
 #include "common/threads.h"
+#include "data/statistics.h"
 #include "model/objective.h"
 #include "model/production.h"
 
@@ -94,7 +95,7 @@ class Projector {
       double* errors = &errors_[j * horizon_];
       for (std::size_t i = 0; i < horizon_; ++i) {
         errors[i] = basis.Model == Dynamics::CpueStep
-                        ? basis.Residuals[random.Index(basis.Residuals.size())]
+                        ? DrawResidual(basis.Residuals, random)
                         : std::exp(basis.Sigma * Gauss(random));
       }
     });
@@ -131,12 +132,10 @@ class Projector {
       return s;
     }
     if (!(x.Q > 0.0) || !std::isfinite(x.Q)) throw Error(where + "q не положительно");
-    // U0 as the projection computes it, in its order of operations.
-    const double twoQ = 2.0 * x.Q;
-    const double S = basis_.CpueTwoBack + basis_.CpueOneBack;
-    const double shape = model::ProductionShape(basis_.Kind, S / twoQ, x.K, x.P);
+    // U0 where the projection starts.
     s.Older = basis_.CpueOneBack;
-    s.Previous = basis_.CpueTwoBack + x.R * S * shape - twoQ * basis_.CatchOneBack;
+    s.Previous = model::StartCpue(basis_.Kind, x.R, x.K, x.Q, x.P, basis_.CpueTwoBack,
+                                  basis_.CpueOneBack, basis_.CatchOneBack);
     s.Floor = kCollapseFraction * x.Q * x.K;
     if (!(s.Older > 0.0) || !(s.Previous > 0.0) || !std::isfinite(s.Previous)) {
       throw Error(where + "улов на усилие начала прогноза не положителен");
@@ -198,16 +197,6 @@ class Projector {
   std::vector<double> errors_;
 };
 
-// The middle value of `values` (reordered).
-double Median(std::vector<double>& values) {
-  const std::size_t n = values.size();
-  const auto middle = values.begin() + static_cast<std::ptrdiff_t>(n / 2);
-  std::nth_element(values.begin(), middle, values.end());
-  if (n % 2 == 1) return *middle;
-  const double below = *std::max_element(values.begin(), middle);
-  return below + 0.5 * (*middle - below);
-}
-
 // The row of catch `c` from the status of every replicate.
 OptionOutlook Summarise(const Projector& projector, const std::vector<std::uint8_t>& flags,
                         std::vector<double>& ratios, int firstYear, bool medians) {
@@ -227,7 +216,7 @@ OptionOutlook Summarise(const Projector& projector, const std::vector<std::uint8
     }
     YearOutlook cell{
         firstYear + static_cast<int>(i), blim / count, bmsy / count, fmsy / count, green / count,
-        medians ? Median(column) : 0.0};
+        medians ? data::SeriesMedian(column) : 0.0};
     if (i == 0 || cell.ProbBelowBlim > row.MaxProbBelowBlim) {
       row.MaxProbBelowBlim = cell.ProbBelowBlim;
       row.WorstYear = cell.Year;

@@ -1,3 +1,4 @@
+#include "assessment/fit_checks.h"
 #include "estimation/surface.h"
 #include "support/scratch_path.h"
 
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment/variants.h"
 #include "common/error.h"
 #include "common/r_picture.h"
 #include "common/r_text.h"

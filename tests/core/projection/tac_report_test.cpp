@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment/variants.h"
 #include "common/error.h"
 #include "estimation/variants.h"
 #include "fixture.h"

@@ -1,4 +1,4 @@
-#include "estimation/workflow.h"
+#include "assessment/search.h"
 #include "support/scratch_path.h"
 
 #include <gtest/gtest.h>
@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "assessment/variants.h"
 #include "common/error.h"
+#include "core/estimation/test_series.h"
 #include "data/statistics.h"
 #include "estimation/variants.h"
-#include "test_series.h"
 
 namespace tarvik::estimation {
 namespace {

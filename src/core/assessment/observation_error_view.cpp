@@ -1,4 +1,4 @@
-#include "estimation/observation_error_view.h"
+#include "assessment/observation_error_view.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "assessment_state.h"
+#include "assessment/state.h"
 #include "common/point.h"
 #include "common/table_text.h"
 #include "data/data_table.h"

@@ -1,9 +1,11 @@
-#include "estimation/workflow.h"
+#include "assessment/search.h"
+
+#include "assessment/fit_checks.h"
+#include "assessment/variants.h"
 
 #include "common/error.h"
 #include "common/numbers.h"
 #include "diagnostics/bounds.h"
-#include "estimation/holdout.h"
 #include "estimation/variants.h"
 
 namespace tarvik::estimation {
@@ -21,39 +23,19 @@ void Override(std::string& text, const std::string& typed) {
 
 }  // namespace
 
-void ReplaceDataSet(AssessmentState& state, data::DataTable table,
-                    data::CatchEffortSeries loadedSeries) {
-  state.Table = std::move(table);
-  state.LoadedSeries = std::move(loadedSeries);
-  ClearSuitability(state);
-}
-
-void EditCell(AssessmentState& state, int column, int row, std::string text) {
-  if (state.Table.Cell(column, row) == text) return;
-  state.Table.SetCell(column, row, std::move(text));
-  ClearSuitability(state);
-}
-
-void PasteDataSet(AssessmentState& state, std::string_view clipboardText, char decimalMark) {
-  data::DataTable table = state.Table;
-  data::CatchEffortSeries series = state.LoadedSeries;
-  data::PasteClipboardRows(table, clipboardText, decimalMark, series);
-  ReplaceDataSet(state, std::move(table), std::move(series));
-}
-
-void RebuildVariants(AssessmentState& state, std::string_view cutOffList) {
-  BuildModelFits(state, cutOffList);
-  ClearFits(state);
-}
-
-void OpenDataSet(AssessmentState& state, const data::DataFile& file, const std::string& path,
-                 std::string_view cutOffList) {
-  ParseCutOffList(cutOffList);  // a bad list raises before anything changes
-  AssessmentState next = state;
-  ReplaceDataSet(next, file.table, file.series);
-  next.DataFileName = path;
-  RebuildVariants(next, cutOffList);
-  state = std::move(next);
+EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings& settings,
+                                   int trimPosition, const SearchOptions& options) {
+  // The search works on copies; the state takes them when every variant is done.
+  model::RandomSource random = state.Random;
+  SearchRun run =
+      SearchVariants(state.AnalysisSeries, state.ModelFits, settings, trimPosition, options, random);
+  state.ModelFits = std::move(run.Fits);
+  state.ActiveVariants = std::move(run.Active);
+  state.MedianKeepCount = run.KeepCount;
+  state.LastSearch = settings;
+  state.Random = random;
+  assessment::Clear(state, assessment::Stage::ModelChoice);
+  return std::move(run.Summary);
 }
 
 EstimationOutcome RunEstimation(AssessmentState& state, const data::DataTable& table,
@@ -116,7 +98,7 @@ FreshStart RunFreshStartEstimation(AssessmentState& state, const FreshStartReque
 
   // Showing the estimation page runs the suitability check on every year.
   data::EstimationPageInputs page;
-  page.initialRText = FormatGeneral(0.5, request.DecimalMark);
+  page.initialRText = DefaultSearchTexts(request.DecimalMark).InitialR;
   page.trimPosition = request.TrimPosition;
   run.PageShow = data::ShowEstimationPage(table, page, request.DecimalMark, state);
   if (!run.PageShow.error.empty()) throw Error(run.PageShow.error);
@@ -150,12 +132,7 @@ FreshStart RunFreshStartEstimation(AssessmentState& state, const FreshStartReque
   click.DecimalMark = request.DecimalMark;
   click.TrimPosition = request.TrimPosition;
   click.HoldOutYears = request.HoldOutYears;
-  click.Texts.InitialR = FormatGeneral(0.5, request.DecimalMark);
-  click.Texts.InitialQ = FormatGeneral(0.0001, request.DecimalMark);
-  click.Texts.MinR = FormatGeneral(0.0, request.DecimalMark);
-  click.Texts.MaxR = FormatGeneral(1.0, request.DecimalMark);
-  click.Texts.MinQ = click.Texts.InitialQ;
-  click.Texts.MaxQ = FormatGeneral(1.0, request.DecimalMark);
+  click.Texts = DefaultSearchTexts(request.DecimalMark);
   TakeKTexts(click.Texts, run.Check);
   Override(click.Texts.InitialR, request.StartTexts[0]);
   Override(click.Texts.InitialK, request.StartTexts[1]);

@@ -8,6 +8,7 @@
 #include "data/catch_effort_series.h"
 #include "data/data_table.h"
 #include "estimation/observation_error.h"
+#include "estimation/parameter_search.h"
 #include "model/model_fit.h"
 #include "model/random.h"
 #include "projection/forecast.h"
@@ -27,6 +28,9 @@ namespace tarvik {
 struct ReferencePointResults {
   std::vector<refpoints::ReferenceTab> Tabs;           // empty: not computed
   std::vector<refpoints::FittedVariant> ComputedFrom;  // the active records then
+  // Blim as a fraction of BMSY, as the Blim selector stood (0: not computed):
+  // the one source of the fraction for every stage after.
+  double LimitFraction = 0.0;
 };
 
 // The bootstrap indicators of the last complete evaluation
@@ -48,26 +52,12 @@ struct ObservationErrorResults {
 // or the command line) owns one instance and passes it explicitly; nothing of
 // it lives in globals.
 //
-// The fields are grouped by the stage that writes them. A stage's results
-// depend on the stages before it: every change goes through one core
-// function (a transition) that clears, with the invalidation functions
-// below, whatever it makes stale; a transition that fails leaves the state as
-// it was. Where the transitions live:
-//   data set, variants   estimation/workflow.h (OpenDataSet, PasteDataSet,
-//                        RebuildVariants)
-//   suitability check    data/suitability.h (SuitabilityCheck)
-//   search, model choice estimation/parameter_search.h (RunEstimation),
-//                        estimation/variants.h (ChooseModel), estimation/workflow.h
-//   refined values       estimation/refinement.h (AdoptRefinement)
-//   observation error    estimation/observation_error_state.h
-//                        (EstimateObservationError, AdoptObservationError)
-//   reference points     refpoints/reference_points.h (UpdateReferencePoints,
-//                        ChangeSelector)
-//   confidence intervals uncertainty/uncertainty_state.h (EstimateUncertainty)
-//   rule list            rules/rule_list.h (AddRule, DeleteRule)
-//   indicators, rule     projection/indicators.h (EvaluateRules, ChooseRule)
-//   forecast             projection/forecast.h (DrawForecast, DrawSensitivity)
-//   decision table       uncertainty/decision_workflow.h (UpdateDecisionTable)
+// The fields are grouped by the stage that writes them. Every change goes
+// through one transition of this folder (a file per stage: data_set.h,
+// suitability.h, search.h, variants.h, refinement.h, observation_error.h,
+// reference_points.h, uncertainty.h, rules.h, indicators.h, forecast.h,
+// decision_table.h), which clears what the change makes stale by the one
+// table of dependencies (dependencies.h) and changes nothing when it fails.
 struct AssessmentState {
   // --- The data set: «Открыть», a paste, the cells typed in the table.
   data::DataTable Table;                 // the data table as text cells (row 0 = header)
@@ -88,6 +78,10 @@ struct AssessmentState {
   std::vector<std::uint8_t> ActiveVariants;  // indices of enabled fits, ascending
   std::vector<std::uint8_t> CutOffValues;    // cut-off list of the median slots
   std::uint8_t MedianKeepCount = 0;          // residuals kept by the trimmed objectives
+  // The settings of the search the fits come from (bounds and start values),
+  // as it ran: every later stage takes the bounds from here, never from the
+  // page's fields; nothing before the first search.
+  std::optional<estimation::SearchSettings> LastSearch;
 
   // --- The model choice: the label of the chosen variant ("Шефер СК"; empty
   // until a model is chosen). estimation::ChosenVariant reads it.
@@ -126,39 +120,7 @@ struct AssessmentState {
   std::string RDirectory;      // R's folder with trailing separator, or "Not found"
 };
 
-// Invalidation. Each function clears the results of one stage and calls the
-// function of every stage that depends on it; a transition calls the one of
-// the first stage its change makes stale. A new result of a stage is one
-// field above and one line in its stage's function.
-
-// The suitability check (flag, analysis series, exponent); then
-// ClearObservationError and ClearFits.
-void ClearSuitability(AssessmentState& state);
-// The observation-error fits (the analysis series they belong to changed, or
-// new fits replace them); then what was made from them: the bootstrap of
-// their estimator (ClearUncertainty) and a decision table that projected one
-// (ClearDecisionTable). Records holding adopted estimates keep them.
-void ClearObservationError(AssessmentState& state);
-// The fitted values of every record (back to an unfitted record of its
-// variant: Kind, Objective, CutOff and Enabled stay, a Pella-Tomlinson record
-// takes state.PTExponent) and the keep count; then ClearModelChoice.
-void ClearFits(AssessmentState& state);
-// The model choice; then ClearReferencePoints.
-void ClearModelChoice(AssessmentState& state);
-// The reference points stored in every record and the computed tabs; then
-// ClearUncertainty, ClearIndicators, ClearForecast and ClearDecisionTable.
-// Every change of the chosen record's values (a search, a model choice,
-// adopted values, a new data set) ends here.
-void ClearReferencePoints(AssessmentState& state);
-// The bootstrap of the chosen variant.
-void ClearUncertainty(AssessmentState& state);
-// The bootstrap indicators.
-void ClearIndicators(AssessmentState& state);
-// The forecast; then ClearDecisionTable (its «ОДУ» option is the
-// forecast's TAC: a report never shows a table made for another TAC).
-void ClearForecast(AssessmentState& state);
-// The decision table (it rests on the chosen record's values, its Blim and
-// the forecast's TAC).
-void ClearDecisionTable(AssessmentState& state);
-
 }  // namespace tarvik
+
+// Every change of the state clears what rests on it: the table of stages.
+#include "assessment/dependencies.h"

@@ -1,12 +1,12 @@
+#include "assessment/management.h"
 #include "support/scratch_path.h"
-#include "projection/management_workflow.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "common/error.h"
-#include "fixture.h"
+#include "core/projection/fixture.h"
 
 namespace tarvik::projection {
 namespace {

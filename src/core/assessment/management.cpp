@@ -1,11 +1,14 @@
-#include "projection/management_workflow.h"
+#include "assessment/management.h"
 
 #include <optional>
 
-#include "assessment_state.h"
+#include "assessment/estimation_view.h"
+#include "assessment/forecast.h"
+#include "assessment/indicators.h"
+#include "assessment/reference_points.h"
+#include "assessment/rules.h"
+#include "assessment/variants.h"
 #include "common/error.h"
-#include "estimation/estimation_view.h"
-#include "estimation/variants.h"
 
 namespace tarvik::projection {
 
@@ -39,7 +42,8 @@ ForecastOptions ForecastOptionsFor(const AssessmentState& state, int horizon, bo
 }
 
 ManagementResult RunManagementWorkflow(AssessmentState& state, const ManagementOptions& options) {
-  if (state.ActiveVariants.size() != 1) {
+  const std::optional<std::size_t> chosen = estimation::ChosenVariant(state);
+  if (!chosen || state.ActiveVariants.size() != 1) {
     throw Error("Для обоснования ОДУ должен быть выбран ровно один вариант модели");
   }
   const char mark = options.DecimalMark;
@@ -71,7 +75,7 @@ ManagementResult RunManagementWorkflow(AssessmentState& state, const ManagementO
   // The rule selector, then the forecast.
   rules::ChooseRule(state, options.SelectedRule);
   ForecastOptions forecast = options.Forecast;
-  forecast.Variant = state.ActiveVariants[0];
+  forecast.Variant = static_cast<std::uint8_t>(*chosen);
   forecast.Rule = options.SelectedRule;
   forecast.RuleText = state.RuleNames[options.SelectedRule];
   forecast.DecimalMark = mark;

@@ -12,14 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "assessment/state.h"
 #include "projection/forecast.h"
 #include "projection/indicators.h"
 #include "refpoints/reference_points.h"
 #include "rules/rule_list.h"
-
-namespace tarvik {
-struct AssessmentState;
-}
 
 namespace tarvik::projection {
 

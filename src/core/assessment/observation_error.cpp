@@ -1,4 +1,4 @@
-#include "estimation/observation_error_state.h"
+#include "assessment/observation_error.h"
 
 #include <cmath>
 #include <string>

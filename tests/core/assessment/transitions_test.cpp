@@ -1,26 +1,36 @@
-#include "assessment_state.h"
+#include "assessment/state.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "assessment/decision_table.h"
+#include "assessment/dependencies.h"
+#include "assessment/forecast.h"
+#include "assessment/indicators.h"
+#include "assessment/management.h"
+#include "assessment/observation_error.h"
+#include "assessment/reference_points.h"
+#include "assessment/refinement.h"
+#include "assessment/rules.h"
+#include "assessment/search.h"
+#include "assessment/uncertainty.h"
+#include "assessment/variants.h"
 #include "common/error.h"
-#include "estimation/observation_error_state.h"
 #include "estimation/refinement.h"
 #include "estimation/variants.h"
-#include "estimation/workflow.h"
 #include "projection/forecast.h"
 #include "projection/indicators.h"
-#include "projection/management_workflow.h"
 #include "projection/tac_report.h"
 #include "refpoints/reference_points.h"
 #include "rules/rule_list.h"
 #include "uncertainty/decision_workflow.h"
-#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik {
 namespace {
@@ -106,43 +116,80 @@ Stages Of(const AssessmentState& s) {
           s.Decision.has_value()};
 }
 
-// Every transition clears the results of what depends on it, and nothing
-// else; the rule list (the user's, not the data's) always stays.
+// The stages the table of dependencies reaches from `changed` by the edges
+// that always hold (not `changed` itself).
+std::set<assessment::Stage> Reached(const std::vector<assessment::Stage>& changed) {
+  std::set<assessment::Stage> reached;
+  std::vector<assessment::Stage> open = changed;
+  while (!open.empty()) {
+    const assessment::Stage from = open.back();
+    open.pop_back();
+    for (const assessment::Dependency& d : assessment::kDependencies) {
+      if (d.Source == from && !d.OnlyWhatItMade && reached.insert(d.Dependent).second) {
+        open.push_back(d.Dependent);
+      }
+    }
+  }
+  return reached;
+}
+
+// What the whole road holds after a change of `changed`, by the table.
+Stages ByTheTable(const std::vector<assessment::Stage>& changed) {
+  const std::set<assessment::Stage> gone = Reached(changed);
+  const auto held = [&](assessment::Stage s) { return !gone.contains(s); };
+  using assessment::Stage;
+  return {held(Stage::Fits),       held(Stage::ModelChoice), held(Stage::ReferencePoints),
+          held(Stage::Uncertainty), held(Stage::Indicators), held(Stage::Forecast),
+          held(Stage::DecisionTable)};
+}
+
+// Every transition clears the results of what depends on its change, by the
+// one table of dependencies, and nothing else; the rule list (the user's,
+// not the data's) always stays.
 TEST(Transitions, EachClearsWhatDependsOnIt) {
   const Road road;
   ASSERT_EQ(Of(road.state), (Stages{true, true, true, true, true, true, true}));
   const data::DataFile simulated =
       data::ReadDataFile(Example("schaefer_simulated_1990_2019.txt"), '.');
+  using assessment::Stage;
   struct Case {
     const char* name;
     std::function<void(Road&)> change;
+    std::vector<Stage> changed;  // the stages whose dependents go
     Stages after;
   };
   const Case cases[] = {
       {"another data set",
        [&](Road& r) { estimation::OpenDataSet(r.state, simulated, "simulated.txt", "4"); },
+       {Stage::Data},
        {false, false, false, false, false, false, false}},
       {"a paste",
        [](Road& r) {
          estimation::PasteDataSet(r.state, "2001\t2.5\t40\t100\n2002\t2\t50\t100", '.');
        },
+       {Stage::Data},
        {false, false, false, false, false, false, false}},
       {"a typed cell",
        [](Road& r) { estimation::EditCell(r.state, data::DataTable::kCatch, 1, "1000"); },
+       {Stage::Data},
        {false, false, false, false, false, false, false}},
       {"the variants rebuilt",
        [](Road& r) { estimation::RebuildVariants(r.state, "4,6"); },
+       {Stage::Variants},
        {false, false, false, false, false, false, false}},
       {"a suitability check",
        [](Road& r) { data::SuitabilityCheck(r.state.Table, 0, '.', r.state); },
+       {Stage::Fits},
        {true, false, false, false, false, false, false}},
       {"a search",
        [](Road& r) {
          estimation::RunEstimation(r.state, r.state.Table, r.request, Road::Search());
        },
+       {Stage::Fits},
        {true, false, false, false, false, false, false}},
       {"another model chosen",
        [](Road& r) { estimation::ChooseModel(r.state, "Шефер Лог"); },
+       {Stage::ModelChoice},
        {true, true, false, false, false, false, false}},
       {"refined values adopted",
        [](Road& r) {
@@ -151,41 +198,51 @@ TEST(Transitions, EachClearsWhatDependsOnIt) {
          ASSERT_FALSE(estimation::AdoptionRefusal(r.state, v).has_value());
          estimation::AdoptRefinement(r.state, v);
        },
+       {Stage::ModelChoice},
        {true, true, false, false, false, false, false}},
       {"a selector changed",
        [](Road& r) { refpoints::ChangeSelector(r.state, refpoints::Selector::TargetBiomass, 1); },
+       {Stage::Targets},
        {true, true, true, true, false, false, false}},
       {"a rule added",
        [](Road& r) { rules::AddRule(r.state, Linear("0.5")); },
+       {Stage::RuleList},
        {true, true, true, true, false, true, true}},
       {"new confidence intervals",
        [](Road& r) { uncertainty::EstimateUncertainty(r.state, r.bounds, Road::Bootstrap()); },
+       {Stage::Uncertainty},
        {true, true, true, true, true, false, false}},
       // The decision table's «ОДУ» option is the forecast's TAC: a new
       // forecast, or the end of the old one, takes the table with it.
       {"another rule chosen",
        [](Road& r) { rules::ChooseRule(r.state, 1); },
+       {Stage::RuleChoice},
        {true, true, true, true, true, false, false}},
       {"a new forecast",
        [](Road& r) {
          projection::BuildForecast(r.state,
                                    projection::ForecastOptionsFor(r.state, 5, true, "", "", '.'));
        },
+       {Stage::Forecast},
        {true, true, true, true, true, true, false}},
       {"a new observation-error fit",
        [](Road& r) { estimation::EstimateObservationError(r.state, {false, r.bounds}); },
+       {Stage::ObservationError},
        {true, true, true, true, true, true, true}},
       {"the chosen rule deleted",
        [](Road& r) { rules::DeleteRule(r.state, 0); },
+       {Stage::RuleList, Stage::RuleChoice},
        {true, true, true, true, false, false, false}},
       {"another Blim chosen",
        [](Road& r) { refpoints::ChangeSelector(r.state, refpoints::Selector::LimitBiomass, 1); },
+       {Stage::LimitBiomass},
        {true, true, true, false, false, false, false}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Road r = road;
     c.change(r);
+    EXPECT_EQ(ByTheTable(c.changed), c.after);
     EXPECT_EQ(Of(r.state), c.after);
     EXPECT_FALSE(r.state.RuleList.empty());
     if (!c.after.reference) {

@@ -5,16 +5,11 @@
 #include <cstddef>
 #include <optional>
 
-#include "assessment_state.h"
+#include "assessment/state.h"
 #include "estimation/search_engine.h"
 #include "uncertainty/bootstrap.h"
 
 namespace tarvik::uncertainty {
-
-// Whether `bootstrap` was made for the record `fit` as it is now: by the
-// estimator its values came from, of its kind (and objective, for the
-// procedure's), at its r, K and q.
-bool MadeForRecord(const BootstrapResult& bootstrap, const model::ModelFit& fit);
 
 // The bootstrap of record `index` as it is now, by the estimator its values
 // came from: BootstrapObservationError of the state's observation-error fit
@@ -25,11 +20,19 @@ BootstrapResult BootstrapRecord(const AssessmentState& state, std::size_t index,
                                 const estimation::ParameterBounds& bounds,
                                 const BootstrapOptions& options);
 
+// The procedure's bootstrap of record `index`: BootstrapProcedure of state.ModelFits
+// on state.AnalysisSeries with state.MedianKeepCount; reads the state only
+// (its random source is never touched). An index outside the records raises
+// tarvik::Error.
+BootstrapResult BootstrapProcedure(const AssessmentState& state, std::size_t index,
+                                   const estimation::ParameterBounds& bounds,
+                                   const BootstrapOptions& options);
+
 // Bootstraps the chosen variant's record (estimation::ChosenVariant) as it
 // is now (the search's values, the refined ones or the observation-error
 // estimates it adopted) by BootstrapRecord within `bounds`, and stores
-// the result as state.Uncertainty (ClearUncertainty first). The forecast is
-// cleared as well: the report it was drawn with lacks the intervals. Reads
+// the result as state.Uncertainty; what was made from the old one goes (the
+// forecast, whose report carries the intervals, and the decision table). Reads
 // the series and the records only; the random source is never touched.
 // Raises tarvik::Error when no model is chosen and as BootstrapProcedure
 // (Cancelled on a stop); the state is then as it was.

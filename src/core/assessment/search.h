@@ -7,53 +7,34 @@
 #include <string_view>
 #include <vector>
 
-#include "assessment_state.h"
+#include "assessment/data_set.h"
+#include "assessment/estimation_view.h"
+#include "assessment/state.h"
+#include "assessment/suitability.h"
+#include "assessment/suitability_view.h"
 #include "data/data_file.h"
-#include "data/suitability.h"
-#include "data/suitability_view.h"
-#include "estimation/estimation_view.h"
 #include "estimation/holdout.h"
 #include "estimation/parameter_search.h"
 
 namespace tarvik::estimation {
 
-// --- The data set and the variants -----------------------------------------
-
-// Transition: another data set in the table (a paste, the undo of one, the
-// moving average of effort): the table and the series as loaded are
-// replaced; the suitability check and everything after it are invalidated
-// (ClearSuitability). The variants and the data file name stay.
-void ReplaceDataSet(AssessmentState& state, data::DataTable table,
-                    data::CatchEffortSeries loadedSeries);
-
-// Transition: a cell typed in the table (column, row of DataTable; row 0 is
-// the header). When the text differs from the cell's, the cell takes it and
-// the suitability check and everything after it are invalidated
-// (ClearSuitability): the next check, and so the next search, runs on what
-// the table shows. The series as loaded stays (it is the file's).
-void EditCell(AssessmentState& state, int column, int row, std::string text);
-
-// Transition "Вставить": the data rows replaced by the rows of a spreadsheet
-// copy (data::PasteClipboardRows), then as ReplaceDataSet. A text that does
-// not paste raises tarvik::Error and changes nothing.
-void PasteDataSet(AssessmentState& state, std::string_view clipboardText, char decimalMark);
-
-// Transition: the variants rebuilt for a cut-off list (the results panel's
-// creation): BuildModelFits, then ClearFits (the kept values may stand for
-// other variants now; this also ends the model choice and everything after
-// it). A bad list raises tarvik::Error and changes nothing.
-void RebuildVariants(AssessmentState& state, std::string_view cutOffList);
-
-// Transition «Открыть» of a data file already read (data::ReadDataFile, which
-// changes nothing when it fails): the cut-off list is read first (a bad list
-// raises tarvik::Error and nothing changes); then the table and the series of
-// the file replace those of the state (ReplaceDataSet), DataFileName becomes
-// `path` and the variants are rebuilt for the list (RebuildVariants). So no
-// result of the previous data set is left.
-void OpenDataSet(AssessmentState& state, const data::DataFile& file, const std::string& path,
-                 std::string_view cutOffList);
-
 // --- «Оценка параметров» ---------------------------------------------------
+
+// Transition: the parameter search (SearchVariants) on state.AnalysisSeries
+// with the state's records and random stream, handed to the state:
+//   - rebuilds state.ActiveVariants from Enabled; none enabled raises
+//     tarvik::Error ("nothing to estimate") and searches nothing;
+//   - sets state.MedianKeepCount = Round((n − 2)(1 − s/10)), s = trimPosition
+//     (0 … 9, CheckTrimPosition);
+//   - searches the active variants in ascending index order with one shared
+//     best point: r, K, q from settings.Start, p = 2.0; each variant starts
+//     from the best point the previous one ended with (see SearchVariant);
+//   - writes each searched record with WriteFit (origin Search).
+// The records written are new fits: the model choice and everything after
+// it are invalidated (ClearModelChoice). All or nothing: a fault raises
+// tarvik::Error and leaves the state, the random stream too, as it was.
+EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings& settings,
+                                   int trimPosition, const SearchOptions& options);
 
 // One click on «Оценка параметров».
 struct EstimationRequest {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "assessment_state.h"
+#include "assessment/state.h"
 #include "common/progress.h"
 #include "estimation/observation_error.h"
 #include "model/kinds.h"

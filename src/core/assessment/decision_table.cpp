@@ -1,13 +1,12 @@
-#include "uncertainty/decision_workflow.h"
+#include "assessment/decision_table.h"
 
 #include <cmath>
 
-#include "assessment_state.h"
+#include "assessment/observation_error.h"
+#include "assessment/uncertainty.h"
+#include "assessment/variants.h"
 #include "common/error.h"
 #include "common/numbers.h"
-#include "estimation/observation_error_state.h"
-#include "estimation/variants.h"
-#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik::uncertainty {
 namespace {
@@ -40,25 +39,16 @@ int FirstForecastYear(const AssessmentState& state) {
 
 }  // namespace
 
-double LimitFractionOf(const model::ModelFit& fit) {
-  if (!(fit.BMSY > 0.0) || !(fit.BLimit > 0.0) || !std::isfinite(fit.BLimit / fit.BMSY)) {
-    throw Error("Ориентиры управления выбранной модели не рассчитаны: рассчитайте их (страница 3)");
-  }
-  const double ratio = fit.BLimit / fit.BMSY;
-  double nearest = 0.1;
-  for (const double fraction : {0.2, 0.3, 0.5}) {
-    if (std::abs(ratio - fraction) < std::abs(ratio - nearest)) nearest = fraction;
-  }
-  return nearest;
-}
-
 const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
                                                const DecisionRequest& request,
                                                const BootstrapResult* bootstrap) {
   const std::optional<std::size_t> chosen = estimation::ChosenVariant(state);
   if (!chosen) throw Error("Модель не выбрана: выберите её на странице оценки параметров");
   const model::ModelFit& fit = state.ModelFits[*chosen];
-  const double blimFraction = LimitFractionOf(fit);
+  const double blimFraction = state.ReferencePoints.LimitFraction;
+  if (!(blimFraction > 0.0) || !(fit.BMSY > 0.0) || !(fit.BLimit > 0.0)) {
+    throw Error("Ориентиры управления выбранной модели не рассчитаны: рассчитайте их (страница 3)");
+  }
   const data::CatchEffortSeries& series = state.AnalysisSeries;
   if (series.C.empty()) throw Error("Нет данных для таблицы решений");
 
@@ -105,6 +95,7 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
   settings.Stop = request.Stop;
   result.Table = BuildDecisionTable(basis, options, settings);
 
+  assessment::ClearDependents(state, assessment::Stage::DecisionTable);
   state.Decision = std::move(result);
   return *state.Decision;
 }

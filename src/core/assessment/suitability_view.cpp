@@ -1,4 +1,4 @@
-#include "data/suitability_view.h"
+#include "assessment/suitability_view.h"
 
 #include <string>
 

@@ -1,19 +1,21 @@
-#include "uncertainty/uncertainty_state.h"
+#include "assessment/uncertainty.h"
 
 #include <cmath>
 
+#include "assessment/observation_error.h"
+#include "assessment/variants.h"
 #include "common/error.h"
-#include "estimation/observation_error_state.h"
-#include "estimation/variants.h"
 
 namespace tarvik::uncertainty {
 
-bool MadeForRecord(const BootstrapResult& bootstrap, const model::ModelFit& fit) {
-  const bool observation = fit.Origin == model::FitOrigin::ObservationError;
-  const Estimator method = observation ? Estimator::ObservationError : Estimator::Procedure;
-  return bootstrap.Method == method && bootstrap.Kind == fit.Kind &&
-         (observation || bootstrap.Objective == fit.Objective) && bootstrap.Estimate.R == fit.R &&
-         bootstrap.Estimate.K == fit.K && bootstrap.Estimate.Q == fit.Q;
+BootstrapResult BootstrapProcedure(const AssessmentState& state, std::size_t index,
+                                   const estimation::ParameterBounds& bounds,
+                                   const BootstrapOptions& options) {
+  if (index >= state.ModelFits.size()) {
+    throw Error("Нет варианта модели с номером " + std::to_string(index));
+  }
+  return BootstrapProcedure(state.AnalysisSeries, state.ModelFits[index], bounds,
+                            state.MedianKeepCount, options);
 }
 
 BootstrapResult BootstrapRecord(const AssessmentState& state, std::size_t index,
@@ -46,8 +48,7 @@ void EstimateUncertainty(AssessmentState& state, const estimation::ParameterBoun
         "«Выбор модели» на странице оценки параметров");
   }
   BootstrapResult result = BootstrapRecord(state, *chosen, bounds, options);
-  ClearUncertainty(state);
-  ClearForecast(state);
+  assessment::Clear(state, assessment::Stage::Uncertainty);
   state.Uncertainty = std::move(result);
 }
 

@@ -1,17 +1,19 @@
-#include "estimation/observation_error_state.h"
+#include "assessment/observation_error.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "estimation/observation_error_view.h"
+#include "assessment/observation_error_view.h"
+#include "assessment/search.h"
+#include "assessment/variants.h"
+#include "core/estimation/test_series.h"
 #include "estimation/parameter_search.h"
 #include "estimation/variants.h"
 #include "model/objective.h"
 #include "projection/tac_report.h"
 #include "support/error_of.h"
-#include "test_series.h"
 
 namespace tarvik::estimation {
 namespace {

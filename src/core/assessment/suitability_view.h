@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "assessment_state.h"
+#include "assessment/state.h"
+#include "assessment/suitability.h"
 #include "common/point.h"
 #include "data/data_table.h"
-#include "data/suitability.h"
 
 namespace tarvik::data {
 
