@@ -168,7 +168,7 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     throw Error("Ошибка записи файла " + Quoted(path) + ": " + SystemErrorText(code) +
                 (exists ? "; прежний файл не изменён" : notSaved));
   }
-  if (const int code = platform::ReplaceFile(temporary, target)) {
+  if (const int code = platform::AtomicReplace(temporary, target)) {
     platform::RemoveFile(temporary);
     throw Error("Не удалось записать файл " + Quoted(path) + ": " + SystemErrorText(code) +
                 (exists ? "; прежний файл не изменён" : notSaved));

@@ -251,7 +251,7 @@ long ProcessId() {
   return static_cast<long>(::GetCurrentProcessId());
 }
 
-int ReplaceFile(const fs::path& from, const fs::path& to) {
+int AtomicReplace(const fs::path& from, const fs::path& to) {
   if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return 0;
   }
@@ -364,7 +364,7 @@ long ProcessId() {
   return static_cast<long>(::getpid());
 }
 
-int ReplaceFile(const fs::path& from, const fs::path& to) {
+int AtomicReplace(const fs::path& from, const fs::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 

@@ -47,7 +47,7 @@ long ProcessId();
 // Moves `from` onto `to`, replacing a file that is there in one step (rename
 // on POSIX; MoveFileExW with MOVEFILE_REPLACE_EXISTING and
 // MOVEFILE_WRITE_THROUGH on Windows). errno on failure.
-int ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+int AtomicReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Removes a file; failures are ignored (used to clean up).
 void RemoveFile(const std::filesystem::path& path);

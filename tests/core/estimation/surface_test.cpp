@@ -282,6 +282,10 @@ TEST(WriteSurfaceFiles, TheMatrixIsReplacedWholeOrNotAtAll) {
   std::ifstream in(dir / "OutMatrix.txt", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+  in.close();
+  // Windows removes no read-only file.
+  std::filesystem::permissions(dir / "OutMatrix.txt", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
   std::filesystem::remove_all(dir);
 }
 
