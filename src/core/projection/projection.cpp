@@ -4,6 +4,7 @@
 #include <string>
 
 #include "assessment_state.h"
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "model/objective.h"
@@ -32,7 +33,7 @@ bool TryShape(model::ProductionModelKind kind, double meanBiomass, double K, dou
       return true;
     case model::ProductionModelKind::Fox:
       if (!(x > 0.0)) return false;
-      shape = -std::log(x);
+      shape = -elementary::Log(x);
       return true;
     case model::ProductionModelKind::PellaTomlinson: {
       double power = 0.0;

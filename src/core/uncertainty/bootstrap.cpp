@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "assessment_state.h"
+#include "common/elementary.h"
 #include "common/numbers.h"
 #include "common/threads.h"
 #include "estimation/refinement.h"
@@ -606,7 +607,7 @@ BootstrapResult BootstrapObservationError(const data::CatchEffortSeries& series,
     ReplicateRandom random(options.Seed, static_cast<std::uint64_t>(k));
     data::CatchEffortSeries pseudo = series;
     for (std::size_t t = 0; t < n; ++t) {
-      pseudo.U[t] = fit.PredictedCpue[t] * std::exp(pool[random.Index(n)]);
+      pseudo.U[t] = fit.PredictedCpue[t] * elementary::Exp(pool[random.Index(n)]);
     }
     Replicate x = FailedReplicate();
     try {
