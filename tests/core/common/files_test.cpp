@@ -29,10 +29,10 @@ class Files : public testing_support::ScratchFiles {};
 // ------------------------------------------------------------------ reading
 
 TEST_F(Files, ReadingRefusesADeviceBeforeReadingAByte) {
-  // /dev/zero has no end: reading it would fill the memory; Windows' console
-  // input waits for the keyboard.
+  // /dev/zero has no end: reading it would fill the memory; Windows' null
+  // device is a device as much.
 #ifdef _WIN32
-  const std::string device = "CONIN$";
+  const std::string device = "NUL";
 #else
   const std::string device = "/dev/zero";
 #endif

@@ -140,6 +140,7 @@ TEST(TacReportFile, SavedThroughATemporaryFile) {
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++files;
   EXPECT_EQ(files, 1u);  // no temporary file left behind
   EXPECT_THROW(SaveTacReport((folder / "missing" / "r.txt").string(), Input(false)), Error);
+  in.close();  // Windows removes no open file
   fs::remove_all(folder);
 }
 
@@ -191,7 +192,8 @@ TEST_F(ReportBesideData, TheReportNeverReplacesTheDataFileHoweverItIsSpelt) {
   TacReportInput input = Input(true);
   input.DataFileName = data;
   const std::string relative = fs::relative(data).string();
-  std::vector<std::string> spellings = {data, (folder_ / "." / "y.txt").string(), "./" + relative};
+  std::vector<std::string> spellings = {data, (folder_ / "." / "y.txt").string()};
+  if (!relative.empty()) spellings.push_back("./" + relative);  // none across Windows' drives
 #ifndef _WIN32  // symbolic links: POSIX only in the tests
   fs::create_symlink(data, folder_ / "link.txt");
   spellings.push_back(Path("link.txt"));
@@ -204,7 +206,7 @@ TEST_F(ReportBesideData, TheReportNeverReplacesTheDataFileHoweverItIsSpelt) {
         << spelling << ": " << message;
     EXPECT_EQ(Slurp(data), bytes) << spelling;
   }
-  EXPECT_EQ(Entries(), spellings.size() - 2);  // the data file (and the link), nothing else
+  EXPECT_EQ(Entries(), fs::exists(folder_ / "link.txt") ? 2u : 1u);  // the data file (the link)
 }
 
 TEST_F(ReportBesideData, NorDoesTheChartImageBesideIt) {
