@@ -105,7 +105,7 @@ std::string FormatCatchability(double q, char decimalMark) {
   if (q == 0.0 || std::fabs(q) >= 0.001) return FormatFixed(q, 6, decimalMark);
   int decimals = 3 - static_cast<int>(std::floor(std::log10(std::fabs(q))));
   // Rounding may carry into the next power of ten (0.00099996 → 0.0010000).
-  if (std::fabs(RoundDecimals(q, decimals)) >= std::pow(10.0, 4 - decimals)) --decimals;
+  if (std::fabs(RoundDecimals(q, decimals)) >= PowerOfTen(4 - decimals)) --decimals;
   return FormatFixed(q, decimals, decimalMark);
 }
 

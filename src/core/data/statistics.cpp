@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "model/production.h"
@@ -109,7 +110,7 @@ std::vector<double> LogSeries(std::span<const double> x) {
       throw Error("Логарифм неположительного числа: значение " + FormatGeneral(x[i]) +
                   " (элемент " + std::to_string(i + 1) + ")");
     }
-    out[i] = std::log(x[i]);
+    out[i] = elementary::Log(x[i]);
   }
   return out;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "data/statistics.h"
@@ -123,7 +124,7 @@ SuitabilityResult CheckSuitability(const DataTable& table, int heldOutYears, cha
     const double step = CurveStep(0.1, eMin, eMax);
     double x = eMin;
     for (int count = 0; x < eMax && count <= kMaxCurvePoints; ++count) {
-      const double y = std::exp(fox.a * x + fox.b);
+      const double y = elementary::Exp(fox.a * x + fox.b);
       if (!std::isfinite(y)) {
         throw Error("Переполнение при построении кривой модели Фокса (усилие " +
                     FormatGeneral(x, decimalMark) + ")");

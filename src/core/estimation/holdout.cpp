@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "estimation/variants.h"
@@ -80,13 +81,13 @@ HoldOutResult HoldOutCheck(const data::CatchEffortSeries& series,
       double h = 0.0;
       switch (fit.Kind) {
         case ProductionModelKind::Schaefer:
-          h = 2.0 - std::exp(x);
+          h = 2.0 - elementary::Exp(x);
           break;
         case ProductionModelKind::Fox:
           h = 1.0 - x;
           break;
         case ProductionModelKind::PellaTomlinson:
-          h = model::Divide(p + 1.0 - std::exp(p * x), p, "проверке на отсечённых годах");
+          h = model::Divide(p + 1.0 - elementary::Exp(p * x), p, "проверке на отсечённых годах");
           break;
       }
       const double catchTerm =
@@ -94,7 +95,7 @@ HoldOutResult HoldOutCheck(const data::CatchEffortSeries& series,
                         "проверке на отсечённых годах");
       x = Finite(x + model::Divide(h * fit.MSY, bmsy, "проверке на отсечённых годах") - catchTerm,
                  "логарифм относительной биомассы");
-      const double predicted = Finite(std::exp(x) * q * bmsy, "прогноз улова на усилие");
+      const double predicted = Finite(elementary::Exp(x) * q * bmsy, "прогноз улова на усилие");
       out.Predicted.push_back(predicted);
       const double deviation = result.Observed[static_cast<std::size_t>(k - 1)] - predicted;
       ss += deviation * deviation;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/files.h"
 #include "common/numbers.h"
@@ -45,7 +46,7 @@ RK SurfaceParameters(ProductionModelKind kind, double msy, double fmsy, double p
     case ProductionModelKind::Schaefer:
       return {2.0 * fmsy, model::Divide(2.0 * msy, fmsy, where)};
     case ProductionModelKind::Fox:
-      return {fmsy, model::Divide(std::exp(1.0) * msy, fmsy, where)};
+      return {fmsy, model::Divide(elementary::Exp(1.0) * msy, fmsy, where)};
     case ProductionModelKind::PellaTomlinson:
       return {
           model::Divide(fmsy * (p + 1.0), p, where),

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "model/objective.h"
@@ -31,7 +32,7 @@ bool TryShape(model::ProductionModelKind kind, double meanBiomass, double K, dou
       return true;
     case model::ProductionModelKind::Fox:
       if (!(x > 0.0)) return false;
-      shape = -std::log(x);
+      shape = -elementary::Log(x);
       return true;
     case model::ProductionModelKind::PellaTomlinson: {
       double power = 0.0;

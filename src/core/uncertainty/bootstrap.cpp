@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "common/elementary.h"
 #include "common/numbers.h"
 #include "common/threads.h"
 #include "data/statistics.h"
@@ -587,7 +588,7 @@ BootstrapResult BootstrapObservationError(const data::CatchEffortSeries& series,
     ReplicateRandom random(options.Seed, static_cast<std::uint64_t>(k));
     data::CatchEffortSeries pseudo = series;
     for (std::size_t t = 0; t < n; ++t) {
-      pseudo.U[t] = fit.PredictedCpue[t] * std::exp(DrawResidual(pool, random));
+      pseudo.U[t] = fit.PredictedCpue[t] * elementary::Exp(DrawResidual(pool, random));
     }
     Replicate x = FailedReplicate();
     try {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "common/elementary.h"
 #include "common/numbers.h"
 #include "common/threads.h"
 #include "data/statistics.h"
@@ -45,7 +46,7 @@ double Uniform(ReplicateRandom& random) {
 double Gauss(ReplicateRandom& random) {
   const double u1 = Uniform(random);
   const double u2 = Uniform(random);
-  return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
+  return std::sqrt(-2.0 * elementary::Log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
 }
 
 void CheckSettings(const ProjectionBasis& basis, const std::vector<CatchOption>& options,
@@ -96,7 +97,7 @@ class Projector {
       for (std::size_t i = 0; i < horizon_; ++i) {
         errors[i] = basis.Model == Dynamics::CpueStep
                         ? DrawResidual(basis.Residuals, random)
-                        : std::exp(basis.Sigma * Gauss(random));
+                        : elementary::Exp(basis.Sigma * Gauss(random));
       }
     });
   }
@@ -415,7 +416,7 @@ DecisionTable BuildDecisionTable(const ProjectionBasis& basis,
       table.MaxCatch = AtCatch(CatchSearch::NoneWithinRisk, risk, 0.0, best);
     } else {
       // Bisection on the grid k·unit strictly between low and high.
-      const double unit = std::pow(10.0, std::floor(std::log10(high)) - 3.0);
+      const double unit = elementary::Pow(10.0, std::floor(std::log10(high)) - 3.0);
       auto lowStep = static_cast<long long>(std::floor(low / unit));
       auto highStep = static_cast<long long>(std::ceil(high / unit));
       while (highStep - lowStep > 1) {
