@@ -12,6 +12,7 @@
 
 #include <optional>
 
+#include "assessment/uncertainty.h"
 #include "estimation/observation_error.h"
 #include "page_fits.h"
 #include "uncertainty/bootstrap.h"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment/rules.h"
 #include "data/data_file.h"
 #include "model/model_fit.h"
 #include "model/random.h"

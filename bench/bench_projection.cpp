@@ -6,7 +6,10 @@
 #include <cmath>
 #include <string>
 
-#include "assessment_state.h"
+#include "assessment/forecast.h"
+#include "assessment/indicators.h"
+#include "assessment/reference_points.h"
+#include "assessment/state.h"
 #include "model/production.h"
 #include "projection/forecast.h"
 #include "projection/indicators.h"

@@ -9,9 +9,10 @@
 
 #include <string>
 
-#include "assessment_state.h"
+#include "assessment/refinement.h"
+#include "assessment/search.h"
+#include "assessment/state.h"
 #include "estimation/refinement.h"
-#include "estimation/workflow.h"
 
 namespace {
 

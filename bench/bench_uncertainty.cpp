@@ -14,6 +14,7 @@
 
 #include <cstdint>
 
+#include "assessment/uncertainty.h"
 #include "estimation/observation_error.h"
 #include "page_fits.h"
 #include "uncertainty/bootstrap.h"

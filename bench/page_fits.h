@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment/refinement.h"
 #include "common/error.h"
 #include "data/catch_effort_series.h"
 #include "data/data_file.h"

@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment/uncertainty.h"
 #include "common/error.h"
 #include "estimation/observation_error.h"
 #include "page_fits.h"

@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "assessment/assessment_file.h"
-#include "assessment_state.h"
+#include "assessment/state.h"
+#include "assessment/variants.h"
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "common/numbers.h"

@@ -7,7 +7,7 @@
 
 #include "app/chart_panel.h"
 #include "app/services.h"
-#include "assessment_state.h"
+#include "assessment/state.h"
 
 namespace tarvik::app {
 

@@ -8,10 +8,10 @@
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
+#include "assessment/search.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "data/data_table.h"
-#include "estimation/workflow.h"
 
 namespace tarvik::app {
 

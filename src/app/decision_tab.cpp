@@ -7,7 +7,8 @@
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
-#include "assessment_state.h"
+#include "assessment/decision_table.h"
+#include "assessment/state.h"
 #include "common/error.h"
 #include "uncertainty/decision_view.h"
 

@@ -11,12 +11,15 @@
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
+#include "assessment/estimation_view.h"
+#include "assessment/fit_checks.h"
+#include "assessment/observation_error.h"
+#include "assessment/uncertainty.h"
+#include "assessment/variants.h"
 #include "common/error.h"
 #include "diagnostics/checklist_view.h"
 #include "estimation/estimation_view.h"
-#include "estimation/observation_error_state.h"
 #include "estimation/variants.h"
-#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik::app {
 namespace {

@@ -11,12 +11,15 @@
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
+#include "assessment/estimation_view.h"
+#include "assessment/fit_checks.h"
+#include "assessment/observation_error_view.h"
+#include "assessment/suitability_view.h"
+#include "assessment/variants.h"
 #include "common/error.h"
-#include "data/suitability_view.h"
 #include "diagnostics/bounds.h"
 #include "diagnostics/checklist_view.h"
 #include "estimation/estimation_view.h"
-#include "estimation/observation_error_view.h"
 #include "estimation/variants.h"
 #include "model/kinds.h"
 #include "rbridge/r_runner.h"
@@ -196,6 +199,8 @@ estimation::SearchTexts EstimationPage::ReadTexts() const {
 }
 
 estimation::ParameterBounds EstimationPage::SearchBounds() const {
+  // The bounds the fits were searched in; before a search, those typed.
+  if (State().LastSearch) return State().LastSearch->Bounds;
   return estimation::ReadSearchSettings(ReadTexts(), DecimalMark()).Bounds;
 }
 
@@ -391,7 +396,7 @@ void EstimationPage::AdoptRefinedValues() {
 void EstimationPage::ObservationErrorAdopted(std::size_t index) {
   estimation::ParameterBounds bounds;
   try {
-    bounds = estimation::ReadSearchSettings(ReadTexts(), DecimalMark()).Bounds;
+    bounds = SearchBounds();
   } catch (const Error&) {
     // Bounds typed over since: the row shows no bound marks.
     bounds = {0.0, HUGE_VAL, 0.0, HUGE_VAL, 0.0, HUGE_VAL, 0.0, HUGE_VAL};

@@ -30,10 +30,13 @@
 #include "app/results_panel.h"
 #include "app/retro_panel.h"
 #include "app/surface_pictures.h"
+#include "assessment/fit_checks.h"
+#include "assessment/refinement.h"
+#include "assessment/search.h"
+#include "assessment/suitability.h"
 #include "data/suitability.h"
 #include "estimation/refinement.h"
 #include "estimation/retro_analysis.h"
-#include "estimation/workflow.h"
 
 namespace tarvik::app {
 

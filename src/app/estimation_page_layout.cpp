@@ -12,12 +12,15 @@
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
+#include "assessment/estimation_view.h"
+#include "assessment/fit_checks.h"
+#include "assessment/observation_error_view.h"
+#include "assessment/suitability_view.h"
+#include "assessment/variants.h"
 #include "common/error.h"
-#include "data/suitability_view.h"
 #include "diagnostics/bounds.h"
 #include "diagnostics/checklist_view.h"
 #include "estimation/estimation_view.h"
-#include "estimation/observation_error_view.h"
 #include "estimation/variants.h"
 #include "model/kinds.h"
 #include "rbridge/r_runner.h"
@@ -33,7 +36,6 @@ using Marker = SeriesStyle::Marker;
 const char* const kSearchEdits[] = {"EditInitialR", "EditInitialK", "EditInitialQ",
                                     "EditMinR",     "EditMaxR",     "EditMinK",
                                     "EditMaxK",     "EditMinQ",     "EditMaxQ"};
-const char* const kSearchDefaults[] = {"0.5", "", "0.0001", "0", "1", "", "", "0.0001", "1"};
 
 }  // namespace
 
@@ -65,9 +67,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   left->addLayout(actions);
 
   results_ = new ResultsPanel();
-  observationError_ = new ObservationErrorPanel(context, log, [this] {
-    return estimation::ReadSearchSettings(ReadTexts(), DecimalMark()).Bounds;
-  });
+  observationError_ = new ObservationErrorPanel(context, log, [this] { return SearchBounds(); });
   resultTabs_ = Named<QTabWidget>("ResultTabs");
   resultTabs_->addTab(results_, QStringLiteral("Варианты моделей"));
   resultTabs_->addTab(observationError_, FromUtf8(std::string(estimation::kObservationErrorTitle)));
@@ -228,8 +228,11 @@ QGroupBox* EstimationPage::BuildStartValues() {
   // Start point in row 1, the lower bounds in row 2, the upper in row 3.
   static const int kRow[] = {1, 1, 1, 2, 3, 2, 3, 2, 3};
   static const int kColumn[] = {1, 2, 3, 1, 1, 2, 2, 3, 3};
+  const estimation::SearchTexts d = estimation::DefaultSearchTexts(DecimalMark());
+  const std::string* defaults[] = {&d.InitialR, &d.InitialK, &d.InitialQ, &d.MinR, &d.MaxR,
+                                   &d.MinK,     &d.MaxK,     &d.MinQ,     &d.MaxQ};
   for (std::size_t i = 0; i < searchEdits_.size(); ++i) {
-    searchEdits_[i] = MakeEdit(kSearchEdits[i], QString::fromLatin1(kSearchDefaults[i]));
+    searchEdits_[i] = MakeEdit(kSearchEdits[i], FromUtf8(*defaults[i]));
     grid->addWidget(searchEdits_[i], kRow[i], kColumn[i]);
   }
   auto* proposeBounds = MakeButton("ButtonBoundsFromData", QStringLiteral("Границы по данным"));

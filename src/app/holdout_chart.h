@@ -3,6 +3,8 @@
 #include <cstddef>
 
 #include "app/chart_panel.h"
+#include "assessment/fit_checks.h"
+#include "assessment/suitability.h"
 #include "data/suitability.h"
 #include "estimation/holdout.h"
 

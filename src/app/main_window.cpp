@@ -24,11 +24,12 @@
 #include "app/rule_page.h"
 #include "app/tac_page.h"
 #include "app/welcome_window.h"
+#include "assessment/search.h"
+#include "assessment/variants.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "data/data_file.h"
 #include "estimation/variants.h"
-#include "estimation/workflow.h"
 #include "rbridge/r_runner.h"
 #include "rbridge/r_version.h"
 
@@ -273,14 +274,6 @@ void MainWindow::FormCreate() {
   connect(form2_, &WelcomeWindow::StartRequested, this, [this] { Label3Click(); });
   connect(form2_, &WelcomeWindow::Dismissed, this, [] { QCoreApplication::quit(); });
   form2_->show();
-
-  const char mark = DecimalMark();
-  auto* editInitialR = estimationPage_->findChild<QLineEdit*>("EditInitialR");
-  auto* editInitialQ = estimationPage_->findChild<QLineEdit*>("EditInitialQ");
-  auto* editMinQ = estimationPage_->findChild<QLineEdit*>("EditMinQ");
-  editInitialR->setText(FromUtf8(FormatGeneral(0.5, mark)));
-  editInitialQ->setText(FromUtf8(FormatGeneral(0.0001, mark)));
-  editMinQ->setText(editInitialQ->text());
 
   // The header row of the table is part of the table the state starts with.
   dataPage_->ShowTable();

@@ -12,7 +12,7 @@
 #include "app/page_control.h"
 #include "app/services.h"
 #include "app/workflow.h"
-#include "assessment_state.h"
+#include "assessment/state.h"
 
 namespace tarvik::app {
 

@@ -13,9 +13,10 @@
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
+#include "assessment/observation_error.h"
+#include "assessment/observation_error_view.h"
+#include "assessment/variants.h"
 #include "common/error.h"
-#include "estimation/observation_error_state.h"
-#include "estimation/observation_error_view.h"
 #include "estimation/variants.h"
 
 namespace tarvik::app {

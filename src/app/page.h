@@ -8,7 +8,7 @@
 #include "app/handler.h"
 #include "app/services.h"
 #include "app/workflow.h"
-#include "assessment_state.h"
+#include "assessment/state.h"
 
 namespace tarvik::app {
 

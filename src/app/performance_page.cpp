@@ -11,6 +11,7 @@
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
+#include "assessment/rules.h"
 #include "common/error.h"
 #include "rules/rule_list.h"
 

@@ -10,6 +10,7 @@
 
 #include "app/page.h"
 #include "app/string_grid.h"
+#include "assessment/indicators.h"
 #include "projection/indicators.h"
 
 namespace tarvik::app {

@@ -13,11 +13,12 @@
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
+#include "assessment/uncertainty.h"
+#include "assessment/variants.h"
 #include "common/error.h"
 #include "common/r_picture.h"
 #include "estimation/variants.h"
 #include "uncertainty/bootstrap_view.h"
-#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik::app {
 

@@ -19,6 +19,7 @@
 
 #include "app/chart_panel.h"
 #include "app/page.h"
+#include "assessment/reference_points.h"
 #include "estimation/search_engine.h"
 #include "refpoints/reference_points.h"
 

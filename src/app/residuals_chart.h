@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/chart_panel.h"
+#include "assessment/estimation_view.h"
 #include "estimation/estimation_view.h"
 
 namespace tarvik::app {

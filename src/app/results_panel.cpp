@@ -10,6 +10,7 @@
 
 #include "app/locale_mark.h"
 #include "app/widgets.h"
+#include "assessment/variants.h"
 #include "estimation/variants.h"
 #include "model/kinds.h"
 

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QScrollArea>
 
+#include "assessment/estimation_view.h"
 #include "common/table_text.h"
 #include "estimation/estimation_view.h"
 #include "model/model_fit.h"

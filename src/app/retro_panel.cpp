@@ -5,6 +5,7 @@
 
 #include "app/locale_mark.h"
 #include "app/widgets.h"
+#include "assessment/variants.h"
 #include "data/data_table.h"
 #include "estimation/retro_view.h"
 #include "estimation/variants.h"

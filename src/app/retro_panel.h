@@ -10,6 +10,8 @@
 #include "app/chart_panel.h"
 #include "app/page.h"
 #include "app/progress_log.h"
+#include "assessment/fit_checks.h"
+#include "assessment/search.h"
 #include "estimation/parameter_search.h"
 #include "estimation/retro_analysis.h"
 

@@ -16,6 +16,8 @@
 #include "app/handler.h"
 #include "app/locale_mark.h"
 #include "app/widgets.h"
+#include "assessment/reference_points.h"
+#include "assessment/variants.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "common/r_picture.h"

@@ -22,6 +22,7 @@
 
 #include "app/chart_panel.h"
 #include "app/page.h"
+#include "assessment/rules.h"
 #include "rbridge/pictures.h"
 #include "rules/optimisation.h"
 #include "rules/rule_list.h"

@@ -9,6 +9,7 @@
 #include "app/chart_export.h"
 #include "app/locale_mark.h"
 #include "app/widgets.h"
+#include "assessment/fit_checks.h"
 #include "common/error.h"
 #include "estimation/surface.h"
 #include "rbridge/pictures.h"

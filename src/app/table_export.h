@@ -10,7 +10,7 @@
 #include <QTableWidget>
 
 #include "app/services.h"
-#include "assessment_state.h"
+#include "assessment/state.h"
 #include "common/table_text.h"
 
 namespace tarvik::app {

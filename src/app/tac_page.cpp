@@ -14,10 +14,11 @@
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
-#include "assessment_state.h"
+#include "assessment/decision_table.h"
+#include "assessment/management.h"
+#include "assessment/state.h"
 #include "common/error.h"
 #include "common/r_picture.h"
-#include "projection/management_workflow.h"
 #include "projection/tac_report.h"
 #include "uncertainty/bootstrap_view.h"
 #include "uncertainty/decision_workflow.h"
@@ -488,8 +489,9 @@ bool TacPage::HasForecastToSave() const {
   return false;
 }
 
-// The report of the forecast drawn, with the page's species and stock and
-// "Добавить шум" as they are now and the points the chart shows.
+// The report of the forecast drawn (its points and its noise flag, whatever
+// the page shows since), with the data page's species and stock and the
+// decision table made for it.
 projection::TacReportInput TacPage::ReportAsShown() const {
   projection::TacReportInput input = State().Forecast->Report;
   if (description_) {
@@ -497,11 +499,7 @@ projection::TacReportInput TacPage::ReportAsShown() const {
     input.Species = description.species;
     input.Stock = description.stock;
   }
-  input.AddNoise = checkBox3_->isChecked();
   input.DecisionSection = uncertainty::DecisionSectionOf(State(), input.DecimalMark);
-  input.CatchInterval = chart5_->Points(kCatchInterval);
-  input.Biomass = chart5_->Points(kBiomass);
-  input.Catch = chart5_->Points(kCatch);
   return input;
 }
 

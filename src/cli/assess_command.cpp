@@ -3,6 +3,11 @@
 #include <optional>
 #include <sstream>
 
+#include "assessment/decision_table.h"
+#include "assessment/estimation_view.h"
+#include "assessment/management.h"
+#include "assessment/reference_points.h"
+#include "assessment/search.h"
 #include "cli/common_options.h"
 #include "cli/diagnose_command.h"
 #include "cli/json_output.h"
@@ -10,9 +15,7 @@
 #include "common/error.h"
 #include "common/numbers.h"
 #include "estimation/estimation_view.h"
-#include "estimation/workflow.h"
 #include "projection/kobe.h"
-#include "projection/management_workflow.h"
 #include "projection/tac_report.h"
 #include "refpoints/reference_points.h"
 #include "uncertainty/bootstrap_view.h"

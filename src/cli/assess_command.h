@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment/rules.h"
 #include "cli/common_options.h"
 #include "cli/estimate_command.h"
 #include "cli/uncertainty_command.h"

@@ -2,7 +2,8 @@
 
 #include <iostream>
 
-#include "assessment_state.h"
+#include "assessment/state.h"
+#include "assessment/variants.h"
 #include "common/error.h"
 #include "estimation/variants.h"
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment/reference_points.h"
 #include "cli/json_output.h"
 #include "model/model_fit.h"
 #include "rbridge/pictures.h"

@@ -3,13 +3,15 @@
 #include <sstream>
 #include <vector>
 
+#include "assessment/fit_checks.h"
+#include "assessment/observation_error.h"
+#include "assessment/uncertainty.h"
+#include "assessment/variants.h"
 #include "cli/common_options.h"
 #include "cli/text_output.h"
 #include "common/numbers.h"
 #include "diagnostics/checklist_view.h"
-#include "estimation/observation_error_state.h"
 #include "estimation/variants.h"
-#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik::cli {
 namespace {

@@ -3,7 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
-#include "assessment_state.h"
+#include "assessment/state.h"
 #include "cli/estimate_command.h"
 #include "cli/json_output.h"
 #include "diagnostics/checklist.h"

@@ -3,14 +3,15 @@
 #include <sstream>
 #include <vector>
 
+#include "assessment/observation_error.h"
+#include "assessment/observation_error_view.h"
+#include "assessment/variants.h"
 #include "cli/common_options.h"
 #include "cli/state_space_output.h"
 #include "cli/text_output.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "common/threads.h"
-#include "estimation/observation_error_state.h"
-#include "estimation/observation_error_view.h"
 #include "estimation/variants.h"
 #include "model/kinds.h"
 

@@ -4,12 +4,13 @@
 #include <optional>
 #include <string>
 
-#include "assessment_state.h"
+#include "assessment/refinement.h"
+#include "assessment/search.h"
+#include "assessment/state.h"
 #include "cli/json_output.h"
-#include "estimation/observation_error.h"
 #include "diagnostics/bounds.h"
+#include "estimation/observation_error.h"
 #include "estimation/refinement.h"
-#include "estimation/workflow.h"
 
 namespace tarvik::cli {
 

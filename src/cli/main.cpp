@@ -7,6 +7,7 @@
 #include <exception>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "cli/assess_command.h"
 #include "cli/diagnose_command.h"
@@ -18,6 +19,7 @@
 #include "cli/surface_command.h"
 #include "cli/uncertainty_command.h"
 #include "common/error.h"
+#include "common/platform.h"
 #include "tarvik_version.h"
 
 namespace {
@@ -33,6 +35,12 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
   using namespace tarvik::cli;
+  // UTF-8 in and out on every system (on Windows the arguments come from the
+  // UTF-16 command line and the console takes UTF-8).
+  tarvik::platform::UseUtf8Console();
+  const std::vector<std::string> arguments = tarvik::platform::Utf8Arguments(argc, argv);
+  std::vector<const char*> utf8Argv;
+  for (const std::string& argument : arguments) utf8Argv.push_back(argument.c_str());
   CLI::App app{"Tarvik 4.0 — оценка запаса по продукционным моделям"};
   UseRussianHelp(app, std::string("tarvik-cli ") + tarvik::kVersion);
   app.require_subcommand(0, 1);
@@ -54,7 +62,7 @@ int main(int argc, char** argv) {
   RussianSubcommandGroup(app);
 
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(utf8Argv.size()), utf8Argv.data());
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
     return Fail(RussianParseError(e, app));

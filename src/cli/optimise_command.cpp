@@ -5,12 +5,15 @@
 #include <sstream>
 #include <vector>
 
+#include "assessment/reference_points.h"
+#include "assessment/rules.h"
+#include "assessment/search.h"
+#include "assessment/variants.h"
 #include "cli/common_options.h"
 #include "cli/json_output.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "estimation/variants.h"
-#include "estimation/workflow.h"
 #include "rbridge/pictures.h"
 #include "rbridge/r_runner.h"
 #include "rbridge/work_directory.h"

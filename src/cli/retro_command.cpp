@@ -3,6 +3,8 @@
 #include <optional>
 #include <sstream>
 
+#include "assessment/fit_checks.h"
+#include "assessment/variants.h"
 #include "cli/common_options.h"
 #include "cli/text_output.h"
 #include "common/numbers.h"

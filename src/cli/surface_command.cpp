@@ -4,12 +4,14 @@
 #include <optional>
 #include <sstream>
 
+#include "assessment/fit_checks.h"
+#include "assessment/search.h"
+#include "assessment/variants.h"
 #include "cli/common_options.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "estimation/surface.h"
 #include "estimation/variants.h"
-#include "estimation/workflow.h"
 #include "rbridge/pictures.h"
 #include "rbridge/r_runner.h"
 #include "rbridge/work_directory.h"

@@ -2,11 +2,12 @@
 
 #include <sstream>
 
+#include "assessment/reference_points.h"
+#include "assessment/uncertainty.h"
 #include "cli/common_options.h"
 #include "common/error.h"
 #include "projection/kobe.h"
 #include "refpoints/reference_points.h"
-#include "uncertainty/uncertainty_state.h"
 
 namespace tarvik::cli {
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "assessment/uncertainty.h"
 #include "cli/estimate_command.h"
 #include "cli/json_output.h"
 #include "uncertainty/bootstrap.h"

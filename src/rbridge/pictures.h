@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment/rules.h"
 #include "rbridge/r_runner.h"
 #include "rules/optimisation.h"
 

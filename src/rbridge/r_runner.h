@@ -11,10 +11,21 @@ inline constexpr const char* kRNotFound = "Not found";
 
 // The folders where R is looked for, in order: every entry of PATH, then the
 // usual install folders (/usr/lib/R/bin, /usr/local/lib/R/bin, /opt/R/*/bin).
-// On Windows: "C:\Program Files\" searched as a tree for R.exe.
+// On Windows: WindowsRCandidates of the registry's InstallPath
+// (HKLM\SOFTWARE\R-core\R) and the folders under %ProgramFiles%\R.
 std::vector<std::string> DefaultRSearchPath();
 
-// Looks for the R executable ("R", "R.exe" on Windows) in the given folders.
+// R for Windows' "bin" folders (where R.exe and Rscript.exe are), best first:
+// `registryInstallPath` + "\bin" (when not empty), then
+// `programFiles`\R\<entry>\bin for each entry "R-x.y.z" of that folder,
+// the newest version first (4.10.0 before 4.9.3), other "R-…" names after
+// them; a folder named twice (in any case) only once.
+std::vector<std::string> WindowsRCandidates(const std::string& registryInstallPath,
+                                            const std::string& programFiles,
+                                            const std::vector<std::string>& rFolderEntries);
+
+// Looks for the R executable ("R", "R.exe" on Windows, the program R CMD
+// BATCH needs; Rscript.exe lies beside it) in the given folders.
 // Returns its directory with a trailing separator, or kRNotFound.
 std::string LocateR(const std::vector<std::string>& searchPath = DefaultRSearchPath());
 

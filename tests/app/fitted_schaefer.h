@@ -10,8 +10,11 @@
 #include "app/locale_mark.h"
 #include "app/main_window.h"
 #include "app/performance_page.h"
+#include "assessment/reference_points.h"
+#include "assessment/rules.h"
+#include "assessment/search.h"
+#include "assessment/variants.h"
 #include "estimation/variants.h"
-#include "estimation/workflow.h"
 #include "refpoints/reference_points.h"
 #include "rules/rule_list.h"
 

@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "assessment_state.h"
+#include "assessment/search.h"
+#include "assessment/state.h"
+#include "assessment/suitability.h"
+#include "assessment/variants.h"
 #include "data/data_table.h"
 #include "data/suitability.h"
 #include "estimation/variants.h"
-#include "estimation/workflow.h"
 
 namespace tarvik::app::testing {
 

@@ -10,6 +10,7 @@
 #include "app/chart_panel.h"
 #include "app/refpoints_page.h"
 #include "app_fixture.h"
+#include "assessment/reference_points.h"
 #include "common/numbers.h"
 #include "fitted_state.h"
 #include "model/production.h"

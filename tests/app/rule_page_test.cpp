@@ -20,6 +20,7 @@
 #include "app/chart_panel.h"
 #include "app/rule_page.h"
 #include "app_fixture.h"
+#include "assessment/rules.h"
 #include "common/numbers.h"
 #include "fitted_state.h"
 #include "rbridge/r_runner.h"

@@ -16,6 +16,7 @@
 #include "app/performance_page.h"
 #include "app/string_grid.h"
 #include "app_fixture.h"
+#include "assessment/indicators.h"
 #include "fitted_schaefer.h"
 #include "projection/indicators.h"
 

@@ -2,7 +2,6 @@
 // Schaefer sum-of-squares variant is estimated (--variants 0) to keep the
 // runs short; the management stages are the same for every variant.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "cli_run.h"
 #include "common/cp1251.h"
 #include "support/scratch_path.h"
 
@@ -42,17 +42,10 @@ class AssessCommand : public ::testing::Test {
   void TearDown() override { fs::remove_all(folder_); }
 
   CommandRun Assess(const std::string& arguments) {
-    const fs::path out = folder_ / "stdout.txt";
-    const fs::path err = folder_ / "stderr.txt";
-    const std::string command = std::string("'") + TARVIK_CLI + "' assess '" + TARVIK_SOURCE_DIR +
-                                "/examples/yellowfin_epo_1934_1955.txt' --variants 0 " +
-                                arguments + " > '" + out.string() + "' 2> '" + err.string() + "'";
-    const int status = std::system(command.c_str());
-    CommandRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadAll(out);
-    run.err = ReadAll(err);
-    return run;
+    const tarvik::cli::testing::CliRun run = tarvik::cli::testing::RunCliIn(
+        ".", std::string("assess '") + TARVIK_SOURCE_DIR +
+                 "/examples/yellowfin_epo_1934_1955.txt' --variants 0 " + arguments);
+    return CommandRun{run.exitCode, run.out, run.err};
   }
 
   fs::path folder_;

@@ -1,7 +1,11 @@
 #pragma once
 
 #include "support/scratch_path.h"
+#ifdef _WIN32
+#include "common/platform.h"
+#else
 #include <sys/wait.h>
+#endif
 
 #include <cstdint>
 #include <cstdio>
@@ -51,11 +55,25 @@ inline CliRun RunCliIn(const std::string& folder, const std::string& arguments) 
   std::filesystem::create_directories(dir);
   const std::filesystem::path out = dir / "tarvik_cli_test_out.txt";
   const std::filesystem::path err = dir / "tarvik_cli_test_err.txt";
+#ifdef _WIN32
+  // cmd.exe takes the arguments: the shell's single quotes become double
+  // quotes, and the whole command goes as UTF-16 so that Cyrillic survives.
+  std::string windowsArguments = arguments;
+  for (char& c : windowsArguments) c = c == '\'' ? '"' : c;
+  const std::string command = "cd /d \"" + folder + "\" && \"" + TARVIK_CLI + "\" " +
+                              windowsArguments + " > \"" + out.string() + "\" 2> \"" +
+                              err.string() + "\"";
+  const std::u16string wide = tarvik::platform::Utf16FromUtf8(command);
+  const int status = ::_wsystem(reinterpret_cast<const wchar_t*>(wide.c_str()));
+  CliRun run;
+  run.exitCode = status;
+#else
   const std::string command = "cd '" + folder + "' && '" + TARVIK_CLI + "' " + arguments + " > '" +
                               out.string() + "' 2> '" + err.string() + "'";
   const int status = std::system(command.c_str());
   CliRun run;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
   run.out = ReadAll(out);
   run.err = ReadAll(err);
   std::filesystem::remove_all(dir);

@@ -64,6 +64,7 @@ TEST(DrawOptimisationPictures, ADataFileNamedLikeAPictureIsNeitherReplacedNorRem
 }  // namespace
 }  // namespace tarvik::rbridge
 
+#include "assessment/fit_checks.h"
 #include "estimation/surface.h"
 
 namespace tarvik::rbridge {

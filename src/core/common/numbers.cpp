@@ -112,7 +112,7 @@ std::string FormatCatchability(double q, char decimalMark) {
     return text;
   }
   // Rounding may carry into the next power of ten (0.00099996 → 0.0010000).
-  if (std::fabs(RoundDecimals(q, decimals)) >= std::pow(10.0, 4 - decimals)) --decimals;
+  if (std::fabs(RoundDecimals(q, decimals)) >= PowerOfTen(4 - decimals)) --decimals;
   return FormatFixed(q, decimals, decimalMark);
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "common/elementary.h"
 #include "common/r_text.h"
 
 namespace tarvik {
@@ -20,7 +21,7 @@ std::string PowerOfTen(int n) {
 int ScaleExponent(double largest) {
   if (!std::isfinite(largest) || !(largest >= 1e4)) return 0;
   int exponent = 0;
-  while (largest / std::pow(10.0, exponent + 3) >= 1.0) exponent += 3;
+  while (largest / elementary::Pow(10.0, exponent + 3) >= 1.0) exponent += 3;
   return exponent;
 }
 

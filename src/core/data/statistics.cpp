@@ -1,8 +1,10 @@
 #include "data/statistics.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "model/production.h"
@@ -48,23 +50,38 @@ double SeriesMin(std::span<const double> x) {
   return best;
 }
 
-double Correlation(std::span<const double> x, std::span<const double> y) {
-  RequireAtLeast(x, 2, "коэффициента корреляции");
-  RequireSameLength(x, y);
+CentredSums CentredSumsOf(std::span<const double> x, std::span<const double> y) {
   const std::size_t n = x.size();
   const double mx = SeriesMean(x);
   const double my = SeriesMean(y.first(n));
-  double sxy = 0.0, sxx = 0.0, syy = 0.0;
+  CentredSums s;
   for (std::size_t i = 0; i < n; ++i) {
-    sxy += (x[i] - mx) * (y[i] - my);
-    sxx += (x[i] - mx) * (x[i] - mx);
-    syy += (y[i] - my) * (y[i] - my);
+    s.Sxy += (x[i] - mx) * (y[i] - my);
+    s.Sxx += (x[i] - mx) * (x[i] - mx);
+    s.Syy += (y[i] - my) * (y[i] - my);
   }
-  const double denominator = std::sqrt(sxx * syy);
+  return s;
+}
+
+double Correlation(std::span<const double> x, std::span<const double> y) {
+  RequireAtLeast(x, 2, "коэффициента корреляции");
+  RequireSameLength(x, y);
+  const CentredSums s = CentredSumsOf(x, y);
+  const double denominator = std::sqrt(s.Sxx * s.Syy);
   if (denominator == 0.0) {
     throw Error("Деление на ноль при расчёте коэффициента корреляции: один из рядов постоянен");
   }
-  return RoundDecimals(sxy / denominator, 4);
+  return RoundDecimals(s.Sxy / denominator, 4);
+}
+
+double SeriesMedian(std::span<double> values) {
+  RequireAtLeast(values, 1, "медианы");
+  const std::size_t n = values.size();
+  const auto middle = values.begin() + static_cast<std::ptrdiff_t>(n / 2);
+  std::nth_element(values.begin(), middle, values.end());
+  if (n % 2 == 1) return *middle;
+  const double below = *std::max_element(values.begin(), middle);
+  return below + 0.5 * (*middle - below);
 }
 
 Line LinearFit(std::span<const double> x, std::span<const double> y) {
@@ -93,7 +110,7 @@ std::vector<double> LogSeries(std::span<const double> x) {
       throw Error("Логарифм неположительного числа: значение " + FormatGeneral(x[i]) +
                   " (элемент " + std::to_string(i + 1) + ")");
     }
-    out[i] = std::log(x[i]);
+    out[i] = elementary::Log(x[i]);
   }
   return out;
 }

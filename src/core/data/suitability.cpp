@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "data/statistics.h"
@@ -34,8 +35,7 @@ double CurveStep(double baseStep, double eMin, double eMax) {
 
 }  // namespace
 
-SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, char decimalMark,
-                                   AssessmentState& state) {
+SuitabilityResult CheckSuitability(const DataTable& table, int heldOutYears, char decimalMark) {
   if (heldOutYears < 0) {
     throw Error("Число отсекаемых лет не может быть отрицательным: " +
                 std::to_string(heldOutYears));
@@ -124,7 +124,7 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
     const double step = CurveStep(0.1, eMin, eMax);
     double x = eMin;
     for (int count = 0; x < eMax && count <= kMaxCurvePoints; ++count) {
-      const double y = std::exp(fox.a * x + fox.b);
+      const double y = elementary::Exp(fox.a * x + fox.b);
       if (!std::isfinite(y)) {
         throw Error("Переполнение при построении кривой модели Фокса (усилие " +
                     FormatGeneral(x, decimalMark) + ")");
@@ -188,19 +188,7 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
   result.positiveCorrelation =
       result.correlationSchaefer > 0.0 || result.correlationFox > 0.0 || result.correlationPT > 0.0;
 
-  // Everything computed: hand it over to the state.
-  ClearModelChoice(state);
-  state.SuitabilityChecked = true;
-  state.PositiveCorrelation = result.positiveCorrelation;
-  // The observation-error fits belong to the series they were fitted on.
-  if (series.U != state.AnalysisSeries.U || series.C != state.AnalysisSeries.C) {
-    ClearObservationError(state);
-  }
-  state.AnalysisSeries = std::move(series);
-  state.PTExponent = exponent;
-  for (model::ModelFit& fit : state.ModelFits) {
-    if (fit.Kind == model::ProductionModelKind::PellaTomlinson) fit.Exponent = exponent;
-  }
+  result.series = std::move(series);
   return result;
 }
 

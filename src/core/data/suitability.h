@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "assessment_state.h"
 #include "common/point.h"
+#include "data/catch_effort_series.h"
 #include "data/data_table.h"
 
 namespace tarvik::data {
@@ -48,29 +48,23 @@ struct SuitabilityResult {
   bool positiveCorrelation = false;  // some coefficient > 0: the warning is due
 
   std::string bottomAxisTitle = "Усилие";  // of the CPUE–effort chart (no legend)
+
+  CatchEffortSeries series;  // U, E, C of table rows 1 … n (FirstYear 0)
 };
 
-// Transition: the model-suitability check on table rows 1 … n,
-// n = data rows − heldOutYears:
-//   - builds the series of U, E, C of those rows and stores it as
-//     state.AnalysisSeries (FirstYear 0);
+// The model-suitability check on table rows 1 … n, n = data rows −
+// heldOutYears:
+//   - builds the series of U, E, C of those rows (`series`, FirstYear 0);
 //   - proposes K (see SuitabilityResult);
 //   - measures the three correlations and fits the three equilibrium curves;
 //   - chooses the Pella-Tomlinson exponent m = k/10 (k = 1 … 100) with the
 //     largest |correlation of E with U^m| (the smallest m of a tie; 0 when all
-//     are 0), stores it as state.PTExponent and as Exponent of every
-//     Pella-Tomlinson record of state.ModelFits;
-//   - records that the check ran on this data set (state.SuitabilityChecked)
-//     and whether a correlation is positive (state.PositiveCorrelation).
-// The fits were made on another series: the model choice and everything
-// after it are invalidated (ClearModelChoice; the records keep their values
-// until the next search).
-// Raises tarvik::Error, and then leaves `state` unchanged, for: heldOutYears
-// < 0, fewer than 3 years, years of the table that are not consecutive
-// (CheckYearSequence), a cell that does not convert (row, column, text),
-// a year with U ≤ 0, E ≤ 0 or C < 0 (naming the year), all catches 0, the same
-// effort in every year, the same U in every year.
-SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, char decimalMark,
-                                   AssessmentState& state);
+//     are 0).
+// Raises tarvik::Error for: heldOutYears < 0, fewer than 3 years, years of
+// the table that are not consecutive (CheckYearSequence), a cell that does
+// not convert (row, column, text), a year with U ≤ 0, E ≤ 0 or C < 0 (naming
+// the year), all catches 0, the same effort in every year, the same U in
+// every year.
+SuitabilityResult CheckSuitability(const DataTable& table, int heldOutYears, char decimalMark);
 
 }  // namespace tarvik::data

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 
@@ -21,7 +22,7 @@ std::string Shown(const std::string& parameter, double x, char mark) {
 
 // x rounded to 3 significant digits: down, up or to the nearest.
 double ThreeDigits(double x, int direction) {
-  const double scale = std::pow(10.0, std::floor(std::log10(x)) - 2.0);
+  const double scale = elementary::Pow(10.0, std::floor(std::log10(x)) - 2.0);
   const double units = x / scale;
   const double rounded = direction < 0   ? std::floor(units)
                          : direction > 0 ? std::ceil(units)

@@ -24,14 +24,6 @@ std::array<std::string, 4> TestRow(const char* name, bool assessable, const std:
 
 }  // namespace
 
-data::CatchEffortSeries DiagnosedSeries(const AssessmentState& state) {
-  data::CatchEffortSeries series = state.AnalysisSeries;
-  if (state.Table.DataRowCount() > 0) {
-    series.FirstYear = static_cast<std::uint16_t>(data::CellYear(state.Table, 1));
-  }
-  return series;
-}
-
 const char* StatusMark(CheckStatus status) {
   switch (status) {
     case CheckStatus::Ok:

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "assessment_state.h"
 #include "diagnostics/checklist.h"
 
 namespace tarvik::diagnostics {
@@ -34,12 +33,6 @@ struct DiagnosisView {
   // The verdict for the tooltip of the variant's mark in the results panel.
   std::string MarkTip;
 };
-
-// The series a variant of `state` is diagnosed on: the analysis series with
-// FirstYear set to the year of the table's first row (the analysis series
-// itself carries none), so that the residuals are labelled by their years.
-// Raises tarvik::Error when that year cannot be read.
-data::CatchEffortSeries DiagnosedSeries(const AssessmentState& state);
 
 // The view of `d` with the decimal mark `mark`; never raises (figures that
 // are not finite are written "—").

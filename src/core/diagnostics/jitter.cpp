@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/elementary.h"
 #include "common/threads.h"
 #include "estimation/refinement.h"
 #include "model/random.h"
@@ -14,7 +15,7 @@ namespace {
 double Draw(model::RandomSource& random, double lo, double hi, bool logScale) {
   const double u = random.RandomReal();
   if (!(lo < hi)) return hi;
-  if (logScale && lo > 0.0) return lo * std::pow(hi / lo, u);
+  if (logScale && lo > 0.0) return lo * elementary::Pow(hi / lo, u);
   return lo + (hi - lo) * u;
 }
 

@@ -1,3 +1,4 @@
+#include "common/elementary.h"
 #include "diagnostics/residual_tests.h"
 
 #include <algorithm>
@@ -160,12 +161,12 @@ ShapiroWilk ShapiroWilkTest(std::span<const double> residuals) {
       return t;
     }
     const double mu = Polynomial({0.5440, -0.39978, 0.025054, -6.714e-4}, count);
-    const double sigma = std::exp(Polynomial({1.3822, -0.77857, 0.062767, -0.0020322}, count));
-    z = (-std::log(gamma - lnOneMinusW) - mu) / sigma;
+    const double sigma = elementary::Exp(Polynomial({1.3822, -0.77857, 0.062767, -0.0020322}, count));
+    z = (-elementary::Log(gamma - lnOneMinusW) - mu) / sigma;
   } else {
-    const double ln = std::log(count);
+    const double ln = elementary::Log(count);
     const double mu = Polynomial({-1.5861, -0.31082, -0.083751, 0.0038915}, ln);
-    const double sigma = std::exp(Polynomial({-0.4803, -0.082676, 0.0030302}, ln));
+    const double sigma = elementary::Exp(Polynomial({-0.4803, -0.082676, 0.0030302}, ln));
     z = (lnOneMinusW - mu) / sigma;
   }
   t.P = UpperNormal(z);

@@ -15,16 +15,6 @@ namespace {
 using model::ModelFit;
 using model::ProductionModelKind;
 
-TuningSetting Tuning(double numerator, double range, std::string hint) {
-  TuningSetting setting;
-  setting.Hint = std::move(hint);
-  if (range != 0.0) {
-    const double position = RoundHalfEven(100.0 * numerator / range);
-    setting.Position = static_cast<int>(std::clamp(position, 0.0, 100.0));
-  }
-  return setting;
-}
-
 std::string Percent(double fraction, char mark) {
   return FormatFixed(100.0 * fraction, 2, mark) + " %";
 }
@@ -33,15 +23,6 @@ std::string Percent(double fraction, char mark) {
 
 std::string TrimPositionHint(int position) {
   return std::to_string(position * 10);
-}
-
-projection::ResultFieldTexts ResultTextsOf(const AssessmentState& state, std::size_t index,
-                                           char decimalMark) {
-  if (index >= state.ModelFits.size()) {
-    throw Error("Нет варианта модели с номером " + std::to_string(index));
-  }
-  // The bounds colour a row; they do not change its texts.
-  return ResultTextsOf(MakeVariantRow(state.ModelFits[index], {}, decimalMark));
 }
 
 ResidualChart ResidualsByYear(const data::CatchEffortSeries& series, const data::DataTable& table,
@@ -88,58 +69,6 @@ TextTable ResultsTable(const std::vector<ShownVariantRow>& rows) {
                      row.LText, shown.Mark});
   }
   return table;
-}
-
-EstimationDisplay MakeEstimationDisplay(const AssessmentState& state,
-                                        const SearchSettings& settings, const ParameterPoint& x,
-                                        const data::DataTable& table, char mark) {
-  const ParameterBounds& b = settings.Bounds;
-  EstimationDisplay d;
-  d.TheoreticalCpue = TheoreticalCpue(state.AnalysisSeries, table, x);
-  d.TuningR = Tuning(x.r, 1.0, FormatGeneral(RoundDecimals(x.r, 3), mark));
-  d.TuningK = Tuning(x.K, b.MaxK - b.MinK, FormatGeneral(RoundDecimals(x.K, 0), mark));
-  d.TuningQ = Tuning(x.q, b.MaxQ - b.MinQ, FormatGeneral(RoundDecimals(x.q, 6), mark));
-  for (const ModelFit& fit : state.ModelFits) d.Rows.push_back(MakeVariantRow(fit, b, mark));
-  for (std::size_t i = 0; i < state.ModelFits.size(); ++i) {
-    if (state.ModelFits[i].Enabled == 1) {
-      d.ChoiceLabels.push_back(VariantLabel(state.ModelFits, i));
-      d.ChoiceIndices.push_back(static_cast<std::uint8_t>(i));
-    }
-  }
-  return d;
-}
-
-RefinementMarkView MarkOf(const AssessmentState& state, std::size_t index,
-                          const VariantRefinement* refinement) {
-  RefinementMarkView view;
-  if (index < state.ModelFits.size() &&
-      state.ModelFits[index].Origin == model::FitOrigin::ObservationError) {
-    view.Mark = RefinementMark::ObservationErrorAdopted;
-    view.Symbol = "✓";
-    view.Tip = std::string(projection::kObservationErrorParametersLine) +
-               "\nL — значение целевой функции варианта при этих r, K, q";
-    return view;
-  }
-  if (refinement == nullptr) return view;
-  view.Tip = refinement->Tooltip;
-  if (!refinement->Available) {
-    view.Mark = RefinementMark::Unavailable;
-    view.Symbol = "?";
-  } else if (IsRefined(state, index)) {
-    view.Mark = RefinementMark::Adopted;
-    view.Symbol = "✓";
-    view.Tip = std::string(projection::kRefinedParametersLine) + "\n" + view.Tip;
-  } else if (refinement->Degenerate) {
-    view.Mark = RefinementMark::NotAssessable;
-    view.Symbol = "–";
-  } else if (refinement->NotConverged) {
-    view.Mark = RefinementMark::NotConverged;
-    view.Symbol = "!";
-  } else {
-    view.Mark = RefinementMark::Converged;
-    view.Symbol = "≈";
-  }
-  return view;
 }
 
 void DescribeRefinement(VariantRefinement& v, const model::ModelFit& fit,

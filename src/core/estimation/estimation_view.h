@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "assessment_state.h"
 #include "common/point.h"
 #include "common/table_text.h"
 #include "data/data_table.h"
@@ -71,12 +70,6 @@ inline projection::ResultFieldTexts ResultTextsOf(const VariantRow& row) {
   return {row.RText, row.KText, row.QText, row.LText};
 }
 
-// The texts of the r, K, q and L fields of record `index` as the results
-// panel shows them for the values it holds now. Raises tarvik::Error for an
-// index outside the records.
-projection::ResultFieldTexts ResultTextsOf(const AssessmentState& state, std::size_t index,
-                                           char decimalMark);
-
 // Position (0 … 100) and hint of a slider of the tuning panel.
 struct TuningSetting {
   int Position = 0;
@@ -94,15 +87,6 @@ struct EstimationDisplay {
   std::vector<std::string> ChoiceLabels;    // the model-choice list: labels of the enabled variants
   std::vector<std::uint8_t> ChoiceIndices;  // their record indices
 };
-
-// Fills the display from the state after EstimateParameters. `settings` are
-// the numbers read at the start of the run (the bounds colour the values).
-// A slider whose bounds are equal (empty range) is set to position 0;
-// positions are kept within 0 … 100 as the control does.
-EstimationDisplay MakeEstimationDisplay(const AssessmentState& state,
-                                        const SearchSettings& settings,
-                                        const ParameterPoint& finalPoint,
-                                        const data::DataTable& table, char decimalMark);
 
 // The CPUE residuals of a record against the year, for the chart of
 // residuals by year: residual t − 2 of CpueResiduals (U[t] − Û[t] at the
@@ -139,13 +123,6 @@ struct RefinementMarkView {
   std::string Symbol;  // "≈", "!", "✓", "?" or empty
   std::string Tip;     // the tooltip of the mark and of the L field
 };
-
-// The mark of record `index` given its refinement (nothing: not refined since
-// its last search). An adopted record's tip starts with the report's line
-// kRefinedParametersLine, or kObservationErrorParametersLine for adopted
-// observation-error estimates (whatever the refinement).
-RefinementMarkView MarkOf(const AssessmentState& state, std::size_t index,
-                          const VariantRefinement* refinement);
 
 // Fills the texts of a refinement (its Row, GapText, Tooltip and MemoLine)
 // from its figures, the record it refines and the bounds of the search.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "estimation/variants.h"
@@ -23,8 +24,10 @@ double Finite(double x, const char* what) {
 
 }  // namespace
 
-HoldOutResult HoldOutCheck(const AssessmentState& state, const DataTable& table, int heldOutYears,
-                           char decimalMark) {
+HoldOutResult HoldOutCheck(const data::CatchEffortSeries& series,
+                           const std::vector<model::ModelFit>& fits,
+                           const std::vector<std::uint8_t>& active, const DataTable& table,
+                           int heldOutYears, char decimalMark) {
   const int N = heldOutYears;
   const int R = table.RowCount();
   if (N < 2) {
@@ -35,8 +38,8 @@ HoldOutResult HoldOutCheck(const AssessmentState& state, const DataTable& table,
   if (fitted < 2) {
     throw Error("Для проверки на отсечённых годах нужно не менее 2 лет до отсечённых");
   }
-  if (static_cast<int>(state.AnalysisSeries.size()) != fitted) {
-    throw Error("Ряд для оценки (" + std::to_string(state.AnalysisSeries.size()) +
+  if (static_cast<int>(series.size()) != fitted) {
+    throw Error("Ряд для оценки (" + std::to_string(series.size()) +
                 " лет) не совпадает с таблицей без отсечённых лет (" + std::to_string(fitted) +
                 " лет)");
   }
@@ -62,15 +65,15 @@ HoldOutResult HoldOutCheck(const AssessmentState& state, const DataTable& table,
     result.Observed.push_back((U(R + k - N - 2) + U(R + k - N - 1)) / 2.0);
   }
 
-  for (std::uint8_t v : state.ActiveVariants) {
-    model::ModelFit fit = state.ModelFits.at(v);  // the record stays as it is
+  for (std::uint8_t v : active) {
+    model::ModelFit fit = fits.at(v);  // the record stays as it is
     model::ReferenceMsy(fit);
     const double q = fit.Q;
     const double p = fit.Exponent;
     const double bmsy = fit.BMSY;
     HoldOutVariant out;
     out.Index = v;
-    out.Label = VariantLabel(state.ModelFits, v);
+    out.Label = VariantLabel(fits, v);
     double x = model::Log(model::Divide(pairSum[0], 2.0 * q * bmsy, "проверке на отсечённых годах"),
                           "относительной биомассы в начале отсечённых лет");
     double ss = 0.0;
@@ -78,13 +81,13 @@ HoldOutResult HoldOutCheck(const AssessmentState& state, const DataTable& table,
       double h = 0.0;
       switch (fit.Kind) {
         case ProductionModelKind::Schaefer:
-          h = 2.0 - std::exp(x);
+          h = 2.0 - elementary::Exp(x);
           break;
         case ProductionModelKind::Fox:
           h = 1.0 - x;
           break;
         case ProductionModelKind::PellaTomlinson:
-          h = model::Divide(p + 1.0 - std::exp(p * x), p, "проверке на отсечённых годах");
+          h = model::Divide(p + 1.0 - elementary::Exp(p * x), p, "проверке на отсечённых годах");
           break;
       }
       const double catchTerm =
@@ -92,7 +95,7 @@ HoldOutResult HoldOutCheck(const AssessmentState& state, const DataTable& table,
                         "проверке на отсечённых годах");
       x = Finite(x + model::Divide(h * fit.MSY, bmsy, "проверке на отсечённых годах") - catchTerm,
                  "логарифм относительной биомассы");
-      const double predicted = Finite(std::exp(x) * q * bmsy, "прогноз улова на усилие");
+      const double predicted = Finite(elementary::Exp(x) * q * bmsy, "прогноз улова на усилие");
       out.Predicted.push_back(predicted);
       const double deviation = result.Observed[static_cast<std::size_t>(k - 1)] - predicted;
       ss += deviation * deviation;

@@ -5,9 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "assessment_state.h"
 #include "common/point.h"
+#include "data/catch_effort_series.h"
 #include "data/data_table.h"
+#include "model/model_fit.h"
 
 namespace tarvik::estimation {
 
@@ -33,11 +34,12 @@ struct HoldOutResult {
   std::vector<HoldOutVariant> Variants;  // one per active variant, ascending index
 };
 
-// Compares every active variant with the last N years of the table, which
-// the fit has not seen (state.AnalysisSeries holds the table without them).
+// Compares every variant of `active` (indices of `fits`) with the last N
+// years of the table, which the fit has not seen (`series`, the analysis
+// series, holds the table without them).
 // With R = table rows including the header, n = R − 1 − N fitted years and,
-// for each variant, the ReferenceMsy of a copy of its record (the state is
-// only read):
+// for each variant, the ReferenceMsy of a copy of its record (the records
+// are only read):
 //   x_0 = ln(S_0 / (2·q·BMSY));
 //   for k = 1 … N:
 //     h   = 2 − e^x (Schaefer), 1 − x (Fox), (p + 1 − e^(p·x)) / p (Pella-Tomlinson),
@@ -54,7 +56,9 @@ struct HoldOutResult {
 // that c is the catch over the mean biomass of the pair the step ends at.
 // Raises tarvik::Error for N < 2, fewer than two fitted years, a table that
 // does not hold n + N rows, cells that do not convert, and arithmetic faults.
-HoldOutResult HoldOutCheck(const AssessmentState& state, const data::DataTable& table, int heldOutYears,
-                           char decimalMark);
+HoldOutResult HoldOutCheck(const data::CatchEffortSeries& series,
+                           const std::vector<model::ModelFit>& fits,
+                           const std::vector<std::uint8_t>& active, const data::DataTable& table,
+                           int heldOutYears, char decimalMark);
 
 }  // namespace tarvik::estimation

@@ -5,6 +5,7 @@
 #include <numbers>
 #include <utility>
 
+#include "common/elementary.h"
 #include "estimation/sorting.h"
 
 namespace tarvik::estimation::linear {
@@ -62,11 +63,11 @@ Design MakeDesign(const data::CatchEffortSeries& s, ProductionModelKind kind, do
         break;
       case ProductionModelKind::Fox:
         if (!(S > 0.0)) return d;
-        d.X[1][i] = -S * std::log(S);
+        d.X[1][i] = -S * elementary::Log(S);
         break;
       case ProductionModelKind::PellaTomlinson:
         if (!(S > 0.0)) return d;
-        d.X[1][i] = -std::pow(S, p + 1.0);
+        d.X[1][i] = -elementary::Pow(S, p + 1.0);
         break;
     }
     d.X[2][i] = -s.C[t - 1];
@@ -115,11 +116,11 @@ bool ThetaOf(ProductionModelKind kind, const ParameterPoint& x, Vec3& theta) {
       break;
     case ProductionModelKind::Fox:
       if (!(kappa > 0.0)) return false;
-      theta = {x.r * std::log(kappa), x.r, twoQ};
+      theta = {x.r * elementary::Log(kappa), x.r, twoQ};
       break;
     case ProductionModelKind::PellaTomlinson:
       if (!(kappa > 0.0)) return false;
-      theta = {x.r, x.r * std::pow(kappa, -x.p), twoQ};
+      theta = {x.r, x.r * elementary::Pow(kappa, -x.p), twoQ};
       break;
   }
   return Finite(theta);
@@ -135,11 +136,11 @@ bool PointOfTheta(ProductionModelKind kind, const Vec3& theta, double p, Paramet
       break;
     case ProductionModelKind::Fox:
       x.r = theta[1];
-      x.K = std::exp(theta[0] / theta[1]) / theta[2];
+      x.K = elementary::Exp(theta[0] / theta[1]) / theta[2];
       break;
     case ProductionModelKind::PellaTomlinson:
       x.r = theta[0];
-      x.K = std::pow(theta[0] / theta[1], 1.0 / p) / theta[2];
+      x.K = elementary::Pow(theta[0] / theta[1], 1.0 / p) / theta[2];
       break;
   }
   return !std::isnan(x.r) && !std::isnan(x.K) && !std::isnan(x.q);
@@ -192,11 +193,11 @@ bool ResidualsLinearInR(const data::CatchEffortSeries& s, ProductionModelKind ki
         break;
       case ProductionModelKind::Fox:
         if (!(x > 0.0)) return false;
-        shape = -std::log(x);
+        shape = -elementary::Log(x);
         break;
       case ProductionModelKind::PellaTomlinson:
         if (!(x >= 0.0)) return false;
-        shape = 1.0 - std::pow(x, p);
+        shape = 1.0 - elementary::Pow(x, p);
         break;
     }
     a.push_back(s.U[t] - s.U[t - 2] + 2.0 * q * s.C[t - 1]);
@@ -232,7 +233,7 @@ FormObjective::FormObjective(const data::CatchEffortSeries& s, ProductionModelKi
   }
   if (kind == ProductionModelKind::Schaefer) ColumnAt(1.0);
   if (kind == ProductionModelKind::Fox) {
-    for (std::size_t i = 0; i < n_; ++i) column_[i] = S_[i] * std::log(S_[i]);
+    for (std::size_t i = 0; i < n_; ++i) column_[i] = S_[i] * elementary::Log(S_[i]);
   }
   usable_ = true;
 }
@@ -240,7 +241,7 @@ FormObjective::FormObjective(const data::CatchEffortSeries& s, ProductionModelKi
 void FormObjective::ColumnAt(double p) {
   if (p == columnP_) return;
   for (std::size_t i = 0; i < n_; ++i) {
-    column_[i] = p == 1.0 ? S_[i] * S_[i] : std::pow(S_[i], p + 1.0);
+    column_[i] = p == 1.0 ? S_[i] * S_[i] : elementary::Pow(S_[i], p + 1.0);
   }
   columnP_ = p;
 }
@@ -287,7 +288,7 @@ double FormObjective::Value(const ParameterPoint& x, double limit) {
       // for one logarithm instead of one per residual.
       const double bound = divisor_ * std::log1p(limit * limit) * kMargin;
       double product = 1.0, logs = 0.0;
-      double most = std::exp(bound);  // the product that reaches the bound
+      double most = elementary::Exp(bound);  // the product that reaches the bound
       for (std::size_t i = 0; i < keep_; ++i) {
         const double v = term(i);
         const double factor = 1.0 + v * v;
@@ -301,12 +302,12 @@ double FormObjective::Value(const ParameterPoint& x, double limit) {
           product = std::frexp(product, &exponent);
           logs += exponent * std::numbers::ln2;
         } else {
-          logs += std::log(factor);
+          logs += elementary::Log(factor);
         }
-        most = std::exp(bound - logs);
+        most = elementary::Exp(bound - logs);
         if (product >= most) return kInf;
       }
-      value = std::sqrt(std::exp((logs + std::log(product)) / divisor_) - 1.0);
+      value = std::sqrt(elementary::Exp((logs + elementary::Log(product)) / divisor_) - 1.0);
       break;
     }
     case model::ObjectiveKind::Median: {

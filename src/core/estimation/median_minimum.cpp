@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/elementary.h"
 #include "estimation/linear_form.h"
 
 namespace tarvik::estimation {
@@ -362,11 +363,11 @@ class VertexSearch {
     std::vector<double> grid;
     for (int g = 0; g <= kQGrid; ++g) {
       const double f = static_cast<double>(g) / kQGrid;
-      grid.push_back(logScale ? std::log(q_.Lo) + f * std::log(q_.Hi / q_.Lo)
+      grid.push_back(logScale ? elementary::Log(q_.Lo) + f * elementary::Log(q_.Hi / q_.Lo)
                               : q_.Lo + f * (q_.Hi - q_.Lo));
     }
     GridAndGolden(grid, kQSteps,
-                  [&](double z) { return atQ(q_.Clamp(logScale ? std::exp(z) : z)); });
+                  [&](double z) { return atQ(q_.Clamp(logScale ? elementary::Exp(z) : z)); });
   }
 
   const data::CatchEffortSeries& series_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "estimation/sorting.h"
@@ -78,7 +79,7 @@ bool ObjectiveEvaluator::Residuals(double r, double K, double q, double p,
       g = 1.0 - x;
     } else if constexpr (Kind == ProductionModelKind::Fox) {
       if (!(x > 0.0)) return false;
-      g = -std::log(x);
+      g = -elementary::Log(x);
     } else {
       double power = 0.0;
       if (!model::TryPower(x, p, power) || !std::isfinite(power)) return false;
@@ -102,8 +103,8 @@ double ObjectiveEvaluator::TrimmedOfSorted(double* a) const noexcept {
       for (std::size_t i = 0; i < m; ++i) sum += e[i] * e[i];
       return std::sqrt(sum / divisor_);
     case ObjectiveKind::LogSumOfSquares:
-      for (std::size_t i = 0; i < m; ++i) sum += std::log(1.0 + e[i] * e[i]);
-      return std::sqrt(std::exp(sum / divisor_) - 1.0);
+      for (std::size_t i = 0; i < m; ++i) sum += elementary::Log(1.0 + e[i] * e[i]);
+      return std::sqrt(elementary::Exp(sum / divisor_) - 1.0);
     case ObjectiveKind::Median:
       for (std::size_t i = 0; i < m; ++i) sum += e[i];
       return sum / divisor_;
@@ -162,7 +163,7 @@ ObjectiveEvaluator::RejectionLimit ObjectiveEvaluator::LimitFor(double best) con
       // sqrt(exp(Σ/N) − 1) ≥ best ⇐ Σ ≥ N·ln(1 + best²). exp(s) − 1 loses
       // relative accuracy for tiny s, so tiny best values get no shortcut.
       if (best <= 1e-3) return l;
-      l.limit = N * std::log(1.0 + best * best) * (1.0 + 1e-6);
+      l.limit = N * elementary::Log(1.0 + best * best) * (1.0 + 1e-6);
       break;
   }
   l.usable = std::isfinite(l.limit);
@@ -198,7 +199,7 @@ bool ObjectiveEvaluator::FaultFree(double r, double K, double q, double p) const
     shape = std::max(std::fabs(1.0 - xLow), std::fabs(1.0 - xHigh));
   } else if constexpr (Kind == ProductionModelKind::Fox) {
     if (!(xLow > 0.0)) return false;
-    shape = std::max(std::fabs(std::log(xLow)), std::fabs(std::log(xHigh)));
+    shape = std::max(std::fabs(elementary::Log(xLow)), std::fabs(elementary::Log(xHigh)));
   } else {
     if (!(xLow >= 0.0)) return false;
     double power = 0.0;
@@ -228,7 +229,7 @@ ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareWith(double r, double K, 
     if constexpr (Kind == ProductionModelKind::Schaefer) {
       g = 1.0 - x;
     } else if constexpr (Kind == ProductionModelKind::Fox) {
-      g = -std::log(x);
+      g = -elementary::Log(x);
     } else {
       double power = 0.0;
       model::TryPower(x, p, power);  // cannot fail: FaultFree holds
@@ -242,7 +243,7 @@ ObjectiveEvaluator::Verdict ObjectiveEvaluator::CompareWith(double r, double K, 
     } else if constexpr (Objective == ObjectiveKind::Median) {
       running += e;
     } else {
-      running += std::log(1.0 + e * e);
+      running += elementary::Log(1.0 + e * e);
     }
     if (running >= limit) return Verdict::NotBetter;
   }

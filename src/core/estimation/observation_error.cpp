@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "model/checked.h"
@@ -116,7 +117,7 @@ class Problem {
                   " оцениваемых параметрах, нужно не менее " + std::to_string(parameterCount_ + 2));
     }
     logU_.resize(n);
-    for (std::size_t t = 0; t < n; ++t) logU_[t] = std::log(series.U[t]);
+    for (std::size_t t = 0; t < n; ++t) logU_[t] = elementary::Log(series.U[t]);
     biomass_.resize(n);
   }
 
@@ -133,7 +134,7 @@ class Problem {
     double v[kAxes];
     for (int i = 0; i < kAxes; ++i) {
       const Axis& a = axes_[i];
-      v[i] = a.Free ? std::clamp(std::exp(z[i]), a.Lo, a.Hi) : a.Hi;
+      v[i] = a.Free ? std::clamp(elementary::Exp(z[i]), a.Lo, a.Hi) : a.Hi;
     }
     return {v[kAxisR], v[kAxisK], v[kAxisP], v[kAxisPhi]};
   }
@@ -145,7 +146,7 @@ class Problem {
     for (int i = 0; i < kAxes; ++i) {
       const Axis& a = axes_[i];
       const double value = std::isnan(v[i]) ? a.Hi : std::clamp(v[i], a.Lo, a.Hi);
-      z[i] = a.Free ? std::log(value) : 0.0;
+      z[i] = a.Free ? elementary::Log(value) : 0.0;
     }
     return z;
   }
@@ -192,12 +193,12 @@ class Problem {
   // ln q̂ of the walk in biomass_.
   double LogQ() const {
     double sum = 0.0;
-    for (std::size_t t = 0; t < logU_.size(); ++t) sum += logU_[t] - std::log(biomass_[t]);
+    for (std::size_t t = 0; t < logU_.size(); ++t) sum += logU_[t] - elementary::Log(biomass_[t]);
     return sum / static_cast<double>(logU_.size());
   }
 
   double Residual(std::size_t t, double logQ) const {
-    return logU_[t] - logQ - std::log(biomass_[t]);
+    return logU_[t] - logQ - elementary::Log(biomass_[t]);
   }
 
   double ResidualSquares(double logQ) const {
@@ -245,7 +246,7 @@ std::vector<Candidate> GridStarts(Problem& problem) {
     for (int i : free) {
       const Axis& a = problem.AxisAt(i);
       const auto m = static_cast<std::size_t>(a.GridPoints);
-      const double lo = std::log(a.Lo), hi = std::log(a.Hi);
+      const double lo = elementary::Log(a.Lo), hi = elementary::Log(a.Hi);
       z[i] = lo + (static_cast<double>(rest % m) + 0.5) / static_cast<double>(m) * (hi - lo);
       rest /= m;
     }
@@ -313,8 +314,8 @@ Candidate Descend(Problem& problem, Candidate start, double step) {
   }
   std::vector<double> lower, upper;
   for (int i : free) {
-    lower.push_back(std::log(problem.AxisAt(i).Lo));
-    upper.push_back(std::log(problem.AxisAt(i).Hi));
+    lower.push_back(elementary::Log(problem.AxisAt(i).Lo));
+    upper.push_back(elementary::Log(problem.AxisAt(i).Hi));
   }
   start.Value = problem.Value(problem.PointAt(start.Z));
   start.Converged = false;
@@ -374,7 +375,7 @@ ObservationErrorFit Describe(Problem& problem, const ObservationErrorPoint& x, b
   fit.Kind = kind;
   fit.R = x.r;
   fit.K = x.K;
-  fit.Q = std::exp(logQ);
+  fit.Q = elementary::Exp(logQ);
   fit.P = kind == ProductionModelKind::PellaTomlinson ? x.p : 0.0;
   fit.Phi = options.EstimateB1 ? x.phi : 1.0;
   fit.Biomass = problem.Biomass();
@@ -391,7 +392,7 @@ ObservationErrorFit Describe(Problem& problem, const ObservationErrorPoint& x, b
   const double k = static_cast<double>(fit.ParameterCount);
   fit.Sigma = std::sqrt(fit.RSS / nd);
   const double meanSquare = std::max(fit.RSS / nd, std::numeric_limits<double>::min());
-  fit.AICc = nd * std::log(meanSquare) + 2.0 * k + 2.0 * k * (k + 1.0) / (nd - k - 1.0);
+  fit.AICc = nd * elementary::Log(meanSquare) + 2.0 * k + 2.0 * k * (k + 1.0) / (nd - k - 1.0);
 
   const model::ModelFit record = ModelFitOf(fit);
   fit.MSY = record.MSY;

@@ -67,6 +67,17 @@ void WriteFit(ModelFit& fit, const ParameterPoint& point, double objective,
   fit.Origin = origin;
 }
 
+SearchTexts DefaultSearchTexts(char mark) {
+  SearchTexts t;
+  t.InitialR = FormatGeneral(0.5, mark);
+  t.InitialQ = FormatGeneral(0.0001, mark);
+  t.MinR = FormatGeneral(0.0, mark);
+  t.MaxR = FormatGeneral(1.0, mark);
+  t.MinQ = t.InitialQ;
+  t.MaxQ = FormatGeneral(1.0, mark);
+  return t;
+}
+
 SearchSettings ReadSearchSettings(const SearchTexts& t, char mark) {
   SearchSettings s;
   s.Start.r = ReadEdit(t.InitialR, mark, "Начальная точка, r");
@@ -87,22 +98,19 @@ SearchSettings ReadSearchSettings(const SearchTexts& t, char mark) {
   return s;
 }
 
-EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings& settings,
-                                   int trimPosition, const SearchOptions& options) {
+SearchRun SearchVariants(const data::CatchEffortSeries& series, std::vector<ModelFit> fits,
+                         const SearchSettings& settings, int trimPosition,
+                         const SearchOptions& options, model::RandomSource& random) {
   CheckTrimPosition(trimPosition);
   const int threads = ThreadsFor(options.Threads);
   if (options.MaxFailures < 0) throw Error("Число неудачных попыток не может быть отрицательным");
-  if (state.ModelFits.empty()) {
+  if (fits.empty()) {
     throw Error("Варианты моделей не созданы: сначала откройте файл данных");
   }
-  const std::vector<std::uint8_t> active = EnabledIndices(state.ModelFits);
+  const std::vector<std::uint8_t> active = EnabledIndices(fits);
   if (active.empty()) {
     throw Error("Не отмечен ни один вариант модели: оценивать нечего");
   }
-  const data::CatchEffortSeries& series = state.AnalysisSeries;
-  // The search works on copies; the state takes them when every variant is done.
-  std::vector<ModelFit> fits = state.ModelFits;
-  model::RandomSource random = state.Random;
   // The keep count is the same for every variant of the run.
   const std::uint8_t keepCount = model::KeepCountFor(series.size(), trimPosition);
 
@@ -143,12 +151,7 @@ EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings&
   summary.Memo = {std::string(kFinishedMemoLine)};
   if (options.OnMemo) options.OnMemo(summary.Memo);
 
-  state.ModelFits = std::move(fits);
-  state.ActiveVariants = active;
-  state.MedianKeepCount = keepCount;
-  state.Random = random;
-  ClearModelChoice(state);
-  return summary;
+  return {std::move(fits), active, keepCount, std::move(summary)};
 }
 
 PointList TheoreticalCpue(const data::CatchEffortSeries& series, const data::DataTable& table,

@@ -7,12 +7,13 @@
 #include <string_view>
 #include <vector>
 
-#include "assessment_state.h"
 #include "common/point.h"
 #include "common/progress.h"
+#include "data/catch_effort_series.h"
 #include "data/data_table.h"
 #include "estimation/search_engine.h"
 #include "model/model_fit.h"
+#include "model/random.h"
 
 namespace tarvik::estimation {
 
@@ -33,6 +34,12 @@ struct SearchTexts {
   std::string MinQ = "0.0001";
   std::string MaxQ = "1";
 };
+
+// The texts a search starts with before anything is typed, in the general
+// format with `decimalMark`: r 0.5 within 0 … 1, q 0.0001 within 0.0001 … 1;
+// the K texts empty (the suitability check proposes them). The window's
+// fields and the command line's fresh start both begin from these.
+SearchTexts DefaultSearchTexts(char decimalMark);
 
 // The numbers of a run: the start point (p = 2.0) and the bounds (p from
 // 1.01 to 10).
@@ -78,21 +85,30 @@ struct EstimateSummary {
   std::vector<std::string> Memo;  // the progress log's final contents
 };
 
-// Transition: the parameter search (button «Оценка параметров»), on
-// state.AnalysisSeries:
-//   - rebuilds state.ActiveVariants from Enabled; none enabled raises
+// What one parameter search made: the records with the searched variants
+// written, the variants it searched and the keep count it used.
+struct SearchRun {
+  std::vector<model::ModelFit> Fits;
+  std::vector<std::uint8_t> Active;
+  std::uint8_t KeepCount = 0;
+  EstimateSummary Summary;
+};
+
+// The parameter search (button «Оценка параметров») on `series`:
+//   - the variants enabled in `fits` are searched; none enabled raises
 //     tarvik::Error ("nothing to estimate") and searches nothing;
-//   - sets state.MedianKeepCount = Round((n − 2)(1 − s/10)), s = trimPosition
-//     (0 … 9, CheckTrimPosition);
-//   - searches the active variants in ascending index order with one shared
-//     best point: r, K, q from settings.Start, p = 2.0; each variant starts
-//     from the best point the previous one ended with (see SearchVariant);
-//   - writes each searched record with WriteFit (origin Search).
-// The records written are new fits: the model choice and everything after
-// it are invalidated (ClearModelChoice). All or nothing: a fault raises
-// tarvik::Error and leaves the state, the random stream too, as it was.
-EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings& settings,
-                                   int trimPosition, const SearchOptions& options);
+//   - the keep count is Round((n − 2)(1 − s/10)), s = trimPosition (0 … 9,
+//     CheckTrimPosition);
+//   - the active variants are searched in ascending index order with one
+//     shared best point: r, K, q from settings.Start, p = 2.0; each variant
+//     starts from the best point the previous one ended with (see
+//     SearchVariant), drawing from `random`;
+//   - each searched record is written with WriteFit (origin Search).
+// A fault raises tarvik::Error (`random` may then have moved: the caller
+// hands a copy).
+SearchRun SearchVariants(const data::CatchEffortSeries& series, std::vector<model::ModelFit> fits,
+                         const SearchSettings& settings, int trimPosition,
+                         const SearchOptions& options, model::RandomSource& random);
 
 // The predicted CPUE curve of the tuning panel: with the final point and
 // always the Schaefer shape, Û[t] = U[t−2] + (r·g)·S − (2·q)·C[t−1],

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "common/threads.h"
@@ -214,7 +215,7 @@ void LinearStarts(Problem& problem, StartList& starts, const Design& d, double r
   for (double K : {b.MinK, b.MaxK}) {
     if (!(K > 0.0) || !std::isfinite(K)) continue;
     for (int g = 0; g < kFaceGrid; ++g) {
-      const double q = b.MinQ * std::pow(b.MaxQ / b.MinQ, (g + 0.5) / kFaceGrid);
+      const double q = b.MinQ * elementary::Pow(b.MaxQ / b.MinQ, (g + 0.5) / kFaceGrid);
       if (!ResidualsLinearInR(s, problem.Kind(), K, q, d.P, a, slope)) return;
       double sumAB = 0.0, sumBB = 0.0;
       std::vector<double> ratios;
@@ -239,7 +240,7 @@ void GridStarts(Problem& problem, StartList& starts) {
   const auto axis = [](double lo, double hi, int i, bool geometric) {
     const double f = (i + 0.5) / kBoxGrid;
     if (!(lo < hi)) return hi;
-    if (geometric && lo > 0.0) return lo * std::pow(hi / lo, f);
+    if (geometric && lo > 0.0) return lo * elementary::Pow(hi / lo, f);
     return lo + (hi - lo) * f;
   };
   std::vector<double> exponents = {problem.Exponent()};
@@ -316,7 +317,7 @@ bool FitKeptRows(const Design& d, ObjectiveKind objective, const std::vector<std
       if (!kept[i]) continue;
       const double e = LinearResidual(d, phi, i);
       w[i] = weight(e);
-      sum += objective == ObjectiveKind::LogSumOfSquares ? std::log(1.0 + e * e) : std::fabs(e);
+      sum += objective == ObjectiveKind::LogSumOfSquares ? elementary::Log(1.0 + e * e) : std::fabs(e);
     }
     if (!(sum < previous * (1.0 - 1e-13))) break;
     previous = sum;
@@ -376,8 +377,8 @@ struct Coordinates {
       if (!PointOfTheta(Kind, theta, Centre.p, x)) return false;
     } else {
       x.r = Centre.r + z[0];
-      x.q = Centre.q * std::exp(z[2]);
-      x.K = Centre.K * std::exp(z[1]) / std::exp(z[2]);
+      x.q = Centre.q * elementary::Exp(z[2]);
+      x.K = Centre.K * elementary::Exp(z[1]) / elementary::Exp(z[2]);
     }
     x.p = WithExponent ? Centre.p + z[3] : Centre.p;
     return true;
@@ -613,71 +614,6 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
   return v;
 }
 
-RefinementReport RefineActiveVariants(const AssessmentState& state, const ParameterBounds& bounds,
-                                      char decimalMark, int threads) {
-  const std::vector<std::uint8_t>& indices = state.ActiveVariants;
-  for (std::uint8_t index : indices) {
-    if (index >= state.ModelFits.size()) {
-      throw Error("Нет варианта модели с номером " + std::to_string(index));
-    }
-  }
-  // The variants are independent: the results do not depend on the number
-  // of threads.
-  std::vector<VariantRefinement> results(indices.size());
-  ParallelFor(indices.size(), ThreadsFor(threads), [&](std::size_t k) {
-    results[k] = RefineVariant(state.AnalysisSeries, state.ModelFits, indices[k], bounds,
-                               state.MedianKeepCount, decimalMark);
-  });
-
-  RefinementReport report;
-  report.MemoLines.push_back(
-      "Проверка сходимости поиска: минимум целевой функции в тех же границах");
-  for (VariantRefinement& v : results) {
-    report.AnyNotConverged = report.AnyNotConverged || v.NotConverged;
-    report.MemoLines.push_back(v.MemoLine);
-    report.Variants.push_back(std::move(v));
-  }
-  return report;
-}
-
-std::optional<std::string> AdoptionRefusal(const AssessmentState& state,
-                                           const VariantRefinement& v) {
-  if (v.Index >= state.ModelFits.size()) {
-    return "Нет варианта модели с номером " + std::to_string(v.Index);
-  }
-  const model::ModelFit& fit = state.ModelFits[v.Index];
-  if (!v.Available) return "Уточнение варианта «" + v.Label + "» невозможно: " + v.Message;
-  const bool pt = fit.Kind == ProductionModelKind::PellaTomlinson;
-  const bool holdsRefined = fit.R == v.Point.r && fit.K == v.Point.K && fit.Q == v.Point.q &&
-                            (!pt || fit.Exponent == v.Point.p) && fit.ObjectiveValue == v.Objective;
-  if (holdsRefined && IsRefined(state, v.Index)) {
-    return "Уточнённые значения варианта «" + v.Label + "» уже приняты";
-  }
-  const bool holdsSearched = fit.R == v.SearchPoint.r && fit.K == v.SearchPoint.K &&
-                             fit.Q == v.SearchPoint.q && fit.Exponent == v.SearchPoint.p &&
-                             fit.ObjectiveValue == v.SearchObjective;
-  if (!holdsSearched) {
-    return "Уточнение варианта «" + v.Label +
-           "» относится к прежней оценке параметров: повторите уточнение";
-  }
-  if (!(v.Objective < v.SearchObjective)) {
-    return "Уточнённое значение целевой функции варианта «" + v.Label +
-           "» не ниже найденного поиском: принимать нечего";
-  }
-  return std::nullopt;
-}
-
-void AdoptRefinement(AssessmentState& state, const VariantRefinement& v) {
-  if (const std::optional<std::string> refusal = AdoptionRefusal(state, v)) throw Error(*refusal);
-  WriteFit(state.ModelFits[v.Index], v.Point, v.Objective, model::FitOrigin::Refinement);
-  ClearReferencePoints(state);
-}
-
-bool IsRefined(const AssessmentState& state, std::size_t index) {
-  return index < state.ModelFits.size() &&
-         state.ModelFits[index].Origin == model::FitOrigin::Refinement;
-}
-
 namespace {
 
 // The descents of RefitLocally with row starts: from the best starts (the
@@ -730,7 +666,7 @@ ParameterPoint CarriedTo(const Problem& problem, const ParameterPoint& x, double
   double cross = 0.0, squares = 0.0;
   for (std::size_t t = 2; t < s.size(); ++t) {
     const double S = s.U[t - 1] + s.U[t - 2];
-    const double before = std::pow(S, x.p + 1.0), after = std::pow(S, p + 1.0);
+    const double before = elementary::Pow(S, x.p + 1.0), after = elementary::Pow(S, p + 1.0);
     cross += after * before;
     squares += after * after;
   }

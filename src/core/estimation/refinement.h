@@ -17,7 +17,6 @@
 #include <string_view>
 #include <vector>
 
-#include "assessment_state.h"
 #include "data/catch_effort_series.h"
 #include "estimation/estimation_view.h"
 #include "estimation/parameter_search.h"
@@ -96,34 +95,6 @@ VariantRefinement RefineVariant(const data::CatchEffortSeries& series,
                                 const std::vector<model::ModelFit>& fits, std::size_t index,
                                 const ParameterBounds& bounds, std::uint8_t keepCount,
                                 char decimalMark = '.');
-
-// RefineVariant for every index of state.ActiveVariants on
-// state.AnalysisSeries with state.MedianKeepCount (what the last search ran
-// with), the variants spread over `threads` threads (0 = every hardware
-// thread; the results are the same for any count). Reads the state only.
-RefinementReport RefineActiveVariants(const AssessmentState& state, const ParameterBounds& bounds,
-                                      char decimalMark = '.', int threads = 0);
-
-// Why the refinement `refinement` cannot be adopted into the record it
-// belongs to as that record is now, or nothing when it can: not available,
-// already adopted, made for other values than the record holds (a newer
-// search), or not below the search's value. The one test behind
-// «Принять уточнённые значения» and AdoptRefinement.
-std::optional<std::string> AdoptionRefusal(const AssessmentState& state,
-                                           const VariantRefinement& refinement);
-
-// Transition «Принять уточнённые значения»: writes the refined r, K, q, (p
-// for Pella-Tomlinson) and objective value into the record refinement.Index
-// with WriteFit (origin Refinement). A new fit of the variant: its reference
-// points and everything after them are invalidated (ClearReferencePoints);
-// the model choice stays. Raises tarvik::Error with AdoptionRefusal's reason,
-// changing nothing, when it cannot be adopted.
-void AdoptRefinement(AssessmentState& state, const VariantRefinement& refinement);
-
-// Whether the record `index` holds values adopted from a refinement (its
-// origin is Refinement; a new search of the record or a rebuild of the
-// variants ends that).
-bool IsRefined(const AssessmentState& state, std::size_t index);
 
 // A local refit: the refinement's local optimiser (subplex, re-centred
 // rounds) from `start` clamped to `bounds`, without the starting points of

@@ -30,28 +30,25 @@ double Biomass(double C, double q, double E) {
 
 }  // namespace
 
-RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTable& table,
-                                     std::size_t variant, const SearchTexts& texts,
-                                     char decimalMark, const RetrospectiveOptions& options) {
-  if (variant >= state.ModelFits.size()) {
-    throw Error("Нет варианта модели с номером " + std::to_string(variant));
-  }
+RetrospectiveResult RunRetrospective(const data::CatchEffortSeries& s, const model::ModelFit& fit,
+                                     std::uint8_t keepCount, const data::DataTable& table,
+                                     const SearchTexts& texts, char decimalMark,
+                                     const RetrospectiveOptions& options,
+                                     model::RandomSource& random) {
   SearchSettings settings = ReadSearchSettings(texts, decimalMark);
   settings.Bounds.MinP = 2.0;
   settings.Bounds.MaxP = 100.0;
-  const data::CatchEffortSeries& s = state.AnalysisSeries;
   const std::size_t n = s.size();
   if (n < kMinimumYears) {
     throw Error("Для ретроспективного анализа нужно не менее " + std::to_string(kMinimumYears) +
                 " лет данных (в ряду " + std::to_string(n) + ")");
   }
-  if (state.MedianKeepCount == 0) {
+  if (keepCount == 0) {
     // A series of 8 or more years never gives a keep count of 0: no search
     // has run yet, and the objectives would have nothing to keep.
     throw Error("Сначала выполните оценку параметров: число учитываемых остатков ещё не задано");
   }
   const int firstYear = data::CellYear(table, 1);
-  const model::ModelFit& fit = state.ModelFits[variant];
 
   EngineOptions engine;
   engine.MaxFailures = options.MaxFailures;
@@ -59,8 +56,7 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
 
   RetrospectiveResult result;
   ParameterPoint current = settings.Start;
-  // The runs continue the state's stream, which moves on when all ten are done.
-  model::RandomSource random = state.Random;
+  // The runs continue the caller's stream.
   for (int k = 1; k <= 10; ++k) {
     if (options.OnMemoLine) options.OnMemoLine(std::to_string(k));
     // Kept years [first, first + length) of the full series.
@@ -69,10 +65,10 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
         k <= 5 ? n - static_cast<std::size_t>(k) : n - static_cast<std::size_t>(k - 5);
     const std::span<const double> U(s.U.data() + first, length);
     const std::span<const double> C(s.C.data() + first, length);
-    const std::uint8_t keep = state.MedianKeepCount > length - 2
+    const std::uint8_t keep = keepCount > length - 2
                                   ? static_cast<std::uint8_t>(length - 2)
-                                  : state.MedianKeepCount;
-    if (keep != state.MedianKeepCount) result.KeepCountReduced = true;
+                                  : keepCount;
+    if (keep != keepCount) result.KeepCountReduced = true;
 
     const ObjectiveEvaluator evaluator(U, C, fit.Objective, fit.Kind, keep);
     const SearchOutcome outcome =
@@ -110,7 +106,6 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
     }
   }
   result.Mohn = ComputeMohnRho(result.Runs, s, firstYear, fit.FittedQ, decimalMark);
-  state.Random = random;
   return result;
 }
 

@@ -5,10 +5,12 @@
 #include <functional>
 #include <string>
 
-#include "assessment_state.h"
 #include "common/point.h"
+#include "data/catch_effort_series.h"
 #include "data/data_table.h"
 #include "estimation/parameter_search.h"
+#include "model/model_fit.h"
+#include "model/random.h"
 
 namespace tarvik::estimation {
 
@@ -79,35 +81,35 @@ struct RetrospectiveResult {
   std::array<RetrospectiveRun, 10> Runs;
   // Mohn's rho of the runs 6 … 10 against the variant's fitted q (FittedQ).
   MohnRho Mohn;
-  // True when the keep count of the last search (state.MedianKeepCount)
+  // True when the keep count of the last search
   // exceeded the residuals of some shortened series; those runs keep every
   // residual instead.
   bool KeepCountReduced = false;
 };
 
-// Re-estimates variant `variant` (a ModelFits index) ten times on
-// state.AnalysisSeries without its first 1 … 5 years (runs 1 … 5) and without
+// Re-estimates the variant of record `fit` ten times on `series` (the
+// analysis series) without its first 1 … 5 years (runs 1 … 5) and without
 // its last 1 … 5 years (runs 6 … 10), with the random search of the
 // parameter search (step 0.5 on the log scale, MaxFailures failures) but with
 // p starting at 2.0 and bounded by 2 and 100. Start values and bounds of r,
 // K, q come from the texts, read once; each run starts from the point the
-// previous one ended with; the random stream continues (state.Random).
-// The objective's keep count is state.MedianKeepCount, the count of the last
-// parameter search, lowered to the residual count of a shortened series
-// where it exceeds it.
+// previous one ended with, drawing from `random`.
+// The objective's keep count is `keepCount` (that of the last parameter
+// search), lowered to the residual count of a shortened series where it
+// exceeds it.
 // Curves, FirstYear = year of table row 1:
 //   runs 1 … 5: (FirstYear + k, 0), then (FirstYear + k + g, C[k+g] / (q_k·E[k+g]))
 //               for g = 0 … n − k − 1;
 //   runs 6 … 10, d = k − 5: (FirstYear + g, C[g] / (q_k·E[g])) for
 //               g = 0 … n − d − 1, then (FirstYear + n − d − 1, 0).
 // Mohn's rho of runs 6 … 10 is computed with the record's FittedQ.
-// The records of ModelFits are not changed: it invalidates nothing. A bad
-// text raises tarvik::Error before the first run, so does a series shorter
-// than 8 years, an unknown variant or a keep count of 0 (no parameter search
-// has run); faults during a run raise it too (no curves are returned, and the
-// random stream is left as it was).
-RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTable& table,
-                                     std::size_t variant, const SearchTexts& texts,
-                                     char decimalMark, const RetrospectiveOptions& options);
+// A bad text raises tarvik::Error before the first run, so does a series
+// shorter than 8 years or a keep count of 0 (no parameter search has run);
+// faults during a run raise it too.
+RetrospectiveResult RunRetrospective(const data::CatchEffortSeries& series,
+                                     const model::ModelFit& fit, std::uint8_t keepCount,
+                                     const data::DataTable& table, const SearchTexts& texts,
+                                     char decimalMark, const RetrospectiveOptions& options,
+                                     model::RandomSource& random);
 
 }  // namespace tarvik::estimation

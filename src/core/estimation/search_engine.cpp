@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/threads.h"
 #include "model/checked.h"
@@ -87,10 +88,10 @@ class SequentialSearch {
     while (failures < options_.MaxFailures) {
       ++failures;
       ParameterPoint trial;
-      trial.r = std::exp(random_.RandomGauss(logs.r, kStepSigma));
-      trial.K = std::exp(random_.RandomGauss(logs.K, kStepSigma));
-      trial.q = std::exp(random_.RandomGauss(logs.q, kStepSigma));
-      trial.p = pt ? std::exp(random_.RandomGauss(logs.p, kStepSigma)) : out.Best.p;
+      trial.r = elementary::Exp(random_.RandomGauss(logs.r, kStepSigma));
+      trial.K = elementary::Exp(random_.RandomGauss(logs.K, kStepSigma));
+      trial.q = elementary::Exp(random_.RandomGauss(logs.q, kStepSigma));
+      trial.p = pt ? elementary::Exp(random_.RandomGauss(logs.p, kStepSigma)) : out.Best.p;
       ++out.Trials;
       if (!FiniteTrial(trial)) ThrowOverflow();
       ClampToBounds(trial, bounds_, pt);
@@ -284,15 +285,15 @@ class ParallelSearch {
       for (int k = 0; k < deviatesPerTrial_; ++k) {
         const double u1 = trial.deviate[k];
         const double s = trial.s[k];
-        trial.deviate[k] = kStepSigma * u1 * std::sqrt(-2.0 * std::log(s) / s);
+        trial.deviate[k] = kStepSigma * u1 * std::sqrt(-2.0 * elementary::Log(s) / s);
       }
       trial.ready = true;
     }
     ParameterPoint& x = trial.point;
-    x.r = std::exp(logs_.r + trial.deviate[0]);
-    x.K = std::exp(logs_.K + trial.deviate[1]);
-    x.q = std::exp(logs_.q + trial.deviate[2]);
-    x.p = pt_ ? std::exp(logs_.p + trial.deviate[3]) : best_.p;
+    x.r = elementary::Exp(logs_.r + trial.deviate[0]);
+    x.K = elementary::Exp(logs_.K + trial.deviate[1]);
+    x.q = elementary::Exp(logs_.q + trial.deviate[2]);
+    x.p = pt_ ? elementary::Exp(logs_.p + trial.deviate[3]) : best_.p;
     if (!FiniteTrial(x)) {
       trial.status = TrialStatus::Overflow;
       return;

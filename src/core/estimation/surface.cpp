@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/files.h"
 #include "common/numbers.h"
@@ -45,7 +46,7 @@ RK SurfaceParameters(ProductionModelKind kind, double msy, double fmsy, double p
     case ProductionModelKind::Schaefer:
       return {2.0 * fmsy, model::Divide(2.0 * msy, fmsy, where)};
     case ProductionModelKind::Fox:
-      return {fmsy, model::Divide(std::exp(1.0) * msy, fmsy, where)};
+      return {fmsy, model::Divide(elementary::Exp(1.0) * msy, fmsy, where)};
     case ProductionModelKind::PellaTomlinson:
       return {
           model::Divide(fmsy * (p + 1.0), p, where),
@@ -54,15 +55,17 @@ RK SurfaceParameters(ProductionModelKind kind, double msy, double fmsy, double p
   return {};
 }
 
-SurfaceGrids ComputeObjectiveSurface(const AssessmentState& state, std::size_t variant, int trimPosition,
+SurfaceGrids ComputeObjectiveSurface(const data::CatchEffortSeries& series,
+                                     const std::vector<model::ModelFit>& fits, std::size_t variant,
+                                     int trimPosition, const std::string& dataFileName,
                                      const SurfaceOptions& options) {
-  if (variant >= state.ModelFits.size()) {
+  if (variant >= fits.size()) {
     throw Error("Нет варианта модели с номером " + std::to_string(variant));
   }
   CheckTrimPosition(trimPosition);
-  const model::ModelFit& fit = state.ModelFits[variant];
+  const model::ModelFit& fit = fits[variant];
   SurfaceGrids g;
-  g.DataFileName = state.DataFileName;
+  g.DataFileName = dataFileName;
   g.Variant = variant;
   g.Kind = fit.Kind;
   g.Objective = fit.Objective;
@@ -71,7 +74,6 @@ SurfaceGrids ComputeObjectiveSurface(const AssessmentState& state, std::size_t v
   g.Q = fit.Q;
   g.P = fit.Kind == ProductionModelKind::PellaTomlinson ? fit.Exponent : 0.0;
 
-  const data::CatchEffortSeries& series = state.AnalysisSeries;
   g.KeepCount = model::KeepCountFor(series.size(), trimPosition);
 
   // MSY point of the estimate, for the grids only: the record keeps its own.

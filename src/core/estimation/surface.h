@@ -8,9 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "assessment_state.h"
 #include "common/progress.h"
+#include "data/catch_effort_series.h"
 #include "model/kinds.h"
+#include "model/model_fit.h"
 
 namespace tarvik::estimation {
 
@@ -56,13 +57,15 @@ struct SurfaceOptions {
   std::function<void(const std::vector<std::string>& lines)> OnMemo;
 };
 
-// The analysis of variant `variant` (a ModelFits index) on
-// state.AnalysisSeries: the keep count of trimPosition (as the search takes
-// it) and the record's BMSY, MSY and FMSY go into the grids only, and both
-// grids are evaluated with them. The state is only read: the record and
-// state.MedianKeepCount stay those of the search. Faults (an unknown
-// variant, F = 0, p = 0, objective faults) raise tarvik::Error.
-SurfaceGrids ComputeObjectiveSurface(const AssessmentState& state, std::size_t variant, int trimPosition,
+// The analysis of variant `variant` (an index of `fits`) on `series`: the
+// keep count of trimPosition (as the search takes it) and the record's
+// BMSY, MSY and FMSY go into the grids, and both grids are evaluated with
+// them. The records are only read. `dataFileName` is the data file the
+// analysis ran on. Faults (an unknown variant, F = 0, p = 0, objective
+// faults) raise tarvik::Error.
+SurfaceGrids ComputeObjectiveSurface(const data::CatchEffortSeries& series,
+                                     const std::vector<model::ModelFit>& fits, std::size_t variant,
+                                     int trimPosition, const std::string& dataFileName,
                                      const SurfaceOptions& options = {});
 
 // The text of "OutMatrix.txt" (lines ended by CR LF):

@@ -26,10 +26,6 @@ std::uint8_t CutOffValue(const std::string& token) {
   return static_cast<std::uint8_t>(*value);
 }
 
-void RebuildActive(AssessmentState& state) {
-  state.ActiveVariants = EnabledIndices(state.ModelFits);
-}
-
 const char* ModelPrefix(ProductionModelKind kind) {
   switch (kind) {
     case ProductionModelKind::Schaefer:
@@ -101,16 +97,15 @@ std::size_t VariantsPerModel(const std::vector<ModelFit>& fits) {
   return fits.size() / 3;
 }
 
-void BuildModelFits(AssessmentState& state, std::string_view cutOffList) {
-  std::vector<std::uint8_t> cutOffs = ParseCutOffList(cutOffList);
+void ShapeVariants(std::vector<ModelFit>& fits, const std::vector<std::uint8_t>& cutOffs) {
   const std::size_t s = VariantsPerModelFor(cutOffs);
   if (3 * s > kMaxVariants) {
     throw Error("Слишком много значений медианного окна: вариантов моделей было бы " +
                 std::to_string(3 * s) + ", допускается не более 255");
   }
-  state.ModelFits.resize(3 * s);
-  for (std::size_t i = 0; i < state.ModelFits.size(); ++i) {
-    ModelFit& fit = state.ModelFits[i];
+  fits.resize(3 * s);
+  for (std::size_t i = 0; i < fits.size(); ++i) {
+    ModelFit& fit = fits[i];
     const std::size_t slot = i % s;
     fit.Enabled = 1;
     if (slot == 0) {
@@ -123,11 +118,9 @@ void BuildModelFits(AssessmentState& state, std::string_view cutOffList) {
     }
     fit.Kind = static_cast<ProductionModelKind>(i / s);
   }
-  state.CutOffValues = std::move(cutOffs);
   // The rebuilt records may stand for other variants: where their values
   // came from is no longer known (no adopted refinement is carried over).
-  for (ModelFit& fit : state.ModelFits) fit.Origin = model::FitOrigin::None;
-  RebuildActive(state);
+  for (ModelFit& fit : fits) fit.Origin = model::FitOrigin::None;
 }
 
 std::vector<std::uint8_t> EnabledIndices(const std::vector<ModelFit>& fits) {
@@ -136,21 +129,6 @@ std::vector<std::uint8_t> EnabledIndices(const std::vector<ModelFit>& fits) {
     if (fits[i].Enabled == 1) indices.push_back(static_cast<std::uint8_t>(i));
   }
   return indices;
-}
-
-void SetVariantEnabled(AssessmentState& state, std::size_t index, bool enabled) {
-  if (index >= state.ModelFits.size()) {
-    throw Error("Нет варианта модели с номером " + std::to_string(index));
-  }
-  state.ModelFits[index].Enabled = enabled ? 1 : 0;
-  RebuildActive(state);
-}
-
-void SetModelEnabled(AssessmentState& state, ProductionModelKind kind, bool enabled) {
-  for (ModelFit& fit : state.ModelFits) {
-    if (fit.Kind == kind) fit.Enabled = enabled ? 1 : 0;
-  }
-  RebuildActive(state);
 }
 
 std::string VariantLabel(const std::vector<ModelFit>& fits, std::size_t index) {
@@ -188,22 +166,6 @@ std::optional<std::size_t> FindVariantByLabel(const std::vector<ModelFit>& fits,
     if (VariantLabel(fits, i) == label) return i;
   }
   return std::nullopt;
-}
-
-std::size_t ChooseModel(AssessmentState& state, std::string_view label) {
-  const std::size_t chosen = VariantIndexByLabel(state.ModelFits, label);
-  for (std::size_t i = 0; i < state.ModelFits.size(); ++i) {
-    state.ModelFits[i].Enabled = (i == chosen) ? 1 : 0;
-  }
-  RebuildActive(state);
-  ClearModelChoice(state);
-  state.ModelChoiceText = VariantLabel(state.ModelFits, chosen);
-  return chosen;
-}
-
-std::optional<std::size_t> ChosenVariant(const AssessmentState& state) {
-  if (state.ModelChoiceText.empty()) return std::nullopt;
-  return FindVariantByLabel(state.ModelFits, state.ModelChoiceText);
 }
 
 std::optional<VariantKind> ParseVariantLabel(std::string_view label) {

@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "assessment_state.h"
 #include "model/kinds.h"
 #include "model/model_fit.h"
 
@@ -36,30 +35,16 @@ inline std::size_t VariantsPerModelFor(const std::vector<std::uint8_t>& cutOffs)
 // VariantsPerModel of an existing array (its size divided by 3).
 std::size_t VariantsPerModel(const std::vector<model::ModelFit>& fits);
 
-// Rebuilds ModelFits for the cut-off list text (the results panel's creation):
-// resizes the array to 3 × VariantsPerModel records (records that already
-// exist keep their fitted values, but their origin becomes None: they may
-// stand for other variants now), enables every variant and sets Kind,
-// Objective and, for the median slots, CutOff. Stores the parsed list in
-// state.CutOffValues and rebuilds ActiveVariants (every index). A bad list
-// raises tarvik::Error and changes nothing; so does a list that would give
-// more than 255 variants (indices are 8-bit). The building block of
-// RebuildVariants (estimation/workflow.h), which also clears the values.
-void BuildModelFits(AssessmentState& state, std::string_view cutOffList);
+// The records of the variants of a cut-off list: `fits` resized to
+// 3 × VariantsPerModelFor(cutOffs) records (those that exist keep their
+// fitted values, but their origin becomes None: they may stand for other
+// variants now), every variant enabled, Kind, Objective and, for the median
+// slots, CutOff set. More than 255 variants (indices are 8-bit) raise
+// tarvik::Error and change nothing.
+void ShapeVariants(std::vector<model::ModelFit>& fits, const std::vector<std::uint8_t>& cutOffs);
 
 // The indices of the enabled records, ascending.
 std::vector<std::uint8_t> EnabledIndices(const std::vector<model::ModelFit>& fits);
-
-// A variant check box: sets Enabled of record `index` and rebuilds
-// ActiveVariants. It clears nothing: the model choice stands, and the stages
-// that work on the active variants see that they changed
-// (refpoints::ReferencePointsCurrent). An index outside the array raises
-// tarvik::Error.
-void SetVariantEnabled(AssessmentState& state, std::size_t index, bool enabled);
-
-// A model check box: sets Enabled of every variant of `kind` and rebuilds
-// ActiveVariants (as SetVariantEnabled).
-void SetModelEnabled(AssessmentState& state, model::ProductionModelKind kind, bool enabled);
 
 // The short labels of the model-choice list, one per record. With three
 // variants per model (a cut-off list of one value, as the default "4") they
@@ -80,19 +65,6 @@ std::size_t VariantIndexByLabel(const std::vector<model::ModelFit>& fits, std::s
 // The same, with nothing when no record carries the label.
 std::optional<std::size_t> FindVariantByLabel(const std::vector<model::ModelFit>& fits,
                                               std::string_view label);
-
-// Transition: the model choice. Disables every variant except the one
-// labelled `label`, which is enabled, so that ActiveVariants holds exactly
-// its index, and stores the label as state.ModelChoiceText. Returns that
-// index. The previous choice and everything after it are invalidated
-// (ClearModelChoice). An unknown label raises tarvik::Error and changes
-// nothing.
-std::size_t ChooseModel(AssessmentState& state, std::string_view label);
-
-// The chosen variant: the record state.ModelChoiceText names, or nothing
-// while no model is chosen (or the label names no record). The one
-// definition every stage after the model choice uses.
-std::optional<std::size_t> ChosenVariant(const AssessmentState& state);
 
 // The model and the objective a label of VariantLabels names ("Фокс М4#3":
 // Fox, median), or nothing for a text that is no such label. The inverse of

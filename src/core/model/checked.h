@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "common/elementary.h"
 #include "common/error.h"
 
 namespace tarvik::model {
@@ -22,7 +23,7 @@ inline double Log(double x, const char* what) {
   if (!(x > 0.0)) {
     throw Error(std::string("Логарифм неположительного числа (") + what + ")");
   }
-  return std::log(x);
+  return elementary::Log(x);
 }
 
 }  // namespace tarvik::model

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "model/checked.h"
 #include "model/production.h"
@@ -118,8 +119,8 @@ double TrimmedOfSorted(const double* a, std::size_t N, std::uint8_t keepCount,
       for (std::size_t i = 0; i < w.count; ++i) sum += e[i] * e[i];
       return Finite(std::sqrt(sum / w.divisor));
     case ObjectiveKind::LogSumOfSquares:
-      for (std::size_t i = 0; i < w.count; ++i) sum += std::log(1.0 + e[i] * e[i]);
-      return Finite(std::sqrt(std::exp(sum / w.divisor) - 1.0));
+      for (std::size_t i = 0; i < w.count; ++i) sum += elementary::Log(1.0 + e[i] * e[i]);
+      return Finite(std::sqrt(elementary::Exp(sum / w.divisor) - 1.0));
     case ObjectiveKind::Median:
       for (std::size_t i = 0; i < w.count; ++i) sum += e[i];
       return Finite(sum / w.divisor);

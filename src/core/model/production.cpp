@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "model/checked.h"
@@ -30,7 +31,7 @@ bool TryPower(double base, double exponent, double& result) {
     result = 0.0;
     return true;
   }
-  result = std::pow(base, exponent);
+  result = elementary::Pow(base, exponent);
   return true;
 }
 
@@ -83,6 +84,14 @@ double ProductionShape(ProductionModelKind kind, double B, double K, double p) {
   return 0.0;
 }
 
+double StartCpue(ProductionModelKind kind, double r, double K, double q, double p,
+                 double cpueTwoBack, double cpueOneBack, double catchOneBack) {
+  const double S = cpueTwoBack + cpueOneBack;
+  const double twoQ = 2.0 * q;
+  const double shape = ProductionShape(kind, S / twoQ, K, p);
+  return cpueTwoBack + r * S * shape - twoQ * catchOneBack;
+}
+
 MsyPoint MsyPointOf(const ModelFit& fit) {
   double bmsy = 0.0;
   switch (fit.Kind) {
@@ -90,7 +99,7 @@ MsyPoint MsyPointOf(const ModelFit& fit) {
       bmsy = fit.K / 2.0;
       break;
     case ProductionModelKind::Fox:
-      bmsy = fit.K / std::exp(1.0);
+      bmsy = fit.K / elementary::Exp(1.0);
       break;
     case ProductionModelKind::PellaTomlinson:
       bmsy = Divide(fit.K, Power(fit.Exponent + 1.0, Divide(1.0, fit.Exponent, "расчёте BMSY")),
@@ -114,7 +123,7 @@ double BiomassB01(const ModelFit& fit) {
     case ProductionModelKind::Schaefer:
       return 0.55 * fit.K;
     case ProductionModelKind::Fox:
-      return fit.K / std::exp(0.9);
+      return fit.K / elementary::Exp(0.9);
     case ProductionModelKind::PellaTomlinson: {
       const double p = fit.Exponent;
       return fit.K *

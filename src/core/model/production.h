@@ -27,6 +27,15 @@ double SurplusProduction(ProductionModelKind kind, double B, double r, double K,
 // Schaefer 1 − x; Fox −ln x; Pella-Tomlinson 1 − x^p.
 double ProductionShape(ProductionModelKind kind, double B, double K, double p);
 
+// U0, the model CPUE of the last data year L from the two years before it,
+// where every projection of a variant starts (the forecast, the bootstrap's
+// last-year biomass U0/q, the decision table):
+//   U0 = U[L−2] + (r·S)·ProductionShape(S/(2q)) − (2q)·C[L−1],
+//   S = U[L−2] + U[L−1],
+// in that order of operations. Raises as ProductionShape.
+double StartCpue(ProductionModelKind kind, double r, double K, double q, double p,
+                 double cpueTwoBack, double cpueOneBack, double catchOneBack);
+
 // The MSY point of a record from its Kind, R, K and Exponent:
 //   BMSY  Schaefer K/2, Fox K/e, Pella-Tomlinson K/(p+1)^(1/p)
 //   MSY   SurplusProduction(BMSY);  FMSY = MSY / BMSY.

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "common/elementary.h"
+
 namespace tarvik::model {
 
 // The program's one pseudo-random source: a 32-bit linear congruential
@@ -42,7 +44,7 @@ class RandomSource {
       const double u2 = 2.0 * RandomReal() - 1.0;
       const double s = u2 * u2 + u1 * u1;
       // s = 0 cannot occur (two consecutive states are never both 2^31).
-      if (s < 1.0 && s != 0.0) return sd * u1 * std::sqrt(-2.0 * std::log(s) / s);
+      if (s < 1.0 && s != 0.0) return sd * u1 * std::sqrt(-2.0 * elementary::Log(s) / s);
     }
   }
 

@@ -5,12 +5,9 @@
 #include <cmath>
 #include <string>
 
-#include "assessment_state.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "projection/projection.h"
-#include "rules/rule_list.h"
-#include "uncertainty/bootstrap.h"
 
 namespace tarvik::projection {
 namespace {
@@ -29,17 +26,17 @@ struct Checked {
   int OriginYear = 0;
 };
 
-Checked CheckOptions(const AssessmentState& state, const ForecastOptions& options) {
-  if (options.Variant >= state.ModelFits.size()) {
+Checked CheckOptions(const ForecastBasis& basis, const ForecastOptions& options) {
+  if (options.Variant >= basis.Context.Fits.size()) {
     throw Error("Вариант модели не выбран или не существует");
   }
-  if (options.Rule >= state.RuleList.size()) throw Error("ПРП не выбрано или не существует");
+  if (options.Rule >= basis.Rules.size()) throw Error("ПРП не выбрано или не существует");
   if (options.Horizon < 1 || options.Horizon > kMaxForecastHorizon) {
     throw Error("Количество лет прогноза должно быть от 1 до " +
                 std::to_string(kMaxForecastHorizon) + ", задано " +
                 std::to_string(options.Horizon));
   }
-  const std::size_t n = state.AnalysisSeries.size();
+  const std::size_t n = basis.Series.size();
   if (n < 3) throw Error("Для прогноза нужны данные не менее чем за 3 года");
   if (options.YearTexts.size() < n) {
     throw Error("В таблице данных меньше лет, чем в ряду для анализа");
@@ -51,18 +48,19 @@ Checked CheckOptions(const AssessmentState& state, const ForecastOptions& option
   return c;
 }
 
-// The forecast, drawing from `random`.
-ForecastResult Forecast(const AssessmentState& state, const ForecastOptions& options,
+}  // namespace
+
+ForecastResult Forecast(const ForecastBasis& basis, const ForecastOptions& options,
                         model::RandomSource& random) {
-  const Checked years = CheckOptions(state, options);
-  const data::CatchEffortSeries& series = state.AnalysisSeries;
+  const Checked years = CheckOptions(basis, options);
+  const data::CatchEffortSeries& series = basis.Series;
   const std::size_t n = series.size();
-  const model::ModelFit& fit = state.ModelFits[options.Variant];
-  const rules::HarvestRule& rule = state.RuleList[options.Rule];
+  const model::ModelFit& fit = basis.Context.Fits[options.Variant];
+  const rules::HarvestRule& rule = basis.Rules[options.Rule];
   const auto h = static_cast<std::uint8_t>(options.Horizon);
   const char mark = options.DecimalMark;
-  const std::string ruleText = options.RuleText.empty() && options.Rule < state.RuleNames.size()
-                                   ? state.RuleNames[options.Rule]
+  const std::string ruleText = options.RuleText.empty() && options.Rule < basis.RuleNames.size()
+                                   ? basis.RuleNames[options.Rule]
                                    : options.RuleText;
 
   ForecastResult result;
@@ -75,7 +73,7 @@ ForecastResult Forecast(const AssessmentState& state, const ForecastOptions& opt
   result.OriginYear = years.OriginYear;
 
   // The runs, stored year-major: value of run k in year i at [i·runs + k].
-  const StockProjection projection(series, rules::MakeRuleContext(state), options.Variant, rule, h,
+  const StockProjection projection(series, basis.Context, options.Variant, rule, h,
                                    ProcessError{options.AddNoise, false});
   constexpr std::size_t runs = kForecastRuns;
   std::vector<double> biomass(static_cast<std::size_t>(h) * runs);
@@ -161,7 +159,7 @@ ForecastResult Forecast(const AssessmentState& state, const ForecastOptions& opt
   report.Stock = options.Stock;
   report.FirstYearText = options.YearTexts.front();
   report.LastYearText = options.YearTexts.back();
-  report.DataFileName = state.DataFileName;
+  report.DataFileName = basis.DataFileName;
   report.ModelChoiceText = options.ModelChoiceText;
   report.Results = options.Results;
   report.RuleText = ruleText;
@@ -173,25 +171,14 @@ ForecastResult Forecast(const AssessmentState& state, const ForecastOptions& opt
   report.Biomass = chart.Biomass;
   report.Catch = chart.Catch;
   report.DecimalMark = mark;
-  if (state.Uncertainty)
-    report.UncertaintyLines = uncertainty::ReportLines(*state.Uncertainty, mark);
+  report.UncertaintyLines = basis.UncertaintyLines;
   result.ReportLines = ScreenReportLines(report);
   result.TableLines = ScreenTableLines(report);
   return result;
 }
 
-}  // namespace
 
-ForecastResult BuildForecast(AssessmentState& state, const ForecastOptions& options) {
-  model::RandomSource random = state.Random;
-  ForecastResult result = Forecast(state, options, random);
-  state.Random = random;
-  ClearForecast(state);
-  state.Forecast = result;
-  return result;
-}
-
-SensitivityResult RunSensitivityAnalysis(AssessmentState& state, ForecastOptions options,
+SensitivityResult RunSensitivityAnalysis(const ForecastBasis& basis, ForecastOptions options,
                                          SensitivityParameter parameter, int stepPercent) {
   if (stepPercent < 5 || stepPercent > 50) {
     throw Error("Приращение параметра должно быть от 5 до 50 %, задано " +
@@ -200,24 +187,25 @@ SensitivityResult RunSensitivityAnalysis(AssessmentState& state, ForecastOptions
   options.AddNoise = false;
   SensitivityResult result;
   // Without noise the forecast draws nothing.
-  model::RandomSource unused = state.Random;
-  result.Forecast = Forecast(state, options, unused);
+  model::RandomSource unused;
+  result.Forecast = Forecast(basis, options, unused);
   const std::uint8_t v = options.Variant;
   const auto h = static_cast<std::uint8_t>(options.Horizon);
-  const rules::HarvestRule rule = state.RuleList[options.Rule];
+  const rules::HarvestRule rule = basis.Rules[options.Rule];
 
-  // The changed value stands in a copy of the state, never in the state.
-  AssessmentState changed = state;
+  // The changed value stands in a copy of the records, never in the records.
+  std::vector<model::ModelFit> fits(basis.Context.Fits.begin(), basis.Context.Fits.end());
+  const rules::RuleContext changed{fits, basis.Context.LastEffort};
   double* field = nullptr;
   switch (parameter) {
     case SensitivityParameter::R:
-      field = &changed.ModelFits[v].R;
+      field = &fits[v].R;
       break;
     case SensitivityParameter::K:
-      field = &changed.ModelFits[v].K;
+      field = &fits[v].K;
       break;
     case SensitivityParameter::Q:
-      field = &changed.ModelFits[v].Q;
+      field = &fits[v].Q;
       break;
   }
   if (field == nullptr) throw Error("Неизвестный параметр анализа чувствительности");
@@ -225,12 +213,12 @@ SensitivityResult RunSensitivityAnalysis(AssessmentState& state, ForecastOptions
   const double step = static_cast<double>(stepPercent) / 100.0;
 
   *field = (1.0 - step) * p0;
-  const ProjectionResult lower = ProjectStock(changed, h, v, rule, false, false);
+  const ProjectionResult lower = ProjectStock(basis.Series, h, changed, v, rule, false, false, unused);
   *field = (1.0 + step) * p0;
-  const ProjectionResult upper = ProjectStock(changed, h, v, rule, false, false);
+  const ProjectionResult upper = ProjectStock(basis.Series, h, changed, v, rule, false, false, unused);
 
   const ForecastChart& chart = result.Forecast.Chart;
-  const std::size_t last = state.AnalysisSeries.size() - 1;  // the last observed point
+  const std::size_t last = basis.Series.size() - 1;  // the last observed point
   const double startYear = static_cast<double>(result.Forecast.OriginYear);
   result.BiomassLower = {{startYear, chart.Biomass[last].y}};
   result.BiomassUpper = {{startYear, chart.Biomass[last].y}};
@@ -243,8 +231,6 @@ SensitivityResult RunSensitivityAnalysis(AssessmentState& state, ForecastOptions
     result.CatchLower.push_back({year, lower.Catch[i]});
     result.CatchUpper.push_back({year, upper.Catch[i]});
   }
-  ClearForecast(state);
-  state.Forecast = result.Forecast;
   return result;
 }
 

@@ -9,11 +9,10 @@
 #include <vector>
 
 #include "common/point.h"
+#include "data/catch_effort_series.h"
+#include "model/random.h"
 #include "projection/tac_report.h"
-
-namespace tarvik {
-struct AssessmentState;
-}
+#include "rules/harvest_rule.h"
 
 namespace tarvik::projection {
 
@@ -78,17 +77,27 @@ struct ForecastResult {
   TacReportInput Report;                 // what "Сохранить в файл" writes from
 };
 
-// Transition "Построить график": 10000 projections of the chosen variant under the
+// What a forecast is drawn from: the analysis series, the records (with the
+// last observed effort), the rules with their names, the data file and the
+// report lines of the bootstrap intervals, when there are any.
+struct ForecastBasis {
+  const data::CatchEffortSeries& Series;
+  rules::RuleContext Context;
+  const std::vector<rules::HarvestRule>& Rules;
+  const std::vector<std::string>& RuleNames;
+  std::string DataFileName;
+  std::vector<std::string> UncertaintyLines;
+};
+
+// "Построить график": 10000 projections of the chosen variant under the
 // chosen rule with resampled residuals (when AddNoise), their per-year
 // statistics, the chart series, the interval of the TAC (mean ± 1.645·sd,
 // each end rounded to an integer), the report and the year table. Without
 // noise the 10000 runs are identical and draw nothing. Bad options (unknown
 // variant or rule, horizon outside 1 … 20, a year cell that is not an
-// integer) raise Error before anything is computed. Draws continue
-// state.Random. The state takes the forecast (state.Forecast, what the TAC
-// report is written from) and the random stream as the draws left it; a
-// failure leaves the state as it was.
-ForecastResult BuildForecast(AssessmentState& state, const ForecastOptions& options);
+// integer) raise Error before anything is computed. Draws from `random`.
+ForecastResult Forecast(const ForecastBasis& basis, const ForecastOptions& options,
+                        model::RandomSource& random);
 
 // The parameter the sensitivity analysis varies.
 enum class SensitivityParameter : std::uint8_t { R = 0, K = 1, Q = 2 };
@@ -98,14 +107,13 @@ struct SensitivityResult {
   PointList BiomassLower, BiomassUpper, CatchLower, CatchUpper;
 };
 
-// Transition "Анализ чувствительности": the forecast again without noise,
-// then two noise-free projections with the parameter set to (1 − p/100)·P0
-// and (1 + p/100)·P0 in the variant's record of a copy of the state (so the
-// rule's Fsq target sees it too; the state's record is never changed). Every
-// series starts at the last observed point of the forecast chart; points at
-// OriginYear + 1 + i. stepPercent: 5 … 50. The state takes the noise-free
-// forecast (state.Forecast); a failure leaves the state as it was.
-SensitivityResult RunSensitivityAnalysis(AssessmentState& state, ForecastOptions options,
+// "Анализ чувствительности": the forecast again without noise, then two
+// noise-free projections with the parameter set to (1 − p/100)·P0 and
+// (1 + p/100)·P0 in the variant's record of a copy of the records (so the
+// rule's Fsq target sees it too). Every series starts at the last observed
+// point of the forecast chart; points at OriginYear + 1 + i. stepPercent:
+// 5 … 50. Draws nothing.
+SensitivityResult RunSensitivityAnalysis(const ForecastBasis& basis, ForecastOptions options,
                                          SensitivityParameter parameter, int stepPercent);
 
 }  // namespace tarvik::projection

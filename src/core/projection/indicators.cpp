@@ -4,7 +4,6 @@
 #include <cmath>
 #include <string>
 
-#include "assessment_state.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "data/statistics.h"
@@ -20,11 +19,11 @@ constexpr int kMaxHorizon = 50;
 constexpr std::size_t kProgressRuns = 1000;  // progress is reported every so many runs
 constexpr int kProgressSteps = 1000;         // … in thousandths of all runs
 
-const model::ModelFit& FitAt(const AssessmentState& state, std::uint8_t variant) {
-  if (variant >= state.ModelFits.size()) {
+const model::ModelFit& FitAt(std::span<const model::ModelFit> fits, std::uint8_t variant) {
+  if (variant >= fits.size()) {
     throw Error("Вариант модели " + std::to_string(variant) + " не существует");
   }
-  return state.ModelFits[variant];
+  return fits[variant];
 }
 
 void Emit(BootstrapResult& result, const BootstrapOptions& options, const std::string& line) {
@@ -87,9 +86,7 @@ RuleIndicators IndicatorsFromTally(const BootstrapTally& tally, std::size_t runs
   return values;
 }
 
-double RetrospectiveBiomass(const AssessmentState& state, std::uint8_t variant) {
-  const model::ModelFit& fit = FitAt(state, variant);
-  const data::CatchEffortSeries& s = state.AnalysisSeries;
+double RetrospectiveBiomass(const data::CatchEffortSeries& s, const model::ModelFit& fit) {
   const std::size_t n = s.size();
   if (n < 2)
     throw Error("Для расчёта ретроспективной биомассы нужны данные не менее чем за 2 года");
@@ -119,14 +116,17 @@ std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options) {
   return static_cast<std::uint16_t>(*runs);
 }
 
-BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const BootstrapOptions& options) {
+BootstrapResult EvaluateRulesByBootstrap(const RuleEvaluationBasis& basis,
+                                         const BootstrapOptions& options,
+                                         model::RandomSource& random) {
   const std::uint16_t N = ValidateBootstrapOptions(options);
   const auto h = static_cast<std::uint8_t>(options.Horizon);
-  const data::CatchEffortSeries& series = state.AnalysisSeries;
+  const data::CatchEffortSeries& series = basis.Series;
+  const std::span<const model::ModelFit> fits = basis.Context.Fits;
   if (series.size() < 3) throw Error("Для оценки ПРП нужны данные не менее чем за 3 года");
-  if (state.RuleList.empty()) throw Error("Список ПРП пуст: добавьте правило");
-  if (state.ActiveVariants.empty()) throw Error("Не выбран ни один вариант модели");
-  for (std::uint8_t v : state.ActiveVariants) FitAt(state, v);
+  if (basis.Rules.empty()) throw Error("Список ПРП пуст: добавьте правило");
+  if (basis.Active.empty()) throw Error("Не выбран ни один вариант модели");
+  for (std::uint8_t v : basis.Active) FitAt(fits, v);
   const double Cmin = data::SeriesMin(series.C);
   const double Cmean = data::SeriesMean(series.C);
   if (Cmean == 0.0) {
@@ -135,28 +135,26 @@ BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const Bootstrap
         "ретроспективному не определено");
   }
 
-  const IndicatorTable table = BuildIndicatorTable(state, options.DecimalMark);
-  const std::size_t R = state.RuleList.size();
-  const rules::RuleContext context = rules::MakeRuleContext(state);
+  const IndicatorTable table =
+      BuildIndicatorTable(fits, basis.Active, basis.Rules, options.DecimalMark);
+  const std::size_t R = basis.Rules.size();
+  const rules::RuleContext& context = basis.Context;
   const double totalRuns = static_cast<double>(N) * static_cast<double>(R) *
-                           static_cast<double>(state.ActiveVariants.size());
+                           static_cast<double>(basis.Active.size());
   double runsDone = 0.0;
   std::array<double, kMaxHorizon> biomass{};
   std::array<double, kMaxHorizon> catches{};
-  // The draws continue the state's stream, which moves on only when every
-  // pair was evaluated.
-  model::RandomSource random = state.Random;
 
   BootstrapResult result;
   try {
-    for (std::size_t j = 0; j < state.ActiveVariants.size(); ++j) {
-      const std::uint8_t v = state.ActiveVariants[j];
+    for (std::size_t j = 0; j < basis.Active.size(); ++j) {
+      const std::uint8_t v = basis.Active[j];
       Emit(result, options, table.Cells[IndicatorRow(j, 0, R)][0]);
       for (std::size_t s = 0; s < R; ++s) {
         const std::size_t row = IndicatorRow(j, s, R);
         Emit(result, options, table.Cells[row][1]);
-        const rules::HarvestRule& rule = state.RuleList[s];
-        const model::ModelFit& fit = state.ModelFits[v];
+        const rules::HarvestRule& rule = basis.Rules[s];
+        const model::ModelFit& fit = fits[v];
         const StockProjection projection(series, context, v, rule, h,
                                          ProcessError{true, options.Parametric});
         const double limit = RuleLimitBiomass(rule, fit);
@@ -172,7 +170,7 @@ BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const Bootstrap
           }
         }
         runsDone += static_cast<double>(N);
-        const double bretro = RetrospectiveBiomass(state, v);
+        const double bretro = RetrospectiveBiomass(series, fit);
         if (bretro == 0.0) {
           throw Error("Средняя ретроспективная биомасса варианта «" + refpoints::VariantName(fit) +
                       "» равна 0: отношение прогнозной биомассы к ретроспективной не определено");
@@ -194,10 +192,8 @@ BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const Bootstrap
     return result;
   }
   Emit(result, options, "Расчет окончен");
-  result.RuleSelectorItems = state.RuleNames;
+  result.RuleSelectorItems = basis.RuleNames;
   result.Completed = true;
-  state.Random = random;
-  state.Indicators = {true, result.Rows};
   return result;
 }
 

@@ -13,13 +13,11 @@
 #include <vector>
 
 #include "common/progress.h"
+#include "data/catch_effort_series.h"
 #include "model/model_fit.h"
+#include "model/random.h"
 #include "projection/indicators_view.h"
 #include "rules/harvest_rule.h"
-
-namespace tarvik {
-struct AssessmentState;
-}
 
 namespace tarvik::projection {
 
@@ -99,13 +97,23 @@ struct BootstrapResult {
 
 // Retrospective biomass of a variant: for t = 0 … n−2 the noise-free model
 // CPUE ProjectionStep(U[t], U[t+1], C[t+1]) divided by q; Bretro = their mean.
-double RetrospectiveBiomass(const AssessmentState& state, std::uint8_t variant);
+double RetrospectiveBiomass(const data::CatchEffortSeries& series, const model::ModelFit& fit);
 
 // Checks the options as the page reads them: the number of runs must be an
 // integer 1 … 65535 and the horizon 1 … 50; Error otherwise. Returns N.
 std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options);
 
-// Transition "Оценка коэффициентов эффективности". Invalid options, no rules, no active
+// What the rules are evaluated on: the analysis series, the records with the
+// last observed effort, the active variants and the rules with their names.
+struct RuleEvaluationBasis {
+  const data::CatchEffortSeries& Series;
+  rules::RuleContext Context;
+  const std::vector<std::uint8_t>& Active;
+  const std::vector<rules::HarvestRule>& Rules;
+  const std::vector<std::string>& RuleNames;
+};
+
+// "Оценка коэффициентов эффективности". Invalid options, no rules, no active
 // variant or a mean observed catch of 0 raise Error before anything is
 // computed. Then for every active variant (memo: its name) and every rule
 // (memo: the rule's text) N projections with noise; indicators per pair as
@@ -115,10 +123,10 @@ std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options);
 // those with Cmin > catch, nR those with the stored BLimit > biomass). A fault in a pair (e.g.
 // Bretro = 0, or a Fox projection meeting a non-positive biomass) stops the evaluation: the rows
 // finished before stay in the result, ErrorMessage says why and Completed is
-// false, and the state is left as it was. On completion the memo gets
-// "Расчет окончен" and the rule selector the rule names; the state then takes
-// the rows (state.Indicators) and the random stream as the draws left it.
-// Draws continue state.Random in the order of the loops.
-BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const BootstrapOptions& options);
+// false. On completion the memo gets "Расчет окончен" and the rule selector
+// the rule names. Draws from `random` in the order of the loops.
+BootstrapResult EvaluateRulesByBootstrap(const RuleEvaluationBasis& basis,
+                                         const BootstrapOptions& options,
+                                         model::RandomSource& random);
 
 }  // namespace tarvik::projection

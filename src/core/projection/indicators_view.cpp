@@ -1,6 +1,5 @@
 #include "projection/indicators_view.h"
 
-#include "assessment_state.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "projection/indicators.h"
@@ -55,22 +54,24 @@ std::string RuleText(const rules::HarvestRule& rule, char mark) {
   return prefix;
 }
 
-IndicatorTable BuildIndicatorTable(const AssessmentState& state, char mark) {
-  const std::size_t V = state.ActiveVariants.size();
-  const std::size_t R = state.RuleList.size();
+IndicatorTable BuildIndicatorTable(std::span<const model::ModelFit> fits,
+                                   const std::vector<std::uint8_t>& active,
+                                   const std::vector<rules::HarvestRule>& rules, char mark) {
+  const std::size_t V = active.size();
+  const std::size_t R = rules.size();
   IndicatorTable table;
   table.Cells.assign(V * R + 1, std::vector<std::string>(kIndicatorColumns));
   table.Cells[0] = IndicatorTitles();
   for (std::size_t j = 0; j < V; ++j) {
-    const std::uint8_t variant = state.ActiveVariants[j];
-    if (variant >= state.ModelFits.size()) {
+    const std::uint8_t variant = active[j];
+    if (variant >= fits.size()) {
       throw Error("Вариант модели " + std::to_string(variant) + " не существует");
     }
-    const std::string name = refpoints::VariantName(state.ModelFits[variant]);
+    const std::string name = refpoints::VariantName(fits[variant]);
     for (std::size_t s = 0; s < R; ++s) {
       auto& row = table.Cells[IndicatorRow(j, s, R)];
       row[0] = name;
-      row[1] = RuleText(state.RuleList[s], mark);
+      row[1] = RuleText(rules[s], mark);
     }
   }
   return table;

@@ -4,14 +4,13 @@
 // the variant and rule names and the cells of each evaluated pair.
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "model/model_fit.h"
 #include "rules/harvest_rule.h"
-
-namespace tarvik {
-struct AssessmentState;
-}
 
 namespace tarvik::projection {
 
@@ -42,9 +41,12 @@ inline std::size_t IndicatorRow(std::size_t variantPosition, std::size_t rule,
 }
 
 // "Построить таблицу": V·R + 1 rows of kIndicatorColumns columns for the active variants and
-// the rules of the state; the titles, the variant names (column 0) and the
-// rule texts (column 1); the indicator columns empty.
-IndicatorTable BuildIndicatorTable(const AssessmentState& state, char decimalMark = '.');
+// the rules (`active` indexes `fits`); the titles, the variant names
+// (column 0) and the rule texts (column 1); the indicator columns empty.
+IndicatorTable BuildIndicatorTable(std::span<const model::ModelFit> fits,
+                                   const std::vector<std::uint8_t>& active,
+                                   const std::vector<rules::HarvestRule>& rules,
+                                   char decimalMark = '.');
 
 // Columns 2 … 9 of a row: recovery time and the probabilities in the general
 // format, the four means and ratios with the mask "0.0".

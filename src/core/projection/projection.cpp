@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "assessment_state.h"
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "model/objective.h"
@@ -32,7 +32,7 @@ bool TryShape(model::ProductionModelKind kind, double meanBiomass, double K, dou
       return true;
     case model::ProductionModelKind::Fox:
       if (!(x > 0.0)) return false;
-      shape = -std::log(x);
+      shape = -elementary::Log(x);
       return true;
     case model::ProductionModelKind::PellaTomlinson: {
       double power = 0.0;
@@ -226,13 +226,6 @@ ProjectionResult ProjectStock(const data::CatchEffortSeries& series, std::uint8_
   const StockProjection projection(series, context, modelIndex, rule, horizon,
                                    ProcessError{addNoise, parametric});
   return projection.Run(random);
-}
-
-ProjectionResult ProjectStock(AssessmentState& state, std::uint8_t horizon,
-                              std::uint8_t modelIndex, const rules::HarvestRule& rule,
-                              bool addNoise, bool parametric) {
-  return ProjectStock(state.AnalysisSeries, horizon, rules::MakeRuleContext(state), modelIndex,
-                      rule, addNoise, parametric, state.Random);
 }
 
 }  // namespace tarvik::projection

@@ -13,10 +13,6 @@
 #include "model/random.h"
 #include "rules/harvest_rule.h"
 
-namespace tarvik {
-struct AssessmentState;
-}
-
 namespace tarvik::projection {
 
 // One trajectory; index i = 0 is the first year after the last data year.
@@ -102,10 +98,5 @@ ProjectionResult ProjectStock(const data::CatchEffortSeries& series, std::uint8_
                               const rules::RuleContext& context, std::uint8_t modelIndex,
                               const rules::HarvestRule& rule, bool addNoise, bool parametric,
                               model::RandomSource& random);
-
-// The same on the state: its analysis series, its fits and its random source.
-ProjectionResult ProjectStock(AssessmentState& state, std::uint8_t horizon,
-                              std::uint8_t modelIndex, const rules::HarvestRule& rule,
-                              bool addNoise, bool parametric);
 
 }  // namespace tarvik::projection

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <exception>
 
-#include "assessment_state.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "common/threads.h"
@@ -243,41 +242,6 @@ OptimisationResult OptimiseRule(const data::CatchEffortSeries& series, const Rul
   if (logistic) result.BetaText = FormatFixed(result.Best.BestCatchBeta, 2, decimalMark);
   result.RandomSeedAfter = random.Seed();
   return result;
-}
-
-OptimisationResult OptimiseRule(AssessmentState& state, const OptimisePageRequest& request,
-                                char decimalMark) {
-  // The sweep works on copies; the state takes them when it is done.
-  rules::HarvestRule working = state.WorkingRule;
-  if (request.Shape == RuleKind::PiecewiseLinear || request.Shape == RuleKind::Logistic) {
-    working.Kind = request.Shape;
-  }
-  const std::uint8_t variant = request.ChosenVariant.value_or(state.OptimisationVariant);
-  model::RandomSource random = state.Random;
-  OptimisationOptions options;
-  options.Kind = working.Kind;
-  options.TargetKind = working.TargetKind;
-  options.Variant = variant;
-  options.Horizon = request.Horizon;
-  options.Threads = request.Threads;
-  options.OnProgress = request.OnProgress;
-  const RuleContext context = MakeRuleContext(state);
-  OptimisationResult result =
-      OptimiseRule(state.AnalysisSeries, context, options, random, decimalMark);
-  result.DataFileName = state.DataFileName;
-  if (!result.Candidates.empty()) {
-    working.Alpha = result.Alphas.back();
-    if (result.Kind == RuleKind::Logistic) working.Beta = result.Betas.back();
-  }
-  state.WorkingRule = working;
-  state.OptimisationVariant = variant;
-  state.OptimisationBest = result.Best;  // start values when nothing was swept
-  state.Random = random;
-  return result;
-}
-
-PickTexts PickValues(const AssessmentState& state, Indicator indicator, char decimalMark) {
-  return PickValues(state.OptimisationBest, indicator, decimalMark);
 }
 
 PointList IndicatorChart(const OptimisationResult& result, Indicator indicator) {

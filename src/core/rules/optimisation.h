@@ -21,10 +21,6 @@
 #include "rules/harvest_rule.h"
 #include "rules/optimisation_grid.h"
 
-namespace tarvik {
-struct AssessmentState;
-}
-
 namespace tarvik::rules {
 
 // Projections per candidate.
@@ -106,25 +102,6 @@ struct OptimisePageRequest {
   unsigned Threads = 0;
   ProgressCallback OnProgress;
 };
-
-// Transition "Оптимизация ПРП" on the state: the working rule takes the shape when it is
-// piecewise-linear or logistic (otherwise it keeps its kind and nothing is
-// swept); the optimisation variant becomes the chosen variant when one is
-// given; then OptimiseRule with the working rule's kind and target
-// on the analysis series, the fits and the state's random source. The best
-// points are kept in state.OptimisationBest for the picks, and the working
-// rule keeps the last candidate's alpha (and beta for the logistic sweep).
-// The best points are reset to their start values by every run, also one
-// that sweeps nothing.
-// It invalidates nothing (the working rule and the best points are the rule
-// page's); a failure raises tarvik::Error and leaves the state, the random
-// stream too, as it was.
-OptimisationResult OptimiseRule(AssessmentState& state, const OptimisePageRequest& request,
-                                char decimalMark = '.');
-
-// A pick after a run (a click on a chart or a picture): the editor texts of
-// the indicator's best point in the state.
-PickTexts PickValues(const AssessmentState& state, Indicator indicator, char decimalMark = '.');
 
 // The chart of an indicator after a piecewise-linear sweep: the points
 // (alpha_j, indicator_j), j = 1 … 51.

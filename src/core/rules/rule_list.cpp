@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "assessment_state.h"
 #include "common/error.h"
 #include "common/numbers.h"
 
@@ -79,57 +78,6 @@ HarvestRule RuleFromEditor(const RuleEditor& editor, char mark) {
   return rule;
 }
 
-AddRuleResult AddRule(AssessmentState& state, const RuleEditor& editor, char mark) {
-  AddRuleResult result;
-  result.Name = RuleName(editor);
-  const bool listed = std::find(state.RuleNames.begin(), state.RuleNames.end(), result.Name) !=
-                      state.RuleNames.end();
-  if (!listed) {
-    const HarvestRule rule = RuleFromEditor(editor, mark);  // may raise: nothing added yet
-    if (state.RuleList.size() >= kMaxRules) {
-      throw Error("Список ПРП заполнен: не более " + std::to_string(kMaxRules) + " правил");
-    }
-    state.RuleList.push_back(rule);
-    state.RuleNames.push_back(result.Name);
-    result.Added = true;
-    ClearIndicators(state);
-  }
-  result.DeleteVisible = state.RuleNames.size() > 1;
-  return result;
-}
-
-DeleteRuleResult DeleteRule(AssessmentState& state, std::optional<std::size_t> selected) {
-  DeleteRuleResult result;
-  if (!selected || *selected >= state.RuleList.size()) {
-    result.Message = "Выберите ПРП для удаления";
-  } else if (state.RuleList.size() <= 1) {
-    result.Message = "Последнее ПРП удалить нельзя";
-  } else {
-    state.RuleList.erase(state.RuleList.begin() + static_cast<std::ptrdiff_t>(*selected));
-    state.RuleNames.erase(state.RuleNames.begin() + static_cast<std::ptrdiff_t>(*selected));
-    result.Deleted = true;
-    ClearIndicators(state);
-    if (state.ChosenRule == selected) {
-      state.ChosenRule.reset();
-      ClearForecast(state);
-    } else if (state.ChosenRule && *state.ChosenRule > *selected) {
-      --*state.ChosenRule;
-    }
-  }
-  result.DeleteVisible = state.RuleList.size() > 1;
-  return result;
-}
-
-void ChooseRule(AssessmentState& state, std::optional<std::size_t> rule) {
-  if (rule && *rule >= state.RuleList.size()) {
-    throw Error("ПРП номер " + std::to_string(*rule + 1) + " не существует: в списке " +
-                std::to_string(state.RuleList.size()) + " ПРП");
-  }
-  if (state.ChosenRule == rule) return;
-  state.ChosenRule = rule;
-  ClearForecast(state);
-}
-
 RulePlot PlotRule(const RuleContext& context, RuleKind kind, std::uint8_t variant,
                   FTargetKind target, const std::string& alphaText, const std::string& betaText,
                   char mark) {
@@ -170,13 +118,6 @@ PointList ObservedPoints(const data::CatchEffortSeries& series, const model::Mod
     points.push_back({series.C[i] / F, F});
   }
   return points;
-}
-
-RuleContext MakeRuleContext(const AssessmentState& state) {
-  RuleContext context;
-  context.Fits = state.ModelFits;
-  context.LastEffort = state.AnalysisSeries.E.empty() ? 0.0 : state.AnalysisSeries.E.back();
-  return context;
 }
 
 }  // namespace tarvik::rules

@@ -14,10 +14,6 @@
 #include "data/catch_effort_series.h"
 #include "rules/harvest_rule.h"
 
-namespace tarvik {
-struct AssessmentState;
-}
-
 namespace tarvik::rules {
 
 // Most rules the list holds (rule indices are 8-bit).
@@ -60,33 +56,11 @@ struct AddRuleResult {
   bool DeleteVisible = false;  // "Удалить ПРП" is shown (two or more rules)
 };
 
-// Transition "Добавить ПРП": appends the editor's rule to state.RuleList and
-// its name to state.RuleNames, unless the name is already listed. The numbers
-// are converted before anything changes, so a bad text (Error) leaves both
-// lists as they were; a full list (kMaxRules) raises Error likewise. A rule
-// added invalidates the indicators (ClearIndicators: the table is laid out
-// again); the chosen rule stays.
-AddRuleResult AddRule(AssessmentState& state, const RuleEditor& editor, char decimalMark = '.');
-
 struct DeleteRuleResult {
   bool Deleted = false;
   std::string Message;         // shown in a box when not empty
   bool DeleteVisible = false;  // "Удалить ПРП" stays shown
 };
-
-// Transition "Удалить ПРП": removes the selected rule (and its name). With
-// nothing selected the message "Выберите ПРП для удаления" is returned; the
-// last remaining rule is never deleted. A deletion invalidates the
-// indicators (ClearIndicators); the chosen rule follows its rule to its new
-// index, and when it is the one deleted no rule is chosen and the forecast
-// is cleared (ClearForecast).
-DeleteRuleResult DeleteRule(AssessmentState& state, std::optional<std::size_t> selected);
-
-// Transition: the rule the forecast is made with (the rule selector of the
-// indicator page), a RuleList index or none. Choosing another rule than the
-// one chosen invalidates the forecast (ClearForecast). An index outside the
-// list raises Error and changes nothing.
-void ChooseRule(AssessmentState& state, std::optional<std::size_t> rule);
 
 // The chart of a rule: the rule curve (green line) and the dotted line at Ft.
 struct RulePlot {
@@ -106,9 +80,5 @@ RulePlot PlotRule(const RuleContext& context, RuleKind kind, std::uint8_t varian
 // Observed points of a variant with catchability q: for every year
 // F = q·E and B = C/F. A year with F = 0 raises Error naming the year.
 PointList ObservedPoints(const data::CatchEffortSeries& series, const model::ModelFit& fit);
-
-// The rule context of the state: its fits and the last effort of the
-// analysis series (0 for an empty series).
-RuleContext MakeRuleContext(const AssessmentState& state);
 
 }  // namespace tarvik::rules

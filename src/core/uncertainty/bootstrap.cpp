@@ -12,9 +12,10 @@
 #include <thread>
 #include <utility>
 
-#include "assessment_state.h"
+#include "common/elementary.h"
 #include "common/numbers.h"
 #include "common/threads.h"
+#include "data/statistics.h"
 #include "estimation/refinement.h"
 #include "model/objective.h"
 #include "model/production.h"
@@ -167,27 +168,15 @@ double Quantile(const std::vector<double>& sorted, double probability) {
 }
 
 double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return Quantile(values, 0.5);
+  return data::SeriesMedian(values);
 }
 
+// The correlation of two replicate columns: 0 when either is constant (or
+// the value is not finite), else within −1 … 1.
 double Correlation(const std::vector<double>& x, const std::vector<double>& y) {
-  const double n = static_cast<double>(x.size());
-  double mx = 0.0, my = 0.0;
-  for (std::size_t i = 0; i < x.size(); ++i) {
-    mx += x[i];
-    my += y[i];
-  }
-  mx /= n;
-  my /= n;
-  double sxy = 0.0, sxx = 0.0, syy = 0.0;
-  for (std::size_t i = 0; i < x.size(); ++i) {
-    sxy += (x[i] - mx) * (y[i] - my);
-    sxx += (x[i] - mx) * (x[i] - mx);
-    syy += (y[i] - my) * (y[i] - my);
-  }
-  if (!(sxx > 0.0) || !(syy > 0.0)) return 0.0;
-  const double c = sxy / std::sqrt(sxx * syy);
+  const data::CentredSums s = data::CentredSumsOf(x, y);
+  if (!(s.Sxx > 0.0) || !(s.Syy > 0.0)) return 0.0;
+  const double c = s.Sxy / std::sqrt(s.Sxx * s.Syy);
   return std::isfinite(c) ? std::clamp(c, -1.0, 1.0) : 0.0;
 }
 
@@ -303,12 +292,10 @@ Replicate DescribeProcedure(const data::CatchEffortSeries& s, const model::Model
   if (pt) record.Exponent = x.p;
   model::ReferenceMsy(record);
   SetReferencePoints(out, record);
-  // U0 as the projection's start, in its order of operations.
+  // U0 where the projection starts.
   const std::size_t L = s.size() - 1;
-  const double S = s.U[L - 2] + s.U[L - 1];
-  const double twoQ = 2.0 * x.q;
-  const double shape = model::ProductionShape(fit.Kind, S / twoQ, x.K, record.Exponent);
-  const double u0 = s.U[L - 2] + x.r * S * shape - twoQ * s.C[L - 1];
+  const double u0 = model::StartCpue(fit.Kind, x.r, x.K, x.q, record.Exponent, s.U[L - 2],
+                                     s.U[L - 1], s.C[L - 1]);
   out.BLast = u0 / x.q;
   out.FLast = s.C[L] / out.BLast;
   out.AtBound = OnBound(x.r, bounds.MinR, bounds.MaxR) || OnBound(x.K, bounds.MinK, bounds.MaxK) ||
@@ -452,6 +439,10 @@ std::string Significant(double x, char mark) {
 ReplicateRandom::ReplicateRandom(std::uint64_t seed, std::uint64_t replicate, std::uint64_t purpose)
     : engine_(SplitMix64(SplitMix64(SplitMix64(seed) ^ replicate) ^ purpose)) {}
 
+double DrawResidual(std::span<const double> pool, ReplicateRandom& random) {
+  return pool[random.Index(pool.size())];
+}
+
 std::size_t ReplicateRandom::Index(std::size_t n) {
   const std::uint64_t range = n;
   // 2^64 mod n: the draws below it are dropped, so that every index has the
@@ -538,7 +529,7 @@ BootstrapResult BootstrapProcedure(const data::CatchEffortSeries& series,
   ForEachReplicate(options.Replicates, threads, options, [&](int k) {
     ReplicateRandom random(options.Seed, static_cast<std::uint64_t>(k));
     std::vector<double> shift(N);
-    for (std::size_t i = 0; i < N; ++i) shift[i] = pool[random.Index(pool.size())] - fitted[i];
+    for (std::size_t i = 0; i < N; ++i) shift[i] = DrawResidual(pool, random) - fitted[i];
     const estimation::LocalRefit refit = estimation::RefitLocally(
         series, fit, start, bounds, keepCount,
         {.ResponseShift = shift, .StartRows = startRows, .ForIntervals = true});
@@ -570,15 +561,6 @@ BootstrapResult BootstrapProcedure(const data::CatchEffortSeries& series,
   return result;
 }
 
-BootstrapResult BootstrapProcedure(const AssessmentState& state, std::size_t index,
-                                   const ParameterBounds& bounds, const BootstrapOptions& options) {
-  if (index >= state.ModelFits.size()) {
-    throw Error("Нет варианта модели с номером " + std::to_string(index));
-  }
-  return BootstrapProcedure(state.AnalysisSeries, state.ModelFits[index], bounds,
-                            state.MedianKeepCount, options);
-}
-
 BootstrapResult BootstrapObservationError(const data::CatchEffortSeries& series,
                                           const estimation::ObservationErrorFit& fit,
                                           const estimation::ObservationErrorOptions& fitOptions,
@@ -606,7 +588,7 @@ BootstrapResult BootstrapObservationError(const data::CatchEffortSeries& series,
     ReplicateRandom random(options.Seed, static_cast<std::uint64_t>(k));
     data::CatchEffortSeries pseudo = series;
     for (std::size_t t = 0; t < n; ++t) {
-      pseudo.U[t] = fit.PredictedCpue[t] * std::exp(pool[random.Index(n)]);
+      pseudo.U[t] = fit.PredictedCpue[t] * elementary::Exp(DrawResidual(pool, random));
     }
     Replicate x = FailedReplicate();
     try {
@@ -676,6 +658,14 @@ std::vector<std::string> ReportLines(const BootstrapResult& result, char mark) {
                     "; для них F/FMSY не определено, F > FMSY");
   }
   return lines;
+}
+
+bool MadeForRecord(const BootstrapResult& bootstrap, const model::ModelFit& fit) {
+  const bool observation = fit.Origin == model::FitOrigin::ObservationError;
+  const Estimator method = observation ? Estimator::ObservationError : Estimator::Procedure;
+  return bootstrap.Method == method && bootstrap.Kind == fit.Kind &&
+         (observation || bootstrap.Objective == fit.Objective) && bootstrap.Estimate.R == fit.R &&
+         bootstrap.Estimate.K == fit.K && bootstrap.Estimate.Q == fit.Q;
 }
 
 }  // namespace tarvik::uncertainty

@@ -70,6 +70,7 @@
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <span>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -81,10 +82,6 @@
 #include "estimation/search_engine.h"
 #include "model/kinds.h"
 #include "model/model_fit.h"
-
-namespace tarvik {
-struct AssessmentState;
-}
 
 namespace tarvik::uncertainty {
 
@@ -103,6 +100,10 @@ class ReplicateRandom {
  private:
   std::mt19937_64 engine_;
 };
+
+// One residual drawn from `pool` (not empty), each with the same chance: the
+// one resampler of the bootstraps and the decision table.
+double DrawResidual(std::span<const double> pool, ReplicateRandom& random);
 
 struct BootstrapOptions {
   int Replicates = kDefaultReplicates;  // kMinReplicates … kMaxReplicates
@@ -218,13 +219,6 @@ BootstrapResult BootstrapProcedure(const data::CatchEffortSeries& series,
                                    const estimation::ParameterBounds& bounds,
                                    std::uint8_t keepCount, const BootstrapOptions& options);
 
-// The same for the record `index` of state.ModelFits on state.AnalysisSeries
-// with state.MedianKeepCount; reads the state only (its random source is
-// never touched). An index outside the records raises tarvik::Error.
-BootstrapResult BootstrapProcedure(const AssessmentState& state, std::size_t index,
-                                   const estimation::ParameterBounds& bounds,
-                                   const BootstrapOptions& options);
-
 // The observation-error estimator on its fit (with the options it was
 // fitted with). Raises as BootstrapProcedure.
 BootstrapResult BootstrapObservationError(const data::CatchEffortSeries& series,
@@ -252,5 +246,10 @@ std::vector<std::string> ReportLines(const BootstrapResult& result, char decimal
 // A figure of the intervals as the report writes it: four significant
 // digits ("20.83", "0.0512"), 0 as "0", with `decimalMark`.
 std::string Significant(double x, char decimalMark = '.');
+
+// Whether `bootstrap` was made for the record `fit` as it is now: by the
+// estimator its values came from, of its kind (and objective, for the
+// procedure's), at its r, K and q.
+bool MadeForRecord(const BootstrapResult& bootstrap, const model::ModelFit& fit);
 
 }  // namespace tarvik::uncertainty

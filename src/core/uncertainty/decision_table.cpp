@@ -4,8 +4,10 @@
 #include <cmath>
 #include <numbers>
 
+#include "common/elementary.h"
 #include "common/numbers.h"
 #include "common/threads.h"
+#include "data/statistics.h"
 #include "model/objective.h"
 #include "model/production.h"
 
@@ -44,7 +46,7 @@ double Uniform(ReplicateRandom& random) {
 double Gauss(ReplicateRandom& random) {
   const double u1 = Uniform(random);
   const double u2 = Uniform(random);
-  return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
+  return std::sqrt(-2.0 * elementary::Log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
 }
 
 void CheckSettings(const ProjectionBasis& basis, const std::vector<CatchOption>& options,
@@ -94,8 +96,8 @@ class Projector {
       double* errors = &errors_[j * horizon_];
       for (std::size_t i = 0; i < horizon_; ++i) {
         errors[i] = basis.Model == Dynamics::CpueStep
-                        ? basis.Residuals[random.Index(basis.Residuals.size())]
-                        : std::exp(basis.Sigma * Gauss(random));
+                        ? DrawResidual(basis.Residuals, random)
+                        : elementary::Exp(basis.Sigma * Gauss(random));
       }
     });
   }
@@ -131,12 +133,10 @@ class Projector {
       return s;
     }
     if (!(x.Q > 0.0) || !std::isfinite(x.Q)) throw Error(where + "q не положительно");
-    // U0 as the projection computes it, in its order of operations.
-    const double twoQ = 2.0 * x.Q;
-    const double S = basis_.CpueTwoBack + basis_.CpueOneBack;
-    const double shape = model::ProductionShape(basis_.Kind, S / twoQ, x.K, x.P);
+    // U0 where the projection starts.
     s.Older = basis_.CpueOneBack;
-    s.Previous = basis_.CpueTwoBack + x.R * S * shape - twoQ * basis_.CatchOneBack;
+    s.Previous = model::StartCpue(basis_.Kind, x.R, x.K, x.Q, x.P, basis_.CpueTwoBack,
+                                  basis_.CpueOneBack, basis_.CatchOneBack);
     s.Floor = kCollapseFraction * x.Q * x.K;
     if (!(s.Older > 0.0) || !(s.Previous > 0.0) || !std::isfinite(s.Previous)) {
       throw Error(where + "улов на усилие начала прогноза не положителен");
@@ -198,16 +198,6 @@ class Projector {
   std::vector<double> errors_;
 };
 
-// The middle value of `values` (reordered).
-double Median(std::vector<double>& values) {
-  const std::size_t n = values.size();
-  const auto middle = values.begin() + static_cast<std::ptrdiff_t>(n / 2);
-  std::nth_element(values.begin(), middle, values.end());
-  if (n % 2 == 1) return *middle;
-  const double below = *std::max_element(values.begin(), middle);
-  return below + 0.5 * (*middle - below);
-}
-
 // The row of catch `c` from the status of every replicate.
 OptionOutlook Summarise(const Projector& projector, const std::vector<std::uint8_t>& flags,
                         std::vector<double>& ratios, int firstYear, bool medians) {
@@ -227,7 +217,7 @@ OptionOutlook Summarise(const Projector& projector, const std::vector<std::uint8
     }
     YearOutlook cell{
         firstYear + static_cast<int>(i), blim / count, bmsy / count, fmsy / count, green / count,
-        medians ? Median(column) : 0.0};
+        medians ? data::SeriesMedian(column) : 0.0};
     if (i == 0 || cell.ProbBelowBlim > row.MaxProbBelowBlim) {
       row.MaxProbBelowBlim = cell.ProbBelowBlim;
       row.WorstYear = cell.Year;
@@ -426,7 +416,7 @@ DecisionTable BuildDecisionTable(const ProjectionBasis& basis,
       table.MaxCatch = AtCatch(CatchSearch::NoneWithinRisk, risk, 0.0, best);
     } else {
       // Bisection on the grid k·unit strictly between low and high.
-      const double unit = std::pow(10.0, std::floor(std::log10(high)) - 3.0);
+      const double unit = elementary::Pow(10.0, std::floor(std::log10(high)) - 3.0);
       auto lowStep = static_cast<long long>(std::floor(low / unit));
       auto highStep = static_cast<long long>(std::ceil(high / unit));
       while (highStep - lowStep > 1) {

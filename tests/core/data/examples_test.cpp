@@ -7,11 +7,12 @@
 
 #include <string>
 
-#include "assessment_state.h"
+#include "assessment/state.h"
+#include "assessment/suitability.h"
+#include "assessment/suitability_view.h"
 #include "common/numbers.h"
 #include "data/data_file.h"
 #include "data/suitability.h"
-#include "data/suitability_view.h"
 
 namespace tarvik::data {
 namespace {

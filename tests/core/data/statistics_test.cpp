@@ -65,5 +65,21 @@ TEST(LogAndPowerSeries, ValuesAndFaults) {
   EXPECT_THROW(PowerSeries(std::vector<double>{-1.0}, 0.5), Error);
 }
 
+// The one median of the program (replicate columns, residual locations):
+// the middle element, or the lower middle one plus half the difference.
+TEST(SeriesMedian, OddAndEvenCounts) {
+  struct Case {
+    std::vector<double> values;
+    double median;
+  };
+  const Case cases[] = {{{5.0}, 5.0},
+                        {{3.0, -1.0, 2.0}, 2.0},
+                        {{4.0, 1.0, 3.0, 2.0}, 2.5},
+                        {{0.1, 0.7}, 0.1 + 0.5 * (0.7 - 0.1)}};
+  for (Case c : cases) EXPECT_EQ(SeriesMedian(c.values), c.median);
+  std::vector<double> none;
+  EXPECT_THROW(SeriesMedian(none), Error);
+}
+
 }  // namespace
 }  // namespace tarvik::data

@@ -1,5 +1,6 @@
+#include "assessment/suitability.h"
+#include "assessment/suitability_view.h"
 #include "data/suitability.h"
-#include "data/suitability_view.h"
 
 #include <gtest/gtest.h>
 

@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "assessment_state.h"
+#include "assessment/search.h"
+#include "assessment/state.h"
+#include "assessment/variants.h"
 #include "estimation/parameter_search.h"
 #include "estimation/variants.h"
-#include "estimation/workflow.h"
 
 namespace tarvik::diagnostics {
 namespace {

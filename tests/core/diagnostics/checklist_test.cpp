@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "../estimation/test_series.h"
-#include "assessment_state.h"
+#include "assessment/search.h"
+#include "assessment/state.h"
+#include "assessment/variants.h"
 #include "estimation/parameter_search.h"
 #include "estimation/variants.h"
 #include "model/objective.h"

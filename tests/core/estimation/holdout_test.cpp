@@ -1,3 +1,4 @@
+#include "assessment/fit_checks.h"
 #include "estimation/holdout.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "assessment/variants.h"
 #include "common/error.h"
 #include "estimation/variants.h"
 #include "model/production.h"

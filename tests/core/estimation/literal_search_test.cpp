@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "assessment_state.h"
+#include "assessment/search.h"
+#include "assessment/state.h"
+#include "assessment/suitability.h"
+#include "assessment/variants.h"
 #include "data/data_file.h"
 #include "data/suitability.h"
 #include "estimation/parameter_search.h"

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "assessment/refinement.h"
+#include "assessment/variants.h"
 #include "estimation/refinement.h"
 #include "estimation/variants.h"
 #include "model/objective.h"

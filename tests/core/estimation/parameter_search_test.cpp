@@ -1,3 +1,4 @@
+#include "assessment/search.h"
 #include "estimation/parameter_search.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "assessment/estimation_view.h"
+#include "assessment/variants.h"
 #include "common/error.h"
 #include "estimation/estimation_view.h"
 #include "estimation/objective_evaluator.h"
 #include "estimation/variants.h"
-#include "estimation/workflow.h"
 #include "model/objective.h"
 #include "support/error_of.h"
 #include "test_series.h"

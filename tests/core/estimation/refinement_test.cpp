@@ -1,3 +1,4 @@
+#include "assessment/refinement.h"
 #include "estimation/refinement.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "assessment/search.h"
+#include "assessment/variants.h"
 #include "common/numbers.h"
 #include "estimation/linear_form.h"
 #include "estimation/objective_evaluator.h"
 #include "estimation/variants.h"
-#include "estimation/workflow.h"
 #include "model/objective.h"
 #include "projection/tac_report.h"
 #include "support/error_of.h"

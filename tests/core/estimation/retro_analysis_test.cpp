@@ -1,3 +1,4 @@
+#include "assessment/fit_checks.h"
 #include "estimation/retro_analysis.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "assessment/search.h"
+#include "assessment/variants.h"
 #include "common/error.h"
 #include "estimation/objective_evaluator.h"
 #include "estimation/variants.h"

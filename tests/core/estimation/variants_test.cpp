@@ -1,3 +1,4 @@
+#include "assessment/variants.h"
 #include "estimation/variants.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "assessment_state.h"
+#include "assessment/state.h"
 #include "rules/harvest_rule.h"
 
 namespace tarvik::projection::testing {
@@ -39,6 +39,7 @@ inline AssessmentState SmallState() {
   state.LoadedSeries = state.AnalysisSeries;
   state.ModelFits = {SchaeferFit()};
   state.ActiveVariants = {0};
+  state.ModelChoiceText = "Шефер СК";
   return state;
 }
 

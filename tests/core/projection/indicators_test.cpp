@@ -1,3 +1,4 @@
+#include "assessment/indicators.h"
 #include "projection/indicators.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment/forecast.h"
 #include "common/error.h"
 #include "fixture.h"
 #include "projection/projection.h"

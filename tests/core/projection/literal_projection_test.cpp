@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment/forecast.h"
 #include "fixture.h"
 #include "model/objective.h"
 #include "model/production.h"

@@ -1,3 +1,4 @@
+#include "assessment/forecast.h"
 #include "projection/projection.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment/rules.h"
 #include "common/error.h"
 #include "fixture.h"
 #include "model/objective.h"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "assessment/variants.h"
 #include "common/error.h"
 #include "estimation/variants.h"
 #include "fixture.h"
@@ -140,6 +141,7 @@ TEST(TacReportFile, SavedThroughATemporaryFile) {
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++files;
   EXPECT_EQ(files, 1u);  // no temporary file left behind
   EXPECT_THROW(SaveTacReport((folder / "missing" / "r.txt").string(), Input(false)), Error);
+  in.close();  // Windows removes no open file
   fs::remove_all(folder);
 }
 
@@ -188,12 +190,16 @@ TEST_F(ReportBesideData, TheReportNeverReplacesTheDataFileHoweverItIsSpelt) {
   const std::string data = Path("y.txt");
   const std::string bytes = "data that must survive\r\n";
   Spit(data, bytes);
-  fs::create_symlink(data, folder_ / "link.txt");
   TacReportInput input = Input(true);
   input.DataFileName = data;
   const std::string relative = fs::relative(data).string();
-  for (const std::string& spelling :
-       {data, (folder_ / "." / "y.txt").string(), "./" + relative, Path("link.txt")}) {
+  std::vector<std::string> spellings = {data, (folder_ / "." / "y.txt").string()};
+  if (!relative.empty()) spellings.push_back("./" + relative);  // none across Windows' drives
+#ifndef _WIN32  // symbolic links: POSIX only in the tests
+  fs::create_symlink(data, folder_ / "link.txt");
+  spellings.push_back(Path("link.txt"));
+#endif
+  for (const std::string& spelling : spellings) {
     const std::string message = ErrorOf([&] { SaveTacReport(spelling, input); });
     EXPECT_NE(
         message.find("Отчёт об ОДУ нельзя записать в «" + spelling + "»: это файл входных данных"),
@@ -201,7 +207,7 @@ TEST_F(ReportBesideData, TheReportNeverReplacesTheDataFileHoweverItIsSpelt) {
         << spelling << ": " << message;
     EXPECT_EQ(Slurp(data), bytes) << spelling;
   }
-  EXPECT_EQ(Entries(), 2u);  // the data file and the link, nothing else
+  EXPECT_EQ(Entries(), fs::exists(folder_ / "link.txt") ? 2u : 1u);  // the data file (the link)
 }
 
 TEST_F(ReportBesideData, NorDoesTheChartImageBesideIt) {

@@ -1,3 +1,4 @@
+#include "assessment/reference_points.h"
 #include "refpoints/reference_points.h"
 
 #include <gtest/gtest.h>
@@ -5,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "assessment_state.h"
+#include "assessment/state.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "model/production.h"

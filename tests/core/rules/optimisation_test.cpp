@@ -1,3 +1,4 @@
+#include "assessment/rules.h"
 #include "rules/optimisation.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "assessment_state.h"
+#include "assessment/forecast.h"
+#include "assessment/state.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "model/objective.h"

@@ -1,8 +1,9 @@
+#include "assessment/rules.h"
 #include "rules/rule_list.h"
 
 #include <gtest/gtest.h>
 
-#include "assessment_state.h"
+#include "assessment/state.h"
 #include "common/error.h"
 
 namespace tarvik::rules {

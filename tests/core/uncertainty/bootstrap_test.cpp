@@ -1,7 +1,9 @@
+#include "assessment/uncertainty.h"
 #include "uncertainty/bootstrap.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <stdexcept>
@@ -9,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "assessment/search.h"
 #include "core/estimation/test_series.h"
-#include "estimation/workflow.h"
 #include "model/production.h"
 #include "projection/kobe.h"
 
@@ -90,6 +92,21 @@ std::vector<std::uint64_t> BitsOf(const BootstrapResult& result) {
     }
   }
   return bits;
+}
+
+// The resampler draws every residual of its pool, the last one included,
+// and nothing else.
+TEST(DrawResidual, ReachesEveryResidualOfThePool) {
+  const std::vector<double> pool = {-0.3, -0.1, 0.05, 0.2, 0.4};
+  ReplicateRandom random(7, 3);
+  std::vector<int> hits(pool.size());
+  for (int k = 0; k < 500; ++k) {
+    const double e = DrawResidual(pool, random);
+    const auto at = std::find(pool.begin(), pool.end(), e);
+    ASSERT_NE(at, pool.end()) << e;
+    ++hits[static_cast<std::size_t>(at - pool.begin())];
+  }
+  for (std::size_t i = 0; i < pool.size(); ++i) EXPECT_GT(hits[i], 50) << i;
 }
 
 TEST(Bootstrap, TheSeedAloneDecidesTheBitsWhateverTheThreads) {

@@ -11,6 +11,7 @@
 
 #include "core/estimation/test_series.h"
 #include "estimation/observation_error.h"
+#include "model/production.h"
 
 namespace tarvik::uncertainty {
 namespace {
@@ -70,6 +71,32 @@ std::vector<CatchOption> Tonnes(const std::vector<double>& catches) {
   std::vector<CatchOptionEntry> entries;
   for (double c : catches) entries.push_back({CatchOptionKind::Tonnes, c});
   return ResolveCatchOptions(entries, 0.0, 0.0, std::nullopt);
+}
+
+// U0, where the table's projections start: the CPUE of the two years before
+// the last and the catch of the year before it (not the last year's), by
+// hand: U = …, 0.42, 0.40, 0.41 and C = …, 100, 95 with Schaefer r = 0.5,
+// K = 1000, q = 0.001: S = 0.82, B̄ = S/(2q) = 410, shape 1 − 0.41 = 0.59,
+// U0 = 0.42 + 0.5·0.82·0.59 − 0.002·100 = 0.4619.
+TEST(DecisionTable, StartsFromTheHandComputedU0) {
+  data::CatchEffortSeries series;
+  series.U = {0.50, 0.45, 0.42, 0.40, 0.41};
+  series.C = {100.0, 110.0, 105.0, 100.0, 95.0};
+  for (std::size_t i = 0; i < series.U.size(); ++i) series.E.push_back(series.C[i] / series.U[i]);
+  BootstrapResult bootstrap;
+  bootstrap.Method = Estimator::Procedure;
+  bootstrap.Kind = ProductionModelKind::Schaefer;
+  bootstrap.Estimate.R = 0.5;
+  bootstrap.Estimate.K = 1000.0;
+  bootstrap.Estimate.Q = 0.001;
+  const ProjectionBasis basis = ProcedureBasis(series, bootstrap);
+  EXPECT_EQ(basis.CpueTwoBack, 0.42);
+  EXPECT_EQ(basis.CpueOneBack, 0.40);
+  EXPECT_EQ(basis.CatchOneBack, 100.0);
+  EXPECT_EQ(basis.LastCatch, 95.0);
+  EXPECT_NEAR(model::StartCpue(basis.Kind, 0.5, 1000.0, 0.001, 0.0, basis.CpueTwoBack,
+                               basis.CpueOneBack, basis.CatchOneBack),
+              0.4619, 1e-15);
 }
 
 TEST(DecisionTable, RiskGrowsWithTheCatchInEveryYearAndIsLowestWithoutCatch) {

@@ -1,0 +1,35 @@
+#include "assessment/indicators.h"
+
+#include <string>
+
+#include "assessment/rules.h"
+#include "common/error.h"
+
+namespace tarvik::projection {
+
+IndicatorTable BuildIndicatorTable(const AssessmentState& state, char decimalMark) {
+  return BuildIndicatorTable(state.ModelFits, state.ActiveVariants, state.RuleList, decimalMark);
+}
+
+double RetrospectiveBiomass(const AssessmentState& state, std::uint8_t variant) {
+  if (variant >= state.ModelFits.size()) {
+    throw Error("Вариант модели " + std::to_string(variant) + " не существует");
+  }
+  return RetrospectiveBiomass(state.AnalysisSeries, state.ModelFits[variant]);
+}
+
+BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const BootstrapOptions& options) {
+  const RuleEvaluationBasis basis{state.AnalysisSeries, rules::MakeRuleContext(state),
+                                  state.ActiveVariants, state.RuleList, state.RuleNames};
+  // The draws continue the state's stream, which moves on only when every
+  // pair was evaluated.
+  model::RandomSource random = state.Random;
+  BootstrapResult result = EvaluateRulesByBootstrap(basis, options, random);
+  if (!result.Completed) return result;
+  state.Random = random;
+  assessment::ClearDependents(state, assessment::Stage::Indicators);
+  state.Indicators = {true, result.Rows};
+  return result;
+}
+
+}  // namespace tarvik::projection

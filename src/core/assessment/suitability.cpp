@@ -1,0 +1,24 @@
+#include "assessment/suitability.h"
+
+namespace tarvik::data {
+
+SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, char decimalMark,
+                                   AssessmentState& state) {
+  SuitabilityResult result = CheckSuitability(table, heldOutYears, decimalMark);
+  const double exponent = result.ptExponent;
+  assessment::Clear(state, assessment::Stage::ModelChoice);
+  state.SuitabilityChecked = true;
+  state.PositiveCorrelation = result.positiveCorrelation;
+  // The observation-error fits belong to the series they were fitted on.
+  if (result.series.U != state.AnalysisSeries.U || result.series.C != state.AnalysisSeries.C) {
+    assessment::Clear(state, assessment::Stage::ObservationError);
+  }
+  state.AnalysisSeries = result.series;
+  state.PTExponent = exponent;
+  for (model::ModelFit& fit : state.ModelFits) {
+    if (fit.Kind == model::ProductionModelKind::PellaTomlinson) fit.Exponent = exponent;
+  }
+  return result;
+}
+
+}  // namespace tarvik::data
