@@ -910,10 +910,12 @@ TEST_F(EstimationPageTest, AFileThatDoesNotReadKeepsTheFitsAndTheTable) {
   ASSERT_FALSE(k.isEmpty());
 
   data::DataFile broken = data::ReadDataFile(ExamplePath(kYellowfin).toStdString(), '.');
-  broken.table.SetCell(data::DataTable::kCatch, 7, "12a");
+  // The program writes no such file: the bad cell goes into the bytes.
+  broken.table.SetCell(data::DataTable::kCatch, 7, "987654321");
   const QString path = TempPath("broken.txt");
   {
     std::string bytes = data::FormatDataFile(broken.description, broken.table);
+    bytes.replace(bytes.find("987654321"), 9, "12a");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes.data(), static_cast<qint64>(bytes.size()));
