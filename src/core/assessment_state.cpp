@@ -8,11 +8,16 @@ void ClearSuitability(AssessmentState& state) {
   state.AnalysisSeries = {};
   state.PTExponent = 0.0;
   ClearObservationError(state);
+  ClearStateSpace(state);
   ClearFits(state);
 }
 
 void ClearObservationError(AssessmentState& state) {
   state.ObservationError = {};
+}
+
+void ClearStateSpace(AssessmentState& state) {
+  state.StateSpace = {};
 }
 
 void ClearFits(AssessmentState& state) {

@@ -8,6 +8,7 @@
 #include "data/catch_effort_series.h"
 #include "data/data_table.h"
 #include "estimation/observation_error.h"
+#include "estimation/state_space.h"
 #include "model/model_fit.h"
 #include "model/random.h"
 #include "projection/forecast.h"
@@ -44,6 +45,13 @@ struct ObservationErrorResults {
   std::vector<estimation::ObservationErrorFit> Fits;  // empty: not fitted; else indexed by kind
 };
 
+// The state-space fits of the analysis series (estimation/state_space_state.h),
+// a third estimator: nothing depends on them until their values are adopted.
+struct StateSpaceResults {
+  estimation::StateSpaceOptions Options;         // the options (and prior) they were fitted with
+  std::vector<estimation::StateSpaceFit> Fits;  // empty: not fitted; else indexed by kind
+};
+
 // Everything one assessment shares across its stages. The program (the window
 // or the command line) owns one instance and passes it explicitly; nothing of
 // it lives in globals.
@@ -61,6 +69,8 @@ struct ObservationErrorResults {
 //   refined values       estimation/refinement.h (AdoptRefinement)
 //   observation error    estimation/observation_error_state.h
 //                        (EstimateObservationError, AdoptObservationError)
+//   state space          estimation/state_space_state.h
+//                        (EstimateStateSpace, AdoptStateSpace)
 //   reference points     refpoints/reference_points.h (UpdateReferencePoints,
 //                        ChangeSelector)
 //   confidence intervals uncertainty/uncertainty_state.h (EstimateUncertainty)
@@ -82,6 +92,8 @@ struct AssessmentState {
 
   // --- The observation-error estimator on AnalysisSeries.
   ObservationErrorResults ObservationError;
+  // --- The state-space estimator on AnalysisSeries.
+  StateSpaceResults StateSpace;
 
   // --- The model variants and their fits.
   std::vector<model::ModelFit> ModelFits;    // kind-major: kind × VariantsPerModel + slot
@@ -132,10 +144,12 @@ struct AssessmentState {
 // field above and one line in its stage's function.
 
 // The suitability check (flag, analysis series, exponent); then
-// ClearObservationError and ClearFits.
+// ClearObservationError, ClearStateSpace and ClearFits.
 void ClearSuitability(AssessmentState& state);
 // The observation-error fits (the analysis series they belong to changed).
 void ClearObservationError(AssessmentState& state);
+// The state-space fits (likewise).
+void ClearStateSpace(AssessmentState& state);
 // The fitted values of every record (back to an unfitted record of its
 // variant: Kind, Objective, CutOff and Enabled stay, a Pella-Tomlinson record
 // takes state.PTExponent) and the keep count; then ClearModelChoice.

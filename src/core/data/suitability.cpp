@@ -192,9 +192,11 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
   ClearModelChoice(state);
   state.SuitabilityChecked = true;
   state.PositiveCorrelation = result.positiveCorrelation;
-  // The observation-error fits belong to the series they were fitted on.
+  // The observation-error and state-space fits belong to the series they
+  // were fitted on.
   if (series.U != state.AnalysisSeries.U || series.C != state.AnalysisSeries.C) {
     ClearObservationError(state);
+    ClearStateSpace(state);
   }
   state.AnalysisSeries = std::move(series);
   state.PTExponent = exponent;

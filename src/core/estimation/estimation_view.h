@@ -131,6 +131,8 @@ enum class RefinementMark {
   // "✓" (blue): the observation-error estimates were adopted; L is the
   // variant's objective at them
   ObservationErrorAdopted,
+  // "✓" (violet): the state-space estimates were adopted
+  StateSpaceAdopted,
   NotAssessable,  // "–": the minimum is degenerate (L = 0), the gap says nothing
 };
 
@@ -142,7 +144,8 @@ struct RefinementMarkView {
 
 // The mark of record `index` given its refinement (nothing: not refined since
 // its last search). An adopted record's tip starts with the report's line
-// kRefinedParametersLine, or kObservationErrorParametersLine for adopted
+// kRefinedParametersLine, kStateSpaceParametersLine for adopted state-space
+// estimates, or kObservationErrorParametersLine for adopted
 // observation-error estimates (whatever the refinement).
 RefinementMarkView MarkOf(const AssessmentState& state, std::size_t index,
                           const VariantRefinement* refinement);

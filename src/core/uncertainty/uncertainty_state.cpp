@@ -20,6 +20,14 @@ BootstrapResult BootstrapRecord(const AssessmentState& state, std::size_t index,
                                 const estimation::ParameterBounds& bounds,
                                 const BootstrapOptions& options) {
   if (index < state.ModelFits.size() &&
+      state.ModelFits[index].Origin == model::FitOrigin::StateSpace) {
+    // The procedure's bootstrap would refit the values by the search, not by
+    // the model they came from.
+    throw Error(
+        "Для оценок модели пространства состояний бутстреп процедуры неприменим: доверительные "
+        "интервалы этих оценок показаны на вкладке «Модель пространства состояний»");
+  }
+  if (index < state.ModelFits.size() &&
       state.ModelFits[index].Origin == model::FitOrigin::ObservationError) {
     const model::ModelFit& record = state.ModelFits[index];
     const estimation::ObservationErrorFit* fit =
