@@ -18,6 +18,8 @@
 #include "diagnostics/checklist_view.h"
 #include "estimation/estimation_view.h"
 #include "estimation/observation_error_view.h"
+#include "estimation/state_space_view.h"
+#include "projection/tac_report.h"
 #include "estimation/variants.h"
 #include "model/kinds.h"
 #include "rbridge/r_runner.h"
@@ -68,9 +70,13 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   observationError_ = new ObservationErrorPanel(context, log, [this] {
     return estimation::ReadSearchSettings(ReadTexts(), DecimalMark()).Bounds;
   });
+  stateSpace_ = new StateSpacePanel(context, log, [this] {
+    return estimation::ReadSearchSettings(ReadTexts(), DecimalMark()).Bounds;
+  });
   resultTabs_ = Named<QTabWidget>("ResultTabs");
   resultTabs_->addTab(results_, QStringLiteral("Варианты моделей"));
   resultTabs_->addTab(observationError_, FromUtf8(std::string(estimation::kObservationErrorTitle)));
+  resultTabs_->addTab(stateSpace_, FromUtf8(std::string(estimation::kStateSpaceTitle)));
   left->addWidget(resultTabs_, 1);
 
   auto* medianRow = new QHBoxLayout();
@@ -126,6 +132,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   chartTabs_->setMinimumHeight(300);
   right->addWidget(chartTabs_, 3);
   right->addWidget(observationError_->Chart(), 3);
+  right->addWidget(stateSpace_->Chart(), 3);
 
   auto* correlationRow = new QHBoxLayout();
   correlationRow->addWidget(BuildCorrelation());
@@ -178,9 +185,15 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   On(button21_, &QPushButton::clicked, [this] { AnalyseObjectiveSurface(); });
   On(buttonAdopt_, &QPushButton::clicked, [this] { AdoptRefinedValues(); });
   On(observationError_, &ObservationErrorPanel::Adopted,
-     [this](std::size_t index) { ObservationErrorAdopted(index); });
+     [this](std::size_t index) {
+       ObservationErrorAdopted(index, projection::kObservationErrorParametersLine);
+     });
+  On(stateSpace_, &StateSpacePanel::Adopted, [this](std::size_t index) {
+    ObservationErrorAdopted(index, projection::kStateSpaceParametersLine);
+  });
   On(resultTabs_, &QTabWidget::currentChanged, [this] {
     observationError_->Refresh();
+    stateSpace_->Refresh();
     PlaceCharts();
   });
   On(buttonRetrospective_, &QPushButton::clicked, [this] { StartRetrospective(); });

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "estimation/parameter_search.h"
+#include "estimation/state_space_view.h"
 #include "estimation/variants.h"
 #include "model/objective.h"
 #include "projection/tac_report.h"
@@ -138,6 +139,70 @@ TEST(StateSpaceState, RefusesWithoutASeries) {
   AssessmentState state;
   EXPECT_NE(ErrorOf([&] { EstimateStateSpace(state, {}); }).find("Нет ряда"), std::string::npos);
   EXPECT_TRUE(state.StateSpace.Fits.empty());
+}
+
+StateSpaceEstimate Estimate(double value, double lower = 0.0, double upper = 0.0) {
+  return {value, lower > 0.0, 0.1, lower, upper};
+}
+
+// The tab's texts for one fit with the decimal comma; the chosen variant
+// beside it; the chart: CPUE over q̂, the biomass of n + 1 years (the last
+// one the year after the table's last), the band only where SEs exist.
+TEST(StateSpaceView, TextsOfOneFit) {
+  StateSpaceFit f;
+  f.Level = 0.95;
+  f.R = Estimate(0.4);
+  f.K = Estimate(1500.0);
+  f.Q = Estimate(5.856e-6);
+  f.SigmaP = Estimate(0.05);
+  f.SigmaO = Estimate(0.15);
+  f.MSY = Estimate(150.0, 120.0, 187.5);
+  f.BMSY = Estimate(750.0);
+  f.FMSY = Estimate(0.2);
+  f.BNextOverBMSY = Estimate(0.8);
+  f.FLastOverFMSY = Estimate(NAN);
+  f.Objective = -12.3456;
+  f.N = 22;
+  f.Converged = true;
+  const TextTable table = StateSpaceTable({f}, ',');
+  ASSERT_EQ(table.size(), 2u);
+  EXPECT_EQ(table[0][9], "MSY 95 %");
+  EXPECT_EQ(table[1], (std::vector<std::string>{"Шефера", "0,4000", "1500", "0,000005856", "—",
+                                                "1,000", "0,0500", "0,1500", "150,0",
+                                                "120,0 – 187,5", "750,0", "0,2000", "0,80", "—",
+                                                "-12,346", "22", "да", "нет"}));
+  EXPECT_EQ(table[0].size(), table[1].size());
+
+  AssessmentState state;
+  BuildModelFits(state, "4");
+  state.AnalysisSeries = testing::FishedStock(22);
+  state.Table = testing::TableOf(state.AnalysisSeries);
+  state.ModelFits[0].R = 0.5;
+  state.ModelFits[0].K = 2000.0;
+  state.ModelFits[0].Q = state.AnalysisSeries.U.back() / 500.0;  // last biomass 500
+  state.ModelFits[0].Origin = model::FitOrigin::Search;
+  EXPECT_TRUE(StateSpaceComparison(state, 0, ',').empty());
+  f.Q = Estimate(0.5);
+  f.Biomass.assign(23, Estimate(600.0, 400.0, 900.0));
+  f.Biomass[21] = Estimate(450.0);
+  state.StateSpace.Fits = {f, f, f};
+  EXPECT_EQ(StateSpaceComparison(state, 0, ','),
+            (TextTable{{"Величина", "Шефер СК", "Пространство состояний"},
+                       {"MSY", "250,0", "150,0"},
+                       {"BMSY", "1000", "750,0"},
+                       {"FMSY", "0,2500", "0,2000"},
+                       {"B/BMSY посл.", "0,50", "0,60"},
+                       {"σ_p", "—", "0,0500"},
+                       {"σ_o", "—", "0,1500"}}));
+  const StateSpaceBiomassChart chart = StateSpaceChart(state, 0);
+  ASSERT_EQ(chart.Observed.size(), 22u);
+  EXPECT_EQ(chart.Observed[3].y, state.AnalysisSeries.U[3] / 0.5);
+  ASSERT_EQ(chart.Biomass.size(), 23u);
+  EXPECT_EQ(chart.Biomass[22].x, chart.Observed[21].x + 1.0);
+  EXPECT_EQ(chart.Lower.size(), 22u);  // year 22 has no SE
+  EXPECT_EQ(chart.Upper.back().x, chart.Biomass[22].x);
+  EXPECT_EQ(chart.Upper.back().y, 900.0);
+  EXPECT_EQ(chart.BandName, "Интервал 95 %");
 }
 
 }  // namespace
