@@ -24,8 +24,9 @@ BootstrapResult BootstrapRecord(const AssessmentState& state, std::size_t index,
     // The procedure's bootstrap would refit the values by the search, not by
     // the model they came from.
     throw Error(
-        "Для оценок модели пространства состояний бутстреп процедуры неприменим: доверительные "
-        "интервалы этих оценок показаны на вкладке «Модель пространства состояний»");
+        "Для принятых оценок модели пространства состояний бутстреп процедуры неприменим: их "
+        "интервалы даёт сама модель (вкладка «Модель пространства состояний», "
+        "estimate --state-space)");
   }
   if (index < state.ModelFits.size() &&
       state.ModelFits[index].Origin == model::FitOrigin::ObservationError) {
