@@ -161,6 +161,7 @@ void EstimationPage::ShowSuitability(const data::SuitabilityResult& check, bool 
   }
   proposedK_ = proposal;
   observationError_->Refresh();  // a new series drops the observation-error fits
+  stateSpace_->Refresh();        // and the state-space fits
 }
 
 void EstimationPage::FillBoundsFromData() {
@@ -313,6 +314,7 @@ void EstimationPage::ShowEstimation(const EstimationOutcome& outcome) {
   // Button18 «Настройка начальных значений» stays hidden: its track bars
   // only show where the search's start values lie and set nothing.
   observationError_->Refresh();
+  stateSpace_->Refresh();
   rightTabs_->setTabEnabled(1, true);
   diagnostics_->SearchFinished(outcome.Settings.Bounds);
 }
@@ -391,9 +393,10 @@ void EstimationPage::AdoptRefinedValues() {
   UpdateAdoptButton();
   ShowResiduals();
   observationError_->Refresh();
+  stateSpace_->Refresh();
 }
 
-void EstimationPage::ObservationErrorAdopted(std::size_t index) {
+void EstimationPage::ObservationErrorAdopted(std::size_t index, std::string_view line) {
   estimation::ParameterBounds bounds;
   try {
     bounds = SearchBounds();
@@ -406,7 +409,7 @@ void EstimationPage::ObservationErrorAdopted(std::size_t index) {
   results_->ShowRow(index, row);
   diagnostics_->FitChanged(index);
   ShowMark(index);
-  memo1_->appendPlainText(FromUtf8(std::string(projection::kObservationErrorParametersLine) + " (" +
+  memo1_->appendPlainText(FromUtf8(std::string(line) + " (" +
                                    estimation::VariantLabel(State().ModelFits, index) +
                                    "): L = " + row.LText));
   UpdateAdoptButton();
@@ -429,10 +432,12 @@ void EstimationPage::PlaceCharts() {
   const bool chosen = estimation::ChosenVariant(State()).has_value();
   const bool tuning = !chart7_->isHidden();
   const bool observation = resultTabs_->currentWidget() == observationError_;
+  const bool stateSpace = resultTabs_->currentWidget() == stateSpace_;
   observationError_->Chart()->setVisible(chosen && !tuning && observation);
+  stateSpace_->Chart()->setVisible(chosen && !tuning && stateSpace);
   // The retrospective analysis of a variant may run before any model choice.
   const bool retrospective = chartTabs_->isTabVisible(kRetrospectiveTab);
-  chartTabs_->setVisible((chosen || retrospective) && !tuning && !observation);
+  chartTabs_->setVisible((chosen || retrospective) && !tuning && !observation && !stateSpace);
 }
 
 // ---------------------------------------------------------------------------
@@ -446,8 +451,10 @@ void EstimationPage::ShowNoModelChoice() {
   buttonRetrospective_->hide();
   residuals_.Clear();
   observationError_->Refresh();
+  stateSpace_->Refresh();
   // Called also while the state still holds the choice (a search starts).
   observationError_->Chart()->hide();
+  stateSpace_->Chart()->hide();
   // The retrospective analysis was of a fit that no longer stands.
   retrospective_->Clear();
   chartTabs_->setTabVisible(kRetrospectiveTab, false);
@@ -469,6 +476,7 @@ void EstimationPage::ShowModelChoice() {
   UpdateAdoptButton();
   ShowResiduals();
   observationError_->Refresh();
+  stateSpace_->Refresh();
   diagnostics_->Select(*estimation::ChosenVariant(State()));
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QAction>
@@ -24,6 +25,7 @@
 #include "app/diagnostics_panel.h"
 #include "app/holdout_chart.h"
 #include "app/observation_error_panel.h"
+#include "app/state_space_panel.h"
 #include "app/page.h"
 #include "app/progress_log.h"
 #include "app/residuals_chart.h"
@@ -124,9 +126,10 @@ class EstimationPage : public Page {
   void EstimateParameters();
   void ChooseModel(int index);
   void AdoptRefinedValues();
-  // The chosen variant took the observation-error estimates: its row, mark,
-  // residuals and the memo follow.
-  void ObservationErrorAdopted(std::size_t index);
+  // The chosen variant took the observation-error (or state-space)
+  // estimates: its row, mark, residuals and the memo (`line`, the report's
+  // last line of that origin) follow.
+  void ObservationErrorAdopted(std::size_t index, std::string_view line);
   void ToggleTuningPanel();
   // «Границы по данным»: the nine edits of «Начальные условия» from the
   // analysis series (diagnostics::ProposeBounds); the user searches again.
@@ -179,6 +182,7 @@ class EstimationPage : public Page {
   ResultsPanel* results_ = nullptr;
   QTabWidget* resultTabs_ = nullptr;  // the results panel and the observation-error tab
   ObservationErrorPanel* observationError_ = nullptr;
+  StateSpacePanel* stateSpace_ = nullptr;
   SurfacePictures* surface_ = nullptr;
   RetrospectiveAnalysis* retrospective_ = nullptr;
   QTabWidget* rightTabs_ = nullptr;

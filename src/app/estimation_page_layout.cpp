@@ -21,6 +21,9 @@
 #include "diagnostics/bounds.h"
 #include "diagnostics/checklist_view.h"
 #include "estimation/estimation_view.h"
+#include "assessment/observation_error_view.h"
+#include "assessment/state_space_view.h"
+#include "projection/tac_report.h"
 #include "estimation/variants.h"
 #include "model/kinds.h"
 #include "rbridge/r_runner.h"
@@ -68,9 +71,11 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
 
   results_ = new ResultsPanel();
   observationError_ = new ObservationErrorPanel(context, log, [this] { return SearchBounds(); });
+  stateSpace_ = new StateSpacePanel(context, log, [this] { return SearchBounds(); });
   resultTabs_ = Named<QTabWidget>("ResultTabs");
   resultTabs_->addTab(results_, QStringLiteral("Варианты моделей"));
   resultTabs_->addTab(observationError_, FromUtf8(std::string(estimation::kObservationErrorTitle)));
+  resultTabs_->addTab(stateSpace_, FromUtf8(std::string(estimation::kStateSpaceTitle)));
   left->addWidget(resultTabs_, 1);
 
   auto* medianRow = new QHBoxLayout();
@@ -126,6 +131,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   chartTabs_->setMinimumHeight(300);
   right->addWidget(chartTabs_, 3);
   right->addWidget(observationError_->Chart(), 3);
+  right->addWidget(stateSpace_->Chart(), 3);
 
   auto* correlationRow = new QHBoxLayout();
   correlationRow->addWidget(BuildCorrelation());
@@ -178,9 +184,15 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   On(button21_, &QPushButton::clicked, [this] { AnalyseObjectiveSurface(); });
   On(buttonAdopt_, &QPushButton::clicked, [this] { AdoptRefinedValues(); });
   On(observationError_, &ObservationErrorPanel::Adopted,
-     [this](std::size_t index) { ObservationErrorAdopted(index); });
+     [this](std::size_t index) {
+       ObservationErrorAdopted(index, projection::kObservationErrorParametersLine);
+     });
+  On(stateSpace_, &StateSpacePanel::Adopted, [this](std::size_t index) {
+    ObservationErrorAdopted(index, projection::kStateSpaceParametersLine);
+  });
   On(resultTabs_, &QTabWidget::currentChanged, [this] {
     observationError_->Refresh();
+    stateSpace_->Refresh();
     PlaceCharts();
   });
   On(buttonRetrospective_, &QPushButton::clicked, [this] { StartRetrospective(); });

@@ -49,6 +49,8 @@ QColor MarkColour(estimation::RefinementMark mark) {
       return QColor(0, 130, 0);
     case estimation::RefinementMark::ObservationErrorAdopted:
       return QColor(0, 60, 200);
+    case estimation::RefinementMark::StateSpaceAdopted:
+      return QColor(120, 40, 170);
     case estimation::RefinementMark::None:
       break;
   }

@@ -83,7 +83,8 @@ namespace {
 
 void AddB1kOption(CLI::App& sub, EstimateOptions& o) {
   sub.add_option("--b1k", o.B1k,
-                 "Модель ошибки наблюдения: fixed — B₁ = K, free — отношение B₁/K оценивается")
+                 "Модели ошибки наблюдения и пространства состояний: fixed — B₁ = K, free — B₁/K "
+                 "оценивается")
       ->default_val("fixed");
 }
 
@@ -91,10 +92,12 @@ void AddB1kOption(CLI::App& sub, EstimateOptions& o) {
 
 Estimator EstimatorOf(const EstimateOptions& o) {
   const std::optional<int> chosen =
-      Choice(o.Estimator, {"procedure", "refined", "observation-error"}, "--estimator");
+      Choice(o.Estimator, {"procedure", "refined", "observation-error", "state-space"},
+             "--estimator");
   const Estimator estimator = chosen ? static_cast<Estimator>(*chosen) : Estimator::Procedure;
-  if (o.Refine && estimator == Estimator::ObservationError) {
-    throw Error("Параметры --refine и --estimator observation-error несовместимы: выберите один");
+  if (o.Refine && (estimator == Estimator::ObservationError || estimator == Estimator::StateSpace)) {
+    throw Error("Параметры --refine и --estimator " + o.Estimator +
+                " несовместимы: выберите один");
   }
   return o.Refine ? Estimator::Refined : estimator;
 }
@@ -318,7 +321,8 @@ CLI::App* AddVariantCommand(CLI::App& app, const char* name, const char* descrip
 void AddEstimatorOption(CLI::App& sub, EstimateOptions& options) {
   sub.add_option("--estimator", options.Estimator,
                  "Значения выбранного варианта: procedure — найденные поиском, refined — "
-                 "уточнённые, observation-error — оценки модели ошибки наблюдения")
+                 "уточнённые, observation-error — оценки модели ошибки наблюдения, "
+                 "state-space — оценки модели пространства состояний")
       ->default_val("procedure");
   sub.add_flag("--refine", options.Refine, "То же, что --estimator refined");
   AddB1kOption(sub, options);
@@ -346,6 +350,7 @@ ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions
   // A bad --estimator or --b1k fails before the long estimation.
   const Estimator estimator = EstimatorOf(options);
   if (estimator == Estimator::ObservationError) MakeObservationErrorOptions(options, {});
+  if (estimator == Estimator::StateSpace) MakeStateSpaceOptions(options, {});
   ChosenVariantRun chosen;
   chosen.Run = RunEstimateWorkflow(state, options);
   if (choose) {
@@ -358,6 +363,8 @@ ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions
   chosen.Adopted.Refinement = RefineChosenVariant(state, chosen.LastSearch(), chosen.Variant, options);
   chosen.Adopted.ObservationError =
       AdoptObservationErrorOfChosen(state, chosen.LastSearch(), chosen.Variant, options);
+  chosen.Adopted.StateSpace =
+      AdoptStateSpaceOfChosen(state, chosen.LastSearch(), chosen.Variant, options);
   return chosen;
 }
 
@@ -388,6 +395,7 @@ void AddAdoptedEstimateJson(Json& j, const AdoptedEstimate& adopted) {
     if (!o->Adopted) entry["message"] = o->Message;
     j["observation_error"] = std::move(entry);
   }
+  if (adopted.StateSpace) j["state_space"] = AdoptedStateSpaceJson(*adopted.StateSpace);
 }
 
 std::string AdoptedEstimateText(const AdoptedEstimate& adopted) {
@@ -399,6 +407,7 @@ std::string AdoptedEstimateText(const AdoptedEstimate& adopted) {
            ", K = " + estimation::SignificantText(o->Fit.K, kDecimalMark) +
            ", q = " + FormatCatchability(o->Fit.Q, kDecimalMark) + "\n";
   }
+  if (adopted.StateSpace) return AdoptedStateSpaceText(*adopted.StateSpace);
   return "";
 }
 

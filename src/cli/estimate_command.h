@@ -8,6 +8,8 @@
 #include "assessment/search.h"
 #include "assessment/state.h"
 #include "cli/json_output.h"
+#include "cli/state_space_output.h"
+#include "estimation/observation_error.h"
 #include "diagnostics/bounds.h"
 #include "estimation/observation_error.h"
 #include "estimation/refinement.h"
@@ -29,7 +31,8 @@ struct EstimateOptions {
   // --estimator (commands that choose a variant): which values the chosen
   // variant carries on: "procedure" (the search's), "refined" (the refined
   // values, «Принять уточнённые значения») or "observation-error" (the
-  // observation-error estimates of its model kind). --refine is "refined".
+  // observation-error estimates of its model kind) or "state-space" (the
+  // state-space estimates of its model kind). --refine is "refined".
   std::string Estimator = "procedure";
   bool Refine = false;
   // --observation-error (estimate): the observation-error fits of the three
@@ -44,7 +47,7 @@ struct EstimateOptions {
 
 // The estimator --estimator and --refine ask for; conflicting or unknown
 // values raise tarvik::Error naming the option.
-enum class Estimator { Procedure, Refined, ObservationError };
+enum class Estimator { Procedure, Refined, ObservationError, StateSpace };
 Estimator EstimatorOf(const EstimateOptions& options);
 
 // The options of the observation-error estimator: --b1k and the bounds of r,
@@ -144,6 +147,7 @@ std::optional<AdoptedObservationError> AdoptObservationErrorOfChosen(
 struct AdoptedEstimate {
   std::optional<AdoptedRefinement> Refinement;
   std::optional<AdoptedObservationError> ObservationError;
+  std::optional<AdoptedStateSpace> StateSpace;
 };
 
 // What the commands that go on with one variant start with: the fresh start

@@ -7,6 +7,9 @@
 #include "cli/estimate_command.h"
 #include "cli/text_output.h"
 #include "common/numbers.h"
+#include "assessment/observation_error_view.h"
+#include "assessment/state_space.h"
+#include "estimation/variants.h"
 #include "model/kinds.h"
 
 namespace tarvik::cli {
@@ -158,6 +161,43 @@ std::string StateSpaceText(const std::array<StateSpaceFit, 3>& fits) {
   });
   out << FormatTable(header, rows);
   return out.str();
+}
+
+std::optional<AdoptedStateSpace> AdoptStateSpaceOfChosen(AssessmentState& state,
+                                                         const estimation::EstimationOutcome& last,
+                                                         std::size_t variant,
+                                                         const EstimateOptions& options) {
+  if (EstimatorOf(options) != Estimator::StateSpace) return std::nullopt;
+  estimation::EstimateStateSpace(state, MakeStateSpaceOptions(options, last.Settings.Bounds));
+  AdoptedStateSpace adopted;
+  adopted.Label = estimation::VariantLabel(state.ModelFits, variant);
+  adopted.Fit = *estimation::StateSpaceFitOf(state, state.ModelFits[variant].Kind);
+  if (const auto refusal = estimation::StateSpaceAdoptionRefusal(state, variant)) {
+    adopted.Message = *refusal;
+  } else {
+    estimation::AdoptStateSpace(state, variant);
+    adopted.Adopted = true;
+  }
+  return adopted;
+}
+
+Json AdoptedStateSpaceJson(const AdoptedStateSpace& adopted) {
+  Json entry = StateSpaceFitJson(adopted.Fit);
+  entry["label"] = adopted.Label;
+  entry["adopted"] = adopted.Adopted;
+  if (!adopted.Adopted) entry["message"] = adopted.Message;
+  return entry;
+}
+
+std::string AdoptedStateSpaceText(const AdoptedStateSpace& adopted) {
+  if (!adopted.Adopted) return adopted.Message + "\n";
+  const StateSpaceFit& f = adopted.Fit;
+  return "Приняты оценки модели пространства состояний для варианта «" + adopted.Label +
+         "»: r = " + estimation::SignificantText(f.R.Value, kDecimalMark) +
+         ", K = " + estimation::SignificantText(f.K.Value, kDecimalMark) +
+         ", q = " + FormatCatchability(f.Q.Value, kDecimalMark) +
+         ", σ_p = " + FormatFixed(f.SigmaP.Value, 4, kDecimalMark) +
+         ", σ_o = " + FormatFixed(f.SigmaO.Value, 4, kDecimalMark) + "\n";
 }
 
 }  // namespace tarvik::cli

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <optional>
 #include <string>
 
 #include "cli/json_output.h"
 #include "estimation/search_engine.h"
+#include "assessment/state.h"
 #include "estimation/state_space.h"
+#include "assessment/search.h"
 
 namespace tarvik::cli {
 
@@ -30,5 +34,29 @@ Json StateSpaceJson(const std::array<estimation::StateSpaceFit, 3>& fits);
 // The readable table of the three fits, under its title, ended by a line
 // break.
 std::string StateSpaceText(const std::array<estimation::StateSpaceFit, 3>& fits);
+
+// What --estimator state-space did to the chosen variant.
+struct AdoptedStateSpace {
+  std::string Label;  // the chosen variant's
+  estimation::StateSpaceFit Fit;
+  bool Adopted = false;
+  std::string Message;  // why not, when not adopted
+};
+
+// With --estimator state-space: fits the state-space models on the analysis
+// series (the first start within the bounds of the last search `last`) and
+// adopts the fit of the chosen variant's kind when it can
+// (estimation::AdoptStateSpace); nothing with another estimator.
+std::optional<AdoptedStateSpace> AdoptStateSpaceOfChosen(AssessmentState& state,
+                                                         const estimation::EstimationOutcome& last,
+                                                         std::size_t variant,
+                                                         const EstimateOptions& options);
+
+// The adoption as JSON: StateSpaceFitJson with label, adopted (and message
+// when not adopted).
+Json AdoptedStateSpaceJson(const AdoptedStateSpace& adopted);
+// Its line of the readable report (ended by a line break): the values taken,
+// or why not.
+std::string AdoptedStateSpaceText(const AdoptedStateSpace& adopted);
 
 }  // namespace tarvik::cli

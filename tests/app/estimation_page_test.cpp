@@ -32,6 +32,8 @@
 #include "cli/cli_run.h"
 #include "copied_rows.h"
 #include "data/data_file.h"
+#include "assessment/observation_error_view.h"
+#include "assessment/state_space_view.h"
 #include "diagnostics/checklist_view.h"
 #include "estimation/refinement.h"
 #include "estimation/retro_analysis.h"
@@ -895,6 +897,59 @@ TEST_F(EstimationPageTest, TheObservationErrorTabEstimatesAndAdopts) {
 
   OpenExample(kSimulated);
   EXPECT_TRUE(window.State().ObservationError.Fits.empty());
+  EXPECT_EQ(grid->rowCount(), 0);
+}
+
+// The tab «Модель пространства состояний», as the observation-error tab:
+// «Оценить» shows a row per kind and the biomass with its band; «Принять …»
+// writes the Schaefer estimates into the chosen variant and marks it; the
+// report's origin follows; another data set empties the tab.
+TEST_F(EstimationPageTest, TheStateSpaceTabEstimatesAndAdopts) {
+  MainWindow& window = OpenExample(kYellowfin);
+  Search(300);
+  Choose("Шефер Лог");
+  const std::size_t chosen = 1;
+  auto* tabs = Find<QTabWidget>("ResultTabs");
+  tabs->setCurrentWidget(Find<QWidget>("StateSpacePanel"));
+  auto* adopt = Find<QPushButton>("ButtonAdoptStateSpace");
+  auto* grid = Find<QTableWidget>("GridStateSpace");
+  EXPECT_FALSE(adopt->isEnabled());
+  EXPECT_EQ(grid->rowCount(), 0);
+  EXPECT_TRUE(Find<QLabel>("LabelStateSpace")->text().contains("Оценить"));
+
+  Find<QPushButton>("ButtonStateSpace")->click();
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  const AssessmentState& state = window.State();
+  ASSERT_EQ(state.StateSpace.Fits.size(), 3u);
+  EXPECT_EQ(ShownCells(*grid), estimation::StateSpaceTable(state.StateSpace.Fits, DecimalMark()));
+  EXPECT_EQ(ShownCells(*Find<QTableWidget>("GridStateSpaceComparison")),
+            estimation::StateSpaceComparison(state, chosen, DecimalMark()));
+  auto* chart = Find<ChartPanel>("ChartStateSpace");
+  EXPECT_TRUE(chart->isVisible());
+  EXPECT_FALSE(Find<ChartPanel>("ChartObservationError")->isVisible());
+  EXPECT_EQ(chart->Points("Observed").size(), 22u);
+  EXPECT_EQ(chart->Points("Biomass").size(), 23u);
+  EXPECT_EQ(chart->Points("Upper").size(), 23u);
+
+  ASSERT_TRUE(adopt->isEnabled()) << Find<QLabel>("LabelStateSpace")->text().toStdString();
+  const estimation::StateSpaceFit fit = state.StateSpace.Fits[0];
+  adopt->click();
+  ASSERT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  EXPECT_EQ(state.ModelFits[chosen].R, fit.R.Value);
+  EXPECT_EQ(state.ModelFits[chosen].K, fit.K.Value);
+  EXPECT_EQ(Field('K', chosen)->text().toStdString(),
+            estimation::ResultTextsOf(state, chosen, DecimalMark()).K);
+  EXPECT_FALSE(adopt->isEnabled());
+  EXPECT_TRUE(Find<QLabel>("LabelStateSpace")->text().contains("уже приняты"));
+  EXPECT_EQ(Mark(chosen)->text(), "✓");
+  EXPECT_TRUE(
+      Mark(chosen)->toolTip().startsWith("Параметры оценены по модели пространства состояний"));
+  EXPECT_TRUE(Find<QPlainTextEdit>("Memo1")->toPlainText().contains(
+      "Параметры оценены по модели пространства состояний (Шефер Лог)"));
+
+  OpenExample(kSimulated);
+  EXPECT_TRUE(window.State().StateSpace.Fits.empty());
   EXPECT_EQ(grid->rowCount(), 0);
 }
 

@@ -221,6 +221,37 @@ TEST_F(YellowfinShots, ObservationErrorScreenshots) {
   shot("observation-error-results-tab");
 }
 
+// The tab «Модель пространства состояний» after «Оценить» and after the
+// adoption, at the design size and the smallest.
+TEST_F(YellowfinShots, StateSpaceScreenshots) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  OpenOnTheEstimationPage(false);
+  const auto shot = [&](const QString& name) {
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/" + name + ".png");
+    window_->resize(window_->minimumSizeHint());
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/" + name + "-minimum.png");
+    window_->resize(1025, 784);
+  };
+  window_->Estimation()->SetMaxFailuresForTesting(3000);
+  Find<QPushButton>("Button5")->click();
+  WaitIdle();
+  auto* choice = Find<QComboBox>("cbb1");
+  const int logSchaefer = choice->findText(QStringLiteral("Шефер Лог"));
+  choice->setCurrentIndex(logSchaefer);
+  emit choice->activated(logSchaefer);
+  WaitIdle();
+  Find<QTabWidget>("ResultTabs")->setCurrentWidget(Find<QWidget>("StateSpacePanel"));
+  Find<QPushButton>("ButtonStateSpace")->click();
+  WaitIdle();
+  shot("state-space-fitted");
+  Find<QPushButton>("ButtonAdoptStateSpace")->click();
+  shot("state-space-adopted");
+}
+
 // The tab «Диагностика» of the estimation page after a search and a model
 // choice, then the search again with «Границы по данным» (q below 0.001 in
 // the results panel); at the design size and at the smallest.

@@ -276,5 +276,25 @@ TEST(CliDiagnostics, AssessCarriesTheObservationErrorEstimates) {
   EXPECT_EQ(j["report_lines"].back(), "Параметры оценены по модели ошибки наблюдения");
 }
 
+// assess --estimator state-space: the chosen variant carries the Schaefer
+// state-space fit into the reference points and the report, whose last line
+// says so; --refine with it is refused.
+TEST(CliDiagnostics, AssessCarriesTheStateSpaceEstimates) {
+  const std::string common = std::string("assess ") + kExample +
+                             " --variants 1 --variant 'Шефер Лог' --rule linear:0.3 --runs 200";
+  const testing::CliRun run = RunCli(common + " --json --estimator state-space");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  const nlohmann::json& adopted = j["state_space"];
+  ASSERT_TRUE(adopted["adopted"].get<bool>()) << adopted;
+  EXPECT_EQ(adopted["label"], "Шефер Лог");
+  EXPECT_EQ(j["estimation"]["variants"][1]["r"], adopted["r"]["estimate"]);
+  EXPECT_EQ(j["estimation"]["variants"][1]["K"], adopted["K"]["estimate"]);
+  const double msy = adopted["msy"]["estimate"].get<double>();
+  EXPECT_NEAR(j["reference_points"]["msy"].get<double>(), msy, 1e-6 * msy);
+  EXPECT_EQ(j["report_lines"].back(), "Параметры оценены по модели пространства состояний");
+  EXPECT_EQ(RunCli(common + " --estimator state-space --refine").exitCode, 2);
+}
+
 }  // namespace
 }  // namespace tarvik::cli

@@ -32,6 +32,9 @@ void ClearOwn(AssessmentState& state, Stage stage) {
     case Stage::ObservationError:
       state.ObservationError = {};
       break;
+    case Stage::StateSpace:
+      state.StateSpace = {};
+      break;
     case Stage::Fits:
       for (model::ModelFit& fit : state.ModelFits) {
         model::ModelFit unfitted;
@@ -113,6 +116,10 @@ void ClearSuitability(AssessmentState& state) {
 }
 void ClearObservationError(AssessmentState& state) {
   assessment::Clear(state, Stage::ObservationError);
+}
+
+void ClearStateSpace(AssessmentState& state) {
+  assessment::Clear(state, Stage::StateSpace);
 }
 void ClearFits(AssessmentState& state) {
   assessment::Clear(state, Stage::Fits);

@@ -19,6 +19,7 @@ namespace tarvik::assessment {
 enum class Stage : std::uint8_t {
   Suitability,       // the check: AnalysisSeries, PTExponent and its flags
   ObservationError,  // the observation-error fits of the analysis series
+  StateSpace,        // the state-space fits of the analysis series
   Fits,              // the fitted values of every record, the keep count and
                      // the settings of the search
   ModelChoice,       // the chosen variant
@@ -35,7 +36,7 @@ enum class Stage : std::uint8_t {
   RuleList,      // the rules to evaluate
   RuleChoice,    // the rule chosen for the forecast
 };
-inline constexpr std::size_t kStageCount = 15;
+inline constexpr std::size_t kStageCount = 16;
 
 // Dependent's results rest on Source's. With OnlyWhatItMade, only what was
 // made from Source goes (a bootstrap by the observation-error estimator, a
@@ -46,9 +47,10 @@ struct Dependency {
   bool OnlyWhatItMade = false;
 };
 
-inline constexpr std::array<Dependency, 22> kDependencies = {{
+inline constexpr std::array<Dependency, 23> kDependencies = {{
     {Stage::Data, Stage::Suitability},
     {Stage::Suitability, Stage::ObservationError},
+    {Stage::Suitability, Stage::StateSpace},
     {Stage::Suitability, Stage::Fits},
     {Stage::Variants, Stage::Fits},
     {Stage::Fits, Stage::ModelChoice},
@@ -94,6 +96,8 @@ void ClearSuitability(AssessmentState& state);
 // a decision table that projected one. Records holding adopted estimates
 // keep them.
 void ClearObservationError(AssessmentState& state);
+// The state-space fits (records holding adopted estimates keep them).
+void ClearStateSpace(AssessmentState& state);
 // The fitted values of every record (back to an unfitted record of its
 // variant: Kind, Objective, CutOff and Enabled stay, a Pella-Tomlinson record
 // takes state.PTExponent) and the keep count; then the model choice.

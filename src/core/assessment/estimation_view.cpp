@@ -64,6 +64,14 @@ RefinementMarkView MarkOf(const AssessmentState& state, std::size_t index,
                "\nL — значение целевой функции варианта при этих r, K, q";
     return view;
   }
+  if (index < state.ModelFits.size() &&
+      state.ModelFits[index].Origin == model::FitOrigin::StateSpace) {
+    view.Mark = RefinementMark::StateSpaceAdopted;
+    view.Symbol = "✓";
+    view.Tip = std::string(projection::kStateSpaceParametersLine) +
+               "\nL — значение целевой функции варианта при этих r, K, q";
+    return view;
+  }
   if (refinement == nullptr) return view;
   view.Tip = refinement->Tooltip;
   if (!refinement->Available) {

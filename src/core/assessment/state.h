@@ -9,6 +9,7 @@
 #include "data/data_table.h"
 #include "estimation/observation_error.h"
 #include "estimation/parameter_search.h"
+#include "estimation/state_space.h"
 #include "model/model_fit.h"
 #include "model/random.h"
 #include "projection/forecast.h"
@@ -48,6 +49,13 @@ struct ObservationErrorResults {
   std::vector<estimation::ObservationErrorFit> Fits;  // empty: not fitted; else indexed by kind
 };
 
+// The state-space fits of the analysis series (assessment/state_space.h),
+// a third estimator: nothing depends on them until their values are adopted.
+struct StateSpaceResults {
+  estimation::StateSpaceOptions Options;         // the options (and prior) they were fitted with
+  std::vector<estimation::StateSpaceFit> Fits;  // empty: not fitted; else indexed by kind
+};
+
 // Everything one assessment shares across its stages. The program (the window
 // or the command line) owns one instance and passes it explicitly; nothing of
 // it lives in globals.
@@ -55,7 +63,7 @@ struct ObservationErrorResults {
 // The fields are grouped by the stage that writes them. Every change goes
 // through one transition of this folder (a file per stage: data_set.h,
 // suitability.h, search.h, variants.h, refinement.h, observation_error.h,
-// reference_points.h, uncertainty.h, rules.h, indicators.h, forecast.h,
+// state_space.h, reference_points.h, uncertainty.h, rules.h, indicators.h, forecast.h,
 // decision_table.h), which clears what the change makes stale by the one
 // table of dependencies (dependencies.h) and changes nothing when it fails.
 struct AssessmentState {
@@ -72,6 +80,8 @@ struct AssessmentState {
 
   // --- The observation-error estimator on AnalysisSeries.
   ObservationErrorResults ObservationError;
+  // --- The state-space estimator on AnalysisSeries.
+  StateSpaceResults StateSpace;
 
   // --- The model variants and their fits.
   std::vector<model::ModelFit> ModelFits;    // kind-major: kind × VariantsPerModel + slot

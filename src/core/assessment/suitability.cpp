@@ -12,6 +12,7 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
   // The observation-error fits belong to the series they were fitted on.
   if (result.series.U != state.AnalysisSeries.U || result.series.C != state.AnalysisSeries.C) {
     assessment::Clear(state, assessment::Stage::ObservationError);
+    assessment::Clear(state, assessment::Stage::StateSpace);
   }
   state.AnalysisSeries = result.series;
   state.PTExponent = exponent;

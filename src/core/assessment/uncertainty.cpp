@@ -22,6 +22,15 @@ BootstrapResult BootstrapRecord(const AssessmentState& state, std::size_t index,
                                 const estimation::ParameterBounds& bounds,
                                 const BootstrapOptions& options) {
   if (index < state.ModelFits.size() &&
+      state.ModelFits[index].Origin == model::FitOrigin::StateSpace) {
+    // The procedure's bootstrap would refit the values by the search, not by
+    // the model they came from.
+    throw Error(
+        "Для принятых оценок модели пространства состояний бутстреп процедуры неприменим: их "
+        "интервалы даёт сама модель (вкладка «Модель пространства состояний», "
+        "estimate --state-space)");
+  }
+  if (index < state.ModelFits.size() &&
       state.ModelFits[index].Origin == model::FitOrigin::ObservationError) {
     const model::ModelFit& record = state.ModelFits[index];
     const estimation::ObservationErrorFit* fit =

@@ -115,6 +115,8 @@ enum class RefinementMark {
   // "✓" (blue): the observation-error estimates were adopted; L is the
   // variant's objective at them
   ObservationErrorAdopted,
+  // "✓" (violet): the state-space estimates were adopted
+  StateSpaceAdopted,
   NotAssessable,  // "–": the minimum is degenerate (L = 0), the gap says nothing
 };
 

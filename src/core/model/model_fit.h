@@ -13,6 +13,7 @@ enum class FitOrigin : std::uint8_t {
   Search = 1,            // the parameter search
   Refinement = 2,        // the refined minimum of the search's objective, adopted by the user
   ObservationError = 3,  // the observation-error estimates of the record's model kind, adopted
+  StateSpace = 4,        // the state-space estimates of the record's model kind, adopted
 };
 
 // One fitted model variant: a production model paired with an objective

@@ -52,6 +52,8 @@ std::optional<std::string_view> OriginLine(model::FitOrigin origin) {
       return kRefinedParametersLine;
     case model::FitOrigin::ObservationError:
       return kObservationErrorParametersLine;
+    case model::FitOrigin::StateSpace:
+      return kStateSpaceParametersLine;
     case model::FitOrigin::None:
     case model::FitOrigin::Search:
       break;

@@ -56,10 +56,14 @@ inline constexpr std::string_view kRefinedParametersLine =
 // The same for values adopted from the observation-error estimator.
 inline constexpr std::string_view kObservationErrorParametersLine =
     "Параметры оценены по модели ошибки наблюдения";
+// The same for values adopted from the state-space estimator.
+inline constexpr std::string_view kStateSpaceParametersLine =
+    "Параметры оценены по модели пространства состояний";
 
 // The last line of both reports for values that did not come from the
 // search: kRefinedParametersLine for adopted refined values,
-// kObservationErrorParametersLine for adopted observation-error estimates;
+// kObservationErrorParametersLine for adopted observation-error estimates,
+// kStateSpaceParametersLine for adopted state-space estimates;
 // nothing for the search's own. Another origin of the values is one more line here.
 std::optional<std::string_view> OriginLine(model::FitOrigin origin);
 

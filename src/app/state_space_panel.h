@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QWidget>
+
+#include "app/chart_panel.h"
+#include "app/page.h"
+#include "app/progress_log.h"
+#include "estimation/search_engine.h"
+
+namespace tarvik::app {
+
+// The tab «Модель пространства состояний» of the estimation page, built as
+// the tab «Модель ошибки наблюдения»: «Оценить» fits the state-space models
+// of the three kinds in the background (option «B₁/K оценивается»), a row
+// per kind with σ_p and σ_o; for the variant chosen in the model list its
+// procedure values beside those of its kind and a chart of the fitted
+// biomass with its interval against the observed CPUE scaled by q (Chart(),
+// placed by the page); «Принять оценки модели пространства состояний»
+// carries the estimates into the chosen variant, or the reason it cannot is
+// shown.
+class StateSpacePanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `bounds` reads the page's bounds of r and K (the first start of the
+  // fits; a bad text raises naming its field); `log` shows the gauge.
+  StateSpacePanel(PageContext context, ProgressLog log,
+                  std::function<estimation::ParameterBounds()> bounds, QWidget* parent = nullptr);
+
+  // Redraws everything from the state (fits, the chosen variant, the button).
+  void Refresh();
+
+  // The biomass chart of the chosen variant's kind; the page places it and
+  // shows it while the tab is current.
+  ChartPanel* Chart() const { return chart_; }
+
+ signals:
+  // The chosen variant (ModelFits index) took the estimates.
+  void Adopted(std::size_t index);
+
+ private:
+  void Estimate();
+  void Adopt();
+
+  PageContext context_;
+  ProgressLog log_;
+  std::function<estimation::ParameterBounds()> bounds_;
+  QCheckBox* estimateB1_ = nullptr;
+  QPushButton* adopt_ = nullptr;
+  QLabel* status_ = nullptr;
+  QTableWidget* fits_ = nullptr;
+  QTableWidget* comparison_ = nullptr;
+  ChartPanel* chart_ = nullptr;
+};
+
+}  // namespace tarvik::app
