@@ -95,6 +95,9 @@ for package in nlohmann_json CLI11; do
   rm -rf "$DEPS/share/cmake/$package"
   cp -r "/usr/share/cmake/$package" "$DEPS/share/cmake/$package"
 done
+rm -rf "$DEPS/share/eigen3"
+mkdir -p "$DEPS/share/eigen3"
+cp -r /usr/share/eigen3/cmake "$DEPS/share/eigen3/cmake"
 
 step "Cross-building tarvik_core, tarvik-cli and the tests"
 cmake -S "$SOURCE" -B "$TARGET_BUILD" -G Ninja "${launcher[@]}" \
