@@ -196,7 +196,8 @@ TEST(StateSpaceView, TextsOfOneFit) {
                        {"B/BMSY посл.", "0,50", "0,60"},
                        {"σ_p", "—", "0,0500"},
                        {"σ_o", "—", "0,1500"}}));
-  const StateSpaceBiomassChart chart = StateSpaceChart(state, 0);
+  const StateSpaceBiomassChart chart = StateSpaceChart(state, 0, 3);
+  EXPECT_EQ(chart.YTitle, "Биомасса, тыс. т");  // in the data's catch unit
   ASSERT_EQ(chart.Observed.size(), 22u);
   EXPECT_EQ(chart.Observed[3].y, state.AnalysisSeries.U[3] / 0.5);
   ASSERT_EQ(chart.Biomass.size(), 23u);
