@@ -66,10 +66,15 @@ Json UncertaintyJson(const BootstrapResult& r, model::FitOrigin origin) {
                                                                  : Json(nullptr);
   }
   const bool procedure = r.Method == uncertainty::Estimator::Procedure;
-  const char* estimator = !procedure                               ? "observation-error"
+  const bool stateSpace = r.Method == uncertainty::Estimator::StateSpace;
+  const char* estimator = stateSpace                               ? "state-space"
+                          : !procedure                             ? "observation-error"
                           : origin == model::FitOrigin::Refinement ? "refined"
                                                                    : "procedure";
-  return {{"method", procedure ? "fixed-design residual bootstrap" : "log-residual bootstrap"},
+  const char* method = stateSpace  ? "draws from the normal approximation"
+                       : procedure ? "fixed-design residual bootstrap"
+                                   : "log-residual bootstrap";
+  return {{"method", method},
           {"estimator", estimator},
           {"replicates", r.ReplicateCount},
           {"seed", r.Seed},

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "assessment/observation_error.h"
+#include "assessment/state_space.h"
 #include "assessment/uncertainty.h"
 #include "assessment/variants.h"
 #include "common/error.h"
@@ -81,6 +82,8 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
   ProjectionBasis basis =
       used.Method == Estimator::ObservationError
           ? ObservationErrorBasis(series, used, *estimation::ObservationErrorFitOf(state, fit.Kind))
+      : used.Method == Estimator::StateSpace
+          ? StateSpaceBasis(series, used, *estimation::StateSpaceFitOf(state, fit.Kind))
           : ProcedureBasis(series, used);
   basis.FirstYear = FirstForecastYear(state);
   const std::vector<CatchOption> options = ResolveCatchOptions(

@@ -631,7 +631,10 @@ KobeCloud KobeCloudOf(const BootstrapResult& result) {
 
 std::vector<std::string> ReportLines(const BootstrapResult& result, char mark) {
   std::vector<std::string> lines;
-  lines.push_back("Доверительные интервалы (бутстреп остатков, N = " +
+  const std::string how = result.Method == Estimator::StateSpace
+                              ? "выборка из нормального приближения"
+                              : "бутстреп остатков";
+  lines.push_back("Доверительные интервалы (" + how + ", N = " +
                   std::to_string(result.ReplicateCount) + ", зерно " + std::to_string(result.Seed) +
                   ", уровень " + std::to_string(result.Level) + " %)");
   lines.push_back("Метод: " + result.MethodText);
@@ -660,11 +663,28 @@ std::vector<std::string> ReportLines(const BootstrapResult& result, char mark) {
   return lines;
 }
 
+BootstrapResult PrepareBootstrap(const BootstrapOptions& options, Estimator method,
+                                 ProductionModelKind kind) {
+  return Prepare(options, method, kind);
+}
+
+void RequireReplicateStatus(const Replicate& replicate, bool pointEstimate) {
+  RequireStatus(replicate, pointEstimate);
+}
+
+void SummariseBootstrap(BootstrapResult& result, bool exponentEstimated) {
+  Summarise(result, exponentEstimated);
+}
+
 bool MadeForRecord(const BootstrapResult& bootstrap, const model::ModelFit& fit) {
   const bool observation = fit.Origin == model::FitOrigin::ObservationError;
-  const Estimator method = observation ? Estimator::ObservationError : Estimator::Procedure;
+  const bool stateSpace = fit.Origin == model::FitOrigin::StateSpace;
+  const Estimator method = observation  ? Estimator::ObservationError
+                           : stateSpace ? Estimator::StateSpace
+                                        : Estimator::Procedure;
   return bootstrap.Method == method && bootstrap.Kind == fit.Kind &&
-         (observation || bootstrap.Objective == fit.Objective) && bootstrap.Estimate.R == fit.R &&
+         (observation || stateSpace || bootstrap.Objective == fit.Objective) &&
+         bootstrap.Estimate.R == fit.R &&
          bootstrap.Estimate.K == fit.K && bootstrap.Estimate.Q == fit.Q;
 }
 

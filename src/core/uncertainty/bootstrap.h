@@ -129,7 +129,7 @@ class Cancelled : public Error {
   Cancelled() : Error("Расчёт доверительных интервалов прерван") {}
 };
 
-enum class Estimator : std::uint8_t { Procedure = 0, ObservationError = 1 };
+enum class Estimator : std::uint8_t { Procedure = 0, ObservationError = 1, StateSpace = 2 };
 
 // One replicate (or the point estimate): its fit and what follows from it.
 struct Replicate {
@@ -235,6 +235,17 @@ struct KobeCloud {
   std::array<double, 4> QuadrantProbabilities{};
 };
 KobeCloud KobeCloudOf(const BootstrapResult& result);
+
+// For estimators that make their replicates elsewhere (state_space_draws.h):
+// a result of options.Replicates empty replicates with the options' settings
+// (raises for options out of range); the check of a replicate's reference
+// points and last-year status (raises naming what is wrong); and the summary
+// of the replicates: quantities, probabilities, correlations and counts
+// (raises when every replicate failed).
+BootstrapResult PrepareBootstrap(const BootstrapOptions& options, Estimator method,
+                                 model::ProductionModelKind kind);
+void RequireReplicateStatus(const Replicate& replicate, bool pointEstimate);
+void SummariseBootstrap(BootstrapResult& result, bool exponentEstimated);
 
 // The lines of the report section: the title "Доверительные интервалы
 // (бутстреп остатков, N = 1000, зерно 1, уровень 90 %)", the method, the

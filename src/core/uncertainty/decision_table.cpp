@@ -326,6 +326,20 @@ ProjectionBasis ObservationErrorBasis(const data::CatchEffortSeries& series,
   return basis;
 }
 
+ProjectionBasis StateSpaceBasis(const data::CatchEffortSeries& series,
+                                const BootstrapResult& draws,
+                                const estimation::StateSpaceFit& fit) {
+  if (draws.Method != Estimator::StateSpace || draws.Kind != fit.Kind) {
+    throw Error("Таблица решений: выборка сделана не для этой оценки модели пространства состояний");
+  }
+  if (series.empty() || series.C.size() != series.size()) {
+    throw Error("Для таблицы решений нет ряда данных");
+  }
+  ProjectionBasis basis = BasisOf(Dynamics::BiomassBalance, series, draws);
+  basis.Sigma = fit.SigmaP.Value;
+  return basis;
+}
+
 std::string OutlookKey(Outlook outlook) {
   static const char* const keys[kOutlookCount] = {"p_b_below_blim", "p_b_below_bmsy",
                                                   "p_f_above_fmsy", "p_green", "median_b_bmsy"};

@@ -65,6 +65,7 @@
 #include "common/error.h"
 #include "data/catch_effort_series.h"
 #include "estimation/observation_error.h"
+#include "estimation/state_space.h"
 #include "model/kinds.h"
 #include "uncertainty/bootstrap.h"
 #include "uncertainty/catch_options.h"
@@ -115,6 +116,13 @@ ProjectionBasis ProcedureBasis(const data::CatchEffortSeries& series,
 ProjectionBasis ObservationErrorBasis(const data::CatchEffortSeries& series,
                                       const BootstrapResult& bootstrap,
                                       const estimation::ObservationErrorFit& fit);
+
+// From draws of a state-space fit `fit` (DrawStateSpace): the biomass
+// balance with the fit's σ_p as the sd of the log process error. Raises
+// tarvik::Error for draws of another estimator or kind, or an empty series.
+ProjectionBasis StateSpaceBasis(const data::CatchEffortSeries& series,
+                                const BootstrapResult& draws,
+                                const estimation::StateSpaceFit& fit);
 
 struct DecisionTableOptions {
   int Horizon = 5;             // 1 … kMaxDecisionHorizon years
