@@ -648,6 +648,11 @@ StateSpaceFit Describe(Problem& problem, const Candidate& best, bool byTolerance
   fit.Kind = d.Kind;
   fit.EstimateB1 = options.EstimateB1;
   fit.Level = options.Level;
+  fit.SigmaPPrior = options.SigmaPPrior;
+  if (options.SigmaPPrior) {
+    fit.SigmaPLogMean = options.SigmaPLogMean;
+    fit.SigmaPLogSd = options.SigmaPLogSd;
+  }
   fit.N = static_cast<int>(n);
   fit.ParameterCount = k;
   fit.Theta = best.Z;

@@ -120,6 +120,10 @@ struct StateSpaceFit {
   model::ProductionModelKind Kind = model::ProductionModelKind::Schaefer;
   bool EstimateB1 = false;
   double Level = 0.90;
+  // The stated prior on ln σ_p it was fitted with (StateSpaceOptions).
+  bool SigmaPPrior = false;
+  double SigmaPLogMean = 0.0;
+  double SigmaPLogSd = 0.0;
   StateSpaceEstimate R, K, Q, P, Phi, SigmaP, SigmaO;
   StateSpaceEstimate MSY, BMSY, FMSY;
   StateSpaceEstimate BNext;          // B_{n+1} = K·e^{u_{n+1}}
