@@ -5,6 +5,7 @@
 #include "assessment/observation_error.h"
 #include "assessment/variants.h"
 #include "common/error.h"
+#include "uncertainty/bootstrap_view.h"
 
 namespace tarvik::uncertainty {
 
@@ -70,6 +71,12 @@ std::optional<double> MsyIntervalRatioOf(const AssessmentState& state, std::size
     return std::nullopt;
   }
   return msy.Upper / msy.Lower;
+}
+
+std::string IntervalTruncationOf(const AssessmentState& state, std::size_t index, char mark) {
+  if (!state.Uncertainty || index >= state.ModelFits.size()) return {};
+  if (!MadeForRecord(*state.Uncertainty, state.ModelFits[index])) return {};
+  return TruncationText(*state.Uncertainty, mark);
 }
 
 }  // namespace tarvik::uncertainty
