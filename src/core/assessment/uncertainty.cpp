@@ -6,6 +6,7 @@
 #include "assessment/state_space.h"
 #include "assessment/variants.h"
 #include "common/error.h"
+#include "uncertainty/bootstrap_view.h"
 #include "uncertainty/state_space_draws.h"
 
 namespace tarvik::uncertainty {
@@ -77,6 +78,12 @@ std::optional<double> MsyIntervalRatioOf(const AssessmentState& state, std::size
     return std::nullopt;
   }
   return msy.Upper / msy.Lower;
+}
+
+std::string IntervalTruncationOf(const AssessmentState& state, std::size_t index, char mark) {
+  if (!state.Uncertainty || index >= state.ModelFits.size()) return {};
+  if (!MadeForRecord(*state.Uncertainty, state.ModelFits[index])) return {};
+  return TruncationText(*state.Uncertainty, mark);
 }
 
 }  // namespace tarvik::uncertainty

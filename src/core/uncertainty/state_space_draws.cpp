@@ -45,6 +45,7 @@ Replicate DescribeDraw(const data::CatchEffortSeries& series, const estimation::
   out.EMSY = record.EMSY;
   out.BLast = out.K * elementary::Exp(x(fit.ParameterCount));
   out.FLast = series.C.back() / out.BLast;
+  out.BNext = out.K * elementary::Exp(x(fit.ParameterCount + 1));
   return out;
 }
 
@@ -99,6 +100,7 @@ BootstrapResult DrawStateSpace(const data::CatchEffortSeries& series,
   result.Estimate.FMSY = fit.FMSY.Value;
   result.Estimate.BLast = fit.Biomass[n - 1].Value;
   result.Estimate.FLast = series.C.back() / result.Estimate.BLast;
+  result.Estimate.BNext = fit.BNext.Value;
   try {
     RequireReplicateStatus(result.Estimate, true);
   } catch (const Error& e) {
@@ -121,15 +123,6 @@ BootstrapResult DrawStateSpace(const data::CatchEffortSeries& series,
   if (options.OnProgress) options.OnProgress(options.Replicates, options.Replicates);
   if (options.Stop.stop_requested()) throw Cancelled();
 
-  result.MethodText =
-      "выборка из нормального приближения модели пространства состояний: (ln r, ln K, ln q, "
-      "ln σ_p, ln σ_o" +
-      std::string(fit.IndexP >= 0 ? ", ln p" : "") + (fit.IndexPhi >= 0 ? ", ln φ" : "") +
-      ", ln(B/K) на начало последнего года и следующего) ~ N(оценка, обратная матрица вторых "
-      "производных лапласовой аппроксимации)";
-  result.BLastDefinition =
-      "B последнего года — биомасса модели на начало последнего года ряда; F последнего года = "
-      "C/B";
   SummariseBootstrap(result, fit.Kind == model::ProductionModelKind::PellaTomlinson);
   return result;
 }

@@ -16,6 +16,7 @@
 namespace tarvik::uncertainty {
 namespace {
 
+using estimation::StateSpaceEstimate;
 using estimation::StateSpaceFit;
 using testing_support::ErrorOf;
 
@@ -57,7 +58,7 @@ TEST(StateSpaceDraws, FollowTheNormalApproximationOfTheFit) {
   EXPECT_NEAR(std::log(msy.Lower), std::log(fit.MSY.Lower), 0.03);
   EXPECT_NEAR(std::log(msy.Upper), std::log(fit.MSY.Upper), 0.03);
   // ln B_last = ln K + u_n: its interval is the fit's for the last data year.
-  const estimation::StateSpaceEstimate& bLast = fit.Biomass[series.size() - 1];
+  const StateSpaceEstimate& bLast = fit.Biomass[series.size() - 1];
   const double inside = Share(draws.Replicates, bLast.Lower, bLast.Upper,
                               [](const Replicate& x) { return x.BLast; });
   EXPECT_NEAR(inside, 0.90, 0.02);
@@ -71,10 +72,14 @@ TEST(StateSpaceDraws, FollowTheNormalApproximationOfTheFit) {
   options.Seed = 8;
   EXPECT_NE(DrawStateSpace(series, fit, options).Replicates.back().K, draws.Replicates.back().K);
 
-  // The decision table projects them with the model's σ_p.
+  // B_next is the draw's own state u_{n+1}, not the balance from B_last.
+  EXPECT_EQ(draws.Estimate.BNext, fit.BNext.Value);
+  const StateSpaceEstimate& bNext = fit.Biomass[series.size()];
+  EXPECT_NEAR(Share(draws.Replicates, bNext.Lower, bNext.Upper,
+                    [](const Replicate& x) { return x.BNext; }),
+              0.90, 0.02);
+  // The decision table projects each draw from its own B_last.
   const ProjectionBasis basis = StateSpaceBasis(series, draws, fit);
-  EXPECT_EQ(basis.Model, Dynamics::BiomassBalance);
-  EXPECT_EQ(basis.Sigma, fit.SigmaP.Value);
   EXPECT_EQ(basis.Replicates[3].BLast, draws.Replicates[3].BLast);
 }
 
