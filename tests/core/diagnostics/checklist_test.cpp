@@ -13,6 +13,7 @@
 #include "assessment/variants.h"
 #include "estimation/observation_error.h"
 #include "estimation/parameter_search.h"
+#include "estimation/state_space.h"
 #include "estimation/variants.h"
 #include "model/objective.h"
 #include "model/random.h"
@@ -221,6 +222,38 @@ TEST(DiagnoseObservationError, HasAHindcastAndAJitterOfItsOwn) {
   const double predicted =
       refit.Q * (b + refit.R / refit.K * b * (refit.K - b) - s.C[s.size() - 2]);
   EXPECT_NEAR(d.HindcastSkill.Peels.front().Predicted, predicted, 1e-12 * predicted);
+}
+
+// State-space values: the one-step-ahead residuals, the estimator's own
+// refits for the hindcast (the last peel predicts q̂′·B̂′ of the year after
+// its data), its starts for the jitter; a Hessian that is not positive
+// definite makes the minimum item fail and the fit unfit.
+TEST(DiagnoseStateSpace, JudgesItsOwnResidualsRefitsAndHessian) {
+  const data::CatchEffortSeries s = estimation::testing::FishedStock();
+  const estimation::StateSpaceOptions options;
+  const estimation::StateSpaceFit fit =
+      estimation::FitStateSpace(s, model::ProductionModelKind::Schaefer, options);
+  const VariantDiagnosis d = DiagnoseStateSpace(s, fit, options, "Шефер");
+  EXPECT_EQ(d.Residuals, fit.OsaResiduals);
+  EXPECT_EQ(d.ResidualYears.front(), s.FirstYear);
+  ASSERT_TRUE(d.HindcastSkill.Assessable) << d.HindcastSkill.Reason;
+  data::CatchEffortSeries shorter = s;
+  shorter.U.pop_back();
+  shorter.E.pop_back();
+  shorter.C.pop_back();
+  const estimation::StateSpaceFit refit =
+      estimation::FitStateSpace(shorter, model::ProductionModelKind::Schaefer, options);
+  EXPECT_EQ(d.HindcastSkill.Peels.front().Predicted, refit.Q.Value * refit.BNext.Value);
+  ASSERT_TRUE(d.JitterRuns.Assessable);
+  EXPECT_EQ(d.JitterRuns.Runs.size(), fit.StartObjectives.size());
+  EXPECT_NE(d.Items.Items[0].Status, CheckStatus::Fail) << d.Items.Items[0].Explanation;
+
+  estimation::StateSpaceFit flat = fit;
+  flat.HessianPositiveDefinite = false;
+  const VariantDiagnosis bad = DiagnoseStateSpace(s, flat, options, "Шефер");
+  EXPECT_EQ(bad.Items.Items[0].Status, CheckStatus::Fail);
+  EXPECT_EQ(bad.Items.Result, Verdict::Unfit);
+  EXPECT_EQ(bad.Items.VerdictText.rfind("Модель непригодна: Минимум целевой функции", 0), 0u);
 }
 
 // A series the Schaefer model reproduces exactly: every peeled year is
