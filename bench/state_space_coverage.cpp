@@ -73,6 +73,14 @@ Simulation Simulate(double sigmaP, std::mt19937_64& generator) {
   return sim;
 }
 
+// An element of the fit's joint covariance of (θ, u_n, u_{n+1}); 0 when
+// there is none.
+double JointCov(const estimation::StateSpaceFit& f, int i, int j) {
+  const int m = f.ParameterCount + 2;
+  if (f.JointCovariance.empty()) return 0.0;
+  return f.JointCovariance[static_cast<std::size_t>(i) * m + j];
+}
+
 void WriteSeries(const std::string& path, const data::CatchEffortSeries& s) {
   std::ofstream out(path);
   out << "C,I\n";
@@ -113,7 +121,7 @@ void WriteCheck(const std::string& dir, std::uint64_t seed) {
   std::ofstream out(dir + "/check_fits.csv");
   out << "series,kind,objective,logr,logK,logq,logsdp,logsdo,logp,se_logr,se_logK,se_logq,"
          "se_logsdp,se_logsdo,se_logp,se_logMsy,se_logBnextBmsy,se_logFlastFmsy,max_gradient,"
-         "milliseconds\n";
+         "milliseconds,cov_logr_unext,cov_logK_unext,cov_ulast_unext,var_unext\n";
   for (const Named& n : series) {
     WriteSeries(dir + "/check_" + n.Name + ".csv", n.Series);
     for (ProductionModelKind kind : {ProductionModelKind::Schaefer, ProductionModelKind::Fox,
@@ -124,15 +132,18 @@ void WriteCheck(const std::string& dir, std::uint64_t seed) {
           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
               .count();
       char line[1024];
+      const int m = f.ParameterCount + 2;
       const bool pt = kind == ProductionModelKind::PellaTomlinson;
       std::snprintf(line, sizeof line,
                     "%s,%s,%.12g,%.12g,%.12g,%.12g,%.12g,%.12g,%.12g,%.8g,%.8g,%.8g,%.8g,%.8g,"
-                    "%.8g,%.8g,%.8g,%.8g,%.3g,%.3f\n",
+                    "%.8g,%.8g,%.8g,%.8g,%.3g,%.3f,%.8g,%.8g,%.8g,%.8g\n",
                     n.Name.c_str(), KindName(kind), f.Objective, std::log(f.R.Value),
                     std::log(f.K.Value), std::log(f.Q.Value), std::log(f.SigmaP.Value),
                     std::log(f.SigmaO.Value), pt ? std::log(f.P.Value) : 0.0, f.R.SeLog,
                     f.K.SeLog, f.Q.SeLog, f.SigmaP.SeLog, f.SigmaO.SeLog, pt ? f.P.SeLog : 0.0,
-                    f.MSY.SeLog, f.BNextOverBMSY.SeLog, f.FLastOverFMSY.SeLog, f.MaxGradient, ms);
+                    f.MSY.SeLog, f.BNextOverBMSY.SeLog, f.FLastOverFMSY.SeLog, f.MaxGradient, ms,
+                    JointCov(f, 0, m - 1), JointCov(f, 1, m - 1), JointCov(f, m - 2, m - 1),
+                    JointCov(f, m - 1, m - 1));
       out << line;
     }
   }

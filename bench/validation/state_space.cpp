@@ -67,5 +67,9 @@ Type objective_function<Type>::operator()() {
   ADREPORT(logBnext);
   ADREPORT(logBnextBmsy);
   ADREPORT(logFlastFmsy);
+  // ln r, ln K, u_n and u_{n+1} together, for their joint covariance.
+  vector<Type> joint(4);
+  joint << logr, logK, u(n - 1), u(n);
+  ADREPORT(joint);
   return nll;
 }

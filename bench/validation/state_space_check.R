@@ -103,6 +103,17 @@ for (i in seq_len(nrow(fits))) {
                 names[j], theta[j], prog_theta[j], abs(theta[j] - prog_theta[j]), se[j],
                 prog_se[j], abs(se[j] - prog_se[j]) / se[j]))
   }
+  # The joint covariance of (ln r, ln K, u_n, u_{n+1}), the last block of
+  # sdreport's covariance of the reported quantities.
+  jc <- f$sd$cov
+  m <- nrow(jc)
+  tmb_joint <- c(jc[m - 3, m], jc[m - 2, m], jc[m - 1, m], jc[m, m])
+  prog_joint <- unlist(row[c("cov_logr_unext", "cov_logK_unext", "cov_ulast_unext", "var_unext")])
+  for (j in 1:4) {
+    nm <- c("cov(ln r,u_n+1)", "cov(ln K,u_n+1)", "cov(u_n,u_n+1)", "var(u_n+1)")[j]
+    cat(sprintf("  %-16s TMB %.6g program %.6g rel %.1e\n", nm, tmb_joint[j], prog_joint[j],
+                abs(tmb_joint[j] - prog_joint[j]) / abs(tmb_joint[j])))
+  }
   for (j in 1:3) {
     nm <- c("logMsy", "logBnextBmsy", "logFlastFmsy")[j]
     cat(sprintf("  SE %-13s TMB %.6f program %.6f rel %.1e\n", nm, rep[nm, 2], prog_rep[j],

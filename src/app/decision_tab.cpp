@@ -44,10 +44,32 @@ DecisionTab::DecisionTab(PageContext context, std::function<int()> horizon,
 
   // The risk, the buttons and the outlook in one row under the list, so
   // that the list keeps the whole width.
+  auto* process = new QHBoxLayout();
+  process->addWidget(
+      MakeLabel("DecisionProcessErrorLabel", QStringLiteral("Ошибка процесса σ:")));
+  processSigma_ = Named<QDoubleSpinBox>("DecisionProcessError");
+  processSigma_->setRange(0.0, uncertainty::kMaxProcessSigma);
+  processSigma_->setDecimals(2);
+  processSigma_->setSingleStep(0.05);
+  processSigma_->setValue(uncertainty::kDefaultProcessSigma);
+  processSigma_->setToolTip(QStringLiteral(
+      "Шум биомассы в прогнозах: B[t+1] = (B[t] + P(B[t]) − C[t])·exp(η − σ²/2); 0,1 — обычная "
+      "средняя изменчивость процесса; 0 — риск только от неопределённости параметров"));
+  process->addWidget(processSigma_);
+  stateSpaceSigma_ = MakeLabel("DecisionStateSpaceSigma", {});
+  stateSpaceSigma_->setWordWrap(true);
+  process->addWidget(stateSpaceSigma_, 1);
+  layout->addLayout(process);
+
   auto* view = new QHBoxLayout();
-  view->addWidget(MakeLabel("DecisionRiskLabel", QStringLiteral("Риск, %:")));
+  QStringList criteria;
+  for (const std::string& item : uncertainty::CriterionItems()) criteria << FromUtf8(item);
+  criterion_ = MakeComboBox("DecisionCriterion", criteria);
+  criterion_->setToolTip(QStringLiteral("Критерий наибольшего постоянного улова"));
+  view->addWidget(criterion_);
+  view->addWidget(MakeLabel("DecisionRiskLabel", QStringLiteral("p, %:")));
   risk_ = Named<QDoubleSpinBox>("DecisionRisk");
-  risk_->setRange(0.5, 50.0);
+  risk_->setRange(0.5, 99.5);
   risk_->setDecimals(1);
   risk_->setSingleStep(0.5);
   risk_->setValue(100.0 * uncertainty::kDefaultRisk);
@@ -95,6 +117,11 @@ void DecisionTab::Compute() {
   // A bad list is reported before anything runs.
   request.Entries = uncertainty::ParseCatchOptions(ToUtf8(options_->text()), request.DecimalMark);
   request.Risk = risk_->value() / 100.0;
+  request.Criterion = static_cast<uncertainty::RiskCriterion>(std::max(0, criterion_->currentIndex()));
+  request.ProcessSigma = processSigma_->value();
+  request.ProcessSource = request.ProcessSigma == uncertainty::kDefaultProcessSigma
+                              ? uncertainty::ProcessErrorSource::Default
+                              : uncertainty::ProcessErrorSource::Stated;
   request.Horizon = horizon_ ? horizon_() : 5;
   if (bounds_) request.Bounds = bounds_();
 
@@ -141,6 +168,7 @@ void DecisionTab::ShowTable() {
     table_->setColumnCount(0);
     caption_->setText(QStringLiteral("Таблица решений ещё не рассчитана."));
     sentence_->clear();
+    stateSpaceSigma_->clear();
     return;
   }
   const char mark = DecimalMark();
@@ -168,7 +196,10 @@ void DecisionTab::ShowTable() {
   }
   table_->resizeColumnsToContents();
   caption_->setText(FromUtf8(uncertainty::DecisionCaption(*result, mark)));
+  const bool refused = result->Table.MaxCatch.Outcome == uncertainty::CatchSearch::RefusedAtBounds;
+  sentence_->setStyleSheet(refused ? QStringLiteral("color: #c00000;") : QString());
   sentence_->setText(FromUtf8(uncertainty::MaxCatchSentence(result->Table, mark)));
+  stateSpaceSigma_->setText(FromUtf8(uncertainty::StateSpaceSigmaText(result->StateSpaceSigma, mark)));
 }
 
 }  // namespace tarvik::app

@@ -16,7 +16,9 @@
 
 namespace tarvik::app {
 
-// The tab «Таблица решений» of the TAC page: the catch options and the risk,
+// The tab «Таблица решений» of the TAC page: the catch options, the
+// criterion of the largest catch and its threshold, the process error σ_p
+// (with the state-space estimator's σ_p beside it once a table is made),
 // «Рассчитать» (in the background, with progress, «Прервать» stops it), the
 // options × years table of the outlook chosen above it, shaded as Kobe II
 // strategy matrices are, and the sentence with the largest catch within the
@@ -50,6 +52,9 @@ class DecisionTab : public Page {
 
   QLineEdit* options_ = nullptr;
   QDoubleSpinBox* risk_ = nullptr;
+  QComboBox* criterion_ = nullptr;
+  QDoubleSpinBox* processSigma_ = nullptr;
+  QLabel* stateSpaceSigma_ = nullptr;
   QPushButton* stopButton_ = nullptr;
   QProgressBar* gauge_ = nullptr;
   QComboBox* outlook_ = nullptr;

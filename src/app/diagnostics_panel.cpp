@@ -14,6 +14,7 @@
 #include "assessment/estimation_view.h"
 #include "assessment/fit_checks.h"
 #include "assessment/observation_error.h"
+#include "assessment/state_space.h"
 #include "assessment/uncertainty.h"
 #include "assessment/variants.h"
 #include "common/error.h"
@@ -202,6 +203,7 @@ void DiagnosticsPanel::Diagnose() {
   const std::string label = estimation::VariantLabel(state.ModelFits, *index);
   if (const auto rho = mohnRho_.find(label); rho != mohnRho_.end()) options.MohnRho = rho->second;
   options.MsyIntervalRatio = uncertainty::MsyIntervalRatioOf(state, *index);
+  options.IntervalTruncation = uncertainty::IntervalTruncationOf(state, *index, DecimalMark());
   ShowEmpty(QStringLiteral("Диагностика варианта «%1»: уточнение минимума, прогноз на год вперёд "
                            "и 20 подгонок из разных начальных точек…")
                 .arg(FromUtf8(label)));
@@ -212,13 +214,31 @@ void DiagnosticsPanel::Diagnose() {
       observation = *fit;
     }
   }
+  // Adopted state-space estimates: by that estimator's own checks.
+  std::optional<estimation::StateSpaceFit> stateSpace;
+  if (state.ModelFits[*index].Origin == model::FitOrigin::StateSpace) {
+    if (const auto* fit = estimation::StateSpaceFitOf(state, state.ModelFits[*index].Kind)) {
+      stateSpace = *fit;
+    }
+  }
   context_.background.RunGuarded(
       [series = diagnostics::DiagnosedSeries(state), fits = state.ModelFits, index = *index,
        bounds = *bounds_, keep = state.MedianKeepCount, options, observation,
-       label](BackgroundTask::Progress&) {
+       estimateB1 = state.ObservationError.EstimateB1, stateSpace,
+       stateSpaceOptions = state.StateSpace.Options, label](BackgroundTask::Progress&) {
+        if (stateSpace) {
+          diagnostics::VariantDiagnosis d = diagnostics::DiagnoseStateSpace(
+              series, *stateSpace, stateSpaceOptions,
+              label + " (модель пространства состояний)", options);
+          d.Index = index;
+          return d;
+        }
         if (observation) {
+          estimation::ObservationErrorOptions fitOptions;
+          fitOptions.EstimateB1 = estimateB1;
+          fitOptions.Bounds = bounds;
           diagnostics::VariantDiagnosis d = diagnostics::DiagnoseObservationError(
-              series, *observation, label + " (модель ошибки наблюдения)", options);
+              series, *observation, fitOptions, label + " (модель ошибки наблюдения)", options);
           d.Index = index;
           return d;
         }

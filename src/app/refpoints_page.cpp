@@ -279,11 +279,16 @@ void ReferencePointsPage::ShowIntervals() {
             : QString());
     return;
   }
+  // A truncation is the first line, in red.
+  const std::string truncation = uncertainty::TruncationText(*result, mark);
   QStringList lines;
   for (const std::string& line : uncertainty::SummaryLines(*result, mark)) {
-    lines << FromUtf8(line);
+    const QString text = FromUtf8(line).toHtmlEscaped();
+    lines << (line == truncation ? QStringLiteral("<span style=\"color:#c00000\">%1</span>").arg(text)
+                                 : text);
   }
-  intervalSummary_->setText(lines.join(QLatin1Char('\n')));
+  intervalSummary_->setTextFormat(Qt::RichText);
+  intervalSummary_->setText(lines.join(QStringLiteral("<br>")));
   const uncertainty::RkScatter scatter = uncertainty::RkScatterOf(*result);
   chartRk_->SetTitle(FromUtf8(scatter.Title));
   chartRk_->SetAxisTitle(Axis::Bottom, FromUtf8(scatter.XTitle));

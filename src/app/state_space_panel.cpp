@@ -167,7 +167,7 @@ void StateSpacePanel::Refresh() {
     chart_->ClearAll();
     return;
   }
-  const estimation::StateSpaceBiomassChart c = estimation::StateSpaceChart(state, *chosen);
+  const estimation::StateSpaceBiomassChart c = estimation::StateSpaceChart(state, *chosen, catchUnit_ ? catchUnit_() : 0);
   chart_->SetTitle(FromUtf8(c.Title));
   chart_->SetAxisTitle(Axis::Bottom, FromUtf8(c.XTitle));
   chart_->SetAxisTitle(Axis::Left, FromUtf8(c.YTitle));

@@ -41,6 +41,9 @@ class StateSpacePanel : public QWidget {
   // shows it while the tab is current.
   ChartPanel* Chart() const { return chart_; }
 
+  // The catch unit (10^exponent t) the biomass axis is labelled in.
+  void SetCatchUnitSource(std::function<int()> source) { catchUnit_ = std::move(source); }
+
  signals:
   // The chosen variant (ModelFits index) took the estimates.
   void Adopted(std::size_t index);
@@ -52,6 +55,7 @@ class StateSpacePanel : public QWidget {
   PageContext context_;
   ProgressLog log_;
   std::function<estimation::ParameterBounds()> bounds_;
+  std::function<int()> catchUnit_;
   QCheckBox* estimateB1_ = nullptr;
   QPushButton* adopt_ = nullptr;
   QLabel* status_ = nullptr;

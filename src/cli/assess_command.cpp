@@ -19,6 +19,7 @@
 #include "projection/tac_report.h"
 #include "refpoints/reference_points.h"
 #include "uncertainty/bootstrap_view.h"
+#include "uncertainty/decision_view.h"
 #include "uncertainty/decision_workflow.h"
 
 namespace tarvik::cli {
@@ -63,6 +64,29 @@ uncertainty::DecisionRequest DecisionRequestOf(const AssessOptions& o) {
                 FormatGeneral(o.RiskPercent, kDecimalMark));
   }
   request.Risk = o.RiskPercent / 100.0;
+  if (!o.Criterion.empty()) {
+    bool known = false;
+    for (std::size_t k = 0; k < uncertainty::kRiskCriterionCount; ++k) {
+      const auto criterion = static_cast<uncertainty::RiskCriterion>(k);
+      if (o.Criterion == uncertainty::CriterionKey(criterion)) {
+        request.Criterion = criterion;
+        known = true;
+      }
+    }
+    if (!known) {
+      throw Error("Параметр --criterion: blim, bmsy или green, задано «" + o.Criterion + "»");
+    }
+  }
+  if (o.ProcessError) {
+    const double sigma = *o.ProcessError;
+    if (!(sigma >= 0.0 && sigma <= uncertainty::kMaxProcessSigma)) {
+      throw Error("Параметр --process-error: σ ошибки процесса от 0 до " +
+                  FormatGeneral(uncertainty::kMaxProcessSigma, kDecimalMark) + ", задано " +
+                  FormatGeneral(sigma, kDecimalMark));
+    }
+    request.ProcessSigma = sigma;
+    request.ProcessSource = uncertainty::ProcessErrorSource::Stated;
+  }
   return request;
 }
 
@@ -182,18 +206,37 @@ Json DecisionJson(const uncertainty::DecisionTableResult& result) {
         {{"catch", row.Option.Catch}, {"label", row.Option.Label}, {"years", std::move(years)}});
   }
   static const char* const kOutcomes[] = {"found", "none_within_risk",
-                                          "largest_option_within_risk"};
+                                          "largest_option_within_risk", "refused_at_bounds"};
   const uncertainty::MaxCatchAtRisk& m = t.MaxCatch;
+  Json maxCatch = {{"risk", m.Risk},
+                   {"criterion", uncertainty::CriterionKey(m.Criterion)},
+                   {"criterion_text", uncertainty::CriterionText(m.Criterion, m.Risk, kDecimalMark)},
+                   {"catch", m.Catch},
+                   {"p_b_below_bmsy_end", m.ProbBelowBmsyEnd},
+                   {"outcome", kOutcomes[static_cast<std::size_t>(m.Outcome)]}};
+  maxCatch["refused_reason"] = m.Outcome == uncertainty::CatchSearch::RefusedAtBounds
+                                   ? Json(uncertainty::RefusalText(m, kDecimalMark))
+                                   : Json(nullptr);
+  if (m.Outcome == uncertainty::CatchSearch::RefusedAtBounds) maxCatch["catch"] = nullptr;
+  const uncertainty::ProcessSigmaReference& ss = result.StateSpaceSigma;
+  Json stateSpace = ss.Available ? Json{{"sigma", ss.Value},
+                                       {"lower", ss.HasInterval ? Json(ss.Lower) : Json(nullptr)},
+                                       {"upper", ss.HasInterval ? Json(ss.Upper) : Json(nullptr)},
+                                       {"level", ss.Level},
+                                       {"used", false}}
+                                 : Json{{"sigma", nullptr}, {"reason", ss.Reason}};
   return {{"replicates", t.ReplicatesUsed},
           {"failed", result.FailedReplicates},
           {"seed", t.Seed},
           {"blim_fraction", t.BlimFraction},
+          {"process_error",
+           {{"sigma", t.ProcessSigma},
+            {"source", t.ProcessSource == uncertainty::ProcessErrorSource::Default ? "default"
+                                                                                  : "stated"},
+            {"text", uncertainty::ProcessErrorText(t, kDecimalMark)},
+            {"state_space", std::move(stateSpace)}}},
           {"options", std::move(options)},
-          {"max_catch_at_risk",
-           {{"risk", m.Risk},
-            {"catch", m.Catch},
-            {"p_b_below_bmsy_end", m.ProbBelowBmsyEnd},
-            {"outcome", kOutcomes[static_cast<std::size_t>(m.Outcome)]}}},
+          {"max_catch_at_risk", std::move(maxCatch)},
           {"sentence", uncertainty::MaxCatchSentence(t, kDecimalMark)}};
 }
 
@@ -376,8 +419,17 @@ CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& o) {
                   "по умолчанию 0; 0.25*MSY; …; 1.5*MSY; текущий; ОДУ")
       ->needs(decision);
   sub->add_option("--risk", o.RiskPercent,
-                  "Допустимый риск B < Blim для наибольшего улова, % (больше 0 и меньше 100)")
+                  "Порог критерия наибольшего улова, % (больше 0 и меньше 100; по умолчанию 5: "
+                  "риск B < Blim)")
       ->default_val(5.0)
+      ->needs(decision);
+  sub->add_option("--criterion", o.Criterion,
+                  "Критерий наибольшего улова: blim — P(B < Blim) не выше порога (по умолчанию), "
+                  "bmsy — P(B < BMSY) не выше порога, green — P(зелёная зона) не ниже порога")
+      ->needs(decision);
+  sub->add_option("--process-error", o.ProcessError,
+                  "σ ошибки процесса в прогнозах таблицы решений (шум биомассы, 0…2; по умолчанию "
+                  "0.1; 0 — риск только от неопределённости параметров)")
       ->needs(decision);
   AddEstimatorOption(*sub, o.Estimate);
   AddUncertaintyOptions(*sub, o.Uncertainty, "--uncertainty",

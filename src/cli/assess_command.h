@@ -1,6 +1,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ struct AssessOptions {
   bool DecisionTable = false;            // --decision-table
   std::string CatchOptions;              // --catch-options LIST (empty: the default list)
   double RiskPercent = 5.0;              // --risk PERCENT
+  std::string Criterion;                 // --criterion blim|bmsy|green (empty: blim)
+  std::optional<double> ProcessError;    // --process-error S (empty: the default σ_p)
 };
 
 // A rule of the command line, `ruleText` one of

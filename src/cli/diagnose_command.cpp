@@ -5,6 +5,7 @@
 
 #include "assessment/fit_checks.h"
 #include "assessment/observation_error.h"
+#include "assessment/state_space.h"
 #include "assessment/uncertainty.h"
 #include "assessment/variants.h"
 #include "cli/common_options.h"
@@ -46,14 +47,29 @@ diagnostics::VariantDiagnosis DiagnoseChosen(const AssessmentState& state,
   settings.JitterSettings.Threads = options.Threads;
   settings.DecimalMark = kDecimalMark;
   settings.MsyIntervalRatio = uncertainty::MsyIntervalRatioOf(state, chosen.Variant);
+  settings.IntervalTruncation = uncertainty::IntervalTruncationOf(state, chosen.Variant, kDecimalMark);
   // Adopted observation-error estimates are judged by their own residuals.
   const model::ModelFit& record = state.ModelFits.at(chosen.Variant);
   if (record.Origin == model::FitOrigin::ObservationError) {
     if (const auto* fit = estimation::ObservationErrorFitOf(state, record.Kind)) {
+      estimation::ObservationErrorOptions fitOptions;
+      fitOptions.EstimateB1 = state.ObservationError.EstimateB1;
+      fitOptions.Bounds = chosen.LastSearch().Settings.Bounds;
       return diagnostics::DiagnoseObservationError(
-          diagnostics::DiagnosedSeries(state), *fit,
+          diagnostics::DiagnosedSeries(state), *fit, fitOptions,
           estimation::VariantLabel(state.ModelFits, chosen.Variant) +
               " (модель ошибки наблюдения)",
+          settings);
+    }
+  }
+  // Adopted state-space estimates: by the one-step-ahead residuals, the
+  // convergence and the refits of that estimator.
+  if (record.Origin == model::FitOrigin::StateSpace) {
+    if (const auto* fit = estimation::StateSpaceFitOf(state, record.Kind)) {
+      return diagnostics::DiagnoseStateSpace(
+          diagnostics::DiagnosedSeries(state), *fit, state.StateSpace.Options,
+          estimation::VariantLabel(state.ModelFits, chosen.Variant) +
+              " (модель пространства состояний)",
           settings);
     }
   }
@@ -110,7 +126,7 @@ Json DiagnosisJson(const diagnostics::VariantDiagnosis& d,
   AddReason(jitter, jit.Assessable, jit.Reason);
   j["jitter"] = std::move(jitter);
   j["mohn_rho"] = Optional(options.MohnRho);
-  j["msy_interval_ratio"] = Optional(options.MsyIntervalRatio);
+  j["msy_interval_ratio"] = Optional(d.MsyIntervalRatio);
   return j;
 }
 

@@ -86,6 +86,12 @@ void AddB1kOption(CLI::App& sub, EstimateOptions& o) {
                  "Модели ошибки наблюдения и пространства состояний: fixed — B₁ = K, free — B₁/K "
                  "оценивается")
       ->default_val("fixed");
+  sub.add_option("--ss-level", o.StateSpaceLevel,
+                 "Модель пространства состояний: уровень интервалов, 90 или 95 %")
+      ->default_val(90);
+  sub.add_option("--sigma-p-prior", o.SigmaPPrior,
+                 "Модель пространства состояний: априорное распределение ln σ_p ~ N(ln M, S²), "
+                 "задаётся как M,S, например 0.1,1 (по умолчанию нет)");
 }
 
 }  // namespace

@@ -43,6 +43,11 @@ struct EstimateOptions {
   bool StateSpace = false;
   // --b1k fixed|free: B₁ = K, or φ = B₁/K estimated («B₁/K оценивается»).
   std::string B1k = "fixed";
+  // --ss-level 90|95: the level of the state-space intervals.
+  int StateSpaceLevel = 90;
+  // --sigma-p-prior M,S: the stated prior ln σ_p ~ N(ln M, S²) of the
+  // state-space model; empty: none.
+  std::string SigmaPPrior;
 };
 
 // The estimator --estimator and --refine ask for; conflicting or unknown

@@ -1,11 +1,15 @@
 #include "cli/state_space_output.h"
 
+#include <cmath>
+#include <optional>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "cli/common_options.h"
 #include "cli/estimate_command.h"
 #include "cli/text_output.h"
+#include "common/error.h"
 #include "common/numbers.h"
 #include "assessment/observation_error_view.h"
 #include "assessment/state_space.h"
@@ -63,6 +67,29 @@ estimation::StateSpaceOptions MakeStateSpaceOptions(const EstimateOptions& o,
   estimation::StateSpaceOptions options;
   options.EstimateB1 = b1k == 1;
   options.StartBounds = bounds;
+  if (o.StateSpaceLevel != 90 && o.StateSpaceLevel != 95) {
+    throw Error("--ss-level: уровень интервалов должен быть 90 или 95, задано " +
+                std::to_string(o.StateSpaceLevel));
+  }
+  options.Level = o.StateSpaceLevel == 95 ? 0.95 : 0.90;
+  if (!o.SigmaPPrior.empty()) {
+    const std::size_t comma = o.SigmaPPrior.find(',');
+    const std::optional<double> median =
+        TryParseDouble(std::string_view(o.SigmaPPrior).substr(0, comma));
+    const std::optional<double> spread =
+        comma == std::string::npos
+            ? std::nullopt
+            : TryParseDouble(std::string_view(o.SigmaPPrior).substr(comma + 1));
+    if (!median || !spread || !(*median > 0.0) || !(*spread > 0.0)) {
+      throw Error("--sigma-p-prior: ожидается M,S — медиана σ_p и разброс ln σ_p, оба "
+                  "положительные, например 0.1,1; задано «" +
+                  o.SigmaPPrior + "»");
+    }
+    options.SigmaPPrior = true;
+    options.SigmaPLogMean = std::log(*median);
+    options.SigmaPLogSd = *spread;
+  }
+  estimation::CheckStateSpaceOptions(options);
   return options;
 }
 
@@ -76,6 +103,9 @@ Json StateSpaceFitJson(const StateSpaceFit& f) {
   j["b1k"] = EstimateJson(f.Phi);
   j["sigma_p"] = EstimateJson(f.SigmaP);
   j["sigma_o"] = EstimateJson(f.SigmaO);
+  j["sigma_p_prior"] = f.SigmaPPrior ? Json{{"median", std::exp(f.SigmaPLogMean)},
+                                            {"sd_log", f.SigmaPLogSd}}
+                                     : Json(nullptr);
   j["msy"] = EstimateJson(f.MSY);
   j["bmsy"] = EstimateJson(f.BMSY);
   j["fmsy"] = EstimateJson(f.FMSY);
@@ -106,8 +136,12 @@ std::string StateSpaceText(const std::array<StateSpaceFit, 3>& fits) {
   const int percent = fits[0].Level > 0.925 ? 95 : 90;
   std::ostringstream out;
   out << "Модель пространства состояний ("
-      << (fits[0].EstimateB1 ? "B₁/K оценивается" : "B₁ = K") << "), в скобках " << percent
-      << " % интервалы:\n";
+      << (fits[0].EstimateB1 ? "B₁/K оценивается" : "B₁ = K");
+  if (fits[0].SigmaPPrior) {
+    out << "; априорное ln σ_p ~ N(ln " << FormatGeneral(std::exp(fits[0].SigmaPLogMean), kDecimalMark)
+        << "; " << FormatGeneral(fits[0].SigmaPLogSd, kDecimalMark) << "²)";
+  }
+  out << "), в скобках " << percent << " % интервалы:\n";
   std::vector<std::string> header = {"", ""};
   for (const StateSpaceFit& f : fits) header.push_back(ShortName(f.Kind));
   std::vector<std::vector<std::string>> rows;

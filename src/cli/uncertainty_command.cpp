@@ -8,6 +8,7 @@
 #include "common/error.h"
 #include "projection/kobe.h"
 #include "refpoints/reference_points.h"
+#include "uncertainty/bootstrap_view.h"
 
 namespace tarvik::cli {
 
@@ -54,6 +55,30 @@ void EstimateChosenUncertainty(AssessmentState& state, const ChosenVariantRun& c
   uncertainty::EstimateUncertainty(state, SearchBoundsOf(chosen), bootstrap);
 }
 
+namespace {
+
+// The replicates on a bound: their count, per estimated parameter the shares
+// on its lower and upper bound, and whether the intervals are truncated.
+Json AtBoundsJson(const BootstrapResult& r) {
+  const int used = r.ReplicateCount - r.Failed;
+  Json shares = Json::object();
+  for (std::size_t p = 0; p < uncertainty::kBoundParameterCount; ++p) {
+    if (!r.BoundEstimated[p]) continue;
+    const auto share = [&](std::size_t side) {
+      return used > 0 ? r.BoundCounts[p][side] / static_cast<double>(used) : 0.0;
+    };
+    shares[uncertainty::BoundParameterKey(static_cast<uncertainty::BoundParameter>(p))] = {
+        {"lower", share(0)}, {"upper", share(1)}};
+  }
+  const std::string truncation = uncertainty::TruncationText(r, kDecimalMark);
+  return {{"replicates", r.AtBounds},
+          {"shares", std::move(shares)},
+          {"truncated", !truncation.empty()},
+          {"text", truncation}};
+}
+
+}  // namespace
+
 Json UncertaintyJson(const BootstrapResult& r, model::FitOrigin origin) {
   Json quantities = Json::object();
   for (std::size_t q = 0; q < uncertainty::kQuantityCount; ++q) {
@@ -66,17 +91,22 @@ Json UncertaintyJson(const BootstrapResult& r, model::FitOrigin origin) {
                                                                  : Json(nullptr);
   }
   const bool procedure = r.Method == uncertainty::Estimator::Procedure;
-  const char* estimator = !procedure                               ? "observation-error"
+  const bool stateSpace = r.Method == uncertainty::Estimator::StateSpace;
+  const char* estimator = stateSpace                               ? "state-space"
+                          : !procedure                             ? "observation-error"
                           : origin == model::FitOrigin::Refinement ? "refined"
                                                                    : "procedure";
-  return {{"method", procedure ? "fixed-design residual bootstrap" : "log-residual bootstrap"},
+  const char* method = stateSpace  ? "draws from the normal approximation"
+                       : procedure ? "fixed-design residual bootstrap"
+                                   : "log-residual bootstrap";
+  return {{"method", method},
           {"estimator", estimator},
           {"replicates", r.ReplicateCount},
           {"seed", r.Seed},
           {"level", r.Level},
           {"blim_fraction", r.BlimFraction},
           {"failed", r.Failed},
-          {"at_bounds", r.AtBounds},
+          {"at_bounds", AtBoundsJson(r)},
           {"quantities", std::move(quantities)},
           {"probabilities",
            {{"b_last_below_bmsy", r.ProbBelowBmsy},
@@ -84,7 +114,7 @@ Json UncertaintyJson(const BootstrapResult& r, model::FitOrigin origin) {
             {"f_last_above_fmsy", r.ProbAboveFmsy}}},
           {"correlations",
            {{"r_K", r.CorrelationRK}, {"r_q", r.CorrelationRQ}, {"K_q", r.CorrelationKQ}}},
-          {"b_last", r.BLastDefinition}};
+          {"b_last", uncertainty::BLastDefinition(r)}};
 }
 
 void AddKobeCloudJson(const BootstrapResult& result, Json& kobe) {

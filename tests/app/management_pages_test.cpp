@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -462,6 +463,12 @@ TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) 
   options->setText(QStringLiteral("0; 0") + QChar::fromLatin1(mark) +
                    QStringLiteral("5*MSY; MSY; ОДУ"));
   const std::uint32_t seed = window_->State().Random.Seed();
+  // A stated σ of the process error and the green-zone criterion reach the table.
+  auto* sigma = Find<QDoubleSpinBox>("DecisionProcessError");
+  EXPECT_EQ(sigma->value(), uncertainty::kDefaultProcessSigma);
+  sigma->setValue(0.2);
+  Find<QComboBox>("DecisionCriterion")->setCurrentIndex(2);
+  Find<QDoubleSpinBox>("DecisionRisk")->setValue(60.0);
   Find<QPushButton>("DecisionCompute")->click();
   ASSERT_TRUE(WaitIdle(600000));
   ASSERT_EQ(ui_.boxes.size(), 1u) << ui_.boxes.back().text.toStdString();
@@ -490,6 +497,16 @@ TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) 
     }
   }
   EXPECT_EQ(tab->Sentence()->text(), FromUtf8(uncertainty::MaxCatchSentence(table, mark)));
+  EXPECT_EQ(table.ProcessSigma, 0.2);
+  EXPECT_EQ(table.ProcessSource, uncertainty::ProcessErrorSource::Stated);
+  EXPECT_EQ(table.MaxCatch.Criterion, uncertainty::RiskCriterion::Green);
+  EXPECT_EQ(table.MaxCatch.Risk, 0.6);
+  // The state-space σ of the same kind is shown beside the setting.
+  EXPECT_EQ(Find<QLabel>("DecisionStateSpaceSigma")->text(),
+            FromUtf8(uncertainty::StateSpaceSigmaText(window_->State().Decision->StateSpaceSigma,
+                                                      mark)));
+  EXPECT_TRUE(window_->State().Decision->StateSpaceSigma.Available)
+      << window_->State().Decision->StateSpaceSigma.Reason;
   EXPECT_EQ(window_->State().Random.Seed(), seed);
 
   // The on-screen report and the file end with the section, after every

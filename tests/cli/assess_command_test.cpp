@@ -150,10 +150,18 @@ TEST_F(AssessCommand, TheDecisionTableAddsToTheJsonAndTheReportOnly) {
   EXPECT_EQ(d["options"][5]["years"][2]["p_b_below_blim"], 1.0);
   EXPECT_EQ(d["options"][0]["years"][0]["year"].get<double>(),
             t["forecast"]["years"][0].get<double>());
+  // Many of the yellowfin replicates end with K on its upper bound: no
+  // largest catch is named from them, and the JSON says why.
   const nlohmann::json& m = d.at("max_catch_at_risk");
   EXPECT_EQ(m.at("risk"), 0.1);
-  EXPECT_GT(m.at("catch").get<double>(), 0.0);
+  EXPECT_EQ(m.at("criterion"), "blim");
+  EXPECT_EQ(m.at("outcome"), "refused_at_bounds");
+  EXPECT_TRUE(m.at("catch").is_null());
+  EXPECT_NE(m.at("refused_reason").get<std::string>().find("K на верхней границе"),
+            std::string::npos);
   EXPECT_TRUE(m.contains("p_b_below_bmsy_end"));
+  EXPECT_EQ(d.at("process_error").at("sigma"), 0.1);
+  EXPECT_EQ(d["process_error"].at("source"), "default");
 
   // The report: every line of the plain one, then the section.
   const std::string before = ReadAll(plainReport);
@@ -162,7 +170,31 @@ TEST_F(AssessCommand, TheDecisionTableAddsToTheJsonAndTheReportOnly) {
   EXPECT_EQ(after.substr(0, before.size()), before);
   const std::string section = tarvik::Cp1251ToUtf8(after.substr(before.size()));
   EXPECT_EQ(section.rfind(" \r\nТаблица решений: вероятность B < Blim", 0), 0u) << section;
-  EXPECT_NE(section.find("Наибольший постоянный улов"), std::string::npos);
+  EXPECT_NE(section.find("Наибольший улов не назван"), std::string::npos);
+}
+
+// The MSY interval ratio in the JSON is the value the checklist judged, the
+// upper over the lower end of the interval in the same object.
+TEST_F(AssessCommand, TheJsonMsyIntervalRatioIsTheChecklists) {
+  const CommandRun run = Assess(
+      "--variant 'Шефер СК' --rule linear:0.3 --runs 100 --forecast-horizon 3 --json "
+      "--uncertainty 100");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  const nlohmann::json& ratio = j.at("diagnostics").at("msy_interval_ratio");
+  ASSERT_TRUE(ratio.is_number());
+  const nlohmann::json& msy = j.at("uncertainty").at("quantities").at("msy");
+  EXPECT_EQ(ratio.get<double>(), msy.at("upper").get<double>() / msy.at("lower").get<double>());
+  char shown[64];
+  std::snprintf(shown, sizeof shown, "верхняя / нижняя = %.1f", ratio.get<double>());
+  bool found = false;
+  for (const auto& check : j["diagnostics"].at("checks")) {
+    if (check.at("name") != "Ширина интервала MSY") continue;
+    found = true;
+    EXPECT_EQ(check.at("value"), shown);
+  }
+  EXPECT_TRUE(found);
+  EXPECT_TRUE(j["uncertainty"].at("at_bounds").at("shares").contains("K"));
 }
 
 TEST_F(AssessCommand, WithoutNoiseTheReportHasNoInterval) {
@@ -189,6 +221,9 @@ TEST_F(AssessCommand, ErrorsExitWithTwoAndWriteNothing) {
         "--variant 'Шефер СК' --rule linear:0.3 --forecast-horizon 21",
         "--variant 'Шефер СК' --rule linear:0.3 --decision-table --catch-options '0; много'",
         "--variant 'Шефер СК' --rule linear:0.3 --decision-table --risk 0",
+        "--variant 'Шефер СК' --rule linear:0.3 --decision-table --process-error -0.1",
+        "--variant 'Шефер СК' --rule linear:0.3 --decision-table --criterion red",
+        "--variant 'Шефер СК' --rule linear:0.3 --process-error 0.2",
         "--variant 'Шефер СК' --rule linear:0.3 --risk 5"}) {
     const CommandRun run = Assess(bad + tail);
     EXPECT_EQ(run.exitCode, 2) << bad;

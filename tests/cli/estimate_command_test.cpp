@@ -103,7 +103,7 @@ TEST(CliEstimate, StateSpaceFitsBesideTheSearch) {
   EXPECT_EQ(j["variants"], k["variants"]);
   const std::vector<std::string> keys = {
       "r",      "K",           "q",           "p",    "b1k",       "sigma_p",
-      "sigma_o", "msy",        "bmsy",        "fmsy", "b_next",    "b_next_bmsy",
+      "sigma_o", "sigma_p_prior", "msy",        "bmsy",        "fmsy", "b_next",    "b_next_bmsy",
       "f_last_fmsy", "nll",    "n",           "level", "converged", "max_gradient",
       "hessian_pd", "osa_residuals", "osa_tests"};
   for (const char* kind : {"schaefer", "fox", "pella_tomlinson"}) {
@@ -124,6 +124,42 @@ TEST(CliEstimate, StateSpaceFitsBesideTheSearch) {
   EXPECT_NE(text.out.find("Модель пространства состояний (B₁ = K)"), std::string::npos)
       << text.out;
   EXPECT_EQ(RunCli(common + " --state-space --b1k maybe").exitCode, 2);
+}
+
+// --ss-level 95 widens every interval about the same estimate; a stated
+// prior on σ_p is used (σ_p moves towards it), named in the JSON and the
+// text; bad values are refused naming the option.
+TEST(CliEstimate, StateSpaceLevelAndPrior) {
+  const std::string common =
+      "estimate examples/schaefer_simulated_1990_2019.txt --variants 1 --state-space";
+  const nlohmann::ordered_json at90 =
+      nlohmann::ordered_json::parse(RunCli(common + " --json").out)["state_space"]["schaefer"];
+  const testing::CliRun wide = RunCli(common + " --ss-level 95 --json");
+  ASSERT_EQ(wide.exitCode, 0) << wide.err;
+  const nlohmann::ordered_json at95 = nlohmann::ordered_json::parse(wide.out)["state_space"]["schaefer"];
+  EXPECT_EQ(at95["msy"]["estimate"], at90["msy"]["estimate"]);
+  EXPECT_LT(at95["msy"]["interval"][0].get<double>(), at90["msy"]["interval"][0].get<double>());
+  EXPECT_GT(at95["msy"]["interval"][1].get<double>(), at90["msy"]["interval"][1].get<double>());
+  EXPECT_TRUE(at90["sigma_p_prior"].is_null());
+
+  const testing::CliRun prior = RunCli(common + " --sigma-p-prior 0.1,0.5 --json");
+  ASSERT_EQ(prior.exitCode, 0) << prior.err;
+  const nlohmann::ordered_json p = nlohmann::ordered_json::parse(prior.out)["state_space"]["schaefer"];
+  EXPECT_NEAR(p["sigma_p_prior"]["median"].get<double>(), 0.1, 1e-15);
+  EXPECT_EQ(p["sigma_p_prior"]["sd_log"], 0.5);
+  const double free = at90["sigma_p"]["estimate"].get<double>();
+  const double pulled = p["sigma_p"]["estimate"].get<double>();
+  EXPECT_LT(std::fabs(std::log(pulled / 0.1)), std::fabs(std::log(free / 0.1)));
+  EXPECT_NE(RunCli(common + " --sigma-p-prior 0.1,0.5").out.find("априорное ln σ_p ~ N(ln 0.1; 0.5²)"),
+            std::string::npos);
+  for (const char* bad : {" --ss-level 80", " --sigma-p-prior 0.1", " --sigma-p-prior 0,1",
+                          " --sigma-p-prior x,1"}) {
+    const testing::CliRun run = RunCli(common + bad);
+    EXPECT_NE(run.exitCode, 0) << bad;
+    EXPECT_NE(run.err.find(std::string(bad).substr(1, std::string(bad).find(' ', 1) - 1)),
+              std::string::npos)
+        << bad << ": " << run.err;
+  }
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 #include "assessment/decision_table.h"
 
 #include <cmath>
+#include <optional>
 
 #include "assessment/observation_error.h"
+#include "assessment/state_space.h"
 #include "assessment/uncertainty.h"
 #include "assessment/variants.h"
 #include "common/error.h"
 #include "common/numbers.h"
+#include "uncertainty/decision_view.h"
 
 namespace tarvik::uncertainty {
 namespace {
@@ -35,6 +38,39 @@ int FirstForecastYear(const AssessmentState& state) {
     if (year) return static_cast<int>(*year) + 1;
   }
   return state.AnalysisSeries.FirstYear + static_cast<int>(n);
+}
+
+// The state-space σ_p of `kind`: the state's fit when there is one, else a
+// fit made here with its default options (milliseconds).
+ProcessSigmaReference StateSpaceSigmaOf(const AssessmentState& state,
+                                        model::ProductionModelKind kind,
+                                        const estimation::ParameterBounds& bounds) {
+  ProcessSigmaReference reference;
+  try {
+    std::optional<estimation::StateSpaceFit> own;
+    const estimation::StateSpaceFit* fit = estimation::StateSpaceFitOf(state, kind);
+    if (fit == nullptr) {
+      estimation::StateSpaceOptions options;
+      options.StartBounds = bounds;
+      own = estimation::FitStateSpace(state.AnalysisSeries, kind, options);
+      fit = &*own;
+    }
+    const estimation::StateSpaceEstimate& sigma = fit->SigmaP;
+    if (!(sigma.Value >= 0.0) || !std::isfinite(sigma.Value)) {
+      reference.Reason = "оценка σ процесса не является числом";
+      return reference;
+    }
+    reference.Available = true;
+    reference.Value = sigma.Value;
+    reference.HasInterval =
+        sigma.HasSe && std::isfinite(sigma.Lower) && std::isfinite(sigma.Upper);
+    reference.Lower = reference.HasInterval ? sigma.Lower : 0.0;
+    reference.Upper = reference.HasInterval ? sigma.Upper : 0.0;
+    reference.Level = fit->Level;
+  } catch (const Error& e) {
+    reference.Reason = e.what();
+  }
+  return reference;
 }
 
 }  // namespace
@@ -81,6 +117,8 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
   ProjectionBasis basis =
       used.Method == Estimator::ObservationError
           ? ObservationErrorBasis(series, used, *estimation::ObservationErrorFitOf(state, fit.Kind))
+      : used.Method == Estimator::StateSpace
+          ? StateSpaceBasis(series, used, *estimation::StateSpaceFitOf(state, fit.Kind))
           : ProcedureBasis(series, used);
   basis.FirstYear = FirstForecastYear(state);
   const std::vector<CatchOption> options = ResolveCatchOptions(
@@ -89,11 +127,15 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
   settings.Horizon = request.Horizon;
   settings.BlimFraction = blimFraction;
   settings.Risk = request.Risk;
+  settings.Criterion = request.Criterion;
+  settings.ProcessSigma = request.ProcessSigma;
+  settings.ProcessSource = request.ProcessSource;
   settings.Threads = request.Threads;
   settings.OnProgress =
       ScaledProgress(request.OnProgress, reuse ? 0 : kBootstrapShare, kProgressScale);
   settings.Stop = request.Stop;
   result.Table = BuildDecisionTable(basis, options, settings);
+  result.StateSpaceSigma = StateSpaceSigmaOf(state, fit.Kind, request.Bounds);
 
   assessment::ClearDependents(state, assessment::Stage::DecisionTable);
   state.Decision = std::move(result);

@@ -22,8 +22,10 @@ namespace tarvik::uncertainty {
 //   - the options: request.Entries resolved with the point estimate's MSY, the
 //     last observed catch and, when the forecast drawn is of this variant,
 //     its mean catch of the first forecast year as the rule's TAC;
-//   - BuildDecisionTable with the request's horizon and risk, with process
-//     error.
+//   - BuildDecisionTable with the request's horizon, criterion, threshold and
+//     σ_p of the process error;
+//   - beside it, the state-space estimator's σ_p for the record's kind (the
+//     state's fit, or one made here), shown and not used.
 // Stores the result in state.Decision and returns it. Reads the state's
 // random source never. Raises tarvik::Error, changing nothing, without a
 // chosen model or its reference points, for bad options, and for the faults

@@ -1,6 +1,7 @@
 #include "assessment/forecast.h"
 
 #include "assessment/rules.h"
+#include "uncertainty/bootstrap_view.h"
 #include "uncertainty/bootstrap.h"
 
 namespace tarvik::projection {

@@ -4,6 +4,7 @@
 
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/r_picture.h"
 #include "data/data_table.h"
 #include "assessment/observation_error_view.h"
 #include "estimation/variants.h"
@@ -98,8 +99,10 @@ TextTable StateSpaceComparison(const AssessmentState& state, std::size_t index, 
            std::isfinite(f.SigmaO.Value) ? FormatFixed(f.SigmaO.Value, 4, mark) : kNone}};
 }
 
-StateSpaceBiomassChart StateSpaceChart(const AssessmentState& state, std::size_t index) {
+StateSpaceBiomassChart StateSpaceChart(const AssessmentState& state, std::size_t index,
+                                       int tonnesExponent) {
   StateSpaceBiomassChart chart;
+  chart.YTitle = MassTitle("Биомасса", tonnesExponent);
   const data::CatchEffortSeries& series = state.AnalysisSeries;
   if (index >= state.ModelFits.size() || series.empty()) return chart;
   const ModelFit& record = state.ModelFits[index];

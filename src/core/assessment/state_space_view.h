@@ -52,6 +52,7 @@ struct StateSpaceBiomassChart {
   PointList Lower;
   PointList Upper;
 };
-StateSpaceBiomassChart StateSpaceChart(const AssessmentState& state, std::size_t index);
+StateSpaceBiomassChart StateSpaceChart(const AssessmentState& state, std::size_t index,
+                                       int tonnesExponent = 0);
 
 }  // namespace tarvik::estimation

@@ -3,8 +3,11 @@
 #include <cmath>
 
 #include "assessment/observation_error.h"
+#include "assessment/state_space.h"
 #include "assessment/variants.h"
 #include "common/error.h"
+#include "uncertainty/bootstrap_view.h"
+#include "uncertainty/state_space_draws.h"
 
 namespace tarvik::uncertainty {
 
@@ -23,12 +26,17 @@ BootstrapResult BootstrapRecord(const AssessmentState& state, std::size_t index,
                                 const BootstrapOptions& options) {
   if (index < state.ModelFits.size() &&
       state.ModelFits[index].Origin == model::FitOrigin::StateSpace) {
-    // The procedure's bootstrap would refit the values by the search, not by
-    // the model they came from.
-    throw Error(
-        "Для принятых оценок модели пространства состояний бутстреп процедуры неприменим: их "
-        "интервалы даёт сама модель (вкладка «Модель пространства состояний», "
-        "estimate --state-space)");
+    // Not the procedure's bootstrap (it would refit the values by the
+    // search): draws from the model's own normal approximation.
+    const model::ModelFit& record = state.ModelFits[index];
+    const estimation::StateSpaceFit* fit = estimation::StateSpaceFitOf(state, record.Kind);
+    if (fit == nullptr || fit->R.Value != record.R || fit->K.Value != record.K ||
+        fit->Q.Value != record.Q) {
+      throw Error(
+          "Модель пространства состояний оценена заново после того, как её оценки были приняты "
+          "для варианта: примите оценки снова или выберите вариант заново");
+    }
+    return DrawStateSpace(state.AnalysisSeries, *fit, options);
   }
   if (index < state.ModelFits.size() &&
       state.ModelFits[index].Origin == model::FitOrigin::ObservationError) {
@@ -70,6 +78,12 @@ std::optional<double> MsyIntervalRatioOf(const AssessmentState& state, std::size
     return std::nullopt;
   }
   return msy.Upper / msy.Lower;
+}
+
+std::string IntervalTruncationOf(const AssessmentState& state, std::size_t index, char mark) {
+  if (!state.Uncertainty || index >= state.ModelFits.size()) return {};
+  if (!MadeForRecord(*state.Uncertainty, state.ModelFits[index])) return {};
+  return TruncationText(*state.Uncertainty, mark);
 }
 
 }  // namespace tarvik::uncertainty

@@ -44,4 +44,9 @@ void EstimateUncertainty(AssessmentState& state, const estimation::ParameterBoun
 // for the diagnostics; nothing otherwise or when the lower end is not above 0.
 std::optional<double> MsyIntervalRatioOf(const AssessmentState& state, std::size_t index);
 
+// TruncationText of the intervals the state holds when they were made for
+// record `index` as it is now; "" otherwise.
+std::string IntervalTruncationOf(const AssessmentState& state, std::size_t index,
+                                 char decimalMark = '.');
+
 }  // namespace tarvik::uncertainty

@@ -45,12 +45,11 @@ std::vector<BoundHit> ParametersAtBounds(const estimation::ParameterPoint& x,
   std::vector<BoundHit> hits;
   for (const Parameter& p : parameters) {
     const double lo = std::min(p.Lo, p.Hi), hi = p.Hi;
-    const auto near = [&](double bound) {
-      const double scale = bound != 0.0 ? std::fabs(bound) : hi - lo;
-      return std::fabs(p.Value - bound) <= kBoundTolerance * scale;
-    };
-    const bool upper = near(hi) || p.Value > hi;
-    if (!upper && !(near(lo) || p.Value < lo)) continue;
+    // A pair that leaves no room fixes the value at its upper bound.
+    const estimation::BoundSide side =
+        lo < hi ? estimation::SideOnBound(p.Value, lo, hi) : estimation::BoundSide::Upper;
+    if (side == estimation::BoundSide::None) continue;
+    const bool upper = side == estimation::BoundSide::Upper;
     BoundHit hit;
     hit.Parameter = p.Name;
     hit.Upper = upper;

@@ -18,8 +18,9 @@
 namespace tarvik::diagnostics {
 
 // A value at, or within this fraction of, a bound counts as on the bound
-// (0.1 %: of the bound's size, or of the range when the bound is 0).
-inline constexpr double kBoundTolerance = 0.001;
+// (0.1 % of the bound's own value on the log scale, estimation::SideOnBound;
+// a bound of 0 is reached by 0 only).
+inline constexpr double kBoundTolerance = estimation::kOnBoundTolerance;
 
 // One parameter on one bound.
 struct BoundHit {

@@ -5,6 +5,7 @@
 
 #include "common/error.h"
 #include "common/numbers.h"
+#include "diagnostics/estimator_checks.h"
 #include "estimation/retro_analysis.h"
 #include "estimation/variants.h"
 #include "model/objective.h"
@@ -35,6 +36,9 @@ CheckItem MinimumItem(const ChecklistInput& in) {
                                           : "минимум не найден: " + in.MinimumMessage);
   }
   const MinimumFacts& m = *in.Minimum;
+  if (!in.MinimumFailure.empty()) {
+    return Item(name, CheckStatus::Fail, "—", in.MinimumFailure);
+  }
   if (m.Degenerate) {
     return Item(name, CheckStatus::NotAssessable, "L = " + Fixed(m.Minimum, 3, mark),
                 "минимум равен нулю: модель проходит через все учитываемые остатки, "
@@ -51,6 +55,26 @@ CheckItem MinimumItem(const ChecklistInput& in) {
                   (m.Exact ? " (перебором всех вершин)" : ""));
 }
 
+// The parameters whose bound fails the fit: r, K, q and, beyond the
+// procedure, p.
+bool BoundFails(const ChecklistInput& in, const std::string& parameter) {
+  return parameter == "r" || parameter == "K" || parameter == "q" ||
+         (in.ExponentBoundFails && parameter == "p");
+}
+
+// «r, K, q на границах», «K на границе»: the failing parameters on bounds.
+std::string FailingBoundsText(const ChecklistInput& in) {
+  std::string names;
+  int count = 0;
+  for (const BoundHit& hit : in.AtBounds) {
+    if (!BoundFails(in, hit.Parameter) || names.find(hit.Parameter) != std::string::npos) continue;
+    names += (names.empty() ? "" : ", ") + hit.Parameter;
+    ++count;
+  }
+  if (count == 0) return {};
+  return names + (count == 1 ? " на границе" : " на границах");
+}
+
 CheckItem BoundsItem(const ChecklistInput& in) {
   const char* name = "Параметры на границах";
   if (in.AtBounds.empty()) return Item(name, CheckStatus::Ok, "нет", "все оценки внутри границ");
@@ -59,7 +83,8 @@ CheckItem BoundsItem(const ChecklistInput& in) {
     value += (value.empty() ? "" : ", ") + hit.Parameter + (hit.Upper ? " (верхняя)" : " (нижняя)");
     text += (text.empty() ? "" : "; ") + hit.Text;
   }
-  return Item(name, CheckStatus::Warning, value, text);
+  return Item(name, FailingBoundsText(in).empty() ? CheckStatus::Warning : CheckStatus::Fail,
+              value, text);
 }
 
 CheckItem LengthItem(const ChecklistInput& in) {
@@ -145,6 +170,10 @@ CheckItem IntervalItem(const ChecklistInput& in) {
                 "нижняя граница интервала MSY не положительна: MSY не определён данными");
   }
   const std::string value = "верхняя / нижняя = " + Fixed(ratio, 1, in.DecimalMark);
+  if (!in.IntervalTruncation.empty()) {
+    return Item(name, CheckStatus::Fail, value,
+                in.IntervalTruncation + ": интервалы задают границы, а не данные");
+  }
   return ratio > kMaxMsyIntervalRatio
              ? Item(name, CheckStatus::Fail, value,
                     "интервал шире порядка величины: MSY данными почти не определён")
@@ -209,8 +238,11 @@ Checklist BuildChecklist(const ChecklistInput& in) {
   const auto append = [](std::string& list, const std::string& name) {
     list += (list.empty() ? "" : ", ") + name;
   };
+  const std::string failingBounds = FailingBoundsText(in);
   for (const CheckItem& item : c.Items) {
-    if (item.Status == CheckStatus::Fail) append(failing, item.Name);
+    // The bounds item names the parameters held by the bounds.
+    const bool bounds = item.Name == "Параметры на границах" && !failingBounds.empty();
+    if (item.Status == CheckStatus::Fail) append(failing, bounds ? failingBounds : item.Name);
     if (item.Status == CheckStatus::Warning) append(warning, item.Name);
   }
   if (!failing.empty()) {
@@ -277,13 +309,16 @@ VariantDiagnosis DiagnoseVariant(const data::CatchEffortSeries& series,
   in.JitterRuns = d.JitterRuns;
   in.MohnRho = options.MohnRho;
   in.MsyIntervalRatio = options.MsyIntervalRatio;
+  in.IntervalTruncation = options.IntervalTruncation;
   in.DecimalMark = mark;
+  d.MsyIntervalRatio = options.MsyIntervalRatio;
   d.Items = BuildChecklist(in);
   return d;
 }
 
 VariantDiagnosis DiagnoseObservationError(const data::CatchEffortSeries& series,
                                           const estimation::ObservationErrorFit& fit,
+                                          const estimation::ObservationErrorOptions& fitOptions,
                                           std::string label, const DiagnosisOptions& options) {
   VariantDiagnosis d;
   d.Label = std::move(label);
@@ -298,8 +333,8 @@ VariantDiagnosis DiagnoseObservationError(const data::CatchEffortSeries& series,
     hit.Text = name + " на границе поиска: оценка определяется границей, а не данными";
     d.AtBounds.push_back(std::move(hit));
   }
-  d.HindcastSkill.Reason = "проверяется для процедуры, не для модели ошибки наблюдения";
-  d.JitterRuns.Reason = d.HindcastSkill.Reason;
+  d.HindcastSkill = RunObservationErrorHindcast(series, fit, fitOptions, options.HindcastPeels);
+  d.JitterRuns = RunObservationErrorJitter(series, fit, fitOptions, options.JitterSettings);
 
   ChecklistInput in;
   in.Years = series.size();
@@ -309,9 +344,86 @@ VariantDiagnosis DiagnoseObservationError(const data::CatchEffortSeries& series,
   in.Residuals = d.Residuals;
   in.ResidualsMessage = d.ResidualsMessage;
   in.AtBounds = d.AtBounds;
+  in.ExponentBoundFails = true;
+  if (d.JitterRuns.Assessable) {
+    // No vertex enumeration for this estimator: the lowest of the jitter's
+    // refits stands for the minimum within the bounds.
+    const double lowest = d.JitterRuns.Lowest;
+    in.Minimum = MinimumFacts{fit.RSS, lowest, d.JitterRuns.BelowTheFit, !(lowest > 0.0), false};
+  } else {
+    in.MinimumMessage = d.JitterRuns.Reason;
+  }
+  in.HindcastSkill = d.HindcastSkill;
+  in.JitterRuns = d.JitterRuns;
   in.MohnRho = options.MohnRho;
   in.MsyIntervalRatio = options.MsyIntervalRatio;
+  in.IntervalTruncation = options.IntervalTruncation;
   in.DecimalMark = options.DecimalMark;
+  d.MsyIntervalRatio = options.MsyIntervalRatio;
+  d.Items = BuildChecklist(in);
+  return d;
+}
+
+VariantDiagnosis DiagnoseStateSpace(const data::CatchEffortSeries& series,
+                                    const estimation::StateSpaceFit& fit,
+                                    const estimation::StateSpaceOptions& fitOptions,
+                                    std::string label, const DiagnosisOptions& options) {
+  const char mark = options.DecimalMark;
+  VariantDiagnosis d;
+  d.Label = std::move(label);
+  d.Residuals = fit.OsaResiduals;
+  for (std::size_t k = 0; k < d.Residuals.size(); ++k) {
+    d.ResidualYears.push_back(series.FirstYear + static_cast<int>(k));
+  }
+  if (d.Residuals.empty()) d.ResidualsMessage = "остатки прогноза на шаг вперёд не вычислены";
+  const auto mark_bound = [&](const char* name, const estimation::StateSpaceEstimate& e,
+                              double lo, double hi) {
+    const estimation::BoundSide side = estimation::SideOnBound(e.Value, lo, hi);
+    if (side == estimation::BoundSide::None) return;
+    BoundHit hit;
+    hit.Parameter = name;
+    hit.Upper = side == estimation::BoundSide::Upper;
+    hit.Value = e.Value;
+    hit.Bound = hit.Upper ? hi : lo;
+    hit.Text = hit.Parameter + " = " + FormatGeneral(RoundDecimals(e.Value, 3), mark) + " на " +
+               (hit.Upper ? "верхней" : "нижней") + " границе " + FormatGeneral(hit.Bound, mark) +
+               ": оценка определяется границей, а не данными";
+    d.AtBounds.push_back(std::move(hit));
+  };
+  if (fit.Kind == model::ProductionModelKind::PellaTomlinson) {
+    mark_bound("p", fit.P, estimation::kStateSpaceMinP, estimation::kStateSpaceMaxP);
+  }
+  if (fit.EstimateB1) {
+    mark_bound("φ", fit.Phi, estimation::kStateSpaceMinB1OverK, estimation::kStateSpaceMaxB1OverK);
+  }
+  d.HindcastSkill = RunStateSpaceHindcast(series, fit, fitOptions, options.HindcastPeels);
+  d.JitterRuns = StateSpaceJitter(fit);
+
+  ChecklistInput in;
+  in.Years = series.size();
+  in.Parameters = fit.ParameterCount;
+  in.ResidualYears = d.ResidualYears;
+  in.Residuals = d.Residuals;
+  in.ResidualsMessage = d.ResidualsMessage;
+  in.Minimum = MinimumFacts{fit.Objective, d.JitterRuns.Assessable ? d.JitterRuns.Lowest : fit.Objective,
+                            d.JitterRuns.BelowTheFit, false, false};
+  if (!fit.Converged) {
+    in.MinimumFailure = "оптимизатор не сошёлся (наибольшая производная " +
+                        FormatGeneral(RoundDecimals(fit.MaxGradient, 6), mark) +
+                        "): оценки не в минимуме";
+  } else if (!fit.HessianPositiveDefinite) {
+    in.MinimumFailure =
+        "матрица Гессе в оценке не положительно определена: это не минимум, интервалов нет";
+  }
+  in.AtBounds = d.AtBounds;
+  in.ExponentBoundFails = true;
+  in.HindcastSkill = d.HindcastSkill;
+  in.JitterRuns = d.JitterRuns;
+  in.MohnRho = options.MohnRho;
+  in.MsyIntervalRatio = options.MsyIntervalRatio;
+  in.IntervalTruncation = options.IntervalTruncation;
+  in.DecimalMark = mark;
+  d.MsyIntervalRatio = options.MsyIntervalRatio;
   d.Items = BuildChecklist(in);
   return d;
 }

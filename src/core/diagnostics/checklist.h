@@ -11,7 +11,10 @@
 //                             minimum within its bounds: fail; a minimum of 0
 //                             (the model passes through every kept residual):
 //                             not assessable
-//   Параметры на границах     any estimate on a bound (kBoundTolerance): warning
+//   Параметры на границах     r, K or q on a bound (kBoundTolerance), and p
+//                             for estimators beyond the procedure: fail (the
+//                             verdict names them: «r, K, q на границах»);
+//                             another estimate on a bound: warning
 //   Длина ряда                no more residuals than parameters: fail; fewer
 //                             than 10 years: warning
 //   Серии знаков остатков     runs test p < 0.05: warning
@@ -25,7 +28,8 @@
 //   Ретроспективный анализ    Mohn's ρ outside −0.15 … 0.20 (long-lived
 //                             stocks, SPiCT's guideline): warning
 //   Ширина интервала MSY      upper/lower end of the MSY interval above 10
-//                             (more than an order of magnitude): fail
+//                             (more than an order of magnitude), or the
+//                             intervals truncated by a bound: fail
 // A piece not given (no retrospective run, no intervals, …) makes its item
 // not assessable; such items never change the verdict.
 
@@ -42,6 +46,7 @@
 #include "diagnostics/residual_tests.h"
 #include "estimation/observation_error.h"
 #include "estimation/refinement.h"
+#include "estimation/state_space.h"
 #include "model/model_fit.h"
 
 namespace tarvik::diagnostics {
@@ -98,11 +103,20 @@ struct ChecklistInput {
   std::string ResidualsMessage;   // why there are none (a fault of the model)
   std::optional<MinimumFacts> Minimum;
   std::string MinimumMessage;  // why there are no facts (the refinement's message)
+  // Why the estimator's own minimum is not one (not converged, a Hessian
+  // that is not positive definite): the item fails with it.
+  std::string MinimumFailure;
   std::vector<BoundHit> AtBounds;
+  // p on a bound fails as r, K and q do (estimators beyond the procedure,
+  // whose range of p is not the procedure's).
+  bool ExponentBoundFails = false;
   std::optional<Hindcast> HindcastSkill;
   std::optional<Jitter> JitterRuns;
   std::optional<double> MohnRho;
   std::optional<double> MsyIntervalRatio;  // upper / lower end of the MSY interval
+  // Why the intervals are truncated (more than 5 % of the replicates on one
+  // bound); empty when they are not.
+  std::string IntervalTruncation;
   char DecimalMark = '.';
 };
 
@@ -113,6 +127,7 @@ Checklist BuildChecklist(const ChecklistInput& input);
 struct DiagnosisOptions {
   std::optional<double> MohnRho;
   std::optional<double> MsyIntervalRatio;
+  std::string IntervalTruncation;  // as ChecklistInput
   JitterOptions JitterSettings;
   int HindcastPeels = 5;
   char DecimalMark = '.';
@@ -130,6 +145,7 @@ struct VariantDiagnosis {
   std::optional<ProposedBounds> Proposed;  // nothing when the series allows none
   Hindcast HindcastSkill;
   Jitter JitterRuns;
+  std::optional<double> MsyIntervalRatio;  // the value the checklist judged
   Checklist Items;
 };
 
@@ -146,13 +162,30 @@ VariantDiagnosis DiagnoseVariant(const data::CatchEffortSeries& series,
                                  const DiagnosisOptions& options = {});
 
 // The diagnosis of an observation-error fit of `series` (the series it was
-// fitted to): its log residuals by year (residual k at FirstYear + k), the
-// residual tests, its parameters on a bound, the length of the series, Mohn's
-// rho and the MSY interval of `options`. The exact minimum, the hindcast and
-// the jitter are refits of the procedure's objectives: not assessed here.
-// Never raises.
+// fitted to, with `fitOptions`): its log residuals by year (residual k at
+// FirstYear + k), the residual tests, its parameters on a bound (p fails as
+// r, K and q do), the length of the series, the hindcast and the jitter
+// refitted by the estimator (RunObservationErrorHindcast,
+// RunObservationErrorJitter), the minimum judged by the jitter (no exact
+// minimum is enumerated for this estimator: the fit fails when a start ends
+// more than 0.1 % below it), Mohn's rho and the MSY interval of `options`.
+// Never raises for faults of the fit.
 VariantDiagnosis DiagnoseObservationError(const data::CatchEffortSeries& series,
                                           const estimation::ObservationErrorFit& fit,
+                                          const estimation::ObservationErrorOptions& fitOptions,
                                           std::string label, const DiagnosisOptions& options = {});
+
+// The diagnosis of a state-space fit of `series` (fitted with `fitOptions`):
+// its one-step-ahead residuals by year (residual k at FirstYear + k), their
+// tests, p and B₁/K on their bounds (p fails as r, K and q do), the length
+// of the series, convergence (the optimiser stopped with a small gradient
+// and a positive definite Hessian, else the minimum item fails), the
+// hindcast refitted by the estimator (RunStateSpaceHindcast), the agreement
+// of its own starts (StateSpaceJitter), Mohn's rho and the MSY interval of
+// `options`. Never raises for faults of the fit.
+VariantDiagnosis DiagnoseStateSpace(const data::CatchEffortSeries& series,
+                                    const estimation::StateSpaceFit& fit,
+                                    const estimation::StateSpaceOptions& fitOptions,
+                                    std::string label, const DiagnosisOptions& options = {});
 
 }  // namespace tarvik::diagnostics

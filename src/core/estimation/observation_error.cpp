@@ -103,7 +103,7 @@ class Problem {
     axes_[kAxisR] = BoundAxis(b.MinR, b.MaxR, "r", kGridR);
     axes_[kAxisK] = BoundAxis(b.MinK, b.MaxK, "K", kGridK);
     axes_[kAxisP] = kind == ProductionModelKind::PellaTomlinson
-                        ? BoundAxis(b.MinP, b.MaxP, "p", kGridP)
+                        ? BoundAxis(kObservationMinP, kObservationMaxP, "p", kGridP)
                         : FixedAxis(0.0);
     axes_[kAxisPhi] =
         options.EstimateB1 ? BoundAxis(kMinB1OverK, kMaxB1OverK, "B₁/K", kGridPhi) : FixedAxis(1.0);

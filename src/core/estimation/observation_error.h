@@ -47,7 +47,12 @@ namespace tarvik::estimation {
 
 // φ = B₁/K when estimated (option «B₁/K оценивается»).
 inline constexpr double kMinB1OverK = 0.05;
-inline constexpr double kMaxB1OverK = 1.5;
+inline constexpr double kMaxB1OverK = 2.0;
+// The range of the Pella–Tomlinson exponent p of this estimator, wider than
+// the procedure's 1.01 … 10: p < 1 puts BMSY below K/e (production peaks
+// early and stays high at low biomass), which the data may prefer.
+inline constexpr double kObservationMinP = 0.1;
+inline constexpr double kObservationMaxP = 10.0;
 // The biomass floor of a feasible trajectory, as a fraction of K.
 inline constexpr double kMinBiomassFraction = 1e-6;
 inline constexpr double kInfeasiblePenalty = 1e12;
@@ -61,8 +66,9 @@ struct ObservationErrorOptions {
   // «B₁/K оценивается»: φ is estimated within kMinB1OverK … kMaxB1OverK;
   // otherwise B₁ = K.
   bool EstimateB1 = false;
-  // The bounds of r, K and (Pella–Tomlinson) p; MinQ and MaxQ are not read:
-  // q is not bounded. Each upper bound must be positive; a lower bound that is
+  // The bounds of r and K; MinQ and MaxQ are not read: q is not bounded;
+  // MinP and MaxP are not read either: p lies within kObservationMinP …
+  // kObservationMaxP. Each upper bound must be positive; a lower bound that is
   // not positive is kLowerBoundFloor·upper; a pair whose minimum is not below
   // its maximum fixes the value at the maximum (as the search's clamping
   // does), and a fixed value is not estimated.

@@ -14,6 +14,23 @@
 #include "model/objective.h"
 
 namespace tarvik::estimation {
+
+namespace {
+
+bool NearBound(double x, double bound) {
+  if (x == bound) return true;
+  if (!(x > 0.0) || !(bound > 0.0)) return false;
+  return std::fabs(elementary::Log(x) - elementary::Log(bound)) < kOnBoundTolerance;
+}
+
+}  // namespace
+
+BoundSide SideOnBound(double x, double lo, double hi) {
+  if (!(lo < hi)) return BoundSide::None;
+  if (x >= hi || NearBound(x, hi)) return BoundSide::Upper;
+  if (x <= lo || NearBound(x, lo)) return BoundSide::Lower;
+  return BoundSide::None;
+}
 namespace {
 
 using model::ProductionModelKind;

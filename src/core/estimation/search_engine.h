@@ -32,6 +32,15 @@ struct ParameterBounds {
   double MaxP = 10.0;
 };
 
+// Which bound of an estimated parameter a value lies on. A value is on a
+// bound when it lies within 0.1 % of the bound's own value, on the log scale
+// (|ln x − ln bound| < kOnBoundTolerance), or beyond it; a bound of 0 is
+// reached by 0 and below only. A pair whose minimum is not below its maximum
+// fixes the value: it is on neither bound (None).
+inline constexpr double kOnBoundTolerance = 0.001;
+enum class BoundSide : std::uint8_t { None = 0, Lower = 1, Upper = 2 };
+BoundSide SideOnBound(double x, double lo, double hi);
+
 // Raises x to `lo` when below it, then lowers it to `hi` when above it (so
 // that with lo > hi every value becomes hi).
 inline double ClampValue(double x, double lo, double hi) {

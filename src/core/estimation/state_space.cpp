@@ -648,6 +648,11 @@ StateSpaceFit Describe(Problem& problem, const Candidate& best, bool byTolerance
   fit.Kind = d.Kind;
   fit.EstimateB1 = options.EstimateB1;
   fit.Level = options.Level;
+  fit.SigmaPPrior = options.SigmaPPrior;
+  if (options.SigmaPPrior) {
+    fit.SigmaPLogMean = options.SigmaPLogMean;
+    fit.SigmaPLogSd = options.SigmaPLogSd;
+  }
   fit.N = static_cast<int>(n);
   fit.ParameterCount = k;
   fit.Theta = best.Z;
@@ -732,6 +737,31 @@ StateSpaceFit Describe(Problem& problem, const Candidate& best, bool byTolerance
     fit.Biomass[t] = EstimateOf(th.LogK + mode[t], var, se && innerFactors, z);
   }
   fit.BNext = fit.Biomass[n];
+  fit.IndexP = lay.P;
+  fit.IndexPhi = lay.Phi;
+  if (se && innerFactors) {
+    const int m = k + 2;
+    Eigen::MatrixXd joint = Eigen::MatrixXd::Zero(m, m);
+    joint.topLeftCorner(k, k) = cov;
+    const std::size_t states[2] = {n - 1, n};
+    for (int a = 0; a < 2; ++a) {
+      const Eigen::VectorXd da = dMode(states[a]);
+      const Eigen::VectorXd across = cov * da;
+      joint.block(0, k + a, k, 1) = across;
+      joint.block(k + a, 0, 1, k) = across.transpose();
+      const std::vector<double> column = inverseColumn(states[a]);
+      for (int b = 0; b < 2; ++b) {
+        joint(k + a, k + b) = da.dot(cov * dMode(states[b])) + column[states[b]];
+      }
+    }
+    fit.JointMean = best.Z;
+    fit.JointMean.push_back(mode[n - 1]);
+    fit.JointMean.push_back(mode[n]);
+    fit.JointCovariance.resize(static_cast<std::size_t>(m) * m);
+    for (int i = 0; i < m; ++i) {
+      for (int j = 0; j < m; ++j) fit.JointCovariance[static_cast<std::size_t>(i) * m + j] = joint(i, j);
+    }
+  }
   {
     const std::vector<double> column = inverseColumn(n);
     const Eigen::VectorXd g = unit(1) + dMode(n) - gB;

@@ -120,6 +120,10 @@ struct StateSpaceFit {
   model::ProductionModelKind Kind = model::ProductionModelKind::Schaefer;
   bool EstimateB1 = false;
   double Level = 0.90;
+  // The stated prior on ln σ_p it was fitted with (StateSpaceOptions).
+  bool SigmaPPrior = false;
+  double SigmaPLogMean = 0.0;
+  double SigmaPLogSd = 0.0;
   StateSpaceEstimate R, K, Q, P, Phi, SigmaP, SigmaO;
   StateSpaceEstimate MSY, BMSY, FMSY;
   StateSpaceEstimate BNext;          // B_{n+1} = K·e^{u_{n+1}}
@@ -139,6 +143,16 @@ struct StateSpaceFit {
   // The biomass B_t = K·e^{û_t}, t = 1..n+1, with the SE of ln B_t (0 when
   // not available) and its interval.
   std::vector<StateSpaceEstimate> Biomass;
+  // The normal approximation of (θ, u_n, u_{n+1}) together, from which
+  // draws are made: θ̂, û_n, û_{n+1} and their covariance (row-major,
+  // (ParameterCount + 2)²): Σ_θ = H_θ⁻¹ for θ, Σ_θ·dû/dθ across, and
+  // dû_s/dθ·Σ_θ·dû_t/dθ + (H_uu⁻¹)_st for the states. Both empty when the
+  // Hessian is not positive definite. θ's order: ln r, ln K, ln q, ln σ_p,
+  // ln σ_o, then ln p at IndexP and ln φ at IndexPhi (−1 when not estimated).
+  std::vector<double> JointMean;
+  std::vector<double> JointCovariance;
+  int IndexP = -1;
+  int IndexPhi = -1;
   // One-step-ahead residuals of ln I_t (standardised) and their tests.
   std::vector<double> OsaResiduals;
   diagnostics::RunsTest Runs;

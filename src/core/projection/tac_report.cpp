@@ -147,11 +147,13 @@ void AppendForecastLines(const TacReportInput& in, std::vector<std::string>& lin
 
 namespace {
 
-// Signs of the bootstrap's method text that Windows-1251 has no place for.
+// Signs of the bootstrap's and the decision table's texts that Windows-1251
+// has no place for.
 std::string ForCodePage(std::string line) {
   static const std::pair<std::string_view, std::string_view> kSigns[] = {
-      {"Û", "U^"}, {"\u0302", "^"}, {"−", "-"},  {"√", "sqrt"}, {"ε", "e"},
-      {"²", "^2"}, {"≤", "<="},     {"≥", ">="}, {"θ", "theta"}};
+      {"Û", "U^"},         {"\u0302", "^"}, {"−", "-"},   {"√", "sqrt"}, {"ε", "e"},
+      {"²", "^2"},         {"≤", "<="},     {"≥", ">="},  {"θ", "theta"}, {"η", "eta"},
+      {"σ", "sigma"},      {"₁", "1"},      {"φ", "phi"}};
   for (const auto& [sign, ascii] : kSigns) {
     for (std::size_t at = line.find(sign); at != std::string::npos;
          at = line.find(sign, at + ascii.size())) {

@@ -1,15 +1,8 @@
 #include "uncertainty/bootstrap.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <exception>
 #include <limits>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "common/elementary.h"
@@ -21,6 +14,7 @@
 #include "model/production.h"
 #include "projection/kobe.h"
 #include "refpoints/reference_points.h"
+#include "uncertainty/replicate_runner.h"
 
 namespace tarvik::uncertainty {
 namespace {
@@ -58,105 +52,6 @@ void CheckOptions(const BootstrapOptions& o) {
   }
   if (!(o.BlimFraction > 0.0 && o.BlimFraction < 1.0)) {
     throw Error("Доля BMSY, задающая Blim, должна быть больше 0 и меньше 1");
-  }
-}
-
-// Reports at most once per per cent of the replicates, and at the end.
-class ProgressReporter {
- public:
-  ProgressReporter(int total, const std::function<void(int, int)>& callback)
-      : total_(total), callback_(callback) {}
-  void Report(int done) {
-    if (!callback_) return;
-    const int percent = done * 100 / total_;
-    if (done == total_ || percent > last_) {
-      last_ = percent;
-      callback_(done, total_);
-    }
-  }
-
- private:
-  int total_;
-  const std::function<void(int, int)>& callback_;
-  int last_ = 0;
-};
-
-// Runs job(k) for k = 0 … count − 1: on the calling thread when one thread
-// is asked for, otherwise on `threads` helpers while the calling thread
-// reports progress and watches the stop token (also after the last
-// replicate: a stop asked before the result is returned cancels it). Each
-// job writes its own slot, so the order in which the helpers take them does
-// not matter. An exception of a job or of the progress callback stops the
-// helpers and is raised here.
-template <typename Job>
-void ForEachReplicate(int count, int threads, const BootstrapOptions& options, const Job& job) {
-  ProgressReporter reporter(count, options.OnProgress);
-  const auto inline_ = [&]() {
-    for (int k = 0; k < count; ++k) {
-      if (options.Stop.stop_requested()) throw Cancelled();
-      job(k);
-      reporter.Report(k + 1);
-    }
-    if (options.Stop.stop_requested()) throw Cancelled();
-  };
-  if (threads <= 1) return inline_();
-
-  std::atomic<int> next{0};
-  std::atomic<bool> abort{false};
-  std::mutex mutex;
-  std::condition_variable wake;
-  int done = 0;                // guarded by mutex
-  std::exception_ptr failure;  // guarded by mutex
-  const auto work = [&]() {
-    while (!abort.load()) {
-      const int k = next++;
-      if (k >= count) return;
-      try {
-        job(k);
-      } catch (...) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        if (!failure) failure = std::current_exception();
-        abort = true;
-        wake.notify_all();
-        return;
-      }
-      const std::lock_guard<std::mutex> lock(mutex);
-      ++done;
-      wake.notify_all();
-    }
-  };
-  // Stops and joins the helpers however this function is left.
-  struct Crew {
-    std::atomic<bool>& Abort;
-    std::vector<std::thread> Threads;
-    ~Crew() {
-      Abort = true;
-      for (std::thread& t : Threads) t.join();
-    }
-  } crew{abort, {}};
-  try {
-    for (int t = 0; t < threads; ++t) crew.Threads.emplace_back(work);
-  } catch (const std::system_error&) {
-    if (crew.Threads.empty()) return inline_();  // no thread at all: this one works
-  }
-  int seen = 0;
-  for (;;) {
-    int now = 0;
-    std::exception_ptr raised;
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      wake.wait_for(lock, std::chrono::milliseconds(50),
-                    [&]() { return done != seen || failure != nullptr; });
-      now = done;
-      raised = failure;
-    }
-    if (raised) std::rethrow_exception(raised);
-    if (now != seen) reporter.Report(now);
-    seen = now;
-    // After the report, whose callback may have asked to stop: the helpers
-    // may finish every replicate before this thread sees any.
-    if (options.Stop.stop_requested()) throw Cancelled();
-    if (now == count) return;
   }
 }
 
@@ -247,7 +142,7 @@ void RequireStatus(const Replicate& x, bool pointEstimate) {
   if (!positive(x.BMSY) || !allowed(x.MSY) || !allowed(x.FMSY) || !allowed(x.EMSY)) {
     throw Error("ориентиры MSY, BMSY, FMSY и EMSY должны быть положительными числами");
   }
-  if (!positive(x.BLast)) {
+  if (!positive(x.BLast) || !positive(x.BNext)) {
     throw Error("модельная биомасса последнего года должна быть положительной");
   }
   if (!(x.FLast >= 0.0) || !std::isfinite(x.FLast)) {
@@ -262,12 +157,27 @@ void SetReferencePoints(Replicate& x, const model::ModelFit& record) {
   x.EMSY = record.EMSY;
 }
 
-// Whether a free parameter lies within kAtBoundTolerance of the width of its
-// range from an end (the search's lower bounds may be 0).
-bool OnBound(double value, double lo, double hi) {
-  if (!(lo < hi)) return false;  // fixed, not estimated
-  const double margin = estimation::kAtBoundTolerance * (hi - lo);
-  return value <= lo + margin || value >= hi - margin;
+// B at the start of the year after the last: the yearly balance from B_last
+// with the last catch, at least the collapse floor 10⁻⁶·K.
+double NextBiomass(ProductionModelKind kind, double bLast, double r, double K, double p,
+                   double lastCatch) {
+  const double next = bLast + model::SurplusProduction(kind, bLast, r, K, p) - lastCatch;
+  const double floor = estimation::kMinBiomassFraction * K;
+  return next > floor ? next : floor;
+}
+
+// Marks `parameter` of `x` on the bound `value` lies on, if any.
+void MarkBound(Replicate& x, BoundParameter parameter, double value, double lo, double hi) {
+  const estimation::BoundSide side = estimation::SideOnBound(value, lo, hi);
+  if (side == estimation::BoundSide::None) return;
+  x.BoundHits |= BoundBit(parameter, side == estimation::BoundSide::Upper);
+  x.AtBound = true;
+}
+
+// The lower bound the observation-error estimator uses for a positive upper
+// bound: a lower bound that is not positive is a fraction of the upper.
+double EstimatorLower(double lo, double hi) {
+  return lo > 0.0 ? std::min(lo, hi) : estimation::kLowerBoundFloor * hi;
 }
 
 int FreeParameters(const ParameterBounds& b, bool pt) {
@@ -298,14 +208,17 @@ Replicate DescribeProcedure(const data::CatchEffortSeries& s, const model::Model
                                      s.U[L - 1], s.C[L - 1]);
   out.BLast = u0 / x.q;
   out.FLast = s.C[L] / out.BLast;
-  out.AtBound = OnBound(x.r, bounds.MinR, bounds.MaxR) || OnBound(x.K, bounds.MinK, bounds.MaxK) ||
-                OnBound(x.q, bounds.MinQ, bounds.MaxQ) ||
-                (pt && OnBound(x.p, bounds.MinP, bounds.MaxP));
+  out.BNext = NextBiomass(fit.Kind, out.BLast, x.r, x.K, record.Exponent, s.C[L]);
+  MarkBound(out, BoundParameter::R, x.r, bounds.MinR, bounds.MaxR);
+  MarkBound(out, BoundParameter::K, x.K, bounds.MinK, bounds.MaxK);
+  MarkBound(out, BoundParameter::Q, x.q, bounds.MinQ, bounds.MaxQ);
+  if (pt) MarkBound(out, BoundParameter::P, x.p, bounds.MinP, bounds.MaxP);
   return out;
 }
 
 Replicate DescribeObservation(const data::CatchEffortSeries& s,
-                              const estimation::ObservationErrorFit& fit) {
+                              const estimation::ObservationErrorFit& fit,
+                              const estimation::ObservationErrorOptions& options) {
   Replicate out;
   out.R = fit.R;
   out.K = fit.K;
@@ -318,7 +231,18 @@ Replicate DescribeObservation(const data::CatchEffortSeries& s,
   out.EMSY = fit.EMSY;
   out.BLast = fit.Biomass.back();
   out.FLast = s.C.back() / out.BLast;
-  out.AtBound = !fit.AtBounds.empty();
+  out.BNext = NextBiomass(fit.Kind, out.BLast, fit.R, fit.K, fit.P, s.C.back());
+  const ParameterBounds& b = options.Bounds;
+  MarkBound(out, BoundParameter::R, fit.R, EstimatorLower(b.MinR, b.MaxR), b.MaxR);
+  MarkBound(out, BoundParameter::K, fit.K, EstimatorLower(b.MinK, b.MaxK), b.MaxK);
+  if (fit.Kind == ProductionModelKind::PellaTomlinson) {
+    MarkBound(out, BoundParameter::P, fit.P, estimation::kObservationMinP,
+              estimation::kObservationMaxP);
+  }
+  if (options.EstimateB1) {
+    MarkBound(out, BoundParameter::Phi, fit.Phi, estimation::kMinB1OverK,
+              estimation::kMaxB1OverK);
+  }
   return out;
 }
 
@@ -348,6 +272,13 @@ void Summarise(BootstrapResult& result, bool exponentEstimated) {
       used.push_back(&x);
       if (x.AtBound) ++result.AtBounds;
       if (x.MSY == 0.0) ++result.ZeroProduction;
+      for (std::size_t p = 0; p < kBoundParameterCount; ++p) {
+        for (int upper = 0; upper < 2; ++upper) {
+          if (x.BoundHits & BoundBit(static_cast<BoundParameter>(p), upper == 1)) {
+            ++result.BoundCounts[p][static_cast<std::size_t>(upper)];
+          }
+        }
+      }
     }
   }
   if (used.empty()) {
@@ -412,29 +343,7 @@ BootstrapResult Prepare(const BootstrapOptions& options, Estimator method,
   return result;
 }
 
-std::string CentringText(ObjectiveKind objective) {
-  switch (objective) {
-    case ObjectiveKind::SumOfSquares:
-      return "по среднему";
-    case ObjectiveKind::LogSumOfSquares:
-      return "по минимуму суммы ln(1 + (e − c)²)";
-    case ObjectiveKind::Median:
-      return "по медиане";
-  }
-  return "";
-}
-
-std::string Percent(double fraction, char mark) {
-  return FormatFixed(100.0 * fraction, 1, mark) + " %";
-}
-
 }  // namespace
-
-std::string Significant(double x, char mark) {
-  if (x == 0.0) return "0";
-  const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(x))));
-  return FormatGeneral(RoundDecimals(x, 3 - magnitude), mark);
-}
 
 ReplicateRandom::ReplicateRandom(std::uint64_t seed, std::uint64_t replicate, std::uint64_t purpose)
     : engine_(SplitMix64(SplitMix64(SplitMix64(seed) ^ replicate) ^ purpose)) {}
@@ -454,15 +363,41 @@ std::size_t ReplicateRandom::Index(std::size_t n) {
   }
 }
 
+std::string BoundParameterName(BoundParameter parameter) {
+  static const char* const names[kBoundParameterCount] = {"r", "K", "q", "p", "B₁/K"};
+  return names[static_cast<std::size_t>(parameter)];
+}
+
+std::string BoundParameterKey(BoundParameter parameter) {
+  static const char* const keys[kBoundParameterCount] = {"r", "K", "q", "p", "b1_k"};
+  return keys[static_cast<std::size_t>(parameter)];
+}
+
+std::vector<BoundShare> TruncatingBounds(const BootstrapResult& result) {
+  std::vector<BoundShare> shares;
+  const int used = result.ReplicateCount - result.Failed;
+  if (used <= 0) return shares;
+  for (std::size_t p = 0; p < kBoundParameterCount; ++p) {
+    for (std::size_t side = 0; side < 2; ++side) {
+      const int count = result.BoundCounts[p][side];
+      const double share = count / static_cast<double>(used);
+      if (share > kTruncationShare) {
+        shares.push_back({static_cast<BoundParameter>(p), side == 1, count, share});
+      }
+    }
+  }
+  return shares;
+}
+
 std::string QuantityKey(Quantity quantity) {
   static const char* const keys[kQuantityCount] = {
-      "r", "K", "q", "p", "msy", "bmsy", "fmsy", "emsy", "b_last_bmsy", "f_last_fmsy"};
+      "r", "K", "q", "p", "msy", "bmsy", "fmsy", "emsy", "b_last_bmsy", "f_last_fmsy", "b_next_bmsy"};
   return keys[static_cast<std::size_t>(quantity)];
 }
 
 std::string QuantityName(Quantity quantity) {
   static const char* const names[kQuantityCount] = {
-      "r", "K", "q", "p", "MSY", "BMSY", "FMSY", "EMSY", "B_last/BMSY", "F_last/FMSY"};
+      "r", "K", "q", "p", "MSY", "BMSY", "FMSY", "EMSY", "B_last/BMSY", "F_last/FMSY", "B_next/BMSY"};
   return names[static_cast<std::size_t>(quantity)];
 }
 
@@ -488,6 +423,8 @@ double QuantityOf(const Replicate& x, Quantity quantity) {
       return x.BLast / x.BMSY;
     case Quantity::FLastOverFmsy:
       return x.FLast / x.FMSY;
+    case Quantity::BNextOverBmsy:
+      return x.BNext / x.BMSY;
   }
   return 0.0;
 }
@@ -498,6 +435,10 @@ BootstrapResult BootstrapProcedure(const data::CatchEffortSeries& series,
   BootstrapResult result = Prepare(options, Estimator::Procedure, fit.Kind);
   const int threads = ThreadsFor(options.Threads);
   result.Objective = fit.Objective;
+  result.BoundEstimated = {bounds.MinR < bounds.MaxR, bounds.MinK < bounds.MaxK,
+                           bounds.MinQ < bounds.MaxQ,
+                           fit.Kind == ProductionModelKind::PellaTomlinson && bounds.MinP < bounds.MaxP,
+                           false};
   const std::string where = "Бутстреп варианта «" + refpoints::VariantName(fit) + "»: ";
   if (series.size() < 3 || series.C.size() != series.size()) {
     throw Error(where + "нужен ряд не менее чем за 3 года");
@@ -526,7 +467,7 @@ BootstrapResult BootstrapProcedure(const data::CatchEffortSeries& series,
       [&](const std::vector<double>& kept) { return LocationFor(fit.Objective, kept); });
 
   const std::size_t N = fitted.size();
-  ForEachReplicate(options.Replicates, threads, options, [&](int k) {
+  ForEachReplicate(options.Replicates, threads, options.OnProgress, options.Stop, [&](int k) {
     ReplicateRandom random(options.Seed, static_cast<std::uint64_t>(k));
     std::vector<double> shift(N);
     for (std::size_t i = 0; i < N; ++i) shift[i] = DrawResidual(pool, random) - fitted[i];
@@ -544,19 +485,6 @@ BootstrapResult BootstrapProcedure(const data::CatchEffortSeries& series,
     result.Replicates[static_cast<std::size_t>(k)] = x;
   });
 
-  result.MethodText =
-      "бутстреп остатков при фиксированных регрессорах: U*[t] = Û[t] + e*[t], где Û[t] — "
-      "модельный улов на усилие по наблюдённым U[t−2], U[t−1] и C[t−1], e* — остатки точечной "
-      "оценки" +
-      std::string(exactRows ? " (без k наименьших по модулю)" : "") + ", центрированные " +
-      CentringText(fit.Objective) +
-      ", умноженные на √(N/(N − k)) и выбранные с возвращением; каждый повтор оценён заново "
-      "локальной оптимизацией от точечной оценки" +
-      std::string(exactRows ? " и от лучших точных решений по трём годам" : "") +
-      " в тех же границах поиска";
-  result.BLastDefinition =
-      "B последнего года = U0/q, где U0 — модельный улов на усилие последнего года данных по "
-      "двум предыдущим годам (начало прогноза); F последнего года = C/B";
   Summarise(result, pt);
   return result;
 }
@@ -569,13 +497,20 @@ BootstrapResult BootstrapObservationError(const data::CatchEffortSeries& series,
   const int threads = ThreadsFor(options.Threads);
   const std::string where =
       "Бутстреп модели ошибки наблюдения (модель " + model::ModelName(fit.Kind) + "): ";
+  {
+    const ParameterBounds& b = fitOptions.Bounds;
+    result.BoundEstimated = {EstimatorLower(b.MinR, b.MaxR) < b.MaxR,
+                             EstimatorLower(b.MinK, b.MaxK) < b.MaxK, false,
+                             fit.Kind == ProductionModelKind::PellaTomlinson,
+                             fitOptions.EstimateB1};
+  }
   const std::size_t n = series.size();
   if (n == 0 || series.C.size() != n || fit.Biomass.size() != n || fit.PredictedCpue.size() != n ||
       fit.LogResiduals.size() != n) {
     throw Error(where + "оценка относится к другому ряду");
   }
   try {
-    result.Estimate = DescribeObservation(series, fit);
+    result.Estimate = DescribeObservation(series, fit, fitOptions);
     RequireStatus(result.Estimate, true);
   } catch (const Error& e) {
     throw Error(where + "для точечной оценки " + e.what());
@@ -584,7 +519,7 @@ BootstrapResult BootstrapObservationError(const data::CatchEffortSeries& series,
       ResidualPool(where, fit.LogResiduals, fit.ParameterCount - 1, false, Mean);
   const estimation::ObservationErrorPoint start = estimation::PointOf(fit);
 
-  ForEachReplicate(options.Replicates, threads, options, [&](int k) {
+  ForEachReplicate(options.Replicates, threads, options.OnProgress, options.Stop, [&](int k) {
     ReplicateRandom random(options.Seed, static_cast<std::uint64_t>(k));
     data::CatchEffortSeries pseudo = series;
     for (std::size_t t = 0; t < n; ++t) {
@@ -593,21 +528,14 @@ BootstrapResult BootstrapObservationError(const data::CatchEffortSeries& series,
     Replicate x = FailedReplicate();
     try {
       x = Checked(DescribeObservation(
-          pseudo, estimation::RefitObservationError(pseudo, fit.Kind, fitOptions, start)));
+          pseudo, estimation::RefitObservationError(pseudo, fit.Kind, fitOptions, start),
+          fitOptions));
     } catch (const Error&) {
       x = FailedReplicate();
     }
     result.Replicates[static_cast<std::size_t>(k)] = x;
   });
 
-  result.MethodText =
-      "бутстреп логарифмических остатков модели ошибки наблюдения: U*[t] = q̂·B̂[t]·exp(ε*[t]), "
-      "ε* — остатки точечной оценки, центрированные по среднему, умноженные на √(N/(N − k)) и "
-      "выбранные с возвращением; каждый повтор оценён заново от точечной оценки в тех же "
-      "границах";
-  result.BLastDefinition =
-      "B последнего года — биомасса модели на начало последнего года ряда; F последнего года = "
-      "C/B";
   const bool exponentEstimated = fit.Kind == ProductionModelKind::PellaTomlinson;
   Summarise(result, exponentEstimated);
   return result;
@@ -629,42 +557,28 @@ KobeCloud KobeCloudOf(const BootstrapResult& result) {
   return cloud;
 }
 
-std::vector<std::string> ReportLines(const BootstrapResult& result, char mark) {
-  std::vector<std::string> lines;
-  lines.push_back("Доверительные интервалы (бутстреп остатков, N = " +
-                  std::to_string(result.ReplicateCount) + ", зерно " + std::to_string(result.Seed) +
-                  ", уровень " + std::to_string(result.Level) + " %)");
-  lines.push_back("Метод: " + result.MethodText);
-  lines.push_back(result.BLastDefinition);
-  for (std::size_t q = 0; q < kQuantityCount; ++q) {
-    const Interval& i = result.Quantities[q];
-    if (!i.Estimated) continue;
-    lines.push_back(QuantityName(static_cast<Quantity>(q)) + ": " + Significant(i.Estimate, mark) +
-                    " [" + Significant(i.Lower, mark) + " – " + Significant(i.Upper, mark) +
-                    "], медиана " + Significant(i.Median, mark));
-  }
-  lines.push_back("Вероятность B < BMSY в последнем году: " + Percent(result.ProbBelowBmsy, mark));
-  lines.push_back("Вероятность B < Blim (Blim = " + FormatGeneral(result.BlimFraction, mark) +
-                  "·BMSY) в последнем году: " + Percent(result.ProbBelowBlim, mark));
-  lines.push_back("Вероятность F > FMSY в последнем году: " + Percent(result.ProbAboveFmsy, mark));
-  lines.push_back("Корреляции по повторам: r и K " + FormatFixed(result.CorrelationRK, 2, mark) +
-                  ", r и q " + FormatFixed(result.CorrelationRQ, 2, mark) + ", K и q " +
-                  FormatFixed(result.CorrelationKQ, 2, mark));
-  lines.push_back("Повторов без решения: " + std::to_string(result.Failed) +
-                  " (исключены); повторов на границе области поиска: " +
-                  std::to_string(result.AtBounds) + " (оставлены)");
-  if (result.ZeroProduction > 0) {
-    lines.push_back("Из них с r = 0 (без продукции): " + std::to_string(result.ZeroProduction) +
-                    "; для них F/FMSY не определено, F > FMSY");
-  }
-  return lines;
+BootstrapResult PrepareBootstrap(const BootstrapOptions& options, Estimator method,
+                                 ProductionModelKind kind) {
+  return Prepare(options, method, kind);
+}
+
+void RequireReplicateStatus(const Replicate& replicate, bool pointEstimate) {
+  RequireStatus(replicate, pointEstimate);
+}
+
+void SummariseBootstrap(BootstrapResult& result, bool exponentEstimated) {
+  Summarise(result, exponentEstimated);
 }
 
 bool MadeForRecord(const BootstrapResult& bootstrap, const model::ModelFit& fit) {
   const bool observation = fit.Origin == model::FitOrigin::ObservationError;
-  const Estimator method = observation ? Estimator::ObservationError : Estimator::Procedure;
+  const bool stateSpace = fit.Origin == model::FitOrigin::StateSpace;
+  const Estimator method = observation  ? Estimator::ObservationError
+                           : stateSpace ? Estimator::StateSpace
+                                        : Estimator::Procedure;
   return bootstrap.Method == method && bootstrap.Kind == fit.Kind &&
-         (observation || bootstrap.Objective == fit.Objective) && bootstrap.Estimate.R == fit.R &&
+         (observation || stateSpace || bootstrap.Objective == fit.Objective) &&
+         bootstrap.Estimate.R == fit.R &&
          bootstrap.Estimate.K == fit.K && bootstrap.Estimate.Q == fit.Q;
 }
 

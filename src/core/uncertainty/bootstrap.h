@@ -129,7 +129,27 @@ class Cancelled : public Error {
   Cancelled() : Error("Расчёт доверительных интервалов прерван") {}
 };
 
-enum class Estimator : std::uint8_t { Procedure = 0, ObservationError = 1 };
+enum class Estimator : std::uint8_t { Procedure = 0, ObservationError = 1, StateSpace = 2 };
+
+// The estimated parameters whose bounds a replicate can end on, in the order
+// of BootstrapResult::BoundCounts; φ is B₁/K of the observation-error
+// estimator.
+enum class BoundParameter : std::uint8_t { R = 0, K = 1, Q = 2, P = 3, Phi = 4 };
+inline constexpr std::size_t kBoundParameterCount = 5;
+// "r", "K", "q", "p", "B₁/K".
+std::string BoundParameterName(BoundParameter parameter);
+// "r", "K", "q", "p", "b1_k".
+std::string BoundParameterKey(BoundParameter parameter);
+
+// The bit of Replicate::BoundHits for a parameter on its lower or upper
+// bound (estimation::SideOnBound).
+constexpr std::uint16_t BoundBit(BoundParameter parameter, bool upper) {
+  return static_cast<std::uint16_t>(1u << (2u * static_cast<unsigned>(parameter) + (upper ? 1u : 0u)));
+}
+
+// More than this share of the replicates on one bound truncates the
+// intervals: the bound, not the data, sets them.
+inline constexpr double kTruncationShare = 0.05;
 
 // One replicate (or the point estimate): its fit and what follows from it.
 struct Replicate {
@@ -139,8 +159,12 @@ struct Replicate {
   double MSY = 0.0, BMSY = 0.0, FMSY = 0.0, EMSY = 0.0;  // model::ReferenceMsy, unrounded
   double BLast = 0.0;                                    // as the header defines it
   double FLast = 0.0;                                    // C_last / B_last
+  // B at the start of the year after the last data year ("b_next", «B на
+  // начало следующего года»): B_last + P(B_last) − C_last, at least 10⁻⁶·K.
+  double BNext = 0.0;
   bool Failed = false;
-  bool AtBound = false;  // an estimated parameter on (within 0.1 % of) a bound
+  bool AtBound = false;  // an estimated parameter on a bound (BoundHits not 0)
+  std::uint16_t BoundHits = 0;  // BoundBit of every parameter on a bound
 };
 
 // The quantities with intervals, in the order of BootstrapResult::Quantities.
@@ -154,14 +178,16 @@ enum class Quantity : std::uint8_t {
   Fmsy,
   Emsy,
   BLastOverBmsy,
-  FLastOverFmsy
+  FLastOverFmsy,
+  BNextOverBmsy
 };
-inline constexpr std::size_t kQuantityCount = 10;
+inline constexpr std::size_t kQuantityCount = 11;
 
-// "r", "K", "q", "p", "msy", "bmsy", "fmsy", "emsy", "b_last_bmsy", "f_last_fmsy".
+// "r", "K", "q", "p", "msy", "bmsy", "fmsy", "emsy", "b_last_bmsy", "f_last_fmsy",
+// "b_next_bmsy".
 std::string QuantityKey(Quantity quantity);
 // As the report names it: "r", "K", "q", "p", "MSY", "BMSY", "FMSY", "EMSY",
-// "B_last/BMSY", "F_last/FMSY".
+// "B_last/BMSY", "F_last/FMSY", "B_next/BMSY".
 std::string QuantityName(Quantity quantity);
 // The value of a quantity in a replicate.
 double QuantityOf(const Replicate& replicate, Quantity quantity);
@@ -196,18 +222,32 @@ struct BootstrapResult {
   double CorrelationRK = 0.0, CorrelationRQ = 0.0, CorrelationKQ = 0.0;
   int Failed = 0;
   int AtBounds = 0;
+  // Per BoundParameter: whether it was estimated, and the replicates used
+  // that ended on its lower [0] and upper [1] bound.
+  std::array<bool, kBoundParameterCount> BoundEstimated{};
+  std::array<std::array<int, 2>, kBoundParameterCount> BoundCounts{};
   // Replicates used that ended with r = 0 on its bound: MSY, FMSY and EMSY
   // are 0, so F_last/FMSY leaves them out (they count as F > FMSY), as do
   // the points of the Kobe cloud (not its quadrant shares). Among AtBounds.
   int ZeroProduction = 0;
-  std::string MethodText;             // how the replicates were made (Russian)
-  std::string BLastDefinition;        // which B_last (Russian)
   std::vector<Replicate> Replicates;  // replicate k at index k
 
   const Interval& Of(Quantity quantity) const {
     return Quantities[static_cast<std::size_t>(quantity)];
   }
 };
+
+// A parameter's bound and the share of the replicates used that ended on it.
+struct BoundShare {
+  BoundParameter Parameter = BoundParameter::K;
+  bool Upper = false;
+  int Count = 0;
+  double Share = 0.0;
+};
+
+// Every bound holding more than kTruncationShare of the replicates used, in
+// BoundParameter order, lower before upper: the intervals are truncated.
+std::vector<BoundShare> TruncatingBounds(const BootstrapResult& result);
 
 // The procedure's estimator on variant `fit` (Kind, Objective, R, K, Q and,
 // for Pella-Tomlinson, Exponent), with the search's keep count and bounds.
@@ -236,16 +276,16 @@ struct KobeCloud {
 };
 KobeCloud KobeCloudOf(const BootstrapResult& result);
 
-// The lines of the report section: the title "Доверительные интервалы
-// (бутстреп остатков, N = 1000, зерно 1, уровень 90 %)", the method, the
-// definition of B_last, one line per estimated quantity, the probabilities,
-// the correlations and the counts of failed and bounded replicates, with
-// `decimalMark`.
-std::vector<std::string> ReportLines(const BootstrapResult& result, char decimalMark = '.');
-
-// A figure of the intervals as the report writes it: four significant
-// digits ("20.83", "0.0512"), 0 as "0", with `decimalMark`.
-std::string Significant(double x, char decimalMark = '.');
+// For estimators that make their replicates elsewhere (state_space_draws.h):
+// a result of options.Replicates empty replicates with the options' settings
+// (raises for options out of range); the check of a replicate's reference
+// points and last-year status (raises naming what is wrong); and the summary
+// of the replicates: quantities, probabilities, correlations and counts
+// (raises when every replicate failed).
+BootstrapResult PrepareBootstrap(const BootstrapOptions& options, Estimator method,
+                                 model::ProductionModelKind kind);
+void RequireReplicateStatus(const Replicate& replicate, bool pointEstimate);
+void SummariseBootstrap(BootstrapResult& result, bool exponentEstimated);
 
 // Whether `bootstrap` was made for the record `fit` as it is now: by the
 // estimator its values came from, of its kind (and objective, for the

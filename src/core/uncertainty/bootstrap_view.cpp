@@ -24,7 +24,112 @@ double CloudEnd(std::vector<double> values, double end) {
   return std::clamp(std::ceil(values[k] * 2.0) / 2.0, end, 2.0 * end);
 }
 
+std::string CentringText(model::ObjectiveKind objective) {
+  switch (objective) {
+    case model::ObjectiveKind::SumOfSquares:
+      return "по среднему";
+    case model::ObjectiveKind::LogSumOfSquares:
+      return "по минимуму суммы ln(1 + (e − c)²)";
+    case model::ObjectiveKind::Median:
+      return "по медиане";
+  }
+  return "";
+}
+
 }  // namespace
+
+std::string Significant(double x, char mark) {
+  if (x == 0.0) return "0";
+  const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(x))));
+  return FormatGeneral(RoundDecimals(x, 3 - magnitude), mark);
+}
+
+std::string TruncationText(const BootstrapResult& result, char mark) {
+  std::string text;
+  for (const BoundShare& b : TruncatingBounds(result)) {
+    text += (text.empty() ? "Интервалы усечены: " : ", ") + BoundParameterName(b.Parameter) +
+            (b.Upper ? " на верхней" : " на нижней") + " границе у " +
+            FormatFixed(100.0 * b.Share, 0, mark) + " % повторов";
+  }
+  return text;
+}
+
+std::string MethodText(const BootstrapResult& result) {
+  if (result.Method == Estimator::StateSpace) {
+    return "выборка из нормального приближения модели пространства состояний: (ln r, ln K, ln q, "
+           "ln σ_p, ln σ_o" +
+           std::string(result.Kind == model::ProductionModelKind::PellaTomlinson ? ", ln p" : "") +
+           ", ln(B/K) на начало последнего года и следующего) ~ N(оценка, обратная матрица "
+           "вторых производных лапласовой аппроксимации)";
+  }
+  if (result.Method == Estimator::ObservationError) {
+    return "бутстреп логарифмических остатков модели ошибки наблюдения: U*[t] = q̂·B̂[t]·exp(ε*[t]), "
+           "ε* — остатки точечной оценки, центрированные по среднему, умноженные на √(N/(N − k)) и "
+           "выбранные с возвращением; каждый повтор оценён заново от точечной оценки в тех же "
+           "границах";
+  }
+  const bool exactRows = result.Objective != model::ObjectiveKind::SumOfSquares;
+  return "бутстреп остатков при фиксированных регрессорах: U*[t] = Û[t] + e*[t], где Û[t] — "
+         "модельный улов на усилие по наблюдённым U[t−2], U[t−1] и C[t−1], e* — остатки точечной "
+         "оценки" +
+         std::string(exactRows ? " (без k наименьших по модулю)" : "") + ", центрированные " +
+         CentringText(result.Objective) +
+         ", умноженные на √(N/(N − k)) и выбранные с возвращением; каждый повтор оценён заново "
+         "локальной оптимизацией от точечной оценки" +
+         std::string(exactRows ? " и от лучших точных решений по трём годам" : "") +
+         " в тех же границах поиска";
+}
+
+std::string BLastDefinition(const BootstrapResult& result) {
+  if (result.Method == Estimator::StateSpace) {
+    return "B последнего года — биомасса модели на начало последнего года ряда; F последнего "
+           "года = C/B; B_next — B на начало следующего года, состояние модели";
+  }
+  if (result.Method == Estimator::ObservationError) {
+    return "B последнего года — биомасса модели на начало последнего года ряда; F последнего "
+           "года = C/B; B_next — B на начало следующего года = B + P(B) − C";
+  }
+  return "B последнего года = U0/q, где U0 — модельный улов на усилие последнего года данных по "
+         "двум предыдущим годам (начало прогноза); F последнего года = C/B; B_next — B на начало "
+         "следующего года = B + P(B) − C";
+}
+
+std::vector<std::string> ReportLines(const BootstrapResult& result, char mark) {
+  std::vector<std::string> lines;
+  const std::string how = result.Method == Estimator::StateSpace
+                              ? "выборка из нормального приближения"
+                              : "бутстреп остатков";
+  lines.push_back("Доверительные интервалы (" + how + ", N = " +
+                  std::to_string(result.ReplicateCount) + ", зерно " + std::to_string(result.Seed) +
+                  ", уровень " + std::to_string(result.Level) + " %)");
+  lines.push_back("Метод: " + MethodText(result));
+  lines.push_back(BLastDefinition(result));
+  for (std::size_t q = 0; q < kQuantityCount; ++q) {
+    const Interval& i = result.Quantities[q];
+    if (!i.Estimated) continue;
+    lines.push_back(QuantityName(static_cast<Quantity>(q)) + ": " + Significant(i.Estimate, mark) +
+                    " [" + Significant(i.Lower, mark) + " – " + Significant(i.Upper, mark) +
+                    "], медиана " + Significant(i.Median, mark));
+  }
+  lines.push_back("Вероятность B < BMSY в последнем году: " + Percent(result.ProbBelowBmsy, mark));
+  lines.push_back("Вероятность B < Blim (Blim = " + FormatGeneral(result.BlimFraction, mark) +
+                  "·BMSY) в последнем году: " + Percent(result.ProbBelowBlim, mark));
+  lines.push_back("Вероятность F > FMSY в последнем году: " + Percent(result.ProbAboveFmsy, mark));
+  lines.push_back("Корреляции по повторам: r и K " + FormatFixed(result.CorrelationRK, 2, mark) +
+                  ", r и q " + FormatFixed(result.CorrelationRQ, 2, mark) + ", K и q " +
+                  FormatFixed(result.CorrelationKQ, 2, mark));
+  lines.push_back("Повторов без решения: " + std::to_string(result.Failed) +
+                  " (исключены); повторов на границе области поиска: " +
+                  std::to_string(result.AtBounds) + " (оставлены)");
+  if (const std::string truncation = TruncationText(result, mark); !truncation.empty()) {
+    lines.push_back(truncation + "; риск и ориентиры определяются границами, а не данными");
+  }
+  if (result.ZeroProduction > 0) {
+    lines.push_back("Из них с r = 0 (без продукции): " + std::to_string(result.ZeroProduction) +
+                    "; для них F/FMSY не определено, F > FMSY");
+  }
+  return lines;
+}
 
 std::string IntervalText(const Interval& interval, char mark) {
   if (!interval.Estimated) return {};
@@ -44,7 +149,11 @@ TextTable IntervalTable(const BootstrapResult& result, char mark) {
 }
 
 std::vector<std::string> SummaryLines(const BootstrapResult& result, char mark) {
-  return {
+  std::vector<std::string> lines;
+  if (const std::string truncation = TruncationText(result, mark); !truncation.empty()) {
+    lines.push_back(truncation);
+  }
+  const std::vector<std::string> rest = {
       "Повторов " + std::to_string(result.ReplicateCount) + ", зерно " +
           std::to_string(result.Seed) + ", уровень " + std::to_string(result.Level) +
           " %; без решения " + std::to_string(result.Failed) + " (исключены), на границе " +
@@ -53,8 +162,10 @@ std::vector<std::string> SummaryLines(const BootstrapResult& result, char mark) 
           ", P(B < Blim) = " + Percent(result.ProbBelowBlim, mark) +
           " (Blim = " + FormatGeneral(result.BlimFraction, mark) +
           "·BMSY), P(F > FMSY) = " + Percent(result.ProbAboveFmsy, mark),
-      result.BLastDefinition,
+      BLastDefinition(result),
   };
+  lines.insert(lines.end(), rest.begin(), rest.end());
+  return lines;
 }
 
 RkScatter RkScatterOf(const BootstrapResult& result) {
@@ -100,9 +211,10 @@ std::string KobeCloudZones(const KobeCloud& cloud, char mark) {
 }
 
 std::string KobeCloudCaption(const BootstrapResult& result, const KobeCloud& cloud, char mark) {
-  const std::string lastB = result.Method == Estimator::Procedure
-                                ? "B = U0/q, модельная биомасса начала прогноза"
-                                : "B — биомасса модели на начало последнего года";
+  const std::string lastB =
+      result.Method == Estimator::Procedure
+          ? "B_last — B на начало последнего года данных, U0/q, модельная биомасса начала прогноза"
+          : "B_last — биомасса модели на начало последнего года данных";
   const auto used = static_cast<std::size_t>(result.ReplicateCount - result.Failed);
   return "Облако: " + CountWithNoun(used, "повтор", "повтора", "повторов") +
          " бутстрепа в последнем году и их точечная оценка (" + lastB +

@@ -14,6 +14,27 @@
 
 namespace tarvik::uncertainty {
 
+// A figure of the intervals as the report writes it: four significant
+// digits ("20.83", "0.0512"), 0 as "0", with `decimalMark`.
+std::string Significant(double x, char decimalMark = '.');
+
+// How the replicates of `result` were made, as the report says it (Russian).
+std::string MethodText(const BootstrapResult& result);
+
+// Which B_last and F_last the result uses (Russian).
+std::string BLastDefinition(const BootstrapResult& result);
+
+// «Интервалы усечены: K на верхней границе у 21 % повторов» naming every
+// bound of TruncatingBounds (the window shows it in red); "" when none.
+std::string TruncationText(const BootstrapResult& result, char decimalMark = '.');
+
+// The lines of the report section: the title "Доверительные интервалы
+// (бутстреп остатков, N = 1000, зерно 1, уровень 90 %)", the method, the
+// definition of B_last, one line per estimated quantity, the probabilities,
+// the correlations and the counts of failed and bounded replicates, with
+// `decimalMark`.
+std::vector<std::string> ReportLines(const BootstrapResult& result, char decimalMark = '.');
+
 // "[15.3 – 24.1]" (Significant of the bounds); "" for a quantity without a
 // value (Interval::Estimated false).
 std::string IntervalText(const Interval& interval, char decimalMark = '.');
@@ -23,8 +44,9 @@ std::string IntervalText(const Interval& interval, char decimalMark = '.');
 // value, in Quantity order (QuantityName, then Significant of the figures).
 TextTable IntervalTable(const BootstrapResult& result, char decimalMark = '.');
 
-// The lines under the table: replicates, seed and level; the failed and
-// bounded replicates; the three probabilities of the last year; which B_last.
+// The lines under the table: TruncationText when the intervals are
+// truncated; replicates, seed and level; the failed and bounded replicates;
+// the three probabilities of the last year; which B_last.
 std::vector<std::string> SummaryLines(const BootstrapResult& result, char decimalMark = '.');
 
 // The r–K scatter: (K, r) of every replicate used and of the point estimate.

@@ -25,10 +25,9 @@ constexpr std::size_t kMinPartYears = 20000;
 // A replicate ready to project.
 struct Start {
   std::size_t Index = 0;  // in ProjectionBasis::Replicates
-  double R = 0.0, K = 0.0, Q = 0.0, P = 0.0;
+  double R = 0.0, K = 0.0, P = 0.0;
   double Bmsy = 0.0, Fmsy = 0.0, Blim = 0.0;
-  // CPUE step: A[−2] = U[L−1] and A[−1] = U0; biomass balance: B_L in Older.
-  double Older = 0.0, Previous = 0.0;
+  double Biomass = 0.0;  // B_L, at the start of the last data year
   double Floor = 0.0;
 };
 
@@ -71,13 +70,11 @@ void CheckSettings(const ProjectionBasis& basis, const std::vector<CatchOption>&
       throw Error("Варианты улова должны идти по возрастанию улова");
     }
   }
-  if (s.ProcessError && basis.Model == Dynamics::CpueStep && basis.Residuals.empty()) {
-    throw Error("Нет остатков модели для ошибки процесса");
+  if (!(s.ProcessSigma >= 0.0 && s.ProcessSigma <= kMaxProcessSigma)) {
+    throw Error("Ошибка процесса σ должна быть от 0 до " + FormatGeneral(kMaxProcessSigma) +
+                ", задано " + FormatGeneral(s.ProcessSigma));
   }
-  if (s.ProcessError && basis.Model == Dynamics::BiomassBalance &&
-      (!(basis.Sigma >= 0.0) || !std::isfinite(basis.Sigma))) {
-    throw Error("Стандартное отклонение ошибки процесса не является числом");
-  }
+  (void)basis;
 }
 
 // The projections of the used replicates with their draws.
@@ -89,15 +86,15 @@ class Projector {
       if (!basis.Replicates[k].Failed) starts_.push_back(StartOf(k, settings.BlimFraction));
     }
     if (starts_.empty()) throw Error("Для таблицы решений нет ни одного оценённого повтора");
-    errors_.assign(starts_.size() * horizon_, basis.Model == Dynamics::CpueStep ? 0.0 : 1.0);
-    if (!settings.ProcessError) return;
+    noise_.assign(starts_.size() * horizon_, 1.0);
+    const double sigma = settings.ProcessSigma;
+    if (sigma == 0.0) return;
+    const double meanCorrection = sigma * sigma / 2.0;
     ForEachIndex(starts_.size(), threads_, [&](std::size_t j) {
       ReplicateRandom random(basis.Seed, starts_[j].Index, kDecisionTableStream);
-      double* errors = &errors_[j * horizon_];
+      double* noise = &noise_[j * horizon_];
       for (std::size_t i = 0; i < horizon_; ++i) {
-        errors[i] = basis.Model == Dynamics::CpueStep
-                        ? DrawResidual(basis.Residuals, random)
-                        : elementary::Exp(basis.Sigma * Gauss(random));
+        noise[i] = elementary::Exp(sigma * Gauss(random) - meanCorrection);
       }
     });
   }
@@ -118,74 +115,42 @@ class Projector {
  private:
   Start StartOf(std::size_t k, double blimFraction) const {
     const Replicate& x = basis_.Replicates[k];
-    Start s{k, x.R, x.K, x.Q, x.P, x.BMSY, x.FMSY, blimFraction * x.BMSY};
+    Start s{k, x.R, x.K, x.P, x.BMSY, x.FMSY, blimFraction * x.BMSY, x.BLast,
+            kCollapseFraction * x.K};
     const std::string where = "Таблица решений: у " + ReplicateName(k) + " ";
     if (!(x.BMSY > 0.0) || !std::isfinite(x.BMSY) || !(x.FMSY >= 0.0) || !std::isfinite(x.FMSY)) {
       throw Error(where + "нет положительных BMSY и FMSY");
     }
     if (!(x.K > 0.0) || !std::isfinite(x.K)) throw Error(where + "K не положительно");
-    if (basis_.Model == Dynamics::BiomassBalance) {
-      s.Older = x.BLast;
-      s.Floor = kCollapseFraction * x.K;
-      if (!(s.Older > 0.0) || !std::isfinite(s.Older)) {
-        throw Error(where + "биомасса последнего года данных не положительна");
-      }
-      return s;
-    }
-    if (!(x.Q > 0.0) || !std::isfinite(x.Q)) throw Error(where + "q не положительно");
-    // U0 where the projection starts.
-    s.Older = basis_.CpueOneBack;
-    s.Previous = model::StartCpue(basis_.Kind, x.R, x.K, x.Q, x.P, basis_.CpueTwoBack,
-                                  basis_.CpueOneBack, basis_.CatchOneBack);
-    s.Floor = kCollapseFraction * x.Q * x.K;
-    if (!(s.Older > 0.0) || !(s.Previous > 0.0) || !std::isfinite(s.Previous)) {
-      throw Error(where + "улов на усилие начала прогноза не положителен");
+    if (!(s.Biomass > 0.0) || !std::isfinite(s.Biomass)) {
+      throw Error(where + "биомасса последнего года данных не положительна");
     }
     return s;
   }
 
   void Project(std::size_t j, double c, std::uint8_t* flags, double* ratios) const {
     const Start& s = starts_[j];
-    const double* errors = &errors_[j * horizon_];
-    const auto record = [&](std::size_t i, double B, bool collapsed) {
-      const double F = c / B;
-      if (!std::isfinite(B) || !std::isfinite(F)) {
+    const double* noise = &noise_[j * horizon_];
+    double B = s.Biomass;
+    double removed = basis_.LastCatch;
+    for (std::size_t i = 0; i < horizon_; ++i) {
+      double next =
+          (B + model::SurplusProduction(basis_.Kind, B, s.R, s.K, s.P) - removed) * noise[i];
+      const bool collapsed = !(next > s.Floor) && std::isfinite(next);
+      if (collapsed) next = s.Floor;
+      const double F = c / next;
+      if (!std::isfinite(next) || !std::isfinite(F)) {
         throw Error("Таблица решений: прогноз " + ReplicateName(s.Index) +
                     " дал бесконечное значение (год " + std::to_string(basis_.FirstYear + i) + ")");
       }
-      const bool belowBmsy = collapsed || B < s.Bmsy;
+      const bool belowBmsy = collapsed || next < s.Bmsy;
       const bool aboveFmsy = F > s.Fmsy;
       flags[i] = static_cast<std::uint8_t>(
-          ((collapsed || B < s.Blim) ? kBelowBlim : 0) | (belowBmsy ? kBelowBmsy : 0) |
+          ((collapsed || next < s.Blim) ? kBelowBlim : 0) | (belowBmsy ? kBelowBmsy : 0) |
           (aboveFmsy ? kAboveFmsy : 0) | (!belowBmsy && !aboveFmsy ? kGreen : 0));
-      ratios[i] = B / s.Bmsy;
-    };
-    if (basis_.Model == Dynamics::BiomassBalance) {
-      double B = s.Older;
-      double removed = basis_.LastCatch;
-      for (std::size_t i = 0; i < horizon_; ++i) {
-        double next =
-            (B + model::SurplusProduction(basis_.Kind, B, s.R, s.K, s.P) - removed) * errors[i];
-        const bool collapsed = !(next > s.Floor) && std::isfinite(next);
-        if (collapsed) next = s.Floor;
-        record(i, next, collapsed);
-        B = next;
-        removed = c;
-      }
-      return;
-    }
-    const double twoQ = 2.0 * s.Q;
-    double older = s.Older, previous = s.Previous, previousCatch = basis_.LastCatch;
-    for (std::size_t i = 0; i < horizon_; ++i) {
-      const double S = older + previous;
-      const double shape = model::ProductionShape(basis_.Kind, S / twoQ, s.K, s.P);
-      double a = older + s.R * S * shape + errors[i] - twoQ * previousCatch;
-      const bool collapsed = !(a > s.Floor) && std::isfinite(a);
-      if (collapsed) a = s.Floor;
-      record(i, (a + previous) / twoQ, collapsed);
-      older = previous;
-      previous = a;
-      previousCatch = c;
+      ratios[i] = next / s.Bmsy;
+      B = next;
+      removed = c;
     }
   }
 
@@ -193,9 +158,8 @@ class Projector {
   std::size_t horizon_;
   int threads_;
   std::vector<Start> starts_;
-  // Per replicate and year: ε added to the CPUE step, or exp(η) multiplying
-  // the balance.
-  std::vector<double> errors_;
+  // Per replicate and year: exp(η − σ_p²/2) multiplying the balance.
+  std::vector<double> noise_;
 };
 
 // The row of catch `c` from the status of every replicate.
@@ -250,38 +214,24 @@ class Progress {
   int last_ = -1;
 };
 
-MaxCatchAtRisk AtCatch(CatchSearch outcome, double risk, double c, const OptionOutlook& row) {
-  return {outcome, risk, c, row.MaxProbBelowBlim, row.WorstYear, row.Years.back().ProbBelowBmsy};
-}
-
-std::string Percent(double fraction, char mark) {
-  return FormatFixed(100.0 * fraction, 1, mark) + " %";
-}
-
-std::string YearsText(const DecisionTable& t) {
-  if (t.Horizon == 1) return "в " + std::to_string(t.FirstYear) + " г.";
-  return "в каждом году " + std::to_string(t.FirstYear) + "–" +
-         std::to_string(t.FirstYear + t.Horizon - 1);
-}
-
-std::string TonnesAndMsy(const DecisionTable& t, double c, char mark) {
-  std::string text = CatchText(c, mark) + " т";
-  if (t.PointMsy > 0.0) text += " (" + FormatFixed(c / t.PointMsy, 2, mark) + "·MSY)";
-  return text;
+MaxCatchAtRisk AtCatch(CatchSearch outcome, RiskCriterion criterion, double risk, double c,
+                       const OptionOutlook& row) {
+  const WorstYearValue worst = WorstOf(row, criterion);
+  return {outcome, criterion, risk, c, worst.Value, worst.Year,
+          row.Years.back().ProbBelowBmsy, {}};
 }
 
 // What both estimators' bases share: the replicates, the seed, the years,
-// MSY and the last observed catch.
-ProjectionBasis BasisOf(Dynamics model, const data::CatchEffortSeries& series,
-                        const BootstrapResult& bootstrap) {
+// MSY, the last observed catch and the truncating bounds.
+ProjectionBasis BasisOf(const data::CatchEffortSeries& series, const BootstrapResult& bootstrap) {
   ProjectionBasis basis;
-  basis.Model = model;
   basis.Kind = bootstrap.Kind;
   basis.Replicates = bootstrap.Replicates;
   basis.Seed = bootstrap.Seed;
   basis.FirstYear = series.FirstYear + static_cast<int>(series.size());
   basis.PointMsy = bootstrap.Estimate.MSY;
   basis.LastCatch = series.C.back();
+  basis.Truncation = TruncatingBounds(bootstrap);
   return basis;
 }
 
@@ -296,20 +246,7 @@ ProjectionBasis ProcedureBasis(const data::CatchEffortSeries& series,
   if (n < 3 || series.C.size() != n) {
     throw Error("Для таблицы решений нужны данные не менее чем за 3 года");
   }
-  ProjectionBasis basis = BasisOf(Dynamics::CpueStep, series, bootstrap);
-  basis.CpueTwoBack = series.U[n - 3];
-  basis.CpueOneBack = series.U[n - 2];
-  basis.CatchOneBack = series.C[n - 2];
-  const Replicate& e = bootstrap.Estimate;
-  basis.Residuals = model::CpueResiduals(series.U, series.C, bootstrap.Kind, e.R, e.K, e.Q, e.P);
-  double mean = 0.0;
-  for (double r : basis.Residuals) mean += r;
-  mean /= static_cast<double>(basis.Residuals.size());
-  for (double& r : basis.Residuals) {
-    r -= mean;
-    if (!std::isfinite(r)) throw Error("Остатки точечной оценки не являются конечными числами");
-  }
-  return basis;
+  return BasisOf(series, bootstrap);
 }
 
 ProjectionBasis ObservationErrorBasis(const data::CatchEffortSeries& series,
@@ -321,9 +258,19 @@ ProjectionBasis ObservationErrorBasis(const data::CatchEffortSeries& series,
   if (series.empty() || series.C.size() != series.size()) {
     throw Error("Для таблицы решений нет ряда данных");
   }
-  ProjectionBasis basis = BasisOf(Dynamics::BiomassBalance, series, bootstrap);
-  basis.Sigma = fit.Sigma;
-  return basis;
+  return BasisOf(series, bootstrap);
+}
+
+ProjectionBasis StateSpaceBasis(const data::CatchEffortSeries& series,
+                                const BootstrapResult& draws,
+                                const estimation::StateSpaceFit& fit) {
+  if (draws.Method != Estimator::StateSpace || draws.Kind != fit.Kind) {
+    throw Error("Таблица решений: выборка сделана не для этой оценки модели пространства состояний");
+  }
+  if (series.empty() || series.C.size() != series.size()) {
+    throw Error("Для таблицы решений нет ряда данных");
+  }
+  return BasisOf(series, draws);
 }
 
 std::string OutlookKey(Outlook outlook) {
@@ -332,10 +279,23 @@ std::string OutlookKey(Outlook outlook) {
   return keys[static_cast<std::size_t>(outlook)];
 }
 
-std::string OutlookName(Outlook outlook) {
-  static const char* const names[kOutlookCount] = {"P(B < Blim)", "P(B < BMSY)", "P(F > FMSY)",
-                                                   "P(зелёная зона)", "Медиана B/BMSY"};
-  return names[static_cast<std::size_t>(outlook)];
+std::string CriterionKey(RiskCriterion criterion) {
+  static const char* const keys[kRiskCriterionCount] = {"blim", "bmsy", "green"};
+  return keys[static_cast<std::size_t>(criterion)];
+}
+
+WorstYearValue WorstOf(const OptionOutlook& row, RiskCriterion criterion) {
+  WorstYearValue worst;
+  for (std::size_t i = 0; i < row.Years.size(); ++i) {
+    const YearOutlook& cell = row.Years[i];
+    const double value = criterion == RiskCriterion::BelowBlim   ? cell.ProbBelowBlim
+                         : criterion == RiskCriterion::BelowBmsy ? cell.ProbBelowBmsy
+                                                                 : cell.ProbGreen;
+    const bool worse =
+        criterion == RiskCriterion::Green ? value < worst.Value : value > worst.Value;
+    if (i == 0 || worse) worst = {value, cell.Year};
+  }
+  return worst;
 }
 
 double ValueOf(const YearOutlook& cell, Outlook outlook) {
@@ -365,12 +325,11 @@ DecisionTable BuildDecisionTable(const ProjectionBasis& basis,
   std::vector<double> ratios(n * h);
 
   DecisionTable table;
-  table.Model = basis.Model;
   table.Horizon = settings.Horizon;
   table.FirstYear = basis.FirstYear;
   table.BlimFraction = settings.BlimFraction;
-  table.ProcessError = settings.ProcessError;
-  table.Sigma = basis.Sigma;
+  table.ProcessSigma = settings.ProcessSigma;
+  table.ProcessSource = settings.ProcessSource;
   table.Seed = basis.Seed;
   table.ReplicatesUsed = static_cast<int>(n);
   table.PointMsy = basis.PointMsy;
@@ -401,19 +360,33 @@ DecisionTable BuildDecisionTable(const ProjectionBasis& basis,
     return Summarise(projector, flags, ratios, basis.FirstYear, false);
   };
   const double risk = settings.Risk;
-  const auto within = [&](const OptionOutlook& row) { return row.MaxProbBelowBlim <= risk; };
+  const RiskCriterion criterion = settings.Criterion;
+  const auto within = [&](const OptionOutlook& row) {
+    const double worst = WorstOf(row, criterion).Value;
+    return criterion == RiskCriterion::Green ? worst >= risk : worst <= risk;
+  };
+  const auto at = [&](CatchSearch outcome, double c, const OptionOutlook& row) {
+    return AtCatch(outcome, criterion, risk, c, row);
+  };
+  if (!basis.Truncation.empty()) {
+    // The bounds set the risk: no catch is named.
+    table.MaxCatch = at(CatchSearch::RefusedAtBounds, 0.0, table.Rows.front());
+    table.MaxCatch.Truncation = basis.Truncation;
+    progress.Advance(static_cast<int>(n));
+    return table;
+  }
   std::size_t above = 0;  // the first option above the risk
   while (above < table.Rows.size() && within(table.Rows[above])) ++above;
   if (above == table.Rows.size()) {
     const OptionOutlook& last = table.Rows.back();
-    table.MaxCatch = AtCatch(CatchSearch::LargestOptionWithinRisk, risk, last.Option.Catch, last);
+    table.MaxCatch = at(CatchSearch::LargestOptionWithinRisk, last.Option.Catch, last);
   } else {
     const double high = table.Rows[above].Option.Catch;
     OptionOutlook best = above > 0 ? table.Rows[above - 1] : table.Rows[0];
     double low = above > 0 ? best.Option.Catch : 0.0;
     if (above == 0 && high > 0.0) best = evaluate(0.0);
     if (above == 0 && (high == 0.0 || !within(best))) {
-      table.MaxCatch = AtCatch(CatchSearch::NoneWithinRisk, risk, 0.0, best);
+      table.MaxCatch = at(CatchSearch::NoneWithinRisk, 0.0, best);
     } else {
       // Bisection on the grid k·unit strictly between low and high.
       const double unit = elementary::Pow(10.0, std::floor(std::log10(high)) - 3.0);
@@ -431,108 +404,11 @@ DecisionTable BuildDecisionTable(const ProjectionBasis& basis,
           highStep = middle;
         }
       }
-      table.MaxCatch = AtCatch(CatchSearch::Found, risk, low, best);
+      table.MaxCatch = at(CatchSearch::Found, low, best);
     }
   }
   progress.Advance(static_cast<int>(n));
   return table;
-}
-
-RiskColour ColourOf(Outlook outlook, double value, double risk) {
-  // Thresholds from the best class down, for a value where more is better.
-  const auto classify = [](double v, double dark, double light, double yellow, double orange) {
-    if (v >= dark) return RiskColour::DarkGreen;
-    if (v >= light) return RiskColour::LightGreen;
-    if (v >= yellow) return RiskColour::Yellow;
-    if (v >= orange) return RiskColour::Orange;
-    return RiskColour::Red;
-  };
-  switch (outlook) {
-    case Outlook::ProbGreen:
-      return classify(value, 0.75, 0.70, 0.60, 0.50);
-    case Outlook::ProbBelowBmsy:
-    case Outlook::ProbAboveFmsy:
-      return classify(-value, -0.25, -0.30, -0.40, -0.50);
-    case Outlook::ProbBelowBlim:
-      return classify(-value, -0.5 * risk, -risk, -2.0 * risk, -4.0 * risk);
-    case Outlook::MedianBOverBmsy:
-      return classify(value, 1.0, 0.9, 0.75, 0.5);
-  }
-  return RiskColour::Red;
-}
-
-std::string CellText(Outlook outlook, double value, char mark) {
-  if (outlook == Outlook::MedianBOverBmsy) return FormatFixed(value, 2, mark);
-  return Percent(value, mark);
-}
-
-std::vector<std::string> TableLines(const DecisionTable& table, Outlook outlook, char mark) {
-  std::string head = "Вариант\tУлов, т";
-  for (int i = 0; i < table.Horizon; ++i) head += "\t" + std::to_string(table.FirstYear + i);
-  std::vector<std::string> lines{head};
-  for (const OptionOutlook& row : table.Rows) {
-    std::string line = row.Option.Label + "\t" + CatchText(row.Option.Catch, mark);
-    for (const YearOutlook& cell : row.Years)
-      line += "\t" + CellText(outlook, ValueOf(cell, outlook), mark);
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-std::string MaxCatchSentence(const DecisionTable& table, char mark) {
-  const MaxCatchAtRisk& m = table.MaxCatch;
-  const std::string risk = FormatGeneral(100.0 * m.Risk, mark) + " %";
-  const std::string end = std::to_string(table.FirstYear + table.Horizon - 1);
-  switch (m.Outcome) {
-    case CatchSearch::Found:
-      return "Наибольший постоянный улов, при котором вероятность B < Blim не выше " + risk + " " +
-             YearsText(table) + ": " + TonnesAndMsy(table, m.Catch, mark) +
-             "; вероятность B < BMSY в " + end + " г. при нём " +
-             Percent(m.ProbBelowBmsyEnd, mark) + ".";
-    case CatchSearch::NoneWithinRisk:
-      return "Даже без вылова вероятность B < Blim выше " + risk + " (" +
-             Percent(m.MaxProbBelowBlim, mark) + " в " + std::to_string(m.WorstYear) +
-             " г.): постоянного улова с таким риском нет.";
-    case CatchSearch::LargestOptionWithinRisk:
-      return "Все варианты улова, до наибольшего " + TonnesAndMsy(table, m.Catch, mark) +
-             ", держат вероятность B < Blim не выше " + risk + " " + YearsText(table) +
-             " (вероятность B < BMSY в " + end + " г. при нём " +
-             Percent(m.ProbBelowBmsyEnd, mark) +
-             "): наибольший допустимый улов не меньше его; чтобы найти его, добавьте варианты "
-             "больше.";
-  }
-  return "";
-}
-
-std::vector<std::string> DecisionReportLines(const DecisionTable& table, char mark) {
-  std::vector<std::string> lines;
-  lines.push_back("Таблица решений: вероятность B < Blim при постоянном улове (Blim = " +
-                  FormatGeneral(table.BlimFraction, mark) + "·BMSY каждого повтора; повторов " +
-                  std::to_string(table.ReplicatesUsed) + ", зерно " + std::to_string(table.Seed) +
-                  ")");
-  lines.push_back(
-      table.Model == Dynamics::CpueStep
-          ? "Динамика запаса: разностное уравнение прогноза по улову на усилие с параметрами "
-            "каждого повтора, от его модельного улова на усилие последнего года данных"
-          : "Динамика запаса: годовой баланс B[t+1] = B[t] + P(B[t]) − C[t] модели ошибки "
-            "наблюдения с параметрами каждого повтора, от его биомассы на начало последнего "
-            "года данных");
-  if (!table.ProcessError) {
-    lines.push_back("Ошибка процесса: нет");
-  } else {
-    lines.push_back(
-        "Ошибка процесса: " +
-        (table.Model == Dynamics::CpueStep
-             ? std::string("остатки точечной оценки, центрированные по среднему, выбранные с "
-                           "возвращением")
-             : "логнормальная, σ = " + FormatFixed(table.Sigma, 3, mark) + " (оценка модели)") +
-        "; одни и те же случайные числа для всех вариантов улова");
-  }
-  for (std::string& line : TableLines(table, Outlook::ProbBelowBlim, mark)) {
-    lines.push_back(std::move(line));
-  }
-  lines.push_back(MaxCatchSentence(table, mark));
-  return lines;
 }
 
 }  // namespace tarvik::uncertainty

@@ -21,7 +21,10 @@ namespace tarvik::uncertainty {
 // What the table is made with.
 struct DecisionRequest {
   std::vector<CatchOptionEntry> Entries = DefaultCatchOptionEntries();
-  double Risk = kDefaultRisk;  // 0 < p < 1
+  double Risk = kDefaultRisk;  // the criterion's threshold, 0 < p < 1
+  RiskCriterion Criterion = RiskCriterion::BelowBlim;
+  double ProcessSigma = kDefaultProcessSigma;  // σ_p of the projections
+  ProcessErrorSource ProcessSource = ProcessErrorSource::Default;
   int Horizon = 5;             // 1 … kMaxDecisionHorizon
   // The bootstrap run when none is handed over: replicates, seed, level and
   // the bounds of the refits (those of the search).
@@ -36,6 +39,18 @@ struct DecisionRequest {
   std::stop_token Stop;
 };
 
+// The state-space estimator's σ_p for the variant's kind on the same series,
+// shown beside the setting and never used by itself: on 20–30-year series
+// it falls towards 0 and would understate the risk.
+struct ProcessSigmaReference {
+  bool Available = false;
+  double Value = 0.0;
+  bool HasInterval = false;  // the Hessian gave a standard error
+  double Lower = 0.0, Upper = 0.0;
+  double Level = 0.90;
+  std::string Reason;  // why it is not available
+};
+
 // The decision table the assessment holds and what it was made with.
 struct DecisionTableResult {
   DecisionTable Table;
@@ -45,6 +60,7 @@ struct DecisionTableResult {
   int FailedReplicates = 0;               // left out of the table
   bool BootstrapRunHere = false;          // false: the bootstrap handed over
   Estimator Method = Estimator::Procedure;  // of the bootstrap projected
+  ProcessSigmaReference StateSpaceSigma;
 };
 
 }  // namespace tarvik::uncertainty

@@ -50,7 +50,7 @@ std::string Reason(AssessmentState& state, std::size_t index) {
 // without fits; the Schaefer record takes the Schaefer fit's r, K, q with its
 // own objective there, later stages go, nothing else moves; refused a second
 // time, for a fit not converged and for a Hessian not positive definite,
-// changing nothing; the procedure's bootstrap refuses the adopted values; the
+// changing nothing; intervals of the adopted values are the model's draws; the
 // TAC report gains one last line; a new «Оценить» drops the chosen variant's
 // intervals, a new series drops the fits.
 TEST(StateSpaceState, AdoptsTheFitOfTheRecordsKind) {
@@ -109,12 +109,19 @@ TEST(StateSpaceState, AdoptsTheFitOfTheRecordsKind) {
   EXPECT_TRUE(SameValues(state.ModelFits[0], adopted));
   EXPECT_TRUE(SameValues(state.ModelFits[3], before[3]));
   EXPECT_TRUE(SameValues(state.ModelFits[7], before[7]));
-  EXPECT_NE(ErrorOf([&] {
-              uncertainty::BootstrapRecord(state, 0, {0.0, 1.0, 2000.0, 200000.0, 0.0001, 1.0,
-                                                      1.01, 10.0},
-                                           {});
-            }).find("пространства состояний"),
+  const estimation::ParameterBounds bounds{0.0, 1.0, 2000.0, 200000.0, 0.0001, 1.0, 1.01, 10.0};
+  uncertainty::BootstrapOptions drawOptions;
+  drawOptions.Replicates = 100;
+  const uncertainty::BootstrapResult draws =
+      uncertainty::BootstrapRecord(state, 0, bounds, drawOptions);
+  EXPECT_EQ(draws.Method, uncertainty::Estimator::StateSpace);  // the model's own, not a refit
+  EXPECT_TRUE(uncertainty::MadeForRecord(draws, adopted));
+  StateSpaceFit& kept = state.StateSpace.Fits[0];
+  kept.R.Value *= 1.01;  // as a new «Оценить» would leave it
+  EXPECT_NE(ErrorOf([&] { uncertainty::BootstrapRecord(state, 0, bounds, drawOptions); })
+                .find("оценена заново"),
             std::string::npos);
+  kept.R.Value /= 1.01;
 
   projection::TacReportInput report;
   report.Fit = adopted;
@@ -196,7 +203,8 @@ TEST(StateSpaceView, TextsOfOneFit) {
                        {"B/BMSY посл.", "0,50", "0,60"},
                        {"σ_p", "—", "0,0500"},
                        {"σ_o", "—", "0,1500"}}));
-  const StateSpaceBiomassChart chart = StateSpaceChart(state, 0);
+  const StateSpaceBiomassChart chart = StateSpaceChart(state, 0, 3);
+  EXPECT_EQ(chart.YTitle, "Биомасса, тыс. т");  // in the data's catch unit
   ASSERT_EQ(chart.Observed.size(), 22u);
   EXPECT_EQ(chart.Observed[3].y, state.AnalysisSeries.U[3] / 0.5);
   ASSERT_EQ(chart.Biomass.size(), 23u);

@@ -23,7 +23,8 @@ std::string Names(const std::vector<BoundHit>& hits) {
   return names;
 }
 
-// Within 0.1 % of a bound (of the range when the bound is 0), or beyond it.
+// Within 0.1 % of the bound's own value, or beyond it; a bound of 0 is
+// reached by 0 only (r = 0.0009 above MinR = 0 is not on it).
 TEST(ParametersAtBounds, NameTheParameterAndTheBound) {
   const ParameterBounds b{0.0, 1.0, 1000.0, 100000.0, 0.0001, 1.0, 1.01, 10.0};
   struct Case {
@@ -34,7 +35,8 @@ TEST(ParametersAtBounds, NameTheParameterAndTheBound) {
   const std::vector<Case> cases = {
       {{0.5, 5000.0, 0.01, 2.0}, true, ""},
       {{1.0, 5000.0, 0.0001, 2.0}, false, "r+ q- "},
-      {{0.0009, 99950.0, 0.01, 1.01}, true, "r- K+ p- "},  // 0.05 % below MaxK
+      {{0.0009, 99950.0, 0.01, 1.01}, true, "K+ p- "},  // 0.05 % below MaxK
+      {{0.0, 5000.0, 0.0105, 2.0}, false, "r- "},  // q far from MaxQ = 1 in its own terms
       {{0.0011, 99800.0, 0.01, 1.01}, false, ""},          // 0.2 % below MaxK; p not estimated
       {{0.5, 900.0, 0.02, 2.0}, false, "K- "},             // outside: a start never improved
   };

@@ -11,7 +11,9 @@
 #include "assessment/search.h"
 #include "assessment/state.h"
 #include "assessment/variants.h"
+#include "estimation/observation_error.h"
 #include "estimation/parameter_search.h"
+#include "estimation/state_space.h"
 #include "estimation/variants.h"
 #include "model/objective.h"
 #include "model/random.h"
@@ -75,12 +77,39 @@ INSTANTIATE_TEST_SUITE_P(
                     "Модель непригодна: Ширина интервала MSY"},
         VerdictCase{"ShortSeries", [](ChecklistInput& in) { in.Years = 8; },
                     "Есть предупреждения: Длина ряда"},
-        VerdictCase{"BoundAndRetrospective",
+        // The procedure's p on its bound warns; r, K or q on a bound fails
+        // and the verdict names them.
+        VerdictCase{"ExponentBoundAndRetrospective",
                     [](ChecklistInput& in) {
-                      in.AtBounds.push_back({"q", false, 0.0001, 0.0001, "q на границе"});
+                      in.AtBounds.push_back({"p", false, 1.01, 1.01, "p на границе"});
                       in.MohnRho = 0.3;
                     },
                     "Есть предупреждения: Параметры на границах, Ретроспективный анализ"},
+        VerdictCase{"RKQOnBounds",
+                    [](ChecklistInput& in) {
+                      in.AtBounds.push_back({"r", true, 1.0, 1.0, "r на границе"});
+                      in.AtBounds.push_back({"K", true, 2e7, 2e7, "K на границе"});
+                      in.AtBounds.push_back({"q", false, 0.0001, 0.0001, "q на границе"});
+                      in.MohnRho = 0.3;
+                    },
+                    "Модель непригодна: r, K, q на границах"},
+        VerdictCase{"QOnBoundAndWideInterval",
+                    [](ChecklistInput& in) {
+                      in.AtBounds.push_back({"q", false, 0.0001, 0.0001, "q на границе"});
+                      in.MsyIntervalRatio = 12.0;
+                    },
+                    "Модель непригодна: q на границе, Ширина интервала MSY"},
+        VerdictCase{"ExponentBoundBeyondTheProcedure",
+                    [](ChecklistInput& in) {
+                      in.AtBounds.push_back({"p", false, 0.1, 0.1, "p на границе"});
+                      in.ExponentBoundFails = true;
+                    },
+                    "Модель непригодна: p на границе"},
+        VerdictCase{"TruncatedIntervals",
+                    [](ChecklistInput& in) {
+                      in.IntervalTruncation = "Интервалы усечены: K на верхней границе у 21 % повторов";
+                    },
+                    "Модель непригодна: Ширина интервала MSY"},
         // A fail hides the warnings from the verdict.
         VerdictCase{"NotConvergedAndNoSkill",
                     [](ChecklistInput& in) {
@@ -133,6 +162,98 @@ TEST(DiagnoseVariant, AFiveYearSeriesIsRefusedNotMarkedConverged) {
       << d.Items.VerdictText;
   EXPECT_EQ(d.Residuals.size(), 3u);
   EXPECT_EQ(d.ResidualYears.front(), state.AnalysisSeries.FirstYear + 2);
+}
+
+// Effort in small units (days), as the yellowfin example was first
+// published: q = 5.5·10⁻⁶ lies far below the default lower bound 10⁻⁴, so
+// the search ends with q on that bound and r and K pushed to theirs; such a
+// fit is unfit, and the verdict names the parameters the bounds hold.
+TEST(DiagnoseVariant, AFitHeldByTheBoundsIsUnfit) {
+  AssessmentState state;
+  estimation::BuildModelFits(state, "4");
+  state.AnalysisSeries = estimation::testing::ExactSchaeferSeries(0.4, 50000.0, 5.5e-6);
+  estimation::SearchSettings settings;
+  settings.Start = {0.5, 15000.0, 0.001, 2.0};
+  settings.Bounds = {0.0, 1.0, 2000.0, 200000.0, 0.0001, 1.0, 1.01, 10.0};
+  estimation::SearchOptions options;
+  options.MaxFailures = 2000;
+  options.Threads = 1;
+  estimation::EstimateParameters(state, settings, 0, options);
+  const VariantDiagnosis d = DiagnoseVariant(state.AnalysisSeries, state.ModelFits, 0,
+                                             settings.Bounds, state.MedianKeepCount);
+  ASSERT_FALSE(d.AtBounds.empty());
+  EXPECT_EQ(d.AtBounds.front().Parameter == "q" || d.AtBounds.back().Parameter == "q", true);
+  EXPECT_EQ(d.Items.Items[1].Status, CheckStatus::Fail);
+  EXPECT_EQ(d.Items.Result, Verdict::Unfit);
+  EXPECT_EQ(d.Items.VerdictText.rfind("Модель непригодна: ", 0), 0u) << d.Items.VerdictText;
+  EXPECT_NE(d.Items.VerdictText.find("q на границ"), std::string::npos) << d.Items.VerdictText;
+}
+
+// Observation-error values are judged on the same items: the hindcast and
+// the jitter refit them by their own estimator, and the minimum item reads
+// the jitter.
+TEST(DiagnoseObservationError, HasAHindcastAndAJitterOfItsOwn) {
+  const data::CatchEffortSeries s = estimation::testing::FishedStock();
+  estimation::ObservationErrorOptions options;
+  options.Bounds = {0.0, 1.0, 2000.0, 200000.0, 0.0001, 1.0, 1.01, 10.0};
+  const estimation::ObservationErrorFit fit =
+      estimation::FitObservationError(s, model::ProductionModelKind::Schaefer, options);
+  DiagnosisOptions settings;
+  settings.JitterSettings.Threads = 2;
+  const VariantDiagnosis d = DiagnoseObservationError(s, fit, options, "Шефер", settings);
+  ASSERT_TRUE(d.HindcastSkill.Assessable) << d.HindcastSkill.Reason;
+  ASSERT_EQ(d.HindcastSkill.Peels.size(), 5u);
+  EXPECT_EQ(d.HindcastSkill.Peels.front().Year, s.FirstYear + 21);
+  ASSERT_TRUE(d.JitterRuns.Assessable) << d.JitterRuns.Reason;
+  EXPECT_EQ(d.JitterRuns.Runs.size(), 20u);
+  EXPECT_FALSE(d.JitterRuns.BelowTheFit);
+  EXPECT_LE(d.JitterRuns.Lowest, fit.RSS);
+  for (std::size_t i : {0u, 6u, 7u}) {
+    EXPECT_NE(d.Items.Items[i].Status, CheckStatus::NotAssessable) << d.Items.Items[i].Name;
+  }
+  // The peel of the last year refitted by hand predicts the same CPUE.
+  data::CatchEffortSeries shorter = s;
+  shorter.U.pop_back();
+  shorter.E.pop_back();
+  shorter.C.pop_back();
+  const estimation::ObservationErrorFit refit = estimation::RefitObservationError(
+      shorter, fit.Kind, options, estimation::PointOf(fit));
+  const double b = refit.Biomass.back();
+  const double predicted =
+      refit.Q * (b + refit.R / refit.K * b * (refit.K - b) - s.C[s.size() - 2]);
+  EXPECT_NEAR(d.HindcastSkill.Peels.front().Predicted, predicted, 1e-12 * predicted);
+}
+
+// State-space values: the one-step-ahead residuals, the estimator's own
+// refits for the hindcast (the last peel predicts q̂′·B̂′ of the year after
+// its data), its starts for the jitter; a Hessian that is not positive
+// definite makes the minimum item fail and the fit unfit.
+TEST(DiagnoseStateSpace, JudgesItsOwnResidualsRefitsAndHessian) {
+  const data::CatchEffortSeries s = estimation::testing::FishedStock();
+  const estimation::StateSpaceOptions options;
+  const estimation::StateSpaceFit fit =
+      estimation::FitStateSpace(s, model::ProductionModelKind::Schaefer, options);
+  const VariantDiagnosis d = DiagnoseStateSpace(s, fit, options, "Шефер");
+  EXPECT_EQ(d.Residuals, fit.OsaResiduals);
+  EXPECT_EQ(d.ResidualYears.front(), s.FirstYear);
+  ASSERT_TRUE(d.HindcastSkill.Assessable) << d.HindcastSkill.Reason;
+  data::CatchEffortSeries shorter = s;
+  shorter.U.pop_back();
+  shorter.E.pop_back();
+  shorter.C.pop_back();
+  const estimation::StateSpaceFit refit =
+      estimation::FitStateSpace(shorter, model::ProductionModelKind::Schaefer, options);
+  EXPECT_EQ(d.HindcastSkill.Peels.front().Predicted, refit.Q.Value * refit.BNext.Value);
+  ASSERT_TRUE(d.JitterRuns.Assessable);
+  EXPECT_EQ(d.JitterRuns.Runs.size(), fit.StartObjectives.size());
+  EXPECT_NE(d.Items.Items[0].Status, CheckStatus::Fail) << d.Items.Items[0].Explanation;
+
+  estimation::StateSpaceFit flat = fit;
+  flat.HessianPositiveDefinite = false;
+  const VariantDiagnosis bad = DiagnoseStateSpace(s, flat, options, "Шефер");
+  EXPECT_EQ(bad.Items.Items[0].Status, CheckStatus::Fail);
+  EXPECT_EQ(bad.Items.Result, Verdict::Unfit);
+  EXPECT_EQ(bad.Items.VerdictText.rfind("Модель непригодна: Минимум целевой функции", 0), 0u);
 }
 
 // A series the Schaefer model reproduces exactly: every peeled year is

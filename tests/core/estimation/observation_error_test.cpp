@@ -161,12 +161,13 @@ TEST(ObservationError, FlagsParametersOnTheirBounds) {
     std::vector<std::string> atBounds;
     int k;
   };
-  // Unbounded, Schaefer sits at r ≈ 0.63, K ≈ 987 and Pella-Tomlinson wants
-  // p below its least value 1.01.
+  // Unbounded, Schaefer sits at r ≈ 0.63, K ≈ 987; Pella-Tomlinson wants p
+  // below the procedure's least value 1.01, and finds it inside this
+  // estimator's 0.1 … 10.
   const Case cases[] = {
       {ProductionModelKind::Schaefer, 0.4, 0.0, false, {"r"}, 4},
       {ProductionModelKind::Schaefer, 0.0, 1200.0, false, {"K"}, 4},
-      {ProductionModelKind::PellaTomlinson, 0.0, 0.0, false, {"p"}, 5},
+      {ProductionModelKind::PellaTomlinson, 0.0, 0.0, false, {}, 5},
       {ProductionModelKind::Schaefer, 0.5, 0.0, true, {}, 3},  // r fixed: not estimated
   };
   for (const Case& c : cases) {
@@ -179,6 +180,10 @@ TEST(ObservationError, FlagsParametersOnTheirBounds) {
     EXPECT_EQ(fit.ParameterCount, c.k);
     if (c.fixR) {
       EXPECT_EQ(fit.R, c.maxR);
+    }
+    if (c.kind == ProductionModelKind::PellaTomlinson) {
+      EXPECT_LT(fit.P, 1.0);
+      EXPECT_GT(fit.P, kObservationMinP * (1.0 + kAtBoundTolerance));
     }
   }
 }

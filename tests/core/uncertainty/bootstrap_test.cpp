@@ -15,6 +15,7 @@
 #include "core/estimation/test_series.h"
 #include "model/production.h"
 #include "projection/kobe.h"
+#include "uncertainty/bootstrap_view.h"
 
 namespace tarvik::uncertainty {
 namespace {
