@@ -230,6 +230,9 @@ struct BootstrapResult {
   // are 0, so F_last/FMSY leaves them out (they count as F > FMSY), as do
   // the points of the Kobe cloud (not its quadrant shares). Among AtBounds.
   int ZeroProduction = 0;
+  // State-space draws: the stated prior ln σ_p ~ N(mean, sd²) of the fit, if any.
+  bool SigmaPPrior = false;
+  double SigmaPLogMean = 0.0, SigmaPLogSd = 0.0;
   std::vector<Replicate> Replicates;  // replicate k at index k
 
   const Interval& Of(Quantity quantity) const {

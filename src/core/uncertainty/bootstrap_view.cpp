@@ -60,7 +60,12 @@ std::string MethodText(const BootstrapResult& result) {
            "ln σ_p, ln σ_o" +
            std::string(result.Kind == model::ProductionModelKind::PellaTomlinson ? ", ln p" : "") +
            ", ln(B/K) на начало последнего года и следующего) ~ N(оценка, обратная матрица "
-           "вторых производных лапласовой аппроксимации)";
+           "вторых производных лапласовой аппроксимации)" +
+           (result.SigmaPPrior
+                ? "; априорное ln σ_p ~ N(ln " +
+                      FormatGeneral(std::exp(result.SigmaPLogMean)) + "; " +
+                      FormatGeneral(result.SigmaPLogSd) + "²)"
+                : std::string());
   }
   if (result.Method == Estimator::ObservationError) {
     return "бутстреп логарифмических остатков модели ошибки наблюдения: U*[t] = q̂·B̂[t]·exp(ε*[t]), "

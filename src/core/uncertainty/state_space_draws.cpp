@@ -123,6 +123,9 @@ BootstrapResult DrawStateSpace(const data::CatchEffortSeries& series,
   if (options.OnProgress) options.OnProgress(options.Replicates, options.Replicates);
   if (options.Stop.stop_requested()) throw Cancelled();
 
+  result.SigmaPPrior = fit.SigmaPPrior;
+  result.SigmaPLogMean = fit.SigmaPLogMean;
+  result.SigmaPLogSd = fit.SigmaPLogSd;
   SummariseBootstrap(result, fit.Kind == model::ProductionModelKind::PellaTomlinson);
   return result;
 }

@@ -11,6 +11,7 @@
 #include "data/data_file.h"
 #include "estimation/state_space.h"
 #include "support/error_of.h"
+#include "uncertainty/bootstrap_view.h"
 #include "uncertainty/decision_table.h"
 
 namespace tarvik::uncertainty {
@@ -92,6 +93,26 @@ TEST(StateSpaceDraws, RefuseAFitWithoutItsApproximation) {
             std::string::npos);
   fit.JointCovariance.clear();
   EXPECT_NE(ErrorOf([&] { DrawStateSpace(series, fit, {}); }).find("не положительно определена"),
+            std::string::npos);
+}
+
+// A stated prior on σ_p is named in the method the report prints.
+TEST(StateSpaceDraws, NameTheStatedPrior) {
+  estimation::StateSpaceOptions options;
+  options.SigmaPPrior = true;
+  options.SigmaPLogMean = std::log(0.1);
+  options.SigmaPLogSd = 1.0;
+  const StateSpaceFit fit =
+      estimation::FitStateSpace(Example(), model::ProductionModelKind::Schaefer, options);
+  BootstrapOptions draws;
+  draws.Replicates = 100;
+  EXPECT_NE(MethodText(DrawStateSpace(Example(), fit, draws)).find("априорное ln σ_p ~ N(ln 0.1; 1²)"),
+            std::string::npos);
+  EXPECT_EQ(MethodText(DrawStateSpace(Example(),
+                                      estimation::FitStateSpace(
+                                          Example(), model::ProductionModelKind::Schaefer, {}),
+                                      draws))
+                .find("априорное"),
             std::string::npos);
 }
 
