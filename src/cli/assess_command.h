@@ -36,6 +36,9 @@ struct AssessOptions {
   bool DecisionTable = false;            // --decision-table
   std::string CatchOptions;              // --catch-options LIST (empty: the default list)
   double RiskPercent = 5.0;              // --risk PERCENT
+  // --save-assessment FILE.tarvik (empty: none): the whole assessment, for
+  // the window's «Открыть оценку…» and `replay`.
+  std::string SaveAssessment;
 };
 
 // A rule of the command line, `ruleText` one of
