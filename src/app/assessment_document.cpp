@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <system_error>
 #include <utility>
 
@@ -38,6 +39,19 @@ std::string Environment(const char* name) {
   return std::string(value.constData(), static_cast<std::size_t>(value.size()));
 }
 
+// Whether the journal holds more than a data set: the steps of the data stage
+// are kept by the data file's own «Сохранить»; an assessment begins with the
+// first estimate, rule or other result.
+bool HoldsAnAssessment(const AssessmentJournal& journal) {
+  static const std::set<std::string> dataStage = {
+      "open_data_set",  "edit_cell",      "paste_data_set", "replace_data_set",
+      "rebuild_variants", "enable_variant", "enable_model",   "suitability_check"};
+  for (const RecordedStep& step : journal.Steps) {
+    if (!dataStage.contains(step.Transition)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string DefaultRecoveryPath() { return assessment::RecoveryFilePath(&Environment); }
@@ -57,11 +71,11 @@ AssessmentDocument::AssessmentDocument(Window window, QMenu* fileMenu, QAction* 
   saveAs_->setEnabled(false);
   recent_ = new QMenu(QStringLiteral("Недавние оценки"), fileMenu);
   recent_->setObjectName("NRecentAssessments");
-  fileMenu->insertSeparator(before);
   fileMenu->insertAction(before, open_);
   fileMenu->insertAction(before, save_);
   fileMenu->insertAction(before, saveAs_);
   fileMenu->insertMenu(before, recent_);
+  fileMenu->insertSeparator(before);
   ConnectHandler(open_, &QAction::triggered, this, ui, [this] { Open(); });
   ConnectHandler(save_, &QAction::triggered, this, ui, [this] { Save(); });
   ConnectHandler(saveAs_, &QAction::triggered, this, ui, [this] { SaveAs(); });
@@ -83,14 +97,12 @@ AssessmentDocument::AssessmentDocument(Window window, QMenu* fileMenu, QAction* 
 }
 
 bool AssessmentDocument::Modified() const {
-  const AssessmentJournal& journal = w_.State->Journal;
-  return !journal.Steps.empty() && journal.Revision != savedRevision_;
+  return exists_ && seenRevision_ != savedRevision_;
 }
 
 void AssessmentDocument::UpdateCaption() {
-  const bool exists = !w_.State->Journal.Steps.empty();
   QString caption = QStringLiteral("Tarvik 4.0");
-  if (exists) {
+  if (exists_) {
     const QString name = fileName_.isEmpty() ? QStringLiteral("Новая оценка")
                                              : QFileInfo(fileName_).fileName();
     caption += QStringLiteral(" — ") + name + QStringLiteral("[*]");
@@ -101,7 +113,9 @@ void AssessmentDocument::UpdateCaption() {
 
 void AssessmentDocument::StateMayHaveChanged() {
   if (w_.Background->Running()) return;  // the state has another owner now
-  const bool exists = !w_.State->Journal.Steps.empty();
+  exists_ = HoldsAnAssessment(w_.State->Journal);
+  seenRevision_ = w_.State->Journal.Revision;
+  const bool exists = exists_;
   save_->setEnabled(exists);
   saveAs_->setEnabled(exists);
   // Ctrl+S saves the assessment once there is one, the data file before.
@@ -111,7 +125,7 @@ void AssessmentDocument::StateMayHaveChanged() {
     save_->setShortcut(ctrlS);
   }
   UpdateCaption();
-  const std::uint64_t revision = w_.State->Journal.Revision;
+  const std::uint64_t revision = seenRevision_;
   if (!exists || recoveryPath_.empty() || revision == recoveredRevision_) return;
   recoveredRevision_ = revision;
   std::error_code ignored;
@@ -123,6 +137,7 @@ void AssessmentDocument::StateMayHaveChanged() {
 }
 
 void AssessmentDocument::WriteTo(const QString& path) {
+  if (w_.Background->Running()) throw Error("Дождитесь окончания расчёта, затем сохраните оценку");
   StateMayHaveChanged();
   assessment::WriteAssessmentFile(
       ToUtf8(path), assessment::AssessmentFileOf(*w_.State, w_.Description(), w_.FrontPage(), kVersion),
@@ -140,7 +155,10 @@ bool AssessmentDocument::Save() {
 }
 
 bool AssessmentDocument::SaveAs() {
-  if (w_.State->Journal.Steps.empty()) throw Error("Оценки ещё нет: откройте файл данных");
+  if (w_.Background->Running()) throw Error("Дождитесь окончания расчёта, затем сохраните оценку");
+  if (!HoldsAnAssessment(w_.State->Journal)) {
+    throw Error("Оценки ещё нет: сохранять нечего, кроме данных («Файл» → «Сохранить»)");
+  }
   const std::optional<QString> path = w_.Ui->AskSaveFileName(FileDialogOptions{
       QStringLiteral("Сохранить оценку"), QDir::currentPath(), kFilter, QStringLiteral("tarvik")});
   if (!path) return false;
@@ -184,6 +202,7 @@ void AssessmentDocument::Replay(const assessment::AssessmentFile& file, const QS
         // A recovered assessment is still unsaved work with no file of its own.
         fileName_ = recovered ? QString() : path;
         savedRevision_ = recovered ? 0 : w_.State->Journal.Revision;
+        recoveredRevision_ = 0;
         if (!recovered) AddRecent(path);
         StateMayHaveChanged();
         if (!outcome.Differences.empty()) {

@@ -63,7 +63,8 @@ class AssessmentDocument : public QObject {
   void Open();
   void OpenFile(const QString& path);
 
-  // Whether the assessment has steps not yet saved.
+  // Whether the assessment (more than a data set: an estimate, a rule, …)
+  // has steps not yet saved, as the state was when no computation ran.
   bool Modified() const;
   // Before unsaved work would be dropped (closing): asks whether to save it.
   // True when the caller may go on.
@@ -96,6 +97,8 @@ class AssessmentDocument : public QObject {
   QMenu* recent_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QTimer poll_;
+  bool exists_ = false;                // the journal holds an assessment
+  std::uint64_t seenRevision_ = 0;     // the journal's revision when last seen
   QString fileName_;                  // where the assessment was opened from or saved to
   std::uint64_t savedRevision_ = 0;   // the journal's revision then
   std::uint64_t recoveredRevision_ = 0;  // the revision the recovery file holds
