@@ -184,6 +184,7 @@ void AssessmentDocument::Replay(const assessment::AssessmentFile& file, const QS
                                 bool recovered) {
   assessment::ReplayOptions options;
   options.DecimalMark = w_.DecimalMark();
+  if (maxFailures_) options.MaxFailures = *maxFailures_;
   progress_->setRange(0, static_cast<int>(file.Steps.size()));
   progress_->setValue(0);
   progress_->setVisible(true);

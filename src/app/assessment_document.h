@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <QAction>
@@ -79,6 +80,8 @@ class AssessmentDocument : public QObject {
   void RemoveRecovery();
 
   const std::string& RecoveryPath() const { return recoveryPath_; }
+  // Tests that fitted with shortened searches replay them alike.
+  void SetMaxFailuresForTesting(int maxFailures) { maxFailures_ = maxFailures; }
   const QString& FileName() const { return fileName_; }
 
  private:
@@ -97,6 +100,7 @@ class AssessmentDocument : public QObject {
   QMenu* recent_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QTimer poll_;
+  std::optional<int> maxFailures_;
   bool exists_ = false;                // the journal holds an assessment
   std::uint64_t seenRevision_ = 0;     // the journal's revision when last seen
   QString fileName_;                  // where the assessment was opened from or saved to

@@ -7,11 +7,15 @@
 #include <fstream>
 #include <string>
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
 
 #include "app/assessment_document.h"
 #include "app/data_page.h"
+#include "fitted_schaefer.h"
 #include "app_fixture.h"
 #include "assessment/data_set.h"
 #include "assessment/journal.h"
@@ -117,6 +121,41 @@ TEST_F(AssessmentDocumentTest, TheRecoveryFileIsOfferedAfterAnAbnormalEnd) {
   ui_.saveChangesAnswers.push_back(SaveAnswer::Discard);
   EXPECT_TRUE(again.close());
   EXPECT_FALSE(std::filesystem::exists(PathFromUtf8(recovery)));
+}
+
+TEST_F(AssessmentDocumentTest, TheWholeRoadOpensInAFreshWindowWithTheSameReport) {
+  MainWindow& window = Started();
+  SetUpFittedSchaefer(window, kYellowfin, {LinearRule("0.3"), LogisticRule("2", "0.5")});
+  window.findChild<QLineEdit*>("EditKolvoProgon")->setText("200");
+  window.findChild<QPushButton*>("Button14")->click();
+  ASSERT_TRUE(WaitIdle());
+  auto* rules = window.findChild<QComboBox*>("cbb2");
+  rules->setCurrentIndex(1);
+  emit rules->activated(1);
+  window.findChild<QPushButton*>("Button16")->click();
+  ASSERT_TRUE(window.State().Forecast.has_value());
+  const QString original = TempPath("original.txt");
+  ui_.saveAnswers.push_back(original);
+  window.findChild<QPushButton*>("Button19")->click();
+  window.Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
+  Settle();
+  const QString saved = SavedAs("road.tarvik");
+  const assessment::Fingerprint fingerprint = assessment::FingerprintOf(window.State());
+  window_.reset();
+
+  MainWindow& fresh = Started();
+  fresh.Document()->SetMaxFailuresForTesting(3000);  // as SetUpFittedSchaefer searched
+  fresh.Document()->OpenFile(saved);
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_TRUE(ui_.boxes.empty()) << ui_.boxes.front().text.toStdString();  // no result differs
+  EXPECT_EQ(assessment::FingerprintOf(fresh.State()), fingerprint);
+  EXPECT_EQ(fresh.Pages()->ActivePage(), static_cast<int>(PageIndex::Tac));  // as saved
+  const QString reopened = TempPath("reopened.txt");
+  ui_.saveAnswers.push_back(reopened);
+  fresh.findChild<QPushButton*>("Button19")->click();
+  const std::string bytes = ReadBytes(original);
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_EQ(ReadBytes(reopened), bytes);
 }
 
 struct DamagedFile {

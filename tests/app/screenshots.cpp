@@ -619,6 +619,7 @@ TEST_F(AppTest, ScreenshotsOfAnOpenedAssessment) {
   window_->Document()->SaveAsAction()->trigger();
   window_.reset();
   Started();
+  window_->Document()->SetMaxFailuresForTesting(3000);  // as SetUpFittedSchaefer searched
   window_->Document()->OpenFile(saved);
   ASSERT_TRUE(WaitIdle());
   for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
