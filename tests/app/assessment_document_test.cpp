@@ -14,7 +14,9 @@
 #include <QTest>
 
 #include "app/assessment_document.h"
+#include "app/chart_panel.h"
 #include "app/data_page.h"
+#include "app/tac_page.h"
 #include "fitted_schaefer.h"
 #include "app_fixture.h"
 #include "assessment/data_set.h"
@@ -153,6 +155,8 @@ TEST_F(AssessmentDocumentTest, TheWholeRoadOpensInAFreshWindowWithTheSameReport)
   const QString reopened = TempPath("reopened.txt");
   ui_.saveAnswers.push_back(reopened);
   fresh.findChild<QPushButton*>("Button19")->click();
+  EXPECT_TRUE(ui_.boxes.empty()) << ui_.boxes.front().text.toStdString();  // the Kobe plot too
+  EXPECT_FALSE(fresh.Tac()->ForecastChart()->Title().isEmpty());  // the forecast is drawn
   const std::string bytes = ReadBytes(original);
   ASSERT_FALSE(bytes.empty());
   EXPECT_EQ(ReadBytes(reopened), bytes);
