@@ -13,6 +13,7 @@
 #include <QToolTip>
 
 #include "app/about_dialog.h"
+#include "app/assessment_document.h"
 #include "app/chart_export.h"
 #include "app/data_page.h"
 #include "app/estimation_page.h"
@@ -150,6 +151,36 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
   });
 
   FormCreate();
+
+  state_.Journal.DecimalMark = DecimalMark();
+  AssessmentDocument::Window document{this, &state_, &ui_, background_};
+  document.Description = [this] { return dataPage_->Description(); };
+  document.FrontPage = [this] { return pageControl1_->ActivePage(); };
+  document.DecimalMark = [] { return DecimalMark(); };
+  document.Adopt = [this](AssessmentState state, const data::DataDescription& description,
+                          int page) { AdoptAssessment(std::move(state), description, page); };
+  document_ = new AssessmentDocument(std::move(document), findChild<QMenu*>("ntcn1"),
+                                     findChild<QAction*>("NExit"), n1_, DefaultRecoveryPath());
+}
+
+void MainWindow::AdoptAssessment(AssessmentState state, const data::DataDescription& description,
+                                 int page) {
+  state_ = std::move(state);
+  dataPage_->ShowDescription(description);
+  dataPage_->ShowTable();
+  dataPage_->FileOpened();
+  n1_->setEnabled(true);
+  n2_->setEnabled(true);
+  workflow_->OpenCommandUsed();
+  DataSetReplaced();
+  workflow_->DataFileOpened();
+  // The stages the assessment reached.
+  if (estimation::ChosenVariant(state_)) workflow_->ModelChosen();
+  if (!state_.ReferencePoints.Tabs.empty()) workflow_->ReferencePointsShown();
+  if (!state_.RuleList.empty()) workflow_->RuleAdded();
+  if (state_.ChosenRule) workflow_->RuleChosen();
+  if (state_.Forecast) workflow_->ForecastDrawn();
+  if (pageControl1_->IsTabVisible(page)) pageControl1_->BringToFront(page);
 }
 
 MainWindow::~MainWindow() {
@@ -304,11 +335,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // failed, keeps the window open with everything as it was (a running
   // computation too).
   bool mayClose = false;
-  RunHandler(ui_, [this, &mayClose] { mayClose = ChangesSavedOrDiscarded(); });
+  RunHandler(ui_, [this, &mayClose] {
+    mayClose = ChangesSavedOrDiscarded() && document_->ChangesSavedOrDiscarded();
+  });
   if (!mayClose) {
     event->ignore();
     return;
   }
+  // A normal end: nothing to recover at the next start.
+  document_->RemoveRecovery();
   // A computation still running is stopped at its next progress report; its
   // results are dropped, and the program ends without waiting for the rest.
   background_->CancelAndWait();
@@ -352,6 +387,8 @@ void MainWindow::FormActivate() {
       ui_.ShowWarning(RNotFoundText());
     }
   });
+  // Work left by an abnormal end is offered back.
+  RunHandler(ui_, [this] { document_->OfferRecovery(); });
 }
 
 void MainWindow::PageShown(int index) {

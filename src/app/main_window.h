@@ -16,6 +16,7 @@
 
 namespace tarvik::app {
 
+class AssessmentDocument;
 class DataPage;
 class HelpWindow;
 class EstimationPage;
@@ -43,6 +44,12 @@ class MainWindow : public QMainWindow {
   BackgroundTask& Background() { return *background_; }
   PageControl* Pages() const { return pageControl1_; }
   WelcomeWindow* Welcome() const { return form2_; }
+  // The open assessment as a document: its file menu items, caption and
+  // recovery file.
+  AssessmentDocument* Document() const { return document_; }
+  // Takes a replayed assessment: the pages show its data set and the stages
+  // it reached, `page` in front.
+  void AdoptAssessment(AssessmentState state, const data::DataDescription& description, int page);
   // The guide's window, once «Руководство» (F1) has opened it.
   HelpWindow* Help() const { return helpWindow_; }
 
@@ -110,6 +117,7 @@ class MainWindow : public QMainWindow {
   TacPage* tacPage_ = nullptr;
   QObject* hintPause_ = nullptr;
   HelpWindow* helpWindow_ = nullptr;
+  AssessmentDocument* document_ = nullptr;
 };
 
 // The texts of the R check, for the folder found (with its trailing

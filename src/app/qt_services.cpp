@@ -87,4 +87,13 @@ SaveAnswer QtUiServices::AskSaveChanges(const QString& text) {
   return SaveAnswer::Cancel;
 }
 
+bool QtUiServices::AskYesNo(const QString& text) {
+  QMessageBox box(QMessageBox::Question, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                  parent_);
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::No);
+  box.exec();
+  return box.clickedButton() == box.button(QMessageBox::Yes);
+}
+
 }  // namespace tarvik::app

@@ -26,6 +26,7 @@ class QtUiServices final : public UiServices {
   void SetClipboardText(const QString& text) override;
   void SetClipboardImage(const QImage& image) override;
   SaveAnswer AskSaveChanges(const QString& text) override;
+  bool AskYesNo(const QString& text) override;
 
  private:
   QPointer<QWidget> parent_;

@@ -47,6 +47,10 @@ class UiServices {
   // the buttons Да (save), Нет (discard) and Отмена; closing the box is
   // Отмена.
   virtual SaveAnswer AskSaveChanges(const QString& text) = 0;
+
+  // A modal question with the buttons Да and Нет: true on Да (closing the
+  // box is Нет).
+  virtual bool AskYesNo(const QString& text) = 0;
 };
 
 }  // namespace tarvik::app

@@ -317,7 +317,13 @@ void TacPage::DrawForecast() {
 void TacPage::Shown() {
   const int unit = description_ ? description_().catchUnitExponent : 0;
   chart5_->SetAxisTitle(Axis::Left, FromUtf8(MassTitle("Биомасса", unit)));
-  if (!State().Forecast) ClearForecast();
+  if (!State().Forecast) {
+    ClearForecast();
+  } else if (!kobe_ && kobeError_.empty()) {
+    // A forecast the page has not drawn (an opened assessment): drawn now,
+    // so that the page and «Сохранить в файл» show what the state holds.
+    ShowForecast(*State().Forecast);
+  }
   ShowReportText();
   decisionTab_->Shown();
 }

@@ -3,8 +3,10 @@
 #include <optional>
 #include <sstream>
 
+#include "assessment/assessment_file.h"
 #include "assessment/decision_table.h"
 #include "assessment/estimation_view.h"
+#include "assessment/journal.h"
 #include "assessment/management.h"
 #include "assessment/reference_points.h"
 #include "assessment/search.h"
@@ -18,6 +20,7 @@
 #include "projection/kobe.h"
 #include "projection/tac_report.h"
 #include "refpoints/reference_points.h"
+#include "tarvik_version.h"
 #include "uncertainty/bootstrap_view.h"
 #include "uncertainty/decision_view.h"
 #include "uncertainty/decision_workflow.h"
@@ -140,6 +143,10 @@ Prepared Prepare(const AssessOptions& o) {
   m.ReportPath.clear();
   if (!o.Report.empty()) projection::CheckReportPath(o.Report, o.Estimate.File);
   if (o.DecisionTable) p.Decision = DecisionRequestOf(o);
+  if (!o.SaveAssessment.empty() && o.SaveAssessment == o.Estimate.File) {
+    throw Error("Параметр --save-assessment: файл оценки не записывается поверх файла данных «" +
+                o.SaveAssessment + "»");
+  }
   return p;
 }
 
@@ -410,6 +417,9 @@ CLI::App* AddAssessCommand(CLI::App& app, AssessOptions& o) {
   sub->add_option("--sensitivity", o.Sensitivity, "Анализ чувствительности: r, K или q");
   sub->add_option("--step", o.Step, "Приращение параметра, % (5…50)")->default_val(10);
   sub->add_option("--report", o.Report, "Файл отчёта об ОДУ (.txt)");
+  sub->add_option("--save-assessment", o.SaveAssessment,
+                  "Сохранить оценку целиком (*.tarvik): её откроет окно («Открыть оценку…») "
+                  "и повторит команда replay");
   CLI::Option* decision = sub->add_flag(
       "--decision-table", o.DecisionTable,
       "Таблица решений: вероятности состояния запаса при постоянных уловах по годам прогноза "
@@ -481,6 +491,15 @@ std::string RunAssessCommand(const AssessOptions& o) {
     projection::TacReportInput report = result.Report;
     report.DecisionSection = uncertainty::DecisionSectionOf(state, kDecimalMark);
     projection::SaveTacReport(o.Report, report);
+  }
+  if (!o.SaveAssessment.empty()) {
+    // The window shows the TAC page in front, where the road ended.
+    constexpr int kTacPage = 5;
+    assessment::WriteAssessmentFile(
+        o.SaveAssessment,
+        assessment::AssessmentFileOf(state, run.File.description, kTacPage, tarvik::kVersion),
+        o.Estimate.File);
+    if (!o.Estimate.Json) output += "Оценка сохранена в файл " + o.SaveAssessment + "\n";
   }
   return output;
 }

@@ -39,6 +39,9 @@ struct AssessOptions {
   double RiskPercent = 5.0;              // --risk PERCENT
   std::string Criterion;                 // --criterion blim|bmsy|green (empty: blim)
   std::optional<double> ProcessError;    // --process-error S (empty: the default σ_p)
+  // --save-assessment FILE.tarvik (empty: none): the whole assessment, for
+  // the window's «Открыть оценку…» and `replay`.
+  std::string SaveAssessment;
 };
 
 // A rule of the command line, `ruleText` one of

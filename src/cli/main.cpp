@@ -14,6 +14,7 @@
 #include "cli/estimate_command.h"
 #include "cli/optimise_command.h"
 #include "cli/parse_errors.h"
+#include "cli/replay_command.h"
 #include "cli/retro_command.h"
 #include "cli/russian_help.h"
 #include "cli/surface_command.h"
@@ -59,6 +60,8 @@ int main(int argc, char** argv) {
   CLI::App* uncertainty = AddUncertaintyCommand(app, uncertaintyOptions);
   DiagnoseOptions diagnoseOptions;
   CLI::App* diagnose = AddDiagnoseCommand(app, diagnoseOptions);
+  ReplayCommandOptions replayOptions;
+  CLI::App* replay = AddReplayCommand(app, replayOptions);
   RussianSubcommandGroup(app);
 
   try {
@@ -70,6 +73,7 @@ int main(int argc, char** argv) {
 
   try {
     std::string output;
+    int exitCode = 0;
     if (estimate->parsed()) {
       output = RunEstimateCommand(estimateOptions);
     } else if (retrospective->parsed()) {
@@ -84,6 +88,10 @@ int main(int argc, char** argv) {
       output = RunUncertaintyCommand(uncertaintyOptions);
     } else if (diagnose->parsed()) {
       output = RunDiagnoseCommand(diagnoseOptions);
+    } else if (replay->parsed()) {
+      ReplayCommandResult result = RunReplayCommand(replayOptions);
+      output = std::move(result.Output);
+      exitCode = result.ExitCode;
     } else {
       // No subcommand: nothing was done, which a script must not take for
       // success.
@@ -97,7 +105,7 @@ int main(int argc, char** argv) {
       return Fail("не удалось вывести результат" +
                   (errno != 0 ? ": " + tarvik::SystemErrorText(errno) : std::string()));
     }
-    return 0;
+    return exitCode;
   } catch (const std::exception& e) {
     // The core's errors as they stand; the system's (lack of memory, file
     // system) in Russian words.

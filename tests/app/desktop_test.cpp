@@ -197,13 +197,24 @@ TEST_F(Desktop, ClosingDuringAComputationCanBeCancelled) {
 TEST_F(Desktop, FileMenuOrderKeysAndUnderlinedLetters) {
   Started();
   const QList<QAction*> items = Find<QMenu>("ntcn1")->actions();
-  ASSERT_EQ(items.size(), 5);
+  // The data file's items, the assessment's, then «Выход».
+  ASSERT_EQ(items.size(), 10);
   EXPECT_EQ(items[0]->objectName(), "N3");
   EXPECT_EQ(items[1]->objectName(), "N1");
   EXPECT_EQ(items[2]->objectName(), "N2");
   EXPECT_TRUE(items[3]->isSeparator());
-  EXPECT_EQ(items[4]->objectName(), "NExit");
-  EXPECT_EQ(items[4]->text().remove('&'), "Выход");
+  EXPECT_EQ(items[4]->objectName(), "NOpenAssessment");
+  EXPECT_EQ(items[5]->objectName(), "NSaveAssessment");
+  EXPECT_EQ(items[6]->objectName(), "NSaveAssessmentAs");
+  EXPECT_EQ(items[7]->menu(), Find<QMenu>("NRecentAssessments"));
+  EXPECT_TRUE(items[8]->isSeparator());
+  EXPECT_EQ(items[9]->objectName(), "NExit");
+  EXPECT_EQ(items[9]->text().remove('&'), "Выход");
+  EXPECT_EQ(items[4]->text().remove('&'), "Открыть оценку…");
+  EXPECT_EQ(items[5]->text().remove('&'), "Сохранить оценку");
+  EXPECT_EQ(items[6]->text(), "Сохранить оценку как…");
+  EXPECT_FALSE(items[5]->isEnabled());  // no assessment yet
+  EXPECT_TRUE(items[5]->shortcut().isEmpty());  // Ctrl+S is the data file's until then
   EXPECT_EQ(Find<QMenu>("ntcn1")->title(), "&Файл");
   EXPECT_EQ(Action("N3")->text(), "&Открыть");
   EXPECT_EQ(Action("N1")->text(), "&Сохранить");

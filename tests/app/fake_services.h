@@ -34,6 +34,9 @@ class FakeServices final : public UiServices {
   // answers Отмена.
   std::vector<QString> saveQuestions;
   std::deque<SaveAnswer> saveChangesAnswers;
+  // The yes-or-no questions asked, and the answer to each.
+  std::vector<QString> yesNoQuestions;
+  bool yesNoAnswer = false;
 
   void ShowInformation(const QString& text) override {
     boxes.push_back({BoxKind::Information, text});
@@ -58,6 +61,11 @@ class FakeServices final : public UiServices {
     const SaveAnswer answer = saveChangesAnswers.front();
     saveChangesAnswers.pop_front();
     return answer;
+  }
+
+  bool AskYesNo(const QString& text) override {
+    yesNoQuestions.push_back(text);
+    return yesNoAnswer;
   }
 
   int Count(BoxKind kind) const {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
 
 #include "app/translations.h"
 
@@ -8,6 +11,11 @@
 // offscreen platform. Qt's standard texts are Russian, as in the program.
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The recovery file and the recent assessments of each test process stay
+  // in a folder of its own, never the user's.
+  QTemporaryDir home(QDir::tempPath() + QStringLiteral("/tarvik_app_test_XXXXXX"));
+  qputenv("XDG_DATA_HOME", home.path().toUtf8() + "/data");
+  qputenv("XDG_CONFIG_HOME", home.path().toUtf8() + "/config");
   QApplication application(argc, argv);
   QApplication::setApplicationName("Tarvik");
   tarvik::app::InstallRussianQtTexts(application);

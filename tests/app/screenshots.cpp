@@ -1,6 +1,9 @@
+#include <cstdio>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QMenu>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -8,6 +11,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "app/assessment_document.h"
 #include "app/data_page.h"
 #include "app/estimation_page.h"
 #include "app/help_window.h"
@@ -595,6 +599,44 @@ TEST_F(AppTest, ScreenshotsOfTheNewcomerRoad) {
     }
   }
   EXPECT_TRUE(ui_.boxes.empty()) << ui_.boxes.front().text.toStdString();
+}
+
+// A saved assessment opened in a fresh window: every page it reached, at
+// the design size and the smallest, and the file menu.
+TEST_F(AppTest, ScreenshotsOfAnOpenedAssessment) {
+  const QString folder = qEnvironmentVariable("TARVIK_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TARVIK_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  Started();
+  const QString path = TempPath("yellowfin.txt");
+  ASSERT_TRUE(
+      QFile::copy(QStringLiteral(TARVIK_SOURCE_DIR "/examples/yellowfin_epo_1934_1955.txt"), path));
+  SetUpFittedSchaefer(*window_, path, {LinearRule("0.3"), LogisticRule("2", "0.5")});
+  ASSERT_TRUE(ForecastOfTheFirstRule(*window_, "1000"));
+  QTest::qWait(400);
+  const QString saved = TempPath("yellowfin.tarvik");
+  ui_.saveAnswers.push_back(saved);
+  window_->Document()->SaveAsAction()->trigger();
+  window_.reset();
+  Started();
+  window_->Document()->SetMaxFailuresForTesting(3000);  // as SetUpFittedSchaefer searched
+  window_->Document()->OpenFile(saved);
+  ASSERT_TRUE(WaitIdle());
+  for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
+    window_->resize(size);
+    const QString suffix = QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
+    for (int page = 0; page < window_->Pages()->Count(); ++page) {
+      if (!window_->Pages()->IsTabVisible(page)) continue;
+      window_->Pages()->BringToFront(page);
+      QCoreApplication::processEvents();
+      window_->grab().save(folder + QStringLiteral("/opened-page%1").arg(page + 1) + suffix + ".png");
+    }
+  }
+  QMenu* file = window_->findChild<QMenu*>("ntcn1");
+  file->popup(window_->mapToGlobal(QPoint(0, 20)));
+  QCoreApplication::processEvents();
+  file->grab().save(folder + "/opened-file-menu.png");
+  std::printf("caption: %s\n", window_->windowTitle().toUtf8().constData());
 }
 
 }  // namespace

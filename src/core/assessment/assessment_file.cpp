@@ -250,13 +250,15 @@ void CompareNumber(std::vector<FingerprintDifference>& out, const std::string& w
 
 const std::vector<std::string_view>& KnownTransitions() {
   static const std::vector<std::string_view> known = {
-      "open_data_set",   "paste_data_set",     "edit_cell",          "moving_average",
-      "suitability_check", "search",           "choose_model",       "refine",
-      "adopt_refinement", "estimate_observation_error", "adopt_observation_error",
-      "estimate_state_space", "adopt_state_space", "reference_points", "change_selector",
-      "confidence_intervals", "add_rule",      "delete_rule",        "optimise_rule",
-      "evaluate_rules",  "choose_rule",        "forecast",           "sensitivity",
-      "decision_table",  "retrospective",      "diagnostics"};
+      "open_data_set",        "edit_cell",         "paste_data_set",
+      "replace_data_set",     "rebuild_variants",  "enable_variant",
+      "enable_model",         "suitability_check", "search",
+      "choose_model",         "adopt_refinement",  "estimate_observation_error",
+      "adopt_observation_error", "estimate_state_space", "adopt_state_space",
+      "reference_points",     "change_selector",   "confidence_intervals",
+      "add_rule",             "delete_rule",       "choose_rule",
+      "optimise_rule",        "evaluate_rules",    "forecast",
+      "sensitivity",          "decision_table",    "retrospective"};
   return known;
 }
 

@@ -1,4 +1,5 @@
 #include "assessment/decision_table.h"
+#include "assessment/journal.h"
 
 #include <cmath>
 #include <optional>
@@ -78,6 +79,7 @@ ProcessSigmaReference StateSpaceSigmaOf(const AssessmentState& state,
 const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
                                                const DecisionRequest& request,
                                                const BootstrapResult* bootstrap) {
+  assessment::StepScope scope(state);
   const std::optional<std::size_t> chosen = estimation::ChosenVariant(state);
   if (!chosen) throw Error("Модель не выбрана: выберите её на странице оценки параметров");
   const model::ModelFit& fit = state.ModelFits[*chosen];
@@ -139,6 +141,7 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
 
   assessment::ClearDependents(state, assessment::Stage::DecisionTable);
   state.Decision = std::move(result);
+  scope.Commit(assessment::steps::DecisionTable(request, bootstrap != nullptr));
   return *state.Decision;
 }
 

@@ -1,4 +1,5 @@
 #include "assessment/fit_checks.h"
+#include "assessment/journal.h"
 
 #include <string>
 
@@ -22,6 +23,7 @@ SurfaceGrids ComputeObjectiveSurface(const AssessmentState& state, std::size_t v
 RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTable& table,
                                      std::size_t variant, const SearchTexts& texts,
                                      char decimalMark, const RetrospectiveOptions& options) {
+  assessment::StepScope scope(state);
   if (variant >= state.ModelFits.size()) {
     throw Error("Нет варианта модели с номером " + std::to_string(variant));
   }
@@ -30,6 +32,7 @@ RetrospectiveResult RunRetrospective(AssessmentState& state, const data::DataTab
       RunRetrospective(state.AnalysisSeries, state.ModelFits[variant], state.MedianKeepCount,
                        table, texts, decimalMark, options, random);
   state.Random = random;
+  scope.Commit(assessment::steps::Retrospective(variant, texts, decimalMark));
   return result;
 }
 

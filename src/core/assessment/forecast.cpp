@@ -1,4 +1,5 @@
 #include "assessment/forecast.h"
+#include "assessment/journal.h"
 
 #include "assessment/rules.h"
 #include "uncertainty/bootstrap_view.h"
@@ -23,21 +24,25 @@ ProjectionResult ProjectStock(AssessmentState& state, std::uint8_t horizon,
 }
 
 ForecastResult BuildForecast(AssessmentState& state, const ForecastOptions& options) {
+  assessment::StepScope scope(state);
   model::RandomSource random = state.Random;
   ForecastResult result = Forecast(ForecastBasisOf(state, options.DecimalMark), options, random);
   state.Random = random;
   assessment::Clear(state, assessment::Stage::Forecast);
   state.Forecast = result;
+  scope.Commit(assessment::steps::Forecast(options));
   return result;
 }
 
 SensitivityResult RunSensitivityAnalysis(AssessmentState& state, ForecastOptions options,
                                          SensitivityParameter parameter, int stepPercent) {
+  assessment::StepScope scope(state);
   SensitivityResult result =
       RunSensitivityAnalysis(ForecastBasisOf(state, options.DecimalMark), options, parameter,
                              stepPercent);
   assessment::Clear(state, assessment::Stage::Forecast);
   state.Forecast = result.Forecast;
+  scope.Commit(assessment::steps::Sensitivity(options, parameter, stepPercent));
   return result;
 }
 

@@ -1,4 +1,5 @@
 #include "assessment/indicators.h"
+#include "assessment/journal.h"
 
 #include <string>
 
@@ -19,6 +20,7 @@ double RetrospectiveBiomass(const AssessmentState& state, std::uint8_t variant) 
 }
 
 BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const BootstrapOptions& options) {
+  assessment::StepScope scope(state);
   const RuleEvaluationBasis basis{state.AnalysisSeries, rules::MakeRuleContext(state),
                                   state.ActiveVariants, state.RuleList, state.RuleNames};
   // The draws continue the state's stream, which moves on only when every
@@ -29,6 +31,7 @@ BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const Bootstrap
   state.Random = random;
   assessment::ClearDependents(state, assessment::Stage::Indicators);
   state.Indicators = {true, result.Rows};
+  scope.Commit(assessment::steps::EvaluateRules(options));
   return result;
 }
 

@@ -1,4 +1,5 @@
 #include "assessment/observation_error.h"
+#include "assessment/journal.h"
 
 #include <cmath>
 #include <string>
@@ -81,6 +82,7 @@ Candidate Prepare(const AssessmentState& state, std::size_t index) {
 
 void EstimateObservationError(AssessmentState& state, const ObservationErrorOptions& options,
                               const ProgressCallback& progress) {
+  assessment::StepScope scope(state);
   if (state.AnalysisSeries.empty()) {
     throw Error(
         "Нет ряда для оценки: сначала проверьте данные на странице «Оценка параметров модели»");
@@ -95,6 +97,7 @@ void EstimateObservationError(AssessmentState& state, const ObservationErrorOpti
   ClearObservationError(state);
   state.ObservationError.EstimateB1 = options.EstimateB1;
   state.ObservationError.Fits = std::move(fits);
+  scope.Commit(assessment::steps::EstimateObservationError(options));
 }
 
 const ObservationErrorFit* ObservationErrorFitOf(const AssessmentState& state,
@@ -110,10 +113,12 @@ std::optional<std::string> ObservationErrorAdoptionRefusal(const AssessmentState
 }
 
 void AdoptObservationError(AssessmentState& state, std::size_t index) {
+  assessment::StepScope scope(state);
   const Candidate c = Prepare(state, index);
   if (c.Refusal) throw Error(*c.Refusal);
   WriteFit(state.ModelFits[index], c.Point, c.Objective, FitOrigin::ObservationError);
   ClearReferencePoints(state);
+  scope.Commit(assessment::steps::AdoptObservationError(index));
 }
 
 bool HoldsObservationError(const AssessmentState& state, std::size_t index) {

@@ -1,4 +1,5 @@
 #include "assessment/reference_points.h"
+#include "assessment/journal.h"
 
 #include <string>
 #include <utility>
@@ -123,6 +124,7 @@ bool ReferencePointsCurrent(const AssessmentState& state) {
 }
 
 void UpdateReferencePoints(AssessmentState& state, const ReferenceSelectors& selectors, char mark) {
+  assessment::StepScope scope(state);
   AssessmentState next = state;
   std::vector<ReferenceTab> tabs = BuildReferenceTabs(next);
   CalculateReferencePoints(next, selectors, tabs, mark);
@@ -132,9 +134,11 @@ void UpdateReferencePoints(AssessmentState& state, const ReferenceSelectors& sel
       LimitFraction(selectors.Blim).value_or(state.ReferencePoints.LimitFraction);
   next.ReferencePoints.ComputedFrom = ActiveFits(next);
   state = std::move(next);
+  scope.Commit(assessment::steps::ReferencePoints(selectors, mark));
 }
 
 void ChangeSelector(AssessmentState& state, Selector selector, int choice, char mark) {
+  assessment::StepScope scope(state);
   if (state.ReferencePoints.Tabs.empty()) {
     throw Error("Ориентиры управления ещё не рассчитаны");
   }
@@ -156,6 +160,7 @@ void ChangeSelector(AssessmentState& state, Selector selector, int choice, char 
   }
   assessment::ClearDependents(next, assessment::Stage::Targets);
   state = std::move(next);
+  scope.Commit(assessment::steps::ChangeSelector(static_cast<int>(selector), choice, mark));
 }
 
 void UpdateReferencePoints(AssessmentState& state, const SelectorChanges& changes, char mark) {

@@ -1,4 +1,5 @@
 #include "assessment/refinement.h"
+#include "assessment/journal.h"
 
 #include <utility>
 #include <vector>
@@ -66,9 +67,11 @@ std::optional<std::string> AdoptionRefusal(const AssessmentState& state,
 }
 
 void AdoptRefinement(AssessmentState& state, const VariantRefinement& v) {
+  assessment::StepScope scope(state);
   if (const std::optional<std::string> refusal = AdoptionRefusal(state, v)) throw Error(*refusal);
   WriteFit(state.ModelFits[v.Index], v.Point, v.Objective, model::FitOrigin::Refinement);
   assessment::Clear(state, assessment::Stage::ReferencePoints);
+  scope.Commit(assessment::steps::AdoptRefinement(v));
 }
 
 bool IsRefined(const AssessmentState& state, std::size_t index) {

@@ -1,4 +1,5 @@
 #include "assessment/rules.h"
+#include "assessment/journal.h"
 
 #include <algorithm>
 #include <string>
@@ -8,6 +9,7 @@
 namespace tarvik::rules {
 
 AddRuleResult AddRule(AssessmentState& state, const RuleEditor& editor, char mark) {
+  assessment::StepScope scope(state);
   AddRuleResult result;
   result.Name = RuleName(editor);
   const bool listed = std::find(state.RuleNames.begin(), state.RuleNames.end(), result.Name) !=
@@ -21,12 +23,14 @@ AddRuleResult AddRule(AssessmentState& state, const RuleEditor& editor, char mar
     state.RuleNames.push_back(result.Name);
     result.Added = true;
     assessment::ClearDependents(state, assessment::Stage::RuleList);
+    scope.Commit(assessment::steps::AddRule(editor, mark));
   }
   result.DeleteVisible = state.RuleNames.size() > 1;
   return result;
 }
 
 DeleteRuleResult DeleteRule(AssessmentState& state, std::optional<std::size_t> selected) {
+  assessment::StepScope scope(state);
   DeleteRuleResult result;
   if (!selected || *selected >= state.RuleList.size()) {
     result.Message = "Выберите ПРП для удаления";
@@ -43,12 +47,14 @@ DeleteRuleResult DeleteRule(AssessmentState& state, std::optional<std::size_t> s
     } else if (state.ChosenRule && *state.ChosenRule > *selected) {
       --*state.ChosenRule;
     }
+    scope.Commit(assessment::steps::DeleteRule(selected));
   }
   result.DeleteVisible = state.RuleList.size() > 1;
   return result;
 }
 
 void ChooseRule(AssessmentState& state, std::optional<std::size_t> rule) {
+  assessment::StepScope scope(state);
   if (rule && *rule >= state.RuleList.size()) {
     throw Error("ПРП номер " + std::to_string(*rule + 1) + " не существует: в списке " +
                 std::to_string(state.RuleList.size()) + " ПРП");
@@ -56,6 +62,7 @@ void ChooseRule(AssessmentState& state, std::optional<std::size_t> rule) {
   if (state.ChosenRule == rule) return;
   state.ChosenRule = rule;
   assessment::ClearDependents(state, assessment::Stage::RuleChoice);
+  scope.Commit(assessment::steps::ChooseRule(rule));
 }
 
 RuleContext MakeRuleContext(const AssessmentState& state) {
@@ -67,6 +74,7 @@ RuleContext MakeRuleContext(const AssessmentState& state) {
 
 OptimisationResult OptimiseRule(AssessmentState& state, const OptimisePageRequest& request,
                                 char decimalMark) {
+  assessment::StepScope scope(state);
   // The sweep works on copies; the state takes them when it is done.
   rules::HarvestRule working = state.WorkingRule;
   if (request.Shape == RuleKind::PiecewiseLinear || request.Shape == RuleKind::Logistic) {
@@ -93,6 +101,7 @@ OptimisationResult OptimiseRule(AssessmentState& state, const OptimisePageReques
   state.OptimisationVariant = variant;
   state.OptimisationBest = result.Best;  // start values when nothing was swept
   state.Random = random;
+  scope.Commit(assessment::steps::OptimiseRule(request, decimalMark));
   return result;
 }
 

@@ -1,6 +1,9 @@
 #include "assessment/search.h"
 
+#include <algorithm>
+
 #include "assessment/fit_checks.h"
+#include "assessment/journal.h"
 #include "assessment/variants.h"
 
 #include "common/error.h"
@@ -40,6 +43,7 @@ EstimateSummary EstimateParameters(AssessmentState& state, const SearchSettings&
 
 EstimationOutcome RunEstimation(AssessmentState& state, const data::DataTable& table,
                                 const EstimationRequest& request, const SearchOptions& options) {
+  assessment::StepScope scope(state);
   EstimationOutcome outcome;
   outcome.Settings = ReadSearchSettings(request.Texts, request.DecimalMark);
   CheckTrimPosition(request.TrimPosition);
@@ -71,6 +75,7 @@ EstimationOutcome RunEstimation(AssessmentState& state, const data::DataTable& t
   outcome.Display = MakeEstimationDisplay(next, outcome.Settings, outcome.Summary.Final, table,
                                           request.DecimalMark);
   state = std::move(next);
+  scope.Commit(assessment::steps::Search(request));
   return outcome;
 }
 
@@ -123,9 +128,10 @@ FreshStart RunFreshStartEstimation(AssessmentState& state, const FreshStartReque
   }
 
   if (request.TickedVariants) {
-    for (std::size_t i = 0; i < state.ModelFits.size(); ++i) state.ModelFits[i].Enabled = 0;
-    for (std::size_t index : *request.TickedVariants) state.ModelFits[index].Enabled = 1;
-    state.ActiveVariants = EnabledIndices(state.ModelFits);
+    const std::vector<std::size_t>& ticked = *request.TickedVariants;
+    for (std::size_t i = 0; i < state.ModelFits.size(); ++i) {
+      SetVariantEnabled(state, i, std::find(ticked.begin(), ticked.end(), i) != ticked.end());
+    }
   }
 
   EstimationRequest& click = run.Request;
@@ -161,6 +167,7 @@ std::optional<data::SuitabilityResult> MatchAnalysisSeries(AssessmentState& stat
 ModelChoiceOutcome ChooseModelAndRefit(AssessmentState& state, const data::DataTable& table,
                                        std::string_view label, const EstimationRequest& request,
                                        const SearchOptions& options) {
+  assessment::StepScope scope(state);
   AssessmentState next = state;
   ModelChoiceOutcome outcome;
   outcome.Index = ChooseModel(next, label);
@@ -177,6 +184,8 @@ ModelChoiceOutcome ChooseModelAndRefit(AssessmentState& state, const data::DataT
     ChooseModel(next, label);
   }
   state = std::move(next);
+  scope.Commit(
+      assessment::steps::ChooseModel(label, request.HoldOutYears > 0 ? &request : nullptr));
   return outcome;
 }
 

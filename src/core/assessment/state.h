@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/catch_effort_series.h"
+#include "data/data_file.h"
 #include "data/data_table.h"
 #include "estimation/observation_error.h"
 #include "estimation/parameter_search.h"
@@ -54,6 +55,32 @@ struct ObservationErrorResults {
 struct StateSpaceResults {
   estimation::StateSpaceOptions Options;         // the options (and prior) they were fitted with
   std::vector<estimation::StateSpaceFit> Fits;  // empty: not fitted; else indexed by kind
+};
+
+// One transition as the user ran it: its name in the words of the
+// assessment file and its inputs as a compact JSON object (written and read
+// by assessment/journal.h only).
+struct RecordedStep {
+  std::string Transition;
+  std::string Inputs;
+  bool operator==(const RecordedStep&) const = default;
+};
+
+// The transitions run on the data set now in the table, in order, and where
+// they began: enough to run them again on a fresh state and get the same
+// bits (assessment/journal.h). «Открыть» of a data file starts it afresh.
+struct AssessmentJournal {
+  std::uint32_t SeedAtStart = 0;      // the random source before the first step
+  data::DataTable TableAtStart;       // the table the first step found
+  data::DataDescription Description;  // of the data file the steps began with
+  std::vector<RecordedStep> Steps;
+  // The decimal mark the state's texts are written with (the owner sets it:
+  // the window the locale's, the command line "."); the steps that carry
+  // cell texts record it.
+  char DecimalMark = '.';
+  // Counts every step recorded in this state, also across «Открыть»: a
+  // saved copy with another count is out of date.
+  std::uint64_t Revision = 0;
 };
 
 // Everything one assessment shares across its stages. The program (the window
@@ -128,6 +155,9 @@ struct AssessmentState {
   // --- Shared by every stage.
   model::RandomSource Random;  // RandomSeed: 0 at start, never reseeded
   std::string RDirectory;      // R's folder with trailing separator, or "Not found"
+
+  // --- What was done, for saving and replaying the assessment.
+  AssessmentJournal Journal;
 };
 
 }  // namespace tarvik

@@ -1,4 +1,5 @@
 #include "assessment/state_space.h"
+#include "assessment/journal.h"
 
 #include <cmath>
 #include <string>
@@ -90,6 +91,7 @@ Candidate Prepare(const AssessmentState& state, std::size_t index) {
 
 void EstimateStateSpace(AssessmentState& state, const StateSpaceOptions& options,
                         const ProgressCallback& progress) {
+  assessment::StepScope scope(state);
   if (state.AnalysisSeries.empty()) {
     throw Error(
         "Нет ряда для оценки: сначала проверьте данные на странице «Оценка параметров модели»");
@@ -111,6 +113,7 @@ void EstimateStateSpace(AssessmentState& state, const StateSpaceOptions& options
   }
   state.StateSpace.Options = options;
   state.StateSpace.Fits = std::move(fits);
+  scope.Commit(assessment::steps::EstimateStateSpace(options));
 }
 
 const StateSpaceFit* StateSpaceFitOf(const AssessmentState& state,
@@ -126,10 +129,12 @@ std::optional<std::string> StateSpaceAdoptionRefusal(const AssessmentState& stat
 }
 
 void AdoptStateSpace(AssessmentState& state, std::size_t index) {
+  assessment::StepScope scope(state);
   const Candidate c = Prepare(state, index);
   if (c.Refusal) throw Error(*c.Refusal);
   WriteFit(state.ModelFits[index], c.Point, c.Objective, FitOrigin::StateSpace);
   ClearReferencePoints(state);
+  scope.Commit(assessment::steps::AdoptStateSpace(index));
 }
 
 bool HoldsStateSpace(const AssessmentState& state, std::size_t index) {

@@ -1,9 +1,11 @@
 #include "assessment/suitability.h"
+#include "assessment/journal.h"
 
 namespace tarvik::data {
 
 SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, char decimalMark,
                                    AssessmentState& state) {
+  assessment::StepScope scope(state);
   SuitabilityResult result = CheckSuitability(table, heldOutYears, decimalMark);
   const double exponent = result.ptExponent;
   assessment::Clear(state, assessment::Stage::ModelChoice);
@@ -19,6 +21,7 @@ SuitabilityResult SuitabilityCheck(const DataTable& table, int heldOutYears, cha
   for (model::ModelFit& fit : state.ModelFits) {
     if (fit.Kind == model::ProductionModelKind::PellaTomlinson) fit.Exponent = exponent;
   }
+  scope.Commit(assessment::steps::SuitabilityCheck(heldOutYears, decimalMark));
   return result;
 }
 

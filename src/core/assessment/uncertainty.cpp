@@ -1,4 +1,5 @@
 #include "assessment/uncertainty.h"
+#include "assessment/journal.h"
 
 #include <cmath>
 
@@ -58,6 +59,7 @@ BootstrapResult BootstrapRecord(const AssessmentState& state, std::size_t index,
 
 void EstimateUncertainty(AssessmentState& state, const estimation::ParameterBounds& bounds,
                          const BootstrapOptions& options) {
+  assessment::StepScope scope(state);
   const std::optional<std::size_t> chosen = estimation::ChosenVariant(state);
   if (!chosen) {
     throw Error(
@@ -67,6 +69,7 @@ void EstimateUncertainty(AssessmentState& state, const estimation::ParameterBoun
   BootstrapResult result = BootstrapRecord(state, *chosen, bounds, options);
   assessment::Clear(state, assessment::Stage::Uncertainty);
   state.Uncertainty = std::move(result);
+  scope.Commit(assessment::steps::ConfidenceIntervals(bounds, options));
 }
 
 std::optional<double> MsyIntervalRatioOf(const AssessmentState& state, std::size_t index) {
