@@ -80,7 +80,7 @@ PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(co
   stringGrid2_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   stringGrid2_->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
   stringGrid2_->verticalHeader()->setDefaultSectionSize(kRowHeight);
-  AttachTableExport(stringGrid2_, Ui(), State());
+  AttachTableExport(stringGrid2_, Ui(), Assessment());
   connect(stringGrid2_, &StringGrid::ColumnsLaidOut, this, [this] { FitRows(); });
   memo2_ = MakeMemo("Memo2");
 

@@ -84,7 +84,7 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
   pageControl2_ = Named<QTabWidget>("PageControl2");
   pageControl2_->setUsesScrollButtons(true);
   // The tabs the page shows (none while it shows nothing).
-  AttachPanelExport(pageControl2_, Ui(), State(), [this] {
+  AttachPanelExport(pageControl2_, Ui(), Assessment(), [this] {
     std::vector<refpoints::ReferenceTab> shown = State().ReferencePoints.Tabs;
     shown.resize(std::min(shown.size(), tabControls_.size()));
     return refpoints::ReferenceTable(shown);
@@ -128,7 +128,7 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
   intervalTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   intervalTable_->horizontalHeader()->hide();
   intervalTable_->verticalHeader()->hide();
-  AttachTableExport(intervalTable_, Ui(), State());
+  AttachTableExport(intervalTable_, Ui(), Assessment());
   intervalSummary_ = MakeLabel("IntervalSummary", {});
   intervalSummary_->setWordWrap(true);
   intervalSummary_->setTextInteractionFlags(Qt::TextSelectableByMouse);

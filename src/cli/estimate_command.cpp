@@ -178,13 +178,15 @@ estimation::SearchOptions MakeSearchOptions(const EstimateOptions& o) {
   return search;
 }
 
-FreshStart RunEstimateWorkflow(AssessmentState& state, const EstimateOptions& o) {
+FreshStart RunEstimateWorkflow(Session& session, const EstimateOptions& o) {
+  AssessmentState& state = session.State();
   const estimation::FreshStartRequest request = MakeFreshStartRequest(o);
   return estimation::RunFreshStartEstimation(state, request, MakeSearchOptions(o));
 }
 
-Json EstimateJson(const AssessmentState& state, const FreshStart& run, const EstimateOptions& o,
+Json EstimateJson(const Session& session, const FreshStart& run, const EstimateOptions& o,
                   const estimation::RefinementReport* refinement) {
+  const AssessmentState& state = session.State();
   const estimation::EstimationOutcome& e = run.Estimation;
   Json j;
   j["file"] = o.File;
@@ -328,10 +330,11 @@ void AddEstimatorOption(CLI::App& sub, EstimateOptions& options) {
   AddB1kOption(sub, options);
 }
 
-std::optional<AdoptedRefinement> RefineChosenVariant(AssessmentState& state,
+std::optional<AdoptedRefinement> RefineChosenVariant(Session& session,
                                                      const estimation::EstimationOutcome& last,
                                                      std::size_t variant,
                                                      const EstimateOptions& options) {
+  AssessmentState& state = session.State();
   if (EstimatorOf(options) != Estimator::Refined) return std::nullopt;
   AdoptedRefinement adopted;
   adopted.Refinement =
@@ -345,14 +348,15 @@ std::optional<AdoptedRefinement> RefineChosenVariant(AssessmentState& state,
   return adopted;
 }
 
-ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions& options,
+ChosenVariantRun EstimateAndChoose(Session& session, const EstimateOptions& options,
                                    const std::string& label, bool choose) {
+  AssessmentState& state = session.State();
   // A bad --estimator or --b1k fails before the long estimation.
   const Estimator estimator = EstimatorOf(options);
   if (estimator == Estimator::ObservationError) MakeObservationErrorOptions(options, {});
   if (estimator == Estimator::StateSpace) MakeStateSpaceOptions(options, {});
   ChosenVariantRun chosen;
-  chosen.Run = RunEstimateWorkflow(state, options);
+  chosen.Run = RunEstimateWorkflow(session, options);
   if (choose) {
     chosen.Choice = estimation::ChooseModelAndRefit(state, chosen.Run.File.table, label,
                                                     chosen.Run.Request, MakeSearchOptions(options));
@@ -360,17 +364,19 @@ ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions
   } else {
     chosen.Variant = estimation::VariantIndexByLabel(state.ModelFits, label);
   }
-  chosen.Adopted.Refinement = RefineChosenVariant(state, chosen.LastSearch(), chosen.Variant, options);
+  chosen.Adopted.Refinement =
+      RefineChosenVariant(session, chosen.LastSearch(), chosen.Variant, options);
   chosen.Adopted.ObservationError =
-      AdoptObservationErrorOfChosen(state, chosen.LastSearch(), chosen.Variant, options);
+      AdoptObservationErrorOfChosen(session, chosen.LastSearch(), chosen.Variant, options);
   chosen.Adopted.StateSpace =
-      AdoptStateSpaceOfChosen(state, chosen.LastSearch(), chosen.Variant, options);
+      AdoptStateSpaceOfChosen(session, chosen.LastSearch(), chosen.Variant, options);
   return chosen;
 }
 
 std::optional<AdoptedObservationError> AdoptObservationErrorOfChosen(
-    AssessmentState& state, const estimation::EstimationOutcome& last, std::size_t variant,
+    Session& session, const estimation::EstimationOutcome& last, std::size_t variant,
     const EstimateOptions& options) {
+  AssessmentState& state = session.State();
   if (EstimatorOf(options) != Estimator::ObservationError) return std::nullopt;
   estimation::EstimateObservationError(state,
                                        MakeObservationErrorOptions(options, last.Settings.Bounds));
@@ -429,8 +435,9 @@ std::string AdoptedRefinementText(const AdoptedRefinement& adopted) {
          "» не приняты: поиск уже нашёл минимум в тех же границах";
 }
 
-std::string EstimateText(const AssessmentState& state, const FreshStart& run,
+std::string EstimateText(const Session& session, const FreshStart& run,
                          const estimation::RefinementReport* refinement) {
+  const AssessmentState& state = session.State();
   const estimation::EstimationOutcome& e = run.Estimation;
   std::ostringstream out;
   out << "Лет в ряду для оценки: " << state.AnalysisSeries.size()
@@ -498,8 +505,9 @@ CLI::App* AddEstimateCommand(CLI::App& app, EstimateOptions& options) {
 std::string RunEstimateCommand(const EstimateOptions& options) {
   if (options.ObservationError) MakeObservationErrorOptions(options, {});  // fails early
   if (options.StateSpace) MakeStateSpaceOptions(options, {});
-  AssessmentState state;
-  const FreshStart run = RunEstimateWorkflow(state, options);
+  Session session;
+  AssessmentState& state = session.State();
+  const FreshStart run = RunEstimateWorkflow(session, options);
   // The convergence check of every searched variant; it reads the state only.
   const estimation::RefinementReport refinement = estimation::RefineActiveVariants(
       state, run.Estimation.Settings.Bounds, kDecimalMark, options.Threads);
@@ -517,11 +525,11 @@ std::string RunEstimateCommand(const EstimateOptions& options) {
         state.AnalysisSeries, MakeStateSpaceOptions(options, run.Estimation.Settings.Bounds));
   }
   if (options.Json) {
-    Json j = EstimateJson(state, run, options, &refinement);
+    Json j = EstimateJson(session, run, options, &refinement);
     if (stateSpace) j["state_space"] = StateSpaceJson(*stateSpace);
     return DumpJson(j) + "\n";
   }
-  std::string text = EstimateText(state, run, &refinement);
+  std::string text = EstimateText(session, run, &refinement);
   if (stateSpace) text += "\n" + StateSpaceText(*stateSpace);
   return text;
 }

@@ -57,8 +57,8 @@ struct StateSpaceResults {
 };
 
 // Everything one assessment shares across its stages. The program (the window
-// or the command line) owns one instance and passes it explicitly; nothing of
-// it lives in globals.
+// or the command line) owns one instance through a Session (session.h) and
+// passes it explicitly; nothing of it lives in globals.
 //
 // The fields are grouped by the stage that writes them. Every change goes
 // through one transition of this folder (a file per stage: data_set.h,
