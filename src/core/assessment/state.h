@@ -29,9 +29,11 @@ namespace tarvik {
 struct ReferencePointResults {
   std::vector<refpoints::ReferenceTab> Tabs;           // empty: not computed
   std::vector<refpoints::FittedVariant> ComputedFrom;  // the active records then
-  // Blim as a fraction of BMSY, as the Blim selector stood (0: not computed):
-  // the one source of the fraction for every stage after.
-  double LimitFraction = 0.0;
+  // Blim as a fraction of BMSY, as the Blim selector stands (its first item
+  // until it is changed): the one source of the fraction for every stage
+  // after, the intervals of the chosen variant included. An input, not a
+  // result: it stays when the reference points are cleared.
+  double LimitFraction = 0.1;
 };
 
 // The bootstrap indicators of the last complete evaluation
