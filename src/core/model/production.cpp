@@ -71,17 +71,43 @@ double SurplusProduction(ProductionModelKind kind, double B, double r, double K,
   return 0.0;
 }
 
-double ProductionShape(ProductionModelKind kind, double B, double K, double p) {
-  const double x = Divide(B, K, "расчёте продукции");
+bool TryProductionShape(ProductionModelKind kind, double B, double K, double p, double& shape) {
+  const double x = B / K;
   switch (kind) {
     case ProductionModelKind::Schaefer:
-      return 1.0 - x;
+      shape = 1.0 - x;
+      return true;
     case ProductionModelKind::Fox:
-      return -Log(x, "относительной биомассы B/K");
-    case ProductionModelKind::PellaTomlinson:
-      return 1.0 - Power(x, p);
+      if (!(x > 0.0)) return false;
+      shape = -elementary::Log(x);
+      return true;
+    case ProductionModelKind::PellaTomlinson: {
+      double power = 0.0;
+      if (!TryPower(x, p, power)) return false;
+      shape = 1.0 - power;
+      return true;
+    }
   }
-  return 0.0;
+  shape = 0.0;
+  return true;
+}
+
+double ProductionShape(ProductionModelKind kind, double B, double K, double p) {
+  const double x = Divide(B, K, "расчёте продукции");
+  double shape = 0.0;
+  const bool inDomain = TryProductionShape(kind, B, K, p, shape);
+  if (!inDomain || !std::isfinite(shape)) {
+    // The checked functions raise, naming what failed (an infinite shape
+    // of Schaefer or Fox is returned as it is).
+    if (kind == ProductionModelKind::Fox) static_cast<void>(Log(x, "относительной биомассы B/K"));
+    if (kind == ProductionModelKind::PellaTomlinson) static_cast<void>(Power(x, p));
+  }
+  return shape;
+}
+
+double NextBiomass(ProductionModelKind kind, double B, double r, double K, double p,
+                   double catchTaken) {
+  return B + SurplusProduction(kind, B, r, K, p) - catchTaken;
 }
 
 double StartCpue(ProductionModelKind kind, double r, double K, double q, double p,

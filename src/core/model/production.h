@@ -24,8 +24,21 @@ bool TryPower(double base, double exponent, double& result);
 double SurplusProduction(ProductionModelKind kind, double B, double r, double K, double p);
 
 // Surplus production per unit biomass divided by r, with x = B / K:
-// Schaefer 1 − x; Fox −ln x; Pella-Tomlinson 1 − x^p.
+// Schaefer 1 − x; Fox −ln x; Pella-Tomlinson 1 − x^p. Raises tarvik::Error
+// on K = 0, outside the domain (below) and on an overflow of x^p.
 double ProductionShape(ProductionModelKind kind, double B, double K, double p);
+
+// ProductionShape for a caller that words the failure itself: false when B
+// lies outside the model's domain (Fox needs B/K > 0, a fractional
+// Pella-Tomlinson exponent B/K ≥ 0); `shape` is then not set. K must not be
+// 0; an overflow gives an infinite shape.
+bool TryProductionShape(ProductionModelKind kind, double B, double K, double p, double& shape);
+
+// The biomass balance of one year: B + P(B) − C, the biomass of the next
+// year from this year's biomass B and catch C (SurplusProduction, which
+// raises as it says). The next biomass may be negative.
+double NextBiomass(ProductionModelKind kind, double B, double r, double K, double p,
+                   double catchTaken);
 
 // U0, the model CPUE of the last data year L from the two years before it,
 // where every projection of a variant starts (the forecast, the bootstrap's
