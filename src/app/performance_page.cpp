@@ -140,13 +140,11 @@ void PerformancePage::Button14Click() {
           progress.Post([this, row, cells] { ShowRow(row, cells); });
         };
         options.OnProgress = ProgressOn(progress, gauge_);
-        projection::BootstrapResult result = projection::EvaluateRulesByBootstrap(state, options);
         // The rows finished before a fault stay in the table and the log.
-        if (!result.Completed) throw Error(result.ErrorMessage);
-        return result;
+        return projection::EvaluateRulesByBootstrap(state, options);
       },
       [this] { gauge_->setVisible(false); },
-      [this](const projection::BootstrapResult& result) {
+      [this](const projection::RuleEvaluation& result) {
         FillRuleSelector(result.RuleSelectorItems);
         cbb2_->setVisible(true);
       });
