@@ -108,6 +108,10 @@ CLI::App* AddVariantCommand(CLI::App& app, const char* name, const char* descrip
                             EstimateOptions& options, std::string& variant,
                             const char* help = "Выбранный вариант модели, например \"Шефер СК\"");
 
+// Adds --b1k (the B₁ option of the observation-error and state-space
+// estimators) to a subcommand.
+void AddB1kOption(CLI::App& sub, EstimateOptions& options);
+
 // Adds --estimator, its alias --refine and --b1k to a subcommand that
 // chooses a variant.
 void AddEstimatorOption(CLI::App& sub, EstimateOptions& options);
