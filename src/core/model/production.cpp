@@ -71,27 +71,6 @@ double SurplusProduction(ProductionModelKind kind, double B, double r, double K,
   return 0.0;
 }
 
-bool TryProductionShape(ProductionModelKind kind, double B, double K, double p, double& shape) {
-  const double x = B / K;
-  switch (kind) {
-    case ProductionModelKind::Schaefer:
-      shape = 1.0 - x;
-      return true;
-    case ProductionModelKind::Fox:
-      if (!(x > 0.0)) return false;
-      shape = -elementary::Log(x);
-      return true;
-    case ProductionModelKind::PellaTomlinson: {
-      double power = 0.0;
-      if (!TryPower(x, p, power)) return false;
-      shape = 1.0 - power;
-      return true;
-    }
-  }
-  shape = 0.0;
-  return true;
-}
-
 double ProductionShape(ProductionModelKind kind, double B, double K, double p) {
   const double x = Divide(B, K, "расчёте продукции");
   double shape = 0.0;
