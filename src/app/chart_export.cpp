@@ -12,6 +12,7 @@
 
 #include "app/handler.h"
 #include "app/locale_mark.h"
+#include "assessment/state.h"
 #include "common/files.h"
 
 namespace tarvik::app {
@@ -20,14 +21,14 @@ namespace {
 
 // «Сохранить изображение…» and «Копировать изображение» of `owner`: `bytes`
 // gives the file (PDF when asked), `image` the clipboard's picture.
-void AttachImageActions(QWidget* owner, UiServices& ui, const AssessmentState& state,
+void AttachImageActions(QWidget* owner, UiServices& ui, const Session& session,
                         std::function<QByteArray(bool pdf)> bytes, std::function<QImage()> image,
                         QMenu* menu) {
   auto* save = new QAction(QStringLiteral("Сохранить изображение…"), owner);
   save->setObjectName(owner->objectName() + QStringLiteral("SaveImage"));
   auto* copy = new QAction(QStringLiteral("Копировать изображение"), owner);
   copy->setObjectName(owner->objectName() + QStringLiteral("CopyImage"));
-  ConnectHandler(save, &QAction::triggered, owner, ui, [bytes, &ui, &state] {
+  ConnectHandler(save, &QAction::triggered, owner, ui, [bytes, &ui, &session] {
     const std::optional<QString> path = ui.AskSaveFileName(FileDialogOptions{
         QStringLiteral("Сохранить изображение графика"), QDir::currentPath(),
         QStringLiteral("Рисунок PNG (*.png);;Документ PDF (*.pdf)"), QStringLiteral("png")});
@@ -36,7 +37,7 @@ void AttachImageActions(QWidget* owner, UiServices& ui, const AssessmentState& s
         QFileInfo(*path).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0;
     const QByteArray file = bytes(pdf);
     WriteExportFile(ToUtf8(*path), std::string_view(file.constData(), std::size_t(file.size())),
-                    state.DataFileName, "Рисунок графика");
+                    session.State().DataFileName, "Рисунок графика");
   });
   ConnectHandler(copy, &QAction::triggered, owner, ui,
                  [image, &ui] { ui.SetClipboardImage(image()); });
@@ -96,16 +97,16 @@ QByteArray ChartPictureBytes(const ChartPanel& chart, bool pdf) {
                   [&chart](QPainter& painter) { chart.Render(painter, kExportPictureMinimum); });
 }
 
-void AttachChartExport(ChartPanel* chart, UiServices& ui, const AssessmentState& state,
-                       QMenu* menu) {
+void AttachChartExport(ChartPanel* chart, UiServices& ui, const Session& session, QMenu* menu) {
   AttachImageActions(
-      chart, ui, state, [chart](bool pdf) { return ChartPictureBytes(*chart, pdf); },
+      chart, ui, session, [chart](bool pdf) { return ChartPictureBytes(*chart, pdf); },
       [chart] { return chart->Picture(kExportPictureMinimum); }, menu);
 }
 
-void AttachPictureExport(QLabel* picture, UiServices& ui, const AssessmentState& state) {
+void AttachPictureExport(QLabel* picture, UiServices& ui, const Session& session) {
   AttachImageActions(
-      picture, ui, state, [picture](bool pdf) { return PictureBytes(ShownPicture(*picture), pdf); },
+      picture, ui, session,
+      [picture](bool pdf) { return PictureBytes(ShownPicture(*picture), pdf); },
       [picture] { return ShownPicture(*picture); }, nullptr);
 }
 

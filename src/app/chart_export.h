@@ -7,7 +7,7 @@
 
 #include "app/chart_panel.h"
 #include "app/services.h"
-#include "assessment/state.h"
+#include "assessment/session.h"
 
 namespace tarvik::app {
 
@@ -23,7 +23,7 @@ QByteArray ChartPictureBytes(const ChartPanel& chart, bool pdf);
 // «Копировать изображение» in its context menu: `menu` when the chart has a
 // menu of its own, otherwise a menu of the chart's actions. The actions are
 // named "<chart>SaveImage" and "<chart>CopyImage".
-void AttachChartExport(ChartPanel* chart, UiServices& ui, const AssessmentState& state,
+void AttachChartExport(ChartPanel* chart, UiServices& ui, const Session& session,
                        QMenu* menu = nullptr);
 
 // The file bytes of a picture drawn elsewhere: PNG, or PDF (one page the
@@ -33,6 +33,6 @@ QByteArray PictureBytes(const QImage& image, bool pdf);
 // The same two items for a picture R drew and a label shows (the surface of
 // the objective, the optimisation of a rule): the picture at its own size.
 // Before a picture is shown they end in the error box.
-void AttachPictureExport(QLabel* picture, UiServices& ui, const AssessmentState& state);
+void AttachPictureExport(QLabel* picture, UiServices& ui, const Session& session);
 
 }  // namespace tarvik::app

@@ -61,7 +61,7 @@ DataPage::DataPage(PageContext context, QWidget* parent) : Page(context, parent)
   undoAction_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   stringGrid1_->addAction(undoAction_);
   On(undoAction_, &QAction::triggered, [this] { UndoTableChange(); });
-  AttachTableExport(stringGrid1_, Ui(), State(), popupMenu1_);
+  AttachTableExport(stringGrid1_, Ui(), Assessment(), popupMenu1_);
 
   chart1_ = Named<ChartPanel>("Chart1");
   chart1_->SetTitle(QString());

@@ -100,7 +100,7 @@ DecisionTab::DecisionTab(PageContext context, std::function<int()> horizon,
   sentence_->setWordWrap(true);
   sentence_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(sentence_);
-  AttachTableExport(table_, Ui(), State());
+  AttachTableExport(table_, Ui(), Assessment());
 
   On(compute, &QPushButton::clicked, [this] { Compute(); });
   On(stopButton_, &QPushButton::clicked, [this] { stop_.request_stop(); });

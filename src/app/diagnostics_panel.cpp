@@ -95,8 +95,8 @@ DiagnosticsPanel::DiagnosticsPanel(PageContext context, QWidget* parent)
   tests_ =
       MakeTable("GridResidualTests", {QStringLiteral("Тест остатков"), QStringLiteral("Статистика"),
                                       QStringLiteral("p"), QStringLiteral("Вывод")});
-  AttachTableExport(checks_, context_.ui, context_.state);
-  AttachTableExport(tests_, context_.ui, context_.state);
+  AttachTableExport(checks_, context_.ui, context_.session);
+  AttachTableExport(tests_, context_.ui, context_.session);
 
   auto* top = new QHBoxLayout();
   top->addWidget(new QLabel(QStringLiteral("Вариант:")));
@@ -122,7 +122,7 @@ void DiagnosticsPanel::SearchFinished(const estimation::ParameterBounds& bounds)
   diagnoses_.clear();
   const std::optional<std::size_t> before = Picked();
   variants_->clear();
-  const std::vector<model::ModelFit>& fits = context_.state.ModelFits;
+  const std::vector<model::ModelFit>& fits = context_.State().ModelFits;
   for (const std::uint8_t index : estimation::EnabledIndices(fits)) {
     variants_->addItem(FromUtf8(estimation::VariantLabel(fits, index)), int(index));
   }
@@ -197,7 +197,7 @@ void DiagnosticsPanel::Diagnose() {
   }
   // Another computation holds the state: the tab asks again when shown.
   if (context_.background.Running()) return;
-  const AssessmentState& state = context_.state;
+  const AssessmentState& state = context_.State();
   diagnostics::DiagnosisOptions options;
   options.DecimalMark = DecimalMark();
   const std::string label = estimation::VariantLabel(state.ModelFits, *index);
@@ -272,7 +272,7 @@ void DiagnosticsPanel::Show(const diagnostics::VariantDiagnosis& d) {
     SetRow(tests_, r, {row.begin(), row.end()});
   }
   try {
-    const AssessmentState& state = context_.state;
+    const AssessmentState& state = context_.State();
     residuals_.Show(
         estimation::ResidualsByYear(state.AnalysisSeries, state.Table, state.ModelFits, d.Index));
     residuals_.Panel()->show();

@@ -266,7 +266,8 @@ void EstimationPage::EstimateParameters() {
         SearchRun run;
         run.outcome =
             estimation::RunEstimation(State(), table, request, SearchOptionsFor(progress));
-        run.refined = RefineSearched(State(), run.outcome.Settings.Bounds, request.DecimalMark);
+        run.refined =
+            RefineSearched(Assessment(), run.outcome.Settings.Bounds, request.DecimalMark);
         return run;
       },
       [this, log] {
@@ -279,14 +280,14 @@ void EstimationPage::EstimateParameters() {
       });
 }
 
-EstimationPage::Refined EstimationPage::RefineSearched(const AssessmentState& state,
+EstimationPage::Refined EstimationPage::RefineSearched(const Session& session,
                                                        const estimation::ParameterBounds& bounds,
                                                        char decimalMark) {
   // The lowest objective of every searched variant within the same bounds;
   // it reads the state only and draws nothing from the random stream.
   Refined refined;
   try {
-    refined.report = estimation::RefineActiveVariants(state, bounds, decimalMark);
+    refined.report = estimation::RefineActiveVariants(session.State(), bounds, decimalMark);
   } catch (const Error& error) {
     refined.error = error.what();
   }
@@ -524,8 +525,8 @@ void EstimationPage::ChooseModel(int index) {
         ChoiceRun run;
         run.outcome = estimation::ChooseModelAndRefit(State(), table, label, request,
                                                       SearchOptionsFor(progress));
-        run.refined =
-            RefineSearched(State(), run.outcome.FinalRun->Settings.Bounds, request.DecimalMark);
+        run.refined = RefineSearched(Assessment(), run.outcome.FinalRun->Settings.Bounds,
+                                     request.DecimalMark);
         return run;
       },
       [this, log, showChoice] {

@@ -114,8 +114,8 @@ class EstimationPage : public Page {
     std::string error;
   };
   // Runs on the worker right after a search: reads the state only.
-  static Refined RefineSearched(const AssessmentState& state,
-                                const estimation::ParameterBounds& bounds, char decimalMark);
+  static Refined RefineSearched(const Session& session, const estimation::ParameterBounds& bounds,
+                                char decimalMark);
 
   QGroupBox* BuildStartValues();
   QGroupBox* BuildCorrelation();

@@ -174,7 +174,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   // The panel's rows are copied and saved from its own menu and from a
   // variant's.
   TableExport* resultsExport =
-      AttachPanelExport(results_, Ui(), State(), [this] { return results_->Table(); });
+      AttachPanelExport(results_, Ui(), Assessment(), [this] { return results_->Table(); });
   popupMenu2_->addSeparator();
   popupMenu2_->addActions(resultsExport->Actions());
 

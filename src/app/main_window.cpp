@@ -102,7 +102,7 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
   BuildMenu();
   background_ = new BackgroundTask(this, ui_);
 
-  const PageContext context{state_, ui_, *workflow_, *background_};
+  const PageContext context{session_, ui_, *workflow_, *background_};
   dataPage_ = new DataPage(context);
   estimationPage_ = new EstimationPage(context);
   referencePointsPage_ = new ReferencePointsPage(context);
@@ -127,7 +127,8 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
   // Every chart can be saved and copied as a picture; a chart with a menu
   // of its own has been given the items by its page.
   for (ChartPanel* chart : findChildren<ChartPanel*>()) {
-    if (chart->contextMenuPolicy() != Qt::CustomContextMenu) AttachChartExport(chart, ui_, state_);
+    if (chart->contextMenuPolicy() != Qt::CustomContextMenu)
+      AttachChartExport(chart, ui_, session_);
   }
   tacPage_->SetDescriptionSource([this] { return dataPage_->Description(); });
   tacPage_->SetBoundsSource([this] { return estimationPage_->SearchBounds(); });
@@ -141,7 +142,7 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
       DataSetReplaced();
       // Pasted rows go on as an opened file does: they can be estimated
       // and saved.
-      if (state_.Table != data::DataTable()) {
+      if (State().Table != data::DataTable()) {
         n1_->setEnabled(true);
         n2_->setEnabled(true);
         workflow_->OpenCommandUsed();
@@ -184,7 +185,7 @@ void MainWindow::AdoptAssessment(AssessmentState state, const data::DataDescript
 }
 
 MainWindow::~MainWindow() {
-  // The computation works on state_, which goes before the children do.
+  // The computation works on the session's state, which goes before the children do.
   background_->CancelAndWait();
   // No thread of Qt's own pool (image conversions of the charts' pictures)
   // outlives the window either.
@@ -259,7 +260,7 @@ void MainWindow::BuildMenu() {
     ConnectHandler(actions[i], &QAction::triggered, this, ui_, [this, stage] {
       workflow_->ItemClicked(stage);
       // The retrospective analysis starts from its item once a model is chosen.
-      if (stage == Stage::N11 && estimation::ChosenVariant(state_)) {
+      if (stage == Stage::N11 && estimation::ChosenVariant(State())) {
         estimationPage_->StartRetrospective();
       }
     });
@@ -292,7 +293,7 @@ void MainWindow::ShowAbout() {
   {
     const WaitCursor wait;
     // Before the first showing R has not been looked for yet.
-    directory = rChecked_ ? state_.RDirectory : rbridge::LocateR(rSearchPath_);
+    directory = rChecked_ ? State().RDirectory : rbridge::LocateR(rSearchPath_);
     version = rbridge::RVersion(directory);
   }
   auto* dialog = new AboutDialog(AboutText(directory, version), this);
@@ -352,15 +353,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 bool MainWindow::ChangesSavedOrDiscarded() {
   if (!dataPage_->Modified()) return true;
-  const QString text = state_.DataFileName.empty()
+  const QString text = State().DataFileName.empty()
                            ? QStringLiteral("Сохранить введённые данные в файл?")
                            : QStringLiteral("Сохранить изменения в файле \"%1\"?")
-                                 .arg(QDir::toNativeSeparators(FromUtf8(state_.DataFileName)));
+                                 .arg(QDir::toNativeSeparators(FromUtf8(State().DataFileName)));
   switch (ui_.AskSaveChanges(text)) {
     case SaveAnswer::Save:
       // Data never saved to a file go through the save dialog; cancelling it
       // cancels the whole.
-      if (state_.DataFileName.empty()) return SaveDataAs();
+      if (State().DataFileName.empty()) return SaveDataAs();
       N1Click();
       return true;
     case SaveAnswer::Discard:
@@ -380,7 +381,7 @@ void MainWindow::FormActivate() {
       const WaitCursor wait;
       directory = rbridge::LocateR(rSearchPath_);
     }
-    state_.RDirectory = directory;
+    State().RDirectory = directory;
     if (directory != rbridge::kRNotFound) {
       ui_.ShowInformation(RFoundText(directory));
     } else {
@@ -420,7 +421,7 @@ void MainWindow::N3Click() {
   // The file is read and checked whole first: a file that does not read
   // changes nothing (the table, the description, the fits stay).
   const data::DataFile file = data::ReadDataFile(ToUtf8(*path), DecimalMark());
-  estimation::OpenDataSet(state_, file, ToUtf8(*path), cutOffs);
+  estimation::OpenDataSet(State(), file, ToUtf8(*path), cutOffs);
   dataPage_->ShowDescription(file.description);
   dataPage_->ShowTable();
   dataPage_->FileOpened();
@@ -441,9 +442,9 @@ void MainWindow::DataSetReplaced() {
   // A pasted data set gets its variants like an opened one (a bad cut-off
   // list is told after the page was put in order).
   std::exception_ptr failure;
-  if (state_.ModelFits.empty()) {
+  if (State().ModelFits.empty()) {
     try {
-      estimation::RebuildVariants(state_, estimationPage_->CutOffList());
+      estimation::RebuildVariants(State(), estimationPage_->CutOffList());
     } catch (const Error&) {
       failure = std::current_exception();
     }
@@ -454,12 +455,12 @@ void MainWindow::DataSetReplaced() {
 
 void MainWindow::N1Click() {
   // Pasted data have no file yet: «Сохранить» asks for one.
-  if (state_.DataFileName.empty()) {
+  if (State().DataFileName.empty()) {
     SaveDataAs();
     return;
   }
   dataPage_->CommitGrid();
-  data::WriteDataFile(state_.DataFileName, dataPage_->Description(), state_.Table);
+  data::WriteDataFile(State().DataFileName, dataPage_->Description(), State().Table);
   dataPage_->MarkSaved();
 }
 
@@ -473,10 +474,10 @@ bool MainWindow::SaveDataAs() {
       FileDialogOptions{QStringLiteral("Введите имя файла"), QDir::currentPath(), kDataFileFilter,
                         QStringLiteral("txt")});
   if (!path) return false;
-  data::WriteDataFile(ToUtf8(*path), dataPage_->Description(), state_.Table);
+  data::WriteDataFile(ToUtf8(*path), dataPage_->Description(), State().Table);
   // From now on "Сохранить" writes the new file and the reports name it;
   // the file saved from stays as it was.
-  state_.DataFileName = ToUtf8(*path);
+  State().DataFileName = ToUtf8(*path);
   dataPage_->MarkSaved();
   n1_->setEnabled(true);
   n2_->setEnabled(true);

@@ -12,7 +12,7 @@
 #include "app/page_control.h"
 #include "app/services.h"
 #include "app/workflow.h"
-#include "assessment/state.h"
+#include "assessment/session.h"
 
 namespace tarvik::app {
 
@@ -38,7 +38,10 @@ class MainWindow : public QMainWindow {
   MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  AssessmentState& State() { return state_; }
+  // The assessment the window works on, and its state (for source files
+  // that include state.h).
+  Session& Assessment() { return session_; }
+  auto& State() { return session_.State(); }
   Workflow& Flow() { return *workflow_; }
   // The runner of the window's long computations.
   BackgroundTask& Background() { return *background_; }
@@ -99,7 +102,7 @@ class MainWindow : public QMainWindow {
 
   UiServices& ui_;
   std::vector<std::string> rSearchPath_;
-  AssessmentState state_;
+  Session session_;
   bool rChecked_ = false;
 
   PageControl* pageControl1_ = nullptr;

@@ -96,9 +96,9 @@ ObservationErrorPanel::ObservationErrorPanel(PageContext context, ProgressLog lo
   layout->addWidget(comparison_, 0, Qt::AlignLeft);
   layout->addStretch(1);
 
-  AttachTableExport(fits_, context_.ui, context_.state);
-  AttachTableExport(comparison_, context_.ui, context_.state);
-  AttachChartExport(chart_, context_.ui, context_.state);
+  AttachTableExport(fits_, context_.ui, context_.session);
+  AttachTableExport(comparison_, context_.ui, context_.session);
+  AttachChartExport(chart_, context_.ui, context_.session);
   ConnectHandler(estimate, &QPushButton::clicked, this, context_.ui, [this] { Estimate(); });
   ConnectHandler(adopt_, &QPushButton::clicked, this, context_.ui, [this] { Adopt(); });
   Refresh();
@@ -112,7 +112,7 @@ void ObservationErrorPanel::Estimate() {
   log.StartGauge(3);
   context_.background.RunGuarded(
       [this, options, log](BackgroundTask::Progress& progress) {
-        estimation::EstimateObservationError(context_.state, options, log.Progress(progress));
+        estimation::EstimateObservationError(context_.State(), options, log.Progress(progress));
         return true;
       },
       [this, log] {
@@ -123,16 +123,16 @@ void ObservationErrorPanel::Estimate() {
 }
 
 void ObservationErrorPanel::Adopt() {
-  const std::optional<std::size_t> chosen = estimation::ChosenVariant(context_.state);
+  const std::optional<std::size_t> chosen = estimation::ChosenVariant(context_.State());
   if (!chosen) throw Error("Модель не выбрана: выберите вариант модели в списке «Выбор модели»");
   // Raises, changing nothing, when there is nothing to adopt.
-  estimation::AdoptObservationError(context_.state, *chosen);
+  estimation::AdoptObservationError(context_.State(), *chosen);
   Refresh();
   emit Adopted(*chosen);
 }
 
 void ObservationErrorPanel::Refresh() {
-  const AssessmentState& state = context_.state;
+  const AssessmentState& state = context_.State();
   const char mark = DecimalMark();
   Fill(fits_, estimation::ObservationErrorTable(state.ObservationError.Fits, mark));
   FitHeight(fits_, 3, true);

@@ -8,18 +8,21 @@
 #include "app/handler.h"
 #include "app/services.h"
 #include "app/workflow.h"
-#include "assessment/state.h"
+#include "assessment/session.h"
 
 namespace tarvik::app {
 
-// What every page works with: the one assessment state of the main window,
-// the desktop services, the workflow that unlocks the pages and the runner
-// of long computations.
+// What every page works with: the one assessment of the main window, the
+// desktop services, the workflow that unlocks the pages and the runner of
+// long computations.
 struct PageContext {
-  AssessmentState& state;
+  Session& session;
   UiServices& ui;
   Workflow& workflow;
   BackgroundTask& background;
+
+  // The assessment's state, for source files that include state.h.
+  auto& State() const { return session.State(); }
 };
 
 // A page of the main window.
@@ -34,7 +37,9 @@ class Page : public QWidget {
   virtual void Shown() {}
 
  protected:
-  AssessmentState& State() const { return context_.state; }
+  // The assessment's state, for source files that include state.h.
+  auto& State() const { return context_.State(); }
+  Session& Assessment() const { return context_.session; }
   UiServices& Ui() const { return context_.ui; }
   Workflow& Flow() const { return context_.workflow; }
   // Runs long computations off the user-interface thread (background_task.h).

@@ -80,7 +80,7 @@ PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(co
   stringGrid2_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   stringGrid2_->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
   stringGrid2_->verticalHeader()->setDefaultSectionSize(kRowHeight);
-  AttachTableExport(stringGrid2_, Ui(), State());
+  AttachTableExport(stringGrid2_, Ui(), Assessment());
   connect(stringGrid2_, &StringGrid::ColumnsLaidOut, this, [this] { FitRows(); });
   memo2_ = MakeMemo("Memo2");
 
@@ -140,13 +140,11 @@ void PerformancePage::Button14Click() {
           progress.Post([this, row, cells] { ShowRow(row, cells); });
         };
         options.OnProgress = ProgressOn(progress, gauge_);
-        projection::BootstrapResult result = projection::EvaluateRulesByBootstrap(state, options);
         // The rows finished before a fault stay in the table and the log.
-        if (!result.Completed) throw Error(result.ErrorMessage);
-        return result;
+        return projection::EvaluateRulesByBootstrap(state, options);
       },
       [this] { gauge_->setVisible(false); },
-      [this](const projection::BootstrapResult& result) {
+      [this](const projection::RuleEvaluation& result) {
         FillRuleSelector(result.RuleSelectorItems);
         cbb2_->setVisible(true);
       });

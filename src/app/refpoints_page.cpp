@@ -84,7 +84,7 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
   pageControl2_ = Named<QTabWidget>("PageControl2");
   pageControl2_->setUsesScrollButtons(true);
   // The tabs the page shows (none while it shows nothing).
-  AttachPanelExport(pageControl2_, Ui(), State(), [this] {
+  AttachPanelExport(pageControl2_, Ui(), Assessment(), [this] {
     std::vector<refpoints::ReferenceTab> shown = State().ReferencePoints.Tabs;
     shown.resize(std::min(shown.size(), tabControls_.size()));
     return refpoints::ReferenceTable(shown);
@@ -128,7 +128,7 @@ ReferencePointsPage::ReferencePointsPage(PageContext context, QWidget* parent)
   intervalTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   intervalTable_->horizontalHeader()->hide();
   intervalTable_->verticalHeader()->hide();
-  AttachTableExport(intervalTable_, Ui(), State());
+  AttachTableExport(intervalTable_, Ui(), Assessment());
   intervalSummary_ = MakeLabel("IntervalSummary", {});
   intervalSummary_->setWordWrap(true);
   intervalSummary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -197,7 +197,7 @@ void ReferencePointsPage::EstimateIntervals() {
   options.Replicates = replicates_->value();
   options.Seed = static_cast<std::uint64_t>(seed_->value());
   options.Level = level_->currentIndex() == 1 ? 95 : 90;
-  options.BlimFraction = refpoints::LimitFraction(comboBlim_->currentIndex()).value_or(0.1);
+  options.BlimFraction = State().ReferencePoints.LimitFraction;  // the Blim selector's
   const estimation::ParameterBounds bounds = searchBounds_();
   stop_ = std::stop_source();
   options.Stop = stop_.get_token();
@@ -301,6 +301,10 @@ void ReferencePointsPage::Shown() {
   const int unit = catchUnit_ ? catchUnit_() : 0;
   chart3_->SetAxisTitle(Axis::Bottom, FromUtf8(MassTitle("Биомасса", unit)));
   chart3_->SetAxisTitle(Axis::Left, FromUtf8(MassTitle("Продукция", unit)));
+  // The selector shows the fraction the assessment holds (an opened
+  // assessment brings its own).
+  if (const std::optional<int> blim = refpoints::LimitChoice(State().ReferencePoints.LimitFraction))
+    comboBlim_->setCurrentIndex(*blim);
   if (!estimation::ChosenVariant(State())) {
     ClearResults();
     ShowIntervals();

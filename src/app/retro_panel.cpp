@@ -48,7 +48,7 @@ void RetrospectiveAnalysis::Clear() {
 
 void RetrospectiveAnalysis::Run(std::size_t variant, const estimation::SearchTexts& texts,
                                 char decimalMark) {
-  AssessmentState& state = context_.state;
+  AssessmentState& state = context_.State();
   estimation::ReadSearchSettings(texts, decimalMark);
   const QString label = FromUtf8(estimation::VariantLabel(state.ModelFits, variant));
   estimation::RetrospectiveOptions options;
@@ -70,7 +70,7 @@ void RetrospectiveAnalysis::Run(std::size_t variant, const estimation::SearchTex
       [this] { log_.HideGauge(); },
       [this, variant, label](const estimation::RetrospectiveResult& result) {
         log_.Append(result.Mohn.Text);
-        const AssessmentState& done = context_.state;
+        const AssessmentState& done = context_.State();
         const estimation::RetrospectiveChart view = estimation::RetrospectiveCurves(
             result, done.AnalysisSeries, data::CellYear(done.Table, 1),
             done.ModelFits.at(variant).FittedQ, catchUnit_ ? catchUnit_() : 0, ToUtf8(label));

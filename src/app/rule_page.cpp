@@ -183,7 +183,7 @@ QWidget* RulePage::BuildOptimisationViews() {
     image->setCursor(Qt::PointingHandCursor);
     image->setToolTip(QStringLiteral("Щелчок: параметры ПРП с лучшим значением показателя"));
     image->installEventFilter(this);
-    AttachPictureExport(image, Ui(), State());
+    AttachPictureExport(image, Ui(), Assessment());
     grid->addWidget(image, row, column);
     images_[i] = image;
   }

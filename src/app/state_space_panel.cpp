@@ -95,9 +95,9 @@ StateSpacePanel::StateSpacePanel(PageContext context, ProgressLog log,
   layout->addWidget(comparison_, 0, Qt::AlignLeft);
   layout->addStretch(1);
 
-  AttachTableExport(fits_, context_.ui, context_.state);
-  AttachTableExport(comparison_, context_.ui, context_.state);
-  AttachChartExport(chart_, context_.ui, context_.state);
+  AttachTableExport(fits_, context_.ui, context_.session);
+  AttachTableExport(comparison_, context_.ui, context_.session);
+  AttachChartExport(chart_, context_.ui, context_.session);
   ConnectHandler(estimate, &QPushButton::clicked, this, context_.ui, [this] { Estimate(); });
   ConnectHandler(adopt_, &QPushButton::clicked, this, context_.ui, [this] { Adopt(); });
   Refresh();
@@ -111,7 +111,7 @@ void StateSpacePanel::Estimate() {
   log.StartGauge(3);
   context_.background.RunGuarded(
       [this, options, log](BackgroundTask::Progress& progress) {
-        estimation::EstimateStateSpace(context_.state, options, log.Progress(progress));
+        estimation::EstimateStateSpace(context_.State(), options, log.Progress(progress));
         return true;
       },
       [this, log] {
@@ -122,16 +122,16 @@ void StateSpacePanel::Estimate() {
 }
 
 void StateSpacePanel::Adopt() {
-  const std::optional<std::size_t> chosen = estimation::ChosenVariant(context_.state);
+  const std::optional<std::size_t> chosen = estimation::ChosenVariant(context_.State());
   if (!chosen) throw Error("Модель не выбрана: выберите вариант модели в списке «Выбор модели»");
   // Raises, changing nothing, when there is nothing to adopt.
-  estimation::AdoptStateSpace(context_.state, *chosen);
+  estimation::AdoptStateSpace(context_.State(), *chosen);
   Refresh();
   emit Adopted(*chosen);
 }
 
 void StateSpacePanel::Refresh() {
-  const AssessmentState& state = context_.state;
+  const AssessmentState& state = context_.State();
   const char mark = DecimalMark();
   Fill(fits_, estimation::StateSpaceTable(state.StateSpace.Fits, mark));
   FitHeight(fits_, 3, true);

@@ -49,7 +49,7 @@ class ProportionalImage : public QLabel {
 SurfacePictures::SurfacePictures(PageContext context, ProgressLog log, QObject* parent)
     : QObject(parent), context_(context), log_(log) {
   image_ = Hidden(Named<ProportionalImage>("img5"));
-  AttachPictureExport(image_, context_.ui, context_.state);
+  AttachPictureExport(image_, context_.ui, context_.session);
   switch_ = Hidden(MakeButton("btn1", QStringLiteral(" MSY/FMSY")));
   ConnectHandler(switch_, &QPushButton::clicked, this, context_.ui, [this] { ShowOtherPicture(); });
 }
@@ -63,9 +63,9 @@ void SurfacePictures::ShowImage(const std::string& path) {
 void SurfacePictures::Analyse(std::size_t variant, int trimPosition, QWidget* replaced,
                               int catchUnit) {
   const rbridge::WorkDirectoryChoice where =
-      rbridge::ChooseWorkDirectory(context_.state.DataFileName);
-  const std::string rDirectory = context_.state.RDirectory;
-  AssessmentState& state = context_.state;
+      rbridge::ChooseWorkDirectory(context_.State().DataFileName);
+  const std::string rDirectory = context_.State().RDirectory;
+  AssessmentState& state = context_.State();
   log_.Memo()->clear();
   log_.StartGauge(200);
   context_.background.RunGuarded(

@@ -8,6 +8,7 @@
 
 #include "app/handler.h"
 #include "app/locale_mark.h"
+#include "assessment/state.h"
 #include "common/files.h"
 
 namespace tarvik::app {
@@ -52,9 +53,9 @@ TextTable ShownCells(const QTableWidget& table, bool selectedOnly) {
   return rows;
 }
 
-TableExport::TableExport(QWidget* owner, UiServices& ui, const AssessmentState& state, Rows rows,
+TableExport::TableExport(QWidget* owner, UiServices& ui, const Session& session, Rows rows,
                          const QString& copyCaption)
-    : QObject(owner), ui_(ui), state_(state), rows_(std::move(rows)) {
+    : QObject(owner), ui_(ui), session_(session), rows_(std::move(rows)) {
   copy_ = new QAction(copyCaption, owner);
   copy_->setObjectName(owner->objectName() + QStringLiteral("Copy"));
   save_ = new QAction(QStringLiteral("Сохранить как CSV…"), owner);
@@ -72,7 +73,8 @@ bool TableExport::SaveCsv() {
       FileDialogOptions{QStringLiteral("Сохранить таблицу как CSV"), QDir::currentPath(),
                         QStringLiteral("Таблица CSV (*.csv)"), QStringLiteral("csv")});
   if (!path) return false;
-  WriteExportFile(ToUtf8(*path), CsvFileBytes(rows_(false)), state_.DataFileName, "Таблица");
+  WriteExportFile(ToUtf8(*path), CsvFileBytes(rows_(false)), session_.State().DataFileName,
+                  "Таблица");
   return true;
 }
 
@@ -93,26 +95,26 @@ TableExport* Attach(QWidget* owner, TableExport* exporter, QMenu* menu) {
 
 }  // namespace
 
-TableExport* AttachTableExport(QTableWidget* table, UiServices& ui, const AssessmentState& state,
+TableExport* AttachTableExport(QTableWidget* table, UiServices& ui, const Session& session,
                                QMenu* menu) {
   return Attach(
       table,
-      new TableExport(table, ui, state,
+      new TableExport(table, ui, session,
                       [table](bool selectedOnly) { return ShownCells(*table, selectedOnly); }),
       menu);
 }
 
-TableExport* AttachPanelExport(QWidget* panel, UiServices& ui, const AssessmentState& state,
+TableExport* AttachPanelExport(QWidget* panel, UiServices& ui, const Session& session,
                                std::function<TextTable()> rows, QMenu* menu) {
   return Attach(
-      panel, new TableExport(panel, ui, state, [rows = std::move(rows)](bool) { return rows(); }),
+      panel, new TableExport(panel, ui, session, [rows = std::move(rows)](bool) { return rows(); }),
       menu);
 }
 
-TableExport* AttachTextTableExport(QPlainTextEdit* memo, UiServices& ui,
-                                   const AssessmentState& state, std::function<TextTable()> rows) {
+TableExport* AttachTextTableExport(QPlainTextEdit* memo, UiServices& ui, const Session& session,
+                                   std::function<TextTable()> rows) {
   auto* exporter = new TableExport(
-      memo, ui, state, [rows = std::move(rows)](bool) { return rows(); },
+      memo, ui, session, [rows = std::move(rows)](bool) { return rows(); },
       QStringLiteral("Копировать таблицу"));
   memo->setContextMenuPolicy(Qt::CustomContextMenu);
   QObject::connect(memo, &QWidget::customContextMenuRequested, memo, [memo, exporter](QPoint at) {

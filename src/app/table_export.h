@@ -10,7 +10,7 @@
 #include <QTableWidget>
 
 #include "app/services.h"
-#include "assessment/state.h"
+#include "assessment/session.h"
 #include "common/table_text.h"
 
 namespace tarvik::app {
@@ -34,7 +34,7 @@ class TableExport : public QObject {
 
   // The actions are children of `owner` and named after it
   // ("<name>Copy", "<name>SaveCsv").
-  TableExport(QWidget* owner, UiServices& ui, const AssessmentState& state, Rows rows,
+  TableExport(QWidget* owner, UiServices& ui, const Session& session, Rows rows,
               const QString& copyCaption = QStringLiteral("Копировать"));
 
   QAction* CopyAction() const { return copy_; }
@@ -48,7 +48,7 @@ class TableExport : public QObject {
 
  private:
   UiServices& ui_;
-  const AssessmentState& state_;
+  const Session& session_;
   Rows rows_;
   QAction* copy_ = nullptr;
   QAction* save_ = nullptr;
@@ -58,7 +58,7 @@ class TableExport : public QObject {
 // open cell editor keeps its own), and both items in its context menu —
 // `menu` when the table has a menu of its own, otherwise a menu of the
 // table's actions.
-TableExport* AttachTableExport(QTableWidget* table, UiServices& ui, const AssessmentState& state,
+TableExport* AttachTableExport(QTableWidget* table, UiServices& ui, const Session& session,
                                QMenu* menu = nullptr);
 
 // The same for a panel that shows a table in widgets of its own (fields,
@@ -66,13 +66,13 @@ TableExport* AttachTableExport(QTableWidget* table, UiServices& ui, const Assess
 // Ctrl+C for its selected text) and the two items in the panel's context
 // menu — `menu` when it has one, otherwise a menu of the panel's actions,
 // opened where no child has a menu of its own. `rows` gives the whole table.
-TableExport* AttachPanelExport(QWidget* panel, UiServices& ui, const AssessmentState& state,
+TableExport* AttachPanelExport(QWidget* panel, UiServices& ui, const Session& session,
                                std::function<TextTable()> rows, QMenu* menu = nullptr);
 
 // The same for a table shown as text (a memo): its context menu gets
 // «Копировать таблицу» and «Сохранить как CSV…» after the text's own items,
 // whose Ctrl+C keeps copying the selected text.
-TableExport* AttachTextTableExport(QPlainTextEdit* memo, UiServices& ui,
-                                   const AssessmentState& state, std::function<TextTable()> rows);
+TableExport* AttachTextTableExport(QPlainTextEdit* memo, UiServices& ui, const Session& session,
+                                   std::function<TextTable()> rows);
 
 }  // namespace tarvik::app

@@ -193,7 +193,7 @@ void TacPage::BuildResults() {
   connect(chart5_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { popupMenu3_->popup(chart5_->mapToGlobal(pos)); });
   On(n6, &QAction::triggered, [this] { SaveChartBesideDataFile(); });
-  AttachChartExport(chart5_, Ui(), State(), popupMenu3_);
+  AttachChartExport(chart5_, Ui(), Assessment(), popupMenu3_);
 
   auto* tabSheet7 = Named<QWidget>("TabSheet7");
   auto* forecast = new QVBoxLayout(tabSheet7);
@@ -208,7 +208,7 @@ void TacPage::BuildResults() {
   memo4_ = MakeMemo("Memo4");
   memos->addWidget(memo3_);
   memos->addWidget(memo4_);
-  AttachTextTableExport(memo4_, Ui(), State(), [this] {
+  AttachTextTableExport(memo4_, Ui(), Assessment(), [this] {
     const std::optional<projection::ForecastResult>& forecast = State().Forecast;
     if (!forecast) return TextTable{};
     return projection::TableCells(forecast->Report.Biomass, forecast->Report.Catch,

@@ -247,13 +247,13 @@ Json DecisionJson(const uncertainty::DecisionTableResult& result) {
           {"sentence", uncertainty::MaxCatchSentence(t, kDecimalMark)}};
 }
 
-Json AssessJson(const AssessmentState& state, const estimation::FreshStart& run,
-                const AssessOptions& o, std::size_t variant,
-                const projection::ManagementResult& result, const KobeOutcome& kobe,
-                const AdoptedEstimate& adopted) {
+Json AssessJson(const Session& session, const estimation::FreshStart& run, const AssessOptions& o,
+                std::size_t variant, const projection::ManagementResult& result,
+                const KobeOutcome& kobe, const AdoptedEstimate& adopted) {
+  const AssessmentState& state = session.State();
   const model::ModelFit& fit = state.ModelFits[variant];
   Json j;
-  j["estimation"] = EstimateJson(state, run, o.Estimate);
+  j["estimation"] = EstimateJson(session, run, o.Estimate);
   j["variant"] = {{"label", o.Variant}, {"index", variant}};
   j["reference_points"] = ReferencePointsJson(fit);
   Json rules = Json::array();
@@ -451,13 +451,14 @@ std::string RunAssessCommand(const AssessOptions& o) {
   Prepared prepared = Prepare(o);
   projection::ManagementOptions& m = prepared.Management;
 
-  AssessmentState state;
-  const ChosenVariantRun chosen = EstimateAndChoose(state, o.Estimate, o.Variant);
+  Session session;
+  AssessmentState& state = session.State();
+  const ChosenVariantRun chosen = EstimateAndChoose(session, o.Estimate, o.Variant);
   const estimation::FreshStart& run = chosen.Run;
   const std::size_t variant = chosen.Variant;
   const AdoptedEstimate& adopted = chosen.Adopted;
   if (o.Uncertainty.Replicates != 0) {
-    EstimateChosenUncertainty(state, chosen, o.Uncertainty,
+    EstimateChosenUncertainty(session, chosen, o.Uncertainty,
                               *refpoints::LimitFraction(m.LimitBiomassChoice.value_or(0)),
                               o.Estimate);
   }
@@ -471,7 +472,7 @@ std::string RunAssessCommand(const AssessOptions& o) {
   // The checklist of the fit the management options rest on (they do not
   // change the fit).
   std::optional<diagnostics::VariantDiagnosis> diagnosis;
-  if (o.Estimate.Json) diagnosis = DiagnoseChosen(state, chosen, o.Estimate);
+  if (o.Estimate.Json) diagnosis = DiagnoseChosen(session, chosen, o.Estimate);
   const projection::ManagementResult result = projection::RunManagementWorkflow(state, m);
   const KobeOutcome kobe = MakeKobe(state, variant, result);
   if (prepared.Decision) {
@@ -481,7 +482,7 @@ std::string RunAssessCommand(const AssessOptions& o) {
   }
   std::string output;
   if (o.Estimate.Json) {
-    Json j = AssessJson(state, run, o, variant, result, kobe, adopted);
+    Json j = AssessJson(session, run, o, variant, result, kobe, adopted);
     j["diagnostics"] = DiagnosisJson(*diagnosis);
     output = DumpJson(j) + "\n";
   } else {

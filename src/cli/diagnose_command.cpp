@@ -40,9 +40,9 @@ CLI::App* AddDiagnoseCommand(CLI::App& app, DiagnoseOptions& options) {
   return sub;
 }
 
-diagnostics::VariantDiagnosis DiagnoseChosen(const AssessmentState& state,
-                                             const ChosenVariantRun& chosen,
+diagnostics::VariantDiagnosis DiagnoseChosen(const Session& session, const ChosenVariantRun& chosen,
                                              const EstimateOptions& options) {
+  const AssessmentState& state = session.State();
   diagnostics::DiagnosisOptions settings;
   settings.JitterSettings.Threads = options.Threads;
   settings.DecimalMark = kDecimalMark;
@@ -165,12 +165,13 @@ std::string DiagnosisText(const diagnostics::VariantDiagnosis& d) {
 }
 
 std::string RunDiagnoseCommand(const DiagnoseOptions& options) {
-  AssessmentState state;
-  const ChosenVariantRun chosen = EstimateAndChoose(state, options.Estimate, options.Variant);
-  const diagnostics::VariantDiagnosis d = DiagnoseChosen(state, chosen, options.Estimate);
+  Session session;
+  AssessmentState& state = session.State();
+  const ChosenVariantRun chosen = EstimateAndChoose(session, options.Estimate, options.Variant);
+  const diagnostics::VariantDiagnosis d = DiagnoseChosen(session, chosen, options.Estimate);
   if (options.Estimate.Json) {
     Json j;
-    j["estimation"] = EstimateJson(state, chosen.Run, options.Estimate);
+    j["estimation"] = EstimateJson(session, chosen.Run, options.Estimate);
     j["diagnostics"] = DiagnosisJson(d);
     return DumpJson(j) + "\n";
   }

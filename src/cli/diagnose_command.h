@@ -3,7 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
-#include "assessment/state.h"
+#include "assessment/session.h"
 #include "cli/estimate_command.h"
 #include "cli/json_output.h"
 #include "diagnostics/checklist.h"
@@ -26,8 +26,7 @@ std::string RunDiagnoseCommand(const DiagnoseOptions& options);
 // `--threads` threads (its results do not depend on them). No
 // retrospective and no intervals are run here: their items are not
 // assessable.
-diagnostics::VariantDiagnosis DiagnoseChosen(const AssessmentState& state,
-                                             const ChosenVariantRun& chosen,
+diagnostics::VariantDiagnosis DiagnoseChosen(const Session& session, const ChosenVariantRun& chosen,
                                              const EstimateOptions& options);
 
 // The `diagnostics` object of `diagnose --json` and `assess --json`:

@@ -6,10 +6,9 @@
 
 #include "assessment/refinement.h"
 #include "assessment/search.h"
-#include "assessment/state.h"
+#include "assessment/session.h"
 #include "cli/json_output.h"
 #include "cli/state_space_output.h"
-#include "estimation/observation_error.h"
 #include "diagnostics/bounds.h"
 #include "estimation/observation_error.h"
 #include "estimation/refinement.h"
@@ -80,7 +79,7 @@ estimation::SearchOptions MakeSearchOptions(const EstimateOptions& options);
 
 // Runs the fresh-start workflow (open the file, show the estimation page,
 // set the controls, click «Оценка параметров») on `state`.
-estimation::FreshStart RunEstimateWorkflow(AssessmentState& state, const EstimateOptions& options);
+estimation::FreshStart RunEstimateWorkflow(Session& session, const EstimateOptions& options);
 
 // The JSON object of an estimation: n, keep_count, pt_exponent,
 // correlations, k_start/k_min/k_max, variants (each with at_bounds, the
@@ -88,14 +87,14 @@ estimation::FreshStart RunEstimateWorkflow(AssessmentState& state, const Estimat
 // allows none), holdout, random_seed_after, … and, when given, the refinement
 // of the variants as `refined`, and with state.ObservationError fitted its
 // fits as `observation_error`.
-Json EstimateJson(const AssessmentState& state, const estimation::FreshStart& run,
+Json EstimateJson(const Session& session, const estimation::FreshStart& run,
                   const EstimateOptions& options,
                   const estimation::RefinementReport* refinement = nullptr);
 
 // The readable report of an estimation (the results table, the
 // correlations, the exponent and the hold-out check) and, when given, a line
 // per refined variant, and the table of the observation-error fits.
-std::string EstimateText(const AssessmentState& state, const estimation::FreshStart& run,
+std::string EstimateText(const Session& session, const estimation::FreshStart& run,
                          const estimation::RefinementReport* refinement = nullptr);
 
 // The bounds proposed from the data as JSON ({r, K, q: [min, max]}), null
@@ -114,6 +113,10 @@ CLI::App* AddVariantCommand(CLI::App& app, const char* name, const char* descrip
                             EstimateOptions& options, std::string& variant,
                             const char* help = "Выбранный вариант модели, например \"Шефер СК\"");
 
+// Adds --b1k (the B₁ option of the observation-error and state-space
+// estimators) to a subcommand.
+void AddB1kOption(CLI::App& sub, EstimateOptions& options);
+
 // Adds --estimator, its alias --refine and --b1k to a subcommand that
 // chooses a variant.
 void AddEstimatorOption(CLI::App& sub, EstimateOptions& options);
@@ -127,7 +130,7 @@ struct AdoptedRefinement {
 // With --estimator refined: refines the chosen variant on the series and bounds of its
 // last search (`last`) and adopts the result when it is below the search's
 // value; nothing with another estimator.
-std::optional<AdoptedRefinement> RefineChosenVariant(AssessmentState& state,
+std::optional<AdoptedRefinement> RefineChosenVariant(Session& session,
                                                      const estimation::EstimationOutcome& last,
                                                      std::size_t variant,
                                                      const EstimateOptions& options);
@@ -145,7 +148,7 @@ struct AdoptedObservationError {
 // adopts the fit of the chosen variant's kind when it can
 // (estimation::AdoptObservationError); nothing with another estimator.
 std::optional<AdoptedObservationError> AdoptObservationErrorOfChosen(
-    AssessmentState& state, const estimation::EstimationOutcome& last, std::size_t variant,
+    Session& session, const estimation::EstimationOutcome& last, std::size_t variant,
     const EstimateOptions& options);
 
 // What the estimator did to the chosen variant (at most one is set).
@@ -170,7 +173,7 @@ struct ChosenVariantRun {
     return Choice && Choice->FinalRun ? *Choice->FinalRun : Run.Estimation;
   }
 };
-ChosenVariantRun EstimateAndChoose(AssessmentState& state, const EstimateOptions& options,
+ChosenVariantRun EstimateAndChoose(Session& session, const EstimateOptions& options,
                                    const std::string& label, bool choose = true);
 
 // The refinement's entry of a command's JSON (RefinementJson with `adopted`).

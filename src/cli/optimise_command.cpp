@@ -145,8 +145,9 @@ CLI::App* AddOptimiseCommand(CLI::App& app, OptimiseCommandOptions& o) {
 
 std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
   const Prepared p = Prepare(o);
-  AssessmentState state;
-  const ChosenVariantRun chosen = EstimateAndChoose(state, o.Estimate, o.Variant);
+  Session session;
+  AssessmentState& state = session.State();
+  const ChosenVariantRun chosen = EstimateAndChoose(session, o.Estimate, o.Variant);
   const estimation::FreshStart& run = chosen.Run;
   const AdoptedEstimate& adopted = chosen.Adopted;
 
@@ -185,7 +186,7 @@ std::string RunOptimiseCommand(const OptimiseCommandOptions& o) {
 
   const model::ModelFit& fit = state.ModelFits[chosen.Variant];
   Json j;
-  j["estimation"] = EstimateJson(state, run, o.Estimate);
+  j["estimation"] = EstimateJson(session, run, o.Estimate);
   j["variant"] = {{"label", o.Variant}, {"index", static_cast<int>(chosen.Variant)}};
   j["reference_points"] = ReferencePointsJson(fit);
   j["optimisation"] = OptimisationJson(result, o);

@@ -49,14 +49,15 @@ Json MohnJson(const estimation::MohnRho& m) {
 }  // namespace
 
 std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) {
-  AssessmentState state;
+  Session session;
+  AssessmentState& state = session.State();
   // The label is checked against the variants the cut-off list gives before
   // the long estimation runs.
   RequireVariantLabel(options.Estimate.CutOffs, options.Variant);
   // With --refine the variant's fitted q, against which Mohn's rho measures
   // the runs, is the refined one. The variant is analysed, not chosen.
   const ChosenVariantRun chosen =
-      EstimateAndChoose(state, options.Estimate, options.Variant, /*choose=*/false);
+      EstimateAndChoose(session, options.Estimate, options.Variant, /*choose=*/false);
   const estimation::FreshStart& run = chosen.Run;
   const std::size_t variant = chosen.Variant;
   const AdoptedEstimate& adopted = chosen.Adopted;
@@ -67,7 +68,7 @@ std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) 
 
   if (options.Estimate.Json) {
     Json j;
-    j["estimate"] = EstimateJson(state, run, options.Estimate);
+    j["estimate"] = EstimateJson(session, run, options.Estimate);
     Json r;
     r["variant"] = variant;
     r["label"] = estimation::VariantLabel(state.ModelFits, variant);
@@ -94,7 +95,7 @@ std::string RunRetrospectiveCommand(const RetrospectiveCommandOptions& options) 
     return DumpJson(j) + "\n";
   }
   std::ostringstream out;
-  out << EstimateText(state, run);
+  out << EstimateText(session, run);
   if (const std::string line = AdoptedEstimateText(adopted); !line.empty()) out << "\n" << line;
   out << "\nРетроспективный анализ: " << estimation::VariantLabel(state.ModelFits, variant) << "\n";
   std::vector<std::vector<std::string>> rows;

@@ -197,10 +197,11 @@ std::string StateSpaceText(const std::array<StateSpaceFit, 3>& fits) {
   return out.str();
 }
 
-std::optional<AdoptedStateSpace> AdoptStateSpaceOfChosen(AssessmentState& state,
+std::optional<AdoptedStateSpace> AdoptStateSpaceOfChosen(Session& session,
                                                          const estimation::EstimationOutcome& last,
                                                          std::size_t variant,
                                                          const EstimateOptions& options) {
+  AssessmentState& state = session.State();
   if (EstimatorOf(options) != Estimator::StateSpace) return std::nullopt;
   estimation::EstimateStateSpace(state, MakeStateSpaceOptions(options, last.Settings.Bounds));
   AdoptedStateSpace adopted;

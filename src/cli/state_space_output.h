@@ -5,11 +5,11 @@
 #include <optional>
 #include <string>
 
+#include "assessment/search.h"
+#include "assessment/session.h"
 #include "cli/json_output.h"
 #include "estimation/search_engine.h"
-#include "assessment/state.h"
 #include "estimation/state_space.h"
-#include "assessment/search.h"
 
 namespace tarvik::cli {
 
@@ -47,7 +47,7 @@ struct AdoptedStateSpace {
 // series (the first start within the bounds of the last search `last`) and
 // adopts the fit of the chosen variant's kind when it can
 // (estimation::AdoptStateSpace); nothing with another estimator.
-std::optional<AdoptedStateSpace> AdoptStateSpaceOfChosen(AssessmentState& state,
+std::optional<AdoptedStateSpace> AdoptStateSpaceOfChosen(Session& session,
                                                          const estimation::EstimationOutcome& last,
                                                          std::size_t variant,
                                                          const EstimateOptions& options);

@@ -40,8 +40,9 @@ std::string RunSurfaceCommand(const SurfaceCommandOptions& options) {
   }
   RequireVariantLabel(options.Estimate.CutOffs, options.Variant);
   const std::chrono::seconds timeLimit = RTimeLimit(options.TimeLimit);
-  AssessmentState state;
-  const ChosenVariantRun chosen = EstimateAndChoose(state, options.Estimate, options.Variant);
+  Session session;
+  AssessmentState& state = session.State();
+  const ChosenVariantRun chosen = EstimateAndChoose(session, options.Estimate, options.Variant);
   const AdoptedEstimate& adopted = chosen.Adopted;
   const std::size_t variant = chosen.Variant;
   const estimation::SurfaceGrids grids =

@@ -43,9 +43,10 @@ const estimation::ParameterBounds& SearchBoundsOf(const ChosenVariantRun& chosen
   return chosen.Run.Estimation.Settings.Bounds;
 }
 
-void EstimateChosenUncertainty(AssessmentState& state, const ChosenVariantRun& chosen,
+void EstimateChosenUncertainty(Session& session, const ChosenVariantRun& chosen,
                                const UncertaintySettings& settings, double blimFraction,
                                const EstimateOptions& options) {
+  AssessmentState& state = session.State();
   uncertainty::BootstrapOptions bootstrap;
   bootstrap.Replicates = settings.Replicates;
   bootstrap.Seed = settings.Seed;
@@ -151,10 +152,11 @@ std::string RunUncertaintyCommand(const UncertaintyCommandOptions& o) {
   CheckUncertaintySettings(o.Settings, "--replicates");
   const std::optional<int> blim = Choice(o.Blim, {"0.1", "0.2", "0.3", "0.5"}, "--blim");
 
-  AssessmentState state;
-  const ChosenVariantRun chosen = EstimateAndChoose(state, o.Estimate, o.Variant);
-  EstimateChosenUncertainty(state, chosen, o.Settings, *refpoints::LimitFraction(blim.value_or(0)),
-                            o.Estimate);
+  Session session;
+  AssessmentState& state = session.State();
+  const ChosenVariantRun chosen = EstimateAndChoose(session, o.Estimate, o.Variant);
+  EstimateChosenUncertainty(session, chosen, o.Settings,
+                            *refpoints::LimitFraction(blim.value_or(0)), o.Estimate);
   const BootstrapResult& result = *state.Uncertainty;
   if (o.Estimate.Json) {
     Json j;

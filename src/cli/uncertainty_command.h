@@ -32,7 +32,7 @@ const estimation::ParameterBounds& SearchBoundsOf(const ChosenVariantRun& chosen
 
 // Bootstraps the chosen variant of `chosen` on `state`
 // (uncertainty::EstimateUncertainty) with `blimFraction` and --threads.
-void EstimateChosenUncertainty(AssessmentState& state, const ChosenVariantRun& chosen,
+void EstimateChosenUncertainty(Session& session, const ChosenVariantRun& chosen,
                                const UncertaintySettings& settings, double blimFraction,
                                const EstimateOptions& options);
 

@@ -16,6 +16,7 @@
 
 #include "app/main_window.h"
 #include "app/welcome_window.h"
+#include "assessment/state.h"
 #include "fake_services.h"
 
 namespace tarvik::app::testing {

@@ -152,8 +152,7 @@ TEST_F(ManagementPages, OneRuleFillsItsRowAsTheCoreComputesItAndOffersTheRule) {
   projection::BootstrapOptions options;
   options.RunsText = "200";
   options.DecimalMark = DecimalMark();
-  const projection::BootstrapResult expected =
-      projection::EvaluateRulesByBootstrap(before, options);
+  const projection::RuleEvaluation expected = projection::EvaluateRulesByBootstrap(before, options);
   ASSERT_TRUE(expected.Completed);
 
   Evaluate();

@@ -304,5 +304,37 @@ TEST_F(ReferencePointsPageTest, IntervalsStandBesideThePointsUntilTheChoiceChang
   EXPECT_EQ(table->rowCount(), 0);
 }
 
+// The intervals take Blim from the assessment, not from the selector: a
+// fraction stored without the page (an opened assessment) is shown by the
+// selector when the page is shown, and the bootstrap is made with it; a
+// choice in the selector outlives the reference points it was made on.
+TEST_F(ReferencePointsPageTest, IntervalsUseTheStoredBlimFractionThatTheSelectorShows) {
+  window_->ReferencePoints()->SetSearchBoundsSource([] {
+    estimation::ParameterBounds bounds;
+    bounds.MinK = 100.0;
+    bounds.MaxK = 10000.0;
+    return bounds;
+  });
+  window_->State().ModelFits[variant_].R = 0.55;
+  window_->State().MedianKeepCount = 18;
+  ShowPage();
+  Choose("ComboBoxBlim", 2);  // "0,3*BMSY"
+  EXPECT_EQ(window_->State().ReferencePoints.LimitFraction, 0.3);
+  estimation::ChooseModel(window_->State(), "Шефер СК");  // the reference points go
+  EXPECT_EQ(window_->State().ReferencePoints.LimitFraction, 0.3);
+
+  refpoints::ChangeSelector(window_->State(), refpoints::Selector::LimitBiomass, 3);
+  window_->Pages()->BringToFront(0);
+  ShowPage();
+  EXPECT_EQ(Find<QComboBox>("ComboBoxBlim")->currentIndex(), 3);
+  Find<QSpinBox>("ReplicatesEdit")->setValue(100);
+  Find<QPushButton>("IntervalButton")->click();
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_EQ(ui_.Count(FakeServices::BoxKind::Error), 0) << ui_.boxes[0].text.toStdString();
+  ASSERT_TRUE(window_->State().Uncertainty.has_value());
+  EXPECT_EQ(window_->State().Uncertainty->BlimFraction, 0.5);
+  EXPECT_NEAR(Fit().BLimit / Fit().BMSY, 0.5, 1e-3);
+}
+
 }  // namespace
 }  // namespace tarvik::app::testing

@@ -52,13 +52,17 @@ void ClearOwn(AssessmentState& state, Stage stage) {
     case Stage::ModelChoice:
       state.ModelChoiceText.clear();
       break;
-    case Stage::ReferencePoints:
+    case Stage::ReferencePoints: {
       for (model::ModelFit& fit : state.ModelFits) {
         fit.MSY = fit.BMSY = fit.FMSY = fit.EMSY = 0.0;
         fit.BTarget = fit.FTarget = fit.ETarget = fit.BLimit = 0.0;
       }
+      // The Blim selector's fraction is an input: it stays.
+      const double limitFraction = state.ReferencePoints.LimitFraction;
       state.ReferencePoints = {};
+      state.ReferencePoints.LimitFraction = limitFraction;
       break;
+    }
     case Stage::Uncertainty:
       state.Uncertainty.reset();
       break;

@@ -19,15 +19,15 @@ double RetrospectiveBiomass(const AssessmentState& state, std::uint8_t variant) 
   return RetrospectiveBiomass(state.AnalysisSeries, state.ModelFits[variant]);
 }
 
-BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const BootstrapOptions& options) {
+RuleEvaluation EvaluateRulesByBootstrap(AssessmentState& state, const BootstrapOptions& options) {
   assessment::StepScope scope(state);
   const RuleEvaluationBasis basis{state.AnalysisSeries, rules::MakeRuleContext(state),
                                   state.ActiveVariants, state.RuleList, state.RuleNames};
   // The draws continue the state's stream, which moves on only when every
   // pair was evaluated.
   model::RandomSource random = state.Random;
-  BootstrapResult result = EvaluateRulesByBootstrap(basis, options, random);
-  if (!result.Completed) return result;
+  RuleEvaluation result = EvaluateRulesByBootstrap(basis, options, random);
+  if (!result.Completed) throw Error(result.ErrorMessage);
   state.Random = random;
   assessment::ClearDependents(state, assessment::Stage::Indicators);
   state.Indicators = {true, result.Rows};

@@ -25,12 +25,12 @@ double RetrospectiveBiomass(const AssessmentState& state, std::uint8_t variant);
 // biomass is ≤ the stored BMSY; zB, zC count non-positive biomasses and
 // catches, set to 0; nB counts run-years with RuleLimitBiomass > biomass, nC
 // those with Cmin > catch, nR those with the stored BLimit > biomass). A fault in a pair (e.g.
-// Bretro = 0, or a Fox projection meeting a non-positive biomass) stops the evaluation: the rows
-// finished before stay in the result, ErrorMessage says why and Completed is
-// false, and the state is left as it was. On completion the memo gets
+// Bretro = 0, or a Fox projection meeting a non-positive biomass) stops the evaluation and raises
+// tarvik::Error saying why (the rows finished before have gone to
+// options.OnRow), and the state is left as it was. On completion the memo gets
 // "Расчет окончен" and the rule selector the rule names; the state then takes
 // the rows (state.Indicators) and the random stream as the draws left it.
 // Draws continue state.Random in the order of the loops.
-BootstrapResult EvaluateRulesByBootstrap(AssessmentState& state, const BootstrapOptions& options);
+RuleEvaluation EvaluateRulesByBootstrap(AssessmentState& state, const BootstrapOptions& options);
 
 }  // namespace tarvik::projection

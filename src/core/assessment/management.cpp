@@ -70,7 +70,6 @@ ManagementResult RunManagementWorkflow(AssessmentState& state, const ManagementO
   bootstrap.DecimalMark = mark;
   result.Bootstrap = EvaluateRulesByBootstrap(state, bootstrap);
   ApplyIndicatorRows(result.Indicators, result.Bootstrap.Rows);
-  if (!result.Bootstrap.Completed) throw Error(result.Bootstrap.ErrorMessage);
 
   // The rule selector, then the forecast.
   rules::ChooseRule(state, options.SelectedRule);

@@ -44,7 +44,7 @@ struct ManagementResult {
   std::vector<refpoints::ReferenceTab> ReferenceTabs;
   std::vector<rules::AddRuleResult> AddedRules;  // one per requested rule
   IndicatorTable Indicators;                     // laid out and filled
-  BootstrapResult Bootstrap;
+  RuleEvaluation Bootstrap;
   ForecastResult Forecast;
   std::optional<SensitivityResult> Sensitivity;
   TacReportInput Report;                     // the page as a report would be saved now

@@ -139,6 +139,20 @@ void UpdateReferencePoints(AssessmentState& state, const ReferenceSelectors& sel
 
 void ChangeSelector(AssessmentState& state, Selector selector, int choice, char mark) {
   assessment::StepScope scope(state);
+  if (selector == Selector::LimitBiomass) {
+    const std::optional<double> fraction = LimitFraction(choice);
+    if (!fraction) throw Error("Выбор Blim: нет такого пункта");
+    if (state.ReferencePoints.Tabs.empty()) {
+      // Before the computation only the fraction changes, and what was made
+      // with the previous one goes.
+      AssessmentState next = state;
+      next.ReferencePoints.LimitFraction = *fraction;
+      assessment::ClearDependents(next, assessment::Stage::LimitBiomass);
+      state = std::move(next);
+      scope.Commit(assessment::steps::ChangeSelector(static_cast<int>(selector), choice, mark));
+      return;
+    }
+  }
   if (state.ReferencePoints.Tabs.empty()) {
     throw Error("Ориентиры управления ещё не рассчитаны");
   }
@@ -153,7 +167,7 @@ void ChangeSelector(AssessmentState& state, Selector selector, int choice, char 
       break;
     case Selector::LimitBiomass:
       ChangeLimitBiomass(next, choice, tabs, mark);
-      if (const auto fraction = LimitFraction(choice)) next.ReferencePoints.LimitFraction = *fraction;
+      next.ReferencePoints.LimitFraction = *LimitFraction(choice);
       // Their probabilities below Blim are of the previous Blim.
       assessment::ClearDependents(next, assessment::Stage::LimitBiomass);
       break;

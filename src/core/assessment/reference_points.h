@@ -63,9 +63,12 @@ enum class Selector { TargetBiomass, TargetEffort, LimitBiomass };
 // Transition: a selector changed after the computation (ChangeTargetBiomass,
 // ChangeTargetEffort or ChangeLimitBiomass on state.ReferencePoints.Tabs).
 // Clears what rests on the targets, and for Blim what rests on it
-// (Stage::LimitBiomass: the bootstrap as well); a failure (no computed tabs
-// of the active variants, a target that cannot be computed) raises
-// tarvik::Error and changes nothing.
+// (Stage::LimitBiomass: the bootstrap as well). The Blim selector also
+// works before the computation: it then stores the fraction
+// (state.ReferencePoints.LimitFraction) and clears what rests on it. A
+// failure (no computed tabs for a target selector, a Blim item the selector
+// does not offer, a target that cannot be computed) raises tarvik::Error and
+// changes nothing.
 void ChangeSelector(AssessmentState& state, Selector selector, int choice, char decimalMark = '.');
 
 // The selector changes an analyst makes after the computation, each when given.

@@ -30,9 +30,11 @@ namespace tarvik {
 struct ReferencePointResults {
   std::vector<refpoints::ReferenceTab> Tabs;           // empty: not computed
   std::vector<refpoints::FittedVariant> ComputedFrom;  // the active records then
-  // Blim as a fraction of BMSY, as the Blim selector stood (0: not computed):
-  // the one source of the fraction for every stage after.
-  double LimitFraction = 0.0;
+  // Blim as a fraction of BMSY, as the Blim selector stands (its first item
+  // until it is changed): the one source of the fraction for every stage
+  // after, the intervals of the chosen variant included. An input, not a
+  // result: it stays when the reference points are cleared.
+  double LimitFraction = 0.1;
 };
 
 // The bootstrap indicators of the last complete evaluation
@@ -84,8 +86,8 @@ struct AssessmentJournal {
 };
 
 // Everything one assessment shares across its stages. The program (the window
-// or the command line) owns one instance and passes it explicitly; nothing of
-// it lives in globals.
+// or the command line) owns one instance through a Session (session.h) and
+// passes it explicitly; nothing of it lives in globals.
 //
 // The fields are grouped by the stage that writes them. Every change goes
 // through one transition of this folder (a file per stage: data_set.h,

@@ -169,7 +169,7 @@ class Problem {
       }
       biomass_[t] = B;
       if (t + 1 == n) break;
-      B = B + model::SurplusProduction(kind_, B, x.r, x.K, x.p) - series_.C[t];
+      B = model::NextBiomass(kind_, B, x.r, x.K, x.p, series_.C[t]);
     }
     return shortfall;
   }

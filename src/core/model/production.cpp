@@ -73,15 +73,20 @@ double SurplusProduction(ProductionModelKind kind, double B, double r, double K,
 
 double ProductionShape(ProductionModelKind kind, double B, double K, double p) {
   const double x = Divide(B, K, "расчёте продукции");
-  switch (kind) {
-    case ProductionModelKind::Schaefer:
-      return 1.0 - x;
-    case ProductionModelKind::Fox:
-      return -Log(x, "относительной биомассы B/K");
-    case ProductionModelKind::PellaTomlinson:
-      return 1.0 - Power(x, p);
+  double shape = 0.0;
+  const bool inDomain = TryProductionShape(kind, B, K, p, shape);
+  if (!inDomain || !std::isfinite(shape)) {
+    // The checked functions raise, naming what failed (an infinite shape
+    // of Schaefer or Fox is returned as it is).
+    if (kind == ProductionModelKind::Fox) static_cast<void>(Log(x, "относительной биомассы B/K"));
+    if (kind == ProductionModelKind::PellaTomlinson) static_cast<void>(Power(x, p));
   }
-  return 0.0;
+  return shape;
+}
+
+double NextBiomass(ProductionModelKind kind, double B, double r, double K, double p,
+                   double catchTaken) {
+  return B + SurplusProduction(kind, B, r, K, p) - catchTaken;
 }
 
 double StartCpue(ProductionModelKind kind, double r, double K, double q, double p,

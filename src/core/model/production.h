@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/elementary.h"
 #include "model/kinds.h"
 #include "model/model_fit.h"
 
@@ -24,8 +25,42 @@ bool TryPower(double base, double exponent, double& result);
 double SurplusProduction(ProductionModelKind kind, double B, double r, double K, double p);
 
 // Surplus production per unit biomass divided by r, with x = B / K:
-// Schaefer 1 − x; Fox −ln x; Pella-Tomlinson 1 − x^p.
+// Schaefer 1 − x; Fox −ln x; Pella-Tomlinson 1 − x^p. Raises tarvik::Error
+// on K = 0, outside the domain (below) and on an overflow of x^p.
 double ProductionShape(ProductionModelKind kind, double B, double K, double p);
+
+// ProductionShape for a caller that words the failure itself: false when B
+// lies outside the model's domain (Fox needs B/K > 0, a fractional
+// Pella-Tomlinson exponent B/K ≥ 0); `shape` is then not set. K must not be
+// 0; an overflow gives an infinite shape. Inline: the projections call it
+// in every step.
+inline bool TryProductionShape(ProductionModelKind kind, double B, double K, double p,
+                               double& shape) {
+  const double x = B / K;
+  switch (kind) {
+    case ProductionModelKind::Schaefer:
+      shape = 1.0 - x;
+      return true;
+    case ProductionModelKind::Fox:
+      if (!(x > 0.0)) return false;
+      shape = -elementary::Log(x);
+      return true;
+    case ProductionModelKind::PellaTomlinson: {
+      double power = 0.0;
+      if (!TryPower(x, p, power)) return false;
+      shape = 1.0 - power;
+      return true;
+    }
+  }
+  shape = 0.0;
+  return true;
+}
+
+// The biomass balance of one year: B + P(B) − C, the biomass of the next
+// year from this year's biomass B and catch C (SurplusProduction, which
+// raises as it says). The next biomass may be negative.
+double NextBiomass(ProductionModelKind kind, double B, double r, double K, double p,
+                   double catchTaken);
 
 // U0, the model CPUE of the last data year L from the two years before it,
 // where every projection of a variant starts (the forecast, the bootstrap's

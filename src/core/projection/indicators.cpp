@@ -6,6 +6,7 @@
 
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/progress.h"
 #include "data/statistics.h"
 #include "model/checked.h"
 #include "projection/projection.h"
@@ -16,8 +17,6 @@ namespace tarvik::projection {
 namespace {
 
 constexpr int kMaxHorizon = 50;
-constexpr std::size_t kProgressRuns = 1000;  // progress is reported every so many runs
-constexpr int kProgressSteps = 1000;         // … in thousandths of all runs
 
 const model::ModelFit& FitAt(std::span<const model::ModelFit> fits, std::uint8_t variant) {
   if (variant >= fits.size()) {
@@ -26,7 +25,7 @@ const model::ModelFit& FitAt(std::span<const model::ModelFit> fits, std::uint8_t
   return fits[variant];
 }
 
-void Emit(BootstrapResult& result, const BootstrapOptions& options, const std::string& line) {
+void Emit(RuleEvaluation& result, const BootstrapOptions& options, const std::string& line) {
   result.MemoLines.push_back(line);
   if (options.OnMemoLine) options.OnMemoLine(line);
 }
@@ -116,9 +115,9 @@ std::uint16_t ValidateBootstrapOptions(const BootstrapOptions& options) {
   return static_cast<std::uint16_t>(*runs);
 }
 
-BootstrapResult EvaluateRulesByBootstrap(const RuleEvaluationBasis& basis,
-                                         const BootstrapOptions& options,
-                                         model::RandomSource& random) {
+RuleEvaluation EvaluateRulesByBootstrap(const RuleEvaluationBasis& basis,
+                                        const BootstrapOptions& options,
+                                        model::RandomSource& random) {
   const std::uint16_t N = ValidateBootstrapOptions(options);
   const auto h = static_cast<std::uint8_t>(options.Horizon);
   const data::CatchEffortSeries& series = basis.Series;
@@ -139,13 +138,15 @@ BootstrapResult EvaluateRulesByBootstrap(const RuleEvaluationBasis& basis,
       BuildIndicatorTable(fits, basis.Active, basis.Rules, options.DecimalMark);
   const std::size_t R = basis.Rules.size();
   const rules::RuleContext& context = basis.Context;
-  const double totalRuns = static_cast<double>(N) * static_cast<double>(R) *
-                           static_cast<double>(basis.Active.size());
-  double runsDone = 0.0;
+  // Progress in runs of all pairs.
+  ProgressThrottle progress(static_cast<std::int64_t>(N) * static_cast<std::int64_t>(R) *
+                                static_cast<std::int64_t>(basis.Active.size()),
+                            options.OnProgress);
+  std::int64_t runsDone = 0;
   std::array<double, kMaxHorizon> biomass{};
   std::array<double, kMaxHorizon> catches{};
 
-  BootstrapResult result;
+  RuleEvaluation result;
   try {
     for (std::size_t j = 0; j < basis.Active.size(); ++j) {
       const std::uint8_t v = basis.Active[j];
@@ -163,13 +164,9 @@ BootstrapResult EvaluateRulesByBootstrap(const RuleEvaluationBasis& basis,
         for (std::size_t k = 0; k < N; ++k) {
           projection.Run(random, {biomass.data(), h}, {catches.data(), h}, {});
           TallyRun(tally, {biomass.data(), h}, {catches.data(), h}, bmsy, limit, Cmin, fit.BLimit);
-          if (options.OnProgress && (k + 1) % kProgressRuns == 0) {
-            const double fraction = (runsDone + static_cast<double>(k + 1)) / totalRuns;
-            options.OnProgress(static_cast<int>(std::lround(fraction * kProgressSteps)),
-                               kProgressSteps);
-          }
+          progress.Report(runsDone + static_cast<std::int64_t>(k + 1));
         }
-        runsDone += static_cast<double>(N);
+        runsDone += static_cast<std::int64_t>(N);
         const double bretro = RetrospectiveBiomass(series, fit);
         if (bretro == 0.0) {
           throw Error("Средняя ретроспективная биомасса варианта «" + refpoints::VariantName(fit) +

@@ -71,8 +71,8 @@ struct BootstrapOptions {
   std::string RunsText = "10000";  // "Кол-во прогонов", an integer 1 … 65535
   char DecimalMark = '.';
   // Called as the evaluation goes: each line of the progress log, each
-  // finished row (its index and cells 2 … 9), and the projections done, in
-  // thousandths of all (done of 1000).
+  // finished row (its index and cells 2 … 9), and the projections done of
+  // all pairs' runs (ProgressThrottle: once per per cent and at the end).
   std::function<void(const std::string&)> OnMemoLine;
   std::function<void(std::size_t row, const std::vector<std::string>& cells)> OnRow;
   ProgressCallback OnProgress;
@@ -87,7 +87,8 @@ struct IndicatorRowResult {
   std::vector<std::string> Cells;  // columns 2 … 9
 };
 
-struct BootstrapResult {
+// What an evaluation of the rules by bootstrap projections gave.
+struct RuleEvaluation {
   std::vector<IndicatorRowResult> Rows;        // in the order evaluated
   std::vector<std::string> MemoLines;          // the lines appended to the memo
   bool Completed = false;                      // false: stopped by Error
@@ -125,8 +126,8 @@ struct RuleEvaluationBasis {
 // finished before stay in the result, ErrorMessage says why and Completed is
 // false. On completion the memo gets "Расчет окончен" and the rule selector
 // the rule names. Draws from `random` in the order of the loops.
-BootstrapResult EvaluateRulesByBootstrap(const RuleEvaluationBasis& basis,
-                                         const BootstrapOptions& options,
-                                         model::RandomSource& random);
+RuleEvaluation EvaluateRulesByBootstrap(const RuleEvaluationBasis& basis,
+                                        const BootstrapOptions& options,
+                                        model::RandomSource& random);
 
 }  // namespace tarvik::projection

@@ -20,31 +20,6 @@ std::string Quoted(const model::ModelFit& fit) {
   return "«" + refpoints::VariantName(fit) + "»";
 }
 
-// Shape(B̄) of the model, or false when B̄ lies outside its domain: the
-// logarithm of Fox needs B̄ > 0; a fractional Pella-Tomlinson exponent needs
-// B̄ ≥ 0.
-bool TryShape(model::ProductionModelKind kind, double meanBiomass, double K, double p,
-              double& shape) {
-  const double x = meanBiomass / K;
-  switch (kind) {
-    case model::ProductionModelKind::Schaefer:
-      shape = 1.0 - x;
-      return true;
-    case model::ProductionModelKind::Fox:
-      if (!(x > 0.0)) return false;
-      shape = -elementary::Log(x);
-      return true;
-    case model::ProductionModelKind::PellaTomlinson: {
-      double power = 0.0;
-      if (!model::TryPower(x, p, power)) return false;
-      shape = 1.0 - power;
-      return true;
-    }
-  }
-  shape = 0.0;
-  return true;
-}
-
 [[noreturn]] void ThrowDomainFault(const model::ModelFit& fit, double meanBiomass,
                                    const double* startCpue) {
   std::string message = "Прогноз для варианта " + Quoted(fit) + " невозможен: средняя биомасса ";
@@ -82,7 +57,7 @@ inline bool StepBase(const model::ModelFit& fit, double twoQ, double U2, double 
   const double S = U2 + U1;
   meanBiomass = S / twoQ;
   double shape = 0.0;
-  if (!TryShape(fit.Kind, meanBiomass, fit.K, fit.Exponent, shape)) return false;
+  if (!model::TryProductionShape(fit.Kind, meanBiomass, fit.K, fit.Exponent, shape)) return false;
   base = U2 + fit.R * S * shape;
   return true;
 }

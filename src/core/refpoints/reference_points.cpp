@@ -31,6 +31,13 @@ std::optional<double> LimitFraction(int index) {
   }
 }
 
+std::optional<int> LimitChoice(double fraction) {
+  for (int index = 0; const std::optional<double> offered = LimitFraction(index); ++index) {
+    if (*offered == fraction) return index;
+  }
+  return std::nullopt;
+}
+
 double RmsDeviation(std::span<const double> values, double centre) {
   if (values.empty()) throw Error("Нет значений для расчёта среднеквадратичного отклонения");
   const double n = static_cast<double>(values.size());

@@ -23,6 +23,9 @@ namespace tarvik::refpoints {
 // 0 → 0.1, 1 → 0.2, 2 → 0.3, 3 → 0.5; any other index has no fraction (the
 // stored Blim is then left as it is).
 std::optional<double> LimitFraction(int index);
+// The selector's index of a fraction (LimitFraction's inverse); none for a
+// fraction the selector does not offer.
+std::optional<int> LimitChoice(double fraction);
 
 // Root mean squared deviation of the values from `centre`, divisor n (not
 // n − 1): sqrt(Σ (x − c)² / n). A centre of exactly 0 stands for the

@@ -364,9 +364,7 @@ TEST(Transitions, AFailureChangesNothing) {
        [](Road& r) {
          projection::BootstrapOptions options;
          options.RunsText = "20";
-         if (!projection::EvaluateRulesByBootstrap(r.state, options).Completed) {
-           throw Error("остановлено");
-         }
+         projection::EvaluateRulesByBootstrap(r.state, options);
        }},
   };
   std::stop_source stop;
@@ -451,6 +449,33 @@ TEST(Transitions, TheDecisionTableRestsOnTheChosenRecordAlone) {
   uncertainty::UpdateDecisionTable(r.state, Road::Decision(r.bounds), &stale);
   EXPECT_TRUE(r.state.Decision->BootstrapRunHere);
   EXPECT_EQ(r.state.Decision->Table.Seed, 1u);
+}
+
+// The Blim selector is the one source of the fraction: changed before the
+// reference points are computed, it is stored (the bootstrap made with the
+// old one goes), it outlives a new model choice, and the computation after
+// draws Blim with it.
+TEST(Transitions, TheBlimFractionIsStoredBeforeTheComputationAndKept) {
+  Road r;
+  estimation::ChooseModel(r.state, "Шефер Лог");  // the reference points go
+  ASSERT_TRUE(r.state.ReferencePoints.Tabs.empty());
+  uncertainty::EstimateUncertainty(r.state, r.bounds, Road::Bootstrap());
+  EXPECT_EQ(r.state.Uncertainty->BlimFraction, 0.1);
+
+  refpoints::ChangeSelector(r.state, refpoints::Selector::LimitBiomass, 2);
+  EXPECT_EQ(r.state.ReferencePoints.LimitFraction, 0.3);
+  EXPECT_FALSE(r.state.Uncertainty.has_value());
+
+  const AssessmentState before = r.state;
+  EXPECT_THROW(refpoints::ChangeSelector(r.state, refpoints::Selector::LimitBiomass, 4), Error);
+  EXPECT_EQ(Fingerprint(r.state), Fingerprint(before));
+  EXPECT_EQ(r.state.ReferencePoints.LimitFraction, 0.3);
+
+  estimation::ChooseModel(r.state, "Шефер СК");
+  EXPECT_EQ(r.state.ReferencePoints.LimitFraction, 0.3);
+  refpoints::UpdateReferencePoints(r.state, refpoints::ReferenceSelectors{0, 0, 2}, '.');
+  const model::ModelFit& fit = r.state.ModelFits[*estimation::ChosenVariant(r.state)];
+  EXPECT_NEAR(fit.BLimit / fit.BMSY, 0.3, 1e-3);  // both rounded to 0.1 t
 }
 
 // Adopted observation-error estimates are bootstrapped by their own

@@ -81,6 +81,51 @@ TEST(ReferencePoints, ShapeTimesRAndBIsProduction) {
   }
 }
 
+// The shape that reports its domain by a flag is the same function: equal
+// values inside the domain, false exactly where ProductionShape raises.
+TEST(ReferencePoints, TheFlaggedShapeAgreesWithTheRaisingOne) {
+  struct Case {
+    ProductionModelKind kind;
+    double B, p;
+    bool inDomain;
+  };
+  const Case cases[] = {
+      {ProductionModelKind::Schaefer, 321.0, 0.0, true},
+      {ProductionModelKind::Schaefer, -40.0, 0.0, true},  // 1 − x: every B
+      {ProductionModelKind::Fox, 321.0, 0.0, true},
+      {ProductionModelKind::Fox, 0.0, 0.0, false},
+      {ProductionModelKind::PellaTomlinson, 321.0, 2.6, true},
+      {ProductionModelKind::PellaTomlinson, -40.0, 2.0, true},  // integral p: x·x
+      {ProductionModelKind::PellaTomlinson, -40.0, 2.6, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.B);
+    double shape = -7.0;
+    EXPECT_EQ(TryProductionShape(c.kind, c.B, 1500.0, c.p, shape), c.inDomain);
+    if (c.inDomain) {
+      EXPECT_EQ(shape, ProductionShape(c.kind, c.B, 1500.0, c.p));
+    } else {
+      EXPECT_EQ(shape, -7.0);
+      EXPECT_THROW(ProductionShape(c.kind, c.B, 1500.0, c.p), Error);
+    }
+  }
+  // Schaefer at x = 0.2 by hand: 1 − 0.2.
+  double shape = 0.0;
+  ASSERT_TRUE(TryProductionShape(ProductionModelKind::Schaefer, 300.0, 1500.0, 0.0, shape));
+  EXPECT_DOUBLE_EQ(shape, 0.8);
+}
+
+// B + P(B) − C: Schaefer r = 0.5, K = 1000 at B = 400 produces
+// 0.5/1000 · 400 · 600 = 120, so 400 + 120 − 50 = 470; a catch above that
+// leaves a negative biomass, as it is.
+TEST(ReferencePoints, NextBiomassIsTheBalanceOfOneYear) {
+  EXPECT_DOUBLE_EQ(NextBiomass(ProductionModelKind::Schaefer, 400.0, 0.5, 1000.0, 0.0, 50.0),
+                   470.0);
+  EXPECT_DOUBLE_EQ(NextBiomass(ProductionModelKind::Schaefer, 400.0, 0.5, 1000.0, 0.0, 600.0),
+                   -80.0);
+  EXPECT_THROW(NextBiomass(ProductionModelKind::Fox, 0.0, 0.5, 1000.0, 0.0, 1.0), Error);
+}
+
 TEST(ModelFaults, FoxWithNonPositiveBiomassRaises) {
   EXPECT_THROW(ProductionShape(ProductionModelKind::Fox, 0.0, 1000.0, 0.0), Error);
   EXPECT_THROW(ProductionShape(ProductionModelKind::Fox, -5.0, 1000.0, 0.0), Error);

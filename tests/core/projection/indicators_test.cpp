@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "assessment/forecast.h"
+#include "assessment/rules.h"
 #include "common/error.h"
 #include "fixture.h"
 #include "projection/projection.h"
@@ -161,7 +162,7 @@ TEST(EvaluateRulesByBootstrap, MemoOrderAndRowsOfTwoVariants) {
   options.OnMemoLine = [&](const std::string& line) { streamed.push_back(line); };
   std::vector<std::size_t> rows;
   options.OnRow = [&](std::size_t row, const std::vector<std::string>&) { rows.push_back(row); };
-  const BootstrapResult result = EvaluateRulesByBootstrap(state, options);
+  const RuleEvaluation result = EvaluateRulesByBootstrap(state, options);
   ASSERT_TRUE(result.Completed) << result.ErrorMessage;
   const std::vector<std::string> memo = {"Шефера Сумма квадратов", "FMSY Линейно-Кусочное 0.3",
                                          "Фокса Сумма квадратов", "FMSY Линейно-Кусочное 0.3",
@@ -179,7 +180,7 @@ TEST(EvaluateRulesByBootstrap, MemoOrderAndRowsOfTwoVariants) {
 // The column of the reference Blim is counted in the runs the other
 // indicators are made of: no draw more, and nothing else moves with it.
 TEST(EvaluateRulesByBootstrap, TheReferenceBlimColumnDrawsNothingOfItsOwn) {
-  std::vector<BootstrapResult> results;
+  std::vector<RuleEvaluation> results;
   std::vector<std::uint32_t> seeds;
   for (double blim : {0.0, 50.0, 1e9}) {
     AssessmentState state = TwoVariantsOneRule();
@@ -212,8 +213,8 @@ TEST(EvaluateRulesByBootstrap, RepeatsBitForBitFromTheSameSeed) {
   for (bool parametric : {true, false}) {
     BootstrapOptions options = Options("200", 4);
     options.Parametric = parametric;
-    const BootstrapResult x = EvaluateRulesByBootstrap(a, options);
-    const BootstrapResult y = EvaluateRulesByBootstrap(b, options);
+    const RuleEvaluation x = EvaluateRulesByBootstrap(a, options);
+    const RuleEvaluation y = EvaluateRulesByBootstrap(b, options);
     ASSERT_EQ(x.Rows.size(), y.Rows.size());
     for (std::size_t i = 0; i < x.Rows.size(); ++i) EXPECT_EQ(x.Rows[i].Cells, y.Rows[i].Cells);
     EXPECT_EQ(a.Random.Seed(), b.Random.Seed());
@@ -226,11 +227,11 @@ TEST(EvaluateRulesByBootstrap, RecoveryCountIsTheHorizonWhenBiomassNeverExceedsB
   state.ModelFits[0].BMSY = 1e9;
   state.RuleList = {LinearRule(0.3)};
   state.RuleNames = {"r"};
-  const BootstrapResult high = EvaluateRulesByBootstrap(state, Options("20", 7));
+  const RuleEvaluation high = EvaluateRulesByBootstrap(state, Options("20", 7));
   ASSERT_TRUE(high.Completed);
   EXPECT_EQ(high.Rows[0].Values.RecoveryTime, 7.0);
   state.ModelFits[0].BMSY = 1.0;  // exceeded in the first year
-  const BootstrapResult low = EvaluateRulesByBootstrap(state, Options("20", 7));
+  const RuleEvaluation low = EvaluateRulesByBootstrap(state, Options("20", 7));
   EXPECT_EQ(low.Rows[0].Values.RecoveryTime, 0.0);
 }
 
@@ -239,7 +240,7 @@ TEST(EvaluateRulesByBootstrap, ZeroCatchYearsLeaveTheMeanCatchAndCountBelowCmin)
   state.ModelFits[0].BTarget = 1e9;  // the threshold is never reached: F = 0
   state.RuleList = {LinearRule(0.5)};
   state.RuleNames = {"r"};
-  const BootstrapResult result = EvaluateRulesByBootstrap(state, Options("30"));
+  const RuleEvaluation result = EvaluateRulesByBootstrap(state, Options("30"));
   ASSERT_TRUE(result.Completed);
   EXPECT_EQ(result.Rows[0].Values.MeanForecastCatch, 0.0);  // 0 / (N·h − N·h + 1)
   EXPECT_EQ(result.Rows[0].Values.ProbBelowCmin, 1.0);
@@ -259,11 +260,43 @@ TEST(EvaluateRulesByBootstrap, BadRunCountsStopBeforeAnything) {
   EXPECT_NO_THROW(ValidateBootstrapOptions(Options("1")));
 }
 
+// Progress counts the runs of every pair: 2 variants × 1 rule × 10 runs.
+TEST(EvaluateRulesByBootstrap, ProgressCountsTheRunsOfEveryPair) {
+  AssessmentState state = TwoVariantsOneRule();
+  BootstrapOptions options = Options("10");
+  std::vector<std::pair<int, int>> reports;
+  options.OnProgress = [&](int done, int total) { reports.emplace_back(done, total); };
+  EvaluateRulesByBootstrap(state, options);
+  ASSERT_EQ(reports.size(), 20u);
+  EXPECT_EQ(reports.front(), (std::pair{1, 20}));
+  EXPECT_EQ(reports[10], (std::pair{11, 20}));  // the second variant's first run
+  EXPECT_EQ(reports.back(), (std::pair{20, 20}));
+}
+
 TEST(EvaluateRulesByBootstrap, ZeroMeanCatchIsRefusedUpFront) {
   AssessmentState state = TwoVariantsOneRule();
   state.AnalysisSeries.C = {0.0, 0.0, 0.0, 0.0, 0.0};
   EXPECT_THROW(EvaluateRulesByBootstrap(state, Options("10")), Error);
   EXPECT_EQ(state.Random.Seed(), 0u);
+}
+
+// The evaluation of a basis keeps the rows finished before a fault; the
+// assessment's transition raises with its message and changes nothing.
+RuleEvaluation EvaluatedUntilAFault(AssessmentState& state) {
+  const RuleEvaluationBasis basis{state.AnalysisSeries, rules::MakeRuleContext(state),
+                                  state.ActiveVariants, state.RuleList, state.RuleNames};
+  model::RandomSource random = state.Random;
+  RuleEvaluation result = EvaluateRulesByBootstrap(basis, Options("10"), random);
+  const std::uint32_t seed = state.Random.Seed();
+  try {
+    EvaluateRulesByBootstrap(state, Options("10"));
+    ADD_FAILURE() << "the transition did not raise";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.what(), result.ErrorMessage);
+  }
+  EXPECT_EQ(state.Random.Seed(), seed);
+  EXPECT_FALSE(state.Indicators.Evaluated);
+  return result;
 }
 
 TEST(EvaluateRulesByBootstrap, ZeroRetrospectiveBiomassStopsAndKeepsEarlierRows) {
@@ -272,7 +305,7 @@ TEST(EvaluateRulesByBootstrap, ZeroRetrospectiveBiomassStopsAndKeepsEarlierRows)
   // retrospective step is 0.
   state.ModelFits[1].Kind = model::ProductionModelKind::Schaefer;
   state.ModelFits[1].Q = 1.0;
-  const BootstrapResult result = EvaluateRulesByBootstrap(state, Options("10"));
+  const RuleEvaluation result = EvaluatedUntilAFault(state);
   EXPECT_FALSE(result.Completed);
   ASSERT_EQ(result.Rows.size(), 1u);
   EXPECT_EQ(result.Rows[0].Row, 1u);
@@ -287,7 +320,7 @@ TEST(EvaluateRulesByBootstrap, AFoxProjectionFaultNamesTheVariantAndKeepsRows) {
   // The Fox variant's U0 turns negative with a large catch two years back,
   // but the Schaefer variant (first) still projects.
   state.AnalysisSeries.C[3] = 1000.0;
-  const BootstrapResult result = EvaluateRulesByBootstrap(state, Options("10"));
+  const RuleEvaluation result = EvaluatedUntilAFault(state);
   EXPECT_FALSE(result.Completed);
   ASSERT_EQ(result.Rows.size(), 1u);
   EXPECT_NE(result.ErrorMessage.find("«Фокса Сумма квадратов»"), std::string::npos)

@@ -75,6 +75,12 @@ TEST(ComputeReferencePoints, UnknownBlimIndexKeepsTheStoredLimit) {
   EXPECT_EQ(*LimitFraction(3), 0.5);
 }
 
+TEST(LimitChoice, FindsTheSelectorItemOfEachOfferedFraction) {
+  for (int index = 0; index < 4; ++index) EXPECT_EQ(LimitChoice(*LimitFraction(index)), index);
+  EXPECT_FALSE(LimitChoice(0.25).has_value());
+  EXPECT_FALSE(LimitChoice(0.0).has_value());
+}
+
 TEST(ComputeReferencePoints, RunningTwiceGivesTheSameValues) {
   AssessmentState state = SchaeferState();
   state.ModelFits[0].K = 1000.5;
