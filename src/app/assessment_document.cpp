@@ -13,6 +13,8 @@
 
 #include "app/handler.h"
 #include "assessment/assessment_file.h"
+#include "assessment/journal.h"
+#include "assessment/state.h"
 #include "common/error.h"
 #include "common/files.h"
 #include "tarvik_version.h"
@@ -113,8 +115,8 @@ void AssessmentDocument::UpdateCaption() {
 
 void AssessmentDocument::StateMayHaveChanged() {
   if (w_.Background->Running()) return;  // the state has another owner now
-  exists_ = HoldsAnAssessment(w_.State->Journal);
-  seenRevision_ = w_.State->Journal.Revision;
+  exists_ = HoldsAnAssessment(w_.Assessment->State().Journal);
+  seenRevision_ = w_.Assessment->State().Journal.Revision;
   const bool exists = exists_;
   save_->setEnabled(exists);
   saveAs_->setEnabled(exists);
@@ -132,18 +134,18 @@ void AssessmentDocument::StateMayHaveChanged() {
   std::filesystem::create_directories(PathFromUtf8(recoveryPath_).parent_path(), ignored);
   assessment::WriteAssessmentFile(
       recoveryPath_,
-      assessment::AssessmentFileOf(*w_.State, w_.Description(), w_.FrontPage(), kVersion),
-      w_.State->DataFileName);
+      assessment::AssessmentFileOf(w_.Assessment->State(), w_.Description(), w_.FrontPage(), kVersion),
+      w_.Assessment->State().DataFileName);
 }
 
 void AssessmentDocument::WriteTo(const QString& path) {
   if (w_.Background->Running()) throw Error("Дождитесь окончания расчёта, затем сохраните оценку");
   StateMayHaveChanged();
   assessment::WriteAssessmentFile(
-      ToUtf8(path), assessment::AssessmentFileOf(*w_.State, w_.Description(), w_.FrontPage(), kVersion),
-      w_.State->DataFileName);
+      ToUtf8(path), assessment::AssessmentFileOf(w_.Assessment->State(), w_.Description(), w_.FrontPage(), kVersion),
+      w_.Assessment->State().DataFileName);
   fileName_ = path;
-  savedRevision_ = w_.State->Journal.Revision;
+  savedRevision_ = w_.Assessment->State().Journal.Revision;
   AddRecent(path);
   UpdateCaption();
 }
@@ -156,7 +158,7 @@ bool AssessmentDocument::Save() {
 
 bool AssessmentDocument::SaveAs() {
   if (w_.Background->Running()) throw Error("Дождитесь окончания расчёта, затем сохраните оценку");
-  if (!HoldsAnAssessment(w_.State->Journal)) {
+  if (!HoldsAnAssessment(w_.Assessment->State().Journal)) {
     throw Error("Оценки ещё нет: сохранять нечего, кроме данных («Файл» → «Сохранить»)");
   }
   const std::optional<QString> path = w_.Ui->AskSaveFileName(FileDialogOptions{
@@ -197,12 +199,13 @@ void AssessmentDocument::Replay(const assessment::AssessmentFile& file, const QS
       },
       [this] { progress_->setVisible(false); },
       [this, file, path, recovered](assessment::ReplayOutcome outcome) {
-        AssessmentState state = std::move(outcome.State);
-        state.RDirectory = w_.State->RDirectory;
-        w_.Adopt(std::move(state), file.Description, file.FrontPage);
+        Session replayed;
+        replayed.State() = std::move(outcome.State);
+        replayed.State().RDirectory = w_.Assessment->State().RDirectory;
+        w_.Adopt(replayed, file.Description, file.FrontPage);
         // A recovered assessment is still unsaved work with no file of its own.
         fileName_ = recovered ? QString() : path;
-        savedRevision_ = recovered ? 0 : w_.State->Journal.Revision;
+        savedRevision_ = recovered ? 0 : w_.Assessment->State().Journal.Revision;
         recoveredRevision_ = 0;
         if (!recovered) AddRecent(path);
         StateMayHaveChanged();

@@ -14,8 +14,8 @@
 
 #include "app/background_task.h"
 #include "app/services.h"
-#include "assessment/journal.h"
-#include "assessment/state.h"
+#include "assessment/assessment_file.h"
+#include "assessment/session.h"
 #include "data/data_file.h"
 
 namespace tarvik::app {
@@ -33,15 +33,15 @@ class AssessmentDocument : public QObject {
   // What the document needs of the window.
   struct Window {
     QMainWindow* Widget = nullptr;
-    AssessmentState* State = nullptr;
+    Session* Assessment = nullptr;
     UiServices* Ui = nullptr;
     BackgroundTask* Background = nullptr;
     std::function<data::DataDescription()> Description;  // as the data page shows it
     std::function<int()> FrontPage;
     std::function<char()> DecimalMark;
-    // Takes a replayed state with the description it was saved with, and
-    // brings `page` to the front.
-    std::function<void(AssessmentState, const data::DataDescription&, int page)> Adopt;
+    // Takes the replayed assessment (its state is moved out) with the
+    // description it was saved with, and brings `page` to the front.
+    std::function<void(Session& replayed, const data::DataDescription&, int page)> Adopt;
   };
 
   // Adds the items to `fileMenu` before `before`; `dataSave` is the data

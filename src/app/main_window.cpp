@@ -153,20 +153,20 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
 
   FormCreate();
 
-  state_.Journal.DecimalMark = DecimalMark();
-  AssessmentDocument::Window document{this, &state_, &ui_, background_};
+  State().Journal.DecimalMark = DecimalMark();
+  AssessmentDocument::Window document{this, &session_, &ui_, background_};
   document.Description = [this] { return dataPage_->Description(); };
   document.FrontPage = [this] { return pageControl1_->ActivePage(); };
   document.DecimalMark = [] { return DecimalMark(); };
-  document.Adopt = [this](AssessmentState state, const data::DataDescription& description,
-                          int page) { AdoptAssessment(std::move(state), description, page); };
+  document.Adopt = [this](Session& replayed, const data::DataDescription& description,
+                          int page) { AdoptAssessment(replayed, description, page); };
   document_ = new AssessmentDocument(std::move(document), findChild<QMenu*>("ntcn1"),
                                      findChild<QAction*>("NExit"), n1_, DefaultRecoveryPath());
 }
 
-void MainWindow::AdoptAssessment(AssessmentState state, const data::DataDescription& description,
+void MainWindow::AdoptAssessment(Session& replayed, const data::DataDescription& description,
                                  int page) {
-  state_ = std::move(state);
+  State() = std::move(replayed.State());
   dataPage_->ShowDescription(description);
   dataPage_->ShowTable();
   dataPage_->FileOpened();
@@ -176,11 +176,11 @@ void MainWindow::AdoptAssessment(AssessmentState state, const data::DataDescript
   DataSetReplaced();
   workflow_->DataFileOpened();
   // The stages the assessment reached.
-  if (estimation::ChosenVariant(state_)) workflow_->ModelChosen();
-  if (!state_.ReferencePoints.Tabs.empty()) workflow_->ReferencePointsShown();
-  if (!state_.RuleList.empty()) workflow_->RuleAdded();
-  if (state_.ChosenRule) workflow_->RuleChosen();
-  if (state_.Forecast) workflow_->ForecastDrawn();
+  if (estimation::ChosenVariant(State())) workflow_->ModelChosen();
+  if (!State().ReferencePoints.Tabs.empty()) workflow_->ReferencePointsShown();
+  if (!State().RuleList.empty()) workflow_->RuleAdded();
+  if (State().ChosenRule) workflow_->RuleChosen();
+  if (State().Forecast) workflow_->ForecastDrawn();
   if (pageControl1_->IsTabVisible(page)) pageControl1_->BringToFront(page);
 }
 

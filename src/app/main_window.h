@@ -13,6 +13,7 @@
 #include "app/services.h"
 #include "app/workflow.h"
 #include "assessment/session.h"
+#include "data/data_file.h"
 
 namespace tarvik::app {
 
@@ -52,7 +53,8 @@ class MainWindow : public QMainWindow {
   AssessmentDocument* Document() const { return document_; }
   // Takes a replayed assessment: the pages show its data set and the stages
   // it reached, `page` in front.
-  void AdoptAssessment(AssessmentState state, const data::DataDescription& description, int page);
+  void AdoptAssessment(Session& replayed, const tarvik::data::DataDescription& description,
+                       int page);
   // The guide's window, once «Руководство» (F1) has opened it.
   HelpWindow* Help() const { return helpWindow_; }
 

@@ -412,8 +412,7 @@ void Apply(AssessmentState& state, const Step& step, const AssessmentFile& file,
     o.Horizon = static_cast<int>(Integer(in, "horizon", 1, 50));
     o.RunsText = Text(in, "runs");
     o.DecimalMark = mark;
-    const projection::BootstrapResult result = projection::EvaluateRulesByBootstrap(state, o);
-    if (!result.Completed) throw Error(result.ErrorMessage);
+    projection::EvaluateRulesByBootstrap(state, o);
   } else if (name == "forecast") {
     projection::BuildForecast(state, ForecastOf(in, mark));
   } else if (name == "sensitivity") {

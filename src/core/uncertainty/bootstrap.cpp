@@ -159,9 +159,9 @@ void SetReferencePoints(Replicate& x, const model::ModelFit& record) {
 
 // B at the start of the year after the last: the yearly balance from B_last
 // with the last catch, at least the collapse floor 10⁻⁶·K.
-double NextBiomass(ProductionModelKind kind, double bLast, double r, double K, double p,
-                   double lastCatch) {
-  const double next = bLast + model::SurplusProduction(kind, bLast, r, K, p) - lastCatch;
+double FlooredNextBiomass(ProductionModelKind kind, double bLast, double r, double K, double p,
+                          double lastCatch) {
+  const double next = model::NextBiomass(kind, bLast, r, K, p, lastCatch);
   const double floor = estimation::kMinBiomassFraction * K;
   return next > floor ? next : floor;
 }
@@ -208,7 +208,7 @@ Replicate DescribeProcedure(const data::CatchEffortSeries& s, const model::Model
                                      s.U[L - 1], s.C[L - 1]);
   out.BLast = u0 / x.q;
   out.FLast = s.C[L] / out.BLast;
-  out.BNext = NextBiomass(fit.Kind, out.BLast, x.r, x.K, record.Exponent, s.C[L]);
+  out.BNext = FlooredNextBiomass(fit.Kind, out.BLast, x.r, x.K, record.Exponent, s.C[L]);
   MarkBound(out, BoundParameter::R, x.r, bounds.MinR, bounds.MaxR);
   MarkBound(out, BoundParameter::K, x.K, bounds.MinK, bounds.MaxK);
   MarkBound(out, BoundParameter::Q, x.q, bounds.MinQ, bounds.MaxQ);
@@ -231,7 +231,7 @@ Replicate DescribeObservation(const data::CatchEffortSeries& s,
   out.EMSY = fit.EMSY;
   out.BLast = fit.Biomass.back();
   out.FLast = s.C.back() / out.BLast;
-  out.BNext = NextBiomass(fit.Kind, out.BLast, fit.R, fit.K, fit.P, s.C.back());
+  out.BNext = FlooredNextBiomass(fit.Kind, out.BLast, fit.R, fit.K, fit.P, s.C.back());
   const ParameterBounds& b = options.Bounds;
   MarkBound(out, BoundParameter::R, fit.R, EstimatorLower(b.MinR, b.MaxR), b.MaxR);
   MarkBound(out, BoundParameter::K, fit.K, EstimatorLower(b.MinK, b.MaxK), b.MaxK);

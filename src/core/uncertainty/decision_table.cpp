@@ -134,8 +134,7 @@ class Projector {
     double B = s.Biomass;
     double removed = basis_.LastCatch;
     for (std::size_t i = 0; i < horizon_; ++i) {
-      double next =
-          (B + model::SurplusProduction(basis_.Kind, B, s.R, s.K, s.P) - removed) * noise[i];
+      double next = model::NextBiomass(basis_.Kind, B, s.R, s.K, s.P, removed) * noise[i];
       const bool collapsed = !(next > s.Floor) && std::isfinite(next);
       if (collapsed) next = s.Floor;
       const double F = c / next;
