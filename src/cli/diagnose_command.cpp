@@ -166,7 +166,6 @@ std::string DiagnosisText(const diagnostics::VariantDiagnosis& d) {
 
 std::string RunDiagnoseCommand(const DiagnoseOptions& options) {
   Session session;
-  AssessmentState& state = session.State();
   const ChosenVariantRun chosen = EstimateAndChoose(session, options.Estimate, options.Variant);
   const diagnostics::VariantDiagnosis d = DiagnoseChosen(session, chosen, options.Estimate);
   if (options.Estimate.Json) {
