@@ -1,6 +1,10 @@
 #include "app/decision_tab.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QHBoxLayout>
+#include <QSignalBlocker>
 #include <QHeaderView>
 #include <QVBoxLayout>
 
@@ -8,6 +12,7 @@
 #include "app/table_export.h"
 #include "app/widgets.h"
 #include "assessment/decision_table.h"
+#include "assessment/journal.h"
 #include "assessment/state.h"
 #include "common/error.h"
 #include "uncertainty/decision_view.h"
@@ -105,6 +110,75 @@ DecisionTab::DecisionTab(PageContext context, std::function<int()> horizon,
   On(compute, &QPushButton::clicked, [this] { Compute(); });
   On(stopButton_, &QPushButton::clicked, [this] { stop_.request_stop(); });
   On(outlook_, &QComboBox::currentIndexChanged, [this] { ShowTable(); });
+  // A setting changed after the computation: the sentence says so at once.
+  On(options_, &QLineEdit::textChanged, [this] { ShowSentence(); });
+  On(risk_, &QDoubleSpinBox::valueChanged, [this] { ShowSentence(); });
+  On(criterion_, &QComboBox::currentIndexChanged, [this] { ShowSentence(); });
+  On(processSigma_, &QDoubleSpinBox::valueChanged, [this] { ShowSentence(); });
+}
+
+void DecisionTab::Redraw() {
+  if (const auto request = assessment::LastDecisionRequest(State(), DecimalMark());
+      request && request->Revision != settingsRevision_) {
+    settingsRevision_ = request->Revision;
+    const uncertainty::DecisionRequest& r = request->Value;
+    const QSignalBlocker a(options_), b(risk_), c(criterion_), d(processSigma_);
+    options_->setText(FromUtf8(uncertainty::CatchOptionsText(r.Entries, DecimalMark())));
+    risk_->setValue(100.0 * r.Risk);
+    criterion_->setCurrentIndex(static_cast<int>(r.Criterion));
+    processSigma_->setValue(r.ProcessSigma);
+  }
+  ShowTable();
+}
+
+std::string DecisionTab::ChangedSettings() const {
+  const std::optional<uncertainty::DecisionTableResult>& result = State().Decision;
+  if (!result) return {};
+  const uncertainty::DecisionTable& table = result->Table;
+  std::vector<std::string> changed;
+  bool sameOptions = false;
+  try {
+    const std::vector<uncertainty::CatchOptionEntry> entries =
+        uncertainty::ParseCatchOptions(ToUtf8(options_->text()), DecimalMark());
+    sameOptions = entries.size() == result->Entries.size() &&
+                  std::equal(entries.begin(), entries.end(), result->Entries.begin(),
+                             [](const auto& a, const auto& b) {
+                               return a.Kind == b.Kind && a.Value == b.Value;
+                             });
+  } catch (const Error&) {
+  }
+  if (!sameOptions) changed.push_back("варианты улова");
+  if (criterion_->currentIndex() != static_cast<int>(table.MaxCatch.Criterion)) {
+    changed.push_back("критерий");
+  }
+  // The spin box holds the threshold rounded to its decimals.
+  if (std::abs(risk_->value() - 100.0 * table.MaxCatch.Risk) > 1e-9) changed.push_back("p, %");
+  if (std::abs(processSigma_->value() - table.ProcessSigma) > 1e-9) {
+    changed.push_back("ошибка процесса σ");
+  }
+  if (horizon_ && horizon_() != table.Horizon) changed.push_back("прогнозный горизонт");
+  std::string text;
+  for (const std::string& item : changed) text += (text.empty() ? "" : ", ") + item;
+  return text;
+}
+
+void DecisionTab::ShowSentence() {
+  const std::optional<uncertainty::DecisionTableResult>& result = State().Decision;
+  if (!result) return;
+  const char mark = DecimalMark();
+  const std::string changed = ChangedSettings();
+  if (!changed.empty()) {
+    sentence_->setStyleSheet(QStringLiteral("color: #c00000;"));
+    sentence_->setText(FromUtf8("Нужно рассчитать заново: после расчёта изменены настройки (" +
+                                changed + "); таблица выше рассчитана по критерию «" +
+                                uncertainty::CriterionText(result->Table.MaxCatch.Criterion,
+                                                           result->Table.MaxCatch.Risk, mark) +
+                                "»."));
+    return;
+  }
+  const bool refused = result->Table.MaxCatch.Outcome == uncertainty::CatchSearch::RefusedAtBounds;
+  sentence_->setStyleSheet(refused ? QStringLiteral("color: #c00000;") : QString());
+  sentence_->setText(FromUtf8(uncertainty::MaxCatchSentence(result->Table, mark)));
 }
 
 void DecisionTab::Shown() {
@@ -149,6 +223,7 @@ void DecisionTab::Compute() {
         stopButton_->setVisible(false);
       },
       [this](bool done) {
+        if (done) settingsRevision_ = State().Journal.Revision;  // the settings shown
         ShowTable();
         if (!done) caption_->setText(QStringLiteral("Расчёт таблицы решений прерван."));
         if (done && changed_) changed_();
@@ -166,7 +241,9 @@ void DecisionTab::ShowTable() {
   if (!result) {
     table_->setRowCount(0);
     table_->setColumnCount(0);
-    caption_->setText(QStringLiteral("Таблица решений ещё не рассчитана."));
+    const std::string note = assessment::RecomputeNote(State(), assessment::Stage::DecisionTable);
+    caption_->setText(note.empty() ? QStringLiteral("Таблица решений ещё не рассчитана.")
+                                   : FromUtf8(note));
     sentence_->clear();
     stateSpaceSigma_->clear();
     return;
@@ -195,10 +272,22 @@ void DecisionTab::ShowTable() {
     }
   }
   table_->resizeColumnsToContents();
-  caption_->setText(FromUtf8(uncertainty::DecisionCaption(*result, mark)));
-  const bool refused = result->Table.MaxCatch.Outcome == uncertainty::CatchSearch::RefusedAtBounds;
-  sentence_->setStyleSheet(refused ? QStringLiteral("color: #c00000;") : QString());
-  sentence_->setText(FromUtf8(uncertainty::MaxCatchSentence(result->Table, mark)));
+  std::string caption = uncertainty::DecisionCaption(*result, mark);
+  // «ОДУ» asked for, but no forecast had been drawn for it.
+  const auto isTac = [](uncertainty::CatchOptionKind kind) {
+    return kind == uncertainty::CatchOptionKind::RuleTac;
+  };
+  const bool tacAsked = std::any_of(result->Entries.begin(), result->Entries.end(),
+                                    [&](const auto& e) { return isTac(e.Kind); });
+  const bool tacShown = std::any_of(result->Table.Rows.begin(), result->Table.Rows.end(),
+                                    [&](const auto& row) { return isTac(row.Option.Kind); });
+  if (tacAsked && !tacShown) {
+    caption +=
+        " Вариант «ОДУ» не вошёл в таблицу: при расчёте прогноз по ПРП этой модели не был "
+        "построен (кнопка «Построить график»).";
+  }
+  caption_->setText(FromUtf8(caption));
+  ShowSentence();
   stateSpaceSigma_->setText(FromUtf8(uncertainty::StateSpaceSigmaText(result->StateSpaceSigma, mark)));
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <stop_token>
 
 #include <QComboBox>
@@ -37,6 +39,11 @@ class DecisionTab : public Page {
   // The table as the state holds it (none: the empty tab).
   void Shown() override;
 
+  // Shows what the state holds: the table, or why it must be computed
+  // again; the settings of a step the tab has not shown (an opened
+  // assessment) are restored, never what the user is typing.
+  void Redraw();
+
   QTableWidget* Table() const { return table_; }
   QComboBox* OutlookSelector() const { return outlook_; }
   QLabel* Sentence() const { return sentence_; }
@@ -44,11 +51,18 @@ class DecisionTab : public Page {
  private:
   void Compute();
   void ShowTable();
+  // The sentence under the table, or that the settings changed since it was
+  // computed; the caption says whether the «ОДУ» option was left out.
+  void ShowSentence();
+  // What differs between the settings shown and those the table was
+  // computed with ("" when nothing does).
+  std::string ChangedSettings() const;
 
   std::function<int()> horizon_;
   std::function<estimation::ParameterBounds()> bounds_;
   std::function<void()> changed_;
   std::stop_source stop_;
+  std::uint64_t settingsRevision_ = 0;  // of the step whose settings were last restored
 
   QLineEdit* options_ = nullptr;
   QDoubleSpinBox* risk_ = nullptr;

@@ -11,6 +11,7 @@
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
+#include "assessment/journal.h"
 #include "assessment/rules.h"
 #include "common/error.h"
 #include "rules/rule_list.h"
@@ -83,10 +84,14 @@ PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(co
   AttachTableExport(stringGrid2_, Ui(), Assessment());
   connect(stringGrid2_, &StringGrid::ColumnsLaidOut, this, [this] { FitRows(); });
   memo2_ = MakeMemo("Memo2");
+  note_ = Hidden(MakeLabel("IndicatorsNote", {}));
+  note_->setWordWrap(true);
+  note_->setStyleSheet(QStringLiteral("color: #c00000;"));
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(settings);
   layout->addLayout(choice);
+  layout->addWidget(note_);
   layout->addWidget(stringGrid2_, 3);
   layout->addWidget(memo2_, 1);
 
@@ -108,6 +113,22 @@ void PerformancePage::Button15Click() {
   // Once shown, the selector follows the rule list, so that its items and
   // their indices always name the rules the forecast uses.
   if (!cbb2_->isHidden()) FillRuleSelector(State().RuleNames);
+}
+
+void PerformancePage::Redraw() {
+  if (const auto settings = assessment::LastRuleEvaluation(State(), DecimalMark());
+      settings && settings->Revision != settingsRevision_) {
+    settingsRevision_ = settings->Revision;
+    comboBootStrap_->setCurrentIndex(settings->Value.Parametric ? 0 : 1);
+    editRuns_->setText(FromUtf8(settings->Value.RunsText));
+    spinEdit3_->setValue(settings->Value.Horizon);
+  }
+  const std::string note = assessment::RecomputeNote(State(), assessment::Stage::Indicators);
+  note_->setText(FromUtf8(note));
+  note_->setVisible(!note.empty());
+  // The rule selector once there is something to choose from.
+  if (State().Indicators.Evaluated || State().ChosenRule) cbb2_->setVisible(true);
+  Button15Click();
 }
 
 void PerformancePage::ClearResults() {
@@ -145,6 +166,8 @@ void PerformancePage::Button14Click() {
       },
       [this] { gauge_->setVisible(false); },
       [this](const projection::RuleEvaluation& result) {
+        settingsRevision_ = State().Journal.Revision;  // the settings shown
+        note_->hide();
         FillRuleSelector(result.RuleSelectorItems);
         cbb2_->setVisible(true);
       });

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -36,7 +38,13 @@ class PerformancePage : public Page {
   void RebuildIndicatorTable() { Button15Click(); }
 
   // Showing the page: the table as the state has it.
-  void Shown() override { Button15Click(); }
+  void Shown() override { Redraw(); }
+
+  // Shows what the state holds: the table laid out for the variants and
+  // rules with the indicators computed (or why they must be computed
+  // again), the rule chosen; the settings of an evaluation the page has not
+  // shown (an opened assessment) are restored.
+  void Redraw();
 
   // The results of another data set are gone: the table keeps its titles
   // only, the log is emptied.
@@ -66,6 +74,8 @@ class PerformancePage : public Page {
   QPlainTextEdit* memo2_ = nullptr;
   QComboBox* cbb2_ = nullptr;
   QProgressBar* gauge_ = nullptr;
+  QLabel* note_ = nullptr;  // «Нужно рассчитать заново: …»
+  std::uint64_t settingsRevision_ = 0;  // of the evaluation whose settings were last restored
 };
 
 }  // namespace tarvik::app

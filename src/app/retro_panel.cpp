@@ -17,13 +17,7 @@ RetrospectiveAnalysis::RetrospectiveAnalysis(PageContext context, ProgressLog lo
                                              QObject* parent)
     : QObject(parent), context_(context), log_(log), maxFailures_(std::move(maxFailures)) {
   chart_ = Named<ChartPanel>("ChartRetrospective");
-  chart_->SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.7g"));
-  // Whole decades: four-digit years stay whole at the smallest window.
-  chart_->SetAxisRoundTicks(Axis::Bottom, 10.0);
-  chart_->SetAxisRoundTicks(Axis::Left);
-  chart_->SetAxisMinimum(Axis::Left, 0.0);  // a biomass
-  // Six long names: a legend that wraps them whole.
-  chart_->SetLegendVisible(false);
+  PrepareRetrospectiveChart(*chart_);
 }
 
 namespace {
@@ -38,12 +32,52 @@ QString CurveName(int index) {
 
 }  // namespace
 
+void PrepareRetrospectiveChart(ChartPanel& chart) {
+  chart.SetAxisLabelFormat(Axis::Bottom, QStringLiteral("%.7g"));
+  // Whole decades: four-digit years stay whole at the smallest window.
+  chart.SetAxisRoundTicks(Axis::Bottom, 10.0);
+  chart.SetAxisRoundTicks(Axis::Left);
+  chart.SetAxisMinimum(Axis::Left, 0.0);  // a biomass
+  // Six long names: a legend that wraps them whole (once drawn).
+  chart.SetLegendVisible(false);
+}
+
+void ClearRetrospectiveCurves(ChartPanel& chart) {
+  for (int i = 0; chart.HasSeries(CurveName(i)); ++i) chart.RemoveSeries(CurveName(i));
+  chart.SetTitle(QString());
+  chart.SetAxisTitle(Axis::Bottom, QString());
+  chart.SetAxisTitle(Axis::Left, QString());
+}
+
+void DrawRetrospectiveCurves(ChartPanel& chart, const estimation::RetrospectiveChart& view) {
+  ClearRetrospectiveCurves(chart);
+  chart.SetTitle(FromUtf8(view.Title));
+  chart.SetAxisTitle(Axis::Bottom, FromUtf8(view.XTitle));
+  chart.SetAxisTitle(Axis::Left, FromUtf8(view.YTitle));
+  int curves = 0;
+  for (const estimation::NamedCurve& curve : view.Curves) {
+    const QString name = CurveName(curves);
+    chart.AddSeries(name, {SeriesStyle::Kind::Line, kCurveColours[curves % std::size(kCurveColours)],
+                           curves == 0 ? 3.0 : 2.0, SeriesStyle::Marker::None, 3, false, true,
+                           FromUtf8(curve.Label)});
+    chart.SetPoints(name, curve.Points);
+    ++curves;
+  }
+  // The years of the curves, without padding, so that few labels fall in.
+  double first = std::numeric_limits<double>::infinity();
+  double last = -first;
+  for (const estimation::NamedCurve& curve : view.Curves) {
+    for (const Point& point : curve.Points) {
+      first = std::min(first, point.x);
+      last = std::max(last, point.x);
+    }
+  }
+  if (first < last) chart.SetAxisRange(Axis::Bottom, first, last);
+  chart.SetWrappedLegendVisible(true);
+}
+
 void RetrospectiveAnalysis::Clear() {
-  for (int i = 0; i < curves_; ++i) chart_->RemoveSeries(CurveName(i));
-  curves_ = 0;
-  chart_->SetTitle(QString());
-  chart_->SetAxisTitle(Axis::Bottom, QString());
-  chart_->SetAxisTitle(Axis::Left, QString());
+  ClearRetrospectiveCurves(*chart_);
 }
 
 void RetrospectiveAnalysis::Run(std::size_t variant, const estimation::SearchTexts& texts,
@@ -74,30 +108,7 @@ void RetrospectiveAnalysis::Run(std::size_t variant, const estimation::SearchTex
         const estimation::RetrospectiveChart view = estimation::RetrospectiveCurves(
             result, done.AnalysisSeries, data::CellYear(done.Table, 1),
             done.ModelFits.at(variant).FittedQ, catchUnit_ ? catchUnit_() : 0, ToUtf8(label));
-        Clear();
-        chart_->SetTitle(FromUtf8(view.Title));
-        chart_->SetAxisTitle(Axis::Bottom, FromUtf8(view.XTitle));
-        chart_->SetAxisTitle(Axis::Left, FromUtf8(view.YTitle));
-        for (const estimation::NamedCurve& curve : view.Curves) {
-          const QString name = CurveName(curves_);
-          chart_->AddSeries(
-              name, {SeriesStyle::Kind::Line, kCurveColours[curves_ % std::size(kCurveColours)],
-                     curves_ == 0 ? 3.0 : 2.0, SeriesStyle::Marker::None, 3, false, true,
-                     FromUtf8(curve.Label)});
-          chart_->SetPoints(name, curve.Points);
-          ++curves_;
-        }
-        // The years of the curves, without padding, so that few labels fall in.
-        double first = std::numeric_limits<double>::infinity();
-        double last = -first;
-        for (const estimation::NamedCurve& curve : view.Curves) {
-          for (const Point& point : curve.Points) {
-            first = std::min(first, point.x);
-            last = std::max(last, point.x);
-          }
-        }
-        if (first < last) chart_->SetAxisRange(Axis::Bottom, first, last);
-        chart_->SetWrappedLegendVisible(true);
+        DrawRetrospectiveCurves(*chart_, view);
         emit Finished(result, label);
       });
 }

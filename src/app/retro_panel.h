@@ -14,8 +14,19 @@
 #include "assessment/search.h"
 #include "estimation/parameter_search.h"
 #include "estimation/retro_analysis.h"
+#include "estimation/retro_view.h"
 
 namespace tarvik::app {
+
+// A chart of retrospective curves: whole years on the bottom axis, a biomass
+// from 0 on the left one.
+void PrepareRetrospectiveChart(ChartPanel& chart);
+// Draws the curves of `view` (the whole series and the peels, each over its
+// own years) with the title, axis titles and a legend, in place of the
+// curves drawn before.
+void DrawRetrospectiveCurves(ChartPanel& chart, const estimation::RetrospectiveChart& view);
+// Removes the curves, the title and the axis titles.
+void ClearRetrospectiveCurves(ChartPanel& chart);
 
 // The retrospective analysis of one variant, in the background: ten
 // re-estimations without the first and the last 1 … 5 years, their lines in
@@ -51,7 +62,6 @@ class RetrospectiveAnalysis : public QObject {
   std::function<std::optional<int>()> maxFailures_;
   std::function<int()> catchUnit_;
   ChartPanel* chart_ = nullptr;
-  int curves_ = 0;
 };
 
 }  // namespace tarvik::app

@@ -1,6 +1,7 @@
 #include "app/rule_page.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include <QEvent>
@@ -16,6 +17,7 @@
 #include "app/handler.h"
 #include "app/locale_mark.h"
 #include "app/widgets.h"
+#include "assessment/journal.h"
 #include "assessment/reference_points.h"
 #include "assessment/variants.h"
 #include "common/error.h"
@@ -241,8 +243,10 @@ QWidget* RulePage::BuildEditor() {
   On(upDownAlpha_, &QSpinBox::valueChanged, [this] { UpDownAlphaClick(); });
   On(upDownBeta_, &QSpinBox::valueChanged, [this] { UpDownBetaClick(); });
   On(button20_, &QPushButton::clicked, [this] { Button20Click(); });
-  // Enter in a parameter edit redraws the rule with the typed value.
+  // The chart follows a parameter as it is typed; Enter redraws the rule
+  // with the typed value and names an unreadable one.
   for (QLineEdit* edit : {editAlpha_, editBeta_}) {
+    On(edit, &QLineEdit::textEdited, [this] { FollowTypedParameter(); });
     On(edit, &QLineEdit::returnPressed, [this] { RedrawRule(); });
   }
   return box;
@@ -475,6 +479,96 @@ void RulePage::RedrawRule() {
   }
 }
 
+void RulePage::FollowTypedParameter() {
+  try {
+    RedrawRule();
+  } catch (const Error&) {
+    chart4_->Clear("Series4");
+  }
+}
+
+void RulePage::RebuildVariantRadios() {
+  const std::uint8_t previous = ruleVariant_;
+  for (QRadioButton* radio : variantRadios_) delete radio;
+  variantRadios_.clear();
+  auto* radios = static_cast<QVBoxLayout*>(scrollBox2_->widget()->layout());
+  QRadioButton* checked = nullptr;
+  for (std::uint8_t index : State().ActiveVariants) {
+    if (index >= State().ModelFits.size()) continue;
+    auto* radio = Named<QRadioButton>("VariantRadio",
+                                      FromUtf8(refpoints::VariantName(State().ModelFits[index])));
+    radio->setProperty("tag", index);
+    radios->insertWidget(radios->count() - 1, radio);
+    const std::size_t position = variantRadios_.size();
+    On(radio, &QRadioButton::clicked, [this, position] { VariantRadioClick(position); });
+    variantRadios_.push_back(radio);
+    if (index == previous) checked = radio;
+  }
+  if (variantRadios_.empty()) return;
+  if (checked == nullptr) checked = variantRadios_.front();
+  checked->setChecked(true);
+  ruleVariant_ = static_cast<std::uint8_t>(checked->property("tag").toUInt());
+}
+
+void RulePage::RestoreEditor(const rules::RuleEditor& editor) {
+  const bool logistic = editor.Shape == RuleKind::Logistic;
+  QToolButton* shape = logistic                                       ? buttonLogist_
+                       : editor.Shape == RuleKind::Precautionary ? buttonPA_
+                       : editor.Shape == RuleKind::NonZonal      ? buttonNonZonal_
+                                                                 : buttonLinKus_;
+  shape->setChecked(true);
+  const bool edited = (logistic || shape == buttonLinKus_) && !Conservative();
+  ShowAlphaEditor(edited);
+  ShowBetaEditor(edited && logistic);
+  labelAlpha_->setText(logistic ? QStringLiteral("> 1") : QStringLiteral("(-1.0, 1.0)"));
+  editAlpha_->setText(FromUtf8(editor.AlphaText));
+  editBeta_->setText(FromUtf8(editor.BetaText));
+  // The up-downs at the positions nearest the values, without their handlers.
+  const auto position = [](const std::string& text, double scale, double offset, int low,
+                           int high) {
+    bool ok = false;
+    const double value =
+        QString::fromStdString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+    return ok ? std::clamp(static_cast<int>(std::lround(value * scale + offset)), low, high) : low;
+  };
+  {
+    const QSignalBlocker blocker(upDownAlpha_);
+    upDownAlpha_->setRange(logistic ? 5 : 0, logistic ? 50 : 20);
+    upDownAlpha_->setValue(logistic ? position(editor.AlphaText, 5.0, 0.0, 5, 50)
+                                    : position(editor.AlphaText, 10.0, 10.0, 0, 20));
+  }
+  SetPosition(upDownBeta_, position(editor.BetaText, 10.0, 0.0, 0, 10));
+  const std::string& r = State().RDirectory;
+  button20_->setEnabled(!logistic || !(r.empty() || r == rbridge::kRNotFound));
+  if (editor.TargetIndex >= 0 && editor.TargetIndex < comboFnz_->count()) {
+    comboFnz_->setCurrentIndex(editor.TargetIndex);
+    State().WorkingRule.TargetKind = SelectedTarget();
+  }
+}
+
+void RulePage::Redraw() {
+  chart4_->SetAxisTitle(Axis::Bottom,
+                        FromUtf8(MassTitle("Биомасса", catchUnit_ ? catchUnit_() : 0)));
+  ShowRuleList();
+  button22_->setVisible(State().RuleList.size() > 1);
+  if (const auto editor = assessment::LastRuleEditor(State(), DecimalMark());
+      editor && editor->Revision != editorRevision_) {
+    editorRevision_ = editor->Revision;
+    RestoreEditor(editor->Value);
+  }
+  if (!estimation::ChosenVariant(State())) {
+    ClearResults();
+    return;
+  }
+  std::vector<std::uint8_t> shown;
+  for (const QRadioButton* radio : variantRadios_) {
+    shown.push_back(static_cast<std::uint8_t>(radio->property("tag").toUInt()));
+  }
+  if (shown != State().ActiveVariants) RebuildVariantRadios();
+  FollowTypedParameter();
+  CheckBox2Click();
+}
+
 void RulePage::ShowOptimisationViews(OptimisationView view) {
   for (ChartPanel* chart : indicatorCharts_) chart->setVisible(view == OptimisationView::Charts);
   for (QLabel* image : images_) image->setVisible(view == OptimisationView::Pictures);
@@ -515,6 +609,7 @@ void RulePage::ShowRuleList() {
 
 void RulePage::Button12Click() {
   const rules::AddRuleResult result = rules::AddRule(State(), Editor(), DecimalMark());
+  editorRevision_ = State().Journal.Revision;  // the editor is the one shown
   ShowRuleList();
   if (result.DeleteVisible) button22_->show();
   Flow().RuleAdded();
@@ -598,6 +693,7 @@ void RulePage::Button20Click() {
 
 void RulePage::FinishOptimisation(OptimisationOutcome outcome) {
   const rules::OptimisationResult& result = *outcome.result;
+  editorRevision_ = State().Journal.Revision;  // the editor is the one shown
   if (!result.Candidates.empty() && result.Kind == RuleKind::PiecewiseLinear) {
     editAlpha_->setText(FromUtf8(result.AlphaText));
     for (std::size_t i = 0; i < 4; ++i) {

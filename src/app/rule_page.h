@@ -43,6 +43,12 @@ class RulePage : public Page {
   // Without a chosen model (another data set): no variants, no rule drawn.
   void ClearResults();
 
+  // Shows what the state holds: the rule list, the variants of the chosen
+  // model, the rule of the editor on the chart; an editor left by a step the
+  // page has not shown (an opened assessment) is restored, never one the
+  // user is typing.
+  void Redraw();
+
   // RuleVariant: the ModelFits index whose reference points the chart uses.
   std::uint8_t RuleVariant() const { return ruleVariant_; }
 
@@ -105,6 +111,14 @@ class RulePage : public Page {
   void PlotRule(rules::RuleKind kind, std::uint8_t variant, rules::FTargetKind target);
   // Draws the rule of the shape that is down with the edits' texts.
   void RedrawRule();
+  // As RedrawRule while a parameter is typed: an unreadable text shows no
+  // rule (and «Добавить ПРП» refuses it) instead of an error box.
+  void FollowTypedParameter();
+  // The variant radios of the active variants, the previous one kept checked
+  // when it is still active; nothing else is redrawn.
+  void RebuildVariantRadios();
+  // The editor as a step left it: shape, α, β, target.
+  void RestoreEditor(const rules::RuleEditor& editor);
   void ShowOptimisationViews(OptimisationView view);
   void ShowRuleList();
   // Alpha (beta) with its caption, up-down and range label.
@@ -147,6 +161,7 @@ class RulePage : public Page {
 
   std::vector<QRadioButton*> variantRadios_;  // VariantRadios, tag = ModelFits index
   std::uint8_t ruleVariant_ = 0;
+  std::uint64_t editorRevision_ = 0;  // of the step whose editor was last restored
   std::function<int()> catchUnit_;
 };
 

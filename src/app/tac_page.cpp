@@ -13,12 +13,17 @@
 #include "app/chart_export.h"
 #include "app/locale_mark.h"
 #include "app/table_export.h"
+#include "app/retro_panel.h"
 #include "app/widgets.h"
 #include "assessment/decision_table.h"
+#include "assessment/journal.h"
 #include "assessment/management.h"
 #include "assessment/state.h"
 #include "common/error.h"
 #include "common/r_picture.h"
+#include "data/data_table.h"
+#include "estimation/retro_view.h"
+#include "estimation/variants.h"
 #include "projection/tac_report.h"
 #include "uncertainty/bootstrap_view.h"
 #include "uncertainty/decision_workflow.h"
@@ -220,7 +225,7 @@ void TacPage::BuildResults() {
   auto* tabSheet9 = Named<QWidget>("TabSheet9");
   auto* retrospective = new QVBoxLayout(tabSheet9);
   chart6_ = Named<ChartPanel>("Chart6");
-  chart6_->SetLegendVisible(true);
+  PrepareRetrospectiveChart(*chart6_);
   retrospective->addWidget(chart6_, 1);
   mohnLabel_ = Hidden(MakeLabel("MohnLabel", {}));
   mohnLabel_->setWordWrap(true);
@@ -264,34 +269,65 @@ void TacPage::BuildResults() {
   pageControl3_->SetTabVisible(kKobeTab, false);
 }
 
-// Colours of the retrospective curves, in run order.
-static const QColor kRetrospectiveColours[] = {
-    Qt::blue,       Qt::red,   Qt::darkGreen, Qt::magenta,  Qt::darkCyan,
-    Qt::darkYellow, Qt::black, Qt::darkRed,   Qt::darkBlue, Qt::darkMagenta};
-
 void TacPage::AddRetrospectiveCurves(const estimation::RetrospectiveResult& result,
                                      const QString& variant) {
-  // Every analysis adds its curves to those of the earlier ones; the names
-  // only have to be new.
-  int number = 0;
-  while (chart6_->HasSeries(QStringLiteral("Retrospective%1").arg(number + 1))) ++number;
-  for (std::size_t k = 0; k < result.Runs.size(); ++k) {
-    const QString name = QStringLiteral("Retrospective%1").arg(++number);
-    const QColor colour = kRetrospectiveColours[k % std::size(kRetrospectiveColours)];
-    chart6_->AddSeries(
-        name, {SeriesStyle::Kind::Line, colour, 3, SeriesStyle::Marker::None, 3, false, false, {}});
-    chart6_->SetPoints(name, result.Runs[k].Curve);
-  }
-  chart6_->SetLegendVisible(false);
+  // Drawn as the estimation page draws the analysis: the last one only.
+  const AssessmentState& state = State();
+  const std::size_t index = estimation::VariantIndexByLabel(state.ModelFits, ToUtf8(variant));
+  const model::ModelFit& fit = state.ModelFits.at(index);
+  const int unit = description_ ? description_().catchUnitExponent : 0;
+  DrawRetrospectiveCurves(
+      *chart6_, estimation::RetrospectiveCurves(result, state.AnalysisSeries,
+                                                data::CellYear(state.Table, 1), fit.FittedQ, unit,
+                                                ToUtf8(variant)));
   chart6_->SetBackground(Qt::white);
-  // The rho of the last analysis, which the chart's title names.
-  chart6_->SetTitle(variant + QStringLiteral(": ") + FromUtf8(result.Mohn.ChartLabel));
+  retrospectiveFit_ = RetrospectiveFit{index, fit.R, fit.K, fit.Q};
   mohnLabel_->setText(FromUtf8(result.Mohn.Text));
   mohnLabel_->show();
   // The chart's tab is shown; the page itself stays as it is (the estimation
   // page shows the analysis), so nothing is unlocked.
   pageControl3_->SetTabVisible(2, true);
 }
+
+void TacPage::HideResultTab(int index) {
+  if (pageControl3_->ActivePage() == index) pageControl3_->BringToFront(0);
+  pageControl3_->SetTabVisible(index, false);
+}
+
+void TacPage::Redraw() {
+  const int unit = description_ ? description_().catchUnitExponent : 0;
+  chart5_->SetAxisTitle(Axis::Left, FromUtf8(MassTitle("Биомасса", unit)));
+  if (const auto options = assessment::LastForecast(State(), DecimalMark());
+      options && options->Revision != optionsRevision_) {
+    optionsRevision_ = options->Revision;
+    spinEdit2_->setValue(options->Value.Horizon);
+    checkBox3_->setChecked(options->Value.AddNoise);
+  }
+  if (!State().Forecast) {
+    if (!drawnForecast_.empty() || kobe_ || !kobeError_.empty()) ClearForecast();
+    const std::string note = assessment::RecomputeNote(State(), assessment::Stage::Forecast);
+    chart5_->SetTitle(FromUtf8(note));
+    memo3_->setPlainText(FromUtf8(note));
+  } else if (State().Forecast->ReportLines != drawnForecast_) {
+    ShowForecast(*State().Forecast);
+  }
+  ShowReportText();
+  decisionTab_->Redraw();
+  // Curves of a fit that has changed since (or is gone) go.
+  if (retrospectiveFit_) {
+    const RetrospectiveFit& was = *retrospectiveFit_;
+    const std::vector<model::ModelFit>& fits = State().ModelFits;
+    if (was.Variant >= fits.size() || fits[was.Variant].R != was.R ||
+        fits[was.Variant].K != was.K || fits[was.Variant].Q != was.Q) {
+      ClearRetrospectiveCurves(*chart6_);
+      retrospectiveFit_.reset();
+      mohnLabel_->clear();
+      mohnLabel_->hide();
+      HideResultTab(2);
+    }
+  }
+}
+
 projection::ForecastOptions TacPage::ReadForecastOptions() const {
   data::DataDescription description;
   if (description_) description = description_();
@@ -310,32 +346,26 @@ void TacPage::DrawForecast() {
     forecast = projection::BuildForecast(State(), options);
   }
   ShowForecast(forecast);
+  optionsRevision_ = State().Journal.Revision;  // the options are those shown
+  Flow().ForecastDrawn();
   // The chart drawn is the chart seen, whichever tab was in front.
   pageControl3_->BringToFront(0);
 }
 
 void TacPage::Shown() {
-  const int unit = description_ ? description_().catchUnitExponent : 0;
-  chart5_->SetAxisTitle(Axis::Left, FromUtf8(MassTitle("Биомасса", unit)));
-  if (!State().Forecast) {
-    ClearForecast();
-  } else if (!kobe_ && kobeError_.empty()) {
-    // A forecast the page has not drawn (an opened assessment): drawn now,
-    // so that the page and «Сохранить в файл» show what the state holds.
-    ShowForecast(*State().Forecast);
-  }
-  ShowReportText();
-  decisionTab_->Shown();
+  Redraw();
 }
 
 void TacPage::ClearForecast() {
   chart5_->ClearAll();
   memo3_->clear();
   memo4_->clear();
+  drawnForecast_.clear();
   kobe_.reset();
   kobeError_.clear();
   chartKobe_->ClearAll();
-  pageControl3_->SetTabVisible(kKobeTab, false);
+  kobeSummary_->clear();
+  HideResultTab(kKobeTab);
   radioGroup1_->setVisible(false);
   lbl2_->setVisible(false);
   se2_->setVisible(false);
@@ -345,14 +375,11 @@ void TacPage::ClearResults() {
   ClearForecast();
   decisionTab_->Shown();
   // The retrospective curves belong to the data set too.
-  for (int number = 1; chart6_->HasSeries(QStringLiteral("Retrospective%1").arg(number));
-       ++number) {
-    chart6_->RemoveSeries(QStringLiteral("Retrospective%1").arg(number));
-  }
-  chart6_->SetTitle(QString());
+  ClearRetrospectiveCurves(*chart6_);
+  retrospectiveFit_.reset();
   mohnLabel_->clear();
   mohnLabel_->hide();
-  pageControl3_->SetTabVisible(2, false);
+  HideResultTab(2);
 }
 
 void TacPage::ShowForecast(const projection::ForecastResult& forecast) {
@@ -371,6 +398,7 @@ void TacPage::ShowForecast(const projection::ForecastResult& forecast) {
   chart5_->SetSeriesTitle(kBiomassInterval, kBiomassIntervalTitle, !chart.BiomassInterval.empty());
 
   memo4_->setPlainText(Joined(forecast.TableLines));
+  drawnForecast_ = forecast.ReportLines;
   ShowKobe(forecast);
   ShowReportText();
   // A decision table made for another TAC went with the old forecast.
@@ -379,7 +407,6 @@ void TacPage::ShowForecast(const projection::ForecastResult& forecast) {
   radioGroup1_->setVisible(true);
   lbl2_->setVisible(true);
   se2_->setVisible(true);
-  Flow().ForecastDrawn();
 }
 
 void TacPage::ShowReportText() {
@@ -474,6 +501,8 @@ void TacPage::RunSensitivity(int item) {
   }
   checkBox3_->setChecked(false);
   ShowForecast(result.Forecast);
+  optionsRevision_ = State().Journal.Revision;
+  Flow().ForecastDrawn();
   chart5_->SetPoints(kBiomassLower, result.BiomassLower);
   chart5_->SetPoints(kBiomassUpper, result.BiomassUpper);
   chart5_->SetPoints(kCatchLower, result.CatchLower);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -52,6 +53,13 @@ class TacPage : public Page {
   // The results of another data set are gone: no forecast, no Kobe plot, no
   // retrospective curves, nothing to save.
   void ClearResults();
+
+  // Shows what the state holds: the forecast drawn (or why it must be drawn
+  // again), its Kobe plot and report, the decision table; the horizon and
+  // the noise box of a forecast the page has not shown (an opened
+  // assessment) are restored. Retrospective curves of a fit that changed
+  // since go.
+  void Redraw();
 
   // PageControl3 with TabSheet7 "Прогноз биомассы и уловов", TabSheet8
   // "Результаты", TabSheet9 "График" (its tab hidden until a retrospective
@@ -111,6 +119,9 @@ class TacPage : public Page {
   void SaveChartBesideDataFile();
   // Nothing of a forecast shown.
   void ClearForecast();
+  // Hides a tab of the results; when its page was in front, the forecast's
+  // comes to the front (never a page under another tab's caption).
+  void HideResultTab(int index);
 
   // The forecast's settings as the page and the earlier pages show them now.
   projection::ForecastOptions ReadForecastOptions() const;
@@ -157,6 +168,15 @@ class TacPage : public Page {
   // The Kobe plot of the forecast shown (state.Forecast), or the reason there is none.
   std::optional<projection::KobeChart> kobe_;
   std::string kobeError_;
+  // The report lines of the forecast on the chart (empty: none drawn).
+  std::vector<std::string> drawnForecast_;
+  std::uint64_t optionsRevision_ = 0;  // of the forecast whose options were last restored
+  // The fit the retrospective curves were made from (record, r, K, q).
+  struct RetrospectiveFit {
+    std::size_t Variant = 0;
+    double R = 0.0, K = 0.0, Q = 0.0;
+  };
+  std::optional<RetrospectiveFit> retrospectiveFit_;
 };
 
 }  // namespace tarvik::app

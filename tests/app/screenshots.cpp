@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QMenu>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -18,6 +19,8 @@
 #include "app/refpoints_page.h"
 #include "app/rule_page.h"
 #include "app/tac_page.h"
+#include "assessment/reference_points.h"
+#include "assessment/fit_checks.h"
 #include "app_fixture.h"
 #include "copied_rows.h"
 #include "data/data_file.h"
@@ -399,6 +402,52 @@ TEST_F(AppTest, ScreenshotsOfTheManagementPages) {
       window_->Tac()->Results()->BringToFront(tab);
       QCoreApplication::processEvents();
       window_->grab().save(folder + QStringLiteral("/page6-tab%1").arg(tab + 1) + suffix + ".png");
+    }
+  }
+
+  // The retrospective curves on page 6, a risk typed after the decision
+  // table was computed, then a new Blim: what each page says then.
+  AssessmentState copy = window_->State();
+  estimation::RetrospectiveOptions retrospective;
+  retrospective.MaxFailures = 300;
+  estimation::SearchTexts texts;
+  texts.InitialK = QString::number(K, 'f', 0).toStdString();
+  texts.MinK = QString::number(K / 10, 'f', 0).toStdString();
+  texts.MaxK = QString::number(K * 10, 'f', 0).toStdString();
+  window_->Tac()->AddRetrospectiveCurves(
+      estimation::RunRetrospective(copy, copy.Table, 0, texts, '.', retrospective),
+      QStringLiteral("Шефер СК"));
+  const auto shoot = [&](const QString& name) {
+    QCoreApplication::processEvents();
+    window_->grab().save(folder + "/" + name + ".png");
+  };
+  for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
+    window_->resize(size);
+    const QString suffix = QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
+    window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
+    window_->Tac()->Results()->BringToFront(2);
+    shoot("page6-retrospective" + suffix);
+    window_->Tac()->Results()->BringToFront(TacPage::kDecisionTab);
+    window_->findChild<QDoubleSpinBox*>("DecisionRisk")->setValue(10.0);
+    shoot("page6-risk-changed" + suffix);
+    window_->findChild<QDoubleSpinBox*>("DecisionRisk")->setValue(5.0);
+  }
+  window_->Tac()->Results()->BringToFront(TacPage::kKobeTab);
+  refpoints::ChangeSelector(window_->State(), refpoints::Selector::LimitBiomass, 2);
+  window_->Rule()->Redraw();
+  window_->Performance()->Redraw();
+  window_->Tac()->Redraw();
+  for (const QSize size : {QSize(1025, 784), window_->minimumSizeHint()}) {
+    window_->resize(size);
+    const QString suffix = QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
+    for (const PageIndex page : {PageIndex::Rule, PageIndex::Performance}) {
+      window_->Pages()->BringToFront(static_cast<int>(page));
+      shoot(QStringLiteral("new-blim-page%1").arg(static_cast<int>(page) + 1) + suffix);
+    }
+    window_->Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
+    for (int tab : {0, TacPage::kDecisionTab}) {
+      window_->Tac()->Results()->BringToFront(tab);
+      shoot(QStringLiteral("new-blim-page6-tab%1").arg(tab + 1) + suffix);
     }
   }
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <exception>
+#include <initializer_list>
 #include <limits>
 #include <utility>
 
@@ -254,6 +255,49 @@ rules::HarvestRule RuleOf(const Json& r) {
   return rule;
 }
 
+uncertainty::DecisionRequest DecisionRequestOf(const Json& in, char mark) {
+  uncertainty::DecisionRequest r;
+  r.Entries.clear();
+  const Json& entries = Field(in, "entries");
+  if (!entries.is_array()) Bad("entries", "ожидается список вариантов улова");
+  for (const Json& e : entries) {
+    r.Entries.push_back({static_cast<uncertainty::CatchOptionKind>(Integer(e, "kind", 0, 3)),
+                         Number(e, "value")});
+  }
+  r.Risk = Number(in, "risk");
+  r.Criterion = static_cast<uncertainty::RiskCriterion>(Integer(in, "criterion", 0, 2));
+  r.ProcessSigma = Number(in, "process_sigma");
+  r.ProcessSource =
+      static_cast<uncertainty::ProcessErrorSource>(Integer(in, "process_source", 0, 1));
+  r.Horizon = static_cast<int>(Integer(in, "horizon", 1, 1000));
+  r.Replicates = static_cast<int>(Integer(in, "replicates", 0, 1000000));
+  r.Seed =
+      static_cast<std::uint64_t>(Integer(in, "seed", 0, std::numeric_limits<long long>::max()));
+  r.Level = static_cast<int>(Integer(in, "level", 0, 100));
+  r.Bounds = BoundsOf(in, "bounds");
+  r.DecimalMark = mark;
+  return r;
+}
+
+rules::RuleEditor RuleEditorOf(const Json& in, char mark) {
+  const char recorded = RecordedMark(in);
+  rules::RuleEditor e;
+  e.Shape = static_cast<rules::RuleKind>(Integer(in, "shape", 0, 3));
+  e.AlphaText = Numeric(Text(in, "alpha"), recorded, mark);
+  e.BetaText = Numeric(Text(in, "beta"), recorded, mark);
+  e.TargetIndex = static_cast<int>(Integer(in, "target", -1, 4));
+  return e;
+}
+
+projection::BootstrapOptions EvaluationOf(const Json& in, char mark) {
+  projection::BootstrapOptions o;
+  o.Parametric = Flag(in, "parametric");
+  o.Horizon = static_cast<int>(Integer(in, "horizon", 1, 50));
+  o.RunsText = Text(in, "runs");
+  o.DecimalMark = mark;
+  return o;
+}
+
 // The rules the data set found in the state (the list outlives a data set).
 void RestoreCarriedRules(AssessmentState& state, const Json& inputs) {
   const Json& list = Field(inputs, "rules");
@@ -386,13 +430,7 @@ void Apply(AssessmentState& state, const Step& step, const AssessmentFile& file,
     o.BlimFraction = Number(in, "blim_fraction");
     uncertainty::EstimateUncertainty(state, BoundsOf(in, "bounds"), o);
   } else if (name == "add_rule") {
-    const char recorded = RecordedMark(in);
-    rules::RuleEditor e;
-    e.Shape = static_cast<rules::RuleKind>(Integer(in, "shape", 0, 3));
-    e.AlphaText = Numeric(Text(in, "alpha"), recorded, mark);
-    e.BetaText = Numeric(Text(in, "beta"), recorded, mark);
-    e.TargetIndex = static_cast<int>(Integer(in, "target", -1, 4));
-    rules::AddRule(state, e, mark);
+    rules::AddRule(state, RuleEditorOf(in, mark), mark);
   } else if (name == "delete_rule") {
     rules::DeleteRule(state, OptionalIndexOf(in, "selected"));
   } else if (name == "choose_rule") {
@@ -407,12 +445,7 @@ void Apply(AssessmentState& state, const Step& step, const AssessmentFile& file,
     r.Threads = static_cast<unsigned>(options.Threads);
     rules::OptimiseRule(state, r, mark);
   } else if (name == "evaluate_rules") {
-    projection::BootstrapOptions o;
-    o.Parametric = Flag(in, "parametric");
-    o.Horizon = static_cast<int>(Integer(in, "horizon", 1, 50));
-    o.RunsText = Text(in, "runs");
-    o.DecimalMark = mark;
-    projection::EvaluateRulesByBootstrap(state, o);
+    projection::EvaluateRulesByBootstrap(state, EvaluationOf(in, mark));
   } else if (name == "forecast") {
     projection::BuildForecast(state, ForecastOf(in, mark));
   } else if (name == "sensitivity") {
@@ -421,29 +454,10 @@ void Apply(AssessmentState& state, const Step& step, const AssessmentFile& file,
         static_cast<projection::SensitivityParameter>(Integer(in, "parameter", 0, 2)),
         static_cast<int>(Integer(in, "step", 5, 50)));
   } else if (name == "decision_table") {
-    uncertainty::DecisionRequest r;
-    r.Entries.clear();
-    const Json& entries = Field(in, "entries");
-    if (!entries.is_array()) Bad("entries", "ожидается список вариантов улова");
-    for (const Json& e : entries) {
-      r.Entries.push_back({static_cast<uncertainty::CatchOptionKind>(Integer(e, "kind", 0, 3)),
-                           Number(e, "value")});
-    }
-    r.Risk = Number(in, "risk");
-    r.Criterion = static_cast<uncertainty::RiskCriterion>(Integer(in, "criterion", 0, 2));
-    r.ProcessSigma = Number(in, "process_sigma");
-    r.ProcessSource =
-        static_cast<uncertainty::ProcessErrorSource>(Integer(in, "process_source", 0, 1));
-    r.Horizon = static_cast<int>(Integer(in, "horizon", 1, 1000));
-    r.Replicates = static_cast<int>(Integer(in, "replicates", 0, 1000000));
-    r.Seed = static_cast<std::uint64_t>(
-        Integer(in, "seed", 0, std::numeric_limits<long long>::max()));
-    r.Level = static_cast<int>(Integer(in, "level", 0, 100));
-    r.Bounds = BoundsOf(in, "bounds");
-    r.DecimalMark = mark;
+    const uncertainty::DecisionRequest request = DecisionRequestOf(in, mark);
     const bool handedOver = Flag(in, "handed_over");
     uncertainty::UpdateDecisionTable(
-        state, r, handedOver && state.Uncertainty ? &*state.Uncertainty : nullptr);
+        state, request, handedOver && state.Uncertainty ? &*state.Uncertainty : nullptr);
   } else if (name == "retrospective") {
     const data::DataTable table = state.Table;
     estimation::RetrospectiveOptions o;
@@ -675,6 +689,190 @@ RecordedStep Retrospective(std::size_t variant, const estimation::SearchTexts& t
 }
 
 }  // namespace steps
+
+namespace {
+
+// The last recorded step among `transitions`, its index and its revision.
+struct Found {
+  std::size_t Index = 0;
+  std::uint64_t Revision = 0;
+  Json Inputs;
+};
+
+std::optional<Found> LastStep(const AssessmentState& state,
+                              std::initializer_list<std::string_view> transitions) {
+  const std::vector<RecordedStep>& steps = state.Journal.Steps;
+  for (std::size_t i = steps.size(); i-- > 0;) {
+    for (std::string_view name : transitions) {
+      if (steps[i].Transition != name) continue;
+      Json inputs = Json::parse(steps[i].Inputs, nullptr, false);
+      if (inputs.is_discarded()) return std::nullopt;
+      return Found{i, state.Journal.Revision - (steps.size() - 1 - i), std::move(inputs)};
+    }
+  }
+  return std::nullopt;
+}
+
+// Reads the step's inputs; a step the reader refuses gives nothing.
+template <typename Inputs, typename Read>
+std::optional<RecordedInputs<Inputs>> Recorded(const std::optional<Found>& step, Read read) {
+  if (!step) return std::nullopt;
+  try {
+    return RecordedInputs<Inputs>{step->Revision, read(step->Inputs)};
+  } catch (const Error&) {
+    return std::nullopt;
+  }
+}
+
+// The stage whose change a step is, and how the user sees it.
+struct StepChange {
+  Stage Source;
+  const char* Reason;
+};
+
+std::optional<StepChange> ChangeOf(const RecordedStep& step) {
+  const std::string& t = step.Transition;
+  if (t == "open_data_set" || t == "edit_cell" || t == "paste_data_set" ||
+      t == "replace_data_set") {
+    return StepChange{Stage::Data, "изменены данные (страница 1)"};
+  }
+  if (t == "rebuild_variants" || t == "enable_variant" || t == "enable_model") {
+    return StepChange{Stage::Variants, "изменён набор вариантов моделей (страница 2)"};
+  }
+  if (t == "suitability_check") {
+    return StepChange{Stage::Suitability, "данные проверены заново (страница 2)"};
+  }
+  if (t == "search") return StepChange{Stage::Fits, "параметры оценены заново (страница 2)"};
+  if (t == "choose_model") {
+    return StepChange{Stage::ModelChoice, "выбран вариант модели (страница 2)"};
+  }
+  if (t == "adopt_refinement" || t == "adopt_observation_error" || t == "adopt_state_space") {
+    return StepChange{Stage::ReferencePoints,
+                      "приняты другие значения параметров (страница 2)"};
+  }
+  if (t == "estimate_observation_error") {
+    return StepChange{Stage::ObservationError,
+                      "модель ошибки наблюдения оценена заново (страница 2)"};
+  }
+  if (t == "estimate_state_space") {
+    return StepChange{Stage::Uncertainty,
+                      "модель пространства состояний оценена заново (страница 2)"};
+  }
+  if (t == "reference_points") {
+    return StepChange{Stage::Targets, "ориентиры рассчитаны заново (страница 3)"};
+  }
+  if (t == "change_selector") {
+    const Json inputs = Json::parse(step.Inputs, nullptr, false);
+    const bool limit = inputs.is_object() && inputs.value("selector", -1) == 2;
+    return limit ? StepChange{Stage::LimitBiomass, "изменён Blim (страница 3)"}
+                 : StepChange{Stage::Targets, "изменён целевой ориентир (страница 3)"};
+  }
+  if (t == "confidence_intervals") {
+    return StepChange{Stage::Uncertainty, "доверительные интервалы рассчитаны заново (страница 3)"};
+  }
+  if (t == "add_rule" || t == "delete_rule") {
+    return StepChange{Stage::RuleList, "изменён список ПРП (страница 4)"};
+  }
+  if (t == "choose_rule") return StepChange{Stage::RuleChoice, "выбрано другое ПРП (страница 5)"};
+  if (t == "forecast" || t == "sensitivity") {
+    return StepChange{Stage::Forecast, "построен новый прогноз (страница 6)"};
+  }
+  return std::nullopt;
+}
+
+// Whether a change of `source` clears the results of `target` by the table.
+bool Reaches(Stage source, Stage target) {
+  if (source == target) return true;
+  for (const Dependency& d : kDependencies) {
+    if (d.Source == source && Reaches(d.Dependent, target)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::optional<RecordedInputs<rules::RuleEditor>> LastRuleEditor(const AssessmentState& state,
+                                                                char decimalMark) {
+  const std::optional<Found> step = LastStep(state, {"add_rule", "optimise_rule"});
+  if (step && state.Journal.Steps[step->Index].Transition == "optimise_rule") {
+    return Recorded<rules::RuleEditor>(step, [&](const Json& in) {
+      rules::RuleEditor e;
+      e.Shape = static_cast<rules::RuleKind>(Integer(in, "shape", 0, 3));
+      const rules::PickTexts best =
+          rules::PickValues(state.OptimisationBest, rules::Indicator::MeanCatch, decimalMark);
+      if (e.Shape == rules::RuleKind::PiecewiseLinear || e.Shape == rules::RuleKind::Logistic) {
+        e.AlphaText = best.Alpha;
+        if (e.Shape == rules::RuleKind::Logistic) e.BetaText = best.Beta;
+      }
+      e.TargetIndex = static_cast<int>(state.WorkingRule.TargetKind);
+      return e;
+    });
+  }
+  return Recorded<rules::RuleEditor>(step,
+                                     [&](const Json& in) { return RuleEditorOf(in, decimalMark); });
+}
+
+std::optional<RecordedInputs<projection::BootstrapOptions>> LastRuleEvaluation(
+    const AssessmentState& state, char decimalMark) {
+  return Recorded<projection::BootstrapOptions>(
+      LastStep(state, {"evaluate_rules"}),
+      [&](const Json& in) { return EvaluationOf(in, decimalMark); });
+}
+
+std::optional<RecordedInputs<projection::ForecastOptions>> LastForecast(
+    const AssessmentState& state, char decimalMark) {
+  const std::optional<Found> step = LastStep(state, {"forecast", "sensitivity"});
+  const bool sensitivity =
+      step && state.Journal.Steps[step->Index].Transition == "sensitivity";
+  return Recorded<projection::ForecastOptions>(step, [&](const Json& in) {
+    return ForecastOf(sensitivity ? Field(in, "forecast") : in, decimalMark);
+  });
+}
+
+std::optional<RecordedInputs<uncertainty::DecisionRequest>> LastDecisionRequest(
+    const AssessmentState& state, char decimalMark) {
+  return Recorded<uncertainty::DecisionRequest>(
+      LastStep(state, {"decision_table"}),
+      [&](const Json& in) { return DecisionRequestOf(in, decimalMark); });
+}
+
+std::string RecomputeNote(const AssessmentState& state, Stage stage) {
+  std::optional<Found> made;
+  bool held = false;
+  switch (stage) {
+    case Stage::Uncertainty:
+      made = LastStep(state, {"confidence_intervals"});
+      held = state.Uncertainty.has_value();
+      break;
+    case Stage::Indicators:
+      made = LastStep(state, {"evaluate_rules"});
+      held = state.Indicators.Evaluated;
+      break;
+    case Stage::Forecast:
+      made = LastStep(state, {"forecast", "sensitivity"});
+      held = state.Forecast.has_value();
+      break;
+    case Stage::DecisionTable:
+      made = LastStep(state, {"decision_table"});
+      held = state.Decision.has_value();
+      break;
+    case Stage::ReferencePoints:
+      made = LastStep(state, {"reference_points", "change_selector"});
+      held = !state.ReferencePoints.Tabs.empty();
+      break;
+    default:
+      return {};
+  }
+  if (held || !made) return {};
+  const std::vector<RecordedStep>& steps = state.Journal.Steps;
+  for (std::size_t i = made->Index + 1; i < steps.size(); ++i) {
+    const std::optional<StepChange> change = ChangeOf(steps[i]);
+    if (change && Reaches(change->Source, stage)) {
+      return std::string("Нужно рассчитать заново: ") + change->Reason + ".";
+    }
+  }
+  return "Нужно рассчитать заново: изменились данные, на которых основан расчёт.";
+}
 
 Fingerprint FingerprintOf(const AssessmentState& state) {
   Fingerprint f;

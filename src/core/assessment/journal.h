@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "assessment/assessment_file.h"
+#include "assessment/dependencies.h"
 #include "assessment/state.h"
 #include "estimation/observation_error.h"
 #include "estimation/parameter_search.h"
@@ -92,6 +93,40 @@ RecordedStep DecisionTable(const uncertainty::DecisionRequest& request, bool han
 RecordedStep Retrospective(std::size_t variant, const estimation::SearchTexts& texts,
                            char decimalMark);
 }  // namespace steps
+
+// --- What the journal tells the pages.
+
+// The inputs a step was last run with, and the step's revision (the count of
+// steps recorded in the state when it completed): a page that shows the
+// inputs restores its editors only from a step it has not seen yet (an
+// opened assessment), never over what the user typed since.
+template <typename Inputs>
+struct RecordedInputs {
+  std::uint64_t Revision = 0;
+  Inputs Value;
+};
+
+// The rule editor as the last «Добавить ПРП» or «Оптимизация ПРП» left it:
+// the rule added, or the shape optimised with α (and β) of its best mean
+// catch and the working rule's target. Texts in `decimalMark`.
+std::optional<RecordedInputs<rules::RuleEditor>> LastRuleEditor(const AssessmentState& state,
+                                                                char decimalMark);
+// The settings of the last evaluation of the rules.
+std::optional<RecordedInputs<projection::BootstrapOptions>> LastRuleEvaluation(
+    const AssessmentState& state, char decimalMark);
+// The options of the last forecast (drawn, or of the sensitivity run).
+std::optional<RecordedInputs<projection::ForecastOptions>> LastForecast(
+    const AssessmentState& state, char decimalMark);
+// The request of the last decision table.
+std::optional<RecordedInputs<uncertainty::DecisionRequest>> LastDecisionRequest(
+    const AssessmentState& state, char decimalMark);
+
+// For the results of `stage` (Uncertainty, Indicators, Forecast,
+// DecisionTable, ReferencePoints) that were made on this data set and have
+// been cleared since: «Нужно рассчитать заново: <why>.», why being the first
+// later step whose change reaches them by the table of dependencies. "" when
+// the state holds them or they were never made on this data set.
+std::string RecomputeNote(const AssessmentState& state, Stage stage);
 
 // The results a replay must reproduce, as the state holds them now: every
 // searched or adopted variant's r, K, q, L; the chosen variant's MSY (once

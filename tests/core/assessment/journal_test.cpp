@@ -180,6 +180,87 @@ TEST_F(WholeRoadJournal, TheRandomStreamStartsWhereTheDataSetsWorkBegan) {
   EXPECT_NE(FingerprintOf(replay.State).Variants, FingerprintOf(*road_).Variants);
 }
 
+TEST_F(WholeRoadJournal, TheLastInputsOfTheManagementStepsAreReadBackWithTheirRevision) {
+  const std::optional<RecordedInputs<rules::RuleEditor>> rule = LastRuleEditor(*road_, ',');
+  ASSERT_TRUE(rule.has_value());
+  EXPECT_EQ(rule->Value.AlphaText, "-0,5");  // the second rule, in the mark asked for
+  EXPECT_EQ(rule->Revision, road_->Journal.Revision - 4);  // four steps came after it
+  const auto evaluation = LastRuleEvaluation(*road_, '.');
+  ASSERT_TRUE(evaluation.has_value());
+  EXPECT_EQ(evaluation->Value.RunsText, "20");
+  const auto forecast = LastForecast(*road_, '.');
+  ASSERT_TRUE(forecast.has_value());
+  EXPECT_EQ(forecast->Value.Horizon, 3);
+  EXPECT_EQ(forecast->Value.Rule, 1u);
+  const auto decision = LastDecisionRequest(*road_, '.');
+  ASSERT_TRUE(decision.has_value());
+  EXPECT_EQ(decision->Revision, road_->Journal.Revision);
+  EXPECT_EQ(decision->Value.Horizon, 3);
+  EXPECT_EQ(decision->Value.Risk, uncertainty::kDefaultRisk);
+  const std::vector<uncertainty::CatchOptionEntry> entries =
+      uncertainty::DefaultCatchOptionEntries();
+  ASSERT_EQ(decision->Value.Entries.size(), entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(decision->Value.Entries[i].Kind, entries[i].Kind);
+    EXPECT_EQ(decision->Value.Entries[i].Value, entries[i].Value);
+  }
+  const AssessmentState fresh;
+  EXPECT_FALSE(LastDecisionRequest(fresh, '.').has_value());
+}
+
+// Each change after the whole road, and the line each management result
+// then shows ("" where the result stays).
+struct Staleness {
+  const char* name;
+  void (*change)(AssessmentState&);
+  const char* intervals;
+  const char* indicators;
+  const char* forecast;
+  const char* decision;
+};
+
+class StaleResults : public WholeRoadJournal, public testing::WithParamInterface<Staleness> {};
+
+TEST_P(StaleResults, NameTheFirstChangeThatClearedThem) {
+  AssessmentState state = *road_;
+  GetParam().change(state);
+  const auto note = [&](Stage stage) { return RecomputeNote(state, stage); };
+  const auto expected = [](const char* why) {
+    return *why == 0 ? std::string() : "Нужно рассчитать заново: " + std::string(why) + ".";
+  };
+  EXPECT_EQ(note(Stage::Uncertainty), expected(GetParam().intervals));
+  EXPECT_EQ(note(Stage::Indicators), expected(GetParam().indicators));
+  EXPECT_EQ(note(Stage::Forecast), expected(GetParam().forecast));
+  EXPECT_EQ(note(Stage::DecisionTable), expected(GetParam().decision));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Journal, StaleResults,
+    testing::Values(
+        Staleness{"Nothing", [](AssessmentState&) {}, "", "", "", ""},
+        Staleness{"NewBlim",
+                  [](AssessmentState& s) {
+                    refpoints::ChangeSelector(s, refpoints::Selector::LimitBiomass, 0);
+                  },
+                  "изменён Blim (страница 3)", "изменён Blim (страница 3)",
+                  "изменён Blim (страница 3)", "изменён Blim (страница 3)"},
+        Staleness{"RuleAdded",
+                  [](AssessmentState& s) {
+                    rules::RuleEditor e;
+                    e.AlphaText = "0.7";
+                    rules::AddRule(s, e);
+                  },
+                  "", "изменён список ПРП (страница 4)", "", ""},
+        Staleness{"OtherRule", [](AssessmentState& s) { rules::ChooseRule(s, 0); }, "", "",
+                  "выбрано другое ПРП (страница 5)", "выбрано другое ПРП (страница 5)"},
+        Staleness{"NewForecast",
+                  [](AssessmentState& s) {
+                    projection::BuildForecast(
+                        s, projection::ForecastOptionsFor(s, 2, false, "Тунец", "ВТО", '.'));
+                  },
+                  "", "", "", "построен новый прогноз (страница 6)"}),
+    [](const testing::TestParamInfo<Staleness>& info) { return std::string(info.param.name); });
+
 TEST(Journal, AFailedOrVoidTransitionRecordsNothing) {
   AssessmentState state;
   OpenYellowfin(state);
