@@ -25,6 +25,21 @@ constexpr int kLeastColumnWidth = 60;
 constexpr int kRowHeight = 40;  // the least height of a row
 constexpr int kGaugeSteps = 1000;
 
+// The parts of a word a wrapped line may end between: after each hyphen
+// inside it («Линейно-» and «Кусочное»); a leading minus stays with its number.
+QStringList WordParts(const QString& word) {
+  QStringList parts;
+  qsizetype start = 0;
+  for (qsizetype i = 1; i + 1 < word.size(); ++i) {
+    if (word[i] == QLatin1Char('-') && word[i - 1].isLetter() && word[i + 1].isLetter()) {
+      parts << word.mid(start, i + 1 - start);
+      start = i + 1;
+    }
+  }
+  parts << word.mid(start);
+  return parts;
+}
+
 }  // namespace
 
 PerformancePage::PerformancePage(PageContext context, QWidget* parent) : Page(context, parent) {
@@ -189,6 +204,8 @@ void PerformancePage::ShowTable(const projection::IndicatorTable& table) {
     const auto& cells = table.Cells[static_cast<std::size_t>(row)];
     for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
       stringGrid2_->SetCell(column, row, FromUtf8(cells[static_cast<std::size_t>(column)]));
+      // The titles a little smaller, so that ten columns fit the smallest window.
+      if (row == 0) stringGrid2_->item(0, column)->setFont(TitleFont());
     }
   }
   FitTable();
@@ -207,20 +224,31 @@ void PerformancePage::ShowRow(std::size_t row, const std::vector<std::string>& c
 // that (no horizontal scroll while the words fit); every row at least
 // kRowHeight high and as high as its wrapped text needs.
 void PerformancePage::FitTable() {
-  const QFontMetrics metrics(stringGrid2_->font());
-  const int padding = 10;  // the text margins of a cell and a little air
+  const QFontMetrics cellMetrics(stringGrid2_->font());
+  const QFontMetrics titleMetrics(TitleFont());
+  const int padding = 8;  // the text margins of a cell and a little air
   std::vector<int> widths;
   for (int column = 0; column < stringGrid2_->columnCount(); ++column) {
     int width = kLeastColumnWidth;
     for (int row = 0; row < stringGrid2_->rowCount(); ++row) {
+      const QFontMetrics& metrics = row == 0 ? titleMetrics : cellMetrics;
       const QString text = stringGrid2_->Cell(column, row);
       for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        width = std::max(width, metrics.horizontalAdvance(word) + padding);
+        // A line may also break after the hyphen of «Линейно-Кусочное».
+        for (const QString& part : WordParts(word)) {
+          width = std::max(width, metrics.horizontalAdvance(part) + padding);
+        }
       }
     }
     widths.push_back(width);
   }
   stringGrid2_->SetLeastColumnWidths(std::move(widths));  // FitRows follows
+}
+
+QFont PerformancePage::TitleFont() const {
+  QFont font = stringGrid2_->font();
+  font.setPointSizeF(font.pointSizeF() * 0.88);
+  return font;
 }
 
 void PerformancePage::FitRows() {

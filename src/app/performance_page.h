@@ -65,6 +65,8 @@ class PerformancePage : public Page {
   void ShowRow(std::size_t row, const std::vector<std::string>& cells);
   void FitTable();
   void FitRows();
+  // The font of the titles' row.
+  QFont TitleFont() const;
   void FillRuleSelector(const std::vector<std::string>& names);
 
   QComboBox* comboBootStrap_ = nullptr;
