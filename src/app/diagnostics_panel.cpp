@@ -1,5 +1,7 @@
 #include "app/diagnostics_panel.h"
 
+#include <sstream>
+
 #include <utility>
 
 #include <QHBoxLayout>
@@ -77,6 +79,20 @@ QColor VerdictColour(diagnostics::Verdict verdict) {
   return StatusColour(diagnostics::CheckStatus::Fail);
 }
 
+// What a diagnosis of record `index` rests on: its fit and its intervals.
+std::string InputsOf(const AssessmentState& state, std::size_t index, char decimalMark) {
+  const model::ModelFit& fit = state.ModelFits.at(index);
+  std::ostringstream key;
+  key.precision(17);
+  key << fit.R << ' ' << fit.K << ' ' << fit.Q << ' ' << fit.Exponent << ' '
+      << static_cast<int>(fit.Origin) << ' ';
+  if (const std::optional<double> ratio = uncertainty::MsyIntervalRatioOf(state, index)) {
+    key << *ratio;
+  }
+  key << ' ' << uncertainty::IntervalTruncationOf(state, index, decimalMark);
+  return key.str();
+}
+
 }  // namespace
 
 DiagnosticsPanel::DiagnosticsPanel(PageContext context, QWidget* parent)
@@ -140,6 +156,36 @@ void DiagnosticsPanel::Clear() {
   ShowEmpty(
       QStringLiteral("Выполните «Оценка параметров»: диагностика проверяет найденные "
                      "варианты"));
+}
+
+void DiagnosticsPanel::Redraw(const estimation::ParameterBounds& bounds) {
+  const AssessmentState& state = context_.State();
+  std::vector<int> listed;
+  for (int i = 0; i < variants_->count(); ++i) listed.push_back(variants_->itemData(i).toInt());
+  std::vector<int> searched;
+  for (const std::uint8_t index : estimation::EnabledIndices(state.ModelFits)) {
+    searched.push_back(index);
+  }
+  if (!bounds_ || listed != searched) {
+    SearchFinished(bounds);
+    return;
+  }
+  const std::optional<std::size_t> picked = Picked();
+  bool pickedGone = false;
+  for (auto it = diagnoses_.begin(); it != diagnoses_.end();) {
+    const std::size_t index = it->first;
+    if (index < state.ModelFits.size() && madeFrom_[index] == InputsOf(state, index, DecimalMark())) {
+      ++it;
+      continue;
+    }
+    pickedGone = pickedGone || picked == index;
+    it = diagnoses_.erase(it);
+  }
+  if (pickedGone) {
+    ShowEmpty(QStringLiteral("Результаты изменились: диагностика выполняется заново при показе "
+                             "вкладки"));
+    DiagnoseLater();
+  }
 }
 
 void DiagnosticsPanel::Select(std::size_t index) {
@@ -221,6 +267,7 @@ void DiagnosticsPanel::Diagnose() {
       stateSpace = *fit;
     }
   }
+  madeFrom_[*index] = InputsOf(state, *index, DecimalMark());
   context_.background.RunGuarded(
       [series = diagnostics::DiagnosedSeries(state), fits = state.ModelFits, index = *index,
        bounds = *bounds_, keep = state.MedianKeepCount, options, observation,

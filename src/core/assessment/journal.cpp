@@ -714,6 +714,62 @@ AssessmentFile AssessmentFileOf(const AssessmentState& state,
   return file;
 }
 
+std::optional<estimation::EstimationRequest> LastSearchRequest(const AssessmentState& state,
+                                                               char decimalMark) {
+  const std::vector<RecordedStep>& steps = state.Journal.Steps;
+  for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+    if (step->Transition == "search") return RequestOf(Json::parse(step->Inputs), decimalMark);
+    if (step->Transition == "choose_model") {
+      const Json inputs = Json::parse(step->Inputs);
+      if (!Field(inputs, "refit").is_null()) return RequestOf(Field(inputs, "refit"), decimalMark);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<refpoints::ReferenceSelectors> LastSelectors(const AssessmentState& state) {
+  std::optional<refpoints::ReferenceSelectors> selectors;
+  for (const RecordedStep& step : state.Journal.Steps) {
+    if (step.Transition == "reference_points") {
+      const Json in = Json::parse(step.Inputs);
+      selectors = refpoints::ReferenceSelectors{static_cast<int>(Integer(in, "btg", 0, 2)),
+                                                static_cast<int>(Integer(in, "etg", 0, 2)),
+                                                static_cast<int>(Integer(in, "blim", 0, 3))};
+    } else if (step.Transition == "change_selector") {
+      const Json in = Json::parse(step.Inputs);
+      if (!selectors) selectors.emplace();
+      const int choice = static_cast<int>(Integer(in, "choice", 0, 3));
+      switch (Integer(in, "selector", 0, 2)) {
+        case 0:
+          selectors->Btg = choice;
+          break;
+        case 1:
+          selectors->Etg = choice;
+          break;
+        default:
+          selectors->Blim = choice;
+          break;
+      }
+    }
+  }
+  return selectors;
+}
+
+std::optional<uncertainty::BootstrapOptions> LastIntervalOptions(const AssessmentState& state) {
+  const std::vector<RecordedStep>& steps = state.Journal.Steps;
+  for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+    if (step->Transition != "confidence_intervals") continue;
+    const Json in = Json::parse(step->Inputs);
+    uncertainty::BootstrapOptions o;
+    o.Replicates = static_cast<int>(Integer(in, "replicates", 0, 1000000));
+    o.Seed = static_cast<std::uint64_t>(
+        Integer(in, "seed", 0, std::numeric_limits<long long>::max()));
+    o.Level = static_cast<int>(Integer(in, "level", 0, 100));
+    return o;
+  }
+  return std::nullopt;
+}
+
 AssessmentState ReplayAssessment(const AssessmentFile& file, const ReplayOptions& options) {
   AssessmentState state;
   state.Random.Restore(file.RandomSeedAtStart);

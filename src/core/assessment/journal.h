@@ -93,6 +93,19 @@ RecordedStep Retrospective(std::size_t variant, const estimation::SearchTexts& t
                            char decimalMark);
 }  // namespace steps
 
+// The request of the last «Оценка параметров» the journal holds (a model
+// choice that searched again counts), its texts written with `decimalMark`;
+// nothing before a search. What the estimation page shows as typed after an
+// assessment was opened.
+std::optional<estimation::EstimationRequest> LastSearchRequest(const AssessmentState& state,
+                                                               char decimalMark);
+
+// The target and limit selectors as the journal's steps left them (nothing
+// before the first reference-point step), and the settings of the last
+// confidence intervals: what page 3 shows as chosen after opening.
+std::optional<refpoints::ReferenceSelectors> LastSelectors(const AssessmentState& state);
+std::optional<uncertainty::BootstrapOptions> LastIntervalOptions(const AssessmentState& state);
+
 // The results a replay must reproduce, as the state holds them now: every
 // searched or adopted variant's r, K, q, L; the chosen variant's MSY (once
 // its reference points are computed); the first forecast year's TAC
