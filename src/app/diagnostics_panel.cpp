@@ -108,9 +108,12 @@ DiagnosticsPanel::DiagnosticsPanel(PageContext context, QWidget* parent)
 
   checks_ = MakeTable("GridChecklist", {QString(), QStringLiteral("Проверка"),
                                         QStringLiteral("Значение"), QStringLiteral("Пояснение")});
-  tests_ =
-      MakeTable("GridResidualTests", {QStringLiteral("Тест остатков"), QStringLiteral("Статистика"),
-                                      QStringLiteral("p"), QStringLiteral("Вывод")});
+  // Headers on two lines and a narrow p column: nothing is cut in a narrow
+  // window.
+  tests_ = MakeTable("GridResidualTests",
+                     {QStringLiteral("Тест\nостатков"), QStringLiteral("Статис-\nтика"),
+                      QStringLiteral("p"), QStringLiteral("Вывод")});
+  tests_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
   AttachTableExport(checks_, context_.ui, context_.session);
   AttachTableExport(tests_, context_.ui, context_.session);
 
@@ -125,6 +128,8 @@ DiagnosticsPanel::DiagnosticsPanel(PageContext context, QWidget* parent)
   layout->addLayout(top);
   layout->addWidget(checks_, 4);
   layout->addWidget(tests_, 2);
+  // Room for the axes' numbers also in the smallest window.
+  residuals_.Panel()->setMinimumHeight(230);
   layout->addWidget(residuals_.Panel(), 3);
 
   ShowEmpty(
