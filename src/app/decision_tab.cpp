@@ -117,17 +117,18 @@ DecisionTab::DecisionTab(PageContext context, std::function<int()> horizon,
   On(processSigma_, &QDoubleSpinBox::valueChanged, [this] { ShowSentence(); });
 }
 
+void DecisionTab::Opened() {
+  const std::optional<uncertainty::DecisionRequest> request =
+      assessment::LastDecisionRequest(State(), DecimalMark());
+  if (!request) return;
+  const QSignalBlocker a(options_), b(risk_), c(criterion_), d(processSigma_);
+  options_->setText(FromUtf8(uncertainty::CatchOptionsText(request->Entries, DecimalMark())));
+  risk_->setValue(100.0 * request->Risk);
+  criterion_->setCurrentIndex(static_cast<int>(request->Criterion));
+  processSigma_->setValue(request->ProcessSigma);
+}
+
 void DecisionTab::Redraw() {
-  if (const auto request = assessment::LastDecisionRequest(State(), DecimalMark());
-      request && request->Revision != settingsRevision_) {
-    settingsRevision_ = request->Revision;
-    const uncertainty::DecisionRequest& r = request->Value;
-    const QSignalBlocker a(options_), b(risk_), c(criterion_), d(processSigma_);
-    options_->setText(FromUtf8(uncertainty::CatchOptionsText(r.Entries, DecimalMark())));
-    risk_->setValue(100.0 * r.Risk);
-    criterion_->setCurrentIndex(static_cast<int>(r.Criterion));
-    processSigma_->setValue(r.ProcessSigma);
-  }
   ShowTable();
 }
 
@@ -223,7 +224,6 @@ void DecisionTab::Compute() {
         stopButton_->setVisible(false);
       },
       [this](bool done) {
-        if (done) settingsRevision_ = State().Journal.Revision;  // the settings shown
         ShowTable();
         if (!done) caption_->setText(QStringLiteral("Расчёт таблицы решений прерван."));
         if (done && changed_) changed_();

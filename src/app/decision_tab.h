@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <stop_token>
@@ -39,10 +38,11 @@ class DecisionTab : public Page {
   // The table as the state holds it (none: the empty tab).
   void Shown() override;
 
-  // Shows what the state holds: the table, or why it must be computed
-  // again; the settings of a step the tab has not shown (an opened
-  // assessment) are restored, never what the user is typing.
-  void Redraw();
+  // The table the state holds, or why it must be computed again; the
+  // sentence says when the settings shown are not those of the table.
+  void Redraw() override;
+  // The settings of the assessment's last decision table.
+  void Opened() override;
 
   QTableWidget* Table() const { return table_; }
   QComboBox* OutlookSelector() const { return outlook_; }
@@ -62,7 +62,6 @@ class DecisionTab : public Page {
   std::function<estimation::ParameterBounds()> bounds_;
   std::function<void()> changed_;
   std::stop_source stop_;
-  std::uint64_t settingsRevision_ = 0;  // of the step whose settings were last restored
 
   QLineEdit* options_ = nullptr;
   QDoubleSpinBox* risk_ = nullptr;

@@ -1,5 +1,7 @@
 #include "app/diagnostics_panel.h"
 
+#include <sstream>
+
 #include <utility>
 
 #include <QHBoxLayout>
@@ -77,6 +79,20 @@ QColor VerdictColour(diagnostics::Verdict verdict) {
   return StatusColour(diagnostics::CheckStatus::Fail);
 }
 
+// What a diagnosis of record `index` rests on: its fit and its intervals.
+std::string InputsOf(const AssessmentState& state, std::size_t index, char decimalMark) {
+  const model::ModelFit& fit = state.ModelFits.at(index);
+  std::ostringstream key;
+  key.precision(17);
+  key << fit.R << ' ' << fit.K << ' ' << fit.Q << ' ' << fit.Exponent << ' '
+      << static_cast<int>(fit.Origin) << ' ';
+  if (const std::optional<double> ratio = uncertainty::MsyIntervalRatioOf(state, index)) {
+    key << *ratio;
+  }
+  key << ' ' << uncertainty::IntervalTruncationOf(state, index, decimalMark);
+  return key.str();
+}
+
 }  // namespace
 
 DiagnosticsPanel::DiagnosticsPanel(PageContext context, QWidget* parent)
@@ -92,9 +108,12 @@ DiagnosticsPanel::DiagnosticsPanel(PageContext context, QWidget* parent)
 
   checks_ = MakeTable("GridChecklist", {QString(), QStringLiteral("Проверка"),
                                         QStringLiteral("Значение"), QStringLiteral("Пояснение")});
-  tests_ =
-      MakeTable("GridResidualTests", {QStringLiteral("Тест остатков"), QStringLiteral("Статистика"),
-                                      QStringLiteral("p"), QStringLiteral("Вывод")});
+  // Headers on two lines and a narrow p column: nothing is cut in a narrow
+  // window.
+  tests_ = MakeTable("GridResidualTests",
+                     {QStringLiteral("Тест\nостатков"), QStringLiteral("Статис-\nтика"),
+                      QStringLiteral("p"), QStringLiteral("Вывод")});
+  tests_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
   AttachTableExport(checks_, context_.ui, context_.session);
   AttachTableExport(tests_, context_.ui, context_.session);
 
@@ -109,6 +128,8 @@ DiagnosticsPanel::DiagnosticsPanel(PageContext context, QWidget* parent)
   layout->addLayout(top);
   layout->addWidget(checks_, 4);
   layout->addWidget(tests_, 2);
+  // Room for the axes' numbers also in the smallest window.
+  residuals_.Panel()->setMinimumHeight(230);
   layout->addWidget(residuals_.Panel(), 3);
 
   ShowEmpty(
@@ -140,6 +161,36 @@ void DiagnosticsPanel::Clear() {
   ShowEmpty(
       QStringLiteral("Выполните «Оценка параметров»: диагностика проверяет найденные "
                      "варианты"));
+}
+
+void DiagnosticsPanel::Redraw(const estimation::ParameterBounds& bounds) {
+  const AssessmentState& state = context_.State();
+  std::vector<int> listed;
+  for (int i = 0; i < variants_->count(); ++i) listed.push_back(variants_->itemData(i).toInt());
+  std::vector<int> searched;
+  for (const std::uint8_t index : estimation::EnabledIndices(state.ModelFits)) {
+    searched.push_back(index);
+  }
+  if (!bounds_ || listed != searched) {
+    SearchFinished(bounds);
+    return;
+  }
+  const std::optional<std::size_t> picked = Picked();
+  bool pickedGone = false;
+  for (auto it = diagnoses_.begin(); it != diagnoses_.end();) {
+    const std::size_t index = it->first;
+    if (index < state.ModelFits.size() && madeFrom_[index] == InputsOf(state, index, DecimalMark())) {
+      ++it;
+      continue;
+    }
+    pickedGone = pickedGone || picked == index;
+    it = diagnoses_.erase(it);
+  }
+  if (pickedGone) {
+    ShowEmpty(QStringLiteral("Результаты изменились: диагностика выполняется заново при показе "
+                             "вкладки"));
+    DiagnoseLater();
+  }
 }
 
 void DiagnosticsPanel::Select(std::size_t index) {
@@ -221,6 +272,7 @@ void DiagnosticsPanel::Diagnose() {
       stateSpace = *fit;
     }
   }
+  madeFrom_[*index] = InputsOf(state, *index, DecimalMark());
   context_.background.RunGuarded(
       [series = diagnostics::DiagnosedSeries(state), fits = state.ModelFits, index = *index,
        bounds = *bounds_, keep = state.MedianKeepCount, options, observation,

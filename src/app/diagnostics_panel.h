@@ -37,6 +37,10 @@ class DiagnosticsPanel : public QWidget {
   void Select(std::size_t index);
   // The fit of record `index` changed (refined values adopted).
   void FitChanged(std::size_t index);
+  // After a change of the assessment: the list follows the searched
+  // variants (searched within `bounds`), and a diagnosis made on what has
+  // changed since (the fit, its intervals) goes and is made again.
+  void Redraw(const estimation::ParameterBounds& bounds);
   // Mohn's rho of the variant labelled `label` (a retrospective analysis).
   void SetMohnRho(const std::string& label, std::optional<double> rho);
   // The tab became visible: diagnoses the picked variant unless done.
@@ -51,6 +55,7 @@ class DiagnosticsPanel : public QWidget {
 
  private:
   std::optional<std::size_t> Picked() const;
+
   void Diagnose();
   // Diagnose() once the current event is handled, when the tab is visible.
   void DiagnoseLater();
@@ -65,6 +70,7 @@ class DiagnosticsPanel : public QWidget {
   ResidualsChart residuals_{"ChartDiagnosticResiduals"};
   std::optional<estimation::ParameterBounds> bounds_;
   std::map<std::size_t, diagnostics::VariantDiagnosis> diagnoses_;
+  std::map<std::size_t, std::string> madeFrom_;  // what each diagnosis rests on
   std::map<std::string, double> mohnRho_;
 };
 

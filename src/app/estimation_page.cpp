@@ -11,6 +11,7 @@
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
+#include "assessment/journal.h"
 #include "assessment/estimation_view.h"
 #include "assessment/fit_checks.h"
 #include "assessment/observation_error_view.h"
@@ -138,6 +139,95 @@ void EstimationPage::DataSetReplaced() {
   button18_->hide();
   if (!chart7_->isHidden()) ToggleTuningPanel();
   if (isVisible()) Shown();
+}
+
+void EstimationPage::Redraw() {
+  const AssessmentState& state = State();
+  const char mark = DecimalMark();
+  if (results_->RowCount() != state.ModelFits.size()) {
+    results_->Rebuild(state.ModelFits);
+    refinements_.assign(state.ModelFits.size(), std::nullopt);
+  }
+  results_->SyncChecks(state.ModelFits);
+
+  // The check of the series the fits rest on; cleared: the page says so.
+  if (!state.SuitabilityChecked) {
+    ShowNoSuitability();
+  } else if (correlationLabels_[0]->text() == FromUtf8(std::string(data::kNoCorrelationYet))) {
+    const int heldOut = state.Table.DataRowCount() -
+                        static_cast<int>(state.AnalysisSeries.size());
+    ShowSuitability(data::CheckSuitability(state.Table, std::max(heldOut, 0), mark), true);
+  }
+
+  QStringList labels;
+  if (!state.LastSearch) {
+    // No search stands (a new data set, new variants, another series).
+    if (rightTabs_->isTabEnabled(1)) {
+      for (std::size_t i = 0; i < state.ModelFits.size(); ++i) {
+        results_->ShowRow(i, estimation::MakeVariantRow(state.ModelFits[i], {}, mark));
+      }
+      HideDiagnostics();
+    }
+  } else {
+    // The rows and the choice list of the fits as they stand (adopted values
+    // too); the hidden tuning track bars at the last record searched.
+    estimation::ParameterPoint last{};
+    for (const model::ModelFit& fit : state.ModelFits) {
+      if (fit.Origin != model::FitOrigin::None) last = {fit.R, fit.K, fit.Q, fit.Exponent};
+    }
+    const estimation::EstimationDisplay display =
+        estimation::MakeEstimationDisplay(state, *state.LastSearch, last, state.Table, mark);
+    for (std::size_t i = 0; i < display.Rows.size(); ++i) results_->ShowRow(i, display.Rows[i]);
+    for (std::size_t i = 0; i < state.ModelFits.size(); ++i) ShowMark(i);
+    // An empty list (an opened assessment) gets the variants of the search
+    // still ticked, as after the search (after a choice: the chosen one).
+    for (const std::string& label : display.ChoiceLabels) labels << FromUtf8(label);
+    if (cbb1_->count() == 0) {
+      const QSignalBlocker quiet(cbb1_);
+      cbb1_->clear();
+      cbb1_->addItems(labels);
+      cbb1_->setCurrentIndex(-1);
+    }
+    cbb1_->show();
+    rightTabs_->setTabEnabled(1, true);
+    diagnostics_->Redraw(state.LastSearch->Bounds);
+  }
+  if (estimation::ChosenVariant(state)) {
+    ShowModelChoice();
+  } else if (!button21_->isHidden()) {
+    // The choice shown was cleared (a retrospective analysis made before any
+    // choice stays).
+    ShowNoModelChoice();
+    const QSignalBlocker quiet(cbb1_);
+    cbb1_->addItems(labels);
+    cbb1_->setCurrentIndex(-1);
+  }
+}
+
+void EstimationPage::Opened() {
+  const std::optional<estimation::EstimationRequest> request =
+      assessment::LastSearchRequest(State(), DecimalMark());
+  if (!request) return;
+  const estimation::SearchTexts& t = request->Texts;
+  const std::array<const std::string*, 9> texts = {&t.InitialR, &t.InitialK, &t.InitialQ,
+                                                   &t.MinR,     &t.MaxR,     &t.MinK,
+                                                   &t.MaxK,     &t.MinQ,     &t.MaxQ};
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    const QSignalBlocker quiet(searchEdits_[i]);
+    searchEdits_[i]->setText(FromUtf8(*texts[i]));
+  }
+  {
+    const QSignalBlocker quiet(trackBarMedWin_);
+    trackBarMedWin_->setValue(request->TrimPosition);
+  }
+  if (request->HoldOutYears > 0) {
+    const QSignalBlocker quietBox(checkBox4_);
+    const QSignalBlocker quietSpin(spinEdit1_);
+    checkBox4_->setChecked(true);
+    spinEdit1_->setEnabled(true);
+    spinEdit1_->setMaximum(std::max(spinEdit1_->maximum(), request->HoldOutYears));
+    spinEdit1_->setValue(request->HoldOutYears);
+  }
 }
 
 void EstimationPage::CheckSuitability() {

@@ -78,6 +78,11 @@ class EstimationPage : public Page {
   // Showing the page: the hold-out option, the hints and, the first time
   // for a data set, the suitability check.
   void Shown() override;
+  // The results panel, the model choice, the suitability check and the
+  // diagnostics as the state holds them.
+  void Redraw() override;
+  // The start values, bounds, trimming and hold-out of the last search.
+  void Opened() override;
 
   // Another data set replaced the state's (the variants rebuilt, every
   // result cleared): nothing of the previous one stays on the page; the

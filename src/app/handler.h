@@ -14,13 +14,37 @@
 
 namespace tarvik::app {
 
+// Tells when the outermost handler running on the user-interface thread has
+// ended: what the handlers changed is shown then, once (the main window
+// redraws its pages from the state).
+class HandlersEnded : public QObject {
+  Q_OBJECT
+
+ public:
+  static HandlersEnded& Instance();
+  // RunHandler's bookkeeping.
+  void Enter() noexcept;
+  void Leave() noexcept;
+
+ signals:
+  void Ended();
+
+ private:
+  int depth_ = 0;
+};
+
 // Runs one event handler. Any error it raises ends the handler and is shown
 // in the error box with its message; the program goes on. The core's
 // operations change nothing when they fail, so the state is the one before
 // the failing step.
 template <typename Body>
 void RunHandler(UiServices& ui, Body&& body) noexcept {
+  struct Nesting {
+    Nesting() { HandlersEnded::Instance().Enter(); }
+    ~Nesting() { HandlersEnded::Instance().Leave(); }
+  };
   try {
+    const Nesting nesting;
     std::forward<Body>(body)();
   } catch (const std::exception& error) {
     try {

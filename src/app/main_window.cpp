@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QShowEvent>
 #include <QThreadPool>
+#include <QTimer>
 #include <QToolTip>
 
 #include "app/about_dialog.h"
@@ -26,6 +27,7 @@
 #include "app/tac_page.h"
 #include "app/welcome_window.h"
 #include "assessment/search.h"
+#include "assessment/state.h"
 #include "assessment/variants.h"
 #include "common/error.h"
 #include "common/numbers.h"
@@ -162,6 +164,42 @@ MainWindow::MainWindow(UiServices& ui, std::vector<std::string> rSearchPath, QWi
                           int page) { AdoptAssessment(replayed, description, page); };
   document_ = new AssessmentDocument(std::move(document), findChild<QMenu*>("ntcn1"),
                                      findChild<QAction*>("NExit"), n1_, DefaultRecoveryPath());
+
+  // Every change of the assessment ends in a handler or a computation.
+  connect(&HandlersEnded::Instance(), &HandlersEnded::Ended, this, &MainWindow::FollowState);
+  connect(background_, &BackgroundTask::Finished, this, &MainWindow::FollowState);
+  // And a change made outside the handlers (a script, a test) within a moment.
+  auto* follow = new QTimer(this);
+  follow->setInterval(300);
+  connect(follow, &QTimer::timeout, this, &MainWindow::FollowState);
+  follow->start();
+}
+
+void MainWindow::FollowState() {
+  if (following_ || background_->Running()) return;  // a computation owns the state now
+  const std::uint64_t revision = State().Journal.Revision;
+  if (followedRevision_ == revision) return;
+  following_ = true;
+  followedRevision_ = revision;
+  RunHandler(ui_, [this] {
+    const AssessmentState& state = State();
+    Workflow::Reached reached;
+    reached.ModelChosen = estimation::ChosenVariant(state).has_value();
+    reached.ReferencePoints = !state.ReferencePoints.Tabs.empty();
+    reached.Rules = !state.RuleList.empty();
+    reached.RuleChosen = state.ChosenRule.has_value();
+    reached.Forecast = state.Forecast.has_value();
+    workflow_->Follow(reached);
+    stale_.fill(true);
+    RedrawIfStale(pageControl1_->ActivePage());
+  });
+  following_ = false;
+}
+
+void MainWindow::RedrawIfStale(int index) {
+  if (index < 0 || index >= static_cast<int>(stale_.size()) || !stale_[index]) return;
+  stale_[index] = false;
+  if (auto* page = qobject_cast<Page*>(pageControl1_->Page(index))) page->Redraw();
 }
 
 void MainWindow::AdoptAssessment(Session& replayed, const data::DataDescription& description,
@@ -181,6 +219,13 @@ void MainWindow::AdoptAssessment(Session& replayed, const data::DataDescription&
   if (!State().RuleList.empty()) workflow_->RuleAdded();
   if (State().ChosenRule) workflow_->RuleChosen();
   if (State().Forecast) workflow_->ForecastDrawn();
+  // Every page shows the opened assessment, whatever the revision it ended
+  // with: what was typed, then what was computed.
+  for (int index = 0; index < static_cast<int>(stale_.size()); ++index) {
+    if (auto* shown = qobject_cast<Page*>(pageControl1_->Page(index))) shown->Opened();
+  }
+  followedRevision_.reset();
+  FollowState();
   if (pageControl1_->IsTabVisible(page)) pageControl1_->BringToFront(page);
 }
 
@@ -403,6 +448,7 @@ void MainWindow::PageShown(int index) {
         pageControl1_->IsTabVisible(static_cast<int>(PageIndex::ReferencePoints))) {
       referencePointsPage_->Shown();
     }
+    RedrawIfStale(index);
     if (auto* page = qobject_cast<Page*>(pageControl1_->Page(index))) page->Shown();
   });
 }

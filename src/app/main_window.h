@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,6 +102,11 @@ class MainWindow : public QMainWindow {
   // Another data set is in the table (opened, pasted): the pages show nothing
   // of the previous one.
   void DataSetReplaced();
+  // After a handler or a computation: when the assessment changed, the tabs
+  // and menu follow it, the page in front redraws and the others redraw when
+  // they come to the front.
+  void FollowState();
+  void RedrawIfStale(int index);
   // "Сохранить как": false when the dialog was cancelled.
   bool SaveDataAs();
 
@@ -123,6 +131,9 @@ class MainWindow : public QMainWindow {
   QObject* hintPause_ = nullptr;
   HelpWindow* helpWindow_ = nullptr;
   AssessmentDocument* document_ = nullptr;
+  std::optional<std::uint64_t> followedRevision_;  // the journal's revision the pages show
+  std::array<bool, 6> stale_{};                    // a page to redraw when it comes to the front
+  bool following_ = false;
 };
 
 // The texts of the R check, for the folder found (with its trailing

@@ -35,6 +35,16 @@ class Page : public QWidget {
 
   // The page became the active page of the main window.
   virtual void Shown() {}
+  // Shows what the state holds now: every control that mirrors a stored
+  // input and every result; a panel whose result was cleared says that it
+  // must be computed again, never shows the old one. The main window calls
+  // it after every completed change of the assessment (for a page behind
+  // others, when it comes to the front) and after an assessment was opened.
+  // It changes nothing in the state and emits no control's signal.
+  virtual void Redraw() {}
+  // An assessment was opened: the controls that hold what the user types
+  // (texts, sliders, spin boxes) show what its steps ran with. Redraw follows.
+  virtual void Opened() {}
 
  protected:
   // The assessment's state, for source files that include state.h.

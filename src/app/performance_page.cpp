@@ -130,14 +130,16 @@ void PerformancePage::Button15Click() {
   if (!cbb2_->isHidden()) FillRuleSelector(State().RuleNames);
 }
 
+void PerformancePage::Opened() {
+  const std::optional<projection::BootstrapOptions> settings =
+      assessment::LastRuleEvaluation(State(), DecimalMark());
+  if (!settings) return;
+  comboBootStrap_->setCurrentIndex(settings->Parametric ? 0 : 1);
+  editRuns_->setText(FromUtf8(settings->RunsText));
+  spinEdit3_->setValue(settings->Horizon);
+}
+
 void PerformancePage::Redraw() {
-  if (const auto settings = assessment::LastRuleEvaluation(State(), DecimalMark());
-      settings && settings->Revision != settingsRevision_) {
-    settingsRevision_ = settings->Revision;
-    comboBootStrap_->setCurrentIndex(settings->Value.Parametric ? 0 : 1);
-    editRuns_->setText(FromUtf8(settings->Value.RunsText));
-    spinEdit3_->setValue(settings->Value.Horizon);
-  }
   const std::string note = assessment::RecomputeNote(State(), assessment::Stage::Indicators);
   note_->setText(FromUtf8(note));
   note_->setVisible(!note.empty());
@@ -181,7 +183,6 @@ void PerformancePage::Button14Click() {
       },
       [this] { gauge_->setVisible(false); },
       [this](const projection::RuleEvaluation& result) {
-        settingsRevision_ = State().Journal.Revision;  // the settings shown
         note_->hide();
         FillRuleSelector(result.RuleSelectorItems);
         cbb2_->setVisible(true);

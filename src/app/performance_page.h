@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include <QComboBox>
@@ -40,11 +39,11 @@ class PerformancePage : public Page {
   // Showing the page: the table as the state has it.
   void Shown() override { Redraw(); }
 
-  // Shows what the state holds: the table laid out for the variants and
-  // rules with the indicators computed (or why they must be computed
-  // again), the rule chosen; the settings of an evaluation the page has not
-  // shown (an opened assessment) are restored.
-  void Redraw();
+  // The table laid out for the variants and rules with the indicators
+  // computed (or why they must be computed again), the rule chosen.
+  void Redraw() override;
+  // The settings of the assessment's last evaluation.
+  void Opened() override;
 
   // The results of another data set are gone: the table keeps its titles
   // only, the log is emptied.
@@ -77,7 +76,6 @@ class PerformancePage : public Page {
   QComboBox* cbb2_ = nullptr;
   QProgressBar* gauge_ = nullptr;
   QLabel* note_ = nullptr;  // «Нужно рассчитать заново: …»
-  std::uint64_t settingsRevision_ = 0;  // of the evaluation whose settings were last restored
 };
 
 }  // namespace tarvik::app

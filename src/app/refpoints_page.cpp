@@ -13,6 +13,7 @@
 #include "app/locale_mark.h"
 #include "app/table_export.h"
 #include "app/widgets.h"
+#include "assessment/journal.h"
 #include "assessment/uncertainty.h"
 #include "assessment/variants.h"
 #include "common/error.h"
@@ -321,6 +322,49 @@ void ReferencePointsPage::Shown() {
     ShowEdits();
   }
   ShowIntervals();
+}
+
+void ReferencePointsPage::Redraw() {
+  if (const std::optional<int> blim = refpoints::LimitChoice(State().ReferencePoints.LimitFraction)) {
+    const QSignalBlocker quiet(comboBlim_);
+    comboBlim_->setCurrentIndex(*blim);
+  }
+  if (!estimation::ChosenVariant(State())) {
+    ClearResults();
+  } else {
+    if (tabVariants_ != State().ActiveVariants) BuildTabs();
+    if (refpoints::ReferencePointsCurrent(State())) {
+      ShowEdits();
+    } else {
+      // Computed anew when the page is shown; the old values are not shown.
+      for (TabControls& controls : tabControls_) {
+        for (QLineEdit* edit : controls.edits) edit->clear();
+      }
+      for (const QString& name : productionCurves_) chart3_->RemoveSeries(name);
+      productionCurves_.clear();
+      chart3_->Clear("Series2");
+      chart3_->Clear("Series3");
+    }
+  }
+  ShowIntervals();
+}
+
+void ReferencePointsPage::Opened() {
+  if (const std::optional<refpoints::ReferenceSelectors> s = assessment::LastSelectors(State())) {
+    const QSignalBlocker quietB(comboBtg_);
+    const QSignalBlocker quietE(comboEtg_);
+    comboBtg_->setCurrentIndex(s->Btg);
+    comboEtg_->setCurrentIndex(s->Etg);
+  }
+  if (const std::optional<uncertainty::BootstrapOptions> o =
+          assessment::LastIntervalOptions(State())) {
+    const QSignalBlocker quietR(replicates_);
+    const QSignalBlocker quietS(seed_);
+    const QSignalBlocker quietL(level_);
+    replicates_->setValue(o->Replicates);
+    seed_->setValue(static_cast<int>(o->Seed));
+    level_->setCurrentIndex(o->Level == 95 ? 1 : 0);
+  }
 }
 
 refpoints::ReferenceSelectors ReferencePointsPage::Selectors() const {

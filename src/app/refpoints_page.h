@@ -41,6 +41,11 @@ class ReferencePointsPage : public Page {
   // as they are fitted now (refpoints::ReferencePointsCurrent), the tabs are
   // built and the points computed; otherwise nothing changes.
   void Shown() override;
+  // The selectors, the variants' tabs and the intervals as the state holds
+  // them (the reference points are computed when the page is shown).
+  void Redraw() override;
+  // The selectors and the interval settings the assessment's steps ran with.
+  void Opened() override;
 
   // The catch unit of the data, 10^N tonnes (N of the data page), for the
   // axis titles; set once by the main window (tonnes until then).

@@ -307,6 +307,11 @@ void RulePage::Shown() {
     return;
   }
   ShowOptimisationViews(OptimisationView::None);
+  if (std::exchange(keepEditor_, false)) {
+    // An opened assessment: its editor stays as it was left.
+    Redraw();
+    return;
+  }
   Button8Click();
   buttonLinKus_->setChecked(true);
   ButtonLinKusClick();
@@ -546,16 +551,19 @@ void RulePage::RestoreEditor(const rules::RuleEditor& editor) {
   }
 }
 
+void RulePage::Opened() {
+  const std::optional<rules::RuleEditor> editor =
+      assessment::LastRuleEditor(State(), DecimalMark());
+  if (!editor) return;
+  RestoreEditor(*editor);
+  keepEditor_ = true;
+}
+
 void RulePage::Redraw() {
   chart4_->SetAxisTitle(Axis::Bottom,
                         FromUtf8(MassTitle("Биомасса", catchUnit_ ? catchUnit_() : 0)));
   ShowRuleList();
   button22_->setVisible(State().RuleList.size() > 1);
-  if (const auto editor = assessment::LastRuleEditor(State(), DecimalMark());
-      editor && editor->Revision != editorRevision_) {
-    editorRevision_ = editor->Revision;
-    RestoreEditor(editor->Value);
-  }
   if (!estimation::ChosenVariant(State())) {
     ClearResults();
     return;
@@ -609,7 +617,6 @@ void RulePage::ShowRuleList() {
 
 void RulePage::Button12Click() {
   const rules::AddRuleResult result = rules::AddRule(State(), Editor(), DecimalMark());
-  editorRevision_ = State().Journal.Revision;  // the editor is the one shown
   ShowRuleList();
   if (result.DeleteVisible) button22_->show();
   Flow().RuleAdded();
@@ -693,7 +700,6 @@ void RulePage::Button20Click() {
 
 void RulePage::FinishOptimisation(OptimisationOutcome outcome) {
   const rules::OptimisationResult& result = *outcome.result;
-  editorRevision_ = State().Journal.Revision;  // the editor is the one shown
   if (!result.Candidates.empty() && result.Kind == RuleKind::PiecewiseLinear) {
     editAlpha_->setText(FromUtf8(result.AlphaText));
     for (std::size_t i = 0; i < 4; ++i) {

@@ -43,11 +43,12 @@ class RulePage : public Page {
   // Without a chosen model (another data set): no variants, no rule drawn.
   void ClearResults();
 
-  // Shows what the state holds: the rule list, the variants of the chosen
-  // model, the rule of the editor on the chart; an editor left by a step the
-  // page has not shown (an opened assessment) is restored, never one the
-  // user is typing.
-  void Redraw();
+  // The rule list, the variants of the chosen model and the rule of the
+  // editor on the chart, as the state holds them.
+  void Redraw() override;
+  // The editor as the assessment's last rule step left it (shape, α, β,
+  // target); the first showing of the page keeps it.
+  void Opened() override;
 
   // RuleVariant: the ModelFits index whose reference points the chart uses.
   std::uint8_t RuleVariant() const { return ruleVariant_; }
@@ -161,7 +162,7 @@ class RulePage : public Page {
 
   std::vector<QRadioButton*> variantRadios_;  // VariantRadios, tag = ModelFits index
   std::uint8_t ruleVariant_ = 0;
-  std::uint64_t editorRevision_ = 0;  // of the step whose editor was last restored
+  bool keepEditor_ = false;  // an opened assessment's editor, kept by the next showing
   std::function<int()> catchUnit_;
 };
 

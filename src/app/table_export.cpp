@@ -37,7 +37,10 @@ TextTable ShownCells(const QTableWidget& table, bool selectedOnly) {
     if (table.isColumnHidden(column)) continue;
     const QTableWidgetItem* cell = table.horizontalHeaderItem(column);
     anyHeader = anyHeader || cell != nullptr;
-    header.push_back(cell != nullptr ? ToUtf8(cell->text()) : std::string());
+    // A header set on two lines («Статис-\nтика») is copied as one.
+    QString text = cell != nullptr ? cell->text() : QString();
+    text.replace(QStringLiteral("-\n"), QString()).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    header.push_back(ToUtf8(text));
   }
   if (anyHeader) rows.push_back(std::move(header));
   for (int row = top; row <= bottom; ++row) {

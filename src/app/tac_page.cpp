@@ -294,15 +294,17 @@ void TacPage::HideResultTab(int index) {
   pageControl3_->SetTabVisible(index, false);
 }
 
+void TacPage::Opened() {
+  if (const auto options = assessment::LastForecast(State(), DecimalMark())) {
+    spinEdit2_->setValue(options->Horizon);
+    checkBox3_->setChecked(options->AddNoise);
+  }
+  decisionTab_->Opened();
+}
+
 void TacPage::Redraw() {
   const int unit = description_ ? description_().catchUnitExponent : 0;
   chart5_->SetAxisTitle(Axis::Left, FromUtf8(MassTitle("Биомасса", unit)));
-  if (const auto options = assessment::LastForecast(State(), DecimalMark());
-      options && options->Revision != optionsRevision_) {
-    optionsRevision_ = options->Revision;
-    spinEdit2_->setValue(options->Value.Horizon);
-    checkBox3_->setChecked(options->Value.AddNoise);
-  }
   if (!State().Forecast) {
     if (!drawnForecast_.empty() || kobe_ || !kobeError_.empty()) ClearForecast();
     const std::string note = assessment::RecomputeNote(State(), assessment::Stage::Forecast);
@@ -346,7 +348,6 @@ void TacPage::DrawForecast() {
     forecast = projection::BuildForecast(State(), options);
   }
   ShowForecast(forecast);
-  optionsRevision_ = State().Journal.Revision;  // the options are those shown
   Flow().ForecastDrawn();
   // The chart drawn is the chart seen, whichever tab was in front.
   pageControl3_->BringToFront(0);
@@ -501,7 +502,6 @@ void TacPage::RunSensitivity(int item) {
   }
   checkBox3_->setChecked(false);
   ShowForecast(result.Forecast);
-  optionsRevision_ = State().Journal.Revision;
   Flow().ForecastDrawn();
   chart5_->SetPoints(kBiomassLower, result.BiomassLower);
   chart5_->SetPoints(kBiomassUpper, result.BiomassUpper);

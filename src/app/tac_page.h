@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -54,12 +53,13 @@ class TacPage : public Page {
   // retrospective curves, nothing to save.
   void ClearResults();
 
-  // Shows what the state holds: the forecast drawn (or why it must be drawn
-  // again), its Kobe plot and report, the decision table; the horizon and
-  // the noise box of a forecast the page has not shown (an opened
-  // assessment) are restored. Retrospective curves of a fit that changed
-  // since go.
-  void Redraw();
+  // The forecast drawn (or why it must be drawn again), its Kobe plot and
+  // report, the decision table, as the state holds them. Retrospective
+  // curves of a fit that has changed since go.
+  void Redraw() override;
+  // The horizon and the noise box of the assessment's last forecast, the
+  // decision table's settings.
+  void Opened() override;
 
   // PageControl3 with TabSheet7 "Прогноз биомассы и уловов", TabSheet8
   // "Результаты", TabSheet9 "График" (its tab hidden until a retrospective
@@ -170,7 +170,6 @@ class TacPage : public Page {
   std::string kobeError_;
   // The report lines of the forecast on the chart (empty: none drawn).
   std::vector<std::string> drawnForecast_;
-  std::uint64_t optionsRevision_ = 0;  // of the forecast whose options were last restored
   // The fit the retrospective curves were made from (record, r, K, q).
   struct RetrospectiveFit {
     std::size_t Variant = 0;

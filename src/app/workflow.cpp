@@ -1,5 +1,7 @@
 #include "app/workflow.h"
 
+#include <utility>
+
 namespace tarvik::app {
 
 PageIndex PageOfStage(Stage stage) {
@@ -89,6 +91,35 @@ void Workflow::ForecastDrawn() {
   Check(Stage::N14);
   Check(Stage::N15);
   Enable(Stage::N16);
+}
+
+void Workflow::Follow(const Reached& reached) {
+  const bool referencePage = reached.ModelChosen;
+  const bool rulePage = referencePage && reached.ReferencePoints;
+  const bool performancePage = rulePage && reached.Rules;
+  const bool tacPage = performancePage && reached.RuleChosen;
+  const std::pair<PageIndex, bool> pages[] = {{PageIndex::ReferencePoints, referencePage},
+                                              {PageIndex::Rule, rulePage},
+                                              {PageIndex::Performance, performancePage},
+                                              {PageIndex::Tac, tacPage}};
+  for (const auto& [page, shown] : pages) {
+    if (pages_.IsTabVisible(static_cast<int>(page)) != shown) {
+      pages_.SetTabVisible(static_cast<int>(page), shown);
+    }
+  }
+  const bool forecast = tacPage && reached.Forecast;
+  const std::pair<Stage, bool> stages[] = {
+      {Stage::N10, referencePage}, {Stage::N11, referencePage}, {Stage::N12, rulePage},
+      {Stage::N13, tacPage},       {Stage::N14, forecast},      {Stage::N15, forecast}};
+  for (const auto& [stage, done] : stages) {
+    done_[static_cast<int>(stage)] = done;
+    Item(stage)->setChecked(done);
+  }
+  Item(Stage::N12)->setEnabled(referencePage);
+  Item(Stage::N13)->setEnabled(rulePage);
+  Item(Stage::N14)->setEnabled(tacPage);
+  Item(Stage::N15)->setEnabled(tacPage);
+  Item(Stage::N16)->setEnabled(forecast);
 }
 
 void Workflow::RevealPage(PageIndex page) {

@@ -38,7 +38,8 @@ PageIndex PageOfStage(Stage stage);
 // the only ones that change tab visibility or the menu; they only ever reveal
 // tabs and enable or check items (the exceptions: a new estimation hides the
 // reference-point tab until a model is chosen again, another data set hides
-// the tabs after the estimation page).
+// the tabs after the estimation page); Follow puts tabs and items in line
+// with the state after every change.
 class Workflow {
  public:
   Workflow(PageControl& pages, const std::array<QAction*, kStageCount>& items);
@@ -69,6 +70,20 @@ class Workflow {
   void RuleChosen();
   // "Построить график" drew the forecast.
   void ForecastDrawn();
+
+  // What the assessment has reached, as its state holds it.
+  struct Reached {
+    bool ModelChosen = false;      // a variant is chosen
+    bool ReferencePoints = false;  // the chosen variant's reference points are computed
+    bool Rules = false;            // the rule list is not empty
+    bool RuleChosen = false;       // a rule is chosen for the forecast
+    bool Forecast = false;         // a forecast is drawn
+  };
+  // After every change of the assessment: the pages after the estimation
+  // page are shown exactly when their stage is reached (each needs the one
+  // before it), and the menu's marks and items follow; the events above
+  // reveal earlier, never later.
+  void Follow(const Reached& reached);
 
   void RevealPage(PageIndex page);
   void BringToFront(PageIndex page);

@@ -16,6 +16,8 @@
 #include "app/assessment_document.h"
 #include "app/chart_panel.h"
 #include "app/data_page.h"
+#include "app/estimation_page.h"
+#include "app/refpoints_page.h"
 #include "app/tac_page.h"
 #include "fitted_schaefer.h"
 #include "app_fixture.h"
@@ -125,6 +127,25 @@ TEST_F(AssessmentDocumentTest, TheRecoveryFileIsOfferedAfterAnAbnormalEnd) {
   EXPECT_FALSE(std::filesystem::exists(PathFromUtf8(recovery)));
 }
 
+// What pages 2 and 3 show of the results: the fields and marks of the
+// results panel, the model choice, the selectors and the reference points.
+QStringList ResultTexts(MainWindow& window) {
+  QStringList texts;
+  const auto add = [&texts](const QWidget* sheet, const QWidget* within) {
+    for (const QLineEdit* edit : within->findChildren<QLineEdit*>()) {
+      if (edit->isVisibleTo(sheet)) texts << edit->objectName() + "=" + edit->text();
+    }
+    for (const QComboBox* box : sheet->findChildren<QComboBox*>()) {
+      if (box->isVisibleTo(sheet)) texts << box->objectName() + "=" + box->currentText();
+    }
+  };
+  window.Pages()->BringToFront(static_cast<int>(PageIndex::Estimation));
+  add(window.Estimation(), window.Estimation()->findChild<QWidget*>("GroupBox6"));
+  window.Pages()->BringToFront(static_cast<int>(PageIndex::ReferencePoints));
+  add(window.ReferencePoints(), window.ReferencePoints());
+  return texts;
+}
+
 TEST_F(AssessmentDocumentTest, TheWholeRoadOpensInAFreshWindowWithTheSameReport) {
   MainWindow& window = Started();
   SetUpFittedSchaefer(window, kYellowfin, {LinearRule("0.3"), LogisticRule("2", "0.5")});
@@ -139,6 +160,7 @@ TEST_F(AssessmentDocumentTest, TheWholeRoadOpensInAFreshWindowWithTheSameReport)
   const QString original = TempPath("original.txt");
   ui_.saveAnswers.push_back(original);
   window.findChild<QPushButton*>("Button19")->click();
+  const QStringList pages = ResultTexts(window);
   window.Pages()->BringToFront(static_cast<int>(PageIndex::Tac));
   Settle();
   const QString saved = SavedAs("road.tarvik");
@@ -160,6 +182,10 @@ TEST_F(AssessmentDocumentTest, TheWholeRoadOpensInAFreshWindowWithTheSameReport)
   const std::string bytes = ReadBytes(original);
   ASSERT_FALSE(bytes.empty());
   EXPECT_EQ(ReadBytes(reopened), bytes);
+  // Pages 2 and 3 show the fits, the choice and the selectors as they were left.
+  const QStringList shown = ResultTexts(fresh);
+  EXPECT_TRUE(shown.contains("cbb1=Шефер СК")) << shown.join(", ").toStdString();
+  EXPECT_EQ(shown, pages);
 }
 
 struct DamagedFile {

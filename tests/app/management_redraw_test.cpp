@@ -222,25 +222,34 @@ TEST_F(ManagementRedraw, TheDecisionSentenceSaysWhenTheSettingsNoLongerMatchTheT
       "Вариант «ОДУ» не вошёл в таблицу")));
 }
 
-// Settings left by steps the pages did not run (an opened assessment) come
-// back; what the user typed since a step the page showed stays.
-TEST_F(ManagementRedraw, TheEditorsOfARecordedStepComeBackOnceAndNeverOverTyping) {
+// An opened assessment: the editors show what its last steps ran with, and
+// a redraw after a change never overwrites what was typed since.
+TEST_F(ManagementRedraw, TheEditorsShowWhatTheLastStepsRanWithAndKeepWhatIsTyped) {
   SetUpRoad();
-  // The second rule and the evaluation's runs, as recorded.
-  EXPECT_EQ(Find<QLineEdit>("EditAlpha")->text(), QStringLiteral("-0.5"));
-  EXPECT_EQ(Find<QSpinBox>("UpDownAlpha")->value(), 5);
-  EXPECT_TRUE(Find<QToolButton>("ButtonLinKus")->isChecked());
-  EXPECT_EQ(Find<QLineEdit>("EditKolvoProgon")->text(), QStringLiteral("50"));
   AssessmentState& state = window_->State();
   rules::AddRule(state, LogisticRule("2", "0.5", 2));
-  Find<QLineEdit>("DecisionOptions")->setText(QStringLiteral("0; MSY"));
-  RedrawManagementPages(*window_);
+  for (Page* page : {static_cast<Page*>(window_->Rule()), static_cast<Page*>(window_->Performance()),
+                     static_cast<Page*>(window_->Tac())}) {
+    page->Opened();
+  }
   EXPECT_EQ(Find<QLineEdit>("EditAlpha")->text(), QStringLiteral("2"));
   EXPECT_EQ(Find<QLineEdit>("EditBeta")->text(), QStringLiteral("0.5"));
+  EXPECT_EQ(Find<QSpinBox>("UpDownAlpha")->value(), 10);  // 2 · 5
   EXPECT_TRUE(Find<QToolButton>("ButtonLogist")->isChecked());
   EXPECT_EQ(Find<QComboBox>("ComboBoxFNZ")->currentIndex(), 2);
   EXPECT_EQ(state.WorkingRule.TargetKind, rules::FTargetKind::Fsq);
-  EXPECT_EQ(Find<QLineEdit>("DecisionOptions")->text(), QStringLiteral("0; MSY"));  // typed
+  EXPECT_EQ(Find<QLineEdit>("EditKolvoProgon")->text(), QStringLiteral("50"));
+  // The first showing of the rule page keeps the editor.
+  window_->Pages()->BringToFront(static_cast<int>(PageIndex::Rule));
+  EXPECT_EQ(Find<QLineEdit>("EditAlpha")->text(), QStringLiteral("2"));
+  EXPECT_TRUE(Find<QToolButton>("ButtonLogist")->isChecked());
+
+  Find<QLineEdit>("DecisionOptions")->setText(QStringLiteral("0; MSY"));
+  rules::AddRule(state, LinearRule("0.9"));
+  RedrawManagementPages(*window_);
+  EXPECT_EQ(Find<QLineEdit>("DecisionOptions")->text(), QStringLiteral("0; MSY"));
+  EXPECT_EQ(Find<QLineEdit>("EditAlpha")->text(), QStringLiteral("2"));
+
   // The chart follows α as it is typed; an unreadable α draws no rule.
   auto* alpha = Find<QLineEdit>("EditAlpha");
   alpha->setText(QString());

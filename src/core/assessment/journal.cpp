@@ -692,10 +692,9 @@ RecordedStep Retrospective(std::size_t variant, const estimation::SearchTexts& t
 
 namespace {
 
-// The last recorded step among `transitions`, its index and its revision.
+// The last recorded step among `transitions` and its index.
 struct Found {
   std::size_t Index = 0;
-  std::uint64_t Revision = 0;
   Json Inputs;
 };
 
@@ -707,7 +706,7 @@ std::optional<Found> LastStep(const AssessmentState& state,
       if (steps[i].Transition != name) continue;
       Json inputs = Json::parse(steps[i].Inputs, nullptr, false);
       if (inputs.is_discarded()) return std::nullopt;
-      return Found{i, state.Journal.Revision - (steps.size() - 1 - i), std::move(inputs)};
+      return Found{i, std::move(inputs)};
     }
   }
   return std::nullopt;
@@ -715,10 +714,10 @@ std::optional<Found> LastStep(const AssessmentState& state,
 
 // Reads the step's inputs; a step the reader refuses gives nothing.
 template <typename Inputs, typename Read>
-std::optional<RecordedInputs<Inputs>> Recorded(const std::optional<Found>& step, Read read) {
+std::optional<Inputs> Recorded(const std::optional<Found>& step, Read read) {
   if (!step) return std::nullopt;
   try {
-    return RecordedInputs<Inputs>{step->Revision, read(step->Inputs)};
+    return read(step->Inputs);
   } catch (const Error&) {
     return std::nullopt;
   }
@@ -791,8 +790,7 @@ bool Reaches(Stage source, Stage target) {
 
 }  // namespace
 
-std::optional<RecordedInputs<rules::RuleEditor>> LastRuleEditor(const AssessmentState& state,
-                                                                char decimalMark) {
+std::optional<rules::RuleEditor> LastRuleEditor(const AssessmentState& state, char decimalMark) {
   const std::optional<Found> step = LastStep(state, {"add_rule", "optimise_rule"});
   if (step && state.Journal.Steps[step->Index].Transition == "optimise_rule") {
     return Recorded<rules::RuleEditor>(step, [&](const Json& in) {
@@ -812,15 +810,15 @@ std::optional<RecordedInputs<rules::RuleEditor>> LastRuleEditor(const Assessment
                                      [&](const Json& in) { return RuleEditorOf(in, decimalMark); });
 }
 
-std::optional<RecordedInputs<projection::BootstrapOptions>> LastRuleEvaluation(
-    const AssessmentState& state, char decimalMark) {
+std::optional<projection::BootstrapOptions> LastRuleEvaluation(const AssessmentState& state,
+                                                               char decimalMark) {
   return Recorded<projection::BootstrapOptions>(
       LastStep(state, {"evaluate_rules"}),
       [&](const Json& in) { return EvaluationOf(in, decimalMark); });
 }
 
-std::optional<RecordedInputs<projection::ForecastOptions>> LastForecast(
-    const AssessmentState& state, char decimalMark) {
+std::optional<projection::ForecastOptions> LastForecast(const AssessmentState& state,
+                                                        char decimalMark) {
   const std::optional<Found> step = LastStep(state, {"forecast", "sensitivity"});
   const bool sensitivity =
       step && state.Journal.Steps[step->Index].Transition == "sensitivity";
@@ -829,8 +827,8 @@ std::optional<RecordedInputs<projection::ForecastOptions>> LastForecast(
   });
 }
 
-std::optional<RecordedInputs<uncertainty::DecisionRequest>> LastDecisionRequest(
-    const AssessmentState& state, char decimalMark) {
+std::optional<uncertainty::DecisionRequest> LastDecisionRequest(const AssessmentState& state,
+                                                                char decimalMark) {
   return Recorded<uncertainty::DecisionRequest>(
       LastStep(state, {"decision_table"}),
       [&](const Json& in) { return DecisionRequestOf(in, decimalMark); });
@@ -910,6 +908,62 @@ AssessmentFile AssessmentFileOf(const AssessmentState& state,
   file.FrontPage = frontPage;
   file.Results = FingerprintOf(state);
   return file;
+}
+
+std::optional<estimation::EstimationRequest> LastSearchRequest(const AssessmentState& state,
+                                                               char decimalMark) {
+  const std::vector<RecordedStep>& steps = state.Journal.Steps;
+  for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+    if (step->Transition == "search") return RequestOf(Json::parse(step->Inputs), decimalMark);
+    if (step->Transition == "choose_model") {
+      const Json inputs = Json::parse(step->Inputs);
+      if (!Field(inputs, "refit").is_null()) return RequestOf(Field(inputs, "refit"), decimalMark);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<refpoints::ReferenceSelectors> LastSelectors(const AssessmentState& state) {
+  std::optional<refpoints::ReferenceSelectors> selectors;
+  for (const RecordedStep& step : state.Journal.Steps) {
+    if (step.Transition == "reference_points") {
+      const Json in = Json::parse(step.Inputs);
+      selectors = refpoints::ReferenceSelectors{static_cast<int>(Integer(in, "btg", 0, 2)),
+                                                static_cast<int>(Integer(in, "etg", 0, 2)),
+                                                static_cast<int>(Integer(in, "blim", 0, 3))};
+    } else if (step.Transition == "change_selector") {
+      const Json in = Json::parse(step.Inputs);
+      if (!selectors) selectors.emplace();
+      const int choice = static_cast<int>(Integer(in, "choice", 0, 3));
+      switch (Integer(in, "selector", 0, 2)) {
+        case 0:
+          selectors->Btg = choice;
+          break;
+        case 1:
+          selectors->Etg = choice;
+          break;
+        default:
+          selectors->Blim = choice;
+          break;
+      }
+    }
+  }
+  return selectors;
+}
+
+std::optional<uncertainty::BootstrapOptions> LastIntervalOptions(const AssessmentState& state) {
+  const std::vector<RecordedStep>& steps = state.Journal.Steps;
+  for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+    if (step->Transition != "confidence_intervals") continue;
+    const Json in = Json::parse(step->Inputs);
+    uncertainty::BootstrapOptions o;
+    o.Replicates = static_cast<int>(Integer(in, "replicates", 0, 1000000));
+    o.Seed = static_cast<std::uint64_t>(
+        Integer(in, "seed", 0, std::numeric_limits<long long>::max()));
+    o.Level = static_cast<int>(Integer(in, "level", 0, 100));
+    return o;
+  }
+  return std::nullopt;
 }
 
 AssessmentState ReplayAssessment(const AssessmentFile& file, const ReplayOptions& options) {

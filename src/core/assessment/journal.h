@@ -94,32 +94,22 @@ RecordedStep Retrospective(std::size_t variant, const estimation::SearchTexts& t
                            char decimalMark);
 }  // namespace steps
 
-// --- What the journal tells the pages.
-
-// The inputs a step was last run with, and the step's revision (the count of
-// steps recorded in the state when it completed): a page that shows the
-// inputs restores its editors only from a step it has not seen yet (an
-// opened assessment), never over what the user typed since.
-template <typename Inputs>
-struct RecordedInputs {
-  std::uint64_t Revision = 0;
-  Inputs Value;
-};
+// --- What the journal tells the pages (of an opened assessment: what the
+// controls showed when its steps ran).
 
 // The rule editor as the last «Добавить ПРП» or «Оптимизация ПРП» left it:
 // the rule added, or the shape optimised with α (and β) of its best mean
 // catch and the working rule's target. Texts in `decimalMark`.
-std::optional<RecordedInputs<rules::RuleEditor>> LastRuleEditor(const AssessmentState& state,
-                                                                char decimalMark);
+std::optional<rules::RuleEditor> LastRuleEditor(const AssessmentState& state, char decimalMark);
 // The settings of the last evaluation of the rules.
-std::optional<RecordedInputs<projection::BootstrapOptions>> LastRuleEvaluation(
-    const AssessmentState& state, char decimalMark);
+std::optional<projection::BootstrapOptions> LastRuleEvaluation(const AssessmentState& state,
+                                                               char decimalMark);
 // The options of the last forecast (drawn, or of the sensitivity run).
-std::optional<RecordedInputs<projection::ForecastOptions>> LastForecast(
-    const AssessmentState& state, char decimalMark);
+std::optional<projection::ForecastOptions> LastForecast(const AssessmentState& state,
+                                                        char decimalMark);
 // The request of the last decision table.
-std::optional<RecordedInputs<uncertainty::DecisionRequest>> LastDecisionRequest(
-    const AssessmentState& state, char decimalMark);
+std::optional<uncertainty::DecisionRequest> LastDecisionRequest(const AssessmentState& state,
+                                                                char decimalMark);
 
 // For the results of `stage` (Uncertainty, Indicators, Forecast,
 // DecisionTable, ReferencePoints) that were made on this data set and have
@@ -127,6 +117,19 @@ std::optional<RecordedInputs<uncertainty::DecisionRequest>> LastDecisionRequest(
 // later step whose change reaches them by the table of dependencies. "" when
 // the state holds them or they were never made on this data set.
 std::string RecomputeNote(const AssessmentState& state, Stage stage);
+
+// The request of the last «Оценка параметров» the journal holds (a model
+// choice that searched again counts), its texts written with `decimalMark`;
+// nothing before a search. What the estimation page shows as typed after an
+// assessment was opened.
+std::optional<estimation::EstimationRequest> LastSearchRequest(const AssessmentState& state,
+                                                               char decimalMark);
+
+// The target and limit selectors as the journal's steps left them (nothing
+// before the first reference-point step), and the settings of the last
+// confidence intervals: what page 3 shows as chosen after opening.
+std::optional<refpoints::ReferenceSelectors> LastSelectors(const AssessmentState& state);
+std::optional<uncertainty::BootstrapOptions> LastIntervalOptions(const AssessmentState& state);
 
 // The results a replay must reproduce, as the state holds them now: every
 // searched or adopted variant's r, K, q, L; the chosen variant's MSY (once

@@ -180,20 +180,19 @@ TEST_F(WholeRoadJournal, TheRandomStreamStartsWhereTheDataSetsWorkBegan) {
   EXPECT_NE(FingerprintOf(replay.State).Variants, FingerprintOf(*road_).Variants);
 }
 
-TEST_F(WholeRoadJournal, TheLastInputsOfTheManagementStepsAreReadBackWithTheirRevision) {
-  const std::optional<RecordedInputs<rules::RuleEditor>> rule = LastRuleEditor(*road_, ',');
+TEST_F(WholeRoadJournal, TheLastInputsOfTheManagementStepsAreReadBack) {
+  const std::optional<rules::RuleEditor> rule = LastRuleEditor(*road_, ',');
   ASSERT_TRUE(rule.has_value());
-  EXPECT_EQ(rule->Value.AlphaText, "-0,5");  // the second rule, in the mark asked for
-  EXPECT_EQ(rule->Revision, road_->Journal.Revision - 4);  // four steps came after it
-  const auto forecast = LastForecast(*road_, '.');
+  EXPECT_EQ(rule->AlphaText, "-0,5");  // the second rule, in the mark asked for
+  const std::optional<projection::ForecastOptions> forecast = LastForecast(*road_, '.');
   ASSERT_TRUE(forecast.has_value());
-  EXPECT_EQ(forecast->Value.Horizon, 3);
-  EXPECT_EQ(forecast->Value.Rule, 1u);
-  const auto decision = LastDecisionRequest(*road_, '.');
+  EXPECT_EQ(forecast->Horizon, 3);
+  EXPECT_EQ(forecast->Rule, 1u);
+  const std::optional<uncertainty::DecisionRequest> decision = LastDecisionRequest(*road_, '.');
   ASSERT_TRUE(decision.has_value());
-  EXPECT_EQ(decision->Revision, road_->Journal.Revision);
-  EXPECT_EQ(decision->Value.Horizon, 3);
-  EXPECT_EQ(decision->Value.Entries.size(), uncertainty::DefaultCatchOptionEntries().size());
+  EXPECT_EQ(decision->Horizon, 3);
+  EXPECT_EQ(decision->Replicates, uncertainty::kMinReplicates);
+  EXPECT_EQ(decision->Entries.size(), uncertainty::DefaultCatchOptionEntries().size());
   const AssessmentState fresh;
   EXPECT_FALSE(LastDecisionRequest(fresh, '.').has_value());
 }
