@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 
+#include "app/assessment_document.h"
 #include "app/decision_tab.h"
 #include "app/performance_page.h"
 #include "app/rule_page.h"
@@ -262,6 +263,65 @@ TEST_F(ManagementRedraw, TheEditorsShowWhatTheLastStepsRanWithAndKeepWhatIsTyped
   QTest::keyClicks(alpha, QStringLiteral("x"));
   EXPECT_TRUE(window_->findChild<ChartPanel*>("Chart4")->Points("Series4").empty());
   EXPECT_TRUE(ui_.boxes.empty());
+}
+
+// What pages 4–6 show: their editors, lists and tables, the report and the
+// decision table's texts, each page redrawn in front.
+QStringList ManagementTexts(MainWindow& window) {
+  QStringList texts;
+  for (const PageIndex index : {PageIndex::Rule, PageIndex::Performance, PageIndex::Tac}) {
+    window.Pages()->BringToFront(static_cast<int>(index));
+    const QWidget* page = window.Pages()->Page(static_cast<int>(index));
+    for (const QLineEdit* edit : page->findChildren<QLineEdit*>()) {
+      if (edit->isVisibleTo(page)) texts << edit->objectName() + "=" + edit->text();
+    }
+    for (const QComboBox* box : page->findChildren<QComboBox*>()) {
+      texts << box->objectName() + "=" + box->currentText();
+    }
+    for (const QAbstractSpinBox* box : page->findChildren<QAbstractSpinBox*>()) {
+      texts << box->objectName() + "=" + box->text();
+    }
+    for (const QListWidget* list : page->findChildren<QListWidget*>()) {
+      for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
+    }
+    for (const QTableWidget* table : page->findChildren<QTableWidget*>()) {
+      for (int row = 0; row < table->rowCount(); ++row) {
+        for (int column = 0; column < table->columnCount(); ++column) {
+          if (const QTableWidgetItem* item = table->item(row, column)) texts << item->text();
+        }
+      }
+    }
+  }
+  for (const char* name : {"DecisionCaption", "DecisionSentence", "KobeSummary"}) {
+    texts << window.findChild<QLabel*>(name)->text();
+  }
+  texts << window.findChild<QPlainTextEdit*>("Memo3")->toPlainText();
+  return texts;
+}
+
+TEST_F(ManagementRedraw, AnOpenedAssessmentShowsPagesFourToSixAsTheyWereLeft) {
+  SetUpRoad();
+  for (Page* page : {static_cast<Page*>(window_->Rule()), static_cast<Page*>(window_->Performance()),
+                     static_cast<Page*>(window_->Tac())}) {
+    page->Opened();  // the controls as the steps ran
+  }
+  const QStringList before = ManagementTexts(*window_);
+  QTest::qWait(400);
+  const QString saved = TempPath("road.tarvik");
+  ui_.saveAnswers.push_back(saved);
+  window_->Document()->SaveAsAction()->trigger();
+  window_.reset();
+
+  Started();
+  window_->Document()->SetMaxFailuresForTesting(3000);  // as SetUpFittedSchaefer searched
+  window_->Document()->OpenFile(saved);
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_TRUE(ui_.boxes.empty()) << ui_.boxes.front().text.toStdString();
+  const QStringList after = ManagementTexts(*window_);
+  EXPECT_TRUE(after.contains("EditAlpha=-0.5")) << after.join(", ").toStdString();
+  EXPECT_TRUE(after.contains("EditKolvoProgon=50"));
+  EXPECT_EQ(after, before);
+  ExpectPagesShowNoClearedResultOnTheManagementPages(*window_);
 }
 
 }  // namespace
