@@ -513,6 +513,8 @@ void RulePage::RebuildVariantRadios() {
   if (checked == nullptr) checked = variantRadios_.front();
   checked->setChecked(true);
   ruleVariant_ = static_cast<std::uint8_t>(checked->property("tag").toUInt());
+  // The observed points belong to the variants: they are drawn for the new ones.
+  checkBox2_->setChecked(true);
 }
 
 void RulePage::RestoreEditor(const rules::RuleEditor& editor) {
