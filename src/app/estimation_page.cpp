@@ -205,6 +205,13 @@ void EstimationPage::Redraw() {
 }
 
 void EstimationPage::Opened() {
+  // The log of the searches is not kept in the file: it says where the
+  // results come from.
+  memo1_->clear();
+  memo1_->appendPlainText(
+      QStringLiteral("Оценка открыта из файла и повторена (шагов: %1); результаты на "
+                     "страницах получены при этом повторе.")
+          .arg(State().Journal.Steps.size()));
   const std::optional<estimation::EstimationRequest> request =
       assessment::LastSearchRequest(State(), DecimalMark());
   if (!request) return;
