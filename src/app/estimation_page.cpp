@@ -205,6 +205,13 @@ void EstimationPage::Redraw() {
 }
 
 void EstimationPage::Opened() {
+  // The log of the searches is not kept in the file: it says where the
+  // results come from.
+  memo1_->clear();
+  memo1_->appendPlainText(
+      QStringLiteral("Оценка открыта из файла и повторена (шагов: %1); результаты на "
+                     "страницах получены при этом повторе.")
+          .arg(State().Journal.Steps.size()));
   const std::optional<estimation::EstimationRequest> request =
       assessment::LastSearchRequest(State(), DecimalMark());
   if (!request) return;
@@ -524,11 +531,19 @@ void EstimationPage::PlaceCharts() {
   const bool tuning = !chart7_->isHidden();
   const bool observation = resultTabs_->currentWidget() == observationError_;
   const bool stateSpace = resultTabs_->currentWidget() == stateSpace_;
-  observationError_->Chart()->setVisible(chosen && !tuning && observation);
-  stateSpace_->Chart()->setVisible(chosen && !tuning && stateSpace);
+  // The estimator's chart comes to the front with its tab on the left and
+  // goes with it; the residuals and the retrospective analysis stay beside.
+  const auto place = [&](int tab, bool shown) {
+    if (chartTabs_->isTabVisible(tab) == shown) return;
+    chartTabs_->setTabVisible(tab, shown);
+    if (shown) chartTabs_->setCurrentIndex(tab);
+  };
+  place(kObservationErrorTab, chosen && observation);
+  place(kStateSpaceTab, chosen && stateSpace);
+  if (!chartTabs_->isTabVisible(chartTabs_->currentIndex())) chartTabs_->setCurrentIndex(0);
   // The retrospective analysis of a variant may run before any model choice.
   const bool retrospective = chartTabs_->isTabVisible(kRetrospectiveTab);
-  chartTabs_->setVisible((chosen || retrospective) && !tuning && !observation && !stateSpace);
+  chartTabs_->setVisible((chosen || retrospective) && !tuning);
 }
 
 // ---------------------------------------------------------------------------
@@ -544,8 +559,8 @@ void EstimationPage::ShowNoModelChoice() {
   observationError_->Refresh();
   stateSpace_->Refresh();
   // Called also while the state still holds the choice (a search starts).
-  observationError_->Chart()->hide();
-  stateSpace_->Chart()->hide();
+  chartTabs_->setTabVisible(kObservationErrorTab, false);
+  chartTabs_->setTabVisible(kStateSpaceTab, false);
   // The retrospective analysis was of a fit that no longer stands.
   retrospective_->Clear();
   chartTabs_->setTabVisible(kRetrospectiveTab, false);

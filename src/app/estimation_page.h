@@ -197,6 +197,8 @@ class EstimationPage : public Page {
   // The residuals and the retrospective curves (ChartTabs).
   QTabWidget* chartTabs_ = nullptr;
   static constexpr int kRetrospectiveTab = 1;
+  static constexpr int kObservationErrorTab = 2;
+  static constexpr int kStateSpaceTab = 3;
   std::array<QLineEdit*, 9> searchEdits_{};  // InitialR, InitialK, InitialQ, MinR, MaxR, MinK, …
   QLineEdit* edit11_ = nullptr;
   std::array<QSlider*, 3> tuningBars_{};  // TrackBarR, TrackBarK, TrackBarQ

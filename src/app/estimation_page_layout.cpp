@@ -127,12 +127,16 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   chartTabs_->addTab(residuals_.Panel(), QStringLiteral("Остатки"));
   chartTabs_->addTab(retrospective_->Chart(), QStringLiteral("Ретроспектива"));
   chartTabs_->setTabVisible(kRetrospectiveTab, false);
+  // The other estimators' charts, while their tab on the left is in front:
+  // beside the residuals and the retrospective analysis, not in their place.
+  chartTabs_->addTab(observationError_->Chart(), QStringLiteral("Модель ошибки наблюдения"));
+  chartTabs_->addTab(stateSpace_->Chart(), QStringLiteral("Пространство состояний"));
+  chartTabs_->setTabVisible(kObservationErrorTab, false);
+  chartTabs_->setTabVisible(kStateSpaceTab, false);
   // Room for the retrospective chart's labels and its six-entry legend at
   // the smallest window (the CPUE-effort chart above gives way).
   chartTabs_->setMinimumHeight(300);
   right->addWidget(chartTabs_, 3);
-  right->addWidget(observationError_->Chart(), 3);
-  right->addWidget(stateSpace_->Chart(), 3);
 
   auto* correlationRow = new QHBoxLayout();
   correlationRow->addWidget(BuildCorrelation());

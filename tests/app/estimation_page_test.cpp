@@ -479,6 +479,29 @@ TEST_F(EstimationPageTest, TheDiagnosticsTabShowsTheChecklistOfTheChosenVariant)
   EXPECT_EQ(Mark(chosen)->toolTip().toStdString().rfind("Диагностика: " + d.Items.VerdictText, 0),
             0u);
 
+  // Intervals computed on page 3 are judged when the page comes back: the
+  // checklist is made again, with the width of the MSY interval.
+  const auto intervalRow = [&]() -> int {
+    for (int r = 0; r < checks->rowCount(); ++r) {
+      if (checks->item(r, 1)->text() == "Ширина интервала MSY") return r;
+    }
+    return -1;
+  };
+  ASSERT_GE(intervalRow(), 0);
+  EXPECT_EQ(checks->item(intervalRow(), 2)->text(), "—");
+  window.Pages()->BringToFront(static_cast<int>(PageIndex::ReferencePoints));
+  Find<QSpinBox>("ReplicatesEdit")->setValue(50);
+  Find<QPushButton>("IntervalButton")->click();
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
+  ASSERT_TRUE(state.Uncertainty.has_value());
+  window.Pages()->BringToFront(static_cast<int>(PageIndex::Estimation));
+  QTest::qWait(50);  // the diagnosis starts once the page is in order
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_GE(intervalRow(), 0);
+  EXPECT_TRUE(checks->item(intervalRow(), 2)->text().startsWith("верхняя / нижняя = "))
+      << checks->item(intervalRow(), 2)->text().toStdString();
+
   // «Границы по данным»: nine texts the search accepts, each start inside its bounds.
   Find<QPushButton>("ButtonBoundsFromData")->click();
   EXPECT_TRUE(ui_.boxes.empty());

@@ -69,10 +69,18 @@ inline void SetUpFittedSchaefer(MainWindow& window, const QString& dataFile,
   AddReferencePointsAndRules(window, ruleEditors);
 }
 
+// A number written with a point, as the window's locale writes it.
+inline std::string InTheLocale(std::string number) {
+  for (char& c : number) {
+    if (c == '.') c = DecimalMark();
+  }
+  return number;
+}
+
 inline rules::RuleEditor LinearRule(const std::string& alpha, int target = 0) {
   rules::RuleEditor editor;
   editor.Shape = rules::RuleKind::PiecewiseLinear;
-  editor.AlphaText = alpha;
+  editor.AlphaText = InTheLocale(alpha);
   editor.TargetIndex = target;
   return editor;
 }
@@ -81,8 +89,8 @@ inline rules::RuleEditor LogisticRule(const std::string& alpha, const std::strin
                                       int target = 0) {
   rules::RuleEditor editor;
   editor.Shape = rules::RuleKind::Logistic;
-  editor.AlphaText = alpha;
-  editor.BetaText = beta;
+  editor.AlphaText = InTheLocale(alpha);
+  editor.BetaText = InTheLocale(beta);
   editor.TargetIndex = target;
   return editor;
 }
