@@ -94,7 +94,7 @@ TacPage::TacPage(PageContext context, QWidget* parent) : Page(context, parent) {
   decisionTab_ = new DecisionTab(
       context, [this] { return spinEdit2_->value(); },
       [this] { return bounds_ ? bounds_() : estimation::ParameterBounds{}; },
-      [this] { ShowReportText(); });
+      [this] { ShowReportText(); }, [this] { return CatchUnit(); });
   BuildResults();
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(BuildControls());
@@ -104,6 +104,8 @@ TacPage::TacPage(PageContext context, QWidget* parent) : Page(context, parent) {
 void TacPage::SetDescriptionSource(std::function<data::DataDescription()> source) {
   description_ = std::move(source);
 }
+
+int TacPage::CatchUnit() const { return description_ ? description_().catchUnitExponent : 0; }
 
 void TacPage::SetBoundsSource(std::function<estimation::ParameterBounds()> source) {
   bounds_ = std::move(source);
@@ -387,7 +389,7 @@ void TacPage::ShowReportText() {
   if (!forecast) return;
   std::vector<std::string> lines = forecast->ReportLines;
   projection::AppendDecisionSection(
-      lines, uncertainty::DecisionSectionOf(State(), forecast->Report.DecimalMark));
+      lines, uncertainty::DecisionSectionOf(State(), CatchUnit(), forecast->Report.DecimalMark));
   memo3_->setPlainText(Joined(lines));
 }
 
@@ -505,7 +507,7 @@ projection::TacReportInput TacPage::ReportAsShown() const {
     input.Species = description.species;
     input.Stock = description.stock;
   }
-  input.DecisionSection = uncertainty::DecisionSectionOf(State(), input.DecimalMark);
+  input.DecisionSection = uncertainty::DecisionSectionOf(State(), CatchUnit(), input.DecimalMark);
   return input;
 }
 

@@ -459,6 +459,7 @@ TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) 
   EXPECT_FALSE(window_->State().Decision.has_value());
 
   const char mark = DecimalMark();
+  const int unit = window_->Tac()->CatchUnit();
   options->setText(QStringLiteral("0; 0") + QChar::fromLatin1(mark) +
                    QStringLiteral("5*MSY; MSY; ОДУ"));
   const std::uint32_t seed = window_->State().Random.Seed();
@@ -477,7 +478,7 @@ TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) 
   for (int outlook : {0, 3}) {
     tab->OutlookSelector()->setCurrentIndex(outlook);
     const uncertainty::DecisionGrid grid =
-        uncertainty::DecisionGridOf(table, static_cast<uncertainty::Outlook>(outlook), mark);
+        uncertainty::DecisionGridOf(table, static_cast<uncertainty::Outlook>(outlook), unit, mark);
     QTableWidget* shown = tab->Table();
     ASSERT_EQ(shown->rowCount(), 4);
     ASSERT_EQ(shown->columnCount(), 2 + 5);
@@ -495,7 +496,16 @@ TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) 
       }
     }
   }
-  EXPECT_EQ(tab->Sentence()->text(), FromUtf8(uncertainty::MaxCatchSentence(table, mark)));
+  EXPECT_EQ(tab->Sentence()->text(), FromUtf8(uncertainty::MaxCatchSentence(table, unit, mark)));
+  // The catches are in the data's unit as page 1 selects it: tonnes here,
+  // thousand tonnes once the unit says so.
+  EXPECT_EQ(tab->Table()->horizontalHeaderItem(1)->text(), QStringLiteral("Улов, т"));
+  Find<QSpinBox>("UpDown1")->setValue(3);
+  tab->Shown();
+  EXPECT_EQ(tab->Table()->horizontalHeaderItem(1)->text(), QStringLiteral("Улов, тыс. т"));
+  EXPECT_EQ(tab->Sentence()->text(), FromUtf8(uncertainty::MaxCatchSentence(table, 3, mark)));
+  Find<QSpinBox>("UpDown1")->setValue(0);
+  tab->Shown();
   EXPECT_EQ(table.ProcessSigma, 0.2);
   EXPECT_EQ(table.ProcessSource, uncertainty::ProcessErrorSource::Stated);
   EXPECT_EQ(table.MaxCatch.Criterion, uncertainty::RiskCriterion::Green);
@@ -513,7 +523,7 @@ TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) 
   const QString after = Find<QPlainTextEdit>("Memo3")->toPlainText();
   ASSERT_TRUE(after.startsWith(before + QLatin1Char('\n')));
   QStringList section;
-  for (const std::string& line : uncertainty::DecisionSectionOf(window_->State(), mark)) {
+  for (const std::string& line : uncertainty::DecisionSectionOf(window_->State(), unit, mark)) {
     section << FromUtf8(line);
   }
   EXPECT_EQ(after.mid(before.size() + 1), QStringLiteral(" \n") + section.join('\n'));
@@ -522,7 +532,7 @@ TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) 
   Find<QPushButton>("Button19")->click();
   ASSERT_EQ(ui_.boxes.size(), 1u) << ui_.boxes.back().text.toStdString();
   const std::string text = Cp1251ToUtf8(ReadBytes(report));
-  EXPECT_NE(text.find(" \r\n" + uncertainty::DecisionSectionOf(window_->State(), mark).front()),
+  EXPECT_NE(text.find(" \r\n" + uncertainty::DecisionSectionOf(window_->State(), unit, mark).front()),
             std::string::npos);
 
   // Another Blim on page 3 makes the table stale: it is gone.

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "common/numbers.h"
+#include "common/r_picture.h"
 
 namespace tarvik::uncertainty {
 
@@ -141,12 +142,17 @@ std::string IntervalText(const Interval& interval, char mark) {
   return "[" + Significant(interval.Lower, mark) + " – " + Significant(interval.Upper, mark) + "]";
 }
 
-TextTable IntervalTable(const BootstrapResult& result, char mark) {
+TextTable IntervalTable(const BootstrapResult& result, int catchUnit, char mark) {
   TextTable table = {{"Величина", "Оценка", "Медиана", "Нижняя граница", "Верхняя граница"}};
   for (std::size_t q = 0; q < kQuantityCount; ++q) {
     const Interval& i = result.Quantities[q];
     if (!i.Estimated) continue;
-    table.push_back({QuantityName(static_cast<Quantity>(q)), Significant(i.Estimate, mark),
+    const auto quantity = static_cast<Quantity>(q);
+    const bool mass =
+        quantity == Quantity::K || quantity == Quantity::Msy || quantity == Quantity::Bmsy;
+    const std::string name =
+        mass ? MassTitle(QuantityName(quantity), catchUnit) : QuantityName(quantity);
+    table.push_back({name, Significant(i.Estimate, mark),
                      Significant(i.Median, mark), Significant(i.Lower, mark),
                      Significant(i.Upper, mark)});
   }
@@ -173,8 +179,9 @@ std::vector<std::string> SummaryLines(const BootstrapResult& result, char mark) 
   return lines;
 }
 
-RkScatter RkScatterOf(const BootstrapResult& result) {
+RkScatter RkScatterOf(const BootstrapResult& result, int catchUnit) {
   RkScatter scatter;
+  scatter.XTitle = MassTitle("K", catchUnit);
   for (const Replicate& x : result.Replicates) {
     if (!x.Failed) scatter.Replicates.push_back({x.K, x.R});
   }

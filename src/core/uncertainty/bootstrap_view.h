@@ -41,23 +41,25 @@ std::string IntervalText(const Interval& interval, char decimalMark = '.');
 
 // The table of the intervals: the header ("Величина", "Оценка", "Медиана",
 // "Нижняя граница", "Верхняя граница"), then one row per quantity with a
-// value, in Quantity order (QuantityName, then Significant of the figures).
-TextTable IntervalTable(const BootstrapResult& result, char decimalMark = '.');
+// value, in Quantity order (QuantityName, with the data's unit 10^catchUnit
+// tonnes for K, MSY and BMSY: "K, тыс. т"; then Significant of the figures).
+TextTable IntervalTable(const BootstrapResult& result, int catchUnit, char decimalMark = '.');
 
 // The lines under the table: TruncationText when the intervals are
 // truncated; replicates, seed and level; the failed and bounded replicates;
 // the three probabilities of the last year; which B_last.
 std::vector<std::string> SummaryLines(const BootstrapResult& result, char decimalMark = '.');
 
-// The r–K scatter: (K, r) of every replicate used and of the point estimate.
+// The r–K scatter: (K, r) of every replicate used and of the point estimate;
+// K in the data's unit, 10^catchUnit tonnes ("K, тыс. т" for 3).
 struct RkScatter {
   PointList Replicates;
   Point Estimate;
   std::string Title = "Повторы бутстрепа: r и K";
-  std::string XTitle = "K, т";
+  std::string XTitle;
   std::string YTitle = "r, 1/год";
 };
-RkScatter RkScatterOf(const BootstrapResult& result);
+RkScatter RkScatterOf(const BootstrapResult& result, int catchUnit);
 
 // The point estimate's last-year status as the cloud defines B_last:
 // (B_last/BMSY, F_last/FMSY) of BootstrapResult::Estimate.
