@@ -442,7 +442,8 @@ void TacPage::ShowKobe(const projection::ForecastResult& forecast) {
     }
   }
   chartKobe_->SetLabels(kKobeYears, years);
-  kobeSummary_->setText(Joined(chart.Summary));
+  kobeSummary_->setText(Joined(uncertainty::KobeStatusLines(
+      chart, cloud ? &*state.Uncertainty : nullptr, DecimalMark())));
   if (cloud) ShowKobeCloud(*state.Uncertainty, *cloud);
 }
 

@@ -336,7 +336,10 @@ std::string AssessText(const AssessmentState& state, const projection::Managemen
   for (const std::string& line : result.Forecast.TableLines) out << line << "\n";
   out << "\nДиаграмма Кобе\n";
   if (kobe.Chart) {
-    for (const std::string& line : kobe.Chart->Summary) out << line << "\n";
+    const uncertainty::BootstrapResult* cloud =
+        state.Uncertainty ? &*state.Uncertainty : nullptr;
+    for (const std::string& line : uncertainty::KobeStatusLines(*kobe.Chart, cloud, kDecimalMark))
+      out << line << "\n";
     if (state.Uncertainty) {
       out << uncertainty::KobeCloudCaption(
                  *state.Uncertainty, uncertainty::KobeCloudOf(*state.Uncertainty), kDecimalMark)

@@ -638,9 +638,13 @@ TEST_F(ManagementPages, TheKobeTabDrawsTheCoresPlotOfTheForecastAndTheReportGets
   EXPECT_EQ(kobe->Labels(TacPage::kKobeYears), years);
   EXPECT_EQ(kobe->AxisRange(Axis::Bottom), (std::pair<double, double>{0.0, expected.XMax}));
   EXPECT_EQ(kobe->AxisRange(Axis::Left), (std::pair<double, double>{0.0, expected.YMax}));
+  // The status names its biomass: without a bootstrap, the observed U/q.
+  ASSERT_FALSE(window_->State().Uncertainty.has_value());
   QStringList summary;
-  for (const std::string& line : expected.Summary) summary << QString::fromStdString(line);
+  for (const std::string& line : uncertainty::KobeStatusLines(expected, nullptr, DecimalMark()))
+    summary << QString::fromStdString(line);
   EXPECT_EQ(Find<QLabel>("KobeSummary")->text(), summary.join('\n'));
+  EXPECT_TRUE(summary.front().contains(QStringLiteral("B = U/q по наблюдениям")));
 
   // «Сохранить в файл» writes the plot beside the report, as drawn (the tab
   // was never shown).
