@@ -169,7 +169,9 @@ TEST_F(ManagementPages, OneRuleFillsItsRowAsTheCoreComputesItAndOffersTheRule) {
   auto* cbb2 = Find<QComboBox>("cbb2");
   EXPECT_FALSE(cbb2->isHidden());
   ASSERT_EQ(cbb2->count(), 1);
-  EXPECT_EQ(cbb2->itemText(0), QStringLiteral("FMSY Линейно-кусочное ПРП -0.3"));
+  // The stored name, then alpha in plain words (the "-" is no sign).
+  EXPECT_EQ(cbb2->itemText(0), QStringLiteral("FMSY Линейно-кусочное ПРП -0.3 (α = 0.3)"));
+  EXPECT_EQ(window_->State().RuleNames[0], "FMSY Линейно-кусочное ПРП -0.3");
   EXPECT_EQ(cbb2->currentIndex(), -1);
   EXPECT_FALSE(window_->Pages()->IsTabVisible(static_cast<int>(PageIndex::Tac)));
 

@@ -173,7 +173,8 @@ TEST_F(RulePageTest, TypedParametersAndRuleNamesUseTheLocaleDecimalMark) {
   Click("Button12");
   ASSERT_EQ(window_->State().RuleList.size(), 1u);
   EXPECT_EQ(window_->State().RuleList[0].Alpha, 0.45);
-  EXPECT_EQ(On<QListWidget>("ListBox1")->item(0)->text(), "FMSY Линейно-кусочное ПРП -0,45");
+  EXPECT_EQ(On<QListWidget>("ListBox1")->item(0)->text(), "FMSY Линейно-кусочное ПРП -0,45 (α = 0,45)");
+  EXPECT_EQ(window_->State().RuleNames[0], "FMSY Линейно-кусочное ПРП -0,45");
 
   Click("ButtonLogist");
   SetText("EditBeta", "0,3");
