@@ -223,7 +223,8 @@ TEST_F(RulePageTest, TheRuleListHoldsEachNameOnceAndNeverLosesItsLastRule) {
   Click("Button12");
   Click("Button12");  // the same settings: nothing is added
   ASSERT_EQ(list->count(), 1);
-  EXPECT_EQ(list->item(0)->text(), "FMSY Линейно-кусочное ПРП -0");
+  EXPECT_EQ(list->item(0)->text(), "FMSY Линейно-кусочное ПРП -0 (α = 0)");
+  EXPECT_EQ(window_->State().RuleNames[0], "FMSY Линейно-кусочное ПРП -0");
   EXPECT_EQ(changed.count(), 2);
   EXPECT_TRUE(window_->Pages()->IsTabVisible(static_cast<int>(PageIndex::Performance)));
   EXPECT_FALSE(Shown("Button22"));
@@ -231,7 +232,7 @@ TEST_F(RulePageTest, TheRuleListHoldsEachNameOnceAndNeverLosesItsLastRule) {
   Click("ButtonLogist");
   Click("Button12");
   ASSERT_EQ(list->count(), 2);
-  EXPECT_EQ(list->item(1)->text(), "FMSY Логистическое ПРП -2 0");
+  EXPECT_EQ(list->item(1)->text(), "FMSY Логистическое ПРП -2 0 (α = 2, β = 0)");
   EXPECT_EQ(window_->State().RuleList[1],
             (rules::HarvestRule{RuleKind::Logistic, 2.0, 0.0, FTargetKind::FMSY}));
   EXPECT_TRUE(Shown("Button22"));
@@ -245,7 +246,7 @@ TEST_F(RulePageTest, TheRuleListHoldsEachNameOnceAndNeverLosesItsLastRule) {
   list->setCurrentRow(0);
   Click("Button22");
   ASSERT_EQ(list->count(), 1);
-  EXPECT_EQ(list->item(0)->text(), "FMSY Логистическое ПРП -2 0");
+  EXPECT_EQ(list->item(0)->text(), "FMSY Логистическое ПРП -2 0 (α = 2, β = 0)");
   EXPECT_EQ(window_->State().RuleNames, std::vector<std::string>{"FMSY Логистическое ПРП -2 0"});
   EXPECT_EQ(window_->State().RuleList.size(), 1u);
   EXPECT_FALSE(Shown("Button22"));

@@ -68,6 +68,7 @@ DiagnosisView ViewOfDiagnosis(const VariantDiagnosis& d, char mark) {
 estimation::ResidualChart ResidualChartOf(const VariantDiagnosis& d) {
   estimation::ResidualChart chart;
   chart.Title = "Остатки по годам: " + d.Label;
+  chart.YTitle = d.ResidualsName;
   const std::size_t n = std::min(d.Residuals.size(), d.ResidualYears.size());
   for (std::size_t k = 0; k < n; ++k) {
     if (!std::isfinite(d.Residuals[k])) {

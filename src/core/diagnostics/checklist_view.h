@@ -42,7 +42,8 @@ DiagnosisView ViewOfDiagnosis(const VariantDiagnosis& d, char mark);
 // The residuals the tests of `d` judged, by year, for the chart beside the
 // checklist: the procedure's CPUE residuals for its variants, the log
 // residuals of an estimator whose values were adopted; "Остатки по годам: " +
-// the label, the zero line over their years. Empty points when there are none.
+// the label, the series named by ResidualsName, the zero line over their
+// years. Empty points when there are none.
 estimation::ResidualChart ResidualChartOf(const VariantDiagnosis& d);
 
 }  // namespace tarvik::diagnostics

@@ -233,6 +233,7 @@ TEST(DiagnoseObservationError, HasAHindcastAndAJitterOfItsOwn) {
   }
   EXPECT_EQ(chart.ZeroLine.back().x, chart.Residuals.back().x);
   EXPECT_EQ(chart.Title, "Остатки по годам: Шефер");
+  EXPECT_EQ(chart.YTitle, "Логарифмический остаток улова на усилие");
 }
 
 // State-space values: the one-step-ahead residuals, the estimator's own
