@@ -28,11 +28,13 @@ const QColor kRiskColours[] = {QColor(90, 180, 90), QColor(175, 225, 160), QColo
 
 DecisionTab::DecisionTab(PageContext context, std::function<int()> horizon,
                          std::function<estimation::ParameterBounds()> bounds,
-                         std::function<void()> changed, QWidget* parent)
+                         std::function<void()> changed, std::function<int()> catchUnit,
+                         QWidget* parent)
     : Page(context, parent),
       horizon_(std::move(horizon)),
       bounds_(std::move(bounds)),
-      changed_(std::move(changed)) {
+      changed_(std::move(changed)),
+      catchUnit_(std::move(catchUnit)) {
   setObjectName("TabSheetDecision");
   const char mark = DecimalMark();
   auto* layout = new QVBoxLayout(this);
@@ -42,7 +44,7 @@ DecisionTab::DecisionTab(PageContext context, std::function<int()> horizon,
   options_ = MakeEdit("DecisionOptions", FromUtf8(uncertainty::CatchOptionsText(
                                              uncertainty::DefaultCatchOptionEntries(), mark)));
   options_->setToolTip(QStringLiteral(
-      "Через «;»: тонны (1200), доли MSY (0,5*MSY), «текущий» (последний улов), «ОДУ» (ОДУ "
+      "Через «;»: улов в единицах данных страницы 1 (1200), доли MSY (0,5*MSY), «текущий» (последний улов), «ОДУ» (ОДУ "
       "правила в первом году прогноза)"));
   settings->addWidget(options_, 1);
   layout->addLayout(settings);
@@ -179,7 +181,8 @@ void DecisionTab::ShowSentence() {
   }
   const bool refused = result->Table.MaxCatch.Outcome == uncertainty::CatchSearch::RefusedAtBounds;
   sentence_->setStyleSheet(refused ? QStringLiteral("color: #c00000;") : QString());
-  sentence_->setText(FromUtf8(uncertainty::MaxCatchSentence(result->Table, mark)));
+  const int unit = catchUnit_ ? catchUnit_() : 0;
+  sentence_->setText(FromUtf8(uncertainty::MaxCatchSentence(result->Table, unit, mark)));
 }
 
 void DecisionTab::Shown() {
@@ -250,7 +253,9 @@ void DecisionTab::ShowTable() {
   }
   const char mark = DecimalMark();
   const auto outlook = static_cast<uncertainty::Outlook>(std::max(0, outlook_->currentIndex()));
-  const uncertainty::DecisionGrid grid = uncertainty::DecisionGridOf(result->Table, outlook, mark);
+  const int unit = catchUnit_ ? catchUnit_() : 0;
+  const uncertainty::DecisionGrid grid =
+      uncertainty::DecisionGridOf(result->Table, outlook, unit, mark);
   const std::vector<std::string>& head = grid.Cells.front();
   table_->setColumnCount(static_cast<int>(head.size()));
   table_->setRowCount(static_cast<int>(grid.Cells.size()) - 1);

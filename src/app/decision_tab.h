@@ -30,10 +30,11 @@ class DecisionTab : public Page {
  public:
   // `horizon`: the forecast horizon the page shows; `bounds`: the bounds of
   // the search the bootstrap refits within; `changed`: called after a new
-  // table is stored (the report shows it).
+  // table is stored (the report shows it); `catchUnit`: N of the data's catch
+  // unit, 10^N tonnes, that the catches are shown in.
   DecisionTab(PageContext context, std::function<int()> horizon,
               std::function<estimation::ParameterBounds()> bounds, std::function<void()> changed,
-              QWidget* parent = nullptr);
+              std::function<int()> catchUnit, QWidget* parent = nullptr);
 
   // The table as the state holds it (none: the empty tab).
   void Shown() override;
@@ -61,6 +62,7 @@ class DecisionTab : public Page {
   std::function<int()> horizon_;
   std::function<estimation::ParameterBounds()> bounds_;
   std::function<void()> changed_;
+  std::function<int()> catchUnit_;
   std::stop_source stop_;
 
   QLineEdit* options_ = nullptr;

@@ -323,13 +323,14 @@ void DiagnosticsPanel::Show(const diagnostics::VariantDiagnosis& d) {
     const auto& row = view.Tests[r];
     SetRow(tests_, r, {row.begin(), row.end()});
   }
-  try {
-    const AssessmentState& state = context_.State();
-    residuals_.Show(
-        estimation::ResidualsByYear(state.AnalysisSeries, state.Table, state.ModelFits, d.Index));
-    residuals_.Panel()->show();
-  } catch (const Error&) {
+  // The residuals the tests judged (an adopted estimator's own), not the
+  // procedure's at the record's values.
+  const estimation::ResidualChart chart = diagnostics::ResidualChartOf(d);
+  if (chart.Residuals.empty()) {
     residuals_.Clear();  // the checklist says why there are no residuals
+  } else {
+    residuals_.Show(chart);
+    residuals_.Panel()->show();
   }
 }
 

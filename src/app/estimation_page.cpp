@@ -1,4 +1,5 @@
 #include "app/estimation_page.h"
+#include "common/joined_message.h"
 
 #include <cmath>
 #include <utility>
@@ -343,7 +344,14 @@ void EstimationPage::EstimateParameters() {
     throw Error("Нет данных: откройте файл или вставьте таблицу");
   }
   if (State().ModelFits.empty()) {
-    throw Error("Варианты моделей ещё не созданы: откройте файл данных («Файл» → «Открыть»)");
+    // With a table in the window the variants are missing only because the
+    // cut-off list was not taken: make them now, or say what is wrong with it.
+    try {
+      RebuildResultsPanel();
+    } catch (const Error& e) {
+      throw Error(JoinedMessage("Варианты моделей не созданы из-за списка отсекаемых лет",
+                                e.what()));
+    }
   }
   const std::size_t active = estimation::EnabledIndices(State().ModelFits).size();
   if (active == 0) throw Error("Отметьте хотя бы один вариант модели в группе «Результат»");

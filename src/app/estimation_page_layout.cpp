@@ -73,6 +73,7 @@ EstimationPage::EstimationPage(PageContext context, QWidget* parent) : Page(cont
   observationError_ = new ObservationErrorPanel(context, log, [this] { return SearchBounds(); });
   stateSpace_ = new StateSpacePanel(context, log, [this] { return SearchBounds(); });
   stateSpace_->SetCatchUnitSource([this] { return catchUnit_ ? catchUnit_() : 0; });
+  observationError_->SetCatchUnitSource([this] { return catchUnit_ ? catchUnit_() : 0; });
   resultTabs_ = Named<QTabWidget>("ResultTabs");
   resultTabs_->addTab(results_, QStringLiteral("Варианты моделей"));
   resultTabs_->addTab(observationError_, FromUtf8(std::string(estimation::kObservationErrorTitle)));

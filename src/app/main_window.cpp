@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "common/joined_message.h"
 
 #include <exception>
 
@@ -69,10 +70,28 @@ const QString kRExecutable = QStringLiteral("R");
 #endif
 
 const QString kDataAdvice = QStringLiteral(
-    "Убедитесь что Ваши данные подходят для использования продукционных моделей, а именно:\n"
+    "Убедитесь, что Ваши данные подходят для использования продукционных моделей, а именно:\n"
     "- уловы на усилие соответствуют индексам численности (наблюдается динамика уловов на "
     "усилие)\n"
     "- уловы на усилие снижаются с ростом промыслового усилия");
+
+// The cells as reading the file back will check them (a year, then numbers
+// with the window's decimal mark): a table the program could not open again
+// is refused before anything is written, naming the cell; it stays in the
+// window.
+void CheckCellsBeforeSaving(const data::DataTable& table, char mark) {
+  try {
+    for (int row = 1; row <= table.DataRowCount(); ++row) {
+      static_cast<void>(data::CellYear(table, row));
+      for (const int column :
+           {data::DataTable::kCpue, data::DataTable::kEffort, data::DataTable::kCatch}) {
+        static_cast<void>(data::CellNumber(table, column, row, mark));
+      }
+    }
+  } catch (const Error& e) {
+    throw Error(JoinedMessage("Файл не сохранён, таблица осталась в окне", e.what()));
+  }
+}
 
 }  // namespace
 
@@ -506,6 +525,7 @@ void MainWindow::N1Click() {
     return;
   }
   dataPage_->CommitGrid();
+  CheckCellsBeforeSaving(State().Table, DecimalMark());
   data::WriteDataFile(State().DataFileName, dataPage_->Description(), State().Table);
   dataPage_->MarkSaved();
 }
@@ -516,6 +536,7 @@ void MainWindow::N2Click() {
 
 bool MainWindow::SaveDataAs() {
   dataPage_->CommitGrid();
+  CheckCellsBeforeSaving(State().Table, DecimalMark());
   const std::optional<QString> path = ui_.AskSaveFileName(
       FileDialogOptions{QStringLiteral("Введите имя файла"), QDir::currentPath(), kDataFileFilter,
                         QStringLiteral("txt")});

@@ -35,6 +35,9 @@ class ObservationErrorPanel : public QWidget {
   // Redraws everything from the state (fits, the chosen variant, the button).
   void Refresh();
 
+  // Where the data's catch unit (N of 10^N tonnes) comes from when the tables are drawn.
+  void SetCatchUnitSource(std::function<int()> source) { catchUnit_ = std::move(source); }
+
   // The chart of the observed CPUE with both predictions of the chosen
   // variant's kind; the page places it and shows it while the tab is current.
   ChartPanel* Chart() const { return chart_; }
@@ -50,6 +53,7 @@ class ObservationErrorPanel : public QWidget {
   PageContext context_;
   ProgressLog log_;
   std::function<estimation::ParameterBounds()> bounds_;
+  std::function<int()> catchUnit_;
   QCheckBox* estimateB1_ = nullptr;
   QPushButton* adopt_ = nullptr;
   QLabel* status_ = nullptr;

@@ -209,6 +209,14 @@ void PerformancePage::ShowTable(const projection::IndicatorTable& table) {
       if (row == 0) stringGrid2_->item(0, column)->setFont(TitleFont());
     }
   }
+  if (rows > 0) {
+    for (int column = 0; column < stringGrid2_->columnCount(); ++column) {
+      if (QTableWidgetItem* title = stringGrid2_->item(0, column)) {
+        title->setToolTip(
+            FromUtf8(projection::IndicatorTitleTip(static_cast<std::size_t>(column))));
+      }
+    }
+  }
   FitTable();
 }
 
@@ -261,7 +269,12 @@ void PerformancePage::FitRows() {
 
 void PerformancePage::FillRuleSelector(const std::vector<std::string>& names) {
   cbb2_->clear();
-  for (const std::string& name : names) cbb2_->addItem(FromUtf8(name));
+  const std::vector<rules::HarvestRule>& list = State().RuleList;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    cbb2_->addItem(FromUtf8(i < list.size()
+                                ? rules::ReadableRuleName(names[i], list[i], DecimalMark())
+                                : names[i]));
+  }
   // The chosen rule follows its rule through the list's changes.
   const std::optional<std::size_t> chosen = State().ChosenRule;
   cbb2_->setCurrentIndex(chosen && *chosen < names.size() ? static_cast<int>(*chosen) : -1);

@@ -254,7 +254,7 @@ void ReferencePointsPage::ShowIntervals() {
               : QString());
     }
   }
-  const TextTable table = result ? uncertainty::IntervalTable(*result, mark) : TextTable{};
+  const TextTable table = result ? uncertainty::IntervalTable(*result, catchUnit_ ? catchUnit_() : 0, mark) : TextTable{};
   intervalTable_->clear();
   intervalTable_->setRowCount(static_cast<int>(table.size()));
   intervalTable_->setColumnCount(table.empty() ? 0 : static_cast<int>(table.front().size()));
@@ -290,7 +290,7 @@ void ReferencePointsPage::ShowIntervals() {
   }
   intervalSummary_->setTextFormat(Qt::RichText);
   intervalSummary_->setText(lines.join(QStringLiteral("<br>")));
-  const uncertainty::RkScatter scatter = uncertainty::RkScatterOf(*result);
+  const uncertainty::RkScatter scatter = uncertainty::RkScatterOf(*result, catchUnit_ ? catchUnit_() : 0);
   chartRk_->SetTitle(FromUtf8(scatter.Title));
   chartRk_->SetAxisTitle(Axis::Bottom, FromUtf8(scatter.XTitle));
   chartRk_->SetAxisTitle(Axis::Left, FromUtf8(scatter.YTitle));

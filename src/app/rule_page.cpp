@@ -614,7 +614,11 @@ void RulePage::btn2Click() {
 
 void RulePage::ShowRuleList() {
   listBox1_->clear();
-  for (const std::string& name : State().RuleNames) listBox1_->addItem(FromUtf8(name));
+  const AssessmentState& state = State();
+  for (std::size_t i = 0; i < state.RuleNames.size() && i < state.RuleList.size(); ++i) {
+    listBox1_->addItem(
+        FromUtf8(rules::ReadableRuleName(state.RuleNames[i], state.RuleList[i], DecimalMark())));
+  }
 }
 
 void RulePage::Button12Click() {

@@ -133,7 +133,7 @@ void StateSpacePanel::Adopt() {
 void StateSpacePanel::Refresh() {
   const AssessmentState& state = context_.State();
   const char mark = DecimalMark();
-  Fill(fits_, estimation::StateSpaceTable(state.StateSpace.Fits, mark));
+  Fill(fits_, estimation::StateSpaceTable(state.StateSpace.Fits, catchUnit_ ? catchUnit_() : 0, mark));
   FitHeight(fits_, 3, true);
   const std::optional<std::size_t> chosen = estimation::ChosenVariant(state);
   const std::optional<std::string> refusal =
@@ -154,7 +154,7 @@ void StateSpacePanel::Refresh() {
   adopt_->setEnabled(chosen.has_value() && !refusal);
 
   const TextTable comparison =
-      chosen ? estimation::StateSpaceComparison(state, *chosen, mark) : TextTable{};
+      chosen ? estimation::StateSpaceComparison(state, *chosen, catchUnit_ ? catchUnit_() : 0, mark) : TextTable{};
   Fill(comparison_, comparison);
   comparison_->setVisible(!comparison.empty());
   if (!comparison.empty()) {

@@ -77,7 +77,7 @@ bool TableExport::SaveCsv() {
                         QStringLiteral("Таблица CSV (*.csv)"), QStringLiteral("csv")});
   if (!path) return false;
   WriteExportFile(ToUtf8(*path), CsvFileBytes(rows_(false)), session_.State().DataFileName,
-                  "Таблица");
+                  "Таблицу");
   return true;
 }
 

@@ -99,7 +99,7 @@ TacPage::TacPage(PageContext context, QWidget* parent) : Page(context, parent) {
   decisionTab_ = new DecisionTab(
       context, [this] { return spinEdit2_->value(); },
       [this] { return bounds_ ? bounds_() : estimation::ParameterBounds{}; },
-      [this] { ShowReportText(); });
+      [this] { ShowReportText(); }, [this] { return CatchUnit(); });
   BuildResults();
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(BuildControls());
@@ -109,6 +109,8 @@ TacPage::TacPage(PageContext context, QWidget* parent) : Page(context, parent) {
 void TacPage::SetDescriptionSource(std::function<data::DataDescription()> source) {
   description_ = std::move(source);
 }
+
+int TacPage::CatchUnit() const { return description_ ? description_().catchUnitExponent : 0; }
 
 void TacPage::SetBoundsSource(std::function<estimation::ParameterBounds()> source) {
   bounds_ = std::move(source);
@@ -415,7 +417,7 @@ void TacPage::ShowReportText() {
   if (!forecast) return;
   std::vector<std::string> lines = forecast->ReportLines;
   projection::AppendDecisionSection(
-      lines, uncertainty::DecisionSectionOf(State(), forecast->Report.DecimalMark));
+      lines, uncertainty::DecisionSectionOf(State(), CatchUnit(), forecast->Report.DecimalMark));
   memo3_->setPlainText(Joined(lines));
 }
 
@@ -468,7 +470,8 @@ void TacPage::ShowKobe(const projection::ForecastResult& forecast) {
     }
   }
   chartKobe_->SetLabels(kKobeYears, years);
-  kobeSummary_->setText(Joined(chart.Summary));
+  kobeSummary_->setText(Joined(uncertainty::KobeStatusLines(
+      chart, cloud ? &*state.Uncertainty : nullptr, DecimalMark())));
   if (cloud) ShowKobeCloud(*state.Uncertainty, *cloud);
 }
 
@@ -534,7 +537,7 @@ projection::TacReportInput TacPage::ReportAsShown() const {
     input.Species = description.species;
     input.Stock = description.stock;
   }
-  input.DecisionSection = uncertainty::DecisionSectionOf(State(), input.DecimalMark);
+  input.DecisionSection = uncertainty::DecisionSectionOf(State(), CatchUnit(), input.DecimalMark);
   return input;
 }
 

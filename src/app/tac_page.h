@@ -42,6 +42,8 @@ class TacPage : public Page {
   // Where the report's species and stock come from (the data page's
   // description fields). Set once by the main window.
   void SetDescriptionSource(std::function<data::DataDescription()> source);
+  // The data's catch unit, 10^N tonnes, as page 1 selects it (0 without a source).
+  int CatchUnit() const;
   // Where the decision table's bootstrap takes the bounds of its refits
   // (the estimation page's). Set once by the main window.
   void SetBoundsSource(std::function<estimation::ParameterBounds()> source);

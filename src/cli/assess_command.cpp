@@ -196,7 +196,7 @@ Json KobeJson(const model::ModelFit& fit, const KobeOutcome& kobe) {
           {"summary", c.Summary}};
 }
 
-Json DecisionJson(const uncertainty::DecisionTableResult& result) {
+Json DecisionJson(const uncertainty::DecisionTableResult& result, int catchUnit) {
   const uncertainty::DecisionTable& t = result.Table;
   Json options = Json::array();
   for (const uncertainty::OptionOutlook& row : t.Rows) {
@@ -244,7 +244,7 @@ Json DecisionJson(const uncertainty::DecisionTableResult& result) {
             {"state_space", std::move(stateSpace)}}},
           {"options", std::move(options)},
           {"max_catch_at_risk", std::move(maxCatch)},
-          {"sentence", uncertainty::MaxCatchSentence(t, kDecimalMark)}};
+          {"sentence", uncertainty::MaxCatchSentence(t, catchUnit, kDecimalMark)}};
 }
 
 Json AssessJson(const Session& session, const estimation::FreshStart& run, const AssessOptions& o,
@@ -304,10 +304,11 @@ Json AssessJson(const Session& session, const estimation::FreshStart& run, const
     j["uncertainty"] = UncertaintyJson(*state.Uncertainty, fit.Origin);
     if (kobe.Chart) AddKobeCloudJson(*state.Uncertainty, j["kobe"]);
   }
-  if (state.Decision) j["decision_table"] = DecisionJson(*state.Decision);
+  if (state.Decision) j["decision_table"] = DecisionJson(*state.Decision, run.File.description.catchUnitExponent);
   std::vector<std::string> reportLines = f.ReportLines;
-  projection::AppendDecisionSection(reportLines,
-                                    uncertainty::DecisionSectionOf(state, kDecimalMark));
+  projection::AppendDecisionSection(
+      reportLines,
+      uncertainty::DecisionSectionOf(state, run.File.description.catchUnitExponent, kDecimalMark));
   j["report_lines"] = std::move(reportLines);
   j["table_lines"] = f.TableLines;
   if (!o.Report.empty()) {
@@ -320,7 +321,7 @@ Json AssessJson(const Session& session, const estimation::FreshStart& run, const
 
 std::string AssessText(const AssessmentState& state, const projection::ManagementResult& result,
                        const AssessOptions& o, const KobeOutcome& kobe,
-                       const AdoptedEstimate& adopted) {
+                       const AdoptedEstimate& adopted, int catchUnit) {
   std::ostringstream out;
   out << AdoptedEstimateText(adopted);
   for (const rules::AddRuleResult& added : result.AddedRules) {
@@ -335,7 +336,10 @@ std::string AssessText(const AssessmentState& state, const projection::Managemen
   for (const std::string& line : result.Forecast.TableLines) out << line << "\n";
   out << "\nДиаграмма Кобе\n";
   if (kobe.Chart) {
-    for (const std::string& line : kobe.Chart->Summary) out << line << "\n";
+    const uncertainty::BootstrapResult* cloud =
+        state.Uncertainty ? &*state.Uncertainty : nullptr;
+    for (const std::string& line : uncertainty::KobeStatusLines(*kobe.Chart, cloud, kDecimalMark))
+      out << line << "\n";
     if (state.Uncertainty) {
       out << uncertainty::KobeCloudCaption(
                  *state.Uncertainty, uncertainty::KobeCloudOf(*state.Uncertainty), kDecimalMark)
@@ -344,7 +348,8 @@ std::string AssessText(const AssessmentState& state, const projection::Managemen
   } else {
     out << kobe.Error << "\n";
   }
-  const std::vector<std::string> decision = uncertainty::DecisionSectionOf(state, kDecimalMark);
+  const std::vector<std::string> decision =
+      uncertainty::DecisionSectionOf(state, catchUnit, kDecimalMark);
   if (!decision.empty()) out << "\n";
   for (const std::string& line : decision) out << line << "\n";
   if (!o.Report.empty()) {
@@ -486,11 +491,12 @@ std::string RunAssessCommand(const AssessOptions& o) {
     j["diagnostics"] = DiagnosisJson(*diagnosis);
     output = DumpJson(j) + "\n";
   } else {
-    output = AssessText(state, result, o, kobe, adopted);
+    output = AssessText(state, result, o, kobe, adopted, run.File.description.catchUnitExponent);
   }
   if (!o.Report.empty()) {
     projection::TacReportInput report = result.Report;
-    report.DecisionSection = uncertainty::DecisionSectionOf(state, kDecimalMark);
+    report.DecisionSection =
+        uncertainty::DecisionSectionOf(state, run.File.description.catchUnitExponent, kDecimalMark);
     projection::SaveTacReport(o.Report, report);
   }
   if (!o.SaveAssessment.empty()) {

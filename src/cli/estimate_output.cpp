@@ -296,7 +296,8 @@ std::string EstimateText(const Session& session, const FreshStart& run,
   }
   if (!state.ObservationError.Fits.empty()) {
     const TextTable table =
-        estimation::ObservationErrorTable(state.ObservationError.Fits, kDecimalMark);
+        estimation::ObservationErrorTable(state.ObservationError.Fits,
+                                        run.File.description.catchUnitExponent, kDecimalMark);
     out << "\n"
         << estimation::kObservationErrorTitle
         << (state.ObservationError.EstimateB1 ? " (B₁/K оценивается)" : " (B₁ = K)") << ":\n"

@@ -25,7 +25,7 @@ projection::TacReportInput ReportOf(const AssessmentState& state,
   projection::TacReportInput report = state.Forecast->Report;
   report.Species = file.Description.species;
   report.Stock = file.Description.stock;
-  report.DecisionSection = uncertainty::DecisionSectionOf(state, report.DecimalMark);
+  report.DecisionSection = uncertainty::DecisionSectionOf(state, file.Description.catchUnitExponent, report.DecimalMark);
   return report;
 }
 
@@ -78,7 +78,8 @@ ReplayCommandResult RunReplayCommand(const ReplayCommandOptions& o) {
     if (replay.State.Forecast) {
       std::vector<std::string> lines = replay.State.Forecast->ReportLines;
       projection::AppendDecisionSection(
-          lines, uncertainty::DecisionSectionOf(replay.State, kDecimalMark));
+          lines, uncertainty::DecisionSectionOf(replay.State, file.Description.catchUnitExponent,
+                                          kDecimalMark));
       j["report_lines"] = std::move(lines);
     }
     if (!o.Report.empty()) j["report_file"] = o.Report;

@@ -194,6 +194,27 @@ TEST_F(DataPageTest, SaveAsThenSaveWritesTheNewFileAndLeavesTheOriginalAlone) {
   EXPECT_EQ(ui_.saveRequests.size(), 1u);  // "Сохранить" asks for no name
 }
 
+// A cell the file could not be opened with again is refused before
+// anything is written, naming the text; the file stays, the cell stays in
+// the window, and «Сохранить как» asks for no name.
+TEST_F(DataPageTest, SaveRefusesACellThatWouldNotReadBack) {
+  Started();
+  const QString path = WriteSample("refused.txt");
+  const std::string bytes = ReadBytes(path);
+  Open(path);
+  Grid()->item(1, 1)->setText(QStringLiteral("--1"));
+  Action("N1")->trigger();
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_TRUE(ui_.boxes[0].text.startsWith(QStringLiteral("Файл не сохранён, таблица осталась в окне: ")))
+      << ui_.boxes[0].text.toStdString();
+  EXPECT_TRUE(ui_.boxes[0].text.contains(QStringLiteral("\"--1\""))) << ui_.boxes[0].text.toStdString();
+  EXPECT_EQ(ReadBytes(path), bytes);
+  EXPECT_EQ(Grid()->item(1, 1)->text(), QStringLiteral("--1"));
+  Action("N2")->trigger();
+  EXPECT_EQ(ui_.boxes.size(), 2u);
+  EXPECT_TRUE(ui_.saveRequests.empty());
+}
+
 TEST_F(DataPageTest, SaveWritesEditedCellsAndAnOpenEditToTheOpenedFile) {
   Started();
   const QString path = WriteSample("edited.txt");

@@ -884,9 +884,9 @@ TEST_F(EstimationPageTest, TheObservationErrorTabEstimatesAndAdopts) {
   const AssessmentState& state = window.State();
   ASSERT_EQ(state.ObservationError.Fits.size(), 3u);
   EXPECT_EQ(ShownCells(*grid),
-            estimation::ObservationErrorTable(state.ObservationError.Fits, DecimalMark()));
+            estimation::ObservationErrorTable(state.ObservationError.Fits, 0, DecimalMark()));
   EXPECT_EQ(ShownCells(*Find<QTableWidget>("GridObservationErrorComparison")),
-            estimation::ObservationErrorComparison(state, chosen, DecimalMark()));
+            estimation::ObservationErrorComparison(state, chosen, 0, DecimalMark()));
   auto* chart = Find<ChartPanel>("ChartObservationError");
   EXPECT_TRUE(chart->isVisible());
   EXPECT_EQ(chart->Points("Observed").size(), 22u);
@@ -940,9 +940,9 @@ TEST_F(EstimationPageTest, TheStateSpaceTabEstimatesAndAdopts) {
   ASSERT_TRUE(ui_.boxes.empty()) << ErrorTexts()[0];
   const AssessmentState& state = window.State();
   ASSERT_EQ(state.StateSpace.Fits.size(), 3u);
-  EXPECT_EQ(ShownCells(*grid), estimation::StateSpaceTable(state.StateSpace.Fits, DecimalMark()));
+  EXPECT_EQ(ShownCells(*grid), estimation::StateSpaceTable(state.StateSpace.Fits, 0, DecimalMark()));
   EXPECT_EQ(ShownCells(*Find<QTableWidget>("GridStateSpaceComparison")),
-            estimation::StateSpaceComparison(state, chosen, DecimalMark()));
+            estimation::StateSpaceComparison(state, chosen, 0, DecimalMark()));
   auto* chart = Find<ChartPanel>("ChartStateSpace");
   EXPECT_TRUE(chart->isVisible());
   EXPECT_FALSE(Find<ChartPanel>("ChartObservationError")->isVisible());

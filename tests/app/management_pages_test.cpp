@@ -173,7 +173,9 @@ TEST_F(ManagementPages, OneRuleFillsItsRowAsTheCoreComputesItAndOffersTheRule) {
   auto* cbb2 = Find<QComboBox>("cbb2");
   EXPECT_FALSE(cbb2->isHidden());
   ASSERT_EQ(cbb2->count(), 1);
-  EXPECT_EQ(cbb2->itemText(0), QStringLiteral("FMSY Линейно-кусочное ПРП -0.3"));
+  // The stored name, then alpha in plain words (the "-" is no sign).
+  EXPECT_EQ(cbb2->itemText(0), QStringLiteral("FMSY Линейно-кусочное ПРП -0.3 (α = 0.3)"));
+  EXPECT_EQ(window_->State().RuleNames[0], "FMSY Линейно-кусочное ПРП -0.3");
   EXPECT_EQ(cbb2->currentIndex(), -1);
   EXPECT_FALSE(window_->Pages()->IsTabVisible(static_cast<int>(PageIndex::Tac)));
 
@@ -463,6 +465,7 @@ TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) 
   EXPECT_FALSE(window_->State().Decision.has_value());
 
   const char mark = DecimalMark();
+  const int unit = window_->Tac()->CatchUnit();
   options->setText(QStringLiteral("0; 0") + QChar::fromLatin1(mark) +
                    QStringLiteral("5*MSY; MSY; ОДУ"));
   const std::uint32_t seed = window_->State().Random.Seed();
@@ -481,7 +484,7 @@ TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) 
   for (int outlook : {0, 3}) {
     tab->OutlookSelector()->setCurrentIndex(outlook);
     const uncertainty::DecisionGrid grid =
-        uncertainty::DecisionGridOf(table, static_cast<uncertainty::Outlook>(outlook), mark);
+        uncertainty::DecisionGridOf(table, static_cast<uncertainty::Outlook>(outlook), unit, mark);
     QTableWidget* shown = tab->Table();
     ASSERT_EQ(shown->rowCount(), 4);
     ASSERT_EQ(shown->columnCount(), 2 + 5);
@@ -499,7 +502,16 @@ TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) 
       }
     }
   }
-  EXPECT_EQ(tab->Sentence()->text(), FromUtf8(uncertainty::MaxCatchSentence(table, mark)));
+  EXPECT_EQ(tab->Sentence()->text(), FromUtf8(uncertainty::MaxCatchSentence(table, unit, mark)));
+  // The catches are in the data's unit as page 1 selects it: tonnes here,
+  // thousand tonnes once the unit says so.
+  EXPECT_EQ(tab->Table()->horizontalHeaderItem(1)->text(), QStringLiteral("Улов, т"));
+  Find<QSpinBox>("UpDown1")->setValue(3);
+  tab->Shown();
+  EXPECT_EQ(tab->Table()->horizontalHeaderItem(1)->text(), QStringLiteral("Улов, тыс. т"));
+  EXPECT_EQ(tab->Sentence()->text(), FromUtf8(uncertainty::MaxCatchSentence(table, 3, mark)));
+  Find<QSpinBox>("UpDown1")->setValue(0);
+  tab->Shown();
   EXPECT_EQ(table.ProcessSigma, 0.2);
   EXPECT_EQ(table.ProcessSource, uncertainty::ProcessErrorSource::Stated);
   EXPECT_EQ(table.MaxCatch.Criterion, uncertainty::RiskCriterion::Green);
@@ -517,7 +529,7 @@ TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) 
   const QString after = Find<QPlainTextEdit>("Memo3")->toPlainText();
   ASSERT_TRUE(after.startsWith(before + QLatin1Char('\n')));
   QStringList section;
-  for (const std::string& line : uncertainty::DecisionSectionOf(window_->State(), mark)) {
+  for (const std::string& line : uncertainty::DecisionSectionOf(window_->State(), unit, mark)) {
     section << FromUtf8(line);
   }
   EXPECT_EQ(after.mid(before.size() + 1), QStringLiteral(" \n") + section.join('\n'));
@@ -526,7 +538,7 @@ TEST_F(ManagementPages, TheDecisionTabShowsTheCoresTableAndTheReportEndsWithIt) 
   Find<QPushButton>("Button19")->click();
   ASSERT_EQ(ui_.boxes.size(), 1u) << ui_.boxes.back().text.toStdString();
   const std::string text = Cp1251ToUtf8(ReadBytes(report));
-  EXPECT_NE(text.find(" \r\n" + uncertainty::DecisionSectionOf(window_->State(), mark).front()),
+  EXPECT_NE(text.find(" \r\n" + uncertainty::DecisionSectionOf(window_->State(), unit, mark).front()),
             std::string::npos);
 
   // Another Blim on page 3 makes the table stale: it is gone.
@@ -632,9 +644,13 @@ TEST_F(ManagementPages, TheKobeTabDrawsTheCoresPlotOfTheForecastAndTheReportGets
   EXPECT_EQ(kobe->Labels(TacPage::kKobeYears), years);
   EXPECT_EQ(kobe->AxisRange(Axis::Bottom), (std::pair<double, double>{0.0, expected.XMax}));
   EXPECT_EQ(kobe->AxisRange(Axis::Left), (std::pair<double, double>{0.0, expected.YMax}));
+  // The status names its biomass: without a bootstrap, the observed U/q.
+  ASSERT_FALSE(window_->State().Uncertainty.has_value());
   QStringList summary;
-  for (const std::string& line : expected.Summary) summary << QString::fromStdString(line);
+  for (const std::string& line : uncertainty::KobeStatusLines(expected, nullptr, DecimalMark()))
+    summary << QString::fromStdString(line);
   EXPECT_EQ(Find<QLabel>("KobeSummary")->text(), summary.join('\n'));
+  EXPECT_TRUE(summary.front().contains(QStringLiteral("B = U/q по наблюдениям")));
 
   // «Сохранить в файл» writes the plot beside the report, as drawn (the tab
   // was never shown).

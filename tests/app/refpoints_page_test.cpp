@@ -104,7 +104,7 @@ TEST_F(ReferencePointsPageTest, SelectorsChangeTheStoredPointsInTheirOrder) {
 // The mass axes of pages 3, 4 and 6 name the catch unit chosen on page 1.
 TEST_F(ReferencePointsPageTest, MassAxesFollowTheCatchUnitOfTheData) {
   Find<QSpinBox>("UpDown1")->setValue(3);
-  ShowPage();
+  window_->ReferencePoints()->Shown();
   EXPECT_EQ(Chart3()->AxisTitle(Axis::Bottom), "Биомасса, тыс. т");
   EXPECT_EQ(Chart3()->AxisTitle(Axis::Left), "Продукция, тыс. т");
   window_->Pages()->BringToFront(static_cast<int>(PageIndex::Rule));
@@ -292,8 +292,16 @@ TEST_F(ReferencePointsPageTest, IntervalsStandBesideThePointsUntilTheChoiceChang
   }
   auto* table = Find<QTableWidget>("IntervalTable");
   ASSERT_GE(table->rowCount(), 9);  // the header, r, K, q, MSY … F_last/FMSY (p of Schaefer: none)
-  EXPECT_EQ(table->item(4, 0)->text(), "MSY");
-  EXPECT_EQ(Find<ChartPanel>("ChartRK")->Points("RkReplicates").size(), 100u);
+  // Masses are named in the data's unit, as page 1 selects it.
+  EXPECT_EQ(table->item(4, 0)->text(), "MSY, т");
+  auto* chartRk = Find<ChartPanel>("ChartRK");
+  EXPECT_EQ(chartRk->AxisTitle(Axis::Bottom), "K, т");
+  Find<QSpinBox>("UpDown1")->setValue(3);
+  window_->ReferencePoints()->Shown();
+  EXPECT_EQ(table->item(2, 0)->text(), "K, тыс. т");
+  EXPECT_EQ(table->item(4, 0)->text(), "MSY, тыс. т");
+  EXPECT_EQ(chartRk->AxisTitle(Axis::Bottom), "K, тыс. т");
+  EXPECT_EQ(chartRk->Points("RkReplicates").size(), 100u);
   EXPECT_EQ(window_->State().Random.Seed(), seed);
 
   estimation::ChooseModel(window_->State(), "Шефер СК");

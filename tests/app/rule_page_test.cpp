@@ -173,7 +173,8 @@ TEST_F(RulePageTest, TypedParametersAndRuleNamesUseTheLocaleDecimalMark) {
   Click("Button12");
   ASSERT_EQ(window_->State().RuleList.size(), 1u);
   EXPECT_EQ(window_->State().RuleList[0].Alpha, 0.45);
-  EXPECT_EQ(On<QListWidget>("ListBox1")->item(0)->text(), "FMSY Линейно-кусочное ПРП -0,45");
+  EXPECT_EQ(On<QListWidget>("ListBox1")->item(0)->text(), "FMSY Линейно-кусочное ПРП -0,45 (α = 0,45)");
+  EXPECT_EQ(window_->State().RuleNames[0], "FMSY Линейно-кусочное ПРП -0,45");
 
   Click("ButtonLogist");
   SetText("EditBeta", "0,3");
@@ -225,7 +226,8 @@ TEST_F(RulePageTest, TheRuleListHoldsEachNameOnceAndNeverLosesItsLastRule) {
   Click("Button12");
   Click("Button12");  // the same settings: nothing is added
   ASSERT_EQ(list->count(), 1);
-  EXPECT_EQ(list->item(0)->text(), "FMSY Линейно-кусочное ПРП -0");
+  EXPECT_EQ(list->item(0)->text(), "FMSY Линейно-кусочное ПРП -0 (α = 0)");
+  EXPECT_EQ(window_->State().RuleNames[0], "FMSY Линейно-кусочное ПРП -0");
   EXPECT_EQ(changed.count(), 2);
   EXPECT_TRUE(window_->Pages()->IsTabVisible(static_cast<int>(PageIndex::Performance)));
   EXPECT_FALSE(Shown("Button22"));
@@ -233,7 +235,7 @@ TEST_F(RulePageTest, TheRuleListHoldsEachNameOnceAndNeverLosesItsLastRule) {
   Click("ButtonLogist");
   Click("Button12");
   ASSERT_EQ(list->count(), 2);
-  EXPECT_EQ(list->item(1)->text(), "FMSY Логистическое ПРП -2 0");
+  EXPECT_EQ(list->item(1)->text(), "FMSY Логистическое ПРП -2 0 (α = 2, β = 0)");
   EXPECT_EQ(window_->State().RuleList[1],
             (rules::HarvestRule{RuleKind::Logistic, 2.0, 0.0, FTargetKind::FMSY}));
   EXPECT_TRUE(Shown("Button22"));
@@ -247,7 +249,7 @@ TEST_F(RulePageTest, TheRuleListHoldsEachNameOnceAndNeverLosesItsLastRule) {
   list->setCurrentRow(0);
   Click("Button22");
   ASSERT_EQ(list->count(), 1);
-  EXPECT_EQ(list->item(0)->text(), "FMSY Логистическое ПРП -2 0");
+  EXPECT_EQ(list->item(0)->text(), "FMSY Логистическое ПРП -2 0 (α = 2, β = 0)");
   EXPECT_EQ(window_->State().RuleNames, std::vector<std::string>{"FMSY Логистическое ПРП -2 0"});
   EXPECT_EQ(window_->State().RuleList.size(), 1u);
   EXPECT_FALSE(Shown("Button22"));

@@ -145,9 +145,10 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
   return *state.Decision;
 }
 
-std::vector<std::string> DecisionSectionOf(const AssessmentState& state, char decimalMark) {
+std::vector<std::string> DecisionSectionOf(const AssessmentState& state, int catchUnit,
+                                           char decimalMark) {
   if (!state.Decision) return {};
-  return DecisionReportLines(state.Decision->Table, decimalMark);
+  return DecisionReportLines(state.Decision->Table, catchUnit, decimalMark);
 }
 
 }  // namespace tarvik::uncertainty

@@ -36,7 +36,9 @@ const DecisionTableResult& UpdateDecisionTable(AssessmentState& state,
                                                const BootstrapResult* bootstrap = nullptr);
 
 // The report section of the decision table the state holds
-// (DecisionReportLines), or nothing when it holds none.
-std::vector<std::string> DecisionSectionOf(const AssessmentState& state, char decimalMark = '.');
+// (DecisionReportLines, catches in 10^catchUnit tonnes), or nothing when it
+// holds none.
+std::vector<std::string> DecisionSectionOf(const AssessmentState& state, int catchUnit,
+                                           char decimalMark = '.');
 
 }  // namespace tarvik::uncertainty

@@ -5,6 +5,7 @@
 
 #include "common/error.h"
 #include "common/numbers.h"
+#include "common/r_picture.h"
 #include "estimation/variants.h"
 #include "model/kinds.h"
 #include "model/objective.h"
@@ -48,9 +49,30 @@ std::string SignificantText(double x, char mark) {
   return FormatFixed(x, decimals, mark);
 }
 
-TextTable ObservationErrorTable(const std::vector<ObservationErrorFit>& fits, char mark) {
-  TextTable table = {{"Модель", "r", "K", "q", "p", "B₁/K", "σ", "RSS", "n", "AICc", "MSY", "BMSY",
-                      "FMSY", "EMSY", "B/BMSY посл.", "F/FMSY посл.", "На границе", "Сошлась"}};
+LastYearRatios ProcedureLastYear(const data::CatchEffortSeries& series,
+                                 const model::ModelFit& record) {
+  LastYearRatios ratios;
+  if (series.empty() || !(record.Q > 0.0) || !(record.BMSY > 0.0)) return ratios;
+  ratios.Observed = series.U.back() / record.Q / record.BMSY;
+  if (series.size() >= 3) {
+    const std::size_t L = series.size() - 1;
+    try {
+      const double u0 = model::StartCpue(record.Kind, record.R, record.K, record.Q,
+                                         record.Exponent, series.U[L - 2], series.U[L - 1],
+                                         series.C[L - 1]);
+      ratios.Model = u0 / record.Q / record.BMSY;
+    } catch (const Error&) {
+      ratios.Model = NAN;
+    }
+  }
+  return ratios;
+}
+
+TextTable ObservationErrorTable(const std::vector<ObservationErrorFit>& fits, int catchUnit,
+                                char mark) {
+  TextTable table = {{"Модель", "r", MassTitle("K", catchUnit), "q", "p", "B₁/K", "σ", "RSS", "n",
+                      "AICc", MassTitle("MSY", catchUnit), MassTitle("BMSY", catchUnit), "FMSY",
+                      "EMSY", "B/BMSY посл. (модель)", "F/FMSY посл.", "На границе", "Сошлась"}};
   for (const ObservationErrorFit& f : fits) {
     const bool pt = f.Kind == ProductionModelKind::PellaTomlinson;
     table.push_back(
@@ -64,7 +86,8 @@ TextTable ObservationErrorTable(const std::vector<ObservationErrorFit>& fits, ch
   return table;
 }
 
-TextTable ObservationErrorComparison(const AssessmentState& state, std::size_t index, char mark) {
+TextTable ObservationErrorComparison(const AssessmentState& state, std::size_t index, int catchUnit,
+                                     char mark) {
   if (index >= state.ModelFits.size()) return {};
   ModelFit record = state.ModelFits[index];
   const std::vector<ObservationErrorFit>& fits = state.ObservationError.Fits;
@@ -73,20 +96,22 @@ TextTable ObservationErrorComparison(const AssessmentState& state, std::size_t i
   const ObservationErrorFit& f = fits[kind];
 
   // The procedure's reference points from the record's r, K, p; its last
-  // biomass from the CPUE, as the Kobe plot reads it.
-  double procedureRatio = NAN;
+  // biomass both ways: observed U/q and the model's U0/q.
+  LastYearRatios procedure;
   try {
     model::ReferenceMsy(record);
-    const double biomass = state.AnalysisSeries.U.back() / record.Q;
-    procedureRatio = biomass / record.BMSY;
+    procedure = ProcedureLastYear(state.AnalysisSeries, record);
   } catch (const Error&) {
     record.MSY = record.BMSY = record.FMSY = NAN;
   }
+  const double observed = state.AnalysisSeries.U.back() / f.Q / f.BMSY;
   return {{"Величина", VariantLabel(state.ModelFits, index), std::string(kObservationErrorTitle)},
-          {"MSY", Value(record.MSY, mark), Value(f.MSY, mark)},
-          {"BMSY", Value(record.BMSY, mark), Value(f.BMSY, mark)},
+          {MassTitle("MSY", catchUnit), Value(record.MSY, mark), Value(f.MSY, mark)},
+          {MassTitle("BMSY", catchUnit), Value(record.BMSY, mark), Value(f.BMSY, mark)},
           {"FMSY", Value(record.FMSY, mark), Value(f.FMSY, mark)},
-          {"B/BMSY посл.", Ratio(procedureRatio, mark), Ratio(f.BLastOverBMSY, mark)}};
+          {std::string(kLastRatioObserved), Ratio(procedure.Observed, mark), Ratio(observed, mark)},
+          {std::string(kLastRatioModel), Ratio(procedure.Model, mark),
+           Ratio(f.BLastOverBMSY, mark)}};
 }
 
 CpuePredictionChart ObservationErrorChart(const AssessmentState& state, std::size_t index) {

@@ -46,10 +46,11 @@ void AddFinite(PointList& points, double x, double y) {
 
 }  // namespace
 
-TextTable StateSpaceTable(const std::vector<StateSpaceFit>& fits, char mark) {
+TextTable StateSpaceTable(const std::vector<StateSpaceFit>& fits, int catchUnit, char mark) {
   const std::string level = fits.empty() ? Percent(0.90) : Percent(fits.front().Level);
-  TextTable table = {{"Модель", "r", "K", "q", "p", "B₁/K", "σ_p", "σ_o", "MSY",
-                      "MSY " + level, "BMSY", "FMSY", "B/BMSY след.", "F/FMSY посл.",
+  TextTable table = {{"Модель", "r", MassTitle("K", catchUnit), "q", "p", "B₁/K", "σ_p", "σ_o",
+                      MassTitle("MSY", catchUnit), "MSY " + level, MassTitle("BMSY", catchUnit),
+                      "FMSY", "B/BMSY след. (модель)", "F/FMSY посл.",
                       "Целевая функция", "n", "Сошлась", "Гессиан пол. опр."}};
   for (const StateSpaceFit& f : fits) {
     const bool pt = f.Kind == ProductionModelKind::PellaTomlinson;
@@ -70,7 +71,8 @@ TextTable StateSpaceTable(const std::vector<StateSpaceFit>& fits, char mark) {
   return table;
 }
 
-TextTable StateSpaceComparison(const AssessmentState& state, std::size_t index, char mark) {
+TextTable StateSpaceComparison(const AssessmentState& state, std::size_t index, int catchUnit,
+                               char mark) {
   if (index >= state.ModelFits.size()) return {};
   ModelFit record = state.ModelFits[index];
   const std::vector<StateSpaceFit>& fits = state.StateSpace.Fits;
@@ -78,21 +80,23 @@ TextTable StateSpaceComparison(const AssessmentState& state, std::size_t index, 
   if (kind >= fits.size() || state.AnalysisSeries.empty()) return {};
   const StateSpaceFit& f = fits[kind];
 
-  double procedureRatio = NAN;
+  LastYearRatios procedure;
   try {
     model::ReferenceMsy(record);
-    procedureRatio = state.AnalysisSeries.U.back() / record.Q / record.BMSY;
+    procedure = ProcedureLastYear(state.AnalysisSeries, record);
   } catch (const Error&) {
     record.MSY = record.BMSY = record.FMSY = NAN;
   }
   const std::size_t n = state.AnalysisSeries.size();
   const double lastRatio =
       n < f.Biomass.size() ? f.Biomass[n - 1].Value / f.BMSY.Value : NAN;
+  const double observed = state.AnalysisSeries.U.back() / f.Q.Value / f.BMSY.Value;
   return {{"Величина", VariantLabel(state.ModelFits, index), "Пространство состояний"},
-          {"MSY", Value(record.MSY, mark), Value(f.MSY.Value, mark)},
-          {"BMSY", Value(record.BMSY, mark), Value(f.BMSY.Value, mark)},
+          {MassTitle("MSY", catchUnit), Value(record.MSY, mark), Value(f.MSY.Value, mark)},
+          {MassTitle("BMSY", catchUnit), Value(record.BMSY, mark), Value(f.BMSY.Value, mark)},
           {"FMSY", Value(record.FMSY, mark), Value(f.FMSY.Value, mark)},
-          {"B/BMSY посл.", Ratio(procedureRatio, mark), Ratio(lastRatio, mark)},
+          {std::string(kLastRatioObserved), Ratio(procedure.Observed, mark), Ratio(observed, mark)},
+          {std::string(kLastRatioModel), Ratio(procedure.Model, mark), Ratio(lastRatio, mark)},
           {"σ_p", kNone,
            std::isfinite(f.SigmaP.Value) ? FormatFixed(f.SigmaP.Value, 4, mark) : kNone},
           {"σ_o", kNone,

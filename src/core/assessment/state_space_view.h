@@ -22,18 +22,20 @@ inline constexpr std::string_view kStateSpaceTitle = "Модель простр�
 // One row per fit under the header: the model ("Шефера"), r, K, q, p, B₁/K,
 // σ_p, σ_o, MSY with its interval, BMSY, FMSY, B/BMSY of the year after the
 // last, F/FMSY of the last year, the objective, n, convergence and whether
-// the Hessian is positive definite. p is "—" but for Pella-Tomlinson, B₁/K
+// the Hessian is positive definite. K, MSY and BMSY are headed with the
+// data's unit, 10^catchUnit tonnes. p is "—" but for Pella-Tomlinson, B₁/K
 // "1.000" when fixed; a value that is not finite, or an interval not
 // available, is "—". The interval's header names the level of the fits.
-TextTable StateSpaceTable(const std::vector<StateSpaceFit>& fits, char decimalMark);
+TextTable StateSpaceTable(const std::vector<StateSpaceFit>& fits, int catchUnit, char decimalMark);
 
 // The chosen variant (record `index`) beside the fit of its model kind: a
 // header (quantity, the variant's label, "Пространство состояний") and the
-// rows MSY, BMSY, FMSY, B/BMSY of the last year, σ_p and σ_o (the
-// procedure has neither: "—"). The procedure's values come from the record's
-// r, K, (p), its last biomass is U/q of the last year. Empty before
-// «Оценить» or without such a record.
-TextTable StateSpaceComparison(const AssessmentState& state, std::size_t index, char decimalMark);
+// rows MSY, BMSY (in the data's unit), FMSY, B/BMSY of the last year both
+// ways (kLastRatioObserved, kLastRatioModel), σ_p and σ_o (the procedure has
+// neither: "—"). The procedure's values come from the record's r, K, (p)
+// (ProcedureLastYear). Empty before «Оценить» or without such a record.
+TextTable StateSpaceComparison(const AssessmentState& state, std::size_t index, int catchUnit,
+                               char decimalMark);
 
 // The fitted biomass B_t of the kind of record `index`, t = 1..n+1 (the
 // year after the last data year included), its interval band, and the

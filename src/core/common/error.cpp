@@ -1,4 +1,5 @@
 #include "common/error.h"
+#include "common/joined_message.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -123,6 +124,35 @@ std::string UserMessage(const std::exception& error) {
     return "Системная ошибка: " + SystemErrorText(systemError->code());
   }
   return std::string("Внутренняя ошибка программы (") + MessageExcerpt(error.what()) + ")";
+}
+
+namespace {
+
+// The code point of the two-byte UTF-8 letter at `at`, or 0.
+char32_t TwoByteLetter(std::string_view text, std::size_t at) {
+  if (at + 1 >= text.size()) return 0;
+  const auto a = static_cast<unsigned char>(text[at]);
+  const auto b = static_cast<unsigned char>(text[at + 1]);
+  if ((a & 0xE0) != 0xC0 || (b & 0xC0) != 0x80) return 0;
+  return static_cast<char32_t>(((a & 0x1F) << 6) | (b & 0x3F));
+}
+
+bool CyrillicCapital(char32_t c) { return (c >= 0x410 && c <= 0x42F) || c == 0x401; }
+
+}  // namespace
+
+std::string JoinedMessage(std::string_view head, std::string_view detail) {
+  std::string tail(detail);
+  const char32_t first = TwoByteLetter(detail, 0);
+  const char32_t second = TwoByteLetter(detail, 2);
+  const bool abbreviation =
+      CyrillicCapital(second) || (detail.size() > 2 && detail[2] >= 'A' && detail[2] <= 'Z');
+  if (CyrillicCapital(first) && !abbreviation) {
+    const char32_t lower = first == 0x401 ? 0x451 : first + 0x20;
+    tail[0] = static_cast<char>(0xC0 | (lower >> 6));
+    tail[1] = static_cast<char>(0x80 | (lower & 0x3F));
+  }
+  return std::string(head) + ": " + tail;
 }
 
 }  // namespace tarvik

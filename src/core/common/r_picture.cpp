@@ -72,8 +72,10 @@ PictureScale PlainScale(double largestMagnitude) {
 }
 
 std::string MassTitle(std::string_view name, int tonnesExponent) {
-  return std::string(name) + ", " + MassScale(0.0, tonnesExponent).Unit;
+  return std::string(name) + ", " + MassUnit(tonnesExponent);
 }
+
+std::string MassUnit(int tonnesExponent) { return MassScale(0.0, tonnesExponent).Unit; }
 
 std::string RDivision(const PictureScale& scale) {
   if (scale.Exponent == 0) return "";

@@ -36,6 +36,10 @@ PictureScale PlainScale(double largestMagnitude);
 // ("Биомасса, тыс. т" for 3). UTF-8, for the window's charts.
 std::string MassTitle(std::string_view name, int tonnesExponent);
 
+// The catch unit of the data itself, 10^tonnesExponent tonnes, as MassScale
+// names it: "т" for 0, "тыс. т" for 3. UTF-8, for tables and sentences.
+std::string MassUnit(int tonnesExponent);
+
 // " / 1e6" for Exponent 6; empty for Exponent 0. Appended to the R expression
 // that reads the values.
 std::string RDivision(const PictureScale& scale);

@@ -1,4 +1,5 @@
 #include "data/suitability.h"
+#include "common/joined_message.h"
 
 #include <cmath>
 #include <string>
@@ -145,8 +146,9 @@ SuitabilityResult CheckSuitability(const DataTable& table, int heldOutYears, cha
       c = Correlation(E, PowerSeries(U, m));
     } catch (const Error& e) {
       // U^m overflows or underflows to a constant for extreme CPUE values.
-      throw Error(std::string("Подбор показателя модели Пелла-Томлинсона, m = ") +
-                  FormatGeneral(m, decimalMark) + ": " + e.what());
+      throw Error(JoinedMessage(
+          "Подбор показателя модели Пелла-Томлинсона, m = " + FormatGeneral(m, decimalMark),
+          e.what()));
     }
     if (std::fabs(c) > std::fabs(best)) {
       best = c;

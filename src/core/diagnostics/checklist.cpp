@@ -323,6 +323,7 @@ VariantDiagnosis DiagnoseObservationError(const data::CatchEffortSeries& series,
   VariantDiagnosis d;
   d.Label = std::move(label);
   d.Residuals = fit.LogResiduals;
+  d.ResidualsName = "Логарифмический остаток улова на усилие";
   for (std::size_t k = 0; k < d.Residuals.size(); ++k) {
     d.ResidualYears.push_back(series.FirstYear + static_cast<int>(k));
   }
@@ -372,6 +373,7 @@ VariantDiagnosis DiagnoseStateSpace(const data::CatchEffortSeries& series,
   VariantDiagnosis d;
   d.Label = std::move(label);
   d.Residuals = fit.OsaResiduals;
+  d.ResidualsName = "Остаток прогноза на шаг вперёд";
   for (std::size_t k = 0; k < d.Residuals.size(); ++k) {
     d.ResidualYears.push_back(series.FirstYear + static_cast<int>(k));
   }

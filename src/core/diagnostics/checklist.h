@@ -140,6 +140,7 @@ struct VariantDiagnosis {
   estimation::VariantRefinement Refinement;
   std::vector<int> ResidualYears;
   std::vector<double> Residuals;
+  std::string ResidualsName = "Остаток улова на усилие";  // what they are, for the chart
   std::string ResidualsMessage;  // why there are none (a fault of the model)
   std::vector<BoundHit> AtBounds;
   std::optional<ProposedBounds> Proposed;  // nothing when the series allows none

@@ -1,5 +1,6 @@
 #include "diagnostics/checklist_view.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/numbers.h"
@@ -62,6 +63,24 @@ DiagnosisView ViewOfDiagnosis(const VariantDiagnosis& d, char mark) {
                                "Q = " + Fixed(lb.Q, 3, mark) + ", лаг " + std::to_string(lb.Lag),
                                lb.P, mark));
   return view;
+}
+
+estimation::ResidualChart ResidualChartOf(const VariantDiagnosis& d) {
+  estimation::ResidualChart chart;
+  chart.Title = "Остатки по годам: " + d.Label;
+  chart.YTitle = d.ResidualsName;
+  const std::size_t n = std::min(d.Residuals.size(), d.ResidualYears.size());
+  for (std::size_t k = 0; k < n; ++k) {
+    if (!std::isfinite(d.Residuals[k])) {
+      chart.Residuals.clear();
+      break;
+    }
+    chart.Residuals.push_back({static_cast<double>(d.ResidualYears[k]), d.Residuals[k]});
+  }
+  if (!chart.Residuals.empty()) {
+    chart.ZeroLine = {{chart.Residuals.front().x, 0.0}, {chart.Residuals.back().x, 0.0}};
+  }
+  return chart;
 }
 
 }  // namespace tarvik::diagnostics

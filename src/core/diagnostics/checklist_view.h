@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "diagnostics/checklist.h"
+#include "estimation/estimation_view.h"
 
 namespace tarvik::diagnostics {
 
@@ -37,5 +38,12 @@ struct DiagnosisView {
 // The view of `d` with the decimal mark `mark`; never raises (figures that
 // are not finite are written "—").
 DiagnosisView ViewOfDiagnosis(const VariantDiagnosis& d, char mark);
+
+// The residuals the tests of `d` judged, by year, for the chart beside the
+// checklist: the procedure's CPUE residuals for its variants, the log
+// residuals of an estimator whose values were adopted; "Остатки по годам: " +
+// the label, the series named by ResidualsName, the zero line over their
+// years. Empty points when there are none.
+estimation::ResidualChart ResidualChartOf(const VariantDiagnosis& d);
 
 }  // namespace tarvik::diagnostics

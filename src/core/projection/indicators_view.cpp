@@ -21,6 +21,21 @@ const std::vector<std::string>& IndicatorTitles() {
   return titles;
 }
 
+std::string IndicatorTitleTip(std::size_t column) {
+  switch (column) {
+    case 7:
+      return "Blim самого правила: (1 − 1/alpha)·Btr для линейно-кусочного правила, 0 для "
+             "логистического, для alpha = 0 и когда выражение отрицательно (0 < alpha < 1). "
+             "Для alpha < 0 она выше Btr: у консервативного ПРП (alpha = −1) — 2·Btr, и "
+             "вероятность близка к 1. Это же значение отчёт об ОДУ пишет в строке «Blim».";
+    case 9:
+      return "Blim, выбранная на странице 3 (доля BMSY варианта), по тем же прогонам: её "
+             "сравнивают с предосторожным критерием (обычно не выше 5 %).";
+    default:
+      return "";
+  }
+}
+
 std::string RuleText(const rules::HarvestRule& rule, char mark) {
   std::string prefix;
   switch (rule.TargetKind) {

@@ -28,6 +28,11 @@ struct IndicatorTable {
 // The titles of row 0.
 const std::vector<std::string>& IndicatorTitles();
 
+// What a title of row 0 means where that is not plain from its words (the
+// tooltip of the cell): which Blim the two probability columns count with;
+// "" for the other columns.
+std::string IndicatorTitleTip(std::size_t column);
+
 // Column 1 of a pair's row: a prefix by target ("FMSY ", "F01 ", "Fsq ",
 // "Fsq75 ", otherwise "Fsq125 "), then by kind "Предосторожный подход",
 // "Линейно-Кусочное " + alpha, "Логистическое " + alpha + " " + beta,

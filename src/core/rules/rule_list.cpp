@@ -56,6 +56,17 @@ std::string RuleName(const RuleEditor& editor) {
   return name;
 }
 
+std::string ReadableRuleName(std::string_view stored, const HarvestRule& rule, char mark) {
+  std::string name(stored);
+  if (rule.Kind == RuleKind::PiecewiseLinear) {
+    name += " (α = " + FormatGeneral(rule.Alpha, mark) + ")";
+  } else if (rule.Kind == RuleKind::Logistic) {
+    name += " (α = " + FormatGeneral(rule.Alpha, mark) + ", β = " + FormatGeneral(rule.Beta, mark) +
+            ")";
+  }
+  return name;
+}
+
 HarvestRule RuleFromEditor(const RuleEditor& editor, char mark) {
   HarvestRule rule;  // all fields zero
   rule.Kind = editor.Shape;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/point.h"
@@ -43,6 +44,13 @@ struct RuleEditor {
 //   Logistic         "Логистическое ПРП -" + alpha text + " " + beta text
 //   other shapes     nothing more.
 std::string RuleName(const RuleEditor& editor);
+
+// The stored name of `rule` as the lists show it: the "-" of the stored
+// name is a separator, not a sign («--1» is alpha −1), so the parameters
+// follow in plain words: "FMSY Линейно-кусочное ПРП --1 (α = -1)",
+// "… -2 0,5 (α = 2, β = 0,5)"; other shapes keep the stored name alone.
+std::string ReadableRuleName(std::string_view stored, const HarvestRule& rule,
+                             char decimalMark = '.');
 
 // The rule the editor describes, as AddRule stores it: Precautionary keeps
 // alpha, beta and the target at 0; PiecewiseLinear takes alpha and the

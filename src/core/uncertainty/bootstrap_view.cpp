@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "common/numbers.h"
+#include "common/r_picture.h"
 
 namespace tarvik::uncertainty {
 
@@ -141,12 +142,20 @@ std::string IntervalText(const Interval& interval, char mark) {
   return "[" + Significant(interval.Lower, mark) + " – " + Significant(interval.Upper, mark) + "]";
 }
 
-TextTable IntervalTable(const BootstrapResult& result, char mark) {
+TextTable IntervalTable(const BootstrapResult& result, int catchUnit, char mark) {
   TextTable table = {{"Величина", "Оценка", "Медиана", "Нижняя граница", "Верхняя граница"}};
   for (std::size_t q = 0; q < kQuantityCount; ++q) {
     const Interval& i = result.Quantities[q];
     if (!i.Estimated) continue;
-    table.push_back({QuantityName(static_cast<Quantity>(q)), Significant(i.Estimate, mark),
+    const auto quantity = static_cast<Quantity>(q);
+    const bool mass =
+        quantity == Quantity::K || quantity == Quantity::Msy || quantity == Quantity::Bmsy;
+    std::string name = mass ? MassTitle(QuantityName(quantity), catchUnit) : QuantityName(quantity);
+    // Which biomass of the last year (BLastDefinition says it in full).
+    if (quantity == Quantity::BLastOverBmsy) {
+      name += result.Method == Estimator::Procedure ? " (U0/q, модель)" : " (модель)";
+    }
+    table.push_back({name, Significant(i.Estimate, mark),
                      Significant(i.Median, mark), Significant(i.Lower, mark),
                      Significant(i.Upper, mark)});
   }
@@ -173,8 +182,9 @@ std::vector<std::string> SummaryLines(const BootstrapResult& result, char mark) 
   return lines;
 }
 
-RkScatter RkScatterOf(const BootstrapResult& result) {
+RkScatter RkScatterOf(const BootstrapResult& result, int catchUnit) {
   RkScatter scatter;
+  scatter.XTitle = MassTitle("K", catchUnit);
   for (const Replicate& x : result.Replicates) {
     if (!x.Failed) scatter.Replicates.push_back({x.K, x.R});
   }
@@ -213,6 +223,35 @@ std::string KobeCloudZones(const KobeCloud& cloud, char mark) {
              Percent(cloud.QuadrantProbabilities[i], mark);
   }
   return zones;
+}
+
+std::vector<std::string> KobeStatusLines(const projection::KobeChart& chart,
+                                         const BootstrapResult* result, char mark) {
+  std::vector<std::string> lines;
+  const auto last = std::find_if(chart.Points.rbegin(), chart.Points.rend(),
+                                 [](const projection::KobePoint& p) { return !p.Forecast; });
+  if (last == chart.Points.rend()) return chart.Summary;
+  double b = last->BRatio;
+  double f = last->FRatio;
+  projection::KobeQuadrant zone = last->Quadrant;
+  std::string which = "B = U/q по наблюдениям";
+  if (result != nullptr) {
+    const Point estimate = KobeCloudEstimate(*result);
+    b = estimate.x;
+    f = estimate.y;
+    const Replicate& e = result->Estimate;
+    zone = projection::QuadrantOf(e.BLast, e.FLast, e.BMSY, e.FMSY);  // as the cloud counts
+    which = result->Method == Estimator::Procedure
+                ? "B как у облака: U0/q, модельная биомасса начала прогноза"
+                : "B как у облака: биомасса модели";
+  }
+  lines.push_back("Последний год наблюдений (" + FormatGeneral(last->Year) + "), " + which +
+                  ": B/BMSY = " + FormatFixed(b, 2, mark) + ", F/FMSY = " + FormatFixed(f, 2, mark) +
+                  " — " + projection::QuadrantText(zone));
+  // The chart's first summary line is the trajectory's last observed year.
+  lines.insert(lines.end(), chart.Summary.begin() + (chart.Summary.empty() ? 0 : 1),
+               chart.Summary.end());
+  return lines;
 }
 
 std::string KobeCloudCaption(const BootstrapResult& result, const KobeCloud& cloud, char mark) {

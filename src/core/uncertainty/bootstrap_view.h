@@ -41,23 +41,26 @@ std::string IntervalText(const Interval& interval, char decimalMark = '.');
 
 // The table of the intervals: the header ("Величина", "Оценка", "Медиана",
 // "Нижняя граница", "Верхняя граница"), then one row per quantity with a
-// value, in Quantity order (QuantityName, then Significant of the figures).
-TextTable IntervalTable(const BootstrapResult& result, char decimalMark = '.');
+// value, in Quantity order (QuantityName, with the data's unit 10^catchUnit
+// tonnes for K, MSY and BMSY: "K, тыс. т"; B_last/BMSY names its biomass,
+// "(U0/q, модель)" or "(модель)"; then Significant of the figures).
+TextTable IntervalTable(const BootstrapResult& result, int catchUnit, char decimalMark = '.');
 
 // The lines under the table: TruncationText when the intervals are
 // truncated; replicates, seed and level; the failed and bounded replicates;
 // the three probabilities of the last year; which B_last.
 std::vector<std::string> SummaryLines(const BootstrapResult& result, char decimalMark = '.');
 
-// The r–K scatter: (K, r) of every replicate used and of the point estimate.
+// The r–K scatter: (K, r) of every replicate used and of the point estimate;
+// K in the data's unit, 10^catchUnit tonnes ("K, тыс. т" for 3).
 struct RkScatter {
   PointList Replicates;
   Point Estimate;
   std::string Title = "Повторы бутстрепа: r и K";
-  std::string XTitle = "K, т";
+  std::string XTitle;
   std::string YTitle = "r, 1/год";
 };
-RkScatter RkScatterOf(const BootstrapResult& result);
+RkScatter RkScatterOf(const BootstrapResult& result, int catchUnit);
 
 // The point estimate's last-year status as the cloud defines B_last:
 // (B_last/BMSY, F_last/FMSY) of BootstrapResult::Estimate.
@@ -74,6 +77,16 @@ void WidenKobeForCloud(projection::KobeChart& chart, const KobeCloud& cloud);
 // "Повторы бутстрепа по зонам: зелёная 55.0 %, жёлтая 20.1 %, оранжевая
 // 10.0 %, красная 14.9 %" (the line the Kobe plot's title gets).
 std::string KobeCloudZones(const KobeCloud& cloud, char decimalMark = '.');
+
+// The status lines under the Kobe plot, each naming the biomass it uses:
+// the last observed year "Последний год наблюдений (1955), B = U/q по
+// наблюдениям: B/BMSY = 1.41, F/FMSY = 0.85 — зелёная зона: …" from the
+// trajectory; with a bootstrap (`result` not null) that line reads the
+// status of the cloud's point estimate instead (KobeCloudEstimate, the
+// B_last the cloud and its zones use), so that the sentence and the cloud
+// tell one story; then the chart's other summary lines (the forecast's end).
+std::vector<std::string> KobeStatusLines(const projection::KobeChart& chart,
+                                         const BootstrapResult* result, char decimalMark = '.');
 
 // The caption of the cloud on the Kobe plot: the replicates and which B of
 // the last year the cloud and its estimate use, beside the trajectory's

@@ -1,6 +1,7 @@
 #include "uncertainty/decision_view.h"
 
 #include "common/numbers.h"
+#include "common/r_picture.h"
 #include "uncertainty/bootstrap_view.h"
 
 namespace tarvik::uncertainty {
@@ -16,8 +17,8 @@ std::string YearsText(const DecisionTable& t) {
          std::to_string(t.FirstYear + t.Horizon - 1);
 }
 
-std::string TonnesAndMsy(const DecisionTable& t, double c, char mark) {
-  std::string text = CatchText(c, mark) + " т";
+std::string TonnesAndMsy(const DecisionTable& t, double c, int unit, char mark) {
+  std::string text = CatchText(c, mark) + " " + MassUnit(unit);
   if (t.PointMsy > 0.0) text += " (" + FormatFixed(c / t.PointMsy, 2, mark) + "·MSY)";
   return text;
 }
@@ -58,8 +59,9 @@ std::string CellText(Outlook outlook, double value, char mark) {
   return Percent(value, mark);
 }
 
-std::vector<std::string> TableLines(const DecisionTable& table, Outlook outlook, char mark) {
-  std::string head = "Вариант\tУлов, т";
+std::vector<std::string> TableLines(const DecisionTable& table, Outlook outlook, int catchUnit,
+                                    char mark) {
+  std::string head = "Вариант\t" + MassTitle("Улов", catchUnit);
   for (int i = 0; i < table.Horizon; ++i) head += "\t" + std::to_string(table.FirstYear + i);
   std::vector<std::string> lines{head};
   for (const OptionOutlook& row : table.Rows) {
@@ -114,14 +116,14 @@ std::string ProcessErrorText(const DecisionTable& table, char mark) {
          "; одни и те же случайные числа для всех вариантов улова";
 }
 
-std::string MaxCatchSentence(const DecisionTable& table, char mark) {
+std::string MaxCatchSentence(const DecisionTable& table, int catchUnit, char mark) {
   const MaxCatchAtRisk& m = table.MaxCatch;
   const std::string criterion = CriterionText(m.Criterion, m.Risk, mark);
   const std::string end = std::to_string(table.FirstYear + table.Horizon - 1);
   switch (m.Outcome) {
     case CatchSearch::Found:
       return "Наибольший постоянный улов, при котором " + criterion + " " + YearsText(table) +
-             ": " + TonnesAndMsy(table, m.Catch, mark) + "; вероятность B < BMSY в " + end +
+             ": " + TonnesAndMsy(table, m.Catch, catchUnit, mark) + "; вероятность B < BMSY в " + end +
              " г. при нём " + Percent(m.ProbBelowBmsyEnd, mark) + ".";
     case CatchSearch::NoneWithinRisk: {
       const std::string p = FormatGeneral(100.0 * m.Risk, mark) + " %";
@@ -133,7 +135,7 @@ std::string MaxCatchSentence(const DecisionTable& table, char mark) {
              std::to_string(m.WorstYear) + " г.): постоянного улова с таким риском нет.";
     }
     case CatchSearch::LargestOptionWithinRisk:
-      return "Все варианты улова, до наибольшего " + TonnesAndMsy(table, m.Catch, mark) +
+      return "Все варианты улова, до наибольшего " + TonnesAndMsy(table, m.Catch, catchUnit, mark) +
              ", держат " + criterion + " " + YearsText(table) + " (вероятность B < BMSY в " +
              end + " г. при нём " + Percent(m.ProbBelowBmsyEnd, mark) +
              "): наибольший допустимый улов не меньше его; чтобы найти его, добавьте варианты "
@@ -144,7 +146,8 @@ std::string MaxCatchSentence(const DecisionTable& table, char mark) {
   return "";
 }
 
-std::vector<std::string> DecisionReportLines(const DecisionTable& table, char mark) {
+std::vector<std::string> DecisionReportLines(const DecisionTable& table, int catchUnit,
+                                             char mark) {
   std::vector<std::string> lines;
   lines.push_back("Таблица решений: вероятность B < Blim при постоянном улове (Blim = " +
                   FormatGeneral(table.BlimFraction, mark) + "·BMSY каждого повтора; повторов " +
@@ -154,10 +157,10 @@ std::vector<std::string> DecisionReportLines(const DecisionTable& table, char ma
       "Динамика запаса: годовой баланс биомассы с параметрами каждого повтора, от его биомассы "
       "на начало последнего года данных");
   lines.push_back(ProcessErrorText(table, mark));
-  for (std::string& line : TableLines(table, Outlook::ProbBelowBlim, mark)) {
+  for (std::string& line : TableLines(table, Outlook::ProbBelowBlim, catchUnit, mark)) {
     lines.push_back(std::move(line));
   }
-  lines.push_back(MaxCatchSentence(table, mark));
+  lines.push_back(MaxCatchSentence(table, catchUnit, mark));
   return lines;
 }
 
@@ -169,13 +172,14 @@ std::vector<std::string> OutlookItems() {
   return items;
 }
 
-DecisionGrid DecisionGridOf(const DecisionTable& table, Outlook outlook, char mark) {
+DecisionGrid DecisionGridOf(const DecisionTable& table, Outlook outlook, int catchUnit,
+                            char mark) {
   DecisionGrid grid;
   // P(B < Blim) is shaded against the chosen risk when that is its criterion.
   const double blimRisk = table.MaxCatch.Criterion == RiskCriterion::BelowBlim
                               ? table.MaxCatch.Risk
                               : kDefaultRisk;
-  std::vector<std::string> head = {"Вариант", "Улов, т"};
+  std::vector<std::string> head = {"Вариант", MassTitle("Улов", catchUnit)};
   for (int i = 0; i < table.Horizon; ++i) head.push_back(std::to_string(table.FirstYear + i));
   grid.Cells.push_back(std::move(head));
   for (const OptionOutlook& row : table.Rows) {

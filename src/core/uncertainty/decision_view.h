@@ -42,9 +42,10 @@ RiskColour ColourOf(Outlook outlook, double value, double risk);
 std::string CellText(Outlook outlook, double value, char decimalMark = '.');
 
 // The table of one outlook as tab-separated lines: a head line
-// "Вариант\tУлов, т\t2025\t2026…", then one line per option (its label, its
+// "Вариант\tУлов, т\t2025\t2026…" (the catch in the data's unit, 10^catchUnit
+// tonnes: "Улов, тыс. т" for 3), then one line per option (its label, its
 // catch and its cells).
-std::vector<std::string> TableLines(const DecisionTable& table, Outlook outlook,
+std::vector<std::string> TableLines(const DecisionTable& table, Outlook outlook, int catchUnit,
                                     char decimalMark = '.');
 
 // «вероятность B < Blim не выше 5 %», «вероятность зелёной зоны не ниже 60 %».
@@ -60,25 +61,28 @@ std::string RefusalText(const MaxCatchAtRisk& maxCatch, char decimalMark = '.');
 // The line of the process error: σ_p, the noise and where σ_p came from.
 std::string ProcessErrorText(const DecisionTable& table, char decimalMark = '.');
 
-// The sentence about the largest catch meeting the criterion.
-std::string MaxCatchSentence(const DecisionTable& table, char decimalMark = '.');
+// The sentence about the largest catch meeting the criterion, the catch in
+// the data's unit (10^catchUnit tonnes: «175.3 тыс. т (1.50·MSY)»).
+std::string MaxCatchSentence(const DecisionTable& table, int catchUnit, char decimalMark = '.');
 
 // The report section: the title with Blim, the replicates and the seed, the
 // dynamics, ProcessErrorText, TableLines of P(B < Blim) and the sentence.
-std::vector<std::string> DecisionReportLines(const DecisionTable& table, char decimalMark = '.');
+std::vector<std::string> DecisionReportLines(const DecisionTable& table, int catchUnit,
+                                             char decimalMark = '.');
 
 // The outlook selector's items, in Outlook order (OutlookName).
 std::vector<std::string> OutlookItems();
 
 // One outlook of a table as the tab shows and copies it: Cells[0] is the head
-// ("Вариант", "Улов, т", the years), then one row per option (label, catch,
+// ("Вариант", "Улов, т" in the data's unit, the years), then one row per option (label, catch,
 // CellText per year); Colours[i][j] is ColourOf of the cell of option i in
 // year j (against the table's risk).
 struct DecisionGrid {
   TextTable Cells;
   std::vector<std::vector<RiskColour>> Colours;
 };
-DecisionGrid DecisionGridOf(const DecisionTable& table, Outlook outlook, char decimalMark = '.');
+DecisionGrid DecisionGridOf(const DecisionTable& table, Outlook outlook, int catchUnit,
+                            char decimalMark = '.');
 
 // «σ процесса по модели пространства состояний: 0,031 [0,004 – 0,22] (90 %),
 // не используется: …», or why it is not available.

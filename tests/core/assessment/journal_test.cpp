@@ -93,7 +93,7 @@ AssessmentFile SavedAndRead(const AssessmentState& state, char mark = '.') {
 
 std::vector<std::string> ReportLines(const AssessmentState& state) {
   projection::TacReportInput report = state.Forecast->Report;
-  report.DecisionSection = uncertainty::DecisionSectionOf(state, report.DecimalMark);
+  report.DecisionSection = uncertainty::DecisionSectionOf(state, 0, report.DecimalMark);
   return projection::TacReportFileLines(report);
 }
 

@@ -2,16 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "assessment/observation_error_view.h"
 #include "assessment/search.h"
 #include "assessment/variants.h"
+#include "common/numbers.h"
 #include "core/estimation/test_series.h"
 #include "estimation/parameter_search.h"
 #include "estimation/variants.h"
 #include "model/objective.h"
+#include "model/production.h"
 #include "projection/tac_report.h"
 #include "support/error_of.h"
 
@@ -130,7 +133,9 @@ TEST(ObservationErrorView, TextsOfOneFit) {
   f.BLastOverBMSY = 0.8;
   f.FLastOverFMSY = 1.25;
   f.AtBounds = {"r", "K"};
-  const TextTable table = ObservationErrorTable({f}, ',');
+  const TextTable table = ObservationErrorTable({f}, 3, ',');
+  EXPECT_EQ(table[0][2], "K, тыс. т");  // masses in the data's unit
+  EXPECT_EQ(table[0][11], "BMSY, тыс. т");
   ASSERT_EQ(table.size(), 2u);
   EXPECT_EQ(table[1],
             (std::vector<std::string>{"Шефера", "0,4000", "1500", "0,000005856", "—", "1,000",
@@ -146,14 +151,20 @@ TEST(ObservationErrorView, TextsOfOneFit) {
   state.ModelFits[0].K = 2000.0;
   state.ModelFits[0].Q = state.AnalysisSeries.U.back() / 500.0;  // last biomass 500
   state.ModelFits[0].Origin = model::FitOrigin::Search;
-  EXPECT_TRUE(ObservationErrorComparison(state, 0, ',').empty());
+  EXPECT_TRUE(ObservationErrorComparison(state, 0, 0, ',').empty());
+  f.Q = state.AnalysisSeries.U.back() / 450.0;  // its observed last biomass 450
   state.ObservationError.Fits = {f, f, f};
-  EXPECT_EQ(ObservationErrorComparison(state, 0, ','),
+  ModelFit withPoints = state.ModelFits[0];
+  model::ReferenceMsy(withPoints);
+  const std::string procedureModel =
+      FormatFixed(ProcedureLastYear(state.AnalysisSeries, withPoints).Model, 2, ',');
+  EXPECT_EQ(ObservationErrorComparison(state, 0, 0, ','),
             (TextTable{{"Величина", "Шефер СК", "Модель ошибки наблюдения"},
-                       {"MSY", "250,0", "150,0"},
-                       {"BMSY", "1000", "750,0"},
+                       {"MSY, т", "250,0", "150,0"},
+                       {"BMSY, т", "1000", "750,0"},
                        {"FMSY", "0,2500", "0,2000"},
-                       {"B/BMSY посл.", "0,50", "0,80"}}));
+                       {"B/BMSY посл. (U/q наблюд.)", "0,50", "0,60"},
+                       {"B/BMSY посл. (модель)", procedureModel, "0,80"}}));
   f.PredictedCpue.assign(22, 1.0);
   state.ObservationError.Fits[0] = f;
   const CpuePredictionChart chart = ObservationErrorChart(state, 0);
@@ -161,6 +172,27 @@ TEST(ObservationErrorView, TextsOfOneFit) {
   EXPECT_EQ(chart.Procedure.size(), 20u);
   EXPECT_EQ(chart.ObservationError.size(), 22u);
   EXPECT_EQ(chart.Procedure.front().x, chart.Observed[2].x);
+}
+
+// B/BMSY of the last year both ways, by hand: U = 2, 3, 4, C = 10, 20, 30,
+// Schaefer r 0.5, K 1000, q 0.01 (BMSY 500). Observed 4/0.01/500 = 0.8;
+// S = 5, S/(2q) = 250, U0 = 2 + 0.5·5·(1 − 250/1000) − 0.02·20 = 3.475,
+// model 3.475/0.01/500 = 0.695. Without q or BMSY neither is given.
+TEST(ObservationErrorView, LastYearRatiosByHand) {
+  data::CatchEffortSeries series;
+  series.U = {2.0, 3.0, 4.0};
+  series.C = {10.0, 20.0, 30.0};
+  ModelFit record;
+  record.Kind = model::ProductionModelKind::Schaefer;
+  record.R = 0.5;
+  record.K = 1000.0;
+  record.Q = 0.01;
+  record.BMSY = 500.0;
+  const LastYearRatios ratios = ProcedureLastYear(series, record);
+  EXPECT_NEAR(ratios.Observed, 0.8, 1e-12);
+  EXPECT_NEAR(ratios.Model, 0.695, 1e-12);
+  record.Q = 0.0;
+  EXPECT_TRUE(std::isnan(ProcedureLastYear(series, record).Observed));
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "assessment/observation_error_view.h"
+
+#include "common/numbers.h"
+#include "model/production.h"
+
 #include <string>
 #include <vector>
 
@@ -173,7 +178,8 @@ TEST(StateSpaceView, TextsOfOneFit) {
   f.Objective = -12.3456;
   f.N = 22;
   f.Converged = true;
-  const TextTable table = StateSpaceTable({f}, ',');
+  const TextTable table = StateSpaceTable({f}, 0, ',');
+  EXPECT_EQ(table[0][8], "MSY, т");
   ASSERT_EQ(table.size(), 2u);
   EXPECT_EQ(table[0][9], "MSY 95 %");
   EXPECT_EQ(table[1], (std::vector<std::string>{"Шефера", "0,4000", "1500", "0,000005856", "—",
@@ -190,23 +196,28 @@ TEST(StateSpaceView, TextsOfOneFit) {
   state.ModelFits[0].K = 2000.0;
   state.ModelFits[0].Q = state.AnalysisSeries.U.back() / 500.0;  // last biomass 500
   state.ModelFits[0].Origin = model::FitOrigin::Search;
-  EXPECT_TRUE(StateSpaceComparison(state, 0, ',').empty());
-  f.Q = Estimate(0.5);
+  EXPECT_TRUE(StateSpaceComparison(state, 0, 3, ',').empty());
+  f.Q = Estimate(state.AnalysisSeries.U.back() / 450.0);  // observed last biomass 450
   f.Biomass.assign(23, Estimate(600.0, 400.0, 900.0));
   f.Biomass[21] = Estimate(450.0);
   state.StateSpace.Fits = {f, f, f};
-  EXPECT_EQ(StateSpaceComparison(state, 0, ','),
+  ModelFit withPoints = state.ModelFits[0];
+  model::ReferenceMsy(withPoints);
+  const std::string procedureModel =
+      FormatFixed(ProcedureLastYear(state.AnalysisSeries, withPoints).Model, 2, ',');
+  EXPECT_EQ(StateSpaceComparison(state, 0, 3, ','),
             (TextTable{{"Величина", "Шефер СК", "Пространство состояний"},
-                       {"MSY", "250,0", "150,0"},
-                       {"BMSY", "1000", "750,0"},
+                       {"MSY, тыс. т", "250,0", "150,0"},
+                       {"BMSY, тыс. т", "1000", "750,0"},
                        {"FMSY", "0,2500", "0,2000"},
-                       {"B/BMSY посл.", "0,50", "0,60"},
+                       {"B/BMSY посл. (U/q наблюд.)", "0,50", "0,60"},
+                       {"B/BMSY посл. (модель)", procedureModel, "0,60"},
                        {"σ_p", "—", "0,0500"},
                        {"σ_o", "—", "0,1500"}}));
   const StateSpaceBiomassChart chart = StateSpaceChart(state, 0, 3);
   EXPECT_EQ(chart.YTitle, "Биомасса, тыс. т");  // in the data's catch unit
   ASSERT_EQ(chart.Observed.size(), 22u);
-  EXPECT_EQ(chart.Observed[3].y, state.AnalysisSeries.U[3] / 0.5);
+  EXPECT_EQ(chart.Observed[3].y, state.AnalysisSeries.U[3] / f.Q.Value);
   ASSERT_EQ(chart.Biomass.size(), 23u);
   EXPECT_EQ(chart.Biomass[22].x, chart.Observed[21].x + 1.0);
   EXPECT_EQ(chart.Lower.size(), 22u);  // year 22 has no SE

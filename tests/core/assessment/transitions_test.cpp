@@ -276,7 +276,7 @@ std::string Fingerprint(const AssessmentState& s) {
   if (s.Forecast) {
     for (const std::string& line : s.Forecast->ReportLines) out << line << '\n';
   }
-  for (const std::string& line : uncertainty::DecisionSectionOf(s)) out << line << '\n';
+  for (const std::string& line : uncertainty::DecisionSectionOf(s, 0)) out << line << '\n';
   return out.str();
 }
 

@@ -1,4 +1,5 @@
 #include "common/error.h"
+#include "common/joined_message.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,25 @@ TEST(MessageExcerpt, ShortensLongTextsAndShowsControlCharacters) {
                            "b"),
             "a\uFFFD"
             "b");  // a stray byte
+}
+
+// Two messages read as one sentence: a capital that begins a word is made
+// small, an abbreviation, Latin text and Ё are handled as letters are.
+TEST(JoinedMessage, TheDetailContinuesTheSentence) {
+  struct Case {
+    const char* detail;
+    const char* joined;
+  };
+  for (const Case& c : {Case{"Результат не конечен", "Шаг: результат не конечен"},
+                        Case{"Ёмкость мала", "Шаг: ёмкость мала"},
+                        Case{"Яма", "Шаг: яма"},
+                        Case{"ОДУ не задано", "Шаг: ОДУ не задано"},
+                        Case{"МSY", "Шаг: МSY"},
+                        Case{"значение 5", "Шаг: значение 5"},
+                        Case{"R не найден", "Шаг: R не найден"},
+                        Case{"", "Шаг: "}}) {
+    EXPECT_EQ(JoinedMessage("Шаг", c.detail), c.joined);
+  }
 }
 
 TEST(SystemErrorText, CommonReasonsAreRussian) {

@@ -11,6 +11,7 @@
 #include "assessment/search.h"
 #include "assessment/state.h"
 #include "assessment/variants.h"
+#include "diagnostics/checklist_view.h"
 #include "estimation/observation_error.h"
 #include "estimation/parameter_search.h"
 #include "estimation/state_space.h"
@@ -222,6 +223,17 @@ TEST(DiagnoseObservationError, HasAHindcastAndAJitterOfItsOwn) {
   const double predicted =
       refit.Q * (b + refit.R / refit.K * b * (refit.K - b) - s.C[s.size() - 2]);
   EXPECT_NEAR(d.HindcastSkill.Peels.front().Predicted, predicted, 1e-12 * predicted);
+  // The chart beside the checklist shows the log residuals the tests judged,
+  // from the first year on, not the procedure's CPUE residuals.
+  const estimation::ResidualChart chart = ResidualChartOf(d);
+  ASSERT_EQ(chart.Residuals.size(), s.size());
+  for (std::size_t k : {std::size_t{0}, s.size() - 1}) {
+    EXPECT_EQ(chart.Residuals[k].x, static_cast<double>(s.FirstYear) + static_cast<double>(k));
+    EXPECT_EQ(chart.Residuals[k].y, fit.LogResiduals[k]);
+  }
+  EXPECT_EQ(chart.ZeroLine.back().x, chart.Residuals.back().x);
+  EXPECT_EQ(chart.Title, "Остатки по годам: Шефер");
+  EXPECT_EQ(chart.YTitle, "Логарифмический остаток улова на усилие");
 }
 
 // State-space values: the one-step-ahead residuals, the estimator's own

@@ -52,6 +52,26 @@ TEST(RuleName, JoinsThePrefixTheShapeAndTheTexts) {
   EXPECT_EQ(RuleName(Linear("1", -1)), "Линейно-кусочное ПРП -1");
 }
 
+// The lists show the stored name with its parameters in plain words, so
+// that «--1» reads as alpha −1 and «-0,3» as alpha 0,3.
+TEST(RuleName, TheReadableNameSpellsOutTheParameters) {
+  struct Case {
+    std::string stored;
+    HarvestRule rule;
+    std::string shown;
+  };
+  for (const Case& c : {
+           Case{"FMSY Линейно-кусочное ПРП --1", {RuleKind::PiecewiseLinear, -1.0, 0.0},
+                "FMSY Линейно-кусочное ПРП --1 (α = -1)"},
+           Case{"FMSY Линейно-кусочное ПРП -0,3", {RuleKind::PiecewiseLinear, 0.3, 0.0},
+                "FMSY Линейно-кусочное ПРП -0,3 (α = 0,3)"},
+           Case{"F01 Логистическое ПРП -2 0,5", {RuleKind::Logistic, 2.0, 0.5},
+                "F01 Логистическое ПРП -2 0,5 (α = 2, β = 0,5)"},
+           Case{"FMSY ", {RuleKind::Precautionary, 0.0, 0.0}, "FMSY "}}) {
+    EXPECT_EQ(ReadableRuleName(c.stored, c.rule, ','), c.shown);
+  }
+}
+
 TEST(RuleName, TargetIndexOutsideTheListMapsToFsq125WithoutPrefix) {
   EXPECT_EQ(TargetKindForIndex(-1), FTargetKind::Fsq125);
   EXPECT_EQ(TargetKindForIndex(3), FTargetKind::Fsq75);

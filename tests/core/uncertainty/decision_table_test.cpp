@@ -213,20 +213,31 @@ TEST(DecisionTable, ReportLinesOfTheHandComputedProjection) {
                           std::nullopt, ','),
       settings);
   EXPECT_EQ(table.MaxCatch.Catch, 491.0);
-  const std::vector<std::string> expected = {
-      "Таблица решений: вероятность B < Blim при постоянном улове (Blim = 0,1·BMSY каждого "
-      "повтора; повторов 1, зерно 1)",
-      "Динамика запаса: годовой баланс биомассы с параметрами каждого повтора, от его биомассы "
-      "на начало последнего года данных",
-      "Ошибка процесса: σ = 0 (риск только от неопределённости параметров)",
-      "Вариант\tУлов, т\t2025\t2026",
-      "0\t0\t0,0 %\t0,0 %",
-      "1,2·MSY\t150\t0,0 %\t0,0 %",
-      "300\t300\t0,0 %\t0,0 %",
-      "1000\t1000\t0,0 %\t100,0 %",
-      "Наибольший постоянный улов, при котором вероятность B < Blim не выше 5 % в каждом году "
-      "2025–2026: 491 т (3,93·MSY); вероятность B < BMSY в 2026 г. при нём 100,0 %."};
-  EXPECT_EQ(DecisionReportLines(table, ','), expected);
+  // The catches are in the data's unit: the head and the sentence name it.
+  struct Case {
+    int unit;
+    std::string head, sentence;
+  };
+  for (const Case& c : {Case{0, "Улов, т", "491 т (3,93·MSY)"},
+                        Case{3, "Улов, тыс. т", "491 тыс. т (3,93·MSY)"},
+                        Case{-3, "Улов, кг", "491 кг (3,93·MSY)"}}) {
+    SCOPED_TRACE(c.unit);
+    const std::vector<std::string> expected = {
+        "Таблица решений: вероятность B < Blim при постоянном улове (Blim = 0,1·BMSY каждого "
+        "повтора; повторов 1, зерно 1)",
+        "Динамика запаса: годовой баланс биомассы с параметрами каждого повтора, от его биомассы "
+        "на начало последнего года данных",
+        "Ошибка процесса: σ = 0 (риск только от неопределённости параметров)",
+        "Вариант\t" + c.head + "\t2025\t2026",
+        "0\t0\t0,0 %\t0,0 %",
+        "1,2·MSY\t150\t0,0 %\t0,0 %",
+        "300\t300\t0,0 %\t0,0 %",
+        "1000\t1000\t0,0 %\t100,0 %",
+        "Наибольший постоянный улов, при котором вероятность B < Blim не выше 5 % в каждом году "
+        "2025–2026: " + c.sentence + "; вероятность B < BMSY в 2026 г. при нём 100,0 %."};
+    EXPECT_EQ(DecisionReportLines(table, c.unit, ','), expected);
+    EXPECT_EQ(DecisionGridOf(table, Outlook::ProbBelowBlim, c.unit, ',').Cells[0][1], c.head);
+  }
 }
 
 // The other criteria, from B_L = 600: B0 = 600 + 0.0005·600·400 − 100 = 620,
@@ -253,7 +264,7 @@ TEST(DecisionTable, TheLargestCatchFollowsTheChosenCriterion) {
     SCOPED_TRACE(CriterionKey(c.criterion));
     EXPECT_EQ(table.MaxCatch.Outcome, CatchSearch::Found);
     EXPECT_EQ(table.MaxCatch.Catch, c.largest);
-    EXPECT_NE(MaxCatchSentence(table).find(c.named), std::string::npos);
+    EXPECT_NE(MaxCatchSentence(table, 0).find(c.named), std::string::npos);
   }
 }
 
@@ -295,7 +306,7 @@ TEST(DecisionTable, SaysWhenNoCatchOrEveryOptionIsWithinTheRisk) {
   const DecisionTable small = BuildDecisionTable(basis, Tonnes({0.0, 1.0}), settings);
   EXPECT_EQ(small.MaxCatch.Outcome, CatchSearch::LargestOptionWithinRisk);
   EXPECT_EQ(small.MaxCatch.Catch, 1.0);
-  EXPECT_NE(MaxCatchSentence(small).find("не меньше"), std::string::npos);
+  EXPECT_NE(MaxCatchSentence(small, 0).find("не меньше"), std::string::npos);
 
   // A last observed catch that empties every replicate's stock: even without
   // catch every replicate is below Blim in the first year.
@@ -305,7 +316,7 @@ TEST(DecisionTable, SaysWhenNoCatchOrEveryOptionIsWithinTheRisk) {
     EXPECT_EQ(none.MaxCatch.Outcome, CatchSearch::NoneWithinRisk);
     EXPECT_EQ(none.MaxCatch.Catch, 0.0);
     EXPECT_GT(none.MaxCatch.WorstValue, settings.Risk);
-    EXPECT_EQ(MaxCatchSentence(none).rfind("Даже без вылова", 0), 0u);
+    EXPECT_EQ(MaxCatchSentence(none, 0).rfind("Даже без вылова", 0), 0u);
   }
 }
 
@@ -372,7 +383,7 @@ TEST(DecisionTable, ReplicatesOnKsBoundAreNamedAndNoCatchIsNamedFromThem) {
   const DecisionTable table = BuildDecisionTable(ProcedureBasis(series, bootstrap),
                                                  Tonnes({0.0, 500.0, 1000.0}), Settings(5, 2));
   EXPECT_EQ(table.MaxCatch.Outcome, CatchSearch::RefusedAtBounds);
-  const std::string sentence = MaxCatchSentence(table);
+  const std::string sentence = MaxCatchSentence(table, 0);
   EXPECT_EQ(sentence.rfind("Наибольший улов не назван: риск определяется границами", 0), 0u);
   EXPECT_NE(sentence.find("K на верхней границе у "), std::string::npos);
   EXPECT_NE(sentence.find("«Границы по данным»"), std::string::npos);
