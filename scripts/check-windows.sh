@@ -8,8 +8,9 @@
 #   3. cross-builds tarvik_core, tarvik-cli and the core and CLI tests
 #      (-DTARVIK_BUILD_APP=OFF: no Qt) in build-windows/tarvik;
 #   4. runs the tests under Wine;
-#   5. runs `tarvik-cli estimate` and `assess` (a variant, two rules, the
-#      decision table) on both examples under Wine and
+#   5. runs `tarvik-cli estimate`, `assess` (a variant, two rules, the
+#      decision table) and `estimate --state-space` (B1/K free, a
+#      prior on sigma_p) on both examples under Wine and
 #      with the Linux build (build/, made when missing) and compares the JSON
 #      byte for byte;
 #   6. writes build-windows/tarvik-cli-<version>-win64.zip.
@@ -129,23 +130,25 @@ if [ "$status" -ne 0 ]; then
 fi
 
 step "The examples' JSON: Linux and Windows byte for byte"
-if [ ! -x "$LINUX_BUILD/src/cli/tarvik-cli" ]; then
-  [ -f "$LINUX_BUILD/CMakeCache.txt" ] ||
-    cmake -S "$SOURCE" -B "$LINUX_BUILD" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release
-  cmake --build "$LINUX_BUILD" -j "$JOBS" --target tarvik-cli
-fi
+# Built (or brought up to date) from the same sources.
+[ -f "$LINUX_BUILD/CMakeCache.txt" ] ||
+  cmake -S "$SOURCE" -B "$LINUX_BUILD" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release
+cmake --build "$LINUX_BUILD" -j "$JOBS" --target tarvik-cli
 compare="$OUT/compare"
 rm -rf "$compare" && mkdir -p "$compare/linux" "$compare/windows"
 windows_cli="$(find "$TARGET_BUILD/src/cli" -name tarvik-cli.exe | head -n 1)"
 differ=0
 for example in "$SOURCE"/examples/*.txt; do
   name="$(basename "$example" .txt)"
-  for command in estimate assess; do
-    arguments=("$command" "$name.txt" --json)
-    if [ "$command" = assess ]; then
-      arguments+=(--variant "Шефер СК" --rule linear:0.3 --rule logistic:2:0.5 --runs 1000
-                  --decision-table)
-    fi
+  for command in estimate assess state-space; do
+    case "$command" in
+      estimate) arguments=(estimate "$name.txt" --json) ;;
+      assess) arguments=(assess "$name.txt" --json --variant "Шефер СК" --rule linear:0.3
+                         --rule logistic:2:0.5 --runs 1000 --decision-table) ;;
+      # The state-space model with B1/K free and a stated prior on sigma_p.
+      state-space) arguments=(estimate "$name.txt" --json --state-space --b1k free
+                              --sigma-p-prior 0.1,1) ;;
+    esac
     (cd "$SOURCE/examples" && "$LINUX_BUILD/src/cli/tarvik-cli" "${arguments[@]}") \
       >"$compare/linux/$name.$command.json"
     (cd "$SOURCE/examples" && wine "$windows_cli" "${arguments[@]}") \

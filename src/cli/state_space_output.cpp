@@ -9,6 +9,7 @@
 #include "cli/common_options.h"
 #include "cli/estimate_command.h"
 #include "cli/text_output.h"
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "assessment/observation_error_view.h"
@@ -86,7 +87,7 @@ estimation::StateSpaceOptions MakeStateSpaceOptions(const EstimateOptions& o,
                   o.SigmaPPrior + "»");
     }
     options.SigmaPPrior = true;
-    options.SigmaPLogMean = std::log(*median);
+    options.SigmaPLogMean = elementary::Log(*median);
     options.SigmaPLogSd = *spread;
   }
   estimation::CheckStateSpaceOptions(options);
@@ -103,7 +104,7 @@ Json StateSpaceFitJson(const StateSpaceFit& f) {
   j["b1k"] = EstimateJson(f.Phi);
   j["sigma_p"] = EstimateJson(f.SigmaP);
   j["sigma_o"] = EstimateJson(f.SigmaO);
-  j["sigma_p_prior"] = f.SigmaPPrior ? Json{{"median", std::exp(f.SigmaPLogMean)},
+  j["sigma_p_prior"] = f.SigmaPPrior ? Json{{"median", elementary::Exp(f.SigmaPLogMean)},
                                             {"sd_log", f.SigmaPLogSd}}
                                      : Json(nullptr);
   j["msy"] = EstimateJson(f.MSY);
@@ -138,7 +139,8 @@ std::string StateSpaceText(const std::array<StateSpaceFit, 3>& fits) {
   out << "Модель пространства состояний ("
       << (fits[0].EstimateB1 ? "B₁/K оценивается" : "B₁ = K");
   if (fits[0].SigmaPPrior) {
-    out << "; априорное ln σ_p ~ N(ln " << FormatGeneral(std::exp(fits[0].SigmaPLogMean), kDecimalMark)
+    out << "; априорное ln σ_p ~ N(ln "
+        << FormatGeneral(elementary::Exp(fits[0].SigmaPLogMean), kDecimalMark)
         << "; " << FormatGeneral(fits[0].SigmaPLogSd, kDecimalMark) << "²)";
   }
   out << "), в скобках " << percent << " % интервалы:\n";

@@ -441,18 +441,40 @@ std::vector<FingerprintDifference> CompareFingerprints(const Fingerprint& expect
   return out;
 }
 
-std::string RecoveryFilePath(std::string (*environment)(const char* name)) {
-#ifdef _WIN32
-  const std::string local = environment("LOCALAPPDATA");
-  if (!local.empty()) return local + "\\Tarvik\\recovery.tarvik";
-  return {};
-#else
+namespace {
+
+// An absolute Windows path: C:\… or C:/… (a drive and a separator) or \\server\… (a network path).
+bool IsAbsoluteWindowsPath(const std::string& path) {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+      path[1] == ':' && separator(path[2]))
+    return true;
+  return path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
+}
+
+std::string UnderWindowsFolder(std::string folder, const char* below) {
+  if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+  return folder + below;
+}
+
+}  // namespace
+
+std::string RecoveryFilePath(std::string (*environment)(const char* name), DataFolderRule rule) {
+  if (rule == DataFolderRule::Windows) {
+    for (const char* name : {"LOCALAPPDATA", "APPDATA"}) {
+      const std::string folder = environment(name);
+      if (IsAbsoluteWindowsPath(folder)) return UnderWindowsFolder(folder, "Tarvik\\recovery.tarvik");
+    }
+    const std::string profile = environment("USERPROFILE");
+    if (IsAbsoluteWindowsPath(profile))
+      return UnderWindowsFolder(profile, "AppData\\Local\\Tarvik\\recovery.tarvik");
+    return {};
+  }
   const std::string data = environment("XDG_DATA_HOME");
   if (!data.empty() && data.front() == '/') return data + "/tarvik/recovery.tarvik";
   const std::string home = environment("HOME");
   if (!home.empty()) return home + "/.local/share/tarvik/recovery.tarvik";
   return {};
-#endif
 }
 
 }  // namespace tarvik::assessment

@@ -114,11 +114,26 @@ struct FingerprintDifference {
 std::vector<FingerprintDifference> CompareFingerprints(const Fingerprint& expected,
                                                        const Fingerprint& actual);
 
+// Where a system keeps a user's program data.
+enum class DataFolderRule {
+  // XDG_DATA_HOME (if absolute), else HOME/.local/share.
+  Xdg,
+  // LOCALAPPDATA, else APPDATA, else USERPROFILE\AppData\Local (each only
+  // if absolute: a drive and a separator, or a network path).
+  Windows,
+};
+
+#ifdef _WIN32
+inline constexpr DataFolderRule kThisSystemsDataFolderRule = DataFolderRule::Windows;
+#else
+inline constexpr DataFolderRule kThisSystemsDataFolderRule = DataFolderRule::Xdg;
+#endif
+
 // The recovery file the program keeps its open assessment in after every
-// completed transition: <data folder>/tarvik/recovery.tarvik, where the data
-// folder is XDG_DATA_HOME (if absolute), else HOME/.local/share; on Windows
-// LOCALAPPDATA. `environment` looks a variable up (empty: not set). Empty
-// when none of them is set.
-std::string RecoveryFilePath(std::string (*environment)(const char* name));
+// completed transition: <data folder>/tarvik/recovery.tarvik under XDG,
+// <data folder>\Tarvik\recovery.tarvik on Windows. `environment` looks a
+// variable up (empty: not set). Empty when no variable gives a folder.
+std::string RecoveryFilePath(std::string (*environment)(const char* name),
+                             DataFolderRule rule = kThisSystemsDataFolderRule);
 
 }  // namespace tarvik::assessment

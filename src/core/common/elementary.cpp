@@ -140,6 +140,9 @@ double Exp(double x) {
 double Log(double x) {
   return kHardwareFma ? hardware::Log(x) : software::Log(x);
 }
+double Log1p(double x) {
+  return kHardwareFma ? hardware::Log1p(x) : software::Log1p(x);
+}
 double Pow(double x, double y) {
   return kHardwareFma ? hardware::Pow(x, y) : software::Pow(x, y);
 }
@@ -159,6 +162,9 @@ double Exp(double x) {
 double Log(double x) {
   return native::Log(x);
 }
+double Log1p(double x) {
+  return native::Log1p(x);
+}
 double Pow(double x, double y) {
   return native::Pow(x, y);
 }
@@ -170,6 +176,9 @@ double SoftwareExp(double x) {
 }
 double SoftwareLog(double x) {
   return software::Log(x);
+}
+double SoftwareLog1p(double x) {
+  return software::Log1p(x);
 }
 double SoftwarePow(double x, double y) {
   return software::Pow(x, y);

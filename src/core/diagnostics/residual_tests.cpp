@@ -148,7 +148,7 @@ ShapiroWilk ShapiroWilkTest(std::span<const double> residuals) {
                      0.0, 1.0);
     return t;
   }
-  const double lnOneMinusW = std::log1p(-t.W);
+  const double lnOneMinusW = elementary::Log1p(-t.W);
   if (!std::isfinite(lnOneMinusW)) {  // W = 1: a perfect straight line of normal scores
     t.P = 1.0;
     return t;

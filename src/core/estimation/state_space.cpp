@@ -15,6 +15,7 @@
 #include <unsupported/Eigen/AutoDiff>
 #include <vector>
 
+#include "common/elementary.h"
 #include "common/error.h"
 #include "common/numbers.h"
 #include "estimation/observation_error.h"
@@ -56,9 +57,22 @@ constexpr double kMinSigma = 1e-4, kMaxSigma = 2.0;
 
 inline double ValueOf(double x) { return x; }
 inline double ValueOf(const Dual& x) { return x.value(); }
-inline double Log1p(double x) { return std::log1p(x); }
+// exp, ln and ln(1 + x) of the program's own, so that a fit gives the same
+// bits on every system; derivatives as Eigen's AutoDiff forms them.
+inline double Exp(double x) { return elementary::Exp(x); }
+template <class D>
+Dual Exp(const Eigen::AutoDiffScalar<D>& x) {
+  const double e = elementary::Exp(x.value());
+  return Dual(e, x.derivatives() * e);
+}
+inline double Log(double x) { return elementary::Log(x); }
+template <class D>
+Dual Log(const Eigen::AutoDiffScalar<D>& x) {
+  return Dual(elementary::Log(x.value()), x.derivatives() * (1.0 / x.value()));
+}
+inline double Log1p(double x) { return elementary::Log1p(x); }
 inline Dual Log1p(const Dual& x) {
-  return Dual(std::log1p(x.value()), x.derivatives() / (1.0 + x.value()));
+  return Dual(elementary::Log1p(x.value()), x.derivatives() / (1.0 + x.value()));
 }
 
 std::string Where(const data::CatchEffortSeries& s, std::size_t t) {
@@ -99,9 +113,7 @@ struct Transition {
 
 template <class T>
 Transition<T> Step(ProductionModelKind kind, const T& a, const T& r, const T& p, const T& cOverK) {
-  using std::exp;
-  using std::log;
-  const T P = exp(a);
+  const T P = Exp(a);
   T g = T(0.0), g1 = T(0.0), g2 = T(0.0);  // g(P), g'(P), P²·g''(P) (no division: P may underflow)
   switch (kind) {
     case ProductionModelKind::Schaefer:
@@ -115,7 +127,7 @@ Transition<T> Step(ProductionModelKind kind, const T& a, const T& r, const T& p,
       g2 = -r * P;
       break;
     case ProductionModelKind::PellaTomlinson: {
-      const T Pp = exp(p * a);
+      const T Pp = Exp(p * a);
       g = r * P * (1.0 - Pp);
       g1 = r * (1.0 - (1.0 + p) * Pp);
       g2 = -r * p * (1.0 + p) * Pp * P;
@@ -128,18 +140,18 @@ Transition<T> Step(ProductionModelKind kind, const T& a, const T& r, const T& p,
   const T x = m / kSmoothFloor;
   T L, Lm, Lmm;
   if (ValueOf(x) > kFloorSwitch) {
-    L = log(m);
+    L = Log(m);
     Lm = 1.0 / m;
     Lmm = -Lm * Lm;
   } else if (ValueOf(x) < -kFloorSwitch) {
-    L = std::log(kSmoothFloor) + x;
+    L = Log(kSmoothFloor) + x;
     Lm = T(1.0 / kSmoothFloor);
     Lmm = T(0.0);
   } else {
-    const T e = exp(x);
+    const T e = Exp(x);
     const T s = e / (1.0 + e);
     const T smooth = kSmoothFloor * Log1p(e);
-    L = log(smooth);
+    L = Log(smooth);
     Lm = s / smooth;
     Lmm = s * (1.0 - s) / kSmoothFloor / smooth - Lm * Lm;
   }
@@ -163,16 +175,15 @@ struct Data {
 
 template <class T>
 void EvaluateJoint(const Data& d, const Theta<T>& th, const std::vector<T>& u, Joint<T>& out) {
-  using std::exp;
   const std::size_t n = d.LogI.size();
   out.Grad.assign(n + 1, T(0.0));
   out.Diag.assign(n + 1, T(0.0));
   out.Off.assign(n, T(0.0));
-  const T wp = exp(-2.0 * th.LogSp);
-  const T wo = exp(-2.0 * th.LogSo);
-  const T r = exp(th.LogR);
-  const T K = exp(th.LogK);
-  const T p = exp(th.LogP);
+  const T wp = Exp(-2.0 * th.LogSp);
+  const T wo = Exp(-2.0 * th.LogSo);
+  const T r = Exp(th.LogR);
+  const T K = Exp(th.LogK);
+  const T p = Exp(th.LogP);
   const T level = th.LogQ + th.LogK;
   const double count = static_cast<double>(2 * n + 1);
   T J = count * kHalfLog2Pi + static_cast<double>(n + 1) * th.LogSp +
@@ -195,7 +206,7 @@ void EvaluateJoint(const Data& d, const Theta<T>& th, const std::vector<T>& u, J
     out.Diag[t] += wp * (s.Ha * s.Ha - e * s.Haa);
     out.Off[t] = -wp * s.Ha;
   }
-  const double priorConstant = kHalfLog2Pi + std::log(kWeakPriorSd);
+  const double priorConstant = kHalfLog2Pi + Log(kWeakPriorSd);
   const T ratio = (th.LogSp - th.LogSo) / kWeakPriorSd;
   J += priorConstant + 0.5 * ratio * ratio;
   if (d.Kind == ProductionModelKind::PellaTomlinson) {
@@ -205,7 +216,7 @@ void EvaluateJoint(const Data& d, const Theta<T>& th, const std::vector<T>& u, J
   if (d.Options.SigmaPPrior) {
     const double s = d.Options.SigmaPLogSd;
     const T z = (th.LogSp - d.Options.SigmaPLogMean) / s;
-    J += kHalfLog2Pi + std::log(s) + 0.5 * z * z;
+    J += kHalfLog2Pi + Log(s) + 0.5 * z * z;
   }
   out.J = J;
 }
@@ -239,21 +250,20 @@ void Solve(const std::vector<T>& D, const std::vector<T>& M, std::vector<T>& b) 
 
 template <class T>
 T LogDet(const std::vector<T>& D) {
-  using std::log;
   T sum(0.0);
-  for (const T& d : D) sum += log(d);
+  for (const T& d : D) sum += Log(d);
   return sum;
 }
 
 // The parameters of the natural scale as θ (double), the fixed ones in place.
 Theta<double> ThetaOf(const StateSpaceParameters& x, ProductionModelKind kind, bool estimateB1) {
-  return {std::log(x.r),
-          std::log(x.K),
-          std::log(x.q),
-          std::log(x.SigmaP),
-          std::log(x.SigmaO),
-          kind == ProductionModelKind::PellaTomlinson ? std::log(x.p) : 0.0,
-          estimateB1 ? std::log(x.phi) : 0.0};
+  return {Log(x.r),
+          Log(x.K),
+          Log(x.q),
+          Log(x.SigmaP),
+          Log(x.SigmaO),
+          kind == ProductionModelKind::PellaTomlinson ? Log(x.p) : 0.0,
+          estimateB1 ? Log(x.phi) : 0.0};
 }
 
 class Problem {
@@ -287,7 +297,7 @@ class Problem {
     data_.Options = options;
     data_.C = series.C;
     data_.LogI.resize(n);
-    for (std::size_t t = 0; t < n; ++t) data_.LogI[t] = std::log(series.U[t]);
+    for (std::size_t t = 0; t < n; ++t) data_.LogI[t] = Log(series.U[t]);
   }
 
   const Layout& Lay() const { return layout_; }
@@ -326,8 +336,8 @@ class Problem {
     for (std::size_t t = 0; t < n; ++t) {
       u[t] = std::clamp(data_.LogI[t] - th.LogQ - th.LogK, -10.0, 2.0);
     }
-    const Transition<double> s = Step(data_.Kind, u[n - 1], std::exp(th.LogR), std::exp(th.LogP),
-                                      data_.C[n - 1] / std::exp(th.LogK));
+    const Transition<double> s = Step(data_.Kind, u[n - 1], Exp(th.LogR), Exp(th.LogP),
+                                      data_.C[n - 1] / Exp(th.LogK));
     u[n] = std::isfinite(s.H) ? std::clamp(s.H, -10.0, 2.0) : u[n - 1];
     return u;
   }
@@ -446,17 +456,17 @@ class Problem {
     double meanLogI = 0.0;
     for (double y : data_.LogI) meanLogI += y;
     meanLogI /= static_cast<double>(Years());
-    const double loK = std::log(maxCatch) - std::log(100.0);
-    const double hiK = std::log(maxCatch) + std::log(1e6);
-    lower = {std::log(kMinR), loK, meanLogI - hiK - 10.0, std::log(kMinSigma), std::log(kMinSigma)};
-    upper = {std::log(kMaxR), hiK, meanLogI - loK + 10.0, std::log(kMaxSigma), std::log(kMaxSigma)};
+    const double loK = Log(maxCatch) - Log(100.0);
+    const double hiK = Log(maxCatch) + Log(1e6);
+    lower = {Log(kMinR), loK, meanLogI - hiK - 10.0, Log(kMinSigma), Log(kMinSigma)};
+    upper = {Log(kMaxR), hiK, meanLogI - loK + 10.0, Log(kMaxSigma), Log(kMaxSigma)};
     if (layout_.P >= 0) {
-      lower.push_back(std::log(kStateSpaceMinP));
-      upper.push_back(std::log(kStateSpaceMaxP));
+      lower.push_back(Log(kStateSpaceMinP));
+      upper.push_back(Log(kStateSpaceMaxP));
     }
     if (layout_.Phi >= 0) {
-      lower.push_back(std::log(kStateSpaceMinB1OverK));
-      upper.push_back(std::log(kStateSpaceMaxB1OverK));
+      lower.push_back(Log(kStateSpaceMinB1OverK));
+      upper.push_back(Log(kStateSpaceMaxB1OverK));
     }
   }
 
@@ -601,12 +611,12 @@ void Polish(Problem& problem, Candidate& best) {
 
 StateSpaceEstimate EstimateOf(double logValue, double variance, bool available, double z) {
   StateSpaceEstimate e;
-  e.Value = std::exp(logValue);
+  e.Value = Exp(logValue);
   if (available && variance >= 0.0 && std::isfinite(variance)) {
     e.HasSe = true;
     e.SeLog = std::sqrt(variance);
-    e.Lower = std::exp(logValue - z * e.SeLog);
-    e.Upper = std::exp(logValue + z * e.SeLog);
+    e.Lower = Exp(logValue - z * e.SeLog);
+    e.Upper = Exp(logValue + z * e.SeLog);
     if (!std::isfinite(e.Lower) || !std::isfinite(e.Upper)) e = StateSpaceEstimate{e.Value};
   }
   return e;
@@ -617,8 +627,6 @@ StateSpaceEstimate FixedEstimate(double value) { return StateSpaceEstimate{value
 // ln BMSY and ln FMSY of the kind as functions of ln r, ln K, ln p.
 template <class T>
 void MsyLogs(ProductionModelKind kind, const Theta<T>& th, T& logB, T& logF) {
-  using std::exp;
-  using std::log;
   switch (kind) {
     case ProductionModelKind::Schaefer:
       logB = th.LogK - std::numbers::ln2;
@@ -629,8 +637,8 @@ void MsyLogs(ProductionModelKind kind, const Theta<T>& th, T& logB, T& logF) {
       logF = th.LogR;
       break;
     case ProductionModelKind::PellaTomlinson: {
-      const T p = exp(th.LogP);
-      const T log1pp = log(1.0 + p);
+      const T p = Exp(th.LogP);
+      const T log1pp = Log(1.0 + p);
       logB = th.LogK - log1pp / p;
       logF = th.LogR + th.LogP - log1pp;
       break;
@@ -775,7 +783,7 @@ StateSpaceFit Describe(Problem& problem, const Candidate& best, bool byTolerance
     const double cLast = d.C[n - 1];
     const Eigen::VectorXd g = -unit(1) - dMode(n - 1) - gF;
     if (cLast > 0.0) {
-      fit.FLastOverFMSY = EstimateOf(std::log(cLast) - th.LogK - mode[n - 1] - logF.value(),
+      fit.FLastOverFMSY = EstimateOf(Log(cLast) - th.LogK - mode[n - 1] - logF.value(),
                                      thetaVariance(g) + column[n - 1], se && innerFactors, z);
       fit.FLastOverFMSY.Value = cLast / fit.Biomass[n - 1].Value / fit.FMSY.Value;
     } else {
@@ -785,8 +793,8 @@ StateSpaceFit Describe(Problem& problem, const Candidate& best, bool byTolerance
 
   // One-step-ahead residuals: the extended Kalman filter at θ̂.
   {
-    const double sp2 = std::exp(2.0 * th.LogSp), so2 = std::exp(2.0 * th.LogSo);
-    const double r = std::exp(th.LogR), K = std::exp(th.LogK), p = std::exp(th.LogP);
+    const double sp2 = Exp(2.0 * th.LogSp), so2 = Exp(2.0 * th.LogSo);
+    const double r = Exp(th.LogR), K = Exp(th.LogK), p = Exp(th.LogP);
     double a = th.LogPhi, P = sp2;
     fit.OsaResiduals.resize(n);
     for (std::size_t t = 0; t < n; ++t) {
@@ -838,8 +846,8 @@ StateSpaceParameters ObservationErrorStart(const data::CatchEffortSeries& series
     x.r = 0.3;
     x.K = 4.0 * std::max(maxCatch, 1.0);
     double meanLogU = 0.0;
-    for (double u : series.U) meanLogU += std::log(u);
-    x.q = std::exp(meanLogU / static_cast<double>(series.size())) / x.K;
+    for (double u : series.U) meanLogU += Log(u);
+    x.q = Exp(meanLogU / static_cast<double>(series.size())) / x.K;
     x.SigmaO = 0.3;
   }
   x.SigmaO = std::max(x.SigmaO, kMinStartSigma);

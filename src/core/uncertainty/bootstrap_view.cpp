@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "common/elementary.h"
 #include "common/numbers.h"
 #include "common/r_picture.h"
 
@@ -64,7 +65,7 @@ std::string MethodText(const BootstrapResult& result) {
            "вторых производных лапласовой аппроксимации)" +
            (result.SigmaPPrior
                 ? "; априорное ln σ_p ~ N(ln " +
-                      FormatGeneral(std::exp(result.SigmaPLogMean)) + "; " +
+                      FormatGeneral(elementary::Exp(result.SigmaPLogMean)) + "; " +
                       FormatGeneral(result.SigmaPLogSd) + "²)"
                 : std::string());
   }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <map>
 #include <string>
 
 #include "common/error.h"
@@ -182,25 +183,56 @@ TEST(Fingerprints, EveryResultThatDiffersIsNamedWithBothValues) {
   EXPECT_EQ(CompareFingerprints(expected, actual)[0].Actual, "Фокс СК");
 }
 
+// Each system's rule, as a pure function of the environment: the variables a
+// case sets, the rule, the path.
 TEST(RecoveryFile, LivesInTheUsersDataFolder) {
   struct Case {
-    const char* xdg;
-    const char* home;
+    std::map<std::string, std::string> vars;
+    DataFolderRule rule;
     const char* path;
   };
+  const Case cases[] = {
+      {{{"XDG_DATA_HOME", "/x/data"}, {"HOME", "/home/u"}}, DataFolderRule::Xdg,
+       "/x/data/tarvik/recovery.tarvik"},
+      {{{"XDG_DATA_HOME", "relative"}, {"HOME", "/home/u"}}, DataFolderRule::Xdg,
+       "/home/u/.local/share/tarvik/recovery.tarvik"},
+      {{{"HOME", "/home/u"}, {"LOCALAPPDATA", "C:\\L"}}, DataFolderRule::Xdg,
+       "/home/u/.local/share/tarvik/recovery.tarvik"},
+      {{{"LOCALAPPDATA", "C:\\L"}}, DataFolderRule::Xdg, ""},
+      {{}, DataFolderRule::Xdg, ""},
+      {{{"LOCALAPPDATA", "C:\\Users\\Анна\\AppData\\Local"},
+        {"APPDATA", "C:\\A"},
+        {"USERPROFILE", "C:\\U"},
+        {"HOME", "/home/u"}},
+       DataFolderRule::Windows,
+       "C:\\Users\\Анна\\AppData\\Local\\Tarvik\\recovery.tarvik"},
+      {{{"LOCALAPPDATA", "d:/local/"}}, DataFolderRule::Windows, "d:/local/Tarvik\\recovery.tarvik"},
+      {{{"LOCALAPPDATA", "\\\\server\\share"}}, DataFolderRule::Windows,
+       "\\\\server\\share\\Tarvik\\recovery.tarvik"},
+      {{{"LOCALAPPDATA", "relative"}, {"APPDATA", "C:\\A"}, {"USERPROFILE", "C:\\U"}},
+       DataFolderRule::Windows, "C:\\A\\Tarvik\\recovery.tarvik"},
+      {{{"LOCALAPPDATA", "C:"}, {"APPDATA", "\\A"}, {"USERPROFILE", "C:\\U"}},
+       DataFolderRule::Windows, "C:\\U\\AppData\\Local\\Tarvik\\recovery.tarvik"},
+      {{{"HOME", "/home/u"}, {"XDG_DATA_HOME", "/x"}, {"USERPROFILE", "\\\\\\x"}},
+       DataFolderRule::Windows, ""},
+  };
   static const Case* current = nullptr;
-  for (const Case& c : {Case{"/x/data", "/home/u", "/x/data/tarvik/recovery.tarvik"},
-                        Case{"relative", "/home/u", "/home/u/.local/share/tarvik/recovery.tarvik"},
-                        Case{"", "/home/u", "/home/u/.local/share/tarvik/recovery.tarvik"},
-                        Case{"", "", ""}}) {
+  const auto lookUp = [](const char* name) {
+    const auto found = current->vars.find(name);
+    return found == current->vars.end() ? std::string() : found->second;
+  };
+  for (const Case& c : cases) {
     current = &c;
-    const std::string path = RecoveryFilePath([](const char* name) {
-      return std::string(std::string(name) == "XDG_DATA_HOME" ? current->xdg
-                         : std::string(name) == "HOME"        ? current->home
-                                                              : "");
-    });
-    EXPECT_EQ(path, c.path) << c.xdg << " " << c.home;
+    EXPECT_EQ(RecoveryFilePath(lookUp, c.rule), c.path)
+        << (c.rule == DataFolderRule::Xdg ? "XDG " : "Windows ") << c.vars.size();
   }
+  // Without a rule: this system's.
+  current = &cases[5];
+#ifdef _WIN32
+  EXPECT_EQ(RecoveryFilePath(lookUp), cases[5].path);
+#else
+  EXPECT_EQ(RecoveryFilePath(lookUp), "/home/u/.local/share/tarvik/recovery.tarvik");
+#endif
 }
 
 TEST(AssessmentFile, TheCorpusSampleReads) {

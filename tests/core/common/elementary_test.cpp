@@ -48,6 +48,25 @@ const Unary kLog[] = {
     {0x1.0000000000001p+0, 0x1.fffffffffffffp-53},
     {0x0.0000000000001p-1022, -0x1.74385446d71c3p+9},  // the least subnormal
 };
+// Among them the arguments where the fused operations, or the order of the
+// polynomial's terms, decide the last bit; the small-f, f = 0 and large
+// branches; arguments of the state-space model's smooth floor, e^-30 and e^30.
+const Unary kLog1p[] = {
+    {0x1.9d087397c6634p+0, 0x1.ebdb192aa2ffbp-1},
+    {0x1.d80cd6644dd74p-4, 0x1.bec6044e54f69p-4},
+    {-0x1.205935cfdfa6bp-2, -0x1.52a70652b13cap-2},
+    {0x1.1ad389e244365p+2, 0x1.b09ffa3234e0ap+0},
+    {0x1.95aad1f7801f8p-2, 0x1.55bc0fb605476p-2},
+    {0x1.1p-25, 0x1.0fffffb7c0002p-25},
+    {-0x1.8p-22, -0x1.800004800012p-22},
+    {0x1.0000001p+0, 0x1.62e42fffa39efp-1},
+    {0x1.8000003p+1, 0x1.62e43007a39efp+0},
+    {0x1.8p+1, 0x1.62e42fefa39efp+0},
+    {-0x1.fffffp-1, -0x1.d1cb7eea86c0ap+3},
+    {0x1.2p+60, 0x1.4da7252c1abcap+5},
+    {0x1.a56e0c2ac7f75p-44, 0x1.a56e0c2ac7e1ap-44},
+    {0x1.370470aec28edp+43, 0x1.e00000000001ap+4},
+};
 const Binary kPow[] = {
     {0x1p+1, 0x1p-1, 0x1.6a09e667f3bcdp+0},
     {0x1.4p+3, -0x1.8p+1, 0x1.0624dd2f1a9fcp-10},
@@ -69,6 +88,10 @@ TEST(Elementary, GivesGlibcsBitsWithAndWithoutAnFmaInstruction) {
     EXPECT_EQ(Bits(Log(c.x)), Bits(c.expected)) << "log(" << c.x << ")";
     EXPECT_EQ(Bits(testing::SoftwareLog(c.x)), Bits(c.expected)) << "log(" << c.x << ")";
   }
+  for (const Unary& c : kLog1p) {
+    EXPECT_EQ(Bits(Log1p(c.x)), Bits(c.expected)) << "log1p(" << c.x << ")";
+    EXPECT_EQ(Bits(testing::SoftwareLog1p(c.x)), Bits(c.expected)) << "log1p(" << c.x << ")";
+  }
   for (const Binary& c : kPow) {
     EXPECT_EQ(Bits(Pow(c.x, c.y)), Bits(c.expected)) << "pow(" << c.x << ", " << c.y << ")";
     EXPECT_EQ(Bits(testing::SoftwarePow(c.x, c.y)), Bits(c.expected))
@@ -88,6 +111,11 @@ TEST(Elementary, SpecialValuesAreThoseOfTheCFunctions) {
   EXPECT_EQ(Log(0.0), -inf);
   EXPECT_EQ(Log(inf), inf);
   EXPECT_TRUE(std::isnan(Log(-1.0)));
+  EXPECT_EQ(Bits(Log1p(-0.0)), Bits(-0.0));
+  EXPECT_EQ(Log1p(-1.0), -inf);
+  EXPECT_EQ(Log1p(inf), inf);
+  EXPECT_TRUE(std::isnan(Log1p(-1.5)));
+  EXPECT_TRUE(std::isnan(Log1p(-inf)));
   EXPECT_EQ(Pow(0.0, 0.0), 1.0);
   EXPECT_EQ(Pow(std::nan(""), 0.0), 1.0);
   EXPECT_EQ(Pow(0.0, -1.0), inf);
