@@ -30,6 +30,7 @@
 #include "assessment/management.h"
 #include "assessment/uncertainty.h"
 #include "fitted_schaefer.h"
+#include "rules/rule_list.h"
 #include "uncertainty/decision_view.h"
 
 namespace tarvik::app::testing {
@@ -50,7 +51,9 @@ void ExpectPagesShowNoClearedResultOnTheManagementPages(MainWindow& window) {
   auto* list = window.findChild<QListWidget*>("ListBox1");
   ASSERT_EQ(list->count(), static_cast<int>(state.RuleNames.size()));
   for (int i = 0; i < list->count(); ++i) {
-    EXPECT_EQ(list->item(i)->text(), FromUtf8(state.RuleNames[static_cast<std::size_t>(i)]));
+    const auto k = static_cast<std::size_t>(i);
+    EXPECT_EQ(list->item(i)->text(),
+              FromUtf8(rules::ReadableRuleName(state.RuleNames[k], state.RuleList[k], DecimalMark())));
   }
   const auto radios = window.Rule()->findChildren<QRadioButton*>("VariantRadio");
   EXPECT_EQ(radios.size(), estimation::ChosenVariant(state) ? state.ActiveVariants.size() : 0u);
