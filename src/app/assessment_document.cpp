@@ -230,6 +230,10 @@ bool AssessmentDocument::ChangesSavedOrDiscarded() {
                                              : QStringLiteral(" в файле \"%1\"")
                                                    .arg(QDir::toNativeSeparators(fileName_))))) {
     case SaveAnswer::Save:
+      // Asked while closing during a computation: the computation, which
+      // closing drops anyway, stops first, so the file holds the state as
+      // it was before it.
+      w_.Background->CancelAndWait();
       return Save();
     case SaveAnswer::Discard:
       return true;

@@ -134,7 +134,11 @@ void BackgroundTask::DisableInputs() {
     disabled_.emplace_back(widget);
   }
   for (QAction* action : window_->findChildren<QAction*>()) {
-    if (!action->isEnabled() || action->isSeparator()) continue;
+    // «Выход» (Ctrl+Q) ends the program as closing the window does, the
+    // computation with it.
+    if (!action->isEnabled() || action->isSeparator() || action->property("tarvikStop").toBool()) {
+      continue;
+    }
     action->setEnabled(false);
     disabled_.emplace_back(action);
   }

@@ -281,6 +281,7 @@ void MainWindow::BuildMenu() {
   quit->setObjectName("NExit");
   quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   quit->setMenuRole(QAction::QuitRole);
+  quit->setProperty("tarvikStop", true);  // usable during a computation, as closing is
   ConnectHandler(n1_, &QAction::triggered, this, ui_, [this] { N1Click(); });
   ConnectHandler(n2_, &QAction::triggered, this, ui_, [this] { N2Click(); });
   ConnectHandler(n3_, &QAction::triggered, this, ui_, [this] { N3Click(); });

@@ -29,8 +29,10 @@ struct Window {
   QLineEdit* edit = new QLineEdit();
   QPlainTextEdit* memo = new QPlainTextEdit();
   QAction* action = new QAction("menu item", &widget);
+  QAction* quit = new QAction("quit", &widget);
 
   Window() {
+    quit->setProperty("tarvikStop", true);  // ends the program, the run with it
     auto* layout = new QVBoxLayout(&widget);
     layout->addWidget(button);
     layout->addWidget(disabledButton);
@@ -76,7 +78,8 @@ TEST(BackgroundTask, RunsOffTheWindowThreadWithInputsDisabledAndAppliesTheResult
       });
   ASSERT_TRUE(task.Running());
   inputsOffDuringRun = !window.button->isEnabled() && !window.edit->isEnabled() &&
-                       !window.action->isEnabled() && window.memo->isEnabled();
+                       !window.action->isEnabled() && window.memo->isEnabled() &&
+                       window.quit->isEnabled();
   // The window's event loop goes on while the work runs: posted updates
   // arrive, in order, before the end.
   ASSERT_TRUE(QTest::qWaitFor([&] { return posted.size() == 3; }, 30000));
