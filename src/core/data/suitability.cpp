@@ -46,8 +46,9 @@ SuitabilityResult CheckSuitability(const DataTable& table, int heldOutYears, cha
     std::string message = "Для проверки пригодности данных нужно не менее 3 лет; в расчёт входит " +
                           std::to_string(n < 0 ? 0 : n);
     if (heldOutYears > 0) {
-      message += " (из " + std::to_string(table.DataRowCount()) + " лет таблицы отсечено " +
-                 std::to_string(heldOutYears) + ")";
+      message += " (лет в таблице: " + std::to_string(table.DataRowCount()) +
+                 ", отсекаемых лет: " + std::to_string(heldOutYears) +
+                 "): уменьшите «Количество отсекаемых лет» или снимите «Выбор модели»";
     }
     throw Error(message);
   }

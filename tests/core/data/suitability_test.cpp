@@ -267,8 +267,14 @@ TEST(SuitabilityCheck, RefusesBadInputAndLeavesTheStateUnchanged) {
   EXPECT_EQ(ErrorOf([&] { SuitabilityCheck(Table(2, Falling, CatchOfYear), 0, '.', state); }),
             "Для проверки пригодности данных нужно не менее 3 лет; в расчёт входит 2");
   EXPECT_EQ(ErrorOf([&] { SuitabilityCheck(good, 3, '.', state); }),
-            "Для проверки пригодности данных нужно не менее 3 лет; в расчёт входит 2 (из 5 лет "
-            "таблицы отсечено 3)");
+            "Для проверки пригодности данных нужно не менее 3 лет; в расчёт входит 2 (лет в "
+            "таблице: 5, отсекаемых лет: 3): уменьшите «Количество отсекаемых лет» или снимите "
+            "«Выбор модели»");
+  // More held-out years than rows: none counts, and both numbers are told.
+  EXPECT_EQ(ErrorOf([&] { SuitabilityCheck(Table(1, Falling, CatchOfYear), 8, '.', state); }),
+            "Для проверки пригодности данных нужно не менее 3 лет; в расчёт входит 0 (лет в "
+            "таблице: 1, отсекаемых лет: 8): уменьшите «Количество отсекаемых лет» или снимите "
+            "«Выбор модели»");
   EXPECT_THROW(SuitabilityCheck(good, 6, '.', state), Error);
   EXPECT_THROW(SuitabilityCheck(good, -1, '.', state), Error);
 
