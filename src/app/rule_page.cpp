@@ -320,7 +320,7 @@ void RulePage::Shown() {
   State().WorkingRule.TargetKind = SelectedTarget();
 }
 
-void RulePage::Button8Click() {
+void RulePage::BuildVariantRadios() {
   for (QRadioButton* radio : variantRadios_) delete radio;
   variantRadios_.clear();
   auto* radios = static_cast<QVBoxLayout*>(scrollBox2_->widget()->layout());
@@ -334,6 +334,10 @@ void RulePage::Button8Click() {
     On(radio, &QRadioButton::clicked, [this, position] { VariantRadioClick(position); });
     variantRadios_.push_back(radio);
   }
+}
+
+void RulePage::Button8Click() {
+  BuildVariantRadios();
   if (variantRadios_.empty()) return;
   variantRadios_.front()->setChecked(true);
   VariantRadioClick(0);
@@ -494,20 +498,10 @@ void RulePage::FollowTypedParameter() {
 
 void RulePage::RebuildVariantRadios() {
   const std::uint8_t previous = ruleVariant_;
-  for (QRadioButton* radio : variantRadios_) delete radio;
-  variantRadios_.clear();
-  auto* radios = static_cast<QVBoxLayout*>(scrollBox2_->widget()->layout());
+  BuildVariantRadios();
   QRadioButton* checked = nullptr;
-  for (std::uint8_t index : State().ActiveVariants) {
-    if (index >= State().ModelFits.size()) continue;
-    auto* radio = Named<QRadioButton>("VariantRadio",
-                                      FromUtf8(refpoints::VariantName(State().ModelFits[index])));
-    radio->setProperty("tag", index);
-    radios->insertWidget(radios->count() - 1, radio);
-    const std::size_t position = variantRadios_.size();
-    On(radio, &QRadioButton::clicked, [this, position] { VariantRadioClick(position); });
-    variantRadios_.push_back(radio);
-    if (index == previous) checked = radio;
+  for (QRadioButton* radio : variantRadios_) {
+    if (radio->property("tag").toUInt() == previous) checked = radio;
   }
   if (variantRadios_.empty()) return;
   if (checked == nullptr) checked = variantRadios_.front();

@@ -118,6 +118,8 @@ class RulePage : public Page {
   // The variant radios of the active variants, the previous one kept checked
   // when it is still active; nothing else is redrawn.
   void RebuildVariantRadios();
+  // One radio button per active variant, none checked.
+  void BuildVariantRadios();
   // The editor as a step left it: shape, α, β, target.
   void RestoreEditor(const rules::RuleEditor& editor);
   void ShowOptimisationViews(OptimisationView view);
