@@ -36,61 +36,27 @@ Hindcast RunObservationErrorHindcast(const data::CatchEffortSeries& series,
                                      const estimation::ObservationErrorFit& fit,
                                      const estimation::ObservationErrorOptions& options,
                                      int maxPeels) {
-  Hindcast h;
-  const std::size_t n = series.size();
   // The estimator needs more than ParameterCount + 1 years.
   const auto fewest = static_cast<std::size_t>(std::max(fit.ParameterCount, 1) + 2);
-  if (n <= fewest || maxPeels < 1 || series.C.size() != n) {
-    h.Reason = "ряд слишком короток для прогноза назад: нужно не меньше " +
-               std::to_string(fewest + 1) + " лет";
-    return h;
-  }
-  const std::size_t peels = std::min<std::size_t>(static_cast<std::size_t>(maxPeels), n - fewest);
   const estimation::ObservationErrorPoint start = estimation::PointOf(fit);
-  double predictionError = 0.0, naiveError = 0.0;
-  for (std::size_t peel = 1; peel <= peels; ++peel) {
-    const std::size_t T = n - peel;
-    data::CatchEffortSeries shorter = series;
-    shorter.U.resize(T);
-    shorter.E.resize(std::min(shorter.E.size(), T));
-    shorter.C.resize(T);
-    const std::string year = std::to_string(series.FirstYear + static_cast<int>(T));
-    HindcastPeel p;
-    p.Peel = static_cast<int>(peel);
-    p.Year = series.FirstYear + static_cast<int>(T);
-    p.Observed = series.U[T];
-    p.Naive = series.U[T - 1];
-    try {
-      const estimation::ObservationErrorFit refit =
-          estimation::RefitObservationError(shorter, fit.Kind, options, start);
-      p.Point = {refit.R, refit.K, refit.Q, refit.P};
-      const double last = refit.Biomass.back();
-      const double next = last +
-                          model::SurplusProduction(fit.Kind, last, refit.R, refit.K, refit.P) -
-                          series.C[T - 1];
-      p.Predicted = refit.Q * next;
-    } catch (const Error& e) {
-      h.Reason = "не удалось пересчитать модель без данных с " + year + " года: " + e.what();
-      h.Peels.clear();
-      return h;
-    }
-    if (!std::isfinite(p.Predicted)) {
-      h.Reason = "прогноз на " + year + " год не является конечным числом";
-      h.Peels.clear();
-      return h;
-    }
-    predictionError += std::fabs(p.Observed - p.Predicted);
-    naiveError += std::fabs(p.Observed - p.Naive);
-    h.Peels.push_back(p);
-  }
-  if (!(naiveError > 0.0)) {
-    h.Reason = "улов на усилие в проверяемых годах не менялся: наивный прогноз точен";
-    h.Peels.clear();
-    return h;
-  }
-  h.Assessable = true;
-  h.Mase = predictionError / naiveError;
-  return h;
+  return HindcastByPeels(
+      series, fewest, maxPeels,
+      [&](const data::CatchEffortSeries& shorter, std::size_t T, const std::string& year,
+          HindcastPeel& p) -> std::string {
+        try {
+          const estimation::ObservationErrorFit refit =
+              estimation::RefitObservationError(shorter, fit.Kind, options, start);
+          p.Point = {refit.R, refit.K, refit.Q, refit.P};
+          const double last = refit.Biomass.back();
+          const double next = last +
+                              model::SurplusProduction(fit.Kind, last, refit.R, refit.K, refit.P) -
+                              series.C[T - 1];
+          p.Predicted = refit.Q * next;
+        } catch (const Error& e) {
+          return "не удалось пересчитать модель без данных с " + year + " года: " + e.what();
+        }
+        return {};
+      });
 }
 
 Jitter RunObservationErrorJitter(const data::CatchEffortSeries& series,
@@ -150,58 +116,24 @@ Jitter RunObservationErrorJitter(const data::CatchEffortSeries& series,
 Hindcast RunStateSpaceHindcast(const data::CatchEffortSeries& series,
                                const estimation::StateSpaceFit& fit,
                                const estimation::StateSpaceOptions& options, int maxPeels) {
-  Hindcast h;
-  const std::size_t n = series.size();
   // The estimator needs ParameterCount + 2 years.
   const auto fewest = static_cast<std::size_t>(std::max(fit.ParameterCount, 1) + 2);
-  if (n <= fewest || maxPeels < 1 || series.C.size() != n) {
-    h.Reason = "ряд слишком короток для прогноза назад: нужно не меньше " +
-               std::to_string(fewest + 1) + " лет";
-    return h;
-  }
   estimation::StateSpaceOptions refitOptions = options;
   refitOptions.EstimateB1 = fit.EstimateB1;
-  const std::size_t peels = std::min<std::size_t>(static_cast<std::size_t>(maxPeels), n - fewest);
-  double predictionError = 0.0, naiveError = 0.0;
-  for (std::size_t peel = 1; peel <= peels; ++peel) {
-    const std::size_t T = n - peel;
-    data::CatchEffortSeries shorter = series;
-    shorter.U.resize(T);
-    shorter.E.resize(std::min(shorter.E.size(), T));
-    shorter.C.resize(T);
-    const std::string year = std::to_string(series.FirstYear + static_cast<int>(T));
-    HindcastPeel p;
-    p.Peel = static_cast<int>(peel);
-    p.Year = series.FirstYear + static_cast<int>(T);
-    p.Observed = series.U[T];
-    p.Naive = series.U[T - 1];
-    try {
-      const estimation::StateSpaceFit refit =
-          estimation::FitStateSpace(shorter, fit.Kind, refitOptions);
-      p.Point = {refit.R.Value, refit.K.Value, refit.Q.Value, refit.P.Value};
-      p.Predicted = refit.Q.Value * refit.BNext.Value;
-    } catch (const Error& e) {
-      h.Reason = "не удалось пересчитать модель без данных с " + year + " года: " + e.what();
-      h.Peels.clear();
-      return h;
-    }
-    if (!std::isfinite(p.Predicted)) {
-      h.Reason = "прогноз на " + year + " год не является конечным числом";
-      h.Peels.clear();
-      return h;
-    }
-    predictionError += std::fabs(p.Observed - p.Predicted);
-    naiveError += std::fabs(p.Observed - p.Naive);
-    h.Peels.push_back(p);
-  }
-  if (!(naiveError > 0.0)) {
-    h.Reason = "улов на усилие в проверяемых годах не менялся: наивный прогноз точен";
-    h.Peels.clear();
-    return h;
-  }
-  h.Assessable = true;
-  h.Mase = predictionError / naiveError;
-  return h;
+  return HindcastByPeels(
+      series, fewest, maxPeels,
+      [&](const data::CatchEffortSeries& shorter, std::size_t, const std::string& year,
+          HindcastPeel& p) -> std::string {
+        try {
+          const estimation::StateSpaceFit refit =
+              estimation::FitStateSpace(shorter, fit.Kind, refitOptions);
+          p.Point = {refit.R.Value, refit.K.Value, refit.Q.Value, refit.P.Value};
+          p.Predicted = refit.Q.Value * refit.BNext.Value;
+        } catch (const Error& e) {
+          return "не удалось пересчитать модель без данных с " + year + " года: " + e.what();
+        }
+        return {};
+      });
 }
 
 Jitter StateSpaceJitter(const estimation::StateSpaceFit& fit) {

@@ -6,6 +6,7 @@
 // compares those predictions with the naive one, "CPUE as last year".
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,5 +53,16 @@ struct Hindcast {
 Hindcast RunHindcast(const data::CatchEffortSeries& series, const model::ModelFit& fit,
                      const estimation::ParameterBounds& bounds, std::uint8_t keepCount,
                      int maxPeels = 5);
+
+// What every estimator's hindcast shares: peels h = 1 … min(maxPeels,
+// n − fewest) (not assessable when there is none), each on the series
+// without its last h years; `refit(shorter, T, year, peel)` refits on
+// `shorter` and sets peel.Point and peel.Predicted (Û of year T), or returns
+// why it could not (then not assessable, with that reason); a prediction
+// that is not finite, or CPUE that never changed, is not assessable either.
+using PeelRefit = std::function<std::string(const data::CatchEffortSeries& shorter, std::size_t T,
+                                            const std::string& year, HindcastPeel& peel)>;
+Hindcast HindcastByPeels(const data::CatchEffortSeries& series, std::size_t fewest, int maxPeels,
+                         const PeelRefit& refit);
 
 }  // namespace tarvik::diagnostics
