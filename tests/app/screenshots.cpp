@@ -612,7 +612,7 @@ TEST_F(AppTest, ScreenshotsOfTheNewcomerRoad) {
   };
   const data::DataFile file =
       data::ReadDataFile(TARVIK_SOURCE_DIR "/examples/schaefer_simulated_1990_2019.txt", '.');
-  ui_.clipboard = CopiedRows(file.table);
+  ui_.clipboard = CopiedRows(file.table, DecimalMark());  // as the locale writes numbers
   Find<QAction>("est1")->trigger();
   Find<QSpinBox>("UpDown1")->setValue(3);
   window_->Pages()->BringToFront(static_cast<int>(PageIndex::Estimation));
